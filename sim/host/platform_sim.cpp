@@ -1,0 +1,37 @@
+// The platform services of builds without Windows: simulated time and game folder, and the
+// portable profile reader over real files.
+#include "host/platform.h"
+
+#include "settings/profile_reader.h"
+#include "sim/host/host.h"
+
+#include <cstring>
+
+std::uint32_t platformModulePath(char* buffer, std::uint32_t size)
+{
+    const sim::Host& h = sim::host();
+    if (h.modulePathFails || size == 0) {
+        return 0;
+    }
+    // As GetModuleFileNameA on current Windows: cut to size - 1, terminated, returns size.
+    const std::size_t length = h.exePath.size();
+    if (length >= size) {
+        std::memcpy(buffer, h.exePath.data(), size - 1);
+        buffer[size - 1] = '\0';
+        return size;
+    }
+    std::memcpy(buffer, h.exePath.c_str(), length + 1);
+    return static_cast<std::uint32_t>(length);
+}
+
+std::uint32_t platformProfileInt(const char* section, const char* key, std::int32_t defaultValue,
+                                 const char* path)
+{
+    sim::host().profileReads.push_back({section, key});
+    return readProfileInt(section, key, defaultValue, path);
+}
+
+std::uint32_t platformTickMs()
+{
+    return sim::host().tickMs;
+}

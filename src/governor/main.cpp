@@ -1,0 +1,41 @@
+// The script's entry and its endless per-frame loop.
+#include "governor/main.h"
+
+#include "governor/purge.h"
+#include "governor/state.h"
+#include "host/natives.h"
+#include "host/platform.h"
+#include "log/log.h"
+#include "settings/settings.h"
+
+#include <string>
+
+extern "C" int DllMain(ModuleHandle module, std::uint32_t reason, void* /*reserved*/)
+{
+    // Registration is all: the loader's lock is held here.
+    if (reason == processAttach) {
+        scriptRegister(module, governorMain);
+    }
+    return 1;
+}
+
+void governorMain()
+{
+    const std::string iniPath = getIniPath();
+    const GovernorSettings settings = readSettings(iniPath);
+    if (!settings.enabled) {
+        return;
+    }
+    loggingEnabled = settings.logging;
+    GovernorState governor;
+    for (;;) {
+        const float fps = estimateFps(getFrameTime);
+        advanceState(governor, fps, settings);
+        if (governor.state == PerfState::Critical && purgeDue(governor, platformTickMs())) {
+            purgeDistantVehicles(settings.detectionRange);
+            notePurge(governor, platformTickMs());
+            writeLog(purgeLogMessage);
+        }
+        scriptWait(0);
+    }
+}

@@ -1,0 +1,23 @@
+// Opens, writes one line and closes again, so other programs may read or move the file between
+// lines; text mode gives the platform's line end.
+#include "log/log.h"
+
+#include <fstream>
+
+bool loggingEnabled = true;
+
+const char* const buildStamp = "[" __DATE__ " " __TIME__ "] ";
+
+void writeLog(const char* message)
+{
+    if (!loggingEnabled) {
+        return;
+    }
+    // The C runtime's default open denies no sharing to other programs.
+    std::ofstream logFile("Tarnwick.log", std::ios::out | std::ios::app);
+    if (!logFile.is_open()) {
+        return; // lost, by design: the game must not notice
+    }
+    logFile << buildStamp << message << std::endl;
+    logFile.close();
+}

@@ -1,0 +1,245 @@
+// Profile file rules: names matched without regard to case, white space trimmed around names and
+// values, only the first section of a name is searched and the first key of a name wins, values
+// parsed like RtlUnicodeStringToInteger with base 0 (sign, 0x/0o/0b prefixes, digits up to the
+// first other character, wrapping at 32 bits), at most 29 characters of a value considered.
+#include "settings/profile_reader.h"
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+namespace {
+
+// The value buffer the Windows reader parses from holds 30 characters with its terminator.
+constexpr std::size_t valueCapacity = 29;
+
+bool isProfileSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a';
+}
+
+std::string_view trim(std::string_view text)
+{
+    while (!text.empty() && isProfileSpace(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isProfileSpace(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// Names end at an embedded NUL, as C strings do.
+std::string_view upToNul(std::string_view text)
+{
+    return text.substr(0, text.find('\0'));
+}
+
+char lowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool sameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int digitValue(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'z') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'Z') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+std::uint32_t parseInteger(std::string_view text)
+{
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') {
+        text.remove_prefix(1);
+    }
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    std::uint32_t base = 10;
+    if (text.size() >= 2 && text[0] == '0') {
+        const char prefix = text[1];
+        base = prefix == 'x' ? 16 : prefix == 'o' ? 8 : prefix == 'b' ? 2 : 10;
+        if (base != 10) {
+            text.remove_prefix(2);
+        }
+    }
+    std::uint32_t total = 0;
+    for (const char c : text) {
+        const int digit = digitValue(c);
+        if (digit < 0 || static_cast<std::uint32_t>(digit) >= base) {
+            break;
+        }
+        total = total * base + static_cast<std::uint32_t>(digit); // wraps, as the platform does
+    }
+    return negative ? 0u - total : total;
+}
+
+std::uint32_t valueOf(std::string_view value, std::int32_t defaultValue)
+{
+    value = upToNul(value);
+    // Matching quotes around the whole value are not part of it.
+    bool quoted = false;
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        value.remove_prefix(1);
+        quoted = true;
+    }
+    const std::size_t fullSize = value.size();
+    value = value.substr(0, valueCapacity);
+    // The closing quote is dropped from the buffer only when the whole value fitted with it.
+    if (quoted && fullSize <= valueCapacity + 1 && !value.empty()) {
+        value.remove_suffix(1);
+    }
+    if (value.empty()) {
+        return static_cast<std::uint32_t>(defaultValue);
+    }
+    return parseInteger(value);
+}
+
+enum class Scan { Searching, InSection, Found, Missing };
+
+struct Lookup {
+    std::string_view section;
+    std::string_view key;
+    std::int32_t defaultValue;
+    Scan scan = Scan::Searching;
+    std::uint32_t result = 0;
+};
+
+void takeLine(Lookup& lookup, std::string_view line)
+{
+    line = trim(line);
+    if (line.empty()) {
+        return;
+    }
+    if (line.front() == '[') {
+        const auto close = line.rfind(']');
+        if (close != std::string_view::npos && close > 0) {
+            if (lookup.scan == Scan::InSection) {
+                lookup.scan = Scan::Missing; // later sections of the same name are not searched
+                return;
+            }
+            const std::string_view name = upToNul(line.substr(1, close - 1));
+            if (!name.empty() && sameName(name, lookup.section)) {
+                lookup.scan = Scan::InSection;
+            }
+            return;
+        }
+        // Without a closing bracket the line is an ordinary key line.
+    }
+    if (lookup.scan != Scan::InSection) {
+        return;
+    }
+    const auto equals = line.find('=');
+    const std::string_view name = trim(line.substr(0, equals));
+    if (!sameName(upToNul(name), lookup.key)) {
+        return;
+    }
+    lookup.scan = Scan::Found;
+    lookup.result = equals == std::string_view::npos
+                        ? static_cast<std::uint32_t>(lookup.defaultValue)
+                        : valueOf(trim(line.substr(equals + 1)), lookup.defaultValue);
+}
+
+// A file that starts with the UTF-16 little-endian mark is narrowed; its names are plain ASCII.
+std::string narrowUtf16(std::istream& file)
+{
+    std::string narrow;
+    char pair[2];
+    while (file.read(pair, 2)) {
+        const bool ascii = pair[1] == 0 && static_cast<unsigned char>(pair[0]) < 0x80;
+        narrow += ascii ? pair[0] : '?';
+    }
+    return narrow;
+}
+
+void scanLines(std::istream& file, Lookup& lookup)
+{
+    std::string chunk;
+    while (lookup.scan == Scan::InSection || lookup.scan == Scan::Searching) {
+        if (!std::getline(file, chunk)) {
+            return;
+        }
+        if (!file.eof()) {
+            takeLine(lookup, chunk);
+            continue;
+        }
+        // The last stretch holds no line feed: a lone carriage return ends its lines.
+        std::string_view rest(chunk);
+        while (!rest.empty() &&
+               (lookup.scan == Scan::InSection || lookup.scan == Scan::Searching)) {
+            const auto cr = rest.find('\r');
+            takeLine(lookup, rest.substr(0, cr));
+            rest = cr == std::string_view::npos ? std::string_view() : rest.substr(cr + 1);
+        }
+    }
+}
+
+} // namespace
+
+std::uint32_t readProfileIntFrom(std::istream& file, const char* section, const char* key,
+                                 std::int32_t defaultValue)
+{
+    Lookup lookup{trim(section), trim(key), defaultValue};
+    const int first = file.peek();
+    if (first == 0xEF) {
+        char mark[3] = {};
+        file.read(mark, 3);
+        if (!(mark[1] == '\xBB' && mark[2] == '\xBF')) {
+            file.clear();
+            file.seekg(0);
+        }
+    } else if (first == 0xFF) {
+        char mark[2] = {};
+        file.read(mark, 2);
+        if (mark[1] == '\xFE') {
+            std::istringstream narrow(narrowUtf16(file));
+            scanLines(narrow, lookup);
+            return lookup.scan == Scan::Found ? lookup.result
+                                              : static_cast<std::uint32_t>(defaultValue);
+        }
+        file.clear();
+        file.seekg(0);
+    }
+    scanLines(file, lookup);
+    return lookup.scan == Scan::Found ? lookup.result : static_cast<std::uint32_t>(defaultValue);
+}
+
+std::uint32_t readProfileInt(const char* section, const char* key, std::int32_t defaultValue,
+                             const char* path)
+{
+    std::string posixPath(path);
+    for (char& c : posixPath) {
+        if (c == '\\') {
+            c = '/';
+        }
+    }
+    std::ifstream file(posixPath, std::ios::binary);
+    if (!file) {
+        return static_cast<std::uint32_t>(defaultValue);
+    }
+    return readProfileIntFrom(file, section, key, defaultValue);
+}

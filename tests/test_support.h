@@ -1,0 +1,73 @@
+// Shared helpers: a scratch folder, file writing, and a fresh simulated host per test.
+#pragma once
+
+#include "sim/host/host.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+namespace testing_support {
+
+class ScratchDir {
+  public:
+    ScratchDir()
+    {
+        std::random_device seed;
+        path_ = std::filesystem::temp_directory_path() /
+                ("tarnwick-test-" + std::to_string(seed()) + "-" + std::to_string(seed()));
+        std::filesystem::create_directories(path_);
+    }
+    ~ScratchDir()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+// Runs the test inside a folder and returns to where it was.
+class InDirectory {
+  public:
+    explicit InDirectory(const std::filesystem::path& dir)
+        : previous_(std::filesystem::current_path())
+    {
+        std::filesystem::current_path(dir);
+    }
+    ~InDirectory() { std::filesystem::current_path(previous_); }
+    InDirectory(const InDirectory&) = delete;
+    InDirectory& operator=(const InDirectory&) = delete;
+
+  private:
+    std::filesystem::path previous_;
+};
+
+inline void writeFile(const std::filesystem::path& path, const std::string& bytes)
+{
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << bytes;
+}
+
+inline std::string readFile(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+class SimTest : public ::testing::Test {
+  protected:
+    void SetUp() override { sim::resetHost(); }
+    void TearDown() override { sim::resetHost(); }
+};
+
+} // namespace testing_support
