@@ -267,6 +267,8 @@ void scriptWait(WaitMs ms)
 int worldGetAllVehicles(int* handles, int capacity)
 {
     sim::record(HookOp::WorldGetAllVehicles, static_cast<std::uint32_t>(capacity));
+    sim::host().listedHandles = handles;
+    sim::host().listedCapacity = capacity;
     const auto& vehicles = sim::host().world.vehicles;
     int written = 0;
     for (const sim::Vehicle& vehicle : vehicles) {
@@ -308,6 +310,9 @@ std::uint64_t* nativeCall()
         sim::hostFault("nativeCall without nativeInit");
     }
     ++sim::host().nativeCalls;
+    if (sim::host().onNative) {
+        sim::host().onNative(sim::pending.hash);
+    }
     sim::dispatch();
     sim::pending.open = false;
     if (auto& raw = sim::host().rawResult) {

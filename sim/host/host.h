@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -72,6 +73,11 @@ struct Host {
 
     // Misbehaviour on request: the count the vehicle list reports, whatever it wrote.
     std::optional<int> reportedVehicleCount;
+    // Where the last vehicle list was written, for tests that inspect the caller's array.
+    int* listedHandles = nullptr;
+    int listedCapacity = 0;
+    // Called at each nativeCall with its hash, before the native acts.
+    std::function<void(std::uint64_t)> onNative;
     // Raw result slots served by the next native call instead of the native's own, once.
     std::optional<std::array<std::uint64_t, 3>> rawResult;
 
