@@ -1,6 +1,7 @@
 // Shared helpers: a scratch folder, file writing, and a fresh simulated host per test.
 #pragma once
 
+#include "log/log.h"
 #include "sim/host/host.h"
 
 #include <gtest/gtest.h>
@@ -67,7 +68,11 @@ inline std::string readFile(const std::filesystem::path& path)
 class SimTest : public ::testing::Test {
   protected:
     void SetUp() override { sim::resetHost(); }
-    void TearDown() override { sim::resetHost(); }
+    void TearDown() override
+    {
+        sim::resetHost();
+        loggingEnabled = true; // the plug-in's one global outlives each test
+    }
 };
 
 } // namespace testing_support

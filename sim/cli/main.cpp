@@ -1,11 +1,64 @@
 // tarnwick-sim: runs the plug-in's real code against a simulated game and shows what the
 // settings would do.
+#include "sim/cli/commands.h"
 #include "sim/cli/settings_report.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <filesystem>
 #include <iostream>
+
+namespace {
+
+void addCommon(CLI::App* command, CommonOptions& common)
+{
+    command->add_option("--ini", common.ini, "settings file to use as the game's Tarnwick.ini")
+        ->check(CLI::ExistingFile);
+    command->add_option("--svg", common.svg, "also draw the session as a standalone SVG chart");
+    command
+        ->add_option("--log-dir", common.logDir,
+                     "folder the plug-in writes Tarnwick.log in (default: current folder)")
+        ->check(CLI::ExistingDirectory);
+    command
+        ->add_option("--uptime", common.uptimeMs,
+                     "the tick counter at the start, in milliseconds since boot")
+        ->check(CLI::Range(0u, 4294967295u));
+    command->add_flag("--json", common.json, "print the report as one JSON object");
+}
+
+// Paths given relative to where the user stands stay so after the log folder is entered.
+void anchor(std::optional<std::filesystem::path>& path)
+{
+    if (path) {
+        path = std::filesystem::absolute(*path);
+    }
+}
+
+int enterLogDir(CommonOptions& common)
+{
+    anchor(common.ini);
+    anchor(common.svg);
+    if (common.logDir) {
+        std::error_code error;
+        std::filesystem::current_path(*common.logDir, error);
+        if (error) {
+            std::cerr << "tarnwick-sim: cannot enter " << common.logDir->string() << ": "
+                      << error.message() << '\n';
+            return 2;
+        }
+    }
+    return 0;
+}
+
+bool knownSubcommand(CLI::App& app, const std::string& name)
+{
+    const auto subcommands = app.get_subcommands({});
+    return std::any_of(subcommands.begin(), subcommands.end(),
+                       [&name](const CLI::App* sub) { return sub->get_name() == name; });
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -17,12 +70,30 @@ int main(int argc, char** argv)
         "settings", "Print the settings as the plug-in reads them from FILE, with warnings");
     settings->add_option("FILE", settingsFile, "a Tarnwick.ini")->required();
 
-    const auto known = [&app](const std::string& name) {
-        const auto subcommands = app.get_subcommands({});
-        return std::any_of(subcommands.begin(), subcommands.end(),
-                           [&name](const CLI::App* sub) { return sub->get_name() == name; });
-    };
-    if (argc > 1 && argv[1][0] != '-' && !known(argv[1])) {
+    RunOptions run;
+    CLI::App* runCmd = app.add_subcommand(
+        "run", "The default session: a city drive whose traffic drags the frame rate down");
+    addCommon(runCmd, run.common);
+    runCmd->add_option("--seconds", run.seconds, "simulated seconds (default 180)")
+        ->check(CLI::Range(0.001, 86400.0));
+    runCmd->add_option("--seed", run.seed, "fixes every random choice (default 1)");
+    runCmd->add_option("--every", run.everySeconds, "seconds between timeline rows (default 5)")
+        ->check(CLI::Range(0.001, 86400.0));
+
+    ReplayOptions replay;
+    CLI::App* replayCmd =
+        app.add_subcommand("replay", "Replay a real frame-time capture through the plug-in");
+    replayCmd
+        ->add_option("CAPTURE", replay.capture,
+                     "PresentMon/OCAT CSV, CapFrameX JSON, MangoHud CSV or plain text")
+        ->required()
+        ->check(CLI::ExistingFile);
+    addCommon(replayCmd, replay.common);
+    replayCmd->add_option("--app", replay.application,
+                          "application to replay (default: the one with the most frames)");
+    replayCmd->add_option("--run", replay.run, "CapFrameX: which run, from 0 (default 0)");
+
+    if (argc > 1 && argv[1][0] != '-' && !knownSubcommand(app, argv[1])) {
         std::cerr << "tarnwick-sim: unknown subcommand '" << argv[1]
                   << "'\nRun with --help for more information.\n";
         return 2;
@@ -38,8 +109,22 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    if (settings->parsed()) {
-        return reportSettings(settingsFile, std::cout);
+    try {
+        if (settings->parsed()) {
+            return reportSettings(settingsFile, std::cout);
+        }
+        if (runCmd->parsed()) {
+            const int status = enterLogDir(run.common);
+            return status != 0 ? status : runCommand(run);
+        }
+        if (replayCmd->parsed()) {
+            replay.capture = std::filesystem::absolute(replay.capture);
+            const int status = enterLogDir(replay.common);
+            return status != 0 ? status : replayCommand(replay);
+        }
+    } catch (const std::exception& error) {
+        std::cerr << "tarnwick-sim: " << error.what() << '\n';
+        return 1;
     }
     return 2;
 }

@@ -138,6 +138,7 @@ void dispatch()
             hostFault("deleteVehicle was given a null pointer");
         }
         removeVehicle(*handle);
+        ++theHost.deletions;
         *handle = 0; // as the game does
         return resultInt(0);
     }
@@ -267,6 +268,7 @@ void scriptWait(WaitMs ms)
 int worldGetAllVehicles(int* handles, int capacity)
 {
     sim::record(HookOp::WorldGetAllVehicles, static_cast<std::uint32_t>(capacity));
+    ++sim::host().vehicleListings;
     sim::host().listedHandles = handles;
     sim::host().listedCapacity = capacity;
     const auto& vehicles = sim::host().world.vehicles;
@@ -310,6 +312,7 @@ std::uint64_t* nativeCall()
         sim::hostFault("nativeCall without nativeInit");
     }
     ++sim::host().nativeCalls;
+    sim::host().tickMs += sim::host().tickPerNativeCallMs;
     if (sim::host().onNative) {
         sim::host().onNative(sim::pending.hash);
     }

@@ -70,6 +70,10 @@ struct Host {
     std::vector<ProfileRead> profileReads;
     std::uint64_t nativeCalls = 0;
     std::uint64_t waits = 0;
+    std::uint64_t vehicleListings = 0; // one per purge
+    std::uint64_t deletions = 0;
+    // Simulated time a native call takes, so that tests can tell ticks read before and after.
+    std::uint32_t tickPerNativeCallMs = 0;
 
     // Misbehaviour on request: the count the vehicle list reports, whatever it wrote.
     std::optional<int> reportedVehicleCount;

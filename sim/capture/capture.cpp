@@ -1,0 +1,460 @@
+// Columns are found by name without regard to case, never by position. A capture often holds
+// several processes interleaved; one application is replayed.
+#include "sim/capture/capture.h"
+
+#include "sim/capture/line_reader.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+namespace sim {
+namespace {
+
+constexpr std::uint64_t progressEveryLines = 1 << 16;
+
+char lowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Names of columns and applications, compared without regard to case and without allocating.
+bool sameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string_view trim(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+std::string_view withoutBom(std::string_view line)
+{
+    if (line.starts_with("\xEF\xBB\xBF")) {
+        line.remove_prefix(3);
+    }
+    return line;
+}
+
+[[noreturn]] void fail(const std::filesystem::path& path, std::uint64_t line,
+                       const std::string& what)
+{
+    if (line == 0) {
+        throw CaptureError(path.string() + ": " + what);
+    }
+    throw CaptureError(path.string() + ":" + std::to_string(line) + ": " + what);
+}
+
+// Splits at commas outside quotes, up to maxFields; a quoted field is given without its quotes.
+std::size_t splitCsv(std::string_view line, std::vector<std::string_view>& fields,
+                     std::size_t maxFields)
+{
+    fields.clear();
+    std::size_t at = 0;
+    while (fields.size() < maxFields) {
+        if (at < line.size() && line[at] == '"') {
+            const std::size_t close = line.find('"', at + 1);
+            const std::size_t end = close == std::string_view::npos ? line.size() : close;
+            fields.push_back(line.substr(at + 1, end - at - 1));
+            const std::size_t comma = line.find(',', end);
+            if (comma == std::string_view::npos) {
+                break;
+            }
+            at = comma + 1;
+            continue;
+        }
+        const std::size_t comma = line.find(',', at);
+        if (comma == std::string_view::npos) {
+            fields.push_back(line.substr(at));
+            break;
+        }
+        fields.push_back(line.substr(at, comma - at));
+        at = comma + 1;
+    }
+    return fields.size();
+}
+
+enum class Cell { Value, Skipped };
+
+// A frame time in milliseconds; NA and empty cells are skipped, anything else not a number fails.
+Cell parseCell(std::string_view cell, double& ms, const std::filesystem::path& path,
+               std::uint64_t line, std::string_view column)
+{
+    cell = trim(cell);
+    if (cell.empty() || cell == "NA") {
+        return Cell::Skipped;
+    }
+    const char* first = cell.data();
+    if (*first == '+') {
+        ++first;
+    }
+    const char* last = cell.data() + cell.size();
+    const auto [end, error] = std::from_chars(first, last, ms);
+    if (error == std::errc::result_out_of_range) {
+        fail(path, line,
+             "frame time '" + std::string(cell) + "' in column " + std::string(column) +
+                 " is out of range");
+    }
+    if (error != std::errc() || end != last) {
+        fail(path, line,
+             "frame time '" + std::string(cell) + "' in column " + std::string(column) +
+                 " is not a number");
+    }
+    if (!std::isfinite(ms)) {
+        fail(path, line,
+             "frame time '" + std::string(cell) + "' in column " + std::string(column) +
+                 " is not a finite number");
+    }
+    return Cell::Value;
+}
+
+bool isNumberLine(std::string_view line)
+{
+    line = trim(line);
+    double value = 0;
+    const auto [end, error] = std::from_chars(line.data(), line.data() + line.size(), value);
+    return !line.empty() && error == std::errc() && end == line.data() + line.size();
+}
+
+struct Columns {
+    std::size_t frameTime = SIZE_MAX;
+    std::size_t application = SIZE_MAX;
+    std::string frameTimeName;
+};
+
+Columns findColumns(std::string_view header, std::vector<std::string_view>& fields,
+                    std::string_view frameTimeColumn)
+{
+    Columns columns;
+    splitCsv(withoutBom(header), fields, SIZE_MAX);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const std::string_view name = trim(fields[i]);
+        if (sameName(name, "Application") && columns.application == SIZE_MAX) {
+            columns.application = i;
+        }
+        if (frameTimeColumn.empty()) {
+            // MsBetweenPresents (1.x, 2.3.1+, --v1_metrics) before FrameTime (2.0-2.3.0).
+            if (sameName(name, "MsBetweenPresents") ||
+                (sameName(name, "FrameTime") && columns.frameTimeName.empty())) {
+                if (columns.frameTime == SIZE_MAX || sameName(name, "MsBetweenPresents")) {
+                    columns.frameTime = i;
+                    columns.frameTimeName = std::string(name);
+                }
+            }
+        } else if (sameName(name, frameTimeColumn) && columns.frameTime == SIZE_MAX) {
+            columns.frameTime = i;
+            columns.frameTimeName = std::string(name);
+        }
+    }
+    return columns;
+}
+
+struct Detected {
+    CaptureFormat format;
+    std::uint64_t headerLine = 0; // CSV formats: the line that names the columns
+};
+
+Detected detect(const std::filesystem::path& path)
+{
+    LineReader reader(path);
+    std::string_view line;
+    std::vector<std::string_view> fields;
+    bool any = false;
+    while (reader.next(line)) {
+        const std::string_view text = trim(reader.lineNumber() == 1 ? withoutBom(line) : line);
+        if (text.empty()) {
+            continue;
+        }
+        any = true;
+        if (text.front() == '{') {
+            return {CaptureFormat::CapFrameX};
+        }
+        if (text.starts_with("//")) {
+            continue; // older tools put //Key=Value lines before the header
+        }
+        if (findColumns(text, fields, "").frameTime != SIZE_MAX) {
+            return {CaptureFormat::PresentMon, reader.lineNumber()};
+        }
+        if (isNumberLine(text)) {
+            return {CaptureFormat::PlainText};
+        }
+        const std::uint64_t first = reader.lineNumber();
+        // MangoHud: system information, its values, then the frame header.
+        std::string_view third;
+        if (reader.next(third) && reader.next(third) &&
+            findColumns(third, fields, "frametime").frameTime != SIZE_MAX) {
+            return {CaptureFormat::MangoHud, reader.lineNumber()};
+        }
+        if (text.find(',') != std::string_view::npos) {
+            fail(path, first,
+                 "no frame-time column: the header names none of MsBetweenPresents, "
+                 "msBetweenPresents or FrameTime");
+        }
+        fail(path, first,
+             "unrecognised capture format: expected PresentMon or OCAT CSV, CapFrameX JSON, "
+             "MangoHud CSV, or one frame time in milliseconds per line");
+    }
+    fail(path, 0, any ? "no frames: the capture holds only comment lines" : "the capture is empty");
+}
+
+AppFrames& countFor(std::vector<AppFrames>& apps, std::string_view name, std::size_t& lastHit)
+{
+    if (lastHit < apps.size() && apps[lastHit].name == name) {
+        return apps[lastHit];
+    }
+    for (std::size_t i = 0; i < apps.size(); ++i) {
+        if (apps[i].name == name) {
+            lastHit = i;
+            return apps[i];
+        }
+    }
+    apps.push_back({std::string(name), 0});
+    lastHit = apps.size() - 1;
+    return apps.back();
+}
+
+std::string chooseApplication(const std::vector<AppFrames>& apps)
+{
+    const AppFrames* best = nullptr;
+    for (const AppFrames& app : apps) {
+        if (sameName(app.name, "dwm.exe")) {
+            continue; // the desktop compositor, not the game
+        }
+        if (best == nullptr || app.frames > best->frames) {
+            best = &app;
+        }
+    }
+    if (best == nullptr) {
+        return apps.empty() ? std::string() : apps.front().name;
+    }
+    return best->name;
+}
+
+std::string listApplications(const std::vector<AppFrames>& apps)
+{
+    std::string text;
+    for (const AppFrames& app : apps) {
+        text +=
+            (text.empty() ? "" : ", ") + app.name + " (" + std::to_string(app.frames) + " frames)";
+    }
+    return text.empty() ? "no frames" : text;
+}
+
+void tableCapture(const std::filesystem::path& path, const Detected& detected,
+                  const CaptureOptions& options, const std::function<void(double)>& onFrame,
+                  CaptureSummary& summary)
+{
+    const bool mango = detected.format == CaptureFormat::MangoHud;
+    std::vector<std::string_view> fields;
+    std::optional<std::string> chosen = options.application;
+    std::size_t lastHit = 0;
+
+    for (int pass = chosen ? 1 : 0; pass < 2; ++pass) {
+        LineReader reader(path);
+        std::string_view line;
+        while (reader.lineNumber() < detected.headerLine && reader.next(line)) {
+        }
+        const Columns columns = findColumns(line, fields, mango ? "frametime" : "");
+        const std::size_t needed =
+            std::max(columns.frameTime, columns.application == SIZE_MAX ? 0 : columns.application) +
+            1;
+        const std::string singleApp = path.filename().string();
+        summary.column = columns.frameTimeName;
+        summary.applications.clear();
+        std::uint64_t lines = 0;
+        while (reader.next(line)) {
+            if (trim(line).empty()) {
+                continue;
+            }
+            if (options.progress && ++lines % progressEveryLines == 0) {
+                options.progress(
+                    static_cast<double>(reader.bytesConsumed()) /
+                    static_cast<double>(std::max<std::uint64_t>(reader.fileSize(), 1)));
+            }
+            const std::size_t got = splitCsv(line, fields, needed);
+            if (got < needed) {
+                fail(path, reader.lineNumber(),
+                     "expected at least " + std::to_string(needed) + " columns, found " +
+                         std::to_string(got));
+            }
+            const std::string_view app = columns.application == SIZE_MAX
+                                             ? std::string_view(singleApp)
+                                             : trim(fields[columns.application]);
+            AppFrames& count = countFor(summary.applications, app, lastHit);
+            ++count.frames;
+            if (pass == 0 || !sameName(app, *chosen)) {
+                continue;
+            }
+            double ms = 0;
+            if (parseCell(fields[columns.frameTime], ms, path, reader.lineNumber(),
+                          columns.frameTimeName) == Cell::Skipped) {
+                ++summary.skippedCells;
+                continue;
+            }
+            onFrame(ms);
+        }
+        if (pass == 0) {
+            chosen = chooseApplication(summary.applications);
+        }
+    }
+    const auto replayed =
+        std::find_if(summary.applications.begin(), summary.applications.end(),
+                     [&](const AppFrames& app) { return sameName(app.name, *chosen); });
+    if (replayed == summary.applications.end()) {
+        fail(path, 0,
+             "application '" + *chosen + "' is not in the capture; it holds " +
+                 listApplications(summary.applications));
+    }
+    summary.application = replayed->name;
+}
+
+void plainCapture(const std::filesystem::path& path, const CaptureOptions& options,
+                  const std::function<void(double)>& onFrame, CaptureSummary& summary)
+{
+    LineReader reader(path);
+    std::string_view line;
+    std::uint64_t frames = 0;
+    while (reader.next(line)) {
+        const std::string_view cell = reader.lineNumber() == 1 ? withoutBom(line) : line;
+        if (trim(cell).empty()) {
+            continue;
+        }
+        if (options.progress && reader.lineNumber() % progressEveryLines == 0) {
+            options.progress(static_cast<double>(reader.bytesConsumed()) /
+                             static_cast<double>(std::max<std::uint64_t>(reader.fileSize(), 1)));
+        }
+        double ms = 0;
+        if (parseCell(cell, ms, path, reader.lineNumber(), "1") == Cell::Skipped) {
+            ++summary.skippedCells;
+            continue;
+        }
+        ++frames;
+        onFrame(ms);
+    }
+    summary.application = path.filename().string();
+    summary.column = "one value per line";
+    summary.applications = {{summary.application, frames}};
+}
+
+std::uint64_t lineOfByte(const std::string& text, std::size_t byte)
+{
+    const auto end = text.begin() + static_cast<std::ptrdiff_t>(std::min(byte, text.size()));
+    return 1 + static_cast<std::uint64_t>(std::count(text.begin(), end, '\n'));
+}
+
+void capFrameXCapture(const std::filesystem::path& path, const CaptureOptions& options,
+                      const std::function<void(double)>& onFrame, CaptureSummary& summary)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    const std::string text = bytes.str();
+    nlohmann::json document;
+    try {
+        document = nlohmann::json::parse(withoutBom(text));
+    } catch (const nlohmann::json::parse_error& error) {
+        fail(path, lineOfByte(text, error.byte), "not valid JSON");
+    }
+    const auto runs = document.find("Runs");
+    if (!document.is_object() || runs == document.end() || !runs->is_array()) {
+        fail(path, 0, "no Runs array: not a CapFrameX capture");
+    }
+    if (options.run >= runs->size()) {
+        fail(path, 0,
+             "run " + std::to_string(options.run) + " not found: the capture has " +
+                 std::to_string(runs->size()) + " runs");
+    }
+    const std::string where =
+        "Runs[" + std::to_string(options.run) + "].CaptureData.MsBetweenPresents";
+    const nlohmann::json& run = (*runs)[options.run];
+    if (!run.is_object() || !run.contains("CaptureData") || !run["CaptureData"].is_object() ||
+        !run["CaptureData"].contains("MsBetweenPresents") ||
+        !run["CaptureData"]["MsBetweenPresents"].is_array()) {
+        fail(path, 0, "no frame times: " + where + " is missing");
+    }
+    std::uint64_t frames = 0;
+    std::size_t index = 0;
+    for (const nlohmann::json& value : run["CaptureData"]["MsBetweenPresents"]) {
+        if (value.is_null() || (value.is_string() && value.get<std::string>() == "NA")) {
+            ++summary.skippedCells;
+        } else if (!value.is_number()) {
+            fail(path, 0, where + "[" + std::to_string(index) + "] is not a number");
+        } else {
+            ++frames;
+            onFrame(value.get<double>());
+        }
+        ++index;
+    }
+    const auto info = document.find("Info");
+    summary.application = path.filename().string();
+    if (info != document.end() && info->is_object() && info->contains("ProcessName") &&
+        (*info)["ProcessName"].is_string()) {
+        summary.application = (*info)["ProcessName"].get<std::string>();
+    }
+    summary.column = where;
+    summary.applications = {{summary.application, frames}};
+}
+
+} // namespace
+
+const char* captureFormatName(CaptureFormat format)
+{
+    switch (format) {
+    case CaptureFormat::PresentMon:
+        return "PresentMon/OCAT CSV";
+    case CaptureFormat::CapFrameX:
+        return "CapFrameX JSON";
+    case CaptureFormat::MangoHud:
+        return "MangoHud CSV";
+    case CaptureFormat::PlainText:
+        return "plain text";
+    }
+    return "?";
+}
+
+CaptureSummary replayCapture(const std::filesystem::path& path, const CaptureOptions& options,
+                             const std::function<void(double)>& onFrame)
+{
+    const Detected detected = detect(path);
+    CaptureSummary summary;
+    summary.format = detected.format;
+    switch (detected.format) {
+    case CaptureFormat::PresentMon:
+    case CaptureFormat::MangoHud:
+        tableCapture(path, detected, options, onFrame, summary);
+        break;
+    case CaptureFormat::PlainText:
+        plainCapture(path, options, onFrame, summary);
+        break;
+    case CaptureFormat::CapFrameX:
+        capFrameXCapture(path, options, onFrame, summary);
+        break;
+    }
+    if (options.application && !sameName(*options.application, summary.application)) {
+        fail(path, 0,
+             "application '" + *options.application + "' is not in the capture; it holds " +
+                 listApplications(summary.applications));
+    }
+    return summary;
+}
+
+} // namespace sim

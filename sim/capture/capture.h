@@ -1,0 +1,48 @@
+// Frame-time captures from capture tools, streamed frame by frame: PresentMon and OCAT CSV,
+// CapFrameX JSON, MangoHud CSV, and plain text with one frame time in milliseconds per line.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+enum class CaptureFormat { PresentMon, CapFrameX, MangoHud, PlainText };
+
+const char* captureFormatName(CaptureFormat format);
+
+// What was wrong, with the file and, where there is one, the line: "FILE:LINE: what".
+struct CaptureError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct AppFrames {
+    std::string name;
+    std::uint64_t frames = 0;
+};
+
+struct CaptureSummary {
+    CaptureFormat format = CaptureFormat::PlainText;
+    std::string application;             // the one replayed
+    std::string column;                  // where its frame times came from
+    std::vector<AppFrames> applications; // every application in the capture, in order of appearance
+    std::uint64_t skippedCells = 0;      // NA or empty frame times of the replayed application
+};
+
+struct CaptureOptions {
+    std::optional<std::string> application; // none: the one with the most frames, not dwm.exe
+    std::size_t run = 0;                    // CapFrameX: which run
+    std::function<void(double)> progress;   // fraction of the file read, now and then
+};
+
+// Calls onFrame with each frame time (milliseconds) of the chosen application, in order.
+// Throws CaptureError on a malformed or unrecognised capture.
+CaptureSummary replayCapture(const std::filesystem::path& path, const CaptureOptions& options,
+                             const std::function<void(double)>& onFrame);
+
+} // namespace sim

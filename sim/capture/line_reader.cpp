@@ -1,0 +1,90 @@
+#include "sim/capture/line_reader.h"
+
+#include "sim/capture/capture.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+namespace sim {
+namespace {
+
+constexpr std::size_t chunkBytes = 1 << 20;
+
+} // namespace
+
+LineReader::LineReader(const std::filesystem::path& path) : buffer_(chunkBytes)
+{
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        throw CaptureError(path.string() + ": is a directory, not a capture");
+    }
+    file_ = std::fopen(path.c_str(), "rb");
+    if (file_ == nullptr) {
+        throw CaptureError(path.string() + ": cannot open: " + std::strerror(errno));
+    }
+    const auto size = std::filesystem::file_size(path, error);
+    size_ = error ? 0 : size;
+}
+
+LineReader::~LineReader()
+{
+    if (file_ != nullptr) {
+        std::fclose(file_);
+    }
+}
+
+bool LineReader::refill()
+{
+    if (eof_) {
+        return false;
+    }
+    if (begin_ > 0) {
+        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+        end_ -= begin_;
+        begin_ = 0;
+    }
+    if (end_ == buffer_.size()) {
+        buffer_.resize(buffer_.size() * 2); // one line longer than the buffer
+    }
+    const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
+    end_ += got;
+    if (got == 0) {
+        eof_ = true;
+    }
+    return got > 0;
+}
+
+bool LineReader::next(std::string_view& line)
+{
+    std::size_t scanned = begin_;
+    for (;;) {
+        const void* found = std::memchr(buffer_.data() + scanned, '\n', end_ - scanned);
+        if (found != nullptr) {
+            const auto at =
+                static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.data());
+            line = std::string_view(buffer_.data() + begin_, at - begin_);
+            consumed_ += at + 1 - begin_;
+            begin_ = at + 1;
+            break;
+        }
+        const std::size_t keep = end_ - begin_;
+        if (!refill()) {
+            if (keep == 0) {
+                return false;
+            }
+            line = std::string_view(buffer_.data() + begin_, end_ - begin_);
+            consumed_ += end_ - begin_;
+            begin_ = end_;
+            break;
+        }
+        scanned = begin_ + keep;
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+    }
+    ++lineNumber_;
+    return true;
+}
+
+} // namespace sim

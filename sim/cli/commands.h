@@ -1,0 +1,32 @@
+// The simulator's subcommands, each given its parsed options.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+struct CommonOptions {
+    std::optional<std::filesystem::path> ini;
+    std::optional<std::filesystem::path> svg;
+    std::optional<std::filesystem::path> logDir; // where the plug-in's log goes
+    std::uint32_t uptimeMs = 600000;
+    bool json = false;
+};
+
+struct RunOptions {
+    CommonOptions common;
+    double seconds = 180;
+    std::uint64_t seed = 1;
+    double everySeconds = 5;
+};
+
+struct ReplayOptions {
+    CommonOptions common;
+    std::filesystem::path capture;
+    std::optional<std::string> application;
+    std::size_t run = 0;
+};
+
+int runCommand(const RunOptions& options);
+int replayCommand(const ReplayOptions& options);

@@ -1,0 +1,63 @@
+#include "sim/cli/output.h"
+
+#include "sim/report/report.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+namespace {
+
+bool progressShown = false;
+
+} // namespace
+
+bool writeChart(const CommonOptions& options, const sim::SessionResult& result,
+                const std::string& title)
+{
+    if (!options.svg) {
+        return true;
+    }
+    std::ofstream file(*options.svg, std::ios::binary | std::ios::trunc);
+    if (file) {
+        sim::writeSvg(file, result, title);
+        file.close();
+    }
+    if (!file) {
+        std::cerr << "tarnwick-sim: cannot write the chart to " << options.svg->string() << '\n';
+        return false;
+    }
+    if (!options.json) {
+        std::cout << "chart: " << options.svg->string() << '\n';
+    }
+    return true;
+}
+
+void showProgress(const std::string& what, double fraction)
+{
+    static const bool terminal = isatty(STDERR_FILENO) != 0;
+    static auto last = std::chrono::steady_clock::time_point{};
+    if (!terminal) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last < std::chrono::milliseconds(200)) {
+        return;
+    }
+    last = now;
+    std::fprintf(stderr, "\r%s: %3.0f%%", what.c_str(), fraction * 100.0);
+    std::fflush(stderr);
+    progressShown = true;
+}
+
+void endProgress()
+{
+    if (progressShown) {
+        std::fprintf(stderr, "\r\033[K");
+        std::fflush(stderr);
+        progressShown = false;
+    }
+}

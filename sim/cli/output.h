@@ -1,0 +1,15 @@
+// Output shared by the subcommands.
+#pragma once
+
+#include "sim/cli/commands.h"
+#include "sim/session/session.h"
+
+#include <string>
+
+// Writes the SVG chart when one was asked for; false, after saying why, when it cannot be.
+bool writeChart(const CommonOptions& options, const sim::SessionResult& result,
+                const std::string& title);
+
+// A progress line on a terminal, quiet otherwise.
+void showProgress(const std::string& what, double fraction);
+void endProgress();

@@ -1,0 +1,145 @@
+// The plug-in's state is a local of its script; the session follows it with a second
+// GovernorState run through the same functions on the same inputs, and checks every purge the
+// host sees against it.
+#include "sim/session/session.h"
+
+#include "sim/host/host.h"
+
+#include <cmath>
+#include <random>
+#include <stdexcept>
+
+namespace sim {
+namespace {
+
+constexpr std::size_t maxChartBuckets = 1000;
+
+std::filesystem::path makeGameDir()
+{
+    std::random_device seed;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        auto dir = std::filesystem::temp_directory_path() /
+                   ("tarnwick-sim-game-" + std::to_string(seed()));
+        if (std::filesystem::create_directory(dir)) {
+            return dir;
+        }
+    }
+    throw std::runtime_error("cannot create a game folder under " +
+                             std::filesystem::temp_directory_path().string());
+}
+
+} // namespace
+
+Session::Session(const SessionOptions& options)
+    : gameDir_(makeGameDir()), uptimeMs_(options.uptimeMs)
+{
+    if (options.iniFile) {
+        std::filesystem::copy_file(*options.iniFile, gameDir_ / "Tarnwick.ini");
+    }
+    resetHost();
+    host().exePath = (gameDir_ / "game.exe").string();
+    host().tickMs = uptimeMs_;
+    result_.settings = readSettings(getIniPath());
+    result_.enabled = result_.settings.enabled;
+    host().profileReads.clear();
+    loadPlugin();
+}
+
+Session::~Session()
+{
+    resetHost();
+    std::error_code ignored;
+    std::filesystem::remove_all(gameDir_, ignored);
+}
+
+FrameOutcome Session::frame(double frameTimeMs)
+{
+    Host& h = host();
+    // The clock only moves forward; the plug-in still sees the frame time as it is.
+    const double clockMs = std::isfinite(frameTimeMs) && frameTimeMs > 0 ? frameTimeMs : 0.0;
+    elapsedMs_ += clockMs;
+    h.frameTimeSeconds = static_cast<float>(frameTimeMs / 1000.0);
+    // The counter wraps like the real one: simulated time modulo 2^32.
+    const auto elapsed =
+        static_cast<std::uint32_t>(std::fmod(std::floor(elapsedMs_), 4294967296.0));
+    h.tickMs = uptimeMs_ + elapsed;
+    const std::uint32_t tickAtFrame = h.tickMs;
+    const std::uint64_t listings = h.vehicleListings;
+    const std::uint64_t deletions = h.deletions;
+
+    runFrame();
+
+    FrameOutcome outcome{mirror_.state, 0.0f, h.vehicleListings != listings,
+                         h.deletions - deletions};
+    const float fps = estimateFps([&h] { return h.frameTimeSeconds; });
+    bool expectPurge = false;
+    if (result_.enabled) {
+        const PerfState before = mirror_.state;
+        advanceState(mirror_, fps, result_.settings);
+        if (mirror_.state == PerfState::Critical && purgeDue(mirror_, tickAtFrame)) {
+            expectPurge = true;
+            notePurge(mirror_, h.tickMs);
+        }
+        if (mirror_.state != before) {
+            result_.changes.push_back({elapsedMs_, before, mirror_.state});
+        }
+        outcome.state = mirror_.state;
+    }
+    if (expectPurge != outcome.purged) {
+        throw std::logic_error("the simulator lost track of the plug-in's state at " +
+                               std::to_string(elapsedMs_) + " ms");
+    }
+    if (outcome.purged) {
+        result_.purges.push_back({elapsedMs_, outcome.removed});
+        result_.vehiclesRemoved += outcome.removed;
+    }
+    outcome.fps = fps;
+    ++result_.frames;
+    result_.durationMs = elapsedMs_;
+    result_.timeInStateMs[static_cast<std::size_t>(mirror_.state)] += clockMs;
+    if (fps < result_.lowestFps) {
+        result_.lowestFps = fps;
+    }
+    chart(clockMs, fps);
+    return outcome;
+}
+
+void Session::chart(double frameTimeMs, float fps)
+{
+    auto& buckets = result_.chart;
+    const double start = elapsedMs_ - frameTimeMs;
+    const auto bucketStart = [](double ms, double width) { return std::floor(ms / width) * width; };
+    if (buckets.empty() || bucketStart(start, bucketWidthMs_) > buckets.back().startMs) {
+        if (buckets.size() == maxChartBuckets) {
+            // Halve the resolution so a chart of any length stays the same size.
+            bucketWidthMs_ *= 2;
+            std::vector<FpsBucket> merged;
+            for (const FpsBucket& b : buckets) {
+                const double key = bucketStart(b.startMs, bucketWidthMs_);
+                if (merged.empty() || merged.back().startMs != key) {
+                    merged.push_back(b);
+                    merged.back().startMs = key;
+                    continue;
+                }
+                FpsBucket& m = merged.back();
+                m.ms += b.ms;
+                m.frames += b.frames;
+                m.minFps = std::min(m.minFps, b.minFps);
+                m.maxFps = std::max(m.maxFps, b.maxFps);
+            }
+            buckets = std::move(merged);
+        }
+        const double key = bucketStart(start, bucketWidthMs_);
+        if (buckets.empty() || key > buckets.back().startMs) {
+            buckets.push_back(FpsBucket{});
+            buckets.back().startMs = key;
+        }
+    }
+    FpsBucket& bucket = buckets.back();
+    bucket.ms += frameTimeMs;
+    ++bucket.frames;
+    bucket.minFps = std::min(bucket.minFps, fps);
+    bucket.maxFps = std::max(bucket.maxFps, fps);
+}
+
+} // namespace sim

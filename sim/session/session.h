@@ -1,0 +1,94 @@
+// One simulated game session: the plug-in loaded through its entry, driven frame by frame with a
+// simulated clock, and what it did recorded for a report.
+#pragma once
+
+#include "governor/state.h"
+#include "settings/settings.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct SessionOptions {
+    std::optional<std::filesystem::path> iniFile; // none: the plug-in finds no settings file
+    std::uint32_t uptimeMs = 600000;              // the tick counter when the session starts
+};
+
+struct StateChange {
+    double timeMs;
+    PerfState from;
+    PerfState to;
+};
+
+struct PurgeEvent {
+    double timeMs;
+    std::uint64_t removed;
+};
+
+// The frame rate over a stretch of time, for charts; a bounded number of them covers any length.
+struct FpsBucket {
+    double startMs = 0;
+    double ms = 0;
+    std::uint64_t frames = 0;
+    float minFps = std::numeric_limits<float>::infinity();
+    float maxFps = 0;
+    double meanFps() const { return ms > 0 ? static_cast<double>(frames) * 1000.0 / ms : 0.0; }
+};
+
+struct SessionResult {
+    bool enabled = true;
+    GovernorSettings settings;
+    std::uint64_t frames = 0;
+    double durationMs = 0;
+    std::array<double, 3> timeInStateMs{};
+    std::vector<StateChange> changes;
+    std::vector<PurgeEvent> purges;
+    std::uint64_t vehiclesRemoved = 0;
+    float lowestFps = std::numeric_limits<float>::infinity();
+    std::vector<FpsBucket> chart;
+    double meanFps() const
+    {
+        return durationMs > 0 ? static_cast<double>(frames) * 1000.0 / durationMs : 0.0;
+    }
+};
+
+struct FrameOutcome {
+    PerfState state;
+    float fps;
+    bool purged;
+    std::uint64_t removed;
+};
+
+class Session {
+  public:
+    explicit Session(const SessionOptions& options);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // One game frame of frameTimeMs: the plug-in's pass runs once.
+    FrameOutcome frame(double frameTimeMs);
+
+    const SessionResult& result() const { return result_; }
+    PerfState state() const { return mirror_.state; }
+    double nowMs() const { return elapsedMs_; }
+    const std::filesystem::path& gameDir() const { return gameDir_; }
+
+  private:
+    void chart(double frameTimeMs, float fps);
+
+    std::filesystem::path gameDir_;
+    std::uint32_t uptimeMs_;
+    double elapsedMs_ = 0;
+    GovernorState mirror_;
+    SessionResult result_;
+    double bucketWidthMs_ = 100;
+};
+
+} // namespace sim

@@ -1,0 +1,249 @@
+// Capture formats: real captures from capture tools, a small fixture of each other format, and
+// one error for each kind of malformed input.
+#include "sim/capture/capture.h"
+#include "sim/capture/line_reader.h"
+
+#include "test_support.h"
+
+#include <cmath>
+#include <numeric>
+#include <vector>
+
+namespace {
+
+using testing_support::ScratchDir;
+using testing_support::writeFile;
+
+const std::filesystem::path captures = TARNWICK_CAPTURES_DIR;
+const std::filesystem::path fixtures = TARNWICK_TEST_DATA_DIR;
+
+struct Replayed {
+    sim::CaptureSummary summary;
+    std::vector<double> frames;
+};
+
+Replayed replay(const std::filesystem::path& path, sim::CaptureOptions options = {})
+{
+    Replayed replayed;
+    replayed.summary =
+        sim::replayCapture(path, options, [&](double ms) { replayed.frames.push_back(ms); });
+    return replayed;
+}
+
+struct RealCapture {
+    const char* file;
+    const char* application;
+    const char* column;
+    std::size_t frames;
+    double totalMs;
+    double firstMs;
+    std::vector<sim::AppFrames> applications;
+};
+
+class RealCaptures : public ::testing::TestWithParam<RealCapture> {};
+
+TEST_P(RealCaptures, replayTheGameNotTheCompositor)
+{
+    const RealCapture& c = GetParam();
+    const Replayed r = replay(captures / c.file);
+    EXPECT_EQ(r.summary.format, sim::CaptureFormat::PresentMon);
+    EXPECT_EQ(r.summary.application, c.application);
+    EXPECT_EQ(r.summary.column, c.column);
+    ASSERT_EQ(r.frames.size(), c.frames);
+    EXPECT_DOUBLE_EQ(r.frames.front(), c.firstMs);
+    EXPECT_NEAR(std::accumulate(r.frames.begin(), r.frames.end(), 0.0), c.totalMs, 1e-3);
+    ASSERT_EQ(r.summary.applications.size(), c.applications.size());
+    for (std::size_t i = 0; i < c.applications.size(); ++i) {
+        EXPECT_EQ(r.summary.applications[i].name, c.applications[i].name);
+        EXPECT_EQ(r.summary.applications[i].frames, c.applications[i].frames);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(sharedCaptures, RealCaptures,
+                         ::testing::Values(RealCapture{"presentmon-1.csv",
+                                                       "FarCryNewDawn.exe",
+                                                       "MsBetweenPresents",
+                                                       1171,
+                                                       15255.999,
+                                                       16.811,
+                                                       {{"FarCryNewDawn.exe", 1171}}},
+                                           RealCapture{"ocat.csv",
+                                                       "MetroExodus.exe",
+                                                       "MsBetweenPresents",
+                                                       2502,
+                                                       25386.433,
+                                                       9.681,
+                                                       {{"MetroExodus.exe", 2502}}},
+                                           RealCapture{"presentmon-2-default.csv",
+                                                       "Presenter.exe",
+                                                       "MsBetweenPresents",
+                                                       160,
+                                                       2579.7262,
+                                                       2.3515,
+                                                       {{"dwm.exe", 197}, {"Presenter.exe", 160}}},
+                                           RealCapture{"presentmon-2-v1-metrics.csv",
+                                                       "Presenter.exe",
+                                                       "msBetweenPresents",
+                                                       169,
+                                                       2723.3509,
+                                                       2.3515,
+                                                       {{"dwm.exe", 199}, {"Presenter.exe", 169}}},
+                                           RealCapture{
+                                               "presentmon-2-v2-metrics.csv",
+                                               "Presenter.exe",
+                                               "FrameTime",
+                                               160,
+                                               2624.0061,
+                                               7.6275,
+                                               {{"dwm.exe", 197}, {"Presenter.exe", 160}}}));
+
+TEST(capture, applicationChosenByNameWithoutRegardToCase)
+{
+    sim::CaptureOptions options;
+    options.application = "DWM.EXE";
+    const Replayed r = replay(captures / "presentmon-2-default.csv", options);
+    EXPECT_EQ(r.summary.application, "dwm.exe");
+    EXPECT_EQ(r.frames.size(), 197u);
+}
+
+TEST(capture, unknownApplicationIsAnErrorListingTheOthers)
+{
+    sim::CaptureOptions options;
+    options.application = "Game.exe";
+    EXPECT_THROW(
+        {
+            try {
+                replay(captures / "presentmon-2-default.csv", options);
+            } catch (const sim::CaptureError& error) {
+                EXPECT_STREQ(error.what(),
+                             (captures / "presentmon-2-default.csv")
+                                 .string()
+                                 .append(": application 'Game.exe' is not in the capture; it "
+                                         "holds dwm.exe (197 frames), Presenter.exe (160 "
+                                         "frames)")
+                                 .c_str());
+                throw;
+            }
+        },
+        sim::CaptureError);
+}
+
+TEST(capture, compositorAloneIsReplayed)
+{
+    ScratchDir dir;
+    writeFile(dir / "dwm.csv", "Application,MsBetweenPresents\ndwm.exe,16.6\ndwm.exe,16.7\n");
+    EXPECT_EQ(replay(dir / "dwm.csv").summary.application, "dwm.exe");
+}
+
+TEST(capture, keyValueLinesBeforeTheHeaderAndNaCellsAreSkipped)
+{
+    const Replayed r = replay(fixtures / "keyvalue-header.csv");
+    EXPECT_EQ(r.frames, (std::vector<double>{20.5, 19.5}));
+    EXPECT_EQ(r.summary.skippedCells, 2u);
+    EXPECT_EQ(r.summary.application, "Game.exe");
+}
+
+TEST(capture, capFrameXRunsAndProcessName)
+{
+    Replayed r = replay(fixtures / "capframex.json");
+    EXPECT_EQ(r.summary.format, sim::CaptureFormat::CapFrameX);
+    EXPECT_EQ(r.summary.application, "Cyberpunk2077.exe");
+    EXPECT_EQ(r.frames, (std::vector<double>{16.6, 33.3, 20.0}));
+    EXPECT_EQ(r.summary.skippedCells, 1u);
+    sim::CaptureOptions second;
+    second.run = 1;
+    EXPECT_EQ(replay(fixtures / "capframex.json", second).frames,
+              (std::vector<double>{10.0, 12.5}));
+}
+
+TEST(capture, mangoHudFrameTimeColumn)
+{
+    const Replayed r = replay(fixtures / "mangohud.csv");
+    EXPECT_EQ(r.summary.format, sim::CaptureFormat::MangoHud);
+    EXPECT_EQ(r.frames, (std::vector<double>{16.642, 40.0, 40.16}));
+}
+
+TEST(capture, plainTextOneFrameTimePerLine)
+{
+    const Replayed r = replay(fixtures / "plain.txt");
+    EXPECT_EQ(r.summary.format, sim::CaptureFormat::PlainText);
+    EXPECT_EQ(r.frames, (std::vector<double>{16.6, 33.3, 40.0, 41.5}));
+    EXPECT_EQ(r.summary.skippedCells, 1u);
+}
+
+struct Malformed {
+    const char* name;
+    std::string file;
+    std::string expected; // after "<path>"
+};
+
+class MalformedCaptures : public ::testing::TestWithParam<Malformed> {};
+
+TEST_P(MalformedCaptures, oneClearErrorNamingFileAndLine)
+{
+    ScratchDir dir;
+    const auto path = dir / "capture.csv";
+    writeFile(path, GetParam().file);
+    try {
+        replay(path);
+        ADD_FAILURE() << "no error for " << GetParam().name;
+    } catch (const sim::CaptureError& error) {
+        EXPECT_EQ(error.what(), path.string() + GetParam().expected);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    errors, MalformedCaptures,
+    ::testing::Values(
+        Malformed{"empty", "", ": the capture is empty"},
+        Malformed{"blankLinesOnly", "\n  \n\n", ": the capture is empty"},
+        Malformed{"noFrameTimeColumn", "Application,ProcessID,TimeInSeconds\nGame.exe,1,0.5\n",
+                  ":1: no frame-time column: the header names none of MsBetweenPresents, "
+                  "msBetweenPresents or FrameTime"},
+        Malformed{"nonNumericCell", "Application,MsBetweenPresents\nGame.exe,16.6\nGame.exe,fast\n",
+                  ":3: frame time 'fast' in column MsBetweenPresents is not a number"},
+        Malformed{"numberWithTrailingText", "Application,MsBetweenPresents\nGame.exe,16.6ms\n",
+                  ":2: frame time '16.6ms' in column MsBetweenPresents is not a number"},
+        Malformed{"infiniteValue", "Application,MsBetweenPresents\nGame.exe,inf\n",
+                  ":2: frame time 'inf' in column MsBetweenPresents is not a finite number"},
+        Malformed{"beyondDouble", "Application,MsBetweenPresents\nGame.exe,1e999\n",
+                  ":2: frame time '1e999' in column MsBetweenPresents is out of range"},
+        Malformed{"tooFewColumns", "Application,ProcessID,MsBetweenPresents\nGame.exe,1\n",
+                  ":2: expected at least 3 columns, found 2"},
+        Malformed{"unknownFormat", "hello world\nthis is not a capture\n",
+                  ":1: unrecognised capture format: expected PresentMon or OCAT CSV, CapFrameX "
+                  "JSON, MangoHud CSV, or one frame time in milliseconds per line"},
+        Malformed{"plainTextWithWord", "16.6\n16.7\nstutter\n",
+                  ":3: frame time 'stutter' in column 1 is not a number"},
+        Malformed{"brokenJson", "{\n  \"Runs\": [\n", ":3: not valid JSON"},
+        Malformed{"jsonWithoutRuns", "{\"Info\": {}}", ": no Runs array: not a CapFrameX capture"},
+        Malformed{"jsonRunWithoutFrames", "{\"Runs\": [{\"CaptureData\": {}}]}",
+                  ": no frame times: Runs[0].CaptureData.MsBetweenPresents is missing"},
+        Malformed{"jsonTextFrameTime",
+                  "{\"Runs\": [{\"CaptureData\": {\"MsBetweenPresents\": [1, \"x\"]}}]}",
+                  ": Runs[0].CaptureData.MsBetweenPresents[1] is not a number"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(lineReader, linesLongerThanTheBufferAndMixedLineEnds)
+{
+    ScratchDir dir;
+    const std::string longLine(3 * 1024 * 1024, 'x');
+    writeFile(dir / "lines", "a\r\n" + longLine + "\nb\n\nc");
+    sim::LineReader reader(dir / "lines");
+    std::vector<std::string> lines;
+    std::string_view line;
+    while (reader.next(line)) {
+        lines.emplace_back(line);
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{"a", longLine, "b", "", "c"}));
+    EXPECT_EQ(reader.lineNumber(), 5u);
+}
+
+TEST(lineReader, directoryOrMissingFileIsAClearError)
+{
+    ScratchDir dir;
+    EXPECT_THROW(sim::LineReader{dir.path()}, sim::CaptureError);
+    EXPECT_THROW(sim::LineReader{dir / "absent.csv"}, sim::CaptureError);
+}
+
+} // namespace

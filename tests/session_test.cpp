@@ -1,0 +1,170 @@
+// The simulator's sessions: simulated time, what the report says, and the chart.
+#include "sim/session/session.h"
+
+#include "sim/cli/commands.h"
+#include "sim/report/report.h"
+#include "test_support.h"
+
+#include <nlohmann/json.hpp>
+
+#include <sstream>
+
+namespace {
+
+using testing_support::InDirectory;
+using testing_support::ScratchDir;
+using testing_support::writeFile;
+
+std::vector<double> purgeTimes(const sim::SessionResult& result)
+{
+    std::vector<double> times;
+    for (const sim::PurgeEvent& purge : result.purges) {
+        times.push_back(purge.timeMs);
+    }
+    return times;
+}
+
+std::vector<double> slowReplay(std::uint32_t uptimeMs, int frames)
+{
+    sim::Session session({std::nullopt, uptimeMs});
+    for (int i = 0; i < frames; ++i) {
+        session.frame(40.0);
+    }
+    return purgeTimes(session.result());
+}
+
+class SessionTest : public ::testing::Test {
+  protected:
+    ScratchDir logDir;
+    InDirectory inLogDir{logDir.path()};
+    void TearDown() override { loggingEnabled = true; }
+};
+
+TEST_F(SessionTest, purgesFollowSimulatedTime)
+{
+    // Critical at the second frame; then more than 7000 ms after that purge: 178 * 40 > 80 + 7000.
+    EXPECT_EQ(slowReplay(600000, 400), (std::vector<double>{80, 7120, 14160}));
+}
+
+TEST_F(SessionTest, tickCounterWrapsWithoutChangingTheRhythm)
+{
+    EXPECT_EQ(slowReplay(0xFFFFFFFFu - 5000, 400), (std::vector<double>{80, 7120, 14160}));
+}
+
+TEST_F(SessionTest, justAfterBootTheFirstPurgeWaitsForTheCounterToPass7000)
+{
+    EXPECT_EQ(slowReplay(0, 200).front(), 7040);
+}
+
+TEST_F(SessionTest, reportCountsStatesAndChanges)
+{
+    sim::Session session({std::nullopt, 600000});
+    for (const double ms : {10.0, 40.0, 40.0, 40.0, 10.0, 10.0}) {
+        session.frame(ms);
+    }
+    const sim::SessionResult& r = session.result();
+    EXPECT_EQ(r.frames, 6u);
+    EXPECT_DOUBLE_EQ(r.durationMs, 150.0);
+    EXPECT_DOUBLE_EQ(r.timeInStateMs[0], 20.0);
+    EXPECT_DOUBLE_EQ(r.timeInStateMs[1], 50.0);
+    EXPECT_DOUBLE_EQ(r.timeInStateMs[2], 80.0);
+    ASSERT_EQ(r.changes.size(), 4u);
+    EXPECT_EQ(r.changes[1].to, PerfState::Critical);
+    EXPECT_DOUBLE_EQ(r.changes[1].timeMs, 90.0);
+    EXPECT_EQ(purgeTimes(r), (std::vector<double>{90}));
+    EXPECT_FLOAT_EQ(r.lowestFps, 25.0f);
+    EXPECT_DOUBLE_EQ(r.meanFps(), 40.0);
+
+    const nlohmann::json json = sessionJson(r);
+    EXPECT_EQ(json["stateChanges"][1],
+              (nlohmann::json{{"timeMs", 90.0}, {"from", "Moderate"}, {"to", "Critical"}}));
+    EXPECT_EQ(json["purges"][0]["timeMs"], 90.0);
+    EXPECT_EQ(json["timeInStateMs"]["Critical"], 80.0);
+    EXPECT_EQ(json["settings"]["fpsCritical"], 35);
+}
+
+TEST_F(SessionTest, disabledSettingsRunNoGovernor)
+{
+    writeFile(logDir / "off.ini", "[Main]\nEnabled=0\n");
+    sim::Session session({logDir / "off.ini", 600000});
+    for (int i = 0; i < 300; ++i) {
+        EXPECT_EQ(session.frame(100.0).state, PerfState::Normal);
+    }
+    EXPECT_FALSE(session.result().enabled);
+    EXPECT_TRUE(session.result().purges.empty());
+    EXPECT_FALSE(std::filesystem::exists("Tarnwick.log"));
+}
+
+TEST_F(SessionTest, chartStaysBoundedAndMarksEveryPurge)
+{
+    sim::Session session({std::nullopt, 600000});
+    for (int i = 0; i < 200000; ++i) {
+        session.frame(i % 2000 < 1000 ? 40.0 : 10.0);
+    }
+    const sim::SessionResult& r = session.result();
+    EXPECT_LE(r.chart.size(), 1000u);
+    std::uint64_t charted = 0;
+    for (const sim::FpsBucket& b : r.chart) {
+        charted += b.frames;
+    }
+    EXPECT_EQ(charted, r.frames);
+    std::ostringstream svg;
+    sim::writeSvg(svg, r, "a <test> & more");
+    const std::string text = svg.str();
+    std::size_t marks = 0;
+    for (auto at = text.find("<title>purge at"); at != std::string::npos;
+         at = text.find("<title>purge at", at + 1)) {
+        ++marks;
+    }
+    EXPECT_EQ(marks, r.purges.size());
+    EXPECT_GT(marks, 10u);
+    EXPECT_NE(text.find("a &lt;test&gt; &amp; more"), std::string::npos);
+    EXPECT_NE(text.find("FPS_Critical 35"), std::string::npos);
+    EXPECT_EQ(text.find("nan"), std::string::npos);
+    EXPECT_EQ(text.rfind("</svg>\n"), text.size() - 7);
+}
+
+TEST_F(SessionTest, cityDriveIsDeterministicAndTheGovernorRecoversIt)
+{
+    RunOptions options;
+    options.seconds = 120;
+    options.common.json = true;
+    const auto runJson = [&options] {
+        ::testing::internal::CaptureStdout();
+        EXPECT_EQ(runCommand(options), 0);
+        return nlohmann::json::parse(::testing::internal::GetCapturedStdout());
+    };
+    const nlohmann::json first = runJson();
+    const nlohmann::json again = runJson();
+    EXPECT_EQ(first, again);
+    EXPECT_GE(first["purges"].size(), 2u);
+    EXPECT_GT(first["vehiclesRemoved"], 100);
+    // After each purge the frame rate climbs back out of Critical.
+    for (const auto& purge : first["purges"]) {
+        bool left = false;
+        for (const auto& change : first["stateChanges"]) {
+            left |= change["from"] == "Critical" && change["timeMs"] > purge["timeMs"];
+        }
+        EXPECT_TRUE(left) << purge;
+    }
+    options.seed = 2;
+    EXPECT_NE(runJson()["stateChanges"], first["stateChanges"]);
+}
+
+TEST_F(SessionTest, replayReportAsJson)
+{
+    ReplayOptions options;
+    options.capture = std::filesystem::path(TARNWICK_CAPTURES_DIR) / "presentmon-1.csv";
+    options.common.json = true;
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(replayCommand(options), 0);
+    const auto json = nlohmann::json::parse(::testing::internal::GetCapturedStdout());
+    EXPECT_EQ(json["command"], "replay");
+    EXPECT_EQ(json["application"], "FarCryNewDawn.exe");
+    EXPECT_EQ(json["frames"], 1171);
+    EXPECT_EQ(json["otherApplications"], nlohmann::json::array());
+    EXPECT_EQ(json["purges"].size(), 1u);
+    EXPECT_EQ(json["stateChanges"][0]["to"], "Moderate");
+}
+
+} // namespace
