@@ -25,6 +25,7 @@ struct Replayed {
 Replayed replay(const std::filesystem::path& path, sim::CaptureOptions options = {})
 {
     Replayed replayed;
+    options.restart = [&replayed] { replayed.frames.clear(); };
     replayed.summary =
         sim::replayCapture(path, options, [&](double ms) { replayed.frames.push_back(ms); });
     return replayed;
@@ -126,6 +127,37 @@ TEST(capture, unknownApplicationIsAnErrorListingTheOthers)
             }
         },
         sim::CaptureError);
+}
+
+TEST(capture, laterApplicationWithMoreFramesIsReplayedAfterARestart)
+{
+    ScratchDir dir;
+    writeFile(dir / "two.csv", "Application,MsBetweenPresents\ndwm.exe,16\nLauncher.exe,50\n"
+                               "Game.exe,20\nGame.exe,21\nLauncher.exe,51\nGame.exe,22\n");
+    int restarts = 0;
+    std::vector<double> frames;
+    sim::CaptureOptions options;
+    options.restart = [&] {
+        ++restarts;
+        frames.clear();
+    };
+    const auto summary =
+        sim::replayCapture(dir / "two.csv", options, [&](double ms) { frames.push_back(ms); });
+    EXPECT_EQ(summary.application, "Game.exe");
+    EXPECT_EQ(frames, (std::vector<double>{20, 21, 22}));
+    EXPECT_EQ(restarts, 1);
+
+    // Without a way to forget frames, a first pass only counts.
+    frames.clear();
+    sim::replayCapture(dir / "two.csv", {}, [&](double ms) { frames.push_back(ms); });
+    EXPECT_EQ(frames, (std::vector<double>{20, 21, 22}));
+}
+
+TEST(capture, headerWithoutFramesIsAnError)
+{
+    ScratchDir dir;
+    writeFile(dir / "none.csv", "Application,MsBetweenPresents\n");
+    EXPECT_THROW(replay(dir / "none.csv"), sim::CaptureError);
 }
 
 TEST(capture, compositorAloneIsReplayed)

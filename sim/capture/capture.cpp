@@ -65,30 +65,36 @@ std::string_view withoutBom(std::string_view line)
 }
 
 // Splits at commas outside quotes, up to maxFields; a quoted field is given without its quotes.
+// One pass over the bytes: this runs for every line of captures of millions of frames.
 std::size_t splitCsv(std::string_view line, std::vector<std::string_view>& fields,
                      std::size_t maxFields)
 {
     fields.clear();
-    std::size_t at = 0;
+    const char* const begin = line.data();
+    const char* const end = begin + line.size();
+    const char* p = begin;
     while (fields.size() < maxFields) {
-        if (at < line.size() && line[at] == '"') {
-            const std::size_t close = line.find('"', at + 1);
-            const std::size_t end = close == std::string_view::npos ? line.size() : close;
-            fields.push_back(line.substr(at + 1, end - at - 1));
-            const std::size_t comma = line.find(',', end);
-            if (comma == std::string_view::npos) {
-                break;
+        if (p < end && *p == '"') {
+            const char* close = p + 1;
+            while (close < end && *close != '"') {
+                ++close;
             }
-            at = comma + 1;
-            continue;
+            fields.emplace_back(p + 1, static_cast<std::size_t>(close - p - 1));
+            p = close;
+            while (p < end && *p != ',') {
+                ++p;
+            }
+        } else {
+            const char* start = p;
+            while (p < end && *p != ',') {
+                ++p;
+            }
+            fields.emplace_back(start, static_cast<std::size_t>(p - start));
         }
-        const std::size_t comma = line.find(',', at);
-        if (comma == std::string_view::npos) {
-            fields.push_back(line.substr(at));
+        if (p == end) {
             break;
         }
-        fields.push_back(line.substr(at, comma - at));
-        at = comma + 1;
+        ++p; // the comma
     }
     return fields.size();
 }
@@ -259,6 +265,9 @@ std::string listApplications(const std::vector<AppFrames>& apps)
     return text.empty() ? "no frames" : text;
 }
 
+// Without --app the replayed application is only known at the end. The first application seen
+// that is not the compositor is replayed at once; should another turn out to have more frames,
+// the caller is told to forget them and the file is read again for that one.
 void tableCapture(const std::filesystem::path& path, const Detected& detected,
                   const CaptureOptions& options, const std::function<void(double)>& onFrame,
                   CaptureSummary& summary)
@@ -266,23 +275,26 @@ void tableCapture(const std::filesystem::path& path, const Detected& detected,
     const bool mango = detected.format == CaptureFormat::MangoHud;
     std::vector<std::string_view> fields;
     std::optional<std::string> chosen = options.application;
+    const bool decided = chosen.has_value();
+    // A caller that cannot forget frames gets a first pass that only counts.
+    const bool replayFirstPass = decided || static_cast<bool>(options.restart);
     std::size_t lastHit = 0;
 
-    for (int pass = chosen ? 1 : 0; pass < 2; ++pass) {
+    for (int pass = 0; pass < 2; ++pass) {
         LineReader reader(path);
         std::string_view line;
         while (reader.lineNumber() < detected.headerLine && reader.next(line)) {
         }
         const Columns columns = findColumns(line, fields, mango ? "frametime" : "");
-        const std::size_t needed =
-            std::max(columns.frameTime, columns.application == SIZE_MAX ? 0 : columns.application) +
-            1;
+        const bool named = columns.application != SIZE_MAX;
+        const std::size_t needed = std::max(columns.frameTime, named ? columns.application : 0) + 1;
         const std::string singleApp = path.filename().string();
         summary.column = columns.frameTimeName;
         summary.applications.clear();
+        summary.skippedCells = 0;
         std::uint64_t lines = 0;
         while (reader.next(line)) {
-            if (trim(line).empty()) {
+            if (line.empty() || trim(line).empty()) {
                 continue;
             }
             if (options.progress && ++lines % progressEveryLines == 0) {
@@ -296,12 +308,13 @@ void tableCapture(const std::filesystem::path& path, const Detected& detected,
                      "expected at least " + std::to_string(needed) + " columns, found " +
                          std::to_string(got));
             }
-            const std::string_view app = columns.application == SIZE_MAX
-                                             ? std::string_view(singleApp)
-                                             : trim(fields[columns.application]);
-            AppFrames& count = countFor(summary.applications, app, lastHit);
-            ++count.frames;
-            if (pass == 0 || !sameName(app, *chosen)) {
+            const std::string_view app =
+                named ? trim(fields[columns.application]) : std::string_view(singleApp);
+            ++countFor(summary.applications, app, lastHit).frames;
+            if (!chosen && !sameName(app, "dwm.exe")) {
+                chosen = std::string(app);
+            }
+            if (!chosen || !sameName(app, *chosen) || (pass == 0 && !replayFirstPass)) {
                 continue;
             }
             double ms = 0;
@@ -312,9 +325,17 @@ void tableCapture(const std::filesystem::path& path, const Detected& detected,
             }
             onFrame(ms);
         }
-        if (pass == 0) {
-            chosen = chooseApplication(summary.applications);
+        const std::string best = chooseApplication(summary.applications);
+        if (replayFirstPass && (decided || best.empty() || (chosen && sameName(*chosen, best)))) {
+            break;
         }
+        chosen = best;
+        if (options.restart && replayFirstPass) {
+            options.restart();
+        }
+    }
+    if (!chosen) {
+        fail(path, 0, "no frames: the capture holds a header and nothing else");
     }
     const auto replayed =
         std::find_if(summary.applications.begin(), summary.applications.end(),

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <optional>
 
 namespace {
 
@@ -52,21 +53,26 @@ void printEvents(const sim::SessionResult& result)
 
 int replayCommand(const ReplayOptions& options)
 {
-    sim::Session session({options.common.ini, options.common.uptimeMs});
-    sim::CaptureOptions captureOptions{options.application, options.run, nullptr};
+    const sim::SessionOptions sessionOptions{options.common.ini, options.common.uptimeMs};
+    std::optional<sim::Session> session(std::in_place, sessionOptions);
+    sim::CaptureOptions captureOptions{options.application, options.run, nullptr, nullptr};
     const std::string what = "replaying " + options.capture.filename().string();
     captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
+    captureOptions.restart = [&] {
+        session.reset(); // one plug-in at a time: the old session ends before the new one loads
+        session.emplace(sessionOptions);
+    };
     sim::CaptureSummary capture;
     try {
         capture = replayCapture(options.capture, captureOptions,
-                                [&session](double ms) { session.frame(ms); });
+                                [&session](double ms) { session->frame(ms); });
     } catch (const sim::CaptureError& error) {
         endProgress();
         std::cerr << "tarnwick-sim: " << error.what() << '\n';
         return 1;
     }
     endProgress();
-    const sim::SessionResult& result = session.result();
+    const sim::SessionResult& result = session->result();
     if (options.common.json) {
         nlohmann::json json = sessionJson(result);
         json.update(captureJson(capture));

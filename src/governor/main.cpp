@@ -29,13 +29,18 @@ void governorMain()
     loggingEnabled = settings.logging;
     GovernorState governor;
     for (;;) {
-        const float fps = estimateFps(getFrameTime);
-        advanceState(governor, fps, settings);
-        if (governor.state == PerfState::Critical && purgeDue(governor, platformTickMs())) {
-            purgeDistantVehicles(settings.detectionRange);
-            notePurge(governor, platformTickMs());
-            writeLog(purgeLogMessage);
-        }
+        governorPass(governor, settings);
         scriptWait(0);
+    }
+}
+
+void governorPass(GovernorState& governor, const GovernorSettings& settings)
+{
+    const float fps = estimateFps(getFrameTime);
+    advanceState(governor, fps, settings);
+    if (governor.state == PerfState::Critical && purgeDue(governor, platformTickMs())) {
+        purgeDistantVehicles(settings.detectionRange);
+        notePurge(governor, platformTickMs());
+        writeLog(purgeLogMessage);
     }
 }

@@ -2,7 +2,9 @@
 // governs the frame rate once per game frame.
 #pragma once
 
+#include "governor/state.h"
 #include "host/hook.h"
+#include "settings/settings.h"
 
 #include <cstdint>
 
@@ -16,3 +18,6 @@ extern "C" int DllMain(ModuleHandle module, std::uint32_t reason, void* reserved
 
 // The script: reads the settings, then runs one pass a frame. Returns only when disabled.
 void governorMain();
+
+// One frame's work, between two waits: estimate, advance, and purge when due.
+void governorPass(GovernorState& governor, const GovernorSettings& settings);
