@@ -29,4 +29,6 @@ struct ReplayOptions {
 };
 
 int runCommand(const RunOptions& options);
+// The fixed scenario, with the game (and its Tarnwick.ini) in gameDir.
+int scenarioCommand(const std::filesystem::path& gameDir);
 int replayCommand(const ReplayOptions& options);

@@ -93,6 +93,12 @@ int main(int argc, char** argv)
                           "application to replay (default: the one with the most frames)");
     replayCmd->add_option("--run", replay.run, "CapFrameX: which run, from 0 (default 0)");
 
+    std::filesystem::path scenarioGame = ".";
+    CLI::App* scenarioCmd = app.add_subcommand(
+        "scenario", "A short fixed scenario, the same as tarnwick-sim.exe plays under Wine");
+    scenarioCmd->add_option("--game-dir", scenarioGame, "folder of the game and its Tarnwick.ini")
+        ->check(CLI::ExistingDirectory);
+
     if (argc > 1 && argv[1][0] != '-' && !knownSubcommand(app, argv[1])) {
         std::cerr << "tarnwick-sim: unknown subcommand '" << argv[1]
                   << "'\nRun with --help for more information.\n";
@@ -112,6 +118,9 @@ int main(int argc, char** argv)
     try {
         if (settings->parsed()) {
             return reportSettings(settingsFile, std::cout);
+        }
+        if (scenarioCmd->parsed()) {
+            return scenarioCommand(scenarioGame);
         }
         if (runCmd->parsed()) {
             const int status = enterLogDir(run.common);

@@ -4,6 +4,7 @@
 #include "sim/cli/output.h"
 #include "sim/host/host.h"
 #include "sim/report/report.h"
+#include "sim/scenario/scenario.h"
 #include "sim/session/city.h"
 #include "sim/session/session.h"
 
@@ -73,4 +74,14 @@ int runCommand(const RunOptions& options)
                       "tarnwick-sim run: city drive, seed " + std::to_string(options.seed))
                ? 0
                : 1;
+}
+
+int scenarioCommand(const std::filesystem::path& gameDir)
+{
+    sim::resetHost();
+    sim::host().exePath = (std::filesystem::absolute(gameDir) / "game.exe").string();
+    sim::host().tickMs = 600000;
+    const int status = runScenario(std::cout);
+    sim::resetHost();
+    return status;
 }

@@ -1,7 +1,6 @@
 // The hook's six operations and the natives of the plug-in, acting on the simulated world.
 #include "sim/host/host.h"
 
-#include "governor/main.h"
 #include "host/natives.h"
 #include "sim/host/context.h"
 
@@ -173,13 +172,6 @@ void hostFault(const std::string& what)
     std::fprintf(stderr, "tarnwick-sim: host fault: %s\n", what.c_str());
     std::fflush(stderr);
     std::abort();
-}
-
-void loadPlugin()
-{
-    // The module handle is only an identity to the hook; any distinct non-null value serves.
-    static char moduleIdentity;
-    DllMain(reinterpret_cast<ModuleHandle>(&moduleIdentity), processAttach, nullptr);
 }
 
 bool runFrame()

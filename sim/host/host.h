@@ -85,6 +85,7 @@ struct Host {
     // Raw result slots served by the next native call instead of the native's own, once.
     std::optional<std::array<std::uint64_t, 3>> rawResult;
 
+    ModuleHandle pluginModule = nullptr; // as the loader gave it
     ModuleHandle registeredModule = nullptr;
     ScriptMain script = nullptr;
     int registrations = 0;
@@ -97,8 +98,9 @@ Host& host();
 // A fresh host: empty world, no script, nothing recorded.
 void resetHost();
 
-// Plays the loader: calls the plug-in's DllMain with process attach for a module handle.
-void loadPlugin();
+// Loads the plug-in: on Windows the real library beside the executable; elsewhere its entry is
+// called with process attach. False when it could not be loaded.
+bool loadPlugin();
 
 // Resumes the script for one frame: starts it on its own context the first time. False once the
 // script has returned (or none is registered).

@@ -1,7 +1,8 @@
-// Profile file rules: names matched without regard to case, white space trimmed around names and
-// values, only the first section of a name is searched and the first key of a name wins, values
-// parsed like RtlUnicodeStringToInteger with base 0 (sign, 0x/0o/0b prefixes, digits up to the
-// first other character, wrapping at 32 bits), at most 29 characters of a value considered.
+// Profile file rules: lines end at a line feed or a carriage return, names matched without regard
+// to case, white space trimmed around names (inside brackets too) and values, only the first
+// section of a name is searched and the first key of a name wins, values parsed like
+// RtlUnicodeStringToInteger with base 0 (sign, 0x/0o/0b prefixes, digits up to the first other
+// character, wrapping at 32 bits), at most 29 characters of a value considered.
 #include "settings/profile_reader.h"
 
 #include <fstream>
@@ -142,7 +143,7 @@ void takeLine(Lookup& lookup, std::string_view line)
                 lookup.scan = Scan::Missing; // later sections of the same name are not searched
                 return;
             }
-            const std::string_view name = upToNul(line.substr(1, close - 1));
+            const std::string_view name = trim(upToNul(line.substr(1, close - 1)));
             if (!name.empty() && sameName(name, lookup.section)) {
                 lookup.scan = Scan::InSection;
             }
@@ -176,24 +177,20 @@ std::string narrowUtf16(std::istream& file)
     return narrow;
 }
 
+// A carriage return ends a line as a line feed does, alone or in a pair.
 void scanLines(std::istream& file, Lookup& lookup)
 {
     std::string chunk;
-    while (lookup.scan == Scan::InSection || lookup.scan == Scan::Searching) {
-        if (!std::getline(file, chunk)) {
-            return;
-        }
-        if (!file.eof()) {
-            takeLine(lookup, chunk);
-            continue;
-        }
-        // The last stretch holds no line feed: a lone carriage return ends its lines.
+    while ((lookup.scan == Scan::InSection || lookup.scan == Scan::Searching) &&
+           std::getline(file, chunk)) {
         std::string_view rest(chunk);
-        while (!rest.empty() &&
-               (lookup.scan == Scan::InSection || lookup.scan == Scan::Searching)) {
+        for (;;) {
             const auto cr = rest.find('\r');
             takeLine(lookup, rest.substr(0, cr));
-            rest = cr == std::string_view::npos ? std::string_view() : rest.substr(cr + 1);
+            if (cr == std::string_view::npos) {
+                break;
+            }
+            rest.remove_prefix(cr + 1);
         }
     }
 }

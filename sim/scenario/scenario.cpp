@@ -1,0 +1,132 @@
+// The frames are fast to play (well under the 7000 ms purge interval even on the real clock), so
+// the real tick counter cannot change the outcome: the one purge comes at the first due moment.
+#include "sim/scenario/scenario.h"
+
+#include "governor/state.h"
+#include "host/platform.h"
+#include "settings/settings.h"
+#include "sim/host/host.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Frames {
+    int count;
+    int milliseconds;
+};
+
+// Fast, then 25 fps, then 16.7 fps, then fast again.
+constexpr Frames frames[] = {{3, 16}, {8, 40}, {6, 60}, {5, 10}};
+
+struct Placed {
+    float x, y, z;
+    bool mission;
+    bool exists;
+};
+
+constexpr Placed placed[] = {
+    {60, 0, 0, false, true},     // beyond the default range
+    {500, 0, 0, true, true},     // a mission's vehicle
+    {900, 0, 0, false, false},   // listed, but the handle names nothing
+    {30, 40, 0, false, true},    // exactly 50 away
+    {0, 0, 80, false, true},     // beyond, straight up
+    {10, 10, 0, false, true},    // near
+    {-300, 200, 5, false, true}, // far
+};
+
+std::string hex(Entity handle)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(handle));
+    return text;
+}
+
+std::vector<Entity> handles()
+{
+    std::vector<Entity> all;
+    for (const sim::Vehicle& v : sim::host().world.vehicles) {
+        all.push_back(v.handle);
+    }
+    std::sort(all.begin(), all.end());
+    return all;
+}
+
+std::string listed(const std::vector<Entity>& all)
+{
+    std::string text;
+    for (const Entity handle : all) {
+        text += ' ' + hex(handle);
+    }
+    return text.empty() ? " none" : text;
+}
+
+} // namespace
+
+int runScenario(std::ostream& out)
+{
+    sim::Host& h = sim::host();
+    for (const Placed& p : placed) {
+        sim::addVehicle(p.x, p.y, p.z, p.mission, p.exists);
+    }
+    // The simulator's own reading, to follow the plug-in's state; the plug-in reads it again.
+    const GovernorSettings settings = readSettings(getIniPath());
+    out << "settings: enabled=" << settings.enabled;
+    if (settings.enabled) {
+        out << " logging=" << settings.logging << " fpsModerate=" << settings.fpsModerate
+            << " fpsCritical=" << settings.fpsCritical
+            << " detectionRange=" << static_cast<unsigned long long>(settings.detectionRange);
+    }
+    out << '\n';
+    if (!sim::loadPlugin()) {
+        out << "the plug-in did not load\n";
+        return 1;
+    }
+    const bool ownModule = h.registrations == 1 && h.registeredModule == h.pluginModule;
+    out << "registered: " << (ownModule ? "once, with the plug-in's own module handle" : "WRONG")
+        << '\n';
+
+    GovernorState mirror;
+    int frame = 0;
+    int purges = 0;
+    bool faithful = ownModule;
+    for (const Frames& stretch : frames) {
+        for (int i = 0; i < stretch.count; ++i) {
+            ++frame;
+            h.frameTimeSeconds = static_cast<float>(stretch.milliseconds) / 1000.0f;
+            h.tickMs += static_cast<std::uint32_t>(stretch.milliseconds);
+            const std::vector<Entity> before = handles();
+            const std::uint64_t listings = h.vehicleListings;
+            const bool running = sim::runFrame();
+            out << "frame " << frame << ' ' << stretch.milliseconds << " ms: ";
+            if (!running && !settings.enabled) {
+                out << "script returned\n";
+                continue;
+            }
+            advanceState(mirror, estimateFps([&h] { return h.frameTimeSeconds; }), settings);
+            const bool expected =
+                mirror.state == PerfState::Critical && purgeDue(mirror, platformTickMs());
+            const bool purged = h.vehicleListings != listings;
+            out << perfStateName(mirror.state);
+            if (purged) {
+                ++purges;
+                notePurge(mirror, platformTickMs());
+                std::vector<Entity> removed;
+                const std::vector<Entity> after = handles();
+                std::set_difference(before.begin(), before.end(), after.begin(), after.end(),
+                                    std::back_inserter(removed));
+                out << ", purge removed" << listed(removed);
+            }
+            if (purged != expected) {
+                out << " (UNEXPECTED)";
+                faithful = false;
+            }
+            out << '\n';
+        }
+    }
+    out << "purges: " << purges << '\n' << "vehicles left:" << listed(handles()) << '\n';
+    return faithful ? 0 : 1;
+}

@@ -1,0 +1,10 @@
+// A fixed, short scenario whose transcript (states, purges, removed vehicles) is the same
+// wherever the plug-in runs: natively against the simulated host, or as the real Windows library
+// under Wine against the stand-in hook.
+#pragma once
+
+#include <ostream>
+
+// Loads the plug-in, plays the scenario's frames and writes the transcript. Returns 0 when the
+// plug-in loaded and did what the simulator expected of it.
+int runScenario(std::ostream& out);
