@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 namespace {
@@ -43,7 +45,15 @@ INSTANTIATE_TEST_SUITE_P(
                       Step{PerfState::Critical, 40.0f, PerfState::Critical},
                       Step{PerfState::Critical, 40.1f, PerfState::Moderate},
                       Step{PerfState::Critical, 60.0f, PerfState::Moderate}, // never to Normal
-                      Step{PerfState::Critical, nan, PerfState::Critical}));
+                      Step{PerfState::Critical, nan, PerfState::Critical}),
+    [](const auto& row) {
+        std::string name = std::string(perfStateName(row.param.from)) + "_at_" +
+                           std::to_string(row.param.fps) + "_to_" + perfStateName(row.param.to);
+        for (char& c : name) {
+            c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        }
+        return name + "_" + std::to_string(row.index);
+    });
 
 TEST(state, contradictoryThresholdsFollowTheSameRules)
 {

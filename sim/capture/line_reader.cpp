@@ -2,6 +2,7 @@
 
 #include "sim/capture/capture.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -13,7 +14,7 @@ constexpr std::size_t chunkBytes = 1 << 20;
 
 } // namespace
 
-LineReader::LineReader(const std::filesystem::path& path) : buffer_(chunkBytes)
+LineReader::LineReader(const std::filesystem::path& path)
 {
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
@@ -25,6 +26,9 @@ LineReader::LineReader(const std::filesystem::path& path) : buffer_(chunkBytes)
     }
     const auto size = std::filesystem::file_size(path, error);
     size_ = error ? 0 : size;
+    // Small files get a small buffer; a line longer than the buffer grows it.
+    buffer_.resize(
+        static_cast<std::size_t>(std::clamp<std::uint64_t>(size_ + 1, 4096, chunkBytes)));
 }
 
 LineReader::~LineReader()

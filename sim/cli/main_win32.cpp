@@ -1,15 +1,32 @@
 // tarnwick-sim.exe: loads the stand-in hook (linked) and the real Tarnwick.asi beside it, and
-// plays the fixed scenario.
+// plays the fixed scenario. With --hold-log another "program" holds Tarnwick.log open without
+// sharing for the whole run, as an editor or a log viewer might.
 #include "sim/scenario/scenario.h"
+
+#include <windows.h>
 
 #include <cstring>
 #include <iostream>
 
 int main(int argc, char** argv)
 {
-    if (argc != 2 || std::strcmp(argv[1], "scenario") != 0) {
-        std::cerr << "usage: tarnwick-sim.exe scenario\n";
+    const bool holdLog = argc == 3 && std::strcmp(argv[2], "--hold-log") == 0;
+    if (argc < 2 || argc > 3 || std::strcmp(argv[1], "scenario") != 0 || (argc == 3 && !holdLog)) {
+        std::cerr << "usage: tarnwick-sim.exe scenario [--hold-log]\n";
         return 2;
     }
-    return runScenario(std::cout);
+    HANDLE held = INVALID_HANDLE_VALUE;
+    if (holdLog) {
+        held = CreateFileA("Tarnwick.log", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (held == INVALID_HANDLE_VALUE) {
+            std::cerr << "cannot hold Tarnwick.log\n";
+            return 2;
+        }
+    }
+    const int status = runScenario(std::cout);
+    if (held != INVALID_HANDLE_VALUE) {
+        CloseHandle(held);
+    }
+    return status;
 }

@@ -16,10 +16,13 @@ defaults) ;;
 disabled) printf '[Main]\r\nEnabled=0\r\nLogging=1\r\n' >"$ini" ;;
 custom) printf '[Settings]\r\nFPS_Moderate=30\r\nFPS_Critical=20\r\nDetectionRange=70\r\n' >"$ini" ;;
 no-logging) printf '[Main]\r\nLogging=0\r\n' >"$ini" ;;
+held-log) printf 'earlier line\r\n' >"$dir/game/Tarnwick.log" ;;
 *) echo "unknown case $case" >&2; exit 2 ;;
 esac
 
-(cd "$dir/game" && wine_run 120 tarnwick-sim.exe scenario) | tr -d '\r' >"$dir/wine.txt"
+hold=()
+[ "$case" = held-log ] && hold=(--hold-log)
+(cd "$dir/game" && wine_run 120 tarnwick-sim.exe scenario "${hold[@]}") | tr -d '\r' >"$dir/wine.txt"
 (cd "$dir/native" && timeout 60 "$native" scenario --game-dir ../game) >"$dir/native.txt"
 cat "$dir/wine.txt"
 diff -u "$dir/native.txt" "$dir/wine.txt" || { echo "FAIL: Wine and native transcripts differ"; exit 1; }
@@ -52,6 +55,12 @@ custom)
 no-logging)
     expect "purges: 1"
     [ ! -e "$log" ] || fail "Logging=0 wrote a log"
+    ;;
+held-log)
+    # The purge still runs; its line is lost and what the file held is untouched.
+    expect "purges: 1"
+    [ "$(od -An -c "$log" | tr -d ' \n')" = 'earlierline\r\n' ] ||
+        fail "the held log changed: $(od -c "$log")"
     ;;
 esac
 echo "PASS ($case)"
