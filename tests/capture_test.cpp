@@ -160,6 +160,16 @@ TEST(capture, headerWithoutFramesIsAnError)
     EXPECT_THROW(replay(dir / "none.csv"), sim::CaptureError);
 }
 
+TEST(capture, indentedHeaderWithQuotedNames)
+{
+    // Found by fuzzing: the header was recognised trimmed, then read again untrimmed.
+    ScratchDir dir;
+    writeFile(dir / "quoted.csv", "  \"MsBetweenPresents\",Application\n16.6,Game.exe\n");
+    const Replayed r = replay(dir / "quoted.csv");
+    EXPECT_EQ(r.frames, (std::vector<double>{16.6}));
+    EXPECT_EQ(r.summary.application, "Game.exe");
+}
+
 TEST(capture, compositorAloneIsReplayed)
 {
     ScratchDir dir;

@@ -2,6 +2,7 @@
 // several processes interleaved; one application is replayed.
 #include "sim/capture/capture.h"
 
+#include "settings/ascii.h"
 #include "sim/capture/line_reader.h"
 
 #include <nlohmann/json.hpp>
@@ -16,25 +17,6 @@ namespace sim {
 namespace {
 
 constexpr std::uint64_t progressEveryLines = 1 << 16;
-
-char lowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Names of columns and applications, compared without regard to case and without allocating.
-bool sameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::string_view trim(std::string_view text)
 {
@@ -154,19 +136,20 @@ Columns findColumns(std::string_view header, std::vector<std::string_view>& fiel
     splitCsv(withoutBom(header), fields, SIZE_MAX);
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const std::string_view name = trim(fields[i]);
-        if (sameName(name, "Application") && columns.application == SIZE_MAX) {
+        if (equalsIgnoringCase(name, "Application") && columns.application == SIZE_MAX) {
             columns.application = i;
         }
         if (frameTimeColumn.empty()) {
             // MsBetweenPresents (1.x, 2.3.1+, --v1_metrics) before FrameTime (2.0-2.3.0).
-            if (sameName(name, "MsBetweenPresents") ||
-                (sameName(name, "FrameTime") && columns.frameTimeName.empty())) {
-                if (columns.frameTime == SIZE_MAX || sameName(name, "MsBetweenPresents")) {
+            if (equalsIgnoringCase(name, "MsBetweenPresents") ||
+                (equalsIgnoringCase(name, "FrameTime") && columns.frameTimeName.empty())) {
+                if (columns.frameTime == SIZE_MAX ||
+                    equalsIgnoringCase(name, "MsBetweenPresents")) {
                     columns.frameTime = i;
                     columns.frameTimeName = std::string(name);
                 }
             }
-        } else if (sameName(name, frameTimeColumn) && columns.frameTime == SIZE_MAX) {
+        } else if (equalsIgnoringCase(name, frameTimeColumn) && columns.frameTime == SIZE_MAX) {
             columns.frameTime = i;
             columns.frameTimeName = std::string(name);
         }
@@ -242,7 +225,7 @@ std::string chooseApplication(const std::vector<AppFrames>& apps)
 {
     const AppFrames* best = nullptr;
     for (const AppFrames& app : apps) {
-        if (sameName(app.name, "dwm.exe")) {
+        if (equalsIgnoringCase(app.name, "dwm.exe")) {
             continue; // the desktop compositor, not the game
         }
         if (best == nullptr || app.frames > best->frames) {
@@ -285,7 +268,10 @@ void tableCapture(const std::filesystem::path& path, const Detected& detected,
         std::string_view line;
         while (reader.lineNumber() < detected.headerLine && reader.next(line)) {
         }
-        const Columns columns = findColumns(line, fields, mango ? "frametime" : "");
+        const Columns columns = findColumns(trim(line), fields, mango ? "frametime" : "");
+        if (columns.frameTime == SIZE_MAX) {
+            fail(path, reader.lineNumber(), "no frame-time column in the header");
+        }
         const bool named = columns.application != SIZE_MAX;
         const std::size_t needed = std::max(columns.frameTime, named ? columns.application : 0) + 1;
         const std::string singleApp = path.filename().string();
@@ -311,10 +297,10 @@ void tableCapture(const std::filesystem::path& path, const Detected& detected,
             const std::string_view app =
                 named ? trim(fields[columns.application]) : std::string_view(singleApp);
             ++countFor(summary.applications, app, lastHit).frames;
-            if (!chosen && !sameName(app, "dwm.exe")) {
+            if (!chosen && !equalsIgnoringCase(app, "dwm.exe")) {
                 chosen = std::string(app);
             }
-            if (!chosen || !sameName(app, *chosen) || (pass == 0 && !replayFirstPass)) {
+            if (!chosen || !equalsIgnoringCase(app, *chosen) || (pass == 0 && !replayFirstPass)) {
                 continue;
             }
             double ms = 0;
@@ -326,7 +312,8 @@ void tableCapture(const std::filesystem::path& path, const Detected& detected,
             onFrame(ms);
         }
         const std::string best = chooseApplication(summary.applications);
-        if (replayFirstPass && (decided || best.empty() || (chosen && sameName(*chosen, best)))) {
+        if (replayFirstPass &&
+            (decided || best.empty() || (chosen && equalsIgnoringCase(*chosen, best)))) {
             break;
         }
         chosen = best;
@@ -339,7 +326,7 @@ void tableCapture(const std::filesystem::path& path, const Detected& detected,
     }
     const auto replayed =
         std::find_if(summary.applications.begin(), summary.applications.end(),
-                     [&](const AppFrames& app) { return sameName(app.name, *chosen); });
+                     [&](const AppFrames& app) { return equalsIgnoringCase(app.name, *chosen); });
     if (replayed == summary.applications.end()) {
         fail(path, 0,
              "application '" + *chosen + "' is not in the capture; it holds " +
@@ -470,7 +457,7 @@ CaptureSummary replayCapture(const std::filesystem::path& path, const CaptureOpt
         capFrameXCapture(path, options, onFrame, summary);
         break;
     }
-    if (options.application && !sameName(*options.application, summary.application)) {
+    if (options.application && !equalsIgnoringCase(*options.application, summary.application)) {
         fail(path, 0,
              "application '" + *options.application + "' is not in the capture; it holds " +
                  listApplications(summary.applications));

@@ -5,6 +5,8 @@
 // character, wrapping at 32 bits), at most 29 characters of a value considered.
 #include "settings/profile_reader.h"
 
+#include "settings/ascii.h"
+
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -35,24 +37,6 @@ std::string_view trim(std::string_view text)
 std::string_view upToNul(std::string_view text)
 {
     return text.substr(0, text.find('\0'));
-}
-
-char lowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool sameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 int digitValue(char c)
@@ -144,7 +128,7 @@ void takeLine(Lookup& lookup, std::string_view line)
                 return;
             }
             const std::string_view name = trim(upToNul(line.substr(1, close - 1)));
-            if (!name.empty() && sameName(name, lookup.section)) {
+            if (!name.empty() && equalsIgnoringCase(name, lookup.section)) {
                 lookup.scan = Scan::InSection;
             }
             return;
@@ -156,7 +140,7 @@ void takeLine(Lookup& lookup, std::string_view line)
     }
     const auto equals = line.find('=');
     const std::string_view name = trim(line.substr(0, equals));
-    if (!sameName(upToNul(name), lookup.key)) {
+    if (!equalsIgnoringCase(upToNul(name), lookup.key)) {
         return;
     }
     lookup.scan = Scan::Found;
