@@ -252,6 +252,11 @@ INSTANTIATE_TEST_SUITE_P(
                   ":2: frame time '1e999' in column MsBetweenPresents is out of range"},
         Malformed{"tooFewColumns", "Application,ProcessID,MsBetweenPresents\nGame.exe,1\n",
                   ":2: expected at least 3 columns, found 2"},
+        // Longer than the first read: looking past it must not move the line from under us.
+        Malformed{"longLinesAfterAHeaderWithoutFrameTimeColumn",
+                  std::string(600 << 10, 'a') + ",b\n" + std::string(2 << 20, 'c') + "\nd\n",
+                  ":1: no frame-time column: the header names none of MsBetweenPresents, "
+                  "msBetweenPresents or FrameTime"},
         Malformed{"unknownFormat", "hello world\nthis is not a capture\n",
                   ":1: unrecognised capture format: expected PresentMon or OCAT CSV, CapFrameX "
                   "JSON, MangoHud CSV, or one frame time in milliseconds per line"},

@@ -187,13 +187,15 @@ Detected detect(const std::filesystem::path& path)
             return {CaptureFormat::PlainText};
         }
         const std::uint64_t first = reader.lineNumber();
+        // Read further lines only after the last look at this one: they may move the buffer.
+        const bool csvLike = text.find(',') != std::string_view::npos;
         // MangoHud: system information, its values, then the frame header.
         std::string_view third;
         if (reader.next(third) && reader.next(third) &&
             findColumns(third, fields, "frametime").frameTime != SIZE_MAX) {
             return {CaptureFormat::MangoHud, reader.lineNumber()};
         }
-        if (text.find(',') != std::string_view::npos) {
+        if (csvLike) {
             fail(path, first,
                  "no frame-time column: the header names none of MsBetweenPresents, "
                  "msBetweenPresents or FrameTime");
