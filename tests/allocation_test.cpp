@@ -64,16 +64,11 @@ template <class Work> long allocationsDuring(Work&& work)
     return allocations;
 }
 
-class AllocationTest : public testing_support::SimTest {
+class AllocationTest : public testing_support::GameTest {
   protected:
-    ScratchDir game;
-    InDirectory inGame{game.path()};
-
     void SetUp() override
     {
-        SimTest::SetUp();
-        sim::host().exePath = (game / "game.exe").string();
-        sim::host().tickMs = 100000;
+        GameTest::SetUp();
         sim::loadPlugin();
         frames(2, 0.01f); // the script's start reads its settings: allowed to allocate once
     }

@@ -13,18 +13,8 @@ using testing_support::readFile;
 using testing_support::ScratchDir;
 using testing_support::writeFile;
 
-class MainLoopTest : public testing_support::SimTest {
+class MainLoopTest : public testing_support::GameTest {
   protected:
-    ScratchDir game;
-    InDirectory inGame{game.path()};
-
-    void SetUp() override
-    {
-        SimTest::SetUp();
-        sim::host().exePath = (game / "game.exe").string();
-        sim::host().tickMs = 100000;
-    }
-
     void settings(const std::string& text) { writeFile(game / "Tarnwick.ini", text); }
 
     // One frame of frameSeconds: the script's pass, then the clock moves on.

@@ -75,4 +75,18 @@ class SimTest : public ::testing::Test {
     }
 };
 
+// A game folder that is also the working folder (where the log goes), and a clock well past boot.
+class GameTest : public SimTest {
+  protected:
+    ScratchDir game;
+    InDirectory inGame{game.path()};
+
+    void SetUp() override
+    {
+        SimTest::SetUp();
+        sim::host().exePath = (game / "game.exe").string();
+        sim::host().tickMs = 100000;
+    }
+};
+
 } // namespace testing_support
