@@ -52,8 +52,6 @@ void operator delete[](void* memory, std::size_t) noexcept
 
 namespace {
 
-using testing_support::InDirectory;
-using testing_support::ScratchDir;
 
 template <class Work> long allocationsDuring(Work&& work)
 {

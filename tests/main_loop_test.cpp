@@ -8,9 +8,7 @@
 
 namespace {
 
-using testing_support::InDirectory;
 using testing_support::readFile;
-using testing_support::ScratchDir;
 using testing_support::writeFile;
 
 class MainLoopTest : public testing_support::GameTest {
