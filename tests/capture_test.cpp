@@ -170,6 +170,17 @@ TEST(capture, indentedHeaderWithQuotedNames)
     EXPECT_EQ(r.summary.application, "Game.exe");
 }
 
+TEST(capture, givenFormatSkipsRecognition)
+{
+    ScratchDir dir;
+    writeFile(dir / "numbers.csv", "12.5\n13\n");
+    sim::CaptureOptions options;
+    options.format = sim::CaptureFormat::PlainText;
+    EXPECT_EQ(replay(dir / "numbers.csv", options).frames, (std::vector<double>{12.5, 13}));
+    options.format = sim::CaptureFormat::MangoHud; // two lines cannot hold its frame header
+    EXPECT_THROW(replay(dir / "numbers.csv", options), sim::CaptureError);
+}
+
 TEST(capture, compositorAloneIsReplayed)
 {
     ScratchDir dir;
@@ -263,6 +274,8 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"plainTextWithWord", "16.6\n16.7\nstutter\n",
                   ":3: frame time 'stutter' in column 1 is not a number"},
         Malformed{"brokenJson", "{\n  \"Runs\": [\n", ":3: not valid JSON"},
+        Malformed{"jsonNumberBeyondDouble", "{\"Runs\": [1e999]}",
+                  ": not valid JSON: number overflow parsing '1e999'"},
         Malformed{"jsonWithoutRuns", "{\"Info\": {}}", ": no Runs array: not a CapFrameX capture"},
         Malformed{"jsonRunWithoutFrames", "{\"Runs\": [{\"CaptureData\": {}}]}",
                   ": no frame times: Runs[0].CaptureData.MsBetweenPresents is missing"},

@@ -207,6 +207,26 @@ Detected detect(const std::filesystem::path& path)
     fail(path, 0, any ? "no frames: the capture holds only comment lines" : "the capture is empty");
 }
 
+// A format given by the caller: only the header's line is still to be found.
+Detected forced(const std::filesystem::path& path, CaptureFormat format)
+{
+    if (format == CaptureFormat::MangoHud) {
+        return {format, 3};
+    }
+    if (format != CaptureFormat::PresentMon) {
+        return {format};
+    }
+    LineReader reader(path);
+    std::string_view line;
+    while (reader.next(line)) {
+        const std::string_view text = trim(reader.lineNumber() == 1 ? withoutBom(line) : line);
+        if (!text.empty() && !text.starts_with("//")) {
+            return {format, reader.lineNumber()};
+        }
+    }
+    fail(path, 0, "the capture is empty");
+}
+
 AppFrames& countFor(std::vector<AppFrames>& apps, std::string_view name, std::size_t& lastHit)
 {
     if (lastHit < apps.size() && apps[lastHit].name == name) {
@@ -269,6 +289,9 @@ void tableCapture(const std::filesystem::path& path, const Detected& detected,
         LineReader reader(path);
         std::string_view line;
         while (reader.lineNumber() < detected.headerLine && reader.next(line)) {
+        }
+        if (reader.lineNumber() < detected.headerLine) {
+            fail(path, 0, "no header line naming the columns");
         }
         const Columns columns = findColumns(trim(line), fields, mango ? "frametime" : "");
         if (columns.frameTime == SIZE_MAX) {
@@ -383,6 +406,12 @@ void capFrameXCapture(const std::filesystem::path& path, const CaptureOptions& o
         document = nlohmann::json::parse(withoutBom(text));
     } catch (const nlohmann::json::parse_error& error) {
         fail(path, lineOfByte(text, error.byte), "not valid JSON");
+    } catch (const nlohmann::json::exception& error) {
+        // Such as a number beyond a double; the library's own words, without its code.
+        const std::string what = error.what();
+        const auto code = what.find("] ");
+        fail(path, 0,
+             "not valid JSON: " + (code == std::string::npos ? what : what.substr(code + 2)));
     }
     const auto runs = document.find("Runs");
     if (!document.is_object() || runs == document.end() || !runs->is_array()) {
@@ -444,7 +473,7 @@ const char* captureFormatName(CaptureFormat format)
 CaptureSummary replayCapture(const std::filesystem::path& path, const CaptureOptions& options,
                              const std::function<void(double)>& onFrame)
 {
-    const Detected detected = detect(path);
+    const Detected detected = options.format ? forced(path, *options.format) : detect(path);
     CaptureSummary summary;
     summary.format = detected.format;
     switch (detected.format) {

@@ -37,6 +37,7 @@ struct CaptureSummary {
 struct CaptureOptions {
     std::optional<std::string> application; // none: the one with the most frames, not dwm.exe
     std::size_t run = 0;                    // CapFrameX: which run
+    std::optional<CaptureFormat> format;    // none: recognised from the file
     std::function<void(double)> progress;   // fraction of the file read, now and then
     // Frames given so far must be forgotten: the replay starts again with another application.
     std::function<void()> restart;

@@ -55,7 +55,9 @@ int replayCommand(const ReplayOptions& options)
 {
     const sim::SessionOptions sessionOptions{options.common.ini, options.common.uptimeMs};
     std::optional<sim::Session> session(std::in_place, sessionOptions);
-    sim::CaptureOptions captureOptions{options.application, options.run, nullptr, nullptr};
+    sim::CaptureOptions captureOptions;
+    captureOptions.application = options.application;
+    captureOptions.run = options.run;
     const std::string what = "replaying " + options.capture.filename().string();
     captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
     captureOptions.restart = [&] {
