@@ -60,7 +60,7 @@ TEST_P(RealCaptures, replayTheGameNotTheCompositor)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(sharedCaptures, RealCaptures,
+INSTANTIATE_TEST_SUITE_P(captures, RealCaptures,
                          ::testing::Values(RealCapture{"presentmon-1.csv",
                                                        "FarCryNewDawn.exe",
                                                        "MsBetweenPresents",
@@ -89,14 +89,14 @@ INSTANTIATE_TEST_SUITE_P(sharedCaptures, RealCaptures,
                                                        2723.3509,
                                                        2.3515,
                                                        {{"dwm.exe", 199}, {"Presenter.exe", 169}}},
-                                           RealCapture{
-                                               "presentmon-2-v2-metrics.csv",
-                                               "Presenter.exe",
-                                               "FrameTime",
-                                               160,
-                                               2624.0061,
-                                               7.6275,
-                                               {{"dwm.exe", 197}, {"Presenter.exe", 160}}}));
+                                           RealCapture{"presentmon-2-v2-metrics.csv",
+                                                       "Presenter.exe",
+                                                       "FrameTime",
+                                                       160,
+                                                       2624.0061,
+                                                       7.6275,
+                                                       {{"dwm.exe", 197}, {"Presenter.exe", 160}}}),
+                         [](const auto& row) { return testing_support::caseName(row.param.file); });
 
 TEST(capture, applicationChosenByNameWithoutRegardToCase)
 {
@@ -216,6 +216,29 @@ TEST(capture, mangoHudFrameTimeColumn)
     EXPECT_EQ(r.frames, (std::vector<double>{16.642, 40.0, 40.16}));
 }
 
+TEST(capture, sampledMonitoringLogIsRefusedNotReplayed)
+{
+    try {
+        replay(fixtures / "monitoring-log.csv");
+        ADD_FAILURE() << "a log of one row a second was replayed as frames";
+    } catch (const sim::CaptureError& error) {
+        const std::string what = error.what();
+        EXPECT_NE(what.find("monitoring-log.csv:3: a hardware-monitoring log"), std::string::npos)
+            << what;
+        EXPECT_NE(what.find("one row per sample, not one per frame"), std::string::npos) << what;
+    }
+}
+
+TEST(capture, zeroOrNegativeFrameTimesAreReplayedAndCounted)
+{
+    ScratchDir dir;
+    writeFile(dir / "c.csv",
+              "Application,MsBetweenPresents\nGame.exe,0\nGame.exe,20\nGame.exe,-3\n");
+    const Replayed r = replay(dir / "c.csv");
+    EXPECT_EQ(r.frames, (std::vector<double>{0, 20, -3}));
+    EXPECT_EQ(r.summary.nonPositiveFrameTimes, 2u);
+}
+
 TEST(capture, plainTextOneFrameTimePerLine)
 {
     const Replayed r = replay(fixtures / "plain.txt");
@@ -276,6 +299,25 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"brokenJson", "{\n  \"Runs\": [\n", ":3: not valid JSON"},
         Malformed{"jsonNumberBeyondDouble", "{\"Runs\": [1e999]}",
                   ": not valid JSON: number overflow parsing '1e999'"},
+        Malformed{"sampledLogWithItsHeaderFirst",
+                  "Date,Time,GPU Temperature,GPU Power,Framerate,Frametime\n"
+                  "07.12.2026,21:04:11,61,180.4,58.9,16.978\n",
+                  ":1: a hardware-monitoring log, not a frame-time capture: its header names "
+                  "Framerate and Frametime among sensor columns, so it holds one row per sample, "
+                  "not one per frame; record a per-frame capture instead (PresentMon, OCAT, "
+                  "CapFrameX or MangoHud)"},
+        Malformed{"frameTimeHeaderAfterTwoLinesIsNotMangoHud",
+                  "session,42\nmachine,test\nfps,frametime\n60,16.6\n",
+                  ":1: no frame-time column: the header names none of MsBetweenPresents, "
+                  "msBetweenPresents or FrameTime"},
+        Malformed{"everyFrameTimeZeroOrNegative",
+                  "Application,MsBetweenPresents\nGame.exe,0\nGame.exe,-16.6\n",
+                  ": no usable frame time: all 2 frame times of Game.exe are zero or negative"},
+        Malformed{"everyFrameTimeCellNA", "Application,MsBetweenPresents\nGame.exe,NA\nGame.exe,\n",
+                  ": no usable frame time: all 2 frame-time cells of Game.exe are NA or empty"},
+        Malformed{"jsonRunWithoutOneFrame",
+                  "{\"Runs\": [{\"CaptureData\": {\"MsBetweenPresents\": []}}]}",
+                  ": no usable frame time: the capture holds no frames of capture.csv"},
         Malformed{"jsonWithoutRuns", "{\"Info\": {}}", ": no Runs array: not a CapFrameX capture"},
         Malformed{"jsonRunWithoutFrames", "{\"Runs\": [{\"CaptureData\": {}}]}",
                   ": no frame times: Runs[0].CaptureData.MsBetweenPresents is missing"},

@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdlib>
 #include <sstream>
 
 namespace {
@@ -149,6 +150,19 @@ TEST_F(SessionTest, cityDriveIsDeterministicAndTheGovernorRecoversIt)
     }
     options.seed = 2;
     EXPECT_NE(runJson()["stateChanges"], first["stateChanges"]);
+}
+
+TEST_F(SessionTest, unusableSettingsFileLeavesNoGameFolderBehind)
+{
+    ScratchDir temp;
+    const char* const previous = std::getenv("TMPDIR");
+    const std::string restore = previous != nullptr ? previous : "";
+    ::setenv("TMPDIR", temp.path().c_str(), 1);
+    // A folder where the settings file should be: copying it fails inside the constructor.
+    EXPECT_THROW(sim::Session({temp.path(), 600000}), std::runtime_error);
+    EXPECT_THROW(sim::Session({temp / "absent.ini", 600000}), std::runtime_error);
+    previous != nullptr ? ::setenv("TMPDIR", restore.c_str(), 1) : ::unsetenv("TMPDIR");
+    EXPECT_TRUE(std::filesystem::is_empty(temp.path()));
 }
 
 TEST_F(SessionTest, replayReportAsJson)

@@ -1,10 +1,12 @@
 #include "governor/state.h"
 
+#include "test_support.h"
+
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cmath>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -47,12 +49,10 @@ INSTANTIATE_TEST_SUITE_P(
                       Step{PerfState::Critical, 60.0f, PerfState::Moderate}, // never to Normal
                       Step{PerfState::Critical, nan, PerfState::Critical}),
     [](const auto& row) {
-        std::string name = std::string(perfStateName(row.param.from)) + "_at_" +
-                           std::to_string(row.param.fps) + "_to_" + perfStateName(row.param.to);
-        for (char& c : name) {
-            c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-        }
-        return name + "_" + std::to_string(row.index);
+        std::ostringstream name;
+        name << perfStateName(row.param.from) << "_at_" << row.param.fps << "_to_"
+             << perfStateName(row.param.to);
+        return testing_support::caseName(name.str());
     });
 
 TEST(state, contradictoryThresholdsFollowTheSameRules)

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -52,6 +53,15 @@ class InDirectory {
   private:
     std::filesystem::path previous_;
 };
+
+// A readable, stable name for a parameterised case: letters and digits kept, the rest '_'.
+inline std::string caseName(std::string text)
+{
+    for (char& c : text) {
+        c = std::isalnum(static_cast<unsigned char>(c)) != 0 ? c : '_';
+    }
+    return text;
+}
 
 inline void writeFile(const std::filesystem::path& path, const std::string& bytes)
 {

@@ -162,6 +162,67 @@ struct Detected {
     std::uint64_t headerLine = 0; // CSV formats: the line that names the columns
 };
 
+bool hasColumn(const std::vector<std::string_view>& fields, std::string_view name)
+{
+    return std::any_of(fields.begin(), fields.end(), [name](std::string_view field) {
+        return equalsIgnoringCase(trim(field), name);
+    });
+}
+
+// Overlay and monitoring tools log their sensors at a fixed interval, the frame rate among power,
+// clocks and temperatures: one row per sample, which replayed as frames would be plainly wrong.
+bool isSampledLogHeader(std::string_view line, std::vector<std::string_view>& fields)
+{
+    splitCsv(line, fields, SIZE_MAX);
+    return hasColumn(fields, "Framerate") && hasColumn(fields, "Frametime");
+}
+
+[[noreturn]] void failSampledLog(const std::filesystem::path& path, std::uint64_t line)
+{
+    fail(path, line,
+         "a hardware-monitoring log, not a frame-time capture: its header names Framerate and "
+         "Frametime among sensor columns, so it holds one row per sample, not one per frame; "
+         "record a per-frame capture instead (PresentMon, OCAT, CapFrameX or MangoHud)");
+}
+
+// MangoHud's own layout: system information ("os,cpu,gpu,...") and its values, then the frame
+// header "fps,frametime,...". Anything else that merely names a frame time is not MangoHud.
+bool startsMangoHudLog(std::string_view firstLine, std::vector<std::string_view>& fields)
+{
+    splitCsv(firstLine, fields, 1);
+    return equalsIgnoringCase(trim(fields.front()), "os");
+}
+
+bool isMangoHudFrameHeader(std::string_view line, std::vector<std::string_view>& fields)
+{
+    splitCsv(line, fields, SIZE_MAX);
+    return equalsIgnoringCase(trim(fields.front()), "fps") && hasColumn(fields, "frametime");
+}
+
+// Monitoring logs put a line or two of their own before the header.
+constexpr std::uint64_t headerSearchLines = 8;
+
+// The first line is none of ours: says why as exactly as the lines after it allow.
+[[noreturn]] void failUnrecognised(const std::filesystem::path& path, LineReader& reader,
+                                   std::uint64_t first, bool csvLike)
+{
+    std::vector<std::string_view> fields;
+    std::string_view line;
+    while (reader.lineNumber() < first + headerSearchLines && reader.next(line)) {
+        if (isSampledLogHeader(line, fields)) {
+            failSampledLog(path, reader.lineNumber());
+        }
+    }
+    if (csvLike) {
+        fail(path, first,
+             "no frame-time column: the header names none of MsBetweenPresents, "
+             "msBetweenPresents or FrameTime");
+    }
+    fail(path, first,
+         "unrecognised capture format: expected PresentMon or OCAT CSV, CapFrameX JSON, "
+         "MangoHud CSV, or one frame time in milliseconds per line");
+}
+
 Detected detect(const std::filesystem::path& path)
 {
     LineReader reader(path);
@@ -180,6 +241,9 @@ Detected detect(const std::filesystem::path& path)
         if (text.starts_with("//")) {
             continue; // older tools put //Key=Value lines before the header
         }
+        if (isSampledLogHeader(text, fields)) {
+            failSampledLog(path, reader.lineNumber());
+        }
         if (findColumns(text, fields, "").frameTime != SIZE_MAX) {
             return {CaptureFormat::PresentMon, reader.lineNumber()};
         }
@@ -189,20 +253,13 @@ Detected detect(const std::filesystem::path& path)
         const std::uint64_t first = reader.lineNumber();
         // Read further lines only after the last look at this one: they may move the buffer.
         const bool csvLike = text.find(',') != std::string_view::npos;
-        // MangoHud: system information, its values, then the frame header.
-        std::string_view third;
-        if (reader.next(third) && reader.next(third) &&
-            findColumns(third, fields, "frametime").frameTime != SIZE_MAX) {
-            return {CaptureFormat::MangoHud, reader.lineNumber()};
+        if (first == 1 && startsMangoHudLog(text, fields)) {
+            std::string_view third;
+            if (reader.next(third) && reader.next(third) && isMangoHudFrameHeader(third, fields)) {
+                return {CaptureFormat::MangoHud, reader.lineNumber()};
+            }
         }
-        if (csvLike) {
-            fail(path, first,
-                 "no frame-time column: the header names none of MsBetweenPresents, "
-                 "msBetweenPresents or FrameTime");
-        }
-        fail(path, first,
-             "unrecognised capture format: expected PresentMon or OCAT CSV, CapFrameX JSON, "
-             "MangoHud CSV, or one frame time in milliseconds per line");
+        failUnrecognised(path, reader, first, csvLike);
     }
     fail(path, 0, any ? "no frames: the capture holds only comment lines" : "the capture is empty");
 }
@@ -453,6 +510,20 @@ void capFrameXCapture(const std::filesystem::path& path, const CaptureOptions& o
     summary.applications = {{summary.application, frames}};
 }
 
+std::string whyNoneUsable(const CaptureSummary& summary, std::uint64_t nonPositive)
+{
+    const std::string& app = summary.application;
+    if (nonPositive > 0) {
+        return "all " + std::to_string(nonPositive) + " frame times of " + app +
+               " are zero or negative";
+    }
+    if (summary.skippedCells > 0) {
+        return "all " + std::to_string(summary.skippedCells) + " frame-time cells of " + app +
+               " are NA or empty";
+    }
+    return "the capture holds no frames of " + app;
+}
+
 } // namespace
 
 const char* captureFormatName(CaptureFormat format)
@@ -474,24 +545,41 @@ CaptureSummary replayCapture(const std::filesystem::path& path, const CaptureOpt
                              const std::function<void(double)>& onFrame)
 {
     const Detected detected = options.format ? forced(path, *options.format) : detect(path);
+    std::uint64_t usable = 0;
+    std::uint64_t nonPositive = 0;
+    const auto count = [&](double ms) {
+        ++(ms > 0 ? usable : nonPositive);
+        onFrame(ms);
+    };
+    CaptureOptions counted = options;
+    if (options.restart) {
+        counted.restart = [&] {
+            usable = nonPositive = 0;
+            options.restart();
+        };
+    }
     CaptureSummary summary;
     summary.format = detected.format;
     switch (detected.format) {
     case CaptureFormat::PresentMon:
     case CaptureFormat::MangoHud:
-        tableCapture(path, detected, options, onFrame, summary);
+        tableCapture(path, detected, counted, count, summary);
         break;
     case CaptureFormat::PlainText:
-        plainCapture(path, options, onFrame, summary);
+        plainCapture(path, counted, count, summary);
         break;
     case CaptureFormat::CapFrameX:
-        capFrameXCapture(path, options, onFrame, summary);
+        capFrameXCapture(path, counted, count, summary);
         break;
     }
     if (options.application && !equalsIgnoringCase(*options.application, summary.application)) {
         fail(path, 0,
              "application '" + *options.application + "' is not in the capture; it holds " +
                  listApplications(summary.applications));
+    }
+    summary.nonPositiveFrameTimes = nonPositive;
+    if (usable == 0) {
+        fail(path, 0, "no usable frame time: " + whyNoneUsable(summary, nonPositive));
     }
     return summary;
 }

@@ -32,6 +32,8 @@ struct CaptureSummary {
     std::string column;                  // where its frame times came from
     std::vector<AppFrames> applications; // every application in the capture, in order of appearance
     std::uint64_t skippedCells = 0;      // NA or empty frame times of the replayed application
+    // Zero or negative frame times: replayed all the same, as the plug-in would read them.
+    std::uint64_t nonPositiveFrameTimes = 0;
 };
 
 struct CaptureOptions {
@@ -44,7 +46,8 @@ struct CaptureOptions {
 };
 
 // Calls onFrame with each frame time (milliseconds) of the chosen application, in order.
-// Throws CaptureError on a malformed or unrecognised capture.
+// Throws CaptureError on a malformed or unrecognised capture, and on one without a single positive
+// frame time (after onFrame has seen what there was).
 CaptureSummary replayCapture(const std::filesystem::path& path, const CaptureOptions& options,
                              const std::function<void(double)>& onFrame);
 

@@ -1,15 +1,71 @@
 // tarnwick-sim: runs the plug-in's real code against a simulated game and shows what the
 // settings would do.
 #include "sim/cli/commands.h"
+#include "sim/cli/output.h"
 #include "sim/cli/settings_report.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <iostream>
+#include <limits>
+#include <sstream>
 
 namespace {
+
+std::string inQuotes(const std::string& text)
+{
+    return "'" + text + "'";
+}
+
+// CLI11 alone lets "nan" through a range and wraps "-1" into a huge unsigned number.
+CLI::Validator numberIn(double lowest, double highest)
+{
+    std::ostringstream range;
+    range << "from " << lowest << " to " << highest;
+    return CLI::Validator(
+        [lowest, highest, range = range.str()](std::string& text) -> std::string {
+            double value = 0;
+            const auto [end, error] =
+                std::from_chars(text.data(), text.data() + text.size(), value);
+            if (text.empty() || end != text.data() + text.size() ||
+                error == std::errc::invalid_argument) {
+                return inQuotes(text) + " is not a number";
+            }
+            if (error == std::errc() && !std::isfinite(value)) {
+                return inQuotes(text) + " is not a finite number";
+            }
+            if (error != std::errc() || value < lowest || value > highest) {
+                return inQuotes(text) + " is out of range: give a number " + range;
+            }
+            return {};
+        },
+        "");
+}
+
+CLI::Validator wholeNumberUpTo(std::uint64_t highest)
+{
+    return CLI::Validator(
+        [highest](std::string& text) -> std::string {
+            std::uint64_t value = 0;
+            const auto [end, error] =
+                std::from_chars(text.data(), text.data() + text.size(), value);
+            if (text.empty() || end != text.data() + text.size() ||
+                error == std::errc::invalid_argument) {
+                return inQuotes(text) + " is not a whole number from 0 to " +
+                       std::to_string(highest);
+            }
+            if (error != std::errc() || value > highest) {
+                return inQuotes(text) + " is out of range: give a whole number from 0 to " +
+                       std::to_string(highest);
+            }
+            return {};
+        },
+        "");
+}
 
 void addCommon(CLI::App* command, CommonOptions& common)
 {
@@ -23,7 +79,7 @@ void addCommon(CLI::App* command, CommonOptions& common)
     command
         ->add_option("--uptime", common.uptimeMs,
                      "the tick counter at the start, in milliseconds since boot")
-        ->check(CLI::Range(0u, 4294967295u));
+        ->check(wholeNumberUpTo(std::numeric_limits<std::uint32_t>::max()));
     command->add_flag("--json", common.json, "print the report as one JSON object");
 }
 
@@ -35,7 +91,8 @@ void anchor(std::optional<std::filesystem::path>& path)
     }
 }
 
-int enterLogDir(CommonOptions& common)
+// Everything that can be known wrong before the simulation starts is said before it starts.
+int prepareOutputs(CommonOptions& common)
 {
     anchor(common.ini);
     anchor(common.svg);
@@ -46,6 +103,13 @@ int enterLogDir(CommonOptions& common)
             std::cerr << "tarnwick-sim: cannot enter " << common.logDir->string() << ": "
                       << error.message() << '\n';
             return 2;
+        }
+    }
+    if (common.svg) {
+        if (const std::string why = cannotWrite(*common.svg); !why.empty()) {
+            std::cerr << "tarnwick-sim: cannot write the chart to " << common.svg->string() << ": "
+                      << why << '\n';
+            return 1;
         }
     }
     return 0;
@@ -75,10 +139,11 @@ int main(int argc, char** argv)
         "run", "The default session: a city drive whose traffic drags the frame rate down");
     addCommon(runCmd, run.common);
     runCmd->add_option("--seconds", run.seconds, "simulated seconds (default 180)")
-        ->check(CLI::Range(0.001, 86400.0));
-    runCmd->add_option("--seed", run.seed, "fixes every random choice (default 1)");
+        ->check(numberIn(0.001, 86400.0));
+    runCmd->add_option("--seed", run.seed, "fixes every random choice (default 1)")
+        ->check(wholeNumberUpTo(std::numeric_limits<std::uint64_t>::max()));
     runCmd->add_option("--every", run.everySeconds, "seconds between timeline rows (default 5)")
-        ->check(CLI::Range(0.001, 86400.0));
+        ->check(numberIn(0.001, 86400.0));
 
     ReplayOptions replay;
     CLI::App* replayCmd =
@@ -91,7 +156,8 @@ int main(int argc, char** argv)
     addCommon(replayCmd, replay.common);
     replayCmd->add_option("--app", replay.application,
                           "application to replay (default: the one with the most frames)");
-    replayCmd->add_option("--run", replay.run, "CapFrameX: which run, from 0 (default 0)");
+    replayCmd->add_option("--run", replay.run, "CapFrameX: which run, from 0 (default 0)")
+        ->check(wholeNumberUpTo(std::numeric_limits<std::uint32_t>::max()));
 
     std::filesystem::path scenarioGame = ".";
     CLI::App* scenarioCmd = app.add_subcommand(
@@ -123,12 +189,12 @@ int main(int argc, char** argv)
             return scenarioCommand(scenarioGame);
         }
         if (runCmd->parsed()) {
-            const int status = enterLogDir(run.common);
+            const int status = prepareOutputs(run.common);
             return status != 0 ? status : runCommand(run);
         }
         if (replayCmd->parsed()) {
             replay.capture = std::filesystem::absolute(replay.capture);
-            const int status = enterLogDir(replay.common);
+            const int status = prepareOutputs(replay.common);
             return status != 0 ? status : replayCommand(replay);
         }
     } catch (const std::exception& error) {

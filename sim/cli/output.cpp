@@ -4,8 +4,10 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 
@@ -14,6 +16,25 @@ namespace {
 bool progressShown = false;
 
 } // namespace
+
+std::string cannotWrite(const std::filesystem::path& path)
+{
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        return "it is a folder";
+    }
+    const bool existed = std::filesystem::exists(path, error);
+    // Appending opens it as writing will, without touching what is there.
+    std::FILE* file = std::fopen(path.string().c_str(), "ab");
+    if (file == nullptr) {
+        return std::strerror(errno);
+    }
+    std::fclose(file);
+    if (!existed) {
+        std::filesystem::remove(path, error);
+    }
+    return {};
+}
 
 bool writeChart(const CommonOptions& options, const sim::SessionResult& result,
                 const std::string& title)

@@ -4,7 +4,12 @@
 #include "sim/cli/commands.h"
 #include "sim/session/session.h"
 
+#include <filesystem>
 #include <string>
+
+// Why path cannot be written, or empty when it can. Leaves an existing file as it was and no new
+// one behind.
+std::string cannotWrite(const std::filesystem::path& path);
 
 // Writes the SVG chart when one was asked for; false, after saying why, when it cannot be.
 bool writeChart(const CommonOptions& options, const sim::SessionResult& result,

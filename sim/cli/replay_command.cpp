@@ -34,6 +34,10 @@ void printCapture(const ReplayOptions& options, const sim::CaptureSummary& captu
     if (capture.skippedCells > 0) {
         std::cout << "skipped: " << capture.skippedCells << " NA or empty frame-time cells\n";
     }
+    if (capture.nonPositiveFrameTimes > 0) {
+        std::cout << "zero or negative: " << capture.nonPositiveFrameTimes
+                  << " frame times, replayed as the plug-in reads them (60 fps)\n";
+    }
 }
 
 void printEvents(const sim::SessionResult& result)

@@ -103,7 +103,8 @@ nlohmann::json captureJson(const CaptureSummary& capture)
             {"format", captureFormatName(capture.format)},
             {"frameTimeColumn", capture.column},
             {"otherApplications", others},
-            {"skippedCells", capture.skippedCells}};
+            {"skippedCells", capture.skippedCells},
+            {"nonPositiveFrameTimes", capture.nonPositiveFrameTimes}};
 }
 
 } // namespace sim

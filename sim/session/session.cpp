@@ -34,7 +34,15 @@ Session::Session(const SessionOptions& options)
     : gameDir_(makeGameDir()), uptimeMs_(options.uptimeMs)
 {
     if (options.iniFile) {
-        std::filesystem::copy_file(*options.iniFile, gameDir_ / "Tarnwick.ini");
+        // A constructor that throws runs no destructor: the folder goes here or never.
+        std::error_code error;
+        std::filesystem::copy_file(*options.iniFile, gameDir_ / "Tarnwick.ini", error);
+        if (error) {
+            const std::string why = error.message();
+            std::filesystem::remove_all(gameDir_, error);
+            throw std::runtime_error("cannot use " + options.iniFile->string() +
+                                     " as the settings file: " + why);
+        }
     }
     resetHost();
     host().exePath = (gameDir_ / "game.exe").string();

@@ -45,10 +45,14 @@ template <class T> void pushArg(T value)
     nativePush64(slot);
 }
 
+// The widest result any native of ours answers with: a Vec3, three slots.
+inline constexpr std::size_t maxResultBytes = 3 * sizeof(std::uint64_t);
+
 // One native call; the result is read at once, before any further call can reuse the slots.
 template <class R, class... Args> R invokeNative(std::uint64_t hash, Args... args)
 {
     static_assert((... && (sizeof(Args) <= sizeof(std::uint64_t))), "error, value size > 64 bit");
+    static_assert(sizeof(R) <= maxResultBytes, "error, result size > 192 bit");
     static_assert(std::is_trivially_copyable_v<R>);
     nativeInit(hash);
     (pushArg(args), ...);
