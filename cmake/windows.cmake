@@ -17,8 +17,13 @@ set_target_properties(Tarnwick PROPERTIES PREFIX "" SUFFIX ".asi" OUTPUT_NAME Ta
 target_include_directories(Tarnwick PRIVATE ${PROJECT_SOURCE_DIR}/src)
 add_dependencies(Tarnwick hook_import)
 target_link_libraries(Tarnwick PRIVATE ${hook_import} tarnwick_warnings)
-# The library exports nothing: its entry is DllMain.
+# The library exports nothing: its entry is DllMain. Players get it stripped (a third of the size);
+# the debugging copy stays in the build as Tarnwick.debug.asi.
 target_link_options(Tarnwick PRIVATE ${static_runtime} -Wl,--exclude-all-symbols)
+add_custom_command(TARGET Tarnwick POST_BUILD
+    COMMAND ${CMAKE_OBJCOPY} $<TARGET_FILE:Tarnwick> ${CMAKE_CURRENT_BINARY_DIR}/Tarnwick.debug.asi
+    COMMAND ${CMAKE_STRIP} --strip-all $<TARGET_FILE:Tarnwick>
+    COMMENT "Stripping Tarnwick.asi")
 
 # The stand-in hook: the simulated host, exporting the six operations under the real names.
 add_library(ScriptHookV SHARED
