@@ -3,10 +3,12 @@
 
 #include "sim/cli/commands.h"
 #include "sim/report/report.h"
+#include "sim/session/city.h"
 #include "test_support.h"
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -150,6 +152,54 @@ TEST_F(SessionTest, cityDriveIsDeterministicAndTheGovernorRecoversIt)
     }
     options.seed = 2;
     EXPECT_NE(runJson()["stateChanges"], first["stateChanges"]);
+}
+
+struct LongDrive {
+    double criticalShare = 0;
+    double lastHourFps = 0;
+    std::size_t mostVehicles = 0;
+    std::size_t missionVehiclesAtEnd = 0;
+};
+
+LongDrive driveTwoHours(const std::optional<std::filesystem::path>& ini)
+{
+    sim::Session session({ini, 600000});
+    sim::CityDrive city(1);
+    LongDrive drive;
+    const double hourMs = 3600.0 * 1000.0;
+    std::uint64_t lastHourFrames = 0;
+    double frameMs = 1000.0 / 60.0;
+    while (session.nowMs() < 2 * hourMs) {
+        session.frame(frameMs);
+        frameMs = city.step(frameMs);
+        lastHourFrames += session.nowMs() > hourMs ? 1u : 0u;
+        drive.mostVehicles = std::max(drive.mostVehicles, sim::host().world.vehicles.size());
+    }
+    const sim::SessionResult& r = session.result();
+    drive.criticalShare = r.timeInStateMs[2] / r.durationMs;
+    drive.lastHourFps = static_cast<double>(lastHourFrames) * 1000.0 / (r.durationMs - hourMs);
+    for (const sim::Vehicle& v : sim::host().world.vehicles) {
+        drive.missionVehiclesAtEnd += v.mission ? 1u : 0u;
+    }
+    return drive;
+}
+
+TEST_F(SessionTest, aLongDriveSettlesAndTheGovernorKeepsItAboveNoGovernor)
+{
+    const LongDrive governed = driveTwoHours(std::nullopt);
+    writeFile(logDir / "off.ini", "[Main]\nEnabled=0\n");
+    const LongDrive ungoverned = driveTwoHours(logDir / "off.ini");
+
+    EXPECT_LT(governed.criticalShare, 0.05);
+    EXPECT_GT(governed.lastHourFps, 40.0);
+    EXPECT_LT(ungoverned.lastHourFps, 0.75 * governed.lastHourFps);
+    // The game's own clean-up still holds the city without a governor: slow, not collapsed.
+    EXPECT_GT(ungoverned.lastHourFps, 20.0);
+    for (const LongDrive& drive : {governed, ungoverned}) {
+        EXPECT_LE(drive.mostVehicles, sim::vehiclePool);
+        // Missions end and let their vehicles go: at most the last five minutes' worth remain.
+        EXPECT_LE(drive.missionVehiclesAtEnd, 90u);
+    }
 }
 
 TEST_F(SessionTest, unusableSettingsFileLeavesNoGameFolderBehind)

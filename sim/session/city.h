@@ -2,10 +2,19 @@
 // around the player and every vehicle costs frame time. Deterministic for a seed.
 #pragma once
 
+#include "host/hook.h"
+
+#include <cstddef>
 #include <cstdint>
 #include <random>
+#include <vector>
 
 namespace sim {
+
+// A game holds its vehicles in a fixed pool and spawns no traffic while the pool is full. A few
+// hundred is what a city needs; well inside the 1024 handles the plug-in lists, so a purge always
+// sees every vehicle.
+inline constexpr std::size_t vehiclePool = 300;
 
 struct TrafficCounts {
     int nearby = 0; // within the detection range
@@ -22,9 +31,19 @@ class CityDrive {
     TrafficCounts counts(float range) const;
 
   private:
+    struct Mission {
+        Entity vehicle;
+        double endsAtMs;
+    };
+
+    void spawnTraffic(double seconds);
+    void endMissions();
+    int cleanUpAndCountVisible(double seconds);
+
     std::mt19937_64 rng_;
     double clockMs_ = 0;
     double spawnCredit_ = 0;
+    std::vector<Mission> missions_;
 };
 
 } // namespace sim
