@@ -52,7 +52,6 @@ void operator delete[](void* memory, std::size_t) noexcept
 
 namespace {
 
-
 template <class Work> long allocationsDuring(Work&& work)
 {
     allocations = 0;

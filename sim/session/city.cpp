@@ -56,10 +56,9 @@ void CityDrive::spawnTraffic(double seconds)
         if (world.vehicles.size() >= vehiclePool) {
             continue; // the draws above still happen, so a full pool does not shift the traffic
         }
-        const Entity handle =
-            addVehicle(world.playerX + static_cast<float>(distance * std::cos(angle)),
-                       world.playerY + static_cast<float>(distance * std::sin(angle)), 0.0f,
-                       mission);
+        const Entity handle = addVehicle(
+            world.playerX + static_cast<float>(distance * std::cos(angle)),
+            world.playerY + static_cast<float>(distance * std::sin(angle)), 0.0f, mission);
         if (mission) {
             missions_.push_back({handle, clockMs_ + missionSeconds * 1000.0});
         }
