@@ -42,6 +42,7 @@ target_link_options(ScriptHookV PRIVATE ${static_runtime} -Wl,--export-all-symbo
 add_executable(tarnwick-sim
     sim/cli/main_win32.cpp
     sim/scenario/scenario.cpp
+    sim/session/follower.cpp
     src/governor/state.cpp
     src/host/platform_win32.cpp
     src/settings/settings.cpp)

@@ -1,11 +1,13 @@
 // The frames are fast to play (well under the 7000 ms purge interval even on the real clock), so
-// the real tick counter cannot change the outcome: the one purge comes at the first due moment.
+// the real tick counter cannot change the outcome: the one purge comes at the first due moment,
+// and a counter read just after a pass answers as one read inside it would.
 #include "sim/scenario/scenario.h"
 
 #include "governor/state.h"
 #include "host/platform.h"
 #include "settings/settings.h"
 #include "sim/host/host.h"
+#include "sim/session/follower.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -72,8 +74,8 @@ int runScenario(std::ostream& out)
     for (const Placed& p : placed) {
         sim::addVehicle(p.x, p.y, p.z, p.mission, p.exists);
     }
-    // The simulator's own reading, to follow the plug-in's state; the plug-in reads it again.
-    const GovernorSettings settings = readSettings(getIniPath());
+    Follower follower = followPlugin();
+    const GovernorSettings& settings = follower.settings;
     out << "settings: enabled=" << settings.enabled;
     if (settings.enabled) {
         out << " logging=" << settings.logging << " fpsModerate=" << settings.fpsModerate
@@ -89,7 +91,6 @@ int runScenario(std::ostream& out)
     out << "registered: " << (ownModule ? "once, with the plug-in's own module handle" : "WRONG")
         << '\n';
 
-    GovernorState mirror;
     int frame = 0;
     int purges = 0;
     bool faithful = ownModule;
@@ -106,21 +107,21 @@ int runScenario(std::ostream& out)
                 out << "script returned\n";
                 continue;
             }
-            advanceState(mirror, estimateFps([&h] { return h.frameTimeSeconds; }), settings);
-            const bool expected =
-                mirror.state == PerfState::Critical && purgeDue(mirror, platformTickMs());
+            // The tick is the platform's: under Wine the real library reads the real counter, so
+            // the follower must too. Both reads come after the pass, which the header explains.
+            const FollowedPass pass =
+                followPass(follower, h.frameTimeSeconds, platformTickMs(), platformTickMs());
             const bool purged = h.vehicleListings != listings;
-            out << perfStateName(mirror.state);
+            out << perfStateName(pass.to);
             if (purged) {
                 ++purges;
-                notePurge(mirror, platformTickMs());
                 std::vector<Entity> removed;
                 const std::vector<Entity> after = handles();
                 std::set_difference(before.begin(), before.end(), after.begin(), after.end(),
                                     std::back_inserter(removed));
                 out << ", purge removed" << listed(removed);
             }
-            if (purged != expected) {
+            if (purged != pass.purged) {
                 out << " (UNEXPECTED)";
                 faithful = false;
             }

@@ -1,5 +1,4 @@
-// The plug-in's state is a local of its script; the session follows it with a second
-// GovernorState run through the same functions on the same inputs, and checks every purge the
+// The session follows the plug-in's state (sim/session/follower.h) and checks every purge the
 // host sees against it.
 #include "sim/session/session.h"
 
@@ -47,7 +46,8 @@ Session::Session(const SessionOptions& options)
     resetHost();
     host().exePath = (gameDir_ / "game.exe").string();
     host().tickMs = uptimeMs_;
-    result_.settings = readSettings(getIniPath());
+    follower_ = followPlugin();
+    result_.settings = follower_.settings;
     result_.enabled = result_.settings.enabled;
     host().profileReads.clear();
     loadPlugin();
@@ -77,38 +77,27 @@ FrameOutcome Session::frame(double frameTimeMs)
 
     runFrame();
 
-    FrameOutcome outcome{mirror_.state, 0.0f, h.vehicleListings != listings,
-                         h.deletions - deletions};
-    const float fps = estimateFps([&h] { return h.frameTimeSeconds; });
-    bool expectPurge = false;
-    if (result_.enabled) {
-        const PerfState before = mirror_.state;
-        advanceState(mirror_, fps, result_.settings);
-        if (mirror_.state == PerfState::Critical && purgeDue(mirror_, tickAtFrame)) {
-            expectPurge = true;
-            notePurge(mirror_, h.tickMs);
-        }
-        if (mirror_.state != before) {
-            result_.changes.push_back({elapsedMs_, before, mirror_.state});
-        }
-        outcome.state = mirror_.state;
-    }
-    if (expectPurge != outcome.purged) {
+    const FollowedPass pass = followPass(follower_, h.frameTimeSeconds, tickAtFrame, h.tickMs);
+    const bool purged = h.vehicleListings != listings;
+    if (pass.purged != purged) {
         throw std::logic_error("the simulator lost track of the plug-in's state at " +
                                std::to_string(elapsedMs_) + " ms");
     }
-    if (outcome.purged) {
+    if (pass.changed()) {
+        result_.changes.push_back({elapsedMs_, pass.from, pass.to});
+    }
+    FrameOutcome outcome{pass.to, pass.fps, purged, h.deletions - deletions};
+    if (purged) {
         result_.purges.push_back({elapsedMs_, outcome.removed});
         result_.vehiclesRemoved += outcome.removed;
     }
-    outcome.fps = fps;
     ++result_.frames;
     result_.durationMs = elapsedMs_;
-    result_.timeInStateMs[static_cast<std::size_t>(mirror_.state)] += clockMs;
-    if (fps < result_.lowestFps) {
-        result_.lowestFps = fps;
+    result_.timeInStateMs[static_cast<std::size_t>(pass.to)] += clockMs;
+    if (pass.fps < result_.lowestFps) {
+        result_.lowestFps = pass.fps;
     }
-    chart(clockMs, fps);
+    chart(clockMs, pass.fps);
     return outcome;
 }
 

@@ -4,6 +4,7 @@
 
 #include "governor/state.h"
 #include "settings/settings.h"
+#include "sim/session/follower.h"
 
 #include <array>
 #include <cstdint>
@@ -76,7 +77,7 @@ class Session {
     FrameOutcome frame(double frameTimeMs);
 
     const SessionResult& result() const { return result_; }
-    PerfState state() const { return mirror_.state; }
+    PerfState state() const { return follower_.governor.state; }
     double nowMs() const { return elapsedMs_; }
     const std::filesystem::path& gameDir() const { return gameDir_; }
 
@@ -86,7 +87,7 @@ class Session {
     std::filesystem::path gameDir_;
     std::uint32_t uptimeMs_;
     double elapsedMs_ = 0;
-    GovernorState mirror_;
+    Follower follower_;
     SessionResult result_;
     double bucketWidthMs_ = 100;
 };

@@ -1,0 +1,25 @@
+#include "sim/session/follower.h"
+
+Follower followPlugin()
+{
+    return {readSettings(getIniPath()), GovernorState{}};
+}
+
+FollowedPass followPass(Follower& follower, float frameTimeSeconds, std::uint32_t tickAtCheckMs,
+                        std::uint32_t tickAfterPurgeMs)
+{
+    FollowedPass pass;
+    pass.fps = estimateFps([frameTimeSeconds] { return frameTimeSeconds; });
+    pass.from = follower.governor.state;
+    if (!follower.settings.enabled) {
+        pass.to = pass.from;
+        return pass;
+    }
+    advanceState(follower.governor, pass.fps, follower.settings);
+    pass.to = follower.governor.state;
+    if (pass.to == PerfState::Critical && purgeDue(follower.governor, tickAtCheckMs)) {
+        pass.purged = true;
+        notePurge(follower.governor, tickAfterPurgeMs);
+    }
+    return pass;
+}

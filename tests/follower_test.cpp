@@ -1,0 +1,36 @@
+// The follower: the plug-in's own state functions, fed what one pass read.
+#include "sim/session/follower.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(follower, reachesCriticalOnTheSecondSlowPassAndPurgesWhenDue)
+{
+    Follower follower{GovernorSettings{}, GovernorState{}};
+    const FollowedPass first = followPass(follower, 0.04f, 100000, 100000);
+    EXPECT_EQ(first.to, PerfState::Moderate);
+    EXPECT_FALSE(first.purged);
+    const FollowedPass second = followPass(follower, 0.04f, 100040, 100055);
+    EXPECT_TRUE(second.changed());
+    EXPECT_TRUE(second.purged);
+    // The interval runs from the end of the purge, as the plug-in notes it.
+    EXPECT_EQ(follower.governor.lastPurgeTick, 100055u);
+    EXPECT_FALSE(followPass(follower, 0.04f, 107055, 107055).purged);
+    EXPECT_TRUE(followPass(follower, 0.04f, 107056, 107056).purged);
+}
+
+TEST(follower, aDisabledPlugInRunsNoPass)
+{
+    GovernorSettings off;
+    off.enabled = false;
+    Follower follower{off, GovernorState{}};
+    for (int i = 0; i < 3; ++i) {
+        const FollowedPass pass = followPass(follower, 0.5f, 100000, 100000);
+        EXPECT_FLOAT_EQ(pass.fps, 2.0f);
+        EXPECT_EQ(pass.to, PerfState::Normal);
+        EXPECT_FALSE(pass.purged);
+    }
+}
+
+} // namespace
