@@ -72,7 +72,7 @@ class AllocationTest : public testing_support::GameTest {
 
     static void frames(int count, float seconds)
     {
-        sim::host().frameTimeSeconds = seconds;
+        sim::host().clock.frameTimeSeconds = seconds;
         for (int i = 0; i < count; ++i) {
             sim::runFrame();
         }
@@ -84,9 +84,9 @@ TEST_F(AllocationTest, passesInEveryStateAllocateNothing)
     EXPECT_EQ(allocationsDuring([] { frames(100, 0.01f); }), 0) << "Normal";
     EXPECT_EQ(allocationsDuring([] { frames(100, 0.025f); }), 0) << "to Moderate and in it";
     frames(1, 0.04f); // Critical: the first purge and its log line
-    ASSERT_EQ(sim::host().vehicleListings, 1u);
+    ASSERT_EQ(sim::host().record.vehicleListings, 1u);
     EXPECT_EQ(allocationsDuring([] { frames(100, 0.04f); }), 0) << "Critical, no purge due";
-    EXPECT_EQ(sim::host().vehicleListings, 1u);
+    EXPECT_EQ(sim::host().record.vehicleListings, 1u);
 }
 
 TEST_F(AllocationTest, purgeOf1024VehiclesAllocatesNothing)

@@ -73,7 +73,8 @@ TEST_F(BadSettings, unreadableInPlaceOfTheFileGivesDefaults)
     std::filesystem::create_directory(ini); // a folder where the file should be
     expectDefaults(readSettings(ini));
     writeFile(game / "plain.txt", "not a folder");
-    sim::host().exePath = (game / "plain.txt" / "game.exe").string(); // a path through a file
+    sim::host().machine.exePath =
+        (game / "plain.txt" / "game.exe").string(); // a path through a file
     expectDefaults(readSettings(getIniPath()));
 }
 
@@ -82,11 +83,12 @@ TEST_F(BadSettings, executablePathAtAndPastTheLimit)
     const std::string folder = "C:\\" + std::string(240, 'g');
     const std::string name = "\\game.exe";
     const std::string exact = folder + name.substr(0, 259 - folder.size()); // 259: fits
-    sim::host().exePath = exact;
+    sim::host().machine.exePath = exact;
     EXPECT_EQ(getIniPath(), folder + "\\Tarnwick.ini");
-    sim::host().exePath = exact + "x"; // 260: cut to 259, same folder
+    sim::host().machine.exePath = exact + "x"; // 260: cut to 259, same folder
     EXPECT_EQ(getIniPath(), folder + "\\Tarnwick.ini");
-    sim::host().exePath = folder + std::string(5000, 'x'); // the cut falls inside the folder name
+    sim::host().machine.exePath =
+        folder + std::string(5000, 'x'); // the cut falls inside the folder name
     EXPECT_EQ(getIniPath(), "C:\\Tarnwick.ini");
 }
 
@@ -137,7 +139,7 @@ TEST_F(VanishingVehicles, handlesGoneBetweenListingAndDeletionAreHarmless)
     const Entity stays = sim::addVehicle(600.0f, 0, 0);
     // The game removes the first vehicle right after the purge asked whether it exists.
     bool removed = false;
-    sim::host().onNative = [&](std::uint64_t hash) {
+    sim::host().faults.onNative = [&](std::uint64_t hash) {
         if (hash == nativeHash::isMissionEntity && !removed) {
             removed = true;
             sim::removeVehicle(vanishing);

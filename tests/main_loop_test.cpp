@@ -18,12 +18,12 @@ class MainLoopTest : public testing_support::GameTest {
     // One frame of frameSeconds: the script's pass, then the clock moves on.
     void frame(float frameSeconds)
     {
-        sim::host().frameTimeSeconds = frameSeconds;
+        sim::host().clock.frameTimeSeconds = frameSeconds;
         sim::runFrame();
-        sim::host().tickMs += static_cast<std::uint32_t>(frameSeconds * 1000.0f);
+        sim::host().clock.tickMs += static_cast<std::uint32_t>(frameSeconds * 1000.0f);
     }
 
-    static std::uint64_t purges() { return sim::host().vehicleListings; }
+    static std::uint64_t purges() { return sim::host().record.vehicleListings; }
 
     static std::size_t logLines()
     {
@@ -35,24 +35,24 @@ class MainLoopTest : public testing_support::GameTest {
 TEST_F(MainLoopTest, loadOnlyRegisters)
 {
     sim::loadPlugin();
-    EXPECT_EQ(sim::host().registrations, 1);
-    EXPECT_NE(sim::host().registeredModule, nullptr);
-    EXPECT_TRUE(sim::host().profileReads.empty()) << "the script ran inside the entry";
-    EXPECT_EQ(sim::host().nativeCalls, 0u);
+    EXPECT_EQ(sim::host().script.registrations, 1);
+    EXPECT_NE(sim::host().script.registeredModule, nullptr);
+    EXPECT_TRUE(sim::host().machine.profileReads.empty()) << "the script ran inside the entry";
+    EXPECT_EQ(sim::host().record.nativeCalls, 0u);
 }
 
 TEST_F(MainLoopTest, entryIsTrueForEveryReasonAndRegistersOnlyOnAttach)
 {
-    sim::host().recording = true;
+    sim::host().record.recording = true;
     auto* module = reinterpret_cast<ModuleHandle>(0x1234);
     for (const std::uint32_t reason : {0u, 2u, 3u}) {
         EXPECT_EQ(DllMain(module, reason, nullptr), 1) << "reason " << reason;
     }
-    EXPECT_TRUE(sim::host().calls.empty());
+    EXPECT_TRUE(sim::host().record.calls.empty());
     EXPECT_EQ(DllMain(module, processAttach, nullptr), 1);
-    EXPECT_EQ(sim::host().calls,
+    EXPECT_EQ(sim::host().record.calls,
               (std::vector<sim::HookCall>{{sim::HookOp::ScriptRegister, 0x1234}}));
-    EXPECT_EQ(sim::host().registeredModule, module);
+    EXPECT_EQ(sim::host().script.registeredModule, module);
 }
 
 TEST_F(MainLoopTest, disabledReturnsWithoutOtherKeysOrLog)
@@ -60,9 +60,10 @@ TEST_F(MainLoopTest, disabledReturnsWithoutOtherKeysOrLog)
     settings("[Main]\nEnabled=0\nLogging=0\n");
     sim::loadPlugin();
     EXPECT_FALSE(sim::runFrame());
-    EXPECT_EQ(sim::host().profileReads, (std::vector<sim::ProfileRead>{{"Main", "Enabled"}}));
-    EXPECT_EQ(sim::host().waits, 0u);
-    EXPECT_EQ(sim::host().nativeCalls, 0u);
+    EXPECT_EQ(sim::host().machine.profileReads,
+              (std::vector<sim::ProfileRead>{{"Main", "Enabled"}}));
+    EXPECT_EQ(sim::host().record.waits, 0u);
+    EXPECT_EQ(sim::host().record.nativeCalls, 0u);
     EXPECT_TRUE(loggingEnabled) << "keeps its initial value";
     EXPECT_FALSE(std::filesystem::exists("Tarnwick.log"));
 }
@@ -74,7 +75,7 @@ TEST_F(MainLoopTest, noSettingsFileRunsTheDefaults)
     sim::loadPlugin();
     frame(1.0f / 30.0f); // 30 fps: Moderate
     frame(1.0f / 30.0f); // Critical, purge
-    EXPECT_EQ(sim::host().profileReads.size(), 5u);
+    EXPECT_EQ(sim::host().machine.profileReads.size(), 5u);
     EXPECT_EQ(sim::findVehicle(beyond), nullptr);
     EXPECT_NE(sim::findVehicle(within), nullptr);
     EXPECT_EQ(logLines(), 1u);
@@ -86,16 +87,16 @@ TEST_F(MainLoopTest, slowFramesPurgeOnTheSecondAndThenAfterTheIntervalFromThePur
         sim::addVehicle(10.0f, 0, 0); // near: looked at, never deleted
     }
     // The purge's 3 + 20 * 4 native calls take simulated time, so its end is 83 ms after its start.
-    sim::host().tickPerNativeCallMs = 1;
+    sim::host().clock.tickPerNativeCallMs = 1;
     sim::loadPlugin();
     frame(0.04f);
     EXPECT_EQ(purges(), 0u) << "the first slow frame only reaches Moderate";
     frame(0.04f);
     ASSERT_EQ(purges(), 1u);
-    const std::uint32_t purgeEnded = sim::host().tickMs - 40;
+    const std::uint32_t purgeEnded = sim::host().clock.tickMs - 40;
     for (int i = 0; i < 1000 && purges() == 1; ++i) {
         // The tick is read after the pass's two frame-time calls.
-        const std::uint32_t readAt = sim::host().tickMs + 2;
+        const std::uint32_t readAt = sim::host().clock.tickMs + 2;
         frame(0.04f);
         if (purges() == 2) {
             EXPECT_GT(readAt - purgeEnded, 7000u);
@@ -121,14 +122,14 @@ TEST_F(MainLoopTest, loggingOffPurgesWithoutAnyLine)
 
 TEST_F(MainLoopTest, everyPassEndsWithOneWaitOfZero)
 {
-    sim::host().recording = true;
+    sim::host().record.recording = true;
     sim::loadPlugin();
     const float frameTimes[] = {0.016f, 0.04f, 0.04f, 0.0f, -1.0f, 0.04f, 0.01f};
     for (const float seconds : frameTimes) {
         frame(seconds);
     }
     std::vector<std::uint64_t> waits;
-    for (const sim::HookCall& call : sim::host().calls) {
+    for (const sim::HookCall& call : sim::host().record.calls) {
         if (call.op == sim::HookOp::ScriptWait) {
             waits.push_back(call.value);
         }
@@ -158,7 +159,7 @@ TEST_F(MainLoopTest, secondCallStartsAfresh)
     sim::restartScript();
     frame(0.04f); // 25 fps: above 20, so Normal under the new settings
     frame(0.04f);
-    EXPECT_EQ(sim::host().profileReads.size(), 10u);
+    EXPECT_EQ(sim::host().machine.profileReads.size(), 10u);
     EXPECT_FALSE(loggingEnabled);
     EXPECT_EQ(purges(), 1u);
 }

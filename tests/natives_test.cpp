@@ -16,13 +16,13 @@ class NativesTest : public testing_support::SimTest {
     void SetUp() override
     {
         SimTest::SetUp();
-        sim::host().recording = true;
+        sim::host().record.recording = true;
     }
-    std::vector<HookCall>& calls() { return sim::host().calls; }
+    std::vector<HookCall>& calls() { return sim::host().record.calls; }
     std::vector<std::uint64_t> pushedSlots() const
     {
         std::vector<std::uint64_t> slots;
-        for (const HookCall& call : sim::host().calls) {
+        for (const HookCall& call : sim::host().record.calls) {
             if (call.op == HookOp::NativePush64) {
                 slots.push_back(call.value);
             }
@@ -40,7 +40,7 @@ std::uint64_t bitsOf(float value)
 
 TEST_F(NativesTest, wrapperWithoutArgumentsMakesExactlyTwoHookCalls)
 {
-    sim::host().frameTimeSeconds = 0.025f;
+    sim::host().clock.frameTimeSeconds = 0.025f;
     EXPECT_EQ(getFrameTime(), 0.025f);
     const std::vector<HookCall> expected{{HookOp::NativeInit, nativeHash::getFrameTime},
                                          {HookOp::NativeCall, nativeHash::getFrameTime}};
@@ -85,7 +85,7 @@ TEST_F(NativesTest, vec3IsReadFromBytesZeroEightAndSixteen)
     const std::uint64_t x = bitsOf(1.5f) | (sentinel << 32);
     const std::uint64_t y = bitsOf(-2.25f) | (sentinel << 32);
     const std::uint64_t z = bitsOf(1000.0f) | (sentinel << 32);
-    sim::host().rawResult = std::array<std::uint64_t, 3>{x, y, z};
+    sim::host().faults.rawResult = std::array<std::uint64_t, 3>{x, y, z};
     const Vec3 position = getEntityCoords(sim::host().world.playerPed, 1);
     EXPECT_EQ(position.x, 1.5f);
     EXPECT_EQ(position.y, -2.25f);
@@ -95,11 +95,14 @@ TEST_F(NativesTest, vec3IsReadFromBytesZeroEightAndSixteen)
 
 TEST_F(NativesTest, integerAndBooleanResultsComeFromTheLowFourBytesOnly)
 {
-    sim::host().rawResult = std::array<std::uint64_t, 3>{0xDEADBEEF00000000ull, sentinel, sentinel};
+    sim::host().faults.rawResult =
+        std::array<std::uint64_t, 3>{0xDEADBEEF00000000ull, sentinel, sentinel};
     EXPECT_FALSE(doesEntityExist(1)); // high bytes set, low bytes 0
-    sim::host().rawResult = std::array<std::uint64_t, 3>{0xDEADBEEF00000007ull, sentinel, sentinel};
+    sim::host().faults.rawResult =
+        std::array<std::uint64_t, 3>{0xDEADBEEF00000007ull, sentinel, sentinel};
     EXPECT_EQ(getPlayerPed(), 7);
-    sim::host().rawResult = std::array<std::uint64_t, 3>{0xFFFFFFFF00000002ull, sentinel, sentinel};
+    sim::host().faults.rawResult =
+        std::array<std::uint64_t, 3>{0xFFFFFFFF00000002ull, sentinel, sentinel};
     EXPECT_TRUE(isMissionEntity(1));
 }
 

@@ -17,14 +17,14 @@ class PurgeTest : public testing_support::SimTest {
     void SetUp() override
     {
         SimTest::SetUp();
-        sim::host().recording = true;
+        sim::host().record.recording = true;
     }
 
     // The natives called, in order, with the world-list call shown as hash 0.
     static std::vector<std::uint64_t> nativeSequence()
     {
         std::vector<std::uint64_t> sequence;
-        for (const HookCall& call : sim::host().calls) {
+        for (const HookCall& call : sim::host().record.calls) {
             if (call.op == HookOp::NativeCall) {
                 sequence.push_back(call.value);
             } else if (call.op == HookOp::WorldGetAllVehicles) {
@@ -80,16 +80,17 @@ TEST_F(PurgeTest, deletionIsGivenACopySoTheArrayKeepsTheHandle)
     const Entity second = sim::addVehicle(600.0f, 0, 0);
     std::uint64_t previous = 0;
     int checkedAfterDelete = 0;
-    sim::host().onNative = [&](std::uint64_t hash) {
+    sim::host().faults.onNative = [&](std::uint64_t hash) {
         const sim::Host& h = sim::host();
         if (hash == hash::deleteVehicle) {
             const auto* given = reinterpret_cast<const Entity*>(
-                static_cast<std::uintptr_t>(h.calls[h.calls.size() - 2].value));
-            EXPECT_FALSE(given >= h.listedHandles && given < h.listedHandles + h.listedCapacity)
+                static_cast<std::uintptr_t>(h.record.calls[h.record.calls.size() - 2].value));
+            EXPECT_FALSE(given >= h.record.listedHandles &&
+                         given < h.record.listedHandles + h.record.listedCapacity)
                 << "deleteVehicle was given the array element itself";
         }
         if (previous == hash::deleteVehicle) {
-            EXPECT_EQ(h.listedHandles[checkedAfterDelete],
+            EXPECT_EQ(h.record.listedHandles[checkedAfterDelete],
                       checkedAfterDelete == 0 ? first : second);
             ++checkedAfterDelete;
         }
@@ -127,7 +128,7 @@ TEST_F(PurgeTest, askesForTheFullCapacityAndLooksOnlyAtListedVehicles)
     }
     purgeDistantVehicles(50.0f);
     bool askedFullCapacity = false;
-    for (const HookCall& call : sim::host().calls) {
+    for (const HookCall& call : sim::host().record.calls) {
         askedFullCapacity |= call.op == HookOp::WorldGetAllVehicles && call.value == 1024;
     }
     EXPECT_TRUE(askedFullCapacity);
@@ -139,7 +140,7 @@ TEST_F(PurgeTest, countBeyondTheCapacityIsHeldToTheArray)
     for (int i = 0; i < 1100; ++i) {
         sim::addVehicle(1000.0f, 0, 0);
     }
-    sim::host().reportedVehicleCount = 5000;
+    sim::host().faults.reportedVehicleCount = 5000;
     purgeDistantVehicles(50.0f);
     EXPECT_EQ(sim::host().world.vehicles.size(), 1100u - 1024u);
 }
@@ -147,7 +148,7 @@ TEST_F(PurgeTest, countBeyondTheCapacityIsHeldToTheArray)
 TEST_F(PurgeTest, negativeCountLooksAtNothing)
 {
     sim::addVehicle(1000.0f, 0, 0);
-    sim::host().reportedVehicleCount = -3;
+    sim::host().faults.reportedVehicleCount = -3;
     purgeDistantVehicles(50.0f);
     EXPECT_EQ(nativeSequence().size(), 3u);
     EXPECT_EQ(sim::host().world.vehicles.size(), 1u);

@@ -34,18 +34,18 @@ class SettingsTest : public SimTest {
   protected:
     ScratchDir dir;
     std::string ini() const { return (dir / "Tarnwick.ini").string(); }
-    std::vector<sim::ProfileRead> reads() const { return sim::host().profileReads; }
+    std::vector<sim::ProfileRead> reads() const { return sim::host().machine.profileReads; }
 };
 
 TEST_F(SettingsTest, iniPathComesFromTheExecutablesFolder)
 {
-    sim::host().exePath = "C:\\Games\\GTAV\\game.exe";
+    sim::host().machine.exePath = "C:\\Games\\GTAV\\game.exe";
     EXPECT_EQ(getIniPath(), "C:\\Games\\GTAV\\Tarnwick.ini");
 }
 
 TEST_F(SettingsTest, failedModulePathFallsBackToTheWorkingFolder)
 {
-    sim::host().modulePathFails = true;
+    sim::host().machine.modulePathFails = true;
     EXPECT_EQ(getIniPath(), ".\\Tarnwick.ini");
 }
 
@@ -53,10 +53,10 @@ TEST_F(SettingsTest, overlongModulePathIsCutWithinTheBuffer)
 {
     // 300 characters: the platform cuts to 259 and the folder ends at the last separator in them.
     const std::string folder = "C:\\" + std::string(250, 'a') + "\\";
-    sim::host().exePath = folder + std::string(50, 'b') + ".exe";
+    sim::host().machine.exePath = folder + std::string(50, 'b') + ".exe";
     EXPECT_EQ(getIniPath(), folder.substr(0, folder.size() - 1) + "\\Tarnwick.ini");
 
-    sim::host().exePath = "C:\\" + std::string(400, 'c');
+    sim::host().machine.exePath = "C:\\" + std::string(400, 'c');
     EXPECT_EQ(getIniPath(), "C:\\Tarnwick.ini");
 }
 
@@ -117,7 +117,7 @@ TEST_F(SettingsTest, rangeIsConvertedAsUnsignedAndRoundedToFloat)
 TEST_F(SettingsTest, fileFoundThroughTheBackslashPathOfTheExecutable)
 {
     writeFile(ini(), "[Settings]\nFPS_Moderate=70\n");
-    sim::host().exePath = (dir / "game.exe").string();
+    sim::host().machine.exePath = (dir / "game.exe").string();
     EXPECT_EQ(readSettings(getIniPath()).fpsModerate, 70);
 }
 

@@ -48,7 +48,7 @@ TEST_F(SimHostTest, scriptRunsOncePerFrameWithItsStackKept)
         EXPECT_TRUE(sim::runFrame());
     }
     EXPECT_EQ(observed, (std::vector<int>{0, 7, 1, 7, 2, 7}));
-    EXPECT_EQ(sim::host().waits, 3u);
+    EXPECT_EQ(sim::host().record.waits, 3u);
 }
 
 TEST_F(SimHostTest, returnedScriptIsNotResumedAgainUntilRestarted)

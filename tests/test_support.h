@@ -94,8 +94,8 @@ class GameTest : public SimTest {
     void SetUp() override
     {
         SimTest::SetUp();
-        sim::host().exePath = (game / "game.exe").string();
-        sim::host().tickMs = 100000;
+        sim::host().machine.exePath = (game / "game.exe").string();
+        sim::host().clock.tickMs = 100000;
     }
 };
 

@@ -79,8 +79,8 @@ int runCommand(const RunOptions& options)
 int scenarioCommand(const std::filesystem::path& gameDir)
 {
     sim::resetHost();
-    sim::host().exePath = (std::filesystem::absolute(gameDir) / "game.exe").string();
-    sim::host().tickMs = 600000;
+    sim::host().machine.exePath = (std::filesystem::absolute(gameDir) / "game.exe").string();
+    sim::host().clock.tickMs = 600000;
     const int status = runScenario(std::cout);
     sim::resetHost();
     return status;

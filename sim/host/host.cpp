@@ -29,8 +29,8 @@ std::array<std::uint64_t, 3> resultSlots{};
 
 void record(HookOp op, std::uint64_t value)
 {
-    if (theHost.recording) {
-        theHost.calls.push_back({op, value});
+    if (theHost.record.recording) {
+        theHost.record.calls.push_back({op, value});
     }
 }
 
@@ -73,7 +73,8 @@ void resultVec3(float x, float y, float z)
     std::memcpy(resultSlots.data(), &v, sizeof v);
 }
 
-Vehicle* liveVehicle(Entity handle)
+// Any vehicle the world lists, including one whose handle no longer names an entity.
+Vehicle* listedVehicle(Entity handle)
 {
     const auto found = theHost.world.slotOf.find(handle);
     return found == theHost.world.slotOf.end() ? nullptr : &theHost.world.vehicles[found->second];
@@ -86,7 +87,7 @@ void coordsOf(Entity entity)
         resultVec3(world.playerX, world.playerY, world.playerZ);
         return;
     }
-    const Vehicle* vehicle = liveVehicle(entity);
+    const Vehicle* vehicle = listedVehicle(entity);
     if (vehicle == nullptr || !vehicle->exists) {
         resultVec3(0, 0, 0);
         return;
@@ -107,13 +108,13 @@ void dispatch()
     case hash::doesEntityExist: {
         expectSlots("doesEntityExist", 1);
         const Entity entity = intArg(0);
-        const Vehicle* vehicle = liveVehicle(entity);
+        const Vehicle* vehicle = listedVehicle(entity);
         return resultInt(entity == theHost.world.playerPed ||
                          (vehicle != nullptr && vehicle->exists));
     }
     case hash::isMissionEntity: {
         expectSlots("isMissionEntity", 1);
-        const Vehicle* vehicle = liveVehicle(intArg(0));
+        const Vehicle* vehicle = listedVehicle(intArg(0));
         return resultInt(vehicle != nullptr && vehicle->mission);
     }
     case hash::distanceBetweenCoords: {
@@ -125,7 +126,7 @@ void dispatch()
     }
     case hash::setAsMissionEntity: {
         expectSlots("setAsMissionEntity", 3);
-        if (Vehicle* vehicle = liveVehicle(intArg(0))) {
+        if (Vehicle* vehicle = listedVehicle(intArg(0))) {
             vehicle->mission = true;
         }
         return resultInt(0);
@@ -137,13 +138,13 @@ void dispatch()
             hostFault("deleteVehicle was given a null pointer");
         }
         removeVehicle(*handle);
-        ++theHost.deletions;
+        ++theHost.record.deletions;
         *handle = 0; // as the game does
         return resultInt(0);
     }
     case hash::getFrameTime:
         expectSlots("getFrameTime", 0);
-        return resultFloat(theHost.frameTimeSeconds);
+        return resultFloat(theHost.clock.frameTimeSeconds);
     default: {
         char text[64];
         std::snprintf(text, sizeof text, "unknown native hash 0x%016llX",
@@ -176,15 +177,15 @@ void hostFault(const std::string& what)
 
 bool runFrame()
 {
-    if (theHost.phase == ScriptPhase::Registered) {
-        contextStart(theHost.script);
-        theHost.phase = ScriptPhase::Running;
+    if (theHost.script.phase == ScriptPhase::Registered) {
+        contextStart(theHost.script.main);
+        theHost.script.phase = ScriptPhase::Running;
     }
-    if (theHost.phase != ScriptPhase::Running) {
+    if (theHost.script.phase != ScriptPhase::Running) {
         return false;
     }
     if (!contextResume()) {
-        theHost.phase = ScriptPhase::Returned;
+        theHost.script.phase = ScriptPhase::Returned;
         return false;
     }
     return true;
@@ -192,8 +193,8 @@ bool runFrame()
 
 void restartScript()
 {
-    if (theHost.script != nullptr) {
-        theHost.phase = ScriptPhase::Registered;
+    if (theHost.script.main != nullptr) {
+        theHost.script.phase = ScriptPhase::Registered;
     }
 }
 
@@ -208,7 +209,7 @@ Entity addVehicle(float x, float y, float z, bool mission, bool exists)
 
 const Vehicle* findVehicle(Entity handle)
 {
-    return liveVehicle(handle);
+    return listedVehicle(handle);
 }
 
 void removeVehicle(Entity handle)
@@ -241,16 +242,16 @@ void scriptRegister(ModuleHandle module, ScriptMain script)
 {
     sim::record(HookOp::ScriptRegister, reinterpret_cast<std::uintptr_t>(module));
     sim::Host& h = sim::host();
-    h.registeredModule = module;
-    h.script = script;
-    ++h.registrations;
-    h.phase = sim::ScriptPhase::Registered;
+    h.script.registeredModule = module;
+    h.script.main = script;
+    ++h.script.registrations;
+    h.script.phase = sim::ScriptPhase::Registered;
 }
 
 void scriptWait(WaitMs ms)
 {
     sim::record(HookOp::ScriptWait, ms);
-    ++sim::host().waits;
+    ++sim::host().record.waits;
     if (!sim::inScriptContext()) {
         sim::hostFault("scriptWait called outside the script");
     }
@@ -260,9 +261,9 @@ void scriptWait(WaitMs ms)
 int worldGetAllVehicles(int* handles, int capacity)
 {
     sim::record(HookOp::WorldGetAllVehicles, static_cast<std::uint32_t>(capacity));
-    ++sim::host().vehicleListings;
-    sim::host().listedHandles = handles;
-    sim::host().listedCapacity = capacity;
+    ++sim::host().record.vehicleListings;
+    sim::host().record.listedHandles = handles;
+    sim::host().record.listedCapacity = capacity;
     const auto& vehicles = sim::host().world.vehicles;
     int written = 0;
     for (const sim::Vehicle& vehicle : vehicles) {
@@ -271,7 +272,7 @@ int worldGetAllVehicles(int* handles, int capacity)
         }
         handles[written++] = vehicle.handle;
     }
-    return sim::host().reportedVehicleCount.value_or(written);
+    return sim::host().faults.reportedVehicleCount.value_or(written);
 }
 
 void nativeInit(std::uint64_t hash)
@@ -303,14 +304,14 @@ std::uint64_t* nativeCall()
     if (!sim::pending.open) {
         sim::hostFault("nativeCall without nativeInit");
     }
-    ++sim::host().nativeCalls;
-    sim::host().tickMs += sim::host().tickPerNativeCallMs;
-    if (sim::host().onNative) {
-        sim::host().onNative(sim::pending.hash);
+    ++sim::host().record.nativeCalls;
+    sim::host().clock.tickMs += sim::host().clock.tickPerNativeCallMs;
+    if (sim::host().faults.onNative) {
+        sim::host().faults.onNative(sim::pending.hash);
     }
     sim::dispatch();
     sim::pending.open = false;
-    if (auto& raw = sim::host().rawResult) {
+    if (auto& raw = sim::host().faults.rawResult) {
         sim::resultSlots = *raw;
         raw.reset();
     }

@@ -1,5 +1,11 @@
 // The simulated host: the hook's six operations, the platform services and a small world of
 // vehicles, for running the plug-in's real code without the game. Deterministic and headless.
+//
+// The hook's operations (hook.h) act on the one Host: scriptRegister fills script; scriptWait
+// yields to runFrame; worldGetAllVehicles writes the world's handles (up to the capacity) and
+// answers how many, or faults.reportedVehicleCount; nativeInit, nativePush64 and nativeCall run a
+// native by hash on the world and the clock. A call out of order, an unknown hash or a wrong slot
+// count is a hostFault. The platform services (platform.h) answer from clock and machine.
 #pragma once
 
 #include "host/hook.h"
@@ -58,38 +64,60 @@ struct ProfileRead {
 
 enum class ScriptPhase { None, Registered, Running, Returned };
 
-struct Host {
-    World world;
-    float frameTimeSeconds = 1.0f / 60.0f;
-    std::uint32_t tickMs = 0;
-    std::string exePath = "game.exe";
-    bool modulePathFails = false;
+// The game's clock as the plug-in sees it.
+struct GameClock {
+    float frameTimeSeconds = 1.0f / 60.0f; // what getFrameTime answers
+    std::uint32_t tickMs = 0;              // what the tick counter answers
+    // Simulated time a native call takes, so that tests can tell ticks read before and after.
+    std::uint32_t tickPerNativeCallMs = 0;
+};
 
+// The machine the game runs on, as the platform services answer.
+struct Machine {
+    std::string exePath = "game.exe"; // what the module path answers
+    bool modulePathFails = false;
+    std::vector<ProfileRead> profileReads; // every profile read, in order
+};
+
+// The script's life: registered from the plug-in's entry, then resumed once a frame.
+struct ScriptLife {
+    ModuleHandle pluginModule = nullptr; // as the loader gave it
+    ModuleHandle registeredModule = nullptr;
+    ScriptMain main = nullptr;
+    int registrations = 0;
+    ScriptPhase phase = ScriptPhase::None;
+};
+
+// What the plug-in asked of the hook. The counts always run; calls only while recording.
+struct CallRecord {
     bool recording = false;
     std::vector<HookCall> calls;
-    std::vector<ProfileRead> profileReads;
     std::uint64_t nativeCalls = 0;
     std::uint64_t waits = 0;
     std::uint64_t vehicleListings = 0; // one per purge
     std::uint64_t deletions = 0;
-    // Simulated time a native call takes, so that tests can tell ticks read before and after.
-    std::uint32_t tickPerNativeCallMs = 0;
-
-    // Misbehaviour on request: the count the vehicle list reports, whatever it wrote.
-    std::optional<int> reportedVehicleCount;
-    // Where the last vehicle list was written, for tests that inspect the caller's array.
+    // Where the last vehicle list was written, so tests can inspect the caller's array.
     int* listedHandles = nullptr;
     int listedCapacity = 0;
+};
+
+// Misbehaviour on request, for tests of what the plug-in survives.
+struct Faults {
+    // The count the vehicle list reports, whatever it wrote.
+    std::optional<int> reportedVehicleCount;
     // Called at each nativeCall with its hash, before the native acts.
     std::function<void(std::uint64_t)> onNative;
     // Raw result slots served by the next native call instead of the native's own, once.
     std::optional<std::array<std::uint64_t, 3>> rawResult;
+};
 
-    ModuleHandle pluginModule = nullptr; // as the loader gave it
-    ModuleHandle registeredModule = nullptr;
-    ScriptMain script = nullptr;
-    int registrations = 0;
-    ScriptPhase phase = ScriptPhase::None;
+struct Host {
+    World world;
+    GameClock clock;
+    Machine machine;
+    ScriptLife script;
+    CallRecord record;
+    Faults faults;
 };
 
 // The one host of this process, as the hook is one per game.
@@ -109,8 +137,11 @@ bool runFrame();
 // Starts the registered script afresh on the next runFrame, as a hook that calls it again would.
 void restartScript();
 
+// in: where, whether a script owns it, whether its handle names an entity. Returns a new handle.
 Entity addVehicle(float x, float y, float z, bool mission = false, bool exists = true);
+// The listed vehicle with this handle, existing or not; null when the world does not list it.
 const Vehicle* findVehicle(Entity handle);
+// Takes the vehicle off the list; an unknown handle is ignored.
 void removeVehicle(Entity handle);
 void clearVehicles();
 

@@ -9,8 +9,8 @@ bool loadPlugin()
 {
     // The module handle is only an identity to the hook; any distinct non-null value serves.
     static char moduleIdentity;
-    host().pluginModule = reinterpret_cast<ModuleHandle>(&moduleIdentity);
-    return DllMain(host().pluginModule, processAttach, nullptr) != 0;
+    host().script.pluginModule = reinterpret_cast<ModuleHandle>(&moduleIdentity);
+    return DllMain(host().script.pluginModule, processAttach, nullptr) != 0;
 }
 
 } // namespace sim

@@ -8,7 +8,7 @@ namespace sim {
 bool loadPlugin()
 {
     HMODULE module = LoadLibraryA("Tarnwick.asi");
-    host().pluginModule = module;
+    host().script.pluginModule = module;
     return module != nullptr;
 }
 

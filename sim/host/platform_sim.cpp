@@ -10,28 +10,28 @@
 std::uint32_t platformModulePath(char* buffer, std::uint32_t size)
 {
     const sim::Host& h = sim::host();
-    if (h.modulePathFails || size == 0) {
+    if (h.machine.modulePathFails || size == 0) {
         return 0;
     }
     // As GetModuleFileNameA on current Windows: cut to size - 1, terminated, returns size.
-    const std::size_t length = h.exePath.size();
+    const std::size_t length = h.machine.exePath.size();
     if (length >= size) {
-        std::memcpy(buffer, h.exePath.data(), size - 1);
+        std::memcpy(buffer, h.machine.exePath.data(), size - 1);
         buffer[size - 1] = '\0';
         return size;
     }
-    std::memcpy(buffer, h.exePath.c_str(), length + 1);
+    std::memcpy(buffer, h.machine.exePath.c_str(), length + 1);
     return static_cast<std::uint32_t>(length);
 }
 
 std::uint32_t platformProfileInt(const char* section, const char* key, std::int32_t defaultValue,
                                  const char* path)
 {
-    sim::host().profileReads.push_back({section, key});
+    sim::host().machine.profileReads.push_back({section, key});
     return readProfileInt(section, key, defaultValue, path);
 }
 
 std::uint32_t platformTickMs()
 {
-    return sim::host().tickMs;
+    return sim::host().clock.tickMs;
 }

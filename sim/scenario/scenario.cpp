@@ -87,7 +87,7 @@ int runScenario(std::ostream& out)
         out << "the plug-in did not load\n";
         return 1;
     }
-    const bool ownModule = h.registrations == 1 && h.registeredModule == h.pluginModule;
+    const bool ownModule = h.script.registrations == 1 && h.script.registeredModule == h.script.pluginModule;
     out << "registered: " << (ownModule ? "once, with the plug-in's own module handle" : "WRONG")
         << '\n';
 
@@ -97,10 +97,10 @@ int runScenario(std::ostream& out)
     for (const Frames& stretch : frames) {
         for (int i = 0; i < stretch.count; ++i) {
             ++frame;
-            h.frameTimeSeconds = static_cast<float>(stretch.milliseconds) / 1000.0f;
-            h.tickMs += static_cast<std::uint32_t>(stretch.milliseconds);
+            h.clock.frameTimeSeconds = static_cast<float>(stretch.milliseconds) / 1000.0f;
+            h.clock.tickMs += static_cast<std::uint32_t>(stretch.milliseconds);
             const std::vector<Entity> before = handles();
-            const std::uint64_t listings = h.vehicleListings;
+            const std::uint64_t listings = h.record.vehicleListings;
             const bool running = sim::runFrame();
             out << "frame " << frame << ' ' << stretch.milliseconds << " ms: ";
             if (!running && !settings.enabled) {
@@ -110,8 +110,8 @@ int runScenario(std::ostream& out)
             // The tick is the platform's: under Wine the real library reads the real counter, so
             // the follower must too. Both reads come after the pass, which the header explains.
             const FollowedPass pass =
-                followPass(follower, h.frameTimeSeconds, platformTickMs(), platformTickMs());
-            const bool purged = h.vehicleListings != listings;
+                followPass(follower, h.clock.frameTimeSeconds, platformTickMs(), platformTickMs());
+            const bool purged = h.record.vehicleListings != listings;
             out << perfStateName(pass.to);
             if (purged) {
                 ++purges;

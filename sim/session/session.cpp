@@ -44,12 +44,12 @@ Session::Session(const SessionOptions& options)
         }
     }
     resetHost();
-    host().exePath = (gameDir_ / "game.exe").string();
-    host().tickMs = uptimeMs_;
+    host().machine.exePath = (gameDir_ / "game.exe").string();
+    host().clock.tickMs = uptimeMs_;
     follower_ = followPlugin();
     result_.settings = follower_.settings;
     result_.enabled = result_.settings.enabled;
-    host().profileReads.clear();
+    host().machine.profileReads.clear();
     loadPlugin();
 }
 
@@ -66,19 +66,19 @@ FrameOutcome Session::frame(double frameTimeMs)
     // The clock only moves forward; the plug-in still sees the frame time as it is.
     const double clockMs = std::isfinite(frameTimeMs) && frameTimeMs > 0 ? frameTimeMs : 0.0;
     elapsedMs_ += clockMs;
-    h.frameTimeSeconds = static_cast<float>(frameTimeMs / 1000.0);
+    h.clock.frameTimeSeconds = static_cast<float>(frameTimeMs / 1000.0);
     // The counter wraps like the real one: simulated time modulo 2^32.
     const auto elapsed =
         static_cast<std::uint32_t>(std::fmod(std::floor(elapsedMs_), 4294967296.0));
-    h.tickMs = uptimeMs_ + elapsed;
-    const std::uint32_t tickAtFrame = h.tickMs;
-    const std::uint64_t listings = h.vehicleListings;
-    const std::uint64_t deletions = h.deletions;
+    h.clock.tickMs = uptimeMs_ + elapsed;
+    const std::uint32_t tickAtFrame = h.clock.tickMs;
+    const std::uint64_t listings = h.record.vehicleListings;
+    const std::uint64_t deletions = h.record.deletions;
 
     runFrame();
 
-    const FollowedPass pass = followPass(follower_, h.frameTimeSeconds, tickAtFrame, h.tickMs);
-    const bool purged = h.vehicleListings != listings;
+    const FollowedPass pass = followPass(follower_, h.clock.frameTimeSeconds, tickAtFrame, h.clock.tickMs);
+    const bool purged = h.record.vehicleListings != listings;
     if (pass.purged != purged) {
         throw std::logic_error("the simulator lost track of the plug-in's state at " +
                                std::to_string(elapsedMs_) + " ms");
@@ -86,7 +86,7 @@ FrameOutcome Session::frame(double frameTimeMs)
     if (pass.changed()) {
         result_.changes.push_back({elapsedMs_, pass.from, pass.to});
     }
-    FrameOutcome outcome{pass.to, pass.fps, purged, h.deletions - deletions};
+    FrameOutcome outcome{pass.to, pass.fps, purged, h.record.deletions - deletions};
     if (purged) {
         result_.purges.push_back({elapsedMs_, outcome.removed});
         result_.vehiclesRemoved += outcome.removed;
