@@ -1,5 +1,14 @@
 // Frame-time captures from capture tools, streamed frame by frame: PresentMon and OCAT CSV,
 // CapFrameX JSON, MangoHud CSV, and plain text with one frame time in milliseconds per line.
+//
+// Reading contract. A capture is read once, frame by frame, without holding it in memory. A CSV
+// table may interleave several applications, and without --app the one to replay (the most
+// frames, not dwm.exe) is known only at the end. So:
+// - with options.application, one read replays that application;
+// - with options.restart, the first application that is not dwm.exe is replayed while the table
+//   is read; should another turn out to have more frames, restart() is called (forget every frame
+//   given so far) and a second read replays that one. Most captures hold one game: one read;
+// - with neither, a first read only counts and a second replays the chosen application.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +53,9 @@ struct CaptureOptions {
     // Frames given so far must be forgotten: the replay starts again with another application.
     std::function<void()> restart;
 };
+
+std::string describeApplication(const AppFrames& app); // "name (N frames)"
+std::string listApplications(const std::vector<AppFrames>& apps);
 
 // Calls onFrame with each frame time (milliseconds) of the chosen application, in order.
 // Throws CaptureError on a malformed or unrecognised capture, and on one without a single positive

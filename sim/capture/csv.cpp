@@ -1,0 +1,141 @@
+#include "sim/capture/csv.h"
+
+#include "settings/ascii.h"
+#include "sim/capture/capture.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace sim {
+
+void failCapture(const std::filesystem::path& path, std::uint64_t line, const std::string& what)
+{
+    if (line == 0) {
+        throw CaptureError(path.string() + ": " + what);
+    }
+    throw CaptureError(path.string() + ":" + std::to_string(line) + ": " + what);
+}
+
+std::string_view trim(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+std::string_view withoutBom(std::string_view line)
+{
+    if (line.starts_with("\xEF\xBB\xBF")) {
+        line.remove_prefix(3);
+    }
+    return line;
+}
+
+// One pass over the bytes: this runs for every line of captures of millions of frames.
+std::size_t splitCsv(std::string_view line, std::vector<std::string_view>& fields,
+                     std::size_t maxFields)
+{
+    fields.clear();
+    const char* const end = line.data() + line.size();
+    const char* p = line.data();
+    while (fields.size() < maxFields) {
+        if (p < end && *p == '"') {
+            const char* close = std::find(p + 1, end, '"');
+            fields.emplace_back(p + 1, static_cast<std::size_t>(close - p - 1));
+            p = std::find(close, end, ',');
+        } else {
+            const char* start = p;
+            p = std::find(p, end, ',');
+            fields.emplace_back(start, static_cast<std::size_t>(p - start));
+        }
+        if (p == end) {
+            break;
+        }
+        ++p; // the comma
+    }
+    return fields.size();
+}
+
+bool hasColumn(const std::vector<std::string_view>& fields, std::string_view name)
+{
+    return std::any_of(fields.begin(), fields.end(), [name](std::string_view field) {
+        return equalsIgnoringCase(trim(field), name);
+    });
+}
+
+namespace {
+
+// PresentMon names its frame time MsBetweenPresents (1.x, 2.3.1+, --v1_metrics) or, in 2.0 to
+// 2.3.0, FrameTime; the first wins over the second wherever it stands.
+bool takesPresentMonColumn(std::string_view name, const Columns& columns)
+{
+    if (equalsIgnoringCase(name, "MsBetweenPresents")) {
+        return true;
+    }
+    return equalsIgnoringCase(name, "FrameTime") && columns.frameTime == noColumn;
+}
+
+} // namespace
+
+Columns findColumns(std::string_view header, std::vector<std::string_view>& fields,
+                    std::string_view frameTimeColumn)
+{
+    Columns columns;
+    splitCsv(withoutBom(header), fields, SIZE_MAX);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const std::string_view name = trim(fields[i]);
+        if (equalsIgnoringCase(name, "Application") && columns.application == noColumn) {
+            columns.application = i;
+        }
+        const bool frameTime =
+            frameTimeColumn.empty()
+                ? takesPresentMonColumn(name, columns)
+                : equalsIgnoringCase(name, frameTimeColumn) && columns.frameTime == noColumn;
+        if (frameTime) {
+            columns.frameTime = i;
+            columns.frameTimeName = std::string(name);
+        }
+    }
+    return columns;
+}
+
+Cell parseCell(std::string_view cell, double& ms, const std::filesystem::path& path,
+               std::uint64_t line, std::string_view column)
+{
+    cell = trim(cell);
+    if (cell.empty() || cell == "NA") {
+        return Cell::Skipped;
+    }
+    const char* first = cell.data() + (cell.front() == '+' ? 1 : 0);
+    const char* last = cell.data() + cell.size();
+    const auto [end, error] = std::from_chars(first, last, ms);
+    const char* why = nullptr;
+    if (error == std::errc::result_out_of_range) {
+        why = "is out of range";
+    } else if (error != std::errc() || end != last) {
+        why = "is not a number";
+    } else if (!std::isfinite(ms)) {
+        why = "is not a finite number";
+    }
+    if (why != nullptr) {
+        failCapture(path, line,
+                    "frame time '" + std::string(cell) + "' in column " + std::string(column) +
+                        " " + why);
+    }
+    return Cell::Value;
+}
+
+bool isNumberLine(std::string_view line)
+{
+    line = trim(line);
+    double value = 0;
+    const auto [end, error] = std::from_chars(line.data(), line.data() + line.size(), value);
+    return !line.empty() && error == std::errc() && end == line.data() + line.size();
+}
+
+} // namespace sim

@@ -1,0 +1,49 @@
+// The cells of a CSV line, as the capture tools write them: trimmed, quoted or not, columns found
+// by name without regard to case, never by position.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sim {
+
+// Throws CaptureError "FILE:LINE: what" (no line when line is 0).
+[[noreturn]] void failCapture(const std::filesystem::path& path, std::uint64_t line,
+                              const std::string& what);
+
+std::string_view trim(std::string_view text);
+std::string_view withoutBom(std::string_view line);
+
+// Splits at commas outside quotes into fields (cleared first), up to maxFields; a quoted field
+// comes without its quotes. Returns how many fields there are.
+std::size_t splitCsv(std::string_view line, std::vector<std::string_view>& fields,
+                     std::size_t maxFields);
+
+bool hasColumn(const std::vector<std::string_view>& fields, std::string_view name);
+
+inline constexpr std::size_t noColumn = SIZE_MAX;
+
+struct Columns {
+    std::size_t frameTime = noColumn;
+    std::size_t application = noColumn;
+    std::string frameTimeName; // as the header spells it
+};
+
+// in: header, the line naming the columns; frameTimeColumn, the frame-time column's name, or
+// empty for PresentMon's (MsBetweenPresents in any case before FrameTime).
+Columns findColumns(std::string_view header, std::vector<std::string_view>& fields,
+                    std::string_view frameTimeColumn);
+
+enum class Cell { Value, Skipped };
+
+// A frame time in milliseconds: NA and empty cells are Skipped; anything else that is not a
+// finite number throws, naming the cell, its column and line.
+Cell parseCell(std::string_view cell, double& ms, const std::filesystem::path& path,
+               std::uint64_t line, std::string_view column);
+
+bool isNumberLine(std::string_view line);
+
+} // namespace sim

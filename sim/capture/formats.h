@@ -1,0 +1,36 @@
+// The capture readers by family, behind replayCapture: recognition, the tools' CSV tables
+// (PresentMon of every version, OCAT, MangoHud), CapFrameX JSON and plain text.
+#pragma once
+
+#include "sim/capture/capture.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+
+namespace sim {
+
+using FrameSink = std::function<void(double)>;
+
+struct Recognised {
+    CaptureFormat format;
+    std::uint64_t headerLine = 0; // tables: the line that names the columns
+};
+
+// Which format the file is, from its first lines; throws saying why it is none of ours.
+Recognised recognise(const std::filesystem::path& path);
+// A format the caller gave: only the header's line is still to be found.
+Recognised locateHeader(const std::filesystem::path& path, CaptureFormat format);
+
+void readTable(const std::filesystem::path& path, const Recognised& table,
+               const CaptureOptions& options, const FrameSink& onFrame, CaptureSummary& summary);
+void readCapFrameX(const std::filesystem::path& path, const CaptureOptions& options,
+                   const FrameSink& onFrame, CaptureSummary& summary);
+void readPlainText(const std::filesystem::path& path, const CaptureOptions& options,
+                   const FrameSink& onFrame, CaptureSummary& summary);
+
+// The fraction of the file read, now and then, to the caller's progress.
+void reportProgress(const CaptureOptions& options, std::uint64_t bytesRead, std::uint64_t size);
+inline constexpr std::uint64_t progressEveryLines = 1 << 16;
+
+} // namespace sim

@@ -1,0 +1,35 @@
+// Plain text: one frame time in milliseconds per line, as simple tools and scripts write it.
+#include "sim/capture/csv.h"
+#include "sim/capture/formats.h"
+#include "sim/capture/line_reader.h"
+
+namespace sim {
+
+void readPlainText(const std::filesystem::path& path, const CaptureOptions& options,
+                   const FrameSink& onFrame, CaptureSummary& summary)
+{
+    LineReader reader(path);
+    std::string_view line;
+    std::uint64_t frames = 0;
+    while (reader.next(line)) {
+        const std::string_view cell = reader.lineNumber() == 1 ? withoutBom(line) : line;
+        if (trim(cell).empty()) {
+            continue;
+        }
+        if (reader.lineNumber() % progressEveryLines == 0) {
+            reportProgress(options, reader.bytesConsumed(), reader.fileSize());
+        }
+        double ms = 0;
+        if (parseCell(cell, ms, path, reader.lineNumber(), "1") == Cell::Skipped) {
+            ++summary.skippedCells;
+            continue;
+        }
+        ++frames;
+        onFrame(ms);
+    }
+    summary.application = path.filename().string();
+    summary.column = "one value per line";
+    summary.applications = {{summary.application, frames}};
+}
+
+} // namespace sim

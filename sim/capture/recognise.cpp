@@ -1,0 +1,164 @@
+// Which format a capture is, from its first lines. The rules are tried in order; the first that
+// answers decides, and a rule may refuse the file outright.
+#include "settings/ascii.h"
+#include "sim/capture/csv.h"
+#include "sim/capture/formats.h"
+#include "sim/capture/line_reader.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sim {
+namespace {
+
+struct OpeningLine {
+    std::uint64_t number;
+    std::string text; // trimmed, without a byte-order mark
+};
+
+// Copies of the first lines with something to read: later lines may move the reader's buffer,
+// so no view outlives the next read. Blank lines and the //Key=Value comments that older tools put
+// before the header are passed over. Enough for every rule, a monitoring log's preamble included.
+struct Opening {
+    std::filesystem::path path;
+    std::vector<OpeningLine> lines;
+    bool onlyComments = false;
+
+    const OpeningLine* first() const { return lines.empty() ? nullptr : &lines.front(); }
+};
+
+constexpr std::size_t openingLines = 8;
+
+Opening readOpening(const std::filesystem::path& path)
+{
+    LineReader reader(path);
+    Opening opening{path, {}};
+    std::string_view line;
+    while (opening.lines.size() < openingLines && reader.next(line)) {
+        const std::string_view text = trim(reader.lineNumber() == 1 ? withoutBom(line) : line);
+        if (text.starts_with("//")) {
+            opening.onlyComments = opening.lines.empty();
+        } else if (!text.empty()) {
+            opening.lines.push_back({reader.lineNumber(), std::string(text)});
+        }
+    }
+    return opening;
+}
+
+using Fields = std::vector<std::string_view>;
+using Rule = std::optional<Recognised> (*)(const Opening&, Fields&);
+
+std::optional<Recognised> capFrameX(const Opening& opening, Fields&)
+{
+    if (opening.first() == nullptr || !opening.first()->text.starts_with('{')) {
+        return std::nullopt;
+    }
+    return Recognised{CaptureFormat::CapFrameX};
+}
+
+// Overlay and monitoring tools log their sensors at a fixed interval, the frame rate among power,
+// clocks and temperatures: one row per sample, which replayed as frames would be plainly wrong.
+std::optional<Recognised> sampledLog(const Opening& opening, Fields& fields)
+{
+    for (const OpeningLine& line : opening.lines) {
+        splitCsv(line.text, fields, SIZE_MAX);
+        if (hasColumn(fields, "Framerate") && hasColumn(fields, "Frametime")) {
+            failCapture(opening.path, line.number,
+                        "a hardware-monitoring log, not a frame-time capture: its header names "
+                        "Framerate and Frametime among sensor columns, so it holds one row per "
+                        "sample, not one per frame; record a per-frame capture instead "
+                        "(PresentMon, OCAT, CapFrameX or MangoHud)");
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<Recognised> presentMonTable(const Opening& opening, Fields& fields)
+{
+    const OpeningLine* header = opening.first();
+    if (header == nullptr || findColumns(header->text, fields, "").frameTime == noColumn) {
+        return std::nullopt;
+    }
+    return Recognised{CaptureFormat::PresentMon, header->number};
+}
+
+// MangoHud's own layout: system information ("os,cpu,gpu,...") and its values, then the frame
+// header "fps,frametime,...". Nothing else that merely names a frame time is MangoHud.
+std::optional<Recognised> mangoHudTable(const Opening& opening, Fields& fields)
+{
+    if (opening.lines.size() < 3 || opening.lines[0].number != 1) {
+        return std::nullopt;
+    }
+    splitCsv(opening.lines[0].text, fields, 1);
+    if (!equalsIgnoringCase(trim(fields.front()), "os")) {
+        return std::nullopt;
+    }
+    const OpeningLine& header = opening.lines[2];
+    splitCsv(header.text, fields, SIZE_MAX);
+    if (!equalsIgnoringCase(trim(fields.front()), "fps") || !hasColumn(fields, "frametime")) {
+        return std::nullopt;
+    }
+    return Recognised{CaptureFormat::MangoHud, header.number};
+}
+
+std::optional<Recognised> plainText(const Opening& opening, Fields&)
+{
+    const OpeningLine* first = opening.first();
+    if (first == nullptr || !isNumberLine(first->text)) {
+        return std::nullopt;
+    }
+    return Recognised{CaptureFormat::PlainText};
+}
+
+constexpr Rule rules[] = {capFrameX, sampledLog, presentMonTable, mangoHudTable, plainText};
+
+[[noreturn]] void failUnrecognised(const Opening& opening)
+{
+    const OpeningLine* first = opening.first();
+    if (first == nullptr) {
+        failCapture(opening.path, 0,
+                    opening.onlyComments ? "no frames: the capture holds only comment lines"
+                                         : "the capture is empty");
+    }
+    if (first->text.find(',') != std::string::npos) {
+        failCapture(opening.path, first->number,
+                    "no frame-time column: the header names none of MsBetweenPresents, "
+                    "msBetweenPresents or FrameTime");
+    }
+    failCapture(opening.path, first->number,
+                "unrecognised capture format: expected PresentMon or OCAT CSV, CapFrameX JSON, "
+                "MangoHud CSV, or one frame time in milliseconds per line");
+}
+
+} // namespace
+
+Recognised recognise(const std::filesystem::path& path)
+{
+    const Opening opening = readOpening(path);
+    Fields fields;
+    for (const Rule rule : rules) {
+        if (const std::optional<Recognised> found = rule(opening, fields)) {
+            return *found;
+        }
+    }
+    failUnrecognised(opening);
+}
+
+Recognised locateHeader(const std::filesystem::path& path, CaptureFormat format)
+{
+    if (format == CaptureFormat::MangoHud) {
+        return {format, 3};
+    }
+    if (format != CaptureFormat::PresentMon) {
+        return {format};
+    }
+    const Opening opening = readOpening(path);
+    const OpeningLine* header = opening.first();
+    if (header == nullptr) {
+        failCapture(path, 0, "the capture is empty");
+    }
+    return {format, header->number};
+}
+
+} // namespace sim
