@@ -105,9 +105,9 @@ TEST_F(SessionTest, chartStaysBoundedAndMarksEveryPurge)
         session.frame(i % 2000 < 1000 ? 40.0 : 10.0);
     }
     const sim::SessionResult& r = session.result();
-    EXPECT_LE(r.chart.size(), 1000u);
+    EXPECT_LE(r.fpsHistory.buckets.size(), 1000u);
     std::uint64_t charted = 0;
-    for (const sim::FpsBucket& b : r.chart) {
+    for (const sim::FpsBucket& b : r.fpsHistory.buckets) {
         charted += b.frames;
     }
     EXPECT_EQ(charted, r.frames);
@@ -133,9 +133,10 @@ TEST_F(SessionTest, cityDriveIsDeterministicAndTheGovernorRecoversIt)
     options.seconds = 120;
     options.common.json = true;
     const auto runJson = [&options] {
-        ::testing::internal::CaptureStdout();
-        EXPECT_EQ(runCommand(options), 0);
-        return nlohmann::json::parse(::testing::internal::GetCapturedStdout());
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(runCommand(options, out, err), 0);
+        return nlohmann::json::parse(out.str());
     };
     const nlohmann::json first = runJson();
     const nlohmann::json again = runJson();
@@ -220,9 +221,10 @@ TEST_F(SessionTest, replayReportAsJson)
     ReplayOptions options;
     options.capture = std::filesystem::path(TARNWICK_CAPTURES_DIR) / "presentmon-1.csv";
     options.common.json = true;
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(replayCommand(options), 0);
-    const auto json = nlohmann::json::parse(::testing::internal::GetCapturedStdout());
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(replayCommand(options, out, err), 0);
+    const auto json = nlohmann::json::parse(out.str());
     EXPECT_EQ(json["command"], "replay");
     EXPECT_EQ(json["application"], "FarCryNewDawn.exe");
     EXPECT_EQ(json["frames"], 1171);

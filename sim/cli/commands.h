@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 
 struct CommonOptions {
@@ -28,7 +29,8 @@ struct ReplayOptions {
     std::size_t run = 0;
 };
 
-int runCommand(const RunOptions& options);
+// Each command writes its report to out and its errors to err, and returns the exit status.
+int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err);
+int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream& err);
 // The fixed scenario, with the game (and its Tarnwick.ini) in gameDir.
-int scenarioCommand(const std::filesystem::path& gameDir);
-int replayCommand(const ReplayOptions& options);
+int scenarioCommand(const std::filesystem::path& gameDir, std::ostream& out);

@@ -1,8 +1,9 @@
 #include "sim/cli/output.h"
 
+#include "sim/cli/terminal.h"
 #include "sim/report/report.h"
 
-#include <unistd.h>
+#include <fmt/format.h>
 
 #include <cerrno>
 #include <chrono>
@@ -37,7 +38,7 @@ std::string cannotWrite(const std::filesystem::path& path)
 }
 
 bool writeChart(const CommonOptions& options, const sim::SessionResult& result,
-                const std::string& title)
+                const std::string& title, std::ostream& out, std::ostream& err)
 {
     if (!options.svg) {
         return true;
@@ -48,18 +49,18 @@ bool writeChart(const CommonOptions& options, const sim::SessionResult& result,
         file.close();
     }
     if (!file) {
-        std::cerr << "tarnwick-sim: cannot write the chart to " << options.svg->string() << '\n';
+        err << "tarnwick-sim: cannot write the chart to " << options.svg->string() << '\n';
         return false;
     }
     if (!options.json) {
-        std::cout << "chart: " << options.svg->string() << '\n';
+        out << "chart: " << options.svg->string() << '\n';
     }
     return true;
 }
 
 void showProgress(const std::string& what, double fraction)
 {
-    static const bool terminal = isatty(STDERR_FILENO) != 0;
+    static const bool terminal = errorsGoToTerminal();
     static auto last = std::chrono::steady_clock::time_point{};
     if (!terminal) {
         return;
@@ -69,7 +70,7 @@ void showProgress(const std::string& what, double fraction)
         return;
     }
     last = now;
-    std::fprintf(stderr, "\r%s: %3.0f%%", what.c_str(), fraction * 100.0);
+    fmt::print(stderr, "\r{}: {:3.0f}%", what, fraction * 100.0);
     std::fflush(stderr);
     progressShown = true;
 }
@@ -77,7 +78,7 @@ void showProgress(const std::string& what, double fraction)
 void endProgress()
 {
     if (progressShown) {
-        std::fprintf(stderr, "\r\033[K");
+        fmt::print(stderr, "\r\033[K");
         std::fflush(stderr);
         progressShown = false;
     }

@@ -5,6 +5,7 @@
 #include "sim/session/session.h"
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 
 // Why path cannot be written, or empty when it can. Leaves an existing file as it was and no new
@@ -13,7 +14,7 @@ std::string cannotWrite(const std::filesystem::path& path);
 
 // Writes the SVG chart when one was asked for; false, after saying why, when it cannot be.
 bool writeChart(const CommonOptions& options, const sim::SessionResult& result,
-                const std::string& title);
+                const std::string& title, std::ostream& out, std::ostream& err);
 
 // A progress line on a terminal, quiet otherwise.
 void showProgress(const std::string& what, double fraction);

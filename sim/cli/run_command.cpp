@@ -8,30 +8,16 @@
 #include "sim/session/city.h"
 #include "sim/session/session.h"
 
-#include <cstdio>
-#include <iostream>
-
-namespace {
-
-void timelineRow(double ms, const sim::FrameOutcome& frame, const sim::TrafficCounts& counts)
-{
-    std::printf("%8.1f  %6.1f  %-9s %6d %6d\n", ms / 1000.0, static_cast<double>(frame.fps),
-                perfStateName(frame.state), counts.nearby, counts.distant);
-}
-
-} // namespace
-
-int runCommand(const RunOptions& options)
+int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err)
 {
     sim::Session session({options.common.ini, options.common.uptimeMs});
     sim::CityDrive city(options.seed);
     const sim::SessionResult& result = session.result();
     const float range = result.settings.detectionRange;
     const bool text = !options.common.json;
+    sim::DriveFacts drive{options.seconds, options.seed, {}};
     if (text) {
-        std::cout << "city drive: " << options.seconds << " s, seed " << options.seed << '\n';
-        printSettings(std::cout, result);
-        std::printf("%8s  %6s  %-9s %6s %6s\n", "time s", "fps", "state", "near", "far");
+        sim::printDriveHeading(out, drive, result);
     }
     const double endMs = options.seconds * 1000.0;
     const double everyMs = options.everySeconds * 1000.0;
@@ -45,43 +31,32 @@ int runCommand(const RunOptions& options)
             continue;
         }
         for (; changesShown < result.changes.size(); ++changesShown) {
-            const sim::StateChange& change = result.changes[changesShown];
-            std::printf("%8.1f  state %s -> %s\n", change.timeMs / 1000.0,
-                        perfStateName(change.from), perfStateName(change.to));
+            sim::printDriveChange(out, result.changes[changesShown]);
         }
         if (frame.purged) {
-            std::printf("%8.1f  purge removed %llu vehicles\n", session.nowMs() / 1000.0,
-                        static_cast<unsigned long long>(frame.removed));
+            sim::printDrivePurge(out, session.nowMs(), frame.removed);
         }
         if (session.nowMs() >= nextRowMs) {
-            timelineRow(session.nowMs(), frame, city.counts(range));
+            sim::printTimelineRow(out, session.nowMs(), frame, city.counts(range));
             nextRowMs += everyMs;
         }
     }
-    const sim::TrafficCounts left = city.counts(range);
+    drive.vehiclesAtEnd = city.counts(range);
     if (text) {
-        printSummary(std::cout, result);
-        std::cout << "  vehicles at end   " << left.nearby << " near, " << left.distant << " far\n";
+        sim::printDriveEnd(out, drive, result);
     } else {
-        nlohmann::json json = sessionJson(result);
-        json["command"] = "run";
-        json["seconds"] = options.seconds;
-        json["seed"] = options.seed;
-        json["vehiclesAtEnd"] = {{"near", left.nearby}, {"far", left.distant}};
-        std::cout << json.dump(2) << '\n';
+        out << sim::driveJson(drive, result).dump(2) << '\n';
     }
-    return writeChart(options.common, result,
-                      "tarnwick-sim run: city drive, seed " + std::to_string(options.seed))
-               ? 0
-               : 1;
+    const std::string title = "tarnwick-sim run: city drive, seed " + std::to_string(options.seed);
+    return writeChart(options.common, result, title, out, err) ? 0 : 1;
 }
 
-int scenarioCommand(const std::filesystem::path& gameDir)
+int scenarioCommand(const std::filesystem::path& gameDir, std::ostream& out)
 {
     sim::resetHost();
     sim::host().machine.exePath = (std::filesystem::absolute(gameDir) / "game.exe").string();
     sim::host().clock.tickMs = 600000;
-    const int status = runScenario(std::cout);
+    const int status = runScenario(out);
     sim::resetHost();
     return status;
 }

@@ -1,9 +1,10 @@
 // The chart people look at instead of reading the timeline.
 #include "sim/report/report.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 namespace sim {
@@ -31,11 +32,9 @@ const char* stateColour(PerfState state)
     return "#888";
 }
 
-std::string number(double value)
+std::string oneDecimal(double value)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", value);
-    return text;
+    return fmt::format("{:.1f}", value);
 }
 
 std::string escape(const std::string& text)
@@ -81,7 +80,7 @@ struct Scale {
 double chooseMaxFps(const SessionResult& result)
 {
     double highest = 60;
-    for (const FpsBucket& b : result.chart) {
+    for (const FpsBucket& b : result.fpsHistory.buckets) {
         highest = std::max(highest, b.meanFps());
     }
     if (result.enabled) {
@@ -103,13 +102,13 @@ void thresholds(std::ostream& out, const SessionResult& result, const Scale& s)
             continue;
         }
         // Hysteresis: the state leaves only above threshold + 5.
-        out << "<rect x='" << left << "' y='" << number(s.y(line.fps + 5)) << "' width='"
-            << right - left << "' height='" << number(s.y(line.fps) - s.y(line.fps + 5))
+        out << "<rect x='" << left << "' y='" << oneDecimal(s.y(line.fps + 5)) << "' width='"
+            << right - left << "' height='" << oneDecimal(s.y(line.fps) - s.y(line.fps + 5))
             << "' fill='" << line.colour << "' opacity='0.15'/>\n";
-        out << "<line x1='" << left << "' x2='" << right << "' y1='" << number(s.y(line.fps))
-            << "' y2='" << number(s.y(line.fps)) << "' stroke='" << line.colour
+        out << "<line x1='" << left << "' x2='" << right << "' y1='" << oneDecimal(s.y(line.fps))
+            << "' y2='" << oneDecimal(s.y(line.fps)) << "' stroke='" << line.colour
             << "' stroke-dasharray='6 4'/>\n";
-        out << "<text x='" << right - 4 << "' y='" << number(s.y(line.fps + 5) - 3)
+        out << "<text x='" << right - 4 << "' y='" << oneDecimal(s.y(line.fps + 5) - 3)
             << "' text-anchor='end' fill='" << line.colour
             << "' stroke='white' stroke-width='3' paint-order='stroke'>" << line.label << ' '
             << line.fps << " (+5 to leave)</text>\n";
@@ -122,8 +121,8 @@ void axes(std::ostream& out, const Scale& s)
         << bottom - top << "' fill='none' stroke='#999'/>\n";
     const double fpsStep = s.maxFps > 200 ? 50 : s.maxFps > 100 ? 20 : 10;
     for (double fps = 0; fps <= s.maxFps; fps += fpsStep) {
-        out << "<text x='" << left - 6 << "' y='" << number(s.y(fps) + 4) << "' text-anchor='end'>"
-            << fps << "</text>\n";
+        out << "<text x='" << left - 6 << "' y='" << oneDecimal(s.y(fps) + 4)
+            << "' text-anchor='end'>" << fps << "</text>\n";
     }
     const double seconds = s.durationMs / 1000.0;
     const double steps[] = {1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 1800, 3600};
@@ -135,7 +134,7 @@ void axes(std::ostream& out, const Scale& s)
         }
     }
     for (double t = 0; t <= seconds; t += step) {
-        out << "<text x='" << number(s.x(t * 1000)) << "' y='" << bandTop + bandHeight + 16
+        out << "<text x='" << oneDecimal(s.x(t * 1000)) << "' y='" << bandTop + bandHeight + 16
             << "' text-anchor='middle'>" << t << " s</text>\n";
     }
     out << "<text x='16' y='" << (top + bottom) / 2 << "' transform='rotate(-90 16 "
@@ -152,8 +151,8 @@ void stateBands(std::ostream& out, const SessionResult& result, const Scale& s)
     PerfState state = PerfState::Normal;
     double from = 0;
     const auto band = [&](double to) {
-        out << "<rect x='" << number(s.x(from)) << "' y='" << bandTop << "' width='"
-            << number(std::max(s.x(to) - s.x(from), 0.5)) << "' height='" << bandHeight
+        out << "<rect x='" << oneDecimal(s.x(from)) << "' y='" << bandTop << "' width='"
+            << oneDecimal(std::max(s.x(to) - s.x(from), 0.5)) << "' height='" << bandHeight
             << "' fill='" << stateColour(state) << "'><title>" << perfStateName(state)
             << "</title></rect>\n";
     };
@@ -184,24 +183,25 @@ void writeSvg(std::ostream& out, const SessionResult& result, const std::string&
     // The spread of each stretch, then its mean frame rate.
     std::string spread;
     std::string mean;
-    for (const FpsBucket& b : result.chart) {
+    for (const FpsBucket& b : result.fpsHistory.buckets) {
         if (b.frames == 0 || b.ms <= 0) {
             continue;
         }
         const double x = s.x(b.startMs + b.ms / 2);
-        spread += "<line x1='" + number(x) + "' x2='" + number(x) + "' y1='" +
-                  number(s.y(b.minFps)) + "' y2='" + number(s.y(b.maxFps)) + "'/>";
-        mean += number(x) + ',' + number(s.y(b.meanFps())) + ' ';
+        spread += "<line x1='" + oneDecimal(x) + "' x2='" + oneDecimal(x) + "' y1='" +
+                  oneDecimal(s.y(b.minFps)) + "' y2='" + oneDecimal(s.y(b.maxFps)) + "'/>";
+        mean += oneDecimal(x) + ',' + oneDecimal(s.y(b.meanFps())) + ' ';
     }
     out << "<g stroke='#9ec5e8' stroke-width='1.5'>" << spread << "</g>\n";
     out << "<polyline fill='none' stroke='#1f5fa8' stroke-width='1.5' points='" << mean << "'/>\n";
     for (const PurgeEvent& purge : result.purges) {
         const double x = s.x(purge.timeMs);
-        out << "<line x1='" << number(x) << "' x2='" << number(x) << "' y1='" << top << "' y2='"
-            << bottom << "' stroke='#6a3d9a' stroke-width='1.2'/>"
-            << "<path d='M" << number(x - 5) << ',' << top - 8 << " L" << number(x + 5) << ','
-            << top - 8 << " L" << number(x) << ',' << top << " Z' fill='#6a3d9a'><title>purge at "
-            << formatSeconds(purge.timeMs) << ", " << purge.removed << " removed</title></path>\n";
+        out << "<line x1='" << oneDecimal(x) << "' x2='" << oneDecimal(x) << "' y1='" << top
+            << "' y2='" << bottom << "' stroke='#6a3d9a' stroke-width='1.2'/>"
+            << "<path d='M" << oneDecimal(x - 5) << ',' << top - 8 << " L" << oneDecimal(x + 5)
+            << ',' << top - 8 << " L" << oneDecimal(x) << ',' << top
+            << " Z' fill='#6a3d9a'><title>purge at " << formatSeconds(purge.timeMs) << ", "
+            << purge.removed << " removed</title></path>\n";
     }
     stateBands(out, result, s);
     out << "<g transform='translate(" << left + 380 << ",24)'>"

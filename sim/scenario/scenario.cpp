@@ -87,7 +87,8 @@ int runScenario(std::ostream& out)
         out << "the plug-in did not load\n";
         return 1;
     }
-    const bool ownModule = h.script.registrations == 1 && h.script.registeredModule == h.script.pluginModule;
+    const bool ownModule =
+        h.script.registrations == 1 && h.script.registeredModule == h.script.pluginModule;
     out << "registered: " << (ownModule ? "once, with the plug-in's own module handle" : "WRONG")
         << '\n';
 

@@ -11,8 +11,6 @@
 namespace sim {
 namespace {
 
-constexpr std::size_t maxChartBuckets = 1000;
-
 std::filesystem::path makeGameDir()
 {
     std::random_device seed;
@@ -77,7 +75,8 @@ FrameOutcome Session::frame(double frameTimeMs)
 
     runFrame();
 
-    const FollowedPass pass = followPass(follower_, h.clock.frameTimeSeconds, tickAtFrame, h.clock.tickMs);
+    const FollowedPass pass =
+        followPass(follower_, h.clock.frameTimeSeconds, tickAtFrame, h.clock.tickMs);
     const bool purged = h.record.vehicleListings != listings;
     if (pass.purged != purged) {
         throw std::logic_error("the simulator lost track of the plug-in's state at " +
@@ -97,46 +96,8 @@ FrameOutcome Session::frame(double frameTimeMs)
     if (pass.fps < result_.lowestFps) {
         result_.lowestFps = pass.fps;
     }
-    chart(clockMs, pass.fps);
+    recordFrame(result_.fpsHistory, elapsedMs_, clockMs, pass.fps);
     return outcome;
-}
-
-void Session::chart(double frameTimeMs, float fps)
-{
-    auto& buckets = result_.chart;
-    const double start = elapsedMs_ - frameTimeMs;
-    const auto bucketStart = [](double ms, double width) { return std::floor(ms / width) * width; };
-    if (buckets.empty() || bucketStart(start, bucketWidthMs_) > buckets.back().startMs) {
-        if (buckets.size() == maxChartBuckets) {
-            // Halve the resolution so a chart of any length stays the same size.
-            bucketWidthMs_ *= 2;
-            std::vector<FpsBucket> merged;
-            for (const FpsBucket& b : buckets) {
-                const double key = bucketStart(b.startMs, bucketWidthMs_);
-                if (merged.empty() || merged.back().startMs != key) {
-                    merged.push_back(b);
-                    merged.back().startMs = key;
-                    continue;
-                }
-                FpsBucket& m = merged.back();
-                m.ms += b.ms;
-                m.frames += b.frames;
-                m.minFps = std::min(m.minFps, b.minFps);
-                m.maxFps = std::max(m.maxFps, b.maxFps);
-            }
-            buckets = std::move(merged);
-        }
-        const double key = bucketStart(start, bucketWidthMs_);
-        if (buckets.empty() || key > buckets.back().startMs) {
-            buckets.push_back(FpsBucket{});
-            buckets.back().startMs = key;
-        }
-    }
-    FpsBucket& bucket = buckets.back();
-    bucket.ms += frameTimeMs;
-    ++bucket.frames;
-    bucket.minFps = std::min(bucket.minFps, fps);
-    bucket.maxFps = std::max(bucket.maxFps, fps);
 }
 
 } // namespace sim

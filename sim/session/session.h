@@ -5,6 +5,7 @@
 #include "governor/state.h"
 #include "settings/settings.h"
 #include "sim/session/follower.h"
+#include "sim/session/fps_history.h"
 
 #include <array>
 #include <cstdint>
@@ -32,16 +33,6 @@ struct PurgeEvent {
     std::uint64_t removed;
 };
 
-// The frame rate over a stretch of time, for charts; a bounded number of them covers any length.
-struct FpsBucket {
-    double startMs = 0;
-    double ms = 0;
-    std::uint64_t frames = 0;
-    float minFps = std::numeric_limits<float>::infinity();
-    float maxFps = 0;
-    double meanFps() const { return ms > 0 ? static_cast<double>(frames) * 1000.0 / ms : 0.0; }
-};
-
 struct SessionResult {
     bool enabled = true;
     GovernorSettings settings;
@@ -52,7 +43,7 @@ struct SessionResult {
     std::vector<PurgeEvent> purges;
     std::uint64_t vehiclesRemoved = 0;
     float lowestFps = std::numeric_limits<float>::infinity();
-    std::vector<FpsBucket> chart;
+    FpsHistory fpsHistory;
     double meanFps() const
     {
         return durationMs > 0 ? static_cast<double>(frames) * 1000.0 / durationMs : 0.0;
@@ -82,14 +73,11 @@ class Session {
     const std::filesystem::path& gameDir() const { return gameDir_; }
 
   private:
-    void chart(double frameTimeMs, float fps);
-
     std::filesystem::path gameDir_;
     std::uint32_t uptimeMs_;
     double elapsedMs_ = 0;
     Follower follower_;
     SessionResult result_;
-    double bucketWidthMs_ = 100;
 };
 
 } // namespace sim

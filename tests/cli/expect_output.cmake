@@ -1,5 +1,5 @@
 # Runs PROGRAM with ARGUMENTS (separated by "|") and passes when it exits with STATUS and its
-# output matches PATTERN.
+# output matches PATTERN (and, when given, does not match ABSENT).
 string(REPLACE "|" ";" arguments "${ARGUMENTS}")
 execute_process(COMMAND ${PROGRAM} ${arguments}
     RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE errors TIMEOUT 120)
@@ -8,4 +8,7 @@ if(NOT status STREQUAL "${STATUS}")
 endif()
 if(NOT "${output}${errors}" MATCHES "${PATTERN}")
     message(FATAL_ERROR "output does not match \"${PATTERN}\":\n${output}${errors}")
+endif()
+if(DEFINED ABSENT AND "${output}${errors}" MATCHES "${ABSENT}")
+    message(FATAL_ERROR "output matches \"${ABSENT}\", which it must not:\n${output}${errors}")
 endif()

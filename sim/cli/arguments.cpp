@@ -1,0 +1,71 @@
+// Option values checked as a player would type them, with messages that say what was wrong.
+#include "sim/cli/arguments.h"
+
+#include <fmt/format.h>
+
+#include <charconv>
+#include <cmath>
+#include <string>
+
+namespace {
+
+std::string inQuotes(const std::string& text)
+{
+    return "'" + text + "'";
+}
+
+} // namespace
+
+CLI::Validator numberIn(double lowest, double highest)
+{
+    const std::string range = fmt::format("from {} to {}", lowest, highest);
+    return CLI::Validator(
+        [lowest, highest, range](std::string& text) -> std::string {
+            double value = 0;
+            const auto [end, error] =
+                std::from_chars(text.data(), text.data() + text.size(), value);
+            if (text.empty() || end != text.data() + text.size() ||
+                error == std::errc::invalid_argument) {
+                return inQuotes(text) + " is not a number";
+            }
+            if (error == std::errc() && !std::isfinite(value)) {
+                return inQuotes(text) + " is not a finite number";
+            }
+            if (error != std::errc() || value < lowest || value > highest) {
+                return inQuotes(text) + " is out of range: give a number " + range;
+            }
+            return {};
+        },
+        "");
+}
+
+CLI::Validator wholeNumberUpTo(std::uint64_t highest)
+{
+    return CLI::Validator(
+        [highest](std::string& text) -> std::string {
+            std::uint64_t value = 0;
+            const auto [end, error] =
+                std::from_chars(text.data(), text.data() + text.size(), value);
+            if (text.empty() || end != text.data() + text.size() ||
+                error == std::errc::invalid_argument) {
+                return inQuotes(text) + " is not a whole number from 0 to " +
+                       std::to_string(highest);
+            }
+            if (error != std::errc() || value > highest) {
+                return inQuotes(text) + " is out of range: give a whole number from 0 to " +
+                       std::to_string(highest);
+            }
+            return {};
+        },
+        "");
+}
+
+CLI::Validator existingFile()
+{
+    return CLI::Validator(CLI::ExistingFile).description("");
+}
+
+CLI::Validator existingFolder()
+{
+    return CLI::Validator(CLI::ExistingDirectory).description("");
+}

@@ -1,0 +1,15 @@
+// Checks for option values. CLI11 alone lets "nan" through a range, wraps "-1" into a huge
+// unsigned number and calls a word "not in range".
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
+
+// A finite number from lowest to highest.
+CLI::Validator numberIn(double lowest, double highest);
+// A whole number from 0 to highest, without a sign.
+CLI::Validator wholeNumberUpTo(std::uint64_t highest);
+// CLI11's own checks, without their type words in the help.
+CLI::Validator existingFile();
+CLI::Validator existingFolder();

@@ -1,0 +1,83 @@
+// The reports scripts read: one JSON object a command, its fields listed in the README.
+#include "sim/report/report.h"
+
+#include <cmath>
+
+namespace sim {
+
+nlohmann::json sessionJson(const SessionResult& result)
+{
+    nlohmann::json changes = nlohmann::json::array();
+    for (const StateChange& change : result.changes) {
+        changes.push_back({{"timeMs", change.timeMs},
+                           {"from", perfStateName(change.from)},
+                           {"to", perfStateName(change.to)}});
+    }
+    nlohmann::json purges = nlohmann::json::array();
+    for (const PurgeEvent& purge : result.purges) {
+        purges.push_back({{"timeMs", purge.timeMs}, {"removed", purge.removed}});
+    }
+    return {
+        {"settings", settingsJson(result)},
+        {"frames", result.frames},
+        {"durationMs", result.durationMs},
+        {"timeInStateMs",
+         {{"Normal", result.timeInStateMs[0]},
+          {"Moderate", result.timeInStateMs[1]},
+          {"Critical", result.timeInStateMs[2]}}},
+        {"stateChanges", changes},
+        {"purges", purges},
+        {"vehiclesRemoved", result.vehiclesRemoved},
+        {"meanFps", result.meanFps()},
+        // No frames, or only infinite estimates: there is no lowest frame rate to give.
+        {"lowestFps", std::isfinite(result.lowestFps) ? nlohmann::json(result.lowestFps)
+                                                      : nlohmann::json(nullptr)},
+    };
+}
+
+nlohmann::json settingsJson(const SessionResult& result)
+{
+    const GovernorSettings& s = result.settings;
+    nlohmann::json json{{"enabled", s.enabled}};
+    if (s.enabled) {
+        json["logging"] = s.logging;
+        json["fpsModerate"] = s.fpsModerate;
+        json["fpsCritical"] = s.fpsCritical;
+        json["detectionRange"] = s.detectionRange;
+    }
+    return json;
+}
+
+nlohmann::json driveJson(const DriveFacts& drive, const SessionResult& result)
+{
+    nlohmann::json json = sessionJson(result);
+    json["command"] = "run";
+    json["seconds"] = drive.seconds;
+    json["seed"] = drive.seed;
+    json["vehiclesAtEnd"] = {{"near", drive.vehiclesAtEnd.nearby},
+                             {"far", drive.vehiclesAtEnd.distant}};
+    return json;
+}
+
+nlohmann::json replayJson(const std::filesystem::path& capture, const CaptureSummary& summary,
+                          const SessionResult& result)
+{
+    nlohmann::json others = nlohmann::json::array();
+    for (const AppFrames& app : summary.applications) {
+        if (app.name != summary.application) {
+            others.push_back({{"name", app.name}, {"frames", app.frames}});
+        }
+    }
+    nlohmann::json json = sessionJson(result);
+    json.update({{"command", "replay"},
+                 {"capture", capture.string()},
+                 {"application", summary.application},
+                 {"format", captureFormatName(summary.format)},
+                 {"frameTimeColumn", summary.column},
+                 {"otherApplications", others},
+                 {"skippedCells", summary.skippedCells},
+                 {"nonPositiveFrameTimes", summary.nonPositiveFrameTimes}});
+    return json;
+}
+
+} // namespace sim

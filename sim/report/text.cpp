@@ -1,0 +1,125 @@
+// The reports people read in a terminal.
+#include "sim/report/report.h"
+
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
+namespace sim {
+namespace {
+
+void printEvents(std::ostream& out, const SessionResult& result)
+{
+    fmt::print(out, "state changes: {}\n", result.changes.size());
+    for (const StateChange& change : result.changes) {
+        fmt::print(out, "  {:10.3f} s  {} -> {}\n", change.timeMs / 1000.0,
+                   perfStateName(change.from), perfStateName(change.to));
+    }
+    fmt::print(out, "purges: {}\n", result.purges.size());
+    for (const PurgeEvent& purge : result.purges) {
+        fmt::print(out, "  {:10.3f} s  a purge would run\n", purge.timeMs / 1000.0);
+    }
+}
+
+void printCapture(std::ostream& out, const std::filesystem::path& capture,
+                  const CaptureSummary& summary)
+{
+    fmt::print(out, "capture: {}\nformat: {}, frame times from {}\napplication: {}",
+               capture.string(), captureFormatName(summary.format), summary.column,
+               summary.application);
+    std::vector<AppFrames> others;
+    for (const AppFrames& app : summary.applications) {
+        if (app.name == summary.application) {
+            fmt::print(out, " ({} frames)", app.frames);
+        } else {
+            others.push_back(app);
+        }
+    }
+    out << '\n';
+    if (!others.empty()) {
+        fmt::print(out, "not replayed: {}\n", listApplications(others));
+    }
+    if (summary.skippedCells > 0) {
+        fmt::print(out, "skipped: {} NA or empty frame-time cells\n", summary.skippedCells);
+    }
+    if (summary.nonPositiveFrameTimes > 0) {
+        fmt::print(
+            out, "zero or negative: {} frame times, replayed as the plug-in reads them (60 fps)\n",
+            summary.nonPositiveFrameTimes);
+    }
+}
+
+} // namespace
+
+std::string formatSeconds(double ms)
+{
+    return fmt::format("{:.3f} s", ms / 1000.0);
+}
+
+void printSettings(std::ostream& out, const SessionResult& result)
+{
+    if (!result.enabled) {
+        out << "settings: Enabled is 0: the plug-in returns at once and does nothing\n";
+        return;
+    }
+    const GovernorSettings& s = result.settings;
+    fmt::print(out, "settings: fpsModerate {}, fpsCritical {}, detectionRange {:.0f}, logging {}\n",
+               s.fpsModerate, s.fpsCritical, s.detectionRange, s.logging ? "on" : "off");
+}
+
+void printSummary(std::ostream& out, const SessionResult& result)
+{
+    fmt::print(out, "summary:\n  frames            {}\n  duration          {}\n", result.frames,
+               formatSeconds(result.durationMs));
+    for (const PerfState state : {PerfState::Normal, PerfState::Moderate, PerfState::Critical}) {
+        const double ms = result.timeInStateMs[static_cast<std::size_t>(state)];
+        fmt::print(out, "  time {:<13}{} ({:.1f}%)\n", perfStateName(state), formatSeconds(ms),
+                   result.durationMs > 0 ? 100.0 * ms / result.durationMs : 0.0);
+    }
+    fmt::print(out, "  purges            {}\n  vehicles removed  {}\n", result.purges.size(),
+               result.vehiclesRemoved);
+    fmt::print(out, "  lowest fps        {:.1f}\n  mean fps          {:.1f}\n",
+               result.frames > 0 ? static_cast<double>(result.lowestFps) : 0.0, result.meanFps());
+}
+
+void printDriveHeading(std::ostream& out, const DriveFacts& drive, const SessionResult& result)
+{
+    fmt::print(out, "city drive: {} s, seed {}\n", drive.seconds, drive.seed);
+    printSettings(out, result);
+    fmt::print(out, "{:>8}  {:>6}  {:<9} {:>6} {:>6}\n", "time s", "fps", "state", "near", "far");
+}
+
+void printTimelineRow(std::ostream& out, double ms, const FrameOutcome& frame,
+                      const TrafficCounts& counts)
+{
+    fmt::print(out, "{:8.1f}  {:6.1f}  {:<9} {:6} {:6}\n", ms / 1000.0, frame.fps,
+               perfStateName(frame.state), counts.nearby, counts.distant);
+}
+
+void printDriveChange(std::ostream& out, const StateChange& change)
+{
+    fmt::print(out, "{:8.1f}  state {} -> {}\n", change.timeMs / 1000.0, perfStateName(change.from),
+               perfStateName(change.to));
+}
+
+void printDrivePurge(std::ostream& out, double ms, std::uint64_t removed)
+{
+    fmt::print(out, "{:8.1f}  purge removed {} vehicles\n", ms / 1000.0, removed);
+}
+
+void printDriveEnd(std::ostream& out, const DriveFacts& drive, const SessionResult& result)
+{
+    printSummary(out, result);
+    fmt::print(out, "  vehicles at end   {} near, {} far\n", drive.vehiclesAtEnd.nearby,
+               drive.vehiclesAtEnd.distant);
+}
+
+void printReplay(std::ostream& out, const std::filesystem::path& capture,
+                 const CaptureSummary& summary, const SessionResult& result)
+{
+    printCapture(out, capture, summary);
+    printSettings(out, result);
+    printEvents(out, result);
+    printSummary(out, result);
+}
+
+} // namespace sim
