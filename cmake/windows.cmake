@@ -12,11 +12,26 @@ add_custom_command(OUTPUT ${hook_import}
     COMMENT "Import library for ScriptHookV.dll")
 add_custom_target(hook_import DEPENDS ${hook_import})
 
-add_library(Tarnwick SHARED src/host/platform_win32.cpp $<TARGET_OBJECTS:tarnwick_plugin>)
+# Header-only libraries come from the same Debian packages as the native build's: only their own
+# folders are seen, never the rest of the build machine's /usr/include.
+set(debian_headers ${CMAKE_CURRENT_BINARY_DIR}/debian-headers)
+file(MAKE_DIRECTORY ${debian_headers})
+file(CREATE_LINK /usr/include/fmt ${debian_headers}/fmt SYMBOLIC)
+add_library(tarnwick_header_libraries INTERFACE)
+target_include_directories(tarnwick_header_libraries SYSTEM INTERFACE ${debian_headers})
+target_compile_definitions(tarnwick_header_libraries INTERFACE FMT_HEADER_ONLY)
+
+# The platform services as Windows gives them: GetModuleFileNameA, GetPrivateProfileIntA,
+# GetTickCount.
+add_library(tarnwick_platform_win32 OBJECT src/host/platform_win32.cpp)
+target_link_libraries(tarnwick_platform_win32 PUBLIC tarnwick_plugin_headers
+    PRIVATE tarnwick_warnings)
+
+add_library(Tarnwick SHARED src/governor/dllmain_win32.cpp)
 set_target_properties(Tarnwick PROPERTIES PREFIX "" SUFFIX ".asi" OUTPUT_NAME Tarnwick)
-target_include_directories(Tarnwick PRIVATE ${PROJECT_SOURCE_DIR}/src)
 add_dependencies(Tarnwick hook_import)
-target_link_libraries(Tarnwick PRIVATE ${hook_import} tarnwick_warnings)
+target_link_libraries(Tarnwick PRIVATE tarnwick_plugin tarnwick_platform_win32 ${hook_import}
+    tarnwick_warnings)
 # The library exports nothing: its entry is DllMain. Players get it stripped (a third of the size);
 # the debugging copy stays in the build as Tarnwick.debug.asi.
 target_link_options(Tarnwick PRIVATE ${static_runtime} -Wl,--exclude-all-symbols)
@@ -33,8 +48,9 @@ add_library(ScriptHookV SHARED
     sim/host/ScriptHookV-standin.def)
 set_target_properties(ScriptHookV PROPERTIES PREFIX "" OUTPUT_NAME ScriptHookV
     INTERPROCEDURAL_OPTIMIZATION OFF)
-target_include_directories(ScriptHookV PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR})
-target_link_libraries(ScriptHookV PRIVATE tarnwick_warnings)
+target_include_directories(ScriptHookV PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(ScriptHookV PUBLIC tarnwick_plugin_headers tarnwick_header_libraries
+    PRIVATE tarnwick_warnings)
 target_link_options(ScriptHookV PRIVATE ${static_runtime} -Wl,--export-all-symbols
     -Wl,--exclude-libs,ALL)
 
@@ -42,18 +58,15 @@ target_link_options(ScriptHookV PRIVATE ${static_runtime} -Wl,--export-all-symbo
 add_executable(tarnwick-sim
     sim/cli/main_win32.cpp
     sim/scenario/scenario.cpp
-    sim/session/follower.cpp
-    src/governor/state.cpp
-    src/host/platform_win32.cpp
-    src/settings/settings.cpp)
+    sim/session/follower.cpp)
 set_target_properties(tarnwick-sim PROPERTIES INTERPROCEDURAL_OPTIMIZATION OFF)
-target_link_libraries(tarnwick-sim PRIVATE ScriptHookV tarnwick_warnings)
+target_link_libraries(tarnwick-sim PRIVATE tarnwick_plugin tarnwick_platform_win32 ScriptHookV
+    tarnwick_warnings)
 target_link_options(tarnwick-sim PRIVATE ${static_runtime})
 
 # Reads profile files through the real GetPrivateProfileIntA, for the differential test.
-add_executable(tarnwick-profile-probe tests/windows/profile_probe.cpp src/host/platform_win32.cpp)
-target_include_directories(tarnwick-profile-probe PRIVATE ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(tarnwick-profile-probe PRIVATE tarnwick_warnings)
+add_executable(tarnwick-profile-probe tests/windows/profile_probe.cpp)
+target_link_libraries(tarnwick-profile-probe PRIVATE tarnwick_platform_win32 tarnwick_warnings)
 target_link_options(tarnwick-profile-probe PRIVATE ${static_runtime})
 
 # What players get: `cmake --build --preset windows --target package` makes the zip.

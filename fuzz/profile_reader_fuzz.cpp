@@ -1,6 +1,6 @@
 // The portable profile reader on arbitrary files. The first byte picks the key; the rest is the
 // file. Besides not crashing: a file that never names the key must give the default.
-#include "settings/profile_reader.h"
+#include "sim/host/profile_reader.h"
 
 #include <algorithm>
 #include <cctype>

@@ -98,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(captures, RealCaptures,
                                                        {{"dwm.exe", 197}, {"Presenter.exe", 160}}}),
                          [](const auto& row) { return testing_support::caseName(row.param.file); });
 
-TEST(capture, applicationChosenByNameWithoutRegardToCase)
+TEST(Capture, applicationChosenByNameWithoutRegardToCase)
 {
     sim::CaptureOptions options;
     options.application = "DWM.EXE";
@@ -107,7 +107,7 @@ TEST(capture, applicationChosenByNameWithoutRegardToCase)
     EXPECT_EQ(r.frames.size(), 197u);
 }
 
-TEST(capture, unknownApplicationIsAnErrorListingTheOthers)
+TEST(Capture, unknownApplicationIsAnErrorListingTheOthers)
 {
     sim::CaptureOptions options;
     options.application = "Game.exe";
@@ -129,7 +129,7 @@ TEST(capture, unknownApplicationIsAnErrorListingTheOthers)
         sim::CaptureError);
 }
 
-TEST(capture, laterApplicationWithMoreFramesIsReplayedAfterARestart)
+TEST(Capture, laterApplicationWithMoreFramesIsReplayedAfterARestart)
 {
     ScratchDir dir;
     writeFile(dir / "two.csv", "Application,MsBetweenPresents\ndwm.exe,16\nLauncher.exe,50\n"
@@ -153,14 +153,14 @@ TEST(capture, laterApplicationWithMoreFramesIsReplayedAfterARestart)
     EXPECT_EQ(frames, (std::vector<double>{20, 21, 22}));
 }
 
-TEST(capture, headerWithoutFramesIsAnError)
+TEST(Capture, headerWithoutFramesIsAnError)
 {
     ScratchDir dir;
     writeFile(dir / "none.csv", "Application,MsBetweenPresents\n");
     EXPECT_THROW(replay(dir / "none.csv"), sim::CaptureError);
 }
 
-TEST(capture, indentedHeaderWithQuotedNames)
+TEST(Capture, indentedHeaderWithQuotedNames)
 {
     // Found by fuzzing: the header was recognised trimmed, then read again untrimmed.
     ScratchDir dir;
@@ -170,7 +170,7 @@ TEST(capture, indentedHeaderWithQuotedNames)
     EXPECT_EQ(r.summary.application, "Game.exe");
 }
 
-TEST(capture, givenFormatSkipsRecognition)
+TEST(Capture, givenFormatSkipsRecognition)
 {
     ScratchDir dir;
     writeFile(dir / "numbers.csv", "12.5\n13\n");
@@ -181,14 +181,14 @@ TEST(capture, givenFormatSkipsRecognition)
     EXPECT_THROW(replay(dir / "numbers.csv", options), sim::CaptureError);
 }
 
-TEST(capture, compositorAloneIsReplayed)
+TEST(Capture, compositorAloneIsReplayed)
 {
     ScratchDir dir;
     writeFile(dir / "dwm.csv", "Application,MsBetweenPresents\ndwm.exe,16.6\ndwm.exe,16.7\n");
     EXPECT_EQ(replay(dir / "dwm.csv").summary.application, "dwm.exe");
 }
 
-TEST(capture, keyValueLinesBeforeTheHeaderAndNaCellsAreSkipped)
+TEST(Capture, keyValueLinesBeforeTheHeaderAndNaCellsAreSkipped)
 {
     const Replayed r = replay(fixtures / "keyvalue-header.csv");
     EXPECT_EQ(r.frames, (std::vector<double>{20.5, 19.5}));
@@ -196,7 +196,7 @@ TEST(capture, keyValueLinesBeforeTheHeaderAndNaCellsAreSkipped)
     EXPECT_EQ(r.summary.application, "Game.exe");
 }
 
-TEST(capture, capFrameXRunsAndProcessName)
+TEST(Capture, capFrameXRunsAndProcessName)
 {
     Replayed r = replay(fixtures / "capframex.json");
     EXPECT_EQ(r.summary.format, sim::CaptureFormat::CapFrameX);
@@ -209,14 +209,14 @@ TEST(capture, capFrameXRunsAndProcessName)
               (std::vector<double>{10.0, 12.5}));
 }
 
-TEST(capture, mangoHudFrameTimeColumn)
+TEST(Capture, mangoHudFrameTimeColumn)
 {
     const Replayed r = replay(fixtures / "mangohud.csv");
     EXPECT_EQ(r.summary.format, sim::CaptureFormat::MangoHud);
     EXPECT_EQ(r.frames, (std::vector<double>{16.642, 40.0, 40.16}));
 }
 
-TEST(capture, sampledMonitoringLogIsRefusedNotReplayed)
+TEST(Capture, sampledMonitoringLogIsRefusedNotReplayed)
 {
     try {
         replay(fixtures / "monitoring-log.csv");
@@ -229,7 +229,7 @@ TEST(capture, sampledMonitoringLogIsRefusedNotReplayed)
     }
 }
 
-TEST(capture, zeroOrNegativeFrameTimesAreReplayedAndCounted)
+TEST(Capture, zeroOrNegativeFrameTimesAreReplayedAndCounted)
 {
     ScratchDir dir;
     writeFile(dir / "c.csv",
@@ -239,7 +239,7 @@ TEST(capture, zeroOrNegativeFrameTimesAreReplayedAndCounted)
     EXPECT_EQ(r.summary.nonPositiveFrameTimes, 2u);
 }
 
-TEST(capture, plainTextOneFrameTimePerLine)
+TEST(Capture, plainTextOneFrameTimePerLine)
 {
     const Replayed r = replay(fixtures / "plain.txt");
     EXPECT_EQ(r.summary.format, sim::CaptureFormat::PlainText);
@@ -326,7 +326,7 @@ INSTANTIATE_TEST_SUITE_P(
                   ": Runs[0].CaptureData.MsBetweenPresents[1] is not a number"}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST(lineReader, linesLongerThanTheBufferAndMixedLineEnds)
+TEST(LineReader, linesLongerThanTheBufferAndMixedLineEnds)
 {
     ScratchDir dir;
     const std::string longLine(3 * 1024 * 1024, 'x');
@@ -341,7 +341,7 @@ TEST(lineReader, linesLongerThanTheBufferAndMixedLineEnds)
     EXPECT_EQ(reader.lineNumber(), 5u);
 }
 
-TEST(lineReader, directoryOrMissingFileIsAClearError)
+TEST(LineReader, directoryOrMissingFileIsAClearError)
 {
     ScratchDir dir;
     EXPECT_THROW(sim::LineReader{dir.path()}, sim::CaptureError);

@@ -5,7 +5,7 @@
 
 namespace {
 
-TEST(follower, reachesCriticalOnTheSecondSlowPassAndPurgesWhenDue)
+TEST(Follower, reachesCriticalOnTheSecondSlowPassAndPurgesWhenDue)
 {
     Follower follower{GovernorSettings{}, GovernorState{}};
     const FollowedPass first = followPass(follower, 0.04f, 100000, 100000);
@@ -20,7 +20,7 @@ TEST(follower, reachesCriticalOnTheSecondSlowPassAndPurgesWhenDue)
     EXPECT_TRUE(followPass(follower, 0.04f, 107056, 107056).purged);
 }
 
-TEST(follower, aDisabledPlugInRunsNoPass)
+TEST(Follower, aDisabledPlugInRunsNoPass)
 {
     GovernorSettings off;
     off.enabled = false;

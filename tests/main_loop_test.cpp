@@ -41,15 +41,11 @@ TEST_F(MainLoopTest, loadOnlyRegisters)
     EXPECT_EQ(sim::host().record.nativeCalls, 0u);
 }
 
-TEST_F(MainLoopTest, entryIsTrueForEveryReasonAndRegistersOnlyOnAttach)
+TEST_F(MainLoopTest, attachRegistersTheScriptWithTheLibrarysOwnModule)
 {
     sim::host().record.recording = true;
     auto* module = reinterpret_cast<ModuleHandle>(0x1234);
-    for (const std::uint32_t reason : {0u, 2u, 3u}) {
-        EXPECT_EQ(DllMain(module, reason, nullptr), 1) << "reason " << reason;
-    }
-    EXPECT_TRUE(sim::host().record.calls.empty());
-    EXPECT_EQ(DllMain(module, processAttach, nullptr), 1);
+    attachPlugin(module);
     EXPECT_EQ(sim::host().record.calls,
               (std::vector<sim::HookCall>{{sim::HookOp::ScriptRegister, 0x1234}}));
     EXPECT_EQ(sim::host().script.registeredModule, module);

@@ -154,4 +154,26 @@ TEST_F(PurgeTest, negativeCountLooksAtNothing)
     EXPECT_EQ(sim::host().world.vehicles.size(), 1u);
 }
 
+class VanishingVehicles : public testing_support::SimTest {};
+
+TEST_F(VanishingVehicles, handlesGoneBetweenListingAndDeletionAreHarmless)
+{
+    sim::host().world.playerX = 100.0f;
+    const Entity vanishing = sim::addVehicle(500.0f, 0, 0);
+    const Entity stays = sim::addVehicle(600.0f, 0, 0);
+    // The game removes the first vehicle right after the purge asked whether it exists.
+    bool removed = false;
+    sim::host().faults.onNative = [&](std::uint64_t hash) {
+        if (hash == nativeHash::isMissionEntity && !removed) {
+            removed = true;
+            sim::removeVehicle(vanishing);
+        }
+    };
+    purgeDistantVehicles(50.0f);
+    EXPECT_TRUE(removed);
+    EXPECT_EQ(sim::findVehicle(vanishing), nullptr);
+    EXPECT_EQ(sim::findVehicle(stays), nullptr) << "the scan went on past the vanished handle";
+    EXPECT_TRUE(sim::host().world.vehicles.empty());
+}
+
 } // namespace

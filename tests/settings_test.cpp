@@ -2,6 +2,8 @@
 
 #include "test_support.h"
 
+#include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -11,7 +13,7 @@ using testing_support::ScratchDir;
 using testing_support::SimTest;
 using testing_support::writeFile;
 
-TEST(iniPathBeside, cutsAtTheLastSeparatorOfEitherKind)
+TEST(IniPathBeside, cutsAtTheLastSeparatorOfEitherKind)
 {
     struct Case {
         const char* exe;
@@ -49,14 +51,17 @@ TEST_F(SettingsTest, failedModulePathFallsBackToTheWorkingFolder)
     EXPECT_EQ(getIniPath(), ".\\Tarnwick.ini");
 }
 
-TEST_F(SettingsTest, overlongModulePathIsCutWithinTheBuffer)
+TEST_F(SettingsTest, executablePathAtAndPastTheLimit)
 {
-    // 300 characters: the platform cuts to 259 and the folder ends at the last separator in them.
-    const std::string folder = "C:\\" + std::string(250, 'a') + "\\";
-    sim::host().machine.exePath = folder + std::string(50, 'b') + ".exe";
-    EXPECT_EQ(getIniPath(), folder.substr(0, folder.size() - 1) + "\\Tarnwick.ini");
-
-    sim::host().machine.exePath = "C:\\" + std::string(400, 'c');
+    const std::string folder = "C:\\" + std::string(240, 'g');
+    const std::string name = "\\game.exe";
+    const std::string exact = folder + name.substr(0, 259 - folder.size()); // 259: fits
+    sim::host().machine.exePath = exact;
+    EXPECT_EQ(getIniPath(), folder + "\\Tarnwick.ini");
+    sim::host().machine.exePath = exact + "x"; // 260: cut to 259, same folder
+    EXPECT_EQ(getIniPath(), folder + "\\Tarnwick.ini");
+    sim::host().machine.exePath =
+        folder + std::string(5000, 'x'); // the cut falls inside the folder name
     EXPECT_EQ(getIniPath(), "C:\\Tarnwick.ini");
 }
 
@@ -119,6 +124,70 @@ TEST_F(SettingsTest, fileFoundThroughTheBackslashPathOfTheExecutable)
     writeFile(ini(), "[Settings]\nFPS_Moderate=70\n");
     sim::host().machine.exePath = (dir / "game.exe").string();
     EXPECT_EQ(readSettings(getIniPath()).fpsModerate, 70);
+}
+
+// Inputs nobody meant: each gets the documented default, never a crash or a hang.
+class BadSettings : public testing_support::SimTest {
+  protected:
+    ScratchDir game;
+    std::string ini = (game / "Tarnwick.ini").string();
+
+    static void expectDefaults(const GovernorSettings& s)
+    {
+        EXPECT_TRUE(s.enabled);
+        EXPECT_TRUE(s.logging);
+        EXPECT_EQ(s.fpsModerate, 45);
+        EXPECT_EQ(s.fpsCritical, 35);
+        EXPECT_EQ(s.detectionRange, 50.0f);
+    }
+};
+
+TEST_F(BadSettings, binaryJunkGivesDefaults)
+{
+    std::mt19937 rng(11);
+    std::string junk(256 * 1024, '\0');
+    for (char& c : junk) {
+        // High bytes and control characters, with line ends and brackets among them: no names.
+        const auto v = static_cast<unsigned>(rng() % 160);
+        c = v < 128 ? static_cast<char>(0x80 + v) : "\n\r[]=;\t\0 "[v % 9];
+    }
+    writeFile(ini, junk);
+    expectDefaults(readSettings(ini));
+}
+
+TEST_F(BadSettings, hugeFilesAreReadToTheirKeys)
+{
+    std::string big;
+    for (int i = 0; i < 400000; ++i) {
+        big += "; a comment line that a generator wrote too many times over\n";
+    }
+    big += "[Settings]\nFPS_Moderate=30\n";
+    writeFile(ini, big); // about 24 MB
+    EXPECT_EQ(readSettings(ini).fpsModerate, 30);
+
+    // One line of 8 MB: only the first 29 characters of a value count.
+    writeFile(ini, "[Settings]\nFPS_Moderate=" + std::string(8 * 1024 * 1024, '7') + "\n");
+    EXPECT_EQ(readSettings(ini).fpsModerate, -775480207); // 29 sevens, wrapped at 32 bits
+}
+
+TEST_F(BadSettings, nulBytesEndNamesAndValues)
+{
+    using namespace std::string_literals;
+    writeFile(ini, "[Main]\0junk\nLogging=0\n[Settings\0]\nFPS_Moderate=3\0"
+                   "0\n"s);
+    const GovernorSettings s = readSettings(ini);
+    EXPECT_FALSE(s.logging);
+    EXPECT_EQ(s.fpsModerate, 3) << "names and values end at a NUL, as Windows' do";
+}
+
+TEST_F(BadSettings, unreadableInPlaceOfTheFileGivesDefaults)
+{
+    std::filesystem::create_directory(ini); // a folder where the file should be
+    expectDefaults(readSettings(ini));
+    writeFile(game / "plain.txt", "not a folder");
+    sim::host().machine.exePath =
+        (game / "plain.txt" / "game.exe").string(); // a path through a file
+    expectDefaults(readSettings(getIniPath()));
 }
 
 } // namespace

@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
         return testing_support::caseName(name.str());
     });
 
-TEST(state, contradictoryThresholdsFollowTheSameRules)
+TEST(State, contradictoryThresholdsFollowTheSameRules)
 {
     // Critical above moderate: Moderate tests the way up first, then the way down.
     const GovernorSettings swapped{true, true, 30, 50, 50.0f};
@@ -71,7 +71,7 @@ TEST(state, contradictoryThresholdsFollowTheSameRules)
     EXPECT_EQ(governor.state, PerfState::Moderate);
 }
 
-TEST(state, twoSlowPassesReachCriticalAndTwoFastPassesReturn)
+TEST(State, twoSlowPassesReachCriticalAndTwoFastPassesReturn)
 {
     GovernorState governor;
     advanceState(governor, 10.0f, defaults);
@@ -89,14 +89,14 @@ struct Readings {
     float operator()() { return values.at(asked++); }
 };
 
-TEST(estimateFps, positiveReadingIsFollowedByASecondWhoseInverseIsTheEstimate)
+TEST(EstimateFps, positiveReadingIsFollowedByASecondWhoseInverseIsTheEstimate)
 {
     Readings readings{{0.04f, 0.02f}};
     EXPECT_FLOAT_EQ(estimateFps(readings), 50.0f);
     EXPECT_EQ(readings.asked, 2u);
 }
 
-TEST(estimateFps, nonPositiveOrNanFirstReadingFallsBackWithoutASecond)
+TEST(EstimateFps, nonPositiveOrNanFirstReadingFallsBackWithoutASecond)
 {
     for (const float first : {0.0f, -0.0f, -0.016f, nan, -std::numeric_limits<float>::infinity()}) {
         Readings readings{{first, 0.5f}};
@@ -105,7 +105,7 @@ TEST(estimateFps, nonPositiveOrNanFirstReadingFallsBackWithoutASecond)
     }
 }
 
-TEST(estimateFps, zeroSecondReadingGivesInfinityWhichLeavesCritical)
+TEST(EstimateFps, zeroSecondReadingGivesInfinityWhichLeavesCritical)
 {
     Readings readings{{0.01f, 0.0f}};
     const float fps = estimateFps(readings);
@@ -115,7 +115,24 @@ TEST(estimateFps, zeroSecondReadingGivesInfinityWhichLeavesCritical)
     EXPECT_EQ(governor.state, PerfState::Moderate);
 }
 
-TEST(purgeDue, isStrictlyMoreThanTheIntervalModuloTheCounter)
+TEST(EstimateFps, extremeSecondReadingsAreInvertedAsTheyStand)
+{
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    const struct {
+        float second;
+        float fps;
+    } cases[] = {{inf, 0.0f}, {-0.01f, -100.0f}, {0.05f, 20.0f}};
+    for (const auto& c : cases) {
+        Readings readings{{0.001f, c.second}};
+        EXPECT_FLOAT_EQ(estimateFps(readings), c.fps) << "second reading " << c.second;
+    }
+    Readings subnormal{{1e-40f, 1e-40f}};
+    EXPECT_TRUE(std::isinf(estimateFps(subnormal))) << "the division overflows";
+    Readings nanSecond{{0.04f, nan}};
+    EXPECT_TRUE(std::isnan(estimateFps(nanSecond)));
+}
+
+TEST(PurgeDue, isStrictlyMoreThanTheIntervalModuloTheCounter)
 {
     struct Case {
         std::uint32_t last;
@@ -133,15 +150,6 @@ TEST(purgeDue, isStrictlyMoreThanTheIntervalModuloTheCounter)
         const GovernorState governor{PerfState::Critical, c.last};
         EXPECT_EQ(purgeDue(governor, c.now), c.due) << "last " << c.last << " now " << c.now;
     }
-}
-
-TEST(notePurge, theIntervalRunsFromTheNotedTick)
-{
-    GovernorState governor{PerfState::Critical, 0};
-    notePurge(governor, 20000);
-    EXPECT_EQ(governor.lastPurgeTick, 20000u);
-    EXPECT_FALSE(purgeDue(governor, 27000));
-    EXPECT_TRUE(purgeDue(governor, 27001));
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // whole must have had.
 #include "sim/capture/capture.h"
 
-#include "settings/ascii.h"
+#include "sim/ascii.h"
 #include "sim/capture/csv.h"
 #include "sim/capture/formats.h"
 

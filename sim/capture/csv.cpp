@@ -1,6 +1,6 @@
 #include "sim/capture/csv.h"
 
-#include "settings/ascii.h"
+#include "sim/ascii.h"
 #include "sim/capture/capture.h"
 
 #include <algorithm>

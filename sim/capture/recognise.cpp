@@ -1,6 +1,6 @@
 // Which format a capture is, from its first lines. The rules are tried in order; the first that
 // answers decides, and a rule may refuse the file outright.
-#include "settings/ascii.h"
+#include "sim/ascii.h"
 #include "sim/capture/csv.h"
 #include "sim/capture/formats.h"
 #include "sim/capture/line_reader.h"

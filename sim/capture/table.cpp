@@ -1,7 +1,7 @@
 // The capture tools' CSV tables: PresentMon of every version, OCAT and MangoHud differ only in
 // where the header is and which column holds the frame time. A table often interleaves several
 // processes; one application is replayed (see capture.h for the reading contract).
-#include "settings/ascii.h"
+#include "sim/ascii.h"
 #include "sim/capture/csv.h"
 #include "sim/capture/formats.h"
 #include "sim/capture/line_reader.h"
@@ -25,6 +25,7 @@ struct TableRead {
     std::uint64_t skippedCells = 0;
     std::string column;
     std::optional<std::string> replayed;
+    std::size_t lastHit = 0; // where the last row's application was counted
 };
 
 bool isCompositor(std::string_view application)
@@ -65,6 +66,30 @@ AppFrames& countFor(std::vector<AppFrames>& apps, std::string_view name, std::si
     return apps.back();
 }
 
+// One row: counted for its application, and its frame time handed on when it is the target's.
+void takeRow(const std::filesystem::path& path, std::uint64_t line, const Columns& columns,
+             const std::vector<std::string_view>& fields, std::string_view wholeFile,
+             Target& target, TableRead& read, const FrameSink& onFrame)
+{
+    const bool named = columns.application != noColumn;
+    const std::string_view app = named ? trim(fields[columns.application]) : wholeFile;
+    ++countFor(read.applications, app, read.lastHit).frames;
+    if (!target.application && target.adoptFirstGame && !isCompositor(app)) {
+        target.application = std::string(app);
+    }
+    if (!target.application || !equalsIgnoringCase(app, *target.application)) {
+        return;
+    }
+    read.replayed = target.application;
+    double ms = 0;
+    if (parseCell(fields[columns.frameTime], ms, path, line, columns.frameTimeName) ==
+        Cell::Skipped) {
+        ++read.skippedCells;
+        return;
+    }
+    onFrame(ms);
+}
+
 // One read of the table from its header to its end: counts every application's frames and hands
 // the target's frame times on.
 TableRead readOnce(const std::filesystem::path& path, const Recognised& table,
@@ -76,8 +101,7 @@ TableRead readOnce(const std::filesystem::path& path, const Recognised& table,
     const bool named = columns.application != noColumn;
     const std::size_t needed = std::max(columns.frameTime, named ? columns.application : 0) + 1;
     const std::string wholeFile = path.filename().string();
-    TableRead read{{}, 0, columns.frameTimeName, std::nullopt};
-    std::size_t lastHit = 0;
+    TableRead read{{}, 0, columns.frameTimeName, std::nullopt, 0};
     std::uint64_t lines = 0;
     std::string_view line;
     while (reader.next(line)) {
@@ -93,23 +117,7 @@ TableRead readOnce(const std::filesystem::path& path, const Recognised& table,
                         "expected at least " + std::to_string(needed) + " columns, found " +
                             std::to_string(got));
         }
-        const std::string_view app =
-            named ? trim(fields[columns.application]) : std::string_view(wholeFile);
-        ++countFor(read.applications, app, lastHit).frames;
-        if (!target.application && target.adoptFirstGame && !isCompositor(app)) {
-            target.application = std::string(app);
-        }
-        if (!target.application || !equalsIgnoringCase(app, *target.application)) {
-            continue;
-        }
-        read.replayed = target.application;
-        double ms = 0;
-        if (parseCell(fields[columns.frameTime], ms, path, reader.lineNumber(),
-                      columns.frameTimeName) == Cell::Skipped) {
-            ++read.skippedCells;
-            continue;
-        }
-        onFrame(ms);
+        takeRow(path, reader.lineNumber(), columns, fields, wholeFile, target, read, onFrame);
     }
     return read;
 }

@@ -4,6 +4,8 @@
 #include "host/natives.h"
 #include "sim/host/context.h"
 
+#include <fmt/format.h>
+
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -146,10 +148,7 @@ void dispatch()
         expectSlots("getFrameTime", 0);
         return resultFloat(theHost.clock.frameTimeSeconds);
     default: {
-        char text[64];
-        std::snprintf(text, sizeof text, "unknown native hash 0x%016llX",
-                      static_cast<unsigned long long>(pending.hash));
-        hostFault(text);
+        hostFault(fmt::format("unknown native hash 0x{:016X}", pending.hash));
     }
     }
 }
@@ -170,7 +169,7 @@ void resetHost()
 
 void hostFault(const std::string& what)
 {
-    std::fprintf(stderr, "tarnwick-sim: host fault: %s\n", what.c_str());
+    fmt::print(stderr, "tarnwick-sim: host fault: {}\n", what);
     std::fflush(stderr);
     std::abort();
 }

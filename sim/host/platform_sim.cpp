@@ -2,8 +2,8 @@
 // portable profile reader over real files.
 #include "host/platform.h"
 
-#include "settings/profile_reader.h"
 #include "sim/host/host.h"
+#include "sim/host/profile_reader.h"
 
 #include <cstring>
 

@@ -164,6 +164,31 @@ void stateBands(std::ostream& out, const SessionResult& result, const Scale& s)
     band(result.durationMs);
 }
 
+void purgeMarks(std::ostream& out, const SessionResult& result, const Scale& s)
+{
+    for (const PurgeEvent& purge : result.purges) {
+        const double x = s.x(purge.timeMs);
+        out << "<line x1='" << oneDecimal(x) << "' x2='" << oneDecimal(x) << "' y1='" << top
+            << "' y2='" << bottom << "' stroke='#6a3d9a' stroke-width='1.2'/>"
+            << "<path d='M" << oneDecimal(x - 5) << ',' << top - 8 << " L" << oneDecimal(x + 5)
+            << ',' << top - 8 << " L" << oneDecimal(x) << ',' << top
+            << " Z' fill='#6a3d9a'><title>purge at " << formatSeconds(purge.timeMs) << ", "
+            << purge.removed << " removed</title></path>\n";
+    }
+}
+
+void legend(std::ostream& out)
+{
+    out << "<g transform='translate(" << left + 380 << ",24)'>"
+        << "<rect width='10' height='10' y='-9' fill='#3a9d4a'/><text x='14'>Normal</text>"
+        << "<rect x='70' width='10' height='10' y='-9' fill='#e8a317'/><text x='84'>Moderate</text>"
+        << "<rect x='155' width='10' height='10' y='-9' fill='#d3423a'/><text "
+           "x='169'>Critical</text>"
+        << "<path d='M235,-9 L245,-9 L240,0 Z' fill='#6a3d9a'/><text x='249'>purge</text>"
+        << "<line x1='300' x2='320' y1='-4' y2='-4' stroke='#1f5fa8' stroke-width='1.5'/>"
+        << "<text x='324'>mean fps (band: min to max)</text></g>\n";
+}
+
 } // namespace
 
 void writeSvg(std::ostream& out, const SessionResult& result, const std::string& title)
@@ -194,24 +219,9 @@ void writeSvg(std::ostream& out, const SessionResult& result, const std::string&
     }
     out << "<g stroke='#9ec5e8' stroke-width='1.5'>" << spread << "</g>\n";
     out << "<polyline fill='none' stroke='#1f5fa8' stroke-width='1.5' points='" << mean << "'/>\n";
-    for (const PurgeEvent& purge : result.purges) {
-        const double x = s.x(purge.timeMs);
-        out << "<line x1='" << oneDecimal(x) << "' x2='" << oneDecimal(x) << "' y1='" << top
-            << "' y2='" << bottom << "' stroke='#6a3d9a' stroke-width='1.2'/>"
-            << "<path d='M" << oneDecimal(x - 5) << ',' << top - 8 << " L" << oneDecimal(x + 5)
-            << ',' << top - 8 << " L" << oneDecimal(x) << ',' << top
-            << " Z' fill='#6a3d9a'><title>purge at " << formatSeconds(purge.timeMs) << ", "
-            << purge.removed << " removed</title></path>\n";
-    }
+    purgeMarks(out, result, s);
     stateBands(out, result, s);
-    out << "<g transform='translate(" << left + 380 << ",24)'>"
-        << "<rect width='10' height='10' y='-9' fill='#3a9d4a'/><text x='14'>Normal</text>"
-        << "<rect x='70' width='10' height='10' y='-9' fill='#e8a317'/><text x='84'>Moderate</text>"
-        << "<rect x='155' width='10' height='10' y='-9' fill='#d3423a'/><text "
-           "x='169'>Critical</text>"
-        << "<path d='M235,-9 L245,-9 L240,0 Z' fill='#6a3d9a'/><text x='249'>purge</text>"
-        << "<line x1='300' x2='320' y1='-4' y2='-4' stroke='#1f5fa8' stroke-width='1.5'/>"
-        << "<text x='324'>mean fps (band: min to max)</text></g>\n";
+    legend(out);
     out << "</svg>\n";
 }
 

@@ -9,8 +9,9 @@
 #include "sim/host/host.h"
 #include "sim/session/follower.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -42,9 +43,7 @@ constexpr Placed placed[] = {
 
 std::string hex(Entity handle)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(handle));
-    return text;
+    return fmt::format("0x{:X}", static_cast<unsigned>(handle));
 }
 
 std::vector<Entity> handles()
@@ -66,16 +65,8 @@ std::string listed(const std::vector<Entity>& all)
     return text.empty() ? " none" : text;
 }
 
-} // namespace
-
-int runScenario(std::ostream& out)
+void printSettingsLine(std::ostream& out, const GovernorSettings& settings)
 {
-    sim::Host& h = sim::host();
-    for (const Placed& p : placed) {
-        sim::addVehicle(p.x, p.y, p.z, p.mission, p.exists);
-    }
-    Follower follower = followPlugin();
-    const GovernorSettings& settings = follower.settings;
     out << "settings: enabled=" << settings.enabled;
     if (settings.enabled) {
         out << " logging=" << settings.logging << " fpsModerate=" << settings.fpsModerate
@@ -83,52 +74,74 @@ int runScenario(std::ostream& out)
             << " detectionRange=" << static_cast<unsigned long long>(settings.detectionRange);
     }
     out << '\n';
+}
+
+struct Transcript {
+    int frame = 0;
+    int purges = 0;
+    bool faithful = true;
+};
+
+void playFrame(std::ostream& out, Follower& follower, int milliseconds, Transcript& transcript)
+{
+    sim::Host& h = sim::host();
+    h.clock.frameTimeSeconds = static_cast<float>(milliseconds) / 1000.0f;
+    h.clock.tickMs += static_cast<std::uint32_t>(milliseconds);
+    const std::vector<Entity> before = handles();
+    const std::uint64_t listings = h.record.vehicleListings;
+    const bool running = sim::runFrame();
+    out << "frame " << ++transcript.frame << ' ' << milliseconds << " ms: ";
+    if (!running && !follower.settings.enabled) {
+        out << "script returned\n";
+        return;
+    }
+    // The tick is the platform's: under Wine the real library reads the real counter, so the
+    // follower must too. Both reads come after the pass, which the top of this file explains.
+    const FollowedPass pass =
+        followPass(follower, h.clock.frameTimeSeconds, platformTickMs(), platformTickMs());
+    const bool purged = h.record.vehicleListings != listings;
+    out << perfStateName(pass.to);
+    if (purged) {
+        ++transcript.purges;
+        std::vector<Entity> removed;
+        const std::vector<Entity> after = handles();
+        std::set_difference(before.begin(), before.end(), after.begin(), after.end(),
+                            std::back_inserter(removed));
+        out << ", purge removed" << listed(removed);
+    }
+    if (purged != pass.purged) {
+        out << " (UNEXPECTED)";
+        transcript.faithful = false;
+    }
+    out << '\n';
+}
+
+} // namespace
+
+int runScenario(std::ostream& out)
+{
+    for (const Placed& p : placed) {
+        sim::addVehicle(p.x, p.y, p.z, p.mission, p.exists);
+    }
+    Follower follower = followPlugin();
+    printSettingsLine(out, follower.settings);
     if (!sim::loadPlugin()) {
         out << "the plug-in did not load\n";
         return 1;
     }
+    const sim::ScriptLife& script = sim::host().script;
     const bool ownModule =
-        h.script.registrations == 1 && h.script.registeredModule == h.script.pluginModule;
+        script.registrations == 1 && script.registeredModule == script.pluginModule;
     out << "registered: " << (ownModule ? "once, with the plug-in's own module handle" : "WRONG")
         << '\n';
 
-    int frame = 0;
-    int purges = 0;
-    bool faithful = ownModule;
+    Transcript transcript;
+    transcript.faithful = ownModule;
     for (const Frames& stretch : frames) {
         for (int i = 0; i < stretch.count; ++i) {
-            ++frame;
-            h.clock.frameTimeSeconds = static_cast<float>(stretch.milliseconds) / 1000.0f;
-            h.clock.tickMs += static_cast<std::uint32_t>(stretch.milliseconds);
-            const std::vector<Entity> before = handles();
-            const std::uint64_t listings = h.record.vehicleListings;
-            const bool running = sim::runFrame();
-            out << "frame " << frame << ' ' << stretch.milliseconds << " ms: ";
-            if (!running && !settings.enabled) {
-                out << "script returned\n";
-                continue;
-            }
-            // The tick is the platform's: under Wine the real library reads the real counter, so
-            // the follower must too. Both reads come after the pass, which the header explains.
-            const FollowedPass pass =
-                followPass(follower, h.clock.frameTimeSeconds, platformTickMs(), platformTickMs());
-            const bool purged = h.record.vehicleListings != listings;
-            out << perfStateName(pass.to);
-            if (purged) {
-                ++purges;
-                std::vector<Entity> removed;
-                const std::vector<Entity> after = handles();
-                std::set_difference(before.begin(), before.end(), after.begin(), after.end(),
-                                    std::back_inserter(removed));
-                out << ", purge removed" << listed(removed);
-            }
-            if (purged != pass.purged) {
-                out << " (UNEXPECTED)";
-                faithful = false;
-            }
-            out << '\n';
+            playFrame(out, follower, stretch.milliseconds, transcript);
         }
     }
-    out << "purges: " << purges << '\n' << "vehicles left:" << listed(handles()) << '\n';
-    return faithful ? 0 : 1;
+    out << "purges: " << transcript.purges << '\n' << "vehicles left:" << listed(handles()) << '\n';
+    return transcript.faithful ? 0 : 1;
 }

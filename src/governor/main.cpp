@@ -10,13 +10,9 @@
 
 #include <string>
 
-extern "C" int DllMain(ModuleHandle module, std::uint32_t reason, void* /*reserved*/)
+void attachPlugin(ModuleHandle module)
 {
-    // Registration is all: the loader's lock is held here.
-    if (reason == processAttach) {
-        scriptRegister(module, governorMain);
-    }
-    return 1;
+    scriptRegister(module, governorMain);
 }
 
 void governorMain()

@@ -8,13 +8,12 @@
 
 #include <cstdint>
 
-inline constexpr std::uint32_t processAttach = 1;
-
 inline constexpr const char* purgeLogMessage =
     "Critical performance state. Purging ambient entities.";
 
-// The library entry. Registers governorMain on process attach; true for every reason.
-extern "C" int DllMain(ModuleHandle module, std::uint32_t reason, void* reserved);
+// What the library entry does when the process loads it (DllMain on Windows, the simulated loader
+// elsewhere): registers governorMain with the hook, nothing more. in: module, the library's own.
+void attachPlugin(ModuleHandle module);
 
 // The script: reads the settings, then runs one pass a frame. Returns only when disabled.
 void governorMain();

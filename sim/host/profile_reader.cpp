@@ -3,9 +3,9 @@
 // section of a name is searched and the first key of a name wins, values parsed like
 // RtlUnicodeStringToInteger with base 0 (sign, 0x/0o/0b prefixes, digits up to the first other
 // character, wrapping at 32 bits), at most 29 characters of a value considered.
-#include "settings/profile_reader.h"
+#include "sim/host/profile_reader.h"
 
-#include "settings/ascii.h"
+#include "sim/ascii.h"
 
 #include <fstream>
 #include <sstream>

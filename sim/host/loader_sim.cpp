@@ -1,5 +1,5 @@
-// The loader of builds without Windows: the plug-in is linked in, so its entry is called as the
-// system's loader would call it.
+// The simulated loader: the plug-in is linked in, so its entry's work is called as the system's
+// loader would set it off.
 #include "governor/main.h"
 #include "sim/host/host.h"
 
@@ -10,7 +10,8 @@ bool loadPlugin()
     // The module handle is only an identity to the hook; any distinct non-null value serves.
     static char moduleIdentity;
     host().script.pluginModule = reinterpret_cast<ModuleHandle>(&moduleIdentity);
-    return DllMain(host().script.pluginModule, processAttach, nullptr) != 0;
+    attachPlugin(host().script.pluginModule);
+    return true;
 }
 
 } // namespace sim
