@@ -68,6 +68,9 @@ int prepareOutputs(CommonOptions& common)
             return 2;
         }
     }
+    if (common.ini) {
+        warnAboutSettings(*common.ini, std::cerr);
+    }
     if (common.svg) {
         if (const std::string why = cannotWrite(*common.svg); !why.empty()) {
             std::cerr << "tarnwick-sim: cannot write the chart to " << common.svg->string() << ": "
@@ -90,12 +93,21 @@ std::string failureMessage(const CLI::App* app, const CLI::Error& error)
            "\nRun with --help for more information.\n";
 }
 
-void addSettings(CLI::App& app, std::string& file, int& status)
+struct SettingsOptions {
+    std::filesystem::path file;
+    bool json = false;
+};
+
+void addSettings(CLI::App& app, SettingsOptions& settings, int& status)
 {
     CLI::App* command = app.add_subcommand(
-        "settings", "Print the settings as the plug-in reads them from FILE, with warnings");
-    command->add_option("FILE", file, "a Tarnwick.ini")->required()->type_name("");
-    command->callback([&file, &status] { status = reportSettings(file, std::cout); });
+        "settings", "Check a settings file: every key as the plug-in reads it, where it came from, "
+                    "and what was probably not meant");
+    command->add_option("FILE", settings.file, "a Tarnwick.ini")->required()->type_name("");
+    command->add_flag("--json", settings.json, "print the check as one JSON object");
+    command->callback([&settings, &status] {
+        status = reportSettings(settings.file, settings.json, std::cout, std::cerr);
+    });
 }
 
 void addRun(CLI::App& app, RunOptions& run, int& status)
@@ -167,7 +179,7 @@ int main(int argc, char** argv)
     app.get_formatter()->column_width(24);
 
     int status = 2;
-    std::string settingsFile;
+    SettingsOptions settingsFile;
     RunOptions run;
     ReplayOptions replay;
     std::filesystem::path scenarioGame = ".";

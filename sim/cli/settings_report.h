@@ -1,8 +1,14 @@
-// `tarnwick-sim settings FILE`: the settings exactly as the plug-in reads them, with warnings for
-// values that are legal but probably not meant.
+// `tarnwick-sim settings FILE`: the settings exactly as the plug-in reads them, with what a
+// player surely did not mean.
 #pragma once
 
+#include <filesystem>
 #include <ostream>
-#include <string>
 
-int reportSettings(const std::string& file, std::ostream& out);
+// 0 when the file was read (findings or not) or does not exist; 1 when it exists and cannot be
+// read.
+int reportSettings(const std::filesystem::path& file, bool json, std::ostream& out,
+                   std::ostream& err);
+
+// For commands that take --ini: the check's warnings on err, before they start.
+void warnAboutSettings(const std::filesystem::path& file, std::ostream& err);

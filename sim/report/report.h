@@ -3,6 +3,7 @@
 #pragma once
 
 #include "sim/capture/capture.h"
+#include "sim/check/settings_check.h"
 #include "sim/session/city.h"
 #include "sim/session/session.h"
 
@@ -38,9 +39,15 @@ void printDriveEnd(std::ostream& out, const DriveFacts& drive, const SessionResu
 void printReplay(std::ostream& out, const std::filesystem::path& capture,
                  const CaptureSummary& summary, const SessionResult& result);
 
+// The settings check: every key with where it came from, then the findings.
+void printSettingsCheck(std::ostream& out, const SettingsCheck& check);
+// Its warnings alone, for commands that take --ini: "tarnwick-sim: FILE: warning: line N: ...".
+void printSettingsWarnings(std::ostream& err, const SettingsCheck& check);
+
 // JSON (the fields are listed in the README).
 nlohmann::json settingsJson(const SessionResult& result);
 nlohmann::json sessionJson(const SessionResult& result); // what run and replay share
+nlohmann::json settingsCheckJson(const SettingsCheck& check);
 nlohmann::json driveJson(const DriveFacts& drive, const SessionResult& result);
 nlohmann::json replayJson(const std::filesystem::path& capture, const CaptureSummary& summary,
                           const SessionResult& result);

@@ -1,0 +1,101 @@
+#include "sim/check/ini_text.h"
+
+#include <string_view>
+
+namespace sim {
+namespace {
+
+bool isProfileSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a';
+}
+
+std::string_view trim(std::string_view text)
+{
+    while (!text.empty() && isProfileSpace(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isProfileSpace(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+std::string_view upToNul(std::string_view text)
+{
+    return text.substr(0, text.find('\0'));
+}
+
+// Narrowed as the reader narrows it: its names are plain ASCII, anything else is '?'.
+std::string narrowUtf16(std::string_view bytes)
+{
+    std::string narrow;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const bool ascii = bytes[i + 1] == 0 && static_cast<unsigned char>(bytes[i]) < 0x80;
+        narrow += ascii ? bytes[i] : '?';
+    }
+    return narrow;
+}
+
+IniLine classify(std::string_view line, std::uint64_t number)
+{
+    IniLine out;
+    out.number = number;
+    line = trim(line);
+    if (line.empty()) {
+        return out;
+    }
+    if (line.front() == ';' || line.front() == '#') {
+        out.kind = IniLineKind::Comment;
+        return out;
+    }
+    const auto close = line.rfind(']');
+    if (line.front() == '[' && close != std::string_view::npos && close > 0) {
+        out.kind = IniLineKind::Section;
+        out.name = std::string(trim(upToNul(line.substr(1, close - 1))));
+        return out;
+    }
+    out.kind = IniLineKind::Key;
+    const auto equals = line.find('=');
+    out.name = std::string(upToNul(trim(line.substr(0, equals))));
+    out.hasEquals = equals != std::string_view::npos;
+    if (out.hasEquals) {
+        out.value = std::string(upToNul(trim(line.substr(equals + 1))));
+    }
+    return out;
+}
+
+} // namespace
+
+IniText scanIni(const std::string& bytes)
+{
+    IniText text;
+    std::string_view body(bytes);
+    std::string narrowed;
+    if (body.starts_with("\xEF\xBB\xBF")) {
+        text.encoding = IniEncoding::Utf8;
+        body.remove_prefix(3);
+    } else if (body.starts_with("\xFF\xFE")) {
+        text.encoding = IniEncoding::Utf16;
+        narrowed = narrowUtf16(body.substr(2));
+        body = narrowed;
+    }
+    std::uint64_t number = 0;
+    while (!body.empty()) {
+        const auto end = body.find_first_of("\r\n");
+        const std::string_view line = body.substr(0, end);
+        IniLine classified = classify(line, ++number);
+        if (classified.kind != IniLineKind::Blank) {
+            text.lines.push_back(std::move(classified));
+        }
+        if (end == std::string_view::npos) {
+            break;
+        }
+        // A CR LF pair ends one line, as a lone CR or LF does.
+        const bool pair = body[end] == '\r' && end + 1 < body.size() && body[end + 1] == '\n';
+        body.remove_prefix(end + (pair ? 2 : 1));
+    }
+    return text;
+}
+
+} // namespace sim

@@ -1,0 +1,47 @@
+// `tarnwick-sim settings`: the settings exactly as the plug-in reads them, and a second look at
+// the file's text for what a player surely did not mean. The reader never complains; this does.
+#pragma once
+
+#include "settings/settings.h"
+#include "sim/check/ini_text.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+enum class FindingLevel { Warning, Note }; // warning: behaviour against the evident intent
+
+struct Finding {
+    FindingLevel level;
+    std::uint64_t line = 0; // 0: the file as a whole
+    std::string message;
+};
+
+// One key as the plug-in reads it, under the file's own names.
+struct CheckedSetting {
+    const char* section;
+    const char* key;
+    std::int64_t value = 0;            // as the plug-in uses it
+    std::optional<std::uint64_t> line; // where it came from; none: the default
+    bool read = true;                  // false: never read (Enabled is 0)
+};
+
+struct SettingsCheck {
+    std::filesystem::path file;
+    bool exists = false;
+    IniEncoding encoding = IniEncoding::Ansi;
+    GovernorSettings settings;
+    std::vector<CheckedSetting> shown;
+    std::vector<Finding> findings;
+};
+
+// Throws std::runtime_error when the file exists and cannot be read (a folder, no permission).
+SettingsCheck checkSettings(const std::filesystem::path& file);
+
+const char* findingLevelName(FindingLevel level);
+
+} // namespace sim
