@@ -1,6 +1,7 @@
 // CapFrameX JSON: runs of frame times under Runs[n].CaptureData.MsBetweenPresents, the
 // application's name under Info.ProcessName.
 #include "sim/capture/csv.h"
+#include "sim/files.h"
 #include "sim/capture/formats.h"
 
 #include <nlohmann/json.hpp>
@@ -85,7 +86,7 @@ void readCapFrameX(const std::filesystem::path& path, const CaptureOptions& opti
     const nlohmann::json::json_pointer processName("/Info/ProcessName");
     const bool named = document.contains(processName) && document.at(processName).is_string();
     summary.application =
-        named ? document.at(processName).get<std::string>() : path.filename().string();
+        named ? document.at(processName).get<std::string>() : utf8Of(path.filename());
     summary.column = where;
     summary.applications = {{summary.application, frames}};
 }

@@ -1,4 +1,5 @@
 #include "sim/capture/csv.h"
+#include "sim/files.h"
 
 #include "sim/ascii.h"
 #include "sim/capture/capture.h"
@@ -12,9 +13,9 @@ namespace sim {
 void failCapture(const std::filesystem::path& path, std::uint64_t line, const std::string& what)
 {
     if (line == 0) {
-        throw CaptureError(path.string() + ": " + what);
+        throw CaptureError(utf8Of(path) + ": " + what);
     }
-    throw CaptureError(path.string() + ":" + std::to_string(line) + ": " + what);
+    throw CaptureError(utf8Of(path) + ":" + std::to_string(line) + ": " + what);
 }
 
 std::string_view trim(std::string_view text)

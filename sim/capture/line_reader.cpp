@@ -1,4 +1,5 @@
 #include "sim/capture/line_reader.h"
+#include "sim/files.h"
 
 #include "sim/capture/capture.h"
 
@@ -18,11 +19,11 @@ LineReader::LineReader(const std::filesystem::path& path)
 {
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
-        throw CaptureError(path.string() + ": is a directory, not a capture");
+        throw CaptureError(utf8Of(path) + ": is a directory, not a capture");
     }
-    file_ = std::fopen(path.c_str(), "rb");
+    file_ = openFile(path, "rb");
     if (file_ == nullptr) {
-        throw CaptureError(path.string() + ": cannot open: " + std::strerror(errno));
+        throw CaptureError(utf8Of(path) + ": cannot open: " + std::strerror(errno));
     }
     const auto size = std::filesystem::file_size(path, error);
     size_ = error ? 0 : size;

@@ -1,5 +1,6 @@
 // Plain text: one frame time in milliseconds per line, as simple tools and scripts write it.
 #include "sim/capture/csv.h"
+#include "sim/files.h"
 #include "sim/capture/formats.h"
 #include "sim/capture/line_reader.h"
 
@@ -27,7 +28,7 @@ void readPlainText(const std::filesystem::path& path, const CaptureOptions& opti
         ++frames;
         onFrame(ms);
     }
-    summary.application = path.filename().string();
+    summary.application = utf8Of(path.filename());
     summary.column = "one value per line";
     summary.applications = {{summary.application, frames}};
 }

@@ -2,6 +2,7 @@
 // where the header is and which column holds the frame time. A table often interleaves several
 // processes; one application is replayed (see capture.h for the reading contract).
 #include "sim/ascii.h"
+#include "sim/files.h"
 #include "sim/capture/csv.h"
 #include "sim/capture/formats.h"
 #include "sim/capture/line_reader.h"
@@ -100,7 +101,7 @@ TableRead readOnce(const std::filesystem::path& path, const Recognised& table,
     const Columns columns = findHeader(reader, path, table, fields);
     const bool named = columns.application != noColumn;
     const std::size_t needed = std::max(columns.frameTime, named ? columns.application : 0) + 1;
-    const std::string wholeFile = path.filename().string();
+    const std::string wholeFile = utf8Of(path.filename());
     TableRead read{{}, 0, columns.frameTimeName, std::nullopt, 0};
     std::uint64_t lines = 0;
     std::string_view line;

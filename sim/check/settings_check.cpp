@@ -1,6 +1,7 @@
 // The second look: the file's text read the way Windows' reader reads it, with each place where
 // what the plug-in gets is surely not what the player meant.
 #include "sim/check/settings_check.h"
+#include "sim/files.h"
 
 #include "host/platform.h"
 #include "sim/ascii.h"
@@ -360,11 +361,11 @@ std::string readFile(const std::filesystem::path& file, bool& exists)
         return {};
     }
     if (std::filesystem::is_directory(status)) {
-        throw std::runtime_error(file.string() + " is a folder, not a settings file");
+        throw std::runtime_error(utf8Of(file) + " is a folder, not a settings file");
     }
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        throw std::runtime_error("cannot read " + file.string() + ": " +
+        throw std::runtime_error("cannot read " + utf8Of(file) + ": " +
                                  std::generic_category().message(errno));
     }
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -388,7 +389,7 @@ void fileNotes(const SettingsCheck& check, Findings& out)
 {
     if (!check.exists) {
         out.note(0, fmt::format("{} does not exist: every key takes its default (not an error)",
-                                check.file.string()));
+                                utf8Of(check.file)));
     }
     if (check.encoding == IniEncoding::Utf16) {
         out.note(0, "the file is UTF-16 text: Windows reads it, and so does this check");
@@ -411,7 +412,7 @@ SettingsCheck checkSettings(const std::filesystem::path& file)
     check.file = file;
     const IniText text = scanIni(readFile(file, check.exists));
     check.encoding = text.encoding;
-    const std::string path = file.string();
+    const std::string path = utf8Of(file);
     check.settings = readSettings(path);
     std::array<std::uint32_t, std::size(knownKeys)> raw{};
     for (std::size_t i = 0; i < std::size(knownKeys); ++i) {

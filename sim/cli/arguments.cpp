@@ -1,10 +1,13 @@
 // Option values checked as a player would type them, with messages that say what was wrong.
 #include "sim/cli/arguments.h"
 
+#include "sim/files.h"
+
 #include <fmt/format.h>
 
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -60,12 +63,37 @@ CLI::Validator wholeNumberUpTo(std::uint64_t highest)
         "");
 }
 
+// CLI11's own checks read the path in the system's code page; ours read it as the UTF-8 it is.
 CLI::Validator existingFile()
 {
-    return CLI::Validator(CLI::ExistingFile).description("");
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            std::error_code error;
+            const auto status = std::filesystem::status(sim::pathFromUtf8(text), error);
+            if (!std::filesystem::exists(status)) {
+                return "File does not exist: " + text;
+            }
+            if (std::filesystem::is_directory(status)) {
+                return "File is actually a directory: " + text;
+            }
+            return {};
+        },
+        "");
 }
 
 CLI::Validator existingFolder()
 {
-    return CLI::Validator(CLI::ExistingDirectory).description("");
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            std::error_code error;
+            const auto status = std::filesystem::status(sim::pathFromUtf8(text), error);
+            if (!std::filesystem::exists(status)) {
+                return "Directory does not exist: " + text;
+            }
+            if (!std::filesystem::is_directory(status)) {
+                return "Directory is actually a file: " + text;
+            }
+            return {};
+        },
+        "");
 }

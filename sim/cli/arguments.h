@@ -10,6 +10,6 @@
 CLI::Validator numberIn(double lowest, double highest);
 // A whole number from 0 to highest, without a sign.
 CLI::Validator wholeNumberUpTo(std::uint64_t highest);
-// CLI11's own checks, without their type words in the help.
+// The file or folder exists; the text is UTF-8, whatever the system's code page.
 CLI::Validator existingFile();
 CLI::Validator existingFolder();

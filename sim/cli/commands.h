@@ -6,6 +6,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 struct CommonOptions {
     std::optional<std::filesystem::path> ini;
@@ -32,5 +33,13 @@ struct ReplayOptions {
 // Each command writes its report to out and its errors to err, and returns the exit status.
 int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err);
 int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream& err);
+// replay as the command line asks for it: outputs prepared first (see prepareOutputs).
+int replayFromCommandLine(ReplayOptions& options, std::ostream& out, std::ostream& err);
+// A capture dropped onto the tool: the only argument is an existing file.
+std::optional<std::filesystem::path> droppedCapture(const std::vector<std::string>& arguments);
+// Replays it with the Tarnwick.ini beside the tool (or one folder up), charts it beside the
+// capture, and keeps a console opened for the tool alone open until Enter.
+int replayDroppedCapture(const std::filesystem::path& capture, std::ostream& out,
+                         std::ostream& err);
 // The fixed scenario, with the game (and its Tarnwick.ini) in gameDir.
 int scenarioCommand(const std::filesystem::path& gameDir, std::ostream& out);

@@ -2,8 +2,10 @@
 // settings would do.
 #include "sim/cli/arguments.h"
 #include "sim/cli/commands.h"
+#include "sim/cli/console.h"
 #include "sim/cli/output.h"
 #include "sim/cli/settings_report.h"
+#include "sim/files.h"
 
 #include <CLI/CLI.hpp>
 
@@ -11,6 +13,8 @@
 #include <filesystem>
 #include <iostream>
 #include <limits>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -23,19 +27,29 @@ Examples:
   tarnwick-sim run --ini Tarnwick.ini --seconds 600 --svg drive.svg
   tarnwick-sim replay capture.csv --ini Tarnwick.ini --svg capture.svg)";
 
+// Binds an option to a path, read from the UTF-8 the command line was turned into.
+template <class Path>
+CLI::Option* addPathOption(CLI::App* command, const std::string& name, Path& target,
+                           const std::string& description)
+{
+    return command
+        ->add_option_function<std::string>(
+            name, [&target](const std::string& text) { target = sim::pathFromUtf8(text); },
+            description)
+        ->type_name("");
+}
+
 void addCommon(CLI::App* command, CommonOptions& common)
 {
-    command
-        ->add_option("--ini", common.ini,
-                     "settings file, used as the game's Tarnwick.ini (default: none, so every "
-                     "key takes its default)")
+    addPathOption(command, "--ini", common.ini,
+                  "settings file, used as the game's Tarnwick.ini (default: none, so every key "
+                  "takes its default)")
         ->check(existingFile())
         ->option_text("FILE");
-    command->add_option("--svg", common.svg, "also draw the session as a standalone SVG chart")
+    addPathOption(command, "--svg", common.svg, "also draw the session as a standalone SVG chart")
         ->option_text("FILE");
-    command
-        ->add_option("--log-dir", common.logDir,
-                     "folder the plug-in writes Tarnwick.log in (default: the current folder)")
+    addPathOption(command, "--log-dir", common.logDir,
+                  "folder the plug-in writes Tarnwick.log in (default: the current folder)")
         ->check(existingFolder())
         ->option_text("DIR");
     command
@@ -44,41 +58,6 @@ void addCommon(CLI::App* command, CommonOptions& common)
         ->check(wholeNumberUpTo(std::numeric_limits<std::uint32_t>::max()))
         ->option_text("MS");
     command->add_flag("--json", common.json, "print the report as one JSON object");
-}
-
-// Paths given relative to where the user stands stay so after the log folder is entered.
-void makeAbsolute(std::optional<std::filesystem::path>& path)
-{
-    if (path) {
-        path = std::filesystem::absolute(*path);
-    }
-}
-
-// Everything that can be known wrong before the simulation starts is said before it starts.
-int prepareOutputs(CommonOptions& common)
-{
-    makeAbsolute(common.ini);
-    makeAbsolute(common.svg);
-    if (common.logDir) {
-        std::error_code error;
-        std::filesystem::current_path(*common.logDir, error);
-        if (error) {
-            std::cerr << "tarnwick-sim: cannot enter " << common.logDir->string() << ": "
-                      << error.message() << '\n';
-            return 2;
-        }
-    }
-    if (common.ini) {
-        warnAboutSettings(*common.ini, std::cerr);
-    }
-    if (common.svg) {
-        if (const std::string why = cannotWrite(*common.svg); !why.empty()) {
-            std::cerr << "tarnwick-sim: cannot write the chart to " << common.svg->string() << ": "
-                      << why << '\n';
-            return 1;
-        }
-    }
-    return 0;
 }
 
 std::string failureMessage(const CLI::App* app, const CLI::Error& error)
@@ -103,7 +82,7 @@ void addSettings(CLI::App& app, SettingsOptions& settings, int& status)
     CLI::App* command = app.add_subcommand(
         "settings", "Check a settings file: every key as the plug-in reads it, where it came from, "
                     "and what was probably not meant");
-    command->add_option("FILE", settings.file, "a Tarnwick.ini")->required()->type_name("");
+    addPathOption(command, "FILE", settings.file, "a Tarnwick.ini")->required();
     command->add_flag("--json", settings.json, "print the check as one JSON object");
     command->callback([&settings, &status] {
         status = reportSettings(settings.file, settings.json, std::cout, std::cerr);
@@ -125,7 +104,7 @@ void addRun(CLI::App& app, RunOptions& run, int& status)
         ->check(numberIn(0.001, 86400.0))
         ->option_text("S");
     command->callback([&run, &status] {
-        status = prepareOutputs(run.common);
+        status = prepareOutputs(run.common, std::cerr);
         status = status != 0 ? status : runCommand(run, std::cout, std::cerr);
     });
 }
@@ -134,12 +113,10 @@ void addReplay(CLI::App& app, ReplayOptions& replay, int& status)
 {
     CLI::App* command =
         app.add_subcommand("replay", "Replay a real frame-time capture through the plug-in");
-    command
-        ->add_option("CAPTURE", replay.capture,
-                     "PresentMon/OCAT CSV, CapFrameX JSON, MangoHud CSV or plain text")
+    addPathOption(command, "CAPTURE", replay.capture,
+                  "PresentMon/OCAT CSV, CapFrameX JSON, MangoHud CSV or plain text")
         ->required()
-        ->check(existingFile())
-        ->type_name("");
+        ->check(existingFile());
     addCommon(command, replay.common);
     command
         ->add_option("--app", replay.application,
@@ -148,20 +125,18 @@ void addReplay(CLI::App& app, ReplayOptions& replay, int& status)
     command->add_option("--run", replay.run, "CapFrameX: which run, from 0 (default 0)")
         ->check(wholeNumberUpTo(std::numeric_limits<std::uint32_t>::max()))
         ->option_text("N");
-    command->callback([&replay, &status] {
-        replay.capture = std::filesystem::absolute(replay.capture);
-        status = prepareOutputs(replay.common);
-        status = status != 0 ? status : replayCommand(replay, std::cout, std::cerr);
-    });
+    command->callback(
+        [&replay, &status] { status = replayFromCommandLine(replay, std::cout, std::cerr); });
 }
 
 // A developer's check, kept out of the players' list.
 void addScenario(CLI::App& app, std::filesystem::path& gameDir, int& status)
 {
     CLI::App* command = app.add_subcommand(
-        "scenario", "A short fixed scenario, the same as tarnwick-sim.exe plays under Wine");
+        "scenario",
+        "A short fixed scenario, the same as the Wine harness plays with the real plug-in");
     command->group("");
-    command->add_option("--game-dir", gameDir, "folder of the game and its Tarnwick.ini")
+    addPathOption(command, "--game-dir", gameDir, "folder of the game and its Tarnwick.ini")
         ->check(existingFolder())
         ->option_text("DIR");
     command->callback([&gameDir, &status] { status = scenarioCommand(gameDir, std::cout); });
@@ -171,8 +146,14 @@ void addScenario(CLI::App& app, std::filesystem::path& gameDir, int& status)
 
 int main(int argc, char** argv)
 {
+    prepareConsole();
+    const std::vector<std::string> arguments = utf8Arguments(argc, argv);
+    if (const auto dropped = droppedCapture(arguments)) {
+        return replayDroppedCapture(*dropped, std::cout, std::cerr);
+    }
     CLI::App app{"tarnwick-sim: the Tarnwick frame-rate governor in a simulated game",
                  "tarnwick-sim"};
+    app.set_version_flag("--version", "tarnwick-sim " TARNWICK_VERSION);
     app.failure_message(failureMessage);
     app.footer(footer);
     app.require_subcommand(1);
@@ -187,8 +168,12 @@ int main(int argc, char** argv)
     addRun(app, run, status);
     addReplay(app, replay, status);
     addScenario(app, scenarioGame, status);
+    std::vector<char*> pointers;
+    for (const std::string& argument : arguments) {
+        pointers.push_back(const_cast<char*>(argument.c_str()));
+    }
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(pointers.size()), pointers.data());
     } catch (const CLI::ParseError& error) {
         const int shown = app.exit(error);
         return shown == 0 ? 0 : 2;

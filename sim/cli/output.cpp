@@ -1,6 +1,8 @@
 #include "sim/cli/output.h"
+#include "sim/files.h"
 
-#include "sim/cli/terminal.h"
+#include "sim/cli/console.h"
+#include "sim/cli/settings_report.h"
 #include "sim/report/report.h"
 
 #include <fmt/format.h>
@@ -18,6 +20,45 @@ bool progressShown = false;
 
 } // namespace
 
+namespace {
+
+// Paths given relative to where the user stands stay so after the log folder is entered.
+void makeAbsolute(std::optional<std::filesystem::path>& path)
+{
+    if (path) {
+        path = std::filesystem::absolute(*path);
+    }
+}
+
+} // namespace
+
+// Everything that can be known wrong before the simulation starts is said before it starts.
+int prepareOutputs(CommonOptions& common, std::ostream& err)
+{
+    makeAbsolute(common.ini);
+    makeAbsolute(common.svg);
+    if (common.logDir) {
+        std::error_code error;
+        std::filesystem::current_path(*common.logDir, error);
+        if (error) {
+            err << "tarnwick-sim: cannot enter " << sim::utf8Of(*common.logDir) << ": "
+                << error.message() << '\n';
+            return 2;
+        }
+    }
+    if (common.ini) {
+        warnAboutSettings(*common.ini, err);
+    }
+    if (common.svg) {
+        if (const std::string why = cannotWrite(*common.svg); !why.empty()) {
+            err << "tarnwick-sim: cannot write the chart to " << sim::utf8Of(*common.svg) << ": "
+                << why << '\n';
+            return 1;
+        }
+    }
+    return 0;
+}
+
 std::string cannotWrite(const std::filesystem::path& path)
 {
     std::error_code error;
@@ -26,7 +67,7 @@ std::string cannotWrite(const std::filesystem::path& path)
     }
     const bool existed = std::filesystem::exists(path, error);
     // Appending opens it as writing will, without touching what is there.
-    std::FILE* file = std::fopen(path.string().c_str(), "ab");
+    std::FILE* file = sim::openFile(path, "ab");
     if (file == nullptr) {
         return std::strerror(errno);
     }
@@ -49,11 +90,11 @@ bool writeChart(const CommonOptions& options, const sim::SessionResult& result,
         file.close();
     }
     if (!file) {
-        err << "tarnwick-sim: cannot write the chart to " << options.svg->string() << '\n';
+        err << "tarnwick-sim: cannot write the chart to " << sim::utf8Of(*options.svg) << '\n';
         return false;
     }
     if (!options.json) {
-        out << "chart: " << options.svg->string() << '\n';
+        out << "chart: " << sim::utf8Of(*options.svg) << '\n';
     }
     return true;
 }
@@ -78,7 +119,7 @@ void showProgress(const std::string& what, double fraction)
 void endProgress()
 {
     if (progressShown) {
-        fmt::print(stderr, "\r\033[K");
+        fmt::print(stderr, "\r{:79}\r", ""); // no escape codes: a Windows console shows them
         std::fflush(stderr);
         progressShown = false;
     }

@@ -8,6 +8,10 @@
 #include <ostream>
 #include <string>
 
+// Before a command runs: paths made absolute, the log folder entered, the settings file's
+// warnings said, the chart's file known writable. Returns the exit status to stop with, or 0.
+int prepareOutputs(CommonOptions& common, std::ostream& err);
+
 // Why path cannot be written, or empty when it can. Leaves an existing file as it was and no new
 // one behind.
 std::string cannotWrite(const std::filesystem::path& path);

@@ -1,5 +1,6 @@
 // `tarnwick-sim replay`: a real frame-time capture, one simulated frame per captured frame.
 #include "sim/cli/commands.h"
+#include "sim/files.h"
 
 #include "sim/capture/capture.h"
 #include "sim/cli/output.h"
@@ -15,7 +16,7 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     sim::CaptureOptions captureOptions;
     captureOptions.application = options.application;
     captureOptions.run = options.run;
-    const std::string what = "replaying " + options.capture.filename().string();
+    const std::string what = "replaying " + sim::utf8Of(options.capture.filename());
     captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
     captureOptions.restart = [&] {
         session.reset(); // one plug-in at a time: the old session ends before the new one loads
@@ -39,4 +40,11 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     }
     const std::string title = "tarnwick-sim replay: " + capture.application;
     return writeChart(options.common, result, title, out, err) ? 0 : 1;
+}
+
+int replayFromCommandLine(ReplayOptions& options, std::ostream& out, std::ostream& err)
+{
+    options.capture = std::filesystem::absolute(options.capture);
+    const int status = prepareOutputs(options.common, err);
+    return status != 0 ? status : replayCommand(options, out, err);
 }

@@ -1,5 +1,6 @@
 // `tarnwick-sim run`: the closed-loop city drive with a readable timeline.
 #include "sim/cli/commands.h"
+#include "sim/files.h"
 
 #include "sim/cli/output.h"
 #include "sim/host/host.h"
@@ -54,7 +55,7 @@ int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err)
 int scenarioCommand(const std::filesystem::path& gameDir, std::ostream& out)
 {
     sim::resetHost();
-    sim::host().machine.exePath = (std::filesystem::absolute(gameDir) / "game.exe").string();
+    sim::host().machine.exePath = sim::utf8Of(std::filesystem::absolute(gameDir) / "game.exe");
     sim::host().clock.tickMs = 600000;
     const int status = runScenario(out);
     sim::resetHost();

@@ -4,6 +4,7 @@
 // RtlUnicodeStringToInteger with base 0 (sign, 0x/0o/0b prefixes, digits up to the first other
 // character, wrapping at 32 bits), at most 29 characters of a value considered.
 #include "sim/host/profile_reader.h"
+#include "sim/files.h"
 
 #include "sim/ascii.h"
 
@@ -218,7 +219,7 @@ std::uint32_t readProfileInt(const char* section, const char* key, std::int32_t 
             c = '/';
         }
     }
-    std::ifstream file(posixPath, std::ios::binary);
+    std::ifstream file(sim::pathFromUtf8(posixPath), std::ios::binary);
     if (!file) {
         return static_cast<std::uint32_t>(defaultValue);
     }

@@ -1,5 +1,6 @@
 // The settings check for a player (text) and for scripts (JSON).
 #include "sim/report/report.h"
+#include "sim/files.h"
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>
@@ -25,7 +26,7 @@ std::string findingText(const Finding& finding)
 
 void printSettingsCheck(std::ostream& out, const SettingsCheck& check)
 {
-    fmt::print(out, "settings file: {}\n", check.file.string());
+    fmt::print(out, "settings file: {}\n", utf8Of(check.file));
     const char* section = "";
     for (const CheckedSetting& setting : check.shown) {
         if (std::string_view(section) != setting.section) {
@@ -44,7 +45,7 @@ void printSettingsWarnings(std::ostream& err, const SettingsCheck& check)
 {
     for (const Finding& finding : check.findings) {
         if (finding.level == FindingLevel::Warning) {
-            fmt::print(err, "tarnwick-sim: {}: warning: {}\n", check.file.filename().string(),
+            fmt::print(err, "tarnwick-sim: {}: warning: {}\n", utf8Of(check.file.filename()),
                        findingText(finding));
         }
     }
@@ -64,7 +65,7 @@ nlohmann::json settingsCheckJson(const SettingsCheck& check)
              {"line", f.line == 0 ? nlohmann::json(nullptr) : nlohmann::json(f.line)},
              {"message", f.message}});
     }
-    return {{"file", check.file.string()},
+    return {{"file", utf8Of(check.file)},
             {"exists", check.exists},
             {"encoding", check.encoding == IniEncoding::Utf16  ? "UTF-16"
                          : check.encoding == IniEncoding::Utf8 ? "UTF-8"

@@ -1,5 +1,6 @@
 // The reports scripts read: one JSON object a command, its fields listed in the README.
 #include "sim/report/report.h"
+#include "sim/files.h"
 
 #include <cmath>
 
@@ -70,7 +71,7 @@ nlohmann::json replayJson(const std::filesystem::path& capture, const CaptureSum
     }
     nlohmann::json json = sessionJson(result);
     json.update({{"command", "replay"},
-                 {"capture", capture.string()},
+                 {"capture", utf8Of(capture)},
                  {"application", summary.application},
                  {"format", captureFormatName(summary.format)},
                  {"frameTimeColumn", summary.column},

@@ -1,5 +1,6 @@
 // The reports people read in a terminal.
 #include "sim/report/report.h"
+#include "sim/files.h"
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>
@@ -24,7 +25,7 @@ void printCapture(std::ostream& out, const std::filesystem::path& capture,
                   const CaptureSummary& summary)
 {
     fmt::print(out, "capture: {}\nformat: {}, frame times from {}\napplication: {}",
-               capture.string(), captureFormatName(summary.format), summary.column,
+               utf8Of(capture), captureFormatName(summary.format), summary.column,
                summary.application);
     std::vector<AppFrames> others;
     for (const AppFrames& app : summary.applications) {

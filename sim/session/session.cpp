@@ -1,6 +1,7 @@
 // The session follows the plug-in's state (sim/session/follower.h) and checks every purge the
 // host sees against it.
 #include "sim/session/session.h"
+#include "sim/files.h"
 
 #include "sim/host/host.h"
 
@@ -22,7 +23,7 @@ std::filesystem::path makeGameDir()
         }
     }
     throw std::runtime_error("cannot create a game folder under " +
-                             std::filesystem::temp_directory_path().string());
+                             utf8Of(std::filesystem::temp_directory_path()));
 }
 
 } // namespace
@@ -37,12 +38,12 @@ Session::Session(const SessionOptions& options)
         if (error) {
             const std::string why = error.message();
             std::filesystem::remove_all(gameDir_, error);
-            throw std::runtime_error("cannot use " + options.iniFile->string() +
+            throw std::runtime_error("cannot use " + utf8Of(*options.iniFile) +
                                      " as the settings file: " + why);
         }
     }
     resetHost();
-    host().machine.exePath = (gameDir_ / "game.exe").string();
+    host().machine.exePath = utf8Of(gameDir_ / "game.exe");
     host().clock.tickMs = uptimeMs_;
     follower_ = followPlugin();
     result_.settings = follower_.settings;

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# One end-to-end case: the real Tarnwick.asi loaded by tarnwick-sim.exe with the stand-in hook
+# One end-to-end case: the real Tarnwick.asi loaded by tarnwick-wine-harness.exe with the stand-in hook
 # under Wine, against the same scenario run natively. The transcripts must be the same.
 #   e2e.sh CASE WINDOWS_BUILD NATIVE_SIM WORK
 set -euo pipefail
@@ -9,7 +9,7 @@ source "$(dirname "$0")/wine_env.sh"
 dir="$work/e2e/$case"
 rm -rf "$dir"
 mkdir -p "$dir/game" "$dir/native"
-cp "$windows/tarnwick-sim.exe" "$windows/ScriptHookV.dll" "$windows/Tarnwick.asi" "$dir/game/"
+cp "$windows/tarnwick-wine-harness.exe" "$windows/ScriptHookV.dll" "$windows/Tarnwick.asi" "$dir/game/"
 ini="$dir/game/Tarnwick.ini"
 case $case in
 defaults) ;;
@@ -22,7 +22,7 @@ esac
 
 hold=()
 [ "$case" = held-log ] && hold=(--hold-log)
-(cd "$dir/game" && wine_run 120 tarnwick-sim.exe scenario "${hold[@]}") | tr -d '\r' >"$dir/wine.txt"
+(cd "$dir/game" && wine_run 120 tarnwick-wine-harness.exe scenario "${hold[@]}") | tr -d '\r' >"$dir/wine.txt"
 (cd "$dir/native" && timeout 60 "$native" scenario --game-dir ../game) >"$dir/native.txt"
 cat "$dir/wine.txt"
 diff -u "$dir/native.txt" "$dir/wine.txt" || { echo "FAIL: Wine and native transcripts differ"; exit 1; }

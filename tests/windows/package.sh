@@ -1,19 +1,39 @@
 #!/usr/bin/env bash
-# The players' zip holds the plug-in, its commented settings and the install text, nothing else.
+# The players' zip: at the top what goes into the game's folder, the tool in tools/, nothing named
+# like the hook, nothing that needs a runtime DLL, both executables stripped and carrying the
+# build's version, which INSTALL.txt and the zip's name also show.
+#   package.sh ZIP VERSION
 set -euo pipefail
-zip=$(realpath "$1")
-[ -f "$zip" ] || { echo "FAIL: no package at $zip"; exit 1; }
-contents=$(cmake -E tar tf "$zip" | sort | tr '\n' ' ')
-echo "package: $contents"
-[ "$contents" = "INSTALL.txt Tarnwick.asi Tarnwick.ini " ] || { echo "FAIL: unexpected contents"; exit 1; }
+zip=$(realpath "$1") version=$2
+objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}
+objcopy=${OBJCOPY:-x86_64-w64-mingw32-objcopy}
+fail() { echo "FAIL: $*"; exit 1; }
+[ -f "$zip" ] || fail "no package at $zip"
+[ "$(basename "$zip")" = "Tarnwick-$version-win64.zip" ] || fail "the zip's name lacks $version"
+contents=$(cmake -E tar tf "$zip" | grep -v '/$' | sort | tr '\n' ' ')
+echo "package: $contents($(stat -c %s "$zip") bytes)"
+[ "$contents" = "INSTALL.txt Tarnwick.asi Tarnwick.ini tools/README.txt tools/tarnwick-sim.exe " ] ||
+    fail "unexpected contents"
 
-# Shipped stripped: no debugging sections, and so about a third of the unstripped size.
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 (cd "$work" && cmake -E tar xf "$zip")
-objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}
-if "$objdump" -h "$work/Tarnwick.asi" | grep -q '\.debug_'; then
-    echo "FAIL: Tarnwick.asi carries debugging sections"
-    exit 1
-fi
-echo "Tarnwick.asi: $(stat -c %s "$work/Tarnwick.asi") bytes, stripped"
+grep -q "version $version" "$work/INSTALL.txt" || fail "INSTALL.txt does not say version $version"
+for exe in Tarnwick.asi tools/tarnwick-sim.exe; do
+    file="$work/$exe"
+    for dll in $("$objdump" -p "$file" | sed -n 's/^\s*DLL Name: //p'); do
+        case $dll in
+        KERNEL32.dll | msvcrt.dll | SHELL32.dll | ScriptHookV.dll) ;;
+        *) fail "$exe imports $dll, which a player does not have" ;;
+        esac
+    done
+    ! "$objdump" -h "$file" | grep -q '\.debug_' || fail "$exe carries debugging sections"
+    # The version resource, read back: its strings are UTF-16.
+    "$objcopy" -O binary --only-section=.rsrc "$file" "$work/rsrc.bin"
+    resource=$(strings -el "$work/rsrc.bin" | tr '\n' '|')
+    for want in "ProductName|Tarnwick|" "FileVersion|$version|" "ProductVersion|$version|" \
+        "FileDescription|"; do
+        [[ "$resource" == *"$want"* ]] || fail "$exe: no '$want' in its version resource: $resource"
+    done
+    echo "$exe: $(stat -c %s "$file") bytes, stripped, imports only system DLLs, version $version"
+done

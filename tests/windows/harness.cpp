@@ -1,5 +1,5 @@
-// tarnwick-sim.exe: loads the stand-in hook (linked) and the real Tarnwick.asi beside it, and
-// plays the fixed scenario. With --hold-log another "program" holds Tarnwick.log open without
+// tarnwick-wine-harness.exe, a test program: loads the stand-in hook (linked) and the real
+// Tarnwick.asi beside it, and plays the fixed scenario. With --hold-log another "program" holds Tarnwick.log open without
 // sharing for the whole run, as an editor or a log viewer might.
 #include "sim/scenario/scenario.h"
 
@@ -12,7 +12,7 @@ int main(int argc, char** argv)
 {
     const bool holdLog = argc == 3 && std::strcmp(argv[2], "--hold-log") == 0;
     if (argc < 2 || argc > 3 || std::strcmp(argv[1], "scenario") != 0 || (argc == 3 && !holdLog)) {
-        std::cerr << "usage: tarnwick-sim.exe scenario [--hold-log]\n";
+        std::cerr << "usage: tarnwick-wine-harness.exe scenario [--hold-log]\n";
         return 2;
     }
     HANDLE held = INVALID_HANDLE_VALUE;

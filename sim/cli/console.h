@@ -1,0 +1,23 @@
+// Where the tool meets its user: the arguments as typed, the console it writes to, the folder it
+// lies in. One file per platform binds these.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// The arguments as UTF-8, whatever the system's code page (argv itself on POSIX systems).
+std::vector<std::string> utf8Arguments(int argc, char** argv);
+
+// Makes the console show UTF-8 output as a terminal does.
+void prepareConsole();
+
+// Whether a person watches: progress lines are drawn only on an interactive console.
+bool errorsGoToTerminal();
+
+// True when the console was opened for this tool alone (started from Explorer, say), so it
+// closes as soon as the tool ends.
+bool consoleIsOurs();
+
+// The folder of the running executable.
+std::filesystem::path toolFolder();

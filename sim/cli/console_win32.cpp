@@ -1,0 +1,63 @@
+#include "sim/cli/console.h"
+
+#include "sim/files.h"
+
+#include <windows.h>
+
+#include <io.h>
+#include <shellapi.h>
+
+namespace {
+
+std::string toUtf8(const wchar_t* wide)
+{
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(bytes > 0 ? bytes - 1 : 0), '\0');
+    if (bytes > 1) {
+        WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), bytes, nullptr, nullptr);
+    }
+    return text;
+}
+
+} // namespace
+
+std::vector<std::string> utf8Arguments(int argc, char** argv)
+{
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) {
+        return {argv, argv + argc}; // the narrow ones are all there is
+    }
+    std::vector<std::string> arguments;
+    for (int i = 0; i < count; ++i) {
+        arguments.push_back(toUtf8(wide[i]));
+    }
+    LocalFree(wide);
+    return arguments;
+}
+
+void prepareConsole()
+{
+    SetConsoleOutputCP(CP_UTF8);
+}
+
+bool errorsGoToTerminal()
+{
+    return _isatty(_fileno(stderr)) != 0;
+}
+
+bool consoleIsOurs()
+{
+    DWORD processes[2];
+    return GetConsoleProcessList(processes, 2) == 1;
+}
+
+std::filesystem::path toolFolder()
+{
+    wchar_t buffer[MAX_PATH * 4];
+    const DWORD written = GetModuleFileNameW(nullptr, buffer, MAX_PATH * 4);
+    if (written == 0 || written >= MAX_PATH * 4) {
+        return std::filesystem::current_path();
+    }
+    return std::filesystem::path(buffer).parent_path();
+}

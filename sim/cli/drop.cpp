@@ -1,0 +1,59 @@
+// A capture dropped onto the tool in a file manager: no options to type, so the sensible ones are
+// chosen for the player and said.
+#include "sim/cli/commands.h"
+
+#include "sim/cli/console.h"
+#include "sim/files.h"
+
+#include <iostream>
+
+std::optional<std::filesystem::path> droppedCapture(const std::vector<std::string>& arguments)
+{
+    if (arguments.size() != 2 || arguments[1].empty() || arguments[1].front() == '-') {
+        return std::nullopt;
+    }
+    const std::filesystem::path path = sim::pathFromUtf8(arguments[1]);
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+namespace {
+
+// Beside the tool, or one folder up: the zip puts the tool in tools/ and the settings above it.
+std::optional<std::filesystem::path> settingsBesideTheTool()
+{
+    const std::filesystem::path folder = toolFolder();
+    for (const std::filesystem::path& candidate :
+         {folder / "Tarnwick.ini", folder.parent_path() / "Tarnwick.ini"}) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidate, error)) {
+            return candidate;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int replayDroppedCapture(const std::filesystem::path& capture, std::ostream& out, std::ostream& err)
+{
+    ReplayOptions replay;
+    replay.capture = std::filesystem::absolute(capture);
+    replay.common.ini = settingsBesideTheTool();
+    replay.common.svg = replay.capture;
+    replay.common.svg->concat(".tarnwick.svg");
+    replay.common.logDir = replay.capture.parent_path();
+    out << "settings: "
+        << (replay.common.ini ? sim::utf8Of(*replay.common.ini)
+                              : "no Tarnwick.ini beside the tool, so every default")
+        << '\n';
+    const int status = replayFromCommandLine(replay, out, err);
+    if (consoleIsOurs()) {
+        out << "\nPress Enter to close this window." << std::flush;
+        std::cin.get();
+    }
+    return status;
+}

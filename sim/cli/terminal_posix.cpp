@@ -1,8 +1,0 @@
-#include "sim/cli/terminal.h"
-
-#include <unistd.h>
-
-bool errorsGoToTerminal()
-{
-    return isatty(STDERR_FILENO) != 0;
-}

@@ -1,0 +1,26 @@
+// Paths as a player types them: text on the command line and in reports is UTF-8 everywhere, so
+// that "C:\Users\Zoë\run 1.csv" opens on Windows as "/home/zoë/run 1.csv" does elsewhere.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace sim {
+
+inline std::filesystem::path pathFromUtf8(std::string_view text)
+{
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+inline std::string utf8Of(const std::filesystem::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+// std::fopen with a path that may hold any letter: the platform's wide open on Windows.
+std::FILE* openFile(const std::filesystem::path& path, const char* mode);
+
+} // namespace sim

@@ -1,0 +1,10 @@
+#include "sim/files.h"
+
+namespace sim {
+
+std::FILE* openFile(const std::filesystem::path& path, const char* mode)
+{
+    return std::fopen(path.c_str(), mode);
+}
+
+} // namespace sim

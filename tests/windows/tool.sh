@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# The players' tarnwick-sim.exe under Wine, against the native tool.
+#   tool.sh CASE WINDOWS_BUILD NATIVE_SIM DATA WORK
+# same-json: every capture in DATA and the default drive give the same --json as natively, and
+#   settings prints the same; only the path fields differ (Z:\... against /...).
+# odd-paths: the tool in a folder with spaces and a non-ASCII letter reads a capture and a
+#   settings file in another such folder and writes its chart there.
+# dropped: a capture as the only argument, as Explorer passes a dropped file.
+set -euo pipefail
+case=$1 windows=$2 native=$3 data=$4 work=$5
+source "$(dirname "$0")/wine_env.sh"
+# Wine turns the command line into Windows' wide one through the locale: make it UTF-8.
+export LC_ALL=C.UTF-8
+fail() { echo "FAIL ($case): $*"; exit 1; }
+# Its standard error too: the tool's warnings are looked at (Wine's own are quiet: WINEDEBUG).
+wine_both() { # wine_both SECONDS PROGRAM ARGS...
+    local seconds=$1
+    shift
+    timeout --kill-after=10 "$seconds" "$wine64" "$@" 2>&1
+}
+# Paths aside: the capture's path is a Windows one under Wine.
+same_json() {
+    sed -E 's/^(  "(capture|file)": ).*/\1PATH,/' "$1"
+}
+
+case $case in
+same-json)
+    compared=0
+    for capture in "$data"/captures/*.csv "$data"/*.csv "$data"/*.json "$data"/*.txt; do
+        set +e
+        "$native" replay "$capture" --json >"$work/native.json" 2>/dev/null
+        native_status=$?
+        wine_run 120 "$windows/tarnwick-sim.exe" replay "$(windows_path "$capture")" --json |
+            tr -d '\r' >"$work/wine.json"
+        wine_status=${PIPESTATUS[0]}
+        set -e
+        [ "$native_status" = "$wine_status" ] ||
+            fail "$capture: exit status $wine_status under Wine, $native_status natively"
+        diff <(same_json "$work/native.json") <(same_json "$work/wine.json") ||
+            fail "$capture: the JSON differs"
+        compared=$((compared + 1))
+    done
+    "$native" run --json >"$work/native.json"
+    wine_run 300 "$windows/tarnwick-sim.exe" run --json | tr -d '\r' >"$work/wine.json"
+    diff "$work/native.json" "$work/wine.json" || fail "the default drive differs"
+    for ini in "$data"/misspelt.ini "$(dirname "$0")/../../dist/Tarnwick.ini"; do
+        "$native" settings "$ini" | tail -n +2 >"$work/native.txt"
+        wine_run 60 "$windows/tarnwick-sim.exe" settings "$(windows_path "$ini")" | tr -d '\r' |
+            tail -n +2 >"$work/wine.txt"
+        diff "$work/native.txt" "$work/wine.txt" || fail "settings $ini differs"
+    done
+    echo "PASS: $compared captures, the default drive and two settings files as natively"
+    ;;
+odd-paths)
+    tools="$work/odd/Tools Zoë" captures="$work/odd/Captures Ünïcode été"
+    rm -rf "$work/odd"
+    mkdir -p "$tools" "$captures"
+    cp "$windows/tarnwick-sim.exe" "$tools/"
+    cp "$data/captures/presentmon-1.csv" "$captures/run 1.csv"
+    cp "$data/misspelt.ini" "$captures/Tarnwick ë.ini"
+    out=$(cd "$tools" && wine_both 120 ./tarnwick-sim.exe replay "$(windows_path "$captures/run 1.csv")" \
+        --ini "$(windows_path "$captures/Tarnwick ë.ini")" \
+        --svg "$(windows_path "$captures/chart ë.svg")" | tr -d '\r' || true)
+    echo "$out"
+    [ -s "$captures/chart ë.svg" ] || fail "no chart in $captures"
+    grep -q "application: FarCryNewDawn.exe (1171 frames)" <<<"$out" || fail "not replayed"
+    grep -q "warning: line 3: .FPS_Moderat." <<<"$out" || fail "settings not read or not checked"
+    grep -q "chart: .*chart ë.svg" <<<"$out" || fail "the chart's path is not shown as typed"
+    echo "PASS: paths with spaces and non-ASCII letters"
+    ;;
+dropped)
+    root="$work/drop/Tarnwick" captures="$work/drop/My Captures"
+    rm -rf "$work/drop"
+    mkdir -p "$root/tools" "$captures"
+    cp "$windows/tarnwick-sim.exe" "$root/tools/"
+    printf '[Settings]\r\nFPS_Moderate=70\r\nFPS_Critical=60\r\n' >"$root/Tarnwick.ini"
+    cp "$data/captures/ocat.csv" "$captures/metro.csv"
+    # Explorer passes the dropped file's full path as the only argument.
+    out=$(wine_both 120 "$root/tools/tarnwick-sim.exe" "$(windows_path "$captures/metro.csv")" \
+        </dev/null | tr -d '\r' || true)
+    echo "$out"
+    grep -q "^settings: .*Tarnwick.Tarnwick.ini" <<<"$out" || fail "the settings one folder up not used"
+    grep -q "^settings: fpsModerate 70, fpsCritical 60" <<<"$out" || fail "not replayed with them"
+    grep -q "^summary:" <<<"$out" || fail "no summary"
+    [ -s "$captures/metro.csv.tarnwick.svg" ] || fail "no chart beside the capture"
+    echo "PASS: a dropped capture is replayed and charted beside itself"
+    ;;
+*) echo "unknown case $case" >&2; exit 2 ;;
+esac
