@@ -1,6 +1,6 @@
 // The reports scripts read: one JSON object a command, its fields listed in the README.
-#include "sim/report/report.h"
 #include "sim/files.h"
+#include "sim/report/report.h"
 
 #include <cmath>
 
@@ -30,6 +30,8 @@ nlohmann::json sessionJson(const SessionResult& result)
         {"purges", purges},
         {"vehiclesRemoved", result.vehiclesRemoved},
         {"meanFps", result.meanFps()},
+        {"onePercentLowFps", lowFps(result.frameTimes, 0.01)},
+        {"pointOnePercentLowFps", lowFps(result.frameTimes, 0.001)},
         // No frames, or only infinite estimates: there is no lowest frame rate to give.
         {"lowestFps", std::isfinite(result.lowestFps) ? nlohmann::json(result.lowestFps)
                                                       : nlohmann::json(nullptr)},

@@ -1,6 +1,6 @@
 // The reports people read in a terminal.
-#include "sim/report/report.h"
 #include "sim/files.h"
+#include "sim/report/report.h"
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>
@@ -80,6 +80,8 @@ void printSummary(std::ostream& out, const SessionResult& result)
                result.vehiclesRemoved);
     fmt::print(out, "  lowest fps        {:.1f}\n  mean fps          {:.1f}\n",
                result.frames > 0 ? static_cast<double>(result.lowestFps) : 0.0, result.meanFps());
+    fmt::print(out, "  1% low fps        {:.1f}\n  0.1% low fps      {:.1f}\n",
+               lowFps(result.frameTimes, 0.01), lowFps(result.frameTimes, 0.001));
 }
 
 void printDriveHeading(std::ostream& out, const DriveFacts& drive, const SessionResult& result)

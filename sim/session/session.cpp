@@ -98,6 +98,7 @@ FrameOutcome Session::frame(double frameTimeMs)
         result_.lowestFps = pass.fps;
     }
     recordFrame(result_.fpsHistory, elapsedMs_, clockMs, pass.fps);
+    countFrameTime(result_.frameTimes, frameTimeMs);
     return outcome;
 }
 

@@ -6,6 +6,7 @@
 #include "settings/settings.h"
 #include "sim/session/follower.h"
 #include "sim/session/fps_history.h"
+#include "sim/session/lows.h"
 
 #include <array>
 #include <cstdint>
@@ -44,6 +45,7 @@ struct SessionResult {
     std::uint64_t vehiclesRemoved = 0;
     float lowestFps = std::numeric_limits<float>::infinity();
     FpsHistory fpsHistory;
+    FrameTimeCounts frameTimes; // for the 1 % and 0.1 % lows
     double meanFps() const
     {
         return durationMs > 0 ? static_cast<double>(frames) * 1000.0 / durationMs : 0.0;

@@ -1,0 +1,23 @@
+// The 1 % and 0.1 % low frame rates, as PresentMon-based tools report them: the frame rate at the
+// 99th and 99.9th percentile of frame times (nearest rank). Frame times are counted in bins a
+// hundredth of a percent wide, so memory stays the same whatever the capture's length and the
+// figure is exact to 0.01 %.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace sim {
+
+struct FrameTimeCounts {
+    std::vector<std::uint32_t> bins;
+    std::uint64_t frames = 0;
+};
+
+// in: ms, a frame time; zero, negative and non-finite ones are not frame times and not counted.
+void countFrameTime(FrameTimeCounts& counts, double ms);
+
+// in: share, 0.01 for the 1 % low. 0 without frames.
+double lowFps(const FrameTimeCounts& counts, double share);
+
+} // namespace sim
