@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 
 namespace sim {
 namespace {
@@ -9,20 +10,43 @@ namespace {
 constexpr double shortestMs = 0.01;
 constexpr double longestMs = 1.0e6;
 constexpr double binGrowth = 1.0001; // each bin a hundredth of a percent wider than the last
-const double logGrowth = std::log(binGrowth);
-const std::size_t binCount =
-    static_cast<std::size_t>(std::ceil(std::log(longestMs / shortestMs) / logGrowth)) + 1;
+
+// Bin edges by repeated multiplication, not by logarithms: the same on every platform's maths
+// library, so the Windows tool reports the very same figures.
+const std::vector<double>& binEdges()
+{
+    static const std::vector<double> edges = [] {
+        std::vector<double> e{shortestMs};
+        while (e.back() < longestMs) {
+            e.push_back(e.back() * binGrowth);
+        }
+        return e;
+    }();
+    return edges;
+}
 
 std::size_t binOf(double ms)
 {
+    static const double logGrowth = std::log(binGrowth);
+    const std::vector<double>& edges = binEdges();
+    const std::size_t last = edges.size() - 2;
     const double clamped = std::clamp(ms, shortestMs, longestMs);
-    return static_cast<std::size_t>(std::log(clamped / shortestMs) / logGrowth);
+    // The logarithm only guesses; the edges decide, so every platform puts a frame in one bin.
+    auto bin = std::min(static_cast<std::size_t>(std::log(clamped / shortestMs) / logGrowth), last);
+    while (bin > 0 && clamped < edges[bin]) {
+        --bin;
+    }
+    while (bin < last && clamped >= edges[bin + 1]) {
+        ++bin;
+    }
+    return bin;
 }
 
-// The middle of a bin, in ratio: within 0.005 % of any frame time in it.
+// The middle of a bin: within 0.005 % of any frame time in it.
 double msOfBin(std::size_t bin)
 {
-    return shortestMs * std::pow(binGrowth, static_cast<double>(bin) + 0.5);
+    const std::vector<double>& edges = binEdges();
+    return (edges[bin] + edges[bin + 1]) / 2;
 }
 
 } // namespace
@@ -33,7 +57,7 @@ void countFrameTime(FrameTimeCounts& counts, double ms)
         return;
     }
     if (counts.bins.empty()) {
-        counts.bins.assign(binCount, 0);
+        counts.bins.assign(binEdges().size() - 1, 0);
     }
     ++counts.bins[binOf(ms)];
     ++counts.frames;
