@@ -3,6 +3,8 @@
 
 #include "test_support.h"
 
+#include <nlohmann/json.hpp>
+
 #include <sstream>
 
 namespace {
@@ -40,6 +42,41 @@ TEST(DroppedCapture, isReplayedAndChartedBesideItself)
     EXPECT_NE(text.find("summary:"), std::string::npos) << text;
     EXPECT_NE(text.find("chart: " + (dir / "run 1.csv.tarnwick.svg").string()), std::string::npos)
         << text;
+}
+
+// Slow and fast frames in turn: the state changes at nearly every frame.
+std::string flickeryCapture(int frames)
+{
+    std::string text = "Application,MsBetweenPresents\n";
+    for (int i = 0; i < frames; ++i) {
+        text += i % 4 < 2 ? "Game.exe,40\n" : "Game.exe,10\n";
+    }
+    return text;
+}
+
+TEST(ReplayText, listsTheFirstStateChangesAndCountsTheRest)
+{
+    ScratchDir dir;
+    writeFile(dir / "flicker.csv", flickeryCapture(2000));
+    ReplayOptions options;
+    options.capture = dir / "flicker.csv";
+    options.everySeconds = 10.0;
+    std::ostringstream out;
+    std::ostringstream err;
+    ASSERT_EQ(replayCommand(options, out, err), 0) << err.str();
+    const std::string text = out.str();
+    // 2000 frames of 25 ms on average: 50 s, so five rows of 10 s.
+    EXPECT_NE(text.find("  time s     fps  state     changes purges\n    10.0"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("\n    50.0"), std::string::npos) << text;
+    EXPECT_NE(text.find("state changes: 2000\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  ... and 1980 more"), std::string::npos) << text;
+
+    options.everySeconds.reset();
+    options.common.json = true;
+    std::ostringstream json;
+    ASSERT_EQ(replayCommand(options, json, err), 0);
+    EXPECT_EQ(nlohmann::json::parse(json.str())["stateChanges"].size(), 2000u);
 }
 
 } // namespace

@@ -28,6 +28,7 @@ struct ReplayOptions {
     std::filesystem::path capture;
     std::optional<std::string> application;
     std::size_t run = 0;
+    std::optional<double> everySeconds; // a timeline row every so many seconds
 };
 
 // Each command writes its report to out and its errors to err, and returns the exit status.

@@ -122,6 +122,12 @@ void addReplay(CLI::App& app, ReplayOptions& replay, int& status)
         ->add_option("--app", replay.application,
                      "application to replay (default: the one with the most frames)")
         ->option_text("NAME");
+    command
+        ->add_option("--every", replay.everySeconds,
+                     "a timeline row every S seconds (default: none; the first 20 state changes "
+                     "are listed)")
+        ->check(numberIn(0.001, 86400.0))
+        ->option_text("S");
     command->add_option("--run", replay.run, "CapFrameX: which run, from 0 (default 0)")
         ->check(wholeNumberUpTo(std::numeric_limits<std::uint32_t>::max()))
         ->option_text("N");

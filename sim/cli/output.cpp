@@ -79,14 +79,14 @@ std::string cannotWrite(const std::filesystem::path& path)
 }
 
 bool writeChart(const CommonOptions& options, const sim::SessionResult& result,
-                const std::string& title, std::ostream& out, std::ostream& err)
+                const sim::ChartOptions& chart, std::ostream& out, std::ostream& err)
 {
     if (!options.svg) {
         return true;
     }
     std::ofstream file(*options.svg, std::ios::binary | std::ios::trunc);
     if (file) {
-        sim::writeSvg(file, result, title);
+        sim::writeSvg(file, result, chart);
         file.close();
     }
     if (!file) {

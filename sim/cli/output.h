@@ -2,6 +2,7 @@
 #pragma once
 
 #include "sim/cli/commands.h"
+#include "sim/report/report.h"
 #include "sim/session/session.h"
 
 #include <filesystem>
@@ -18,7 +19,7 @@ std::string cannotWrite(const std::filesystem::path& path);
 
 // Writes the SVG chart when one was asked for; false, after saying why, when it cannot be.
 bool writeChart(const CommonOptions& options, const sim::SessionResult& result,
-                const std::string& title, std::ostream& out, std::ostream& err);
+                const sim::ChartOptions& chart, std::ostream& out, std::ostream& err);
 
 // A progress line on a terminal, quiet otherwise.
 void showProgress(const std::string& what, double fraction);

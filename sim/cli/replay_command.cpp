@@ -1,18 +1,61 @@
 // `tarnwick-sim replay`: a real frame-time capture, one simulated frame per captured frame.
 #include "sim/cli/commands.h"
-#include "sim/files.h"
 
 #include "sim/capture/capture.h"
 #include "sim/cli/output.h"
+#include "sim/files.h"
 #include "sim/report/report.h"
 #include "sim/session/session.h"
 
+#include <limits>
 #include <optional>
+
+namespace {
+
+// Without --json a text report lists this many state changes; memory keeps no more.
+constexpr std::size_t listedChanges = 20;
+
+// Gathers the replay into rows of --every seconds; forgets them when the replay starts again.
+struct Timeline {
+    explicit Timeline(std::optional<double> every) : everyMs(every), nextMs(every.value_or(0)) {}
+    std::optional<double> everyMs;
+    std::vector<sim::TimelineRow> rows;
+    double nextMs;
+    double startMs = 0;
+    std::uint64_t frames = 0;
+    std::uint64_t changesBefore = 0;
+    std::size_t purgesBefore = 0;
+
+    void frame(const sim::Session& session)
+    {
+        ++frames;
+        if (!everyMs || session.nowMs() < nextMs) {
+            return;
+        }
+        const sim::SessionResult& r = session.result();
+        const double ms = session.nowMs() - startMs;
+        rows.push_back({session.nowMs(), ms > 0 ? static_cast<double>(frames) * 1000.0 / ms : 0,
+                        session.state(), r.changeCount - changesBefore,
+                        r.purges.size() - purgesBefore});
+        startMs = session.nowMs();
+        nextMs += *everyMs;
+        frames = 0;
+        changesBefore = r.changeCount;
+        purgesBefore = r.purges.size();
+    }
+};
+
+} // namespace
 
 int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream& err)
 {
-    const sim::SessionOptions sessionOptions{options.common.ini, options.common.uptimeMs};
+    const sim::SessionOptions sessionOptions{
+        options.common.ini, options.common.uptimeMs,
+        options.common.json ? std::numeric_limits<std::size_t>::max() : listedChanges};
     std::optional<sim::Session> session(std::in_place, sessionOptions);
+    const std::optional<double> everyMs =
+        options.everySeconds ? std::optional<double>(*options.everySeconds * 1000.0) : std::nullopt;
+    Timeline timeline(everyMs);
     sim::CaptureOptions captureOptions;
     captureOptions.application = options.application;
     captureOptions.run = options.run;
@@ -21,11 +64,14 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     captureOptions.restart = [&] {
         session.reset(); // one plug-in at a time: the old session ends before the new one loads
         session.emplace(sessionOptions);
+        timeline = Timeline(everyMs);
     };
     sim::CaptureSummary capture;
     try {
-        capture = replayCapture(options.capture, captureOptions,
-                                [&session](double ms) { session->frame(ms); });
+        capture = replayCapture(options.capture, captureOptions, [&](double ms) {
+            session->frame(ms);
+            timeline.frame(*session);
+        });
     } catch (const sim::CaptureError& error) {
         endProgress();
         err << "tarnwick-sim: " << error.what() << '\n';
@@ -36,10 +82,10 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     if (options.common.json) {
         out << sim::replayJson(options.capture, capture, result).dump(2) << '\n';
     } else {
-        sim::printReplay(out, options.capture, capture, result);
+        sim::printReplay(out, options.capture, capture, result, timeline.rows);
     }
-    const std::string title = "tarnwick-sim replay: " + capture.application;
-    return writeChart(options.common, result, title, out, err) ? 0 : 1;
+    const sim::ChartOptions chart{"tarnwick-sim replay: " + capture.application, false, nullptr};
+    return writeChart(options.common, result, chart, out, err) ? 0 : 1;
 }
 
 int replayFromCommandLine(ReplayOptions& options, std::ostream& out, std::ostream& err)

@@ -48,8 +48,9 @@ int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err)
     } else {
         out << sim::driveJson(drive, result).dump(2) << '\n';
     }
-    const std::string title = "tarnwick-sim run: city drive, seed " + std::to_string(options.seed);
-    return writeChart(options.common, result, title, out, err) ? 0 : 1;
+    const sim::ChartOptions chart{
+        "tarnwick-sim run: city drive, seed " + std::to_string(options.seed), true, nullptr};
+    return writeChart(options.common, result, chart, out, err) ? 0 : 1;
 }
 
 int scenarioCommand(const std::filesystem::path& gameDir, std::ostream& out)

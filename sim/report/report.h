@@ -35,9 +35,19 @@ void printTimelineRow(std::ostream& out, double ms, const FrameOutcome& frame,
 void printDriveChange(std::ostream& out, const StateChange& change);
 void printDrivePurge(std::ostream& out, double ms, std::uint64_t removed);
 void printDriveEnd(std::ostream& out, const DriveFacts& drive, const SessionResult& result);
-// A replay, once it is over.
+// One row of a replay's timeline: a stretch of --every seconds.
+struct TimelineRow {
+    double endMs = 0;
+    double meanFps = 0;
+    PerfState state = PerfState::Normal; // at the row's end
+    std::uint64_t changes = 0;
+    std::uint64_t purges = 0;
+};
+
+// A replay, once it is over; rows empty without --every.
 void printReplay(std::ostream& out, const std::filesystem::path& capture,
-                 const CaptureSummary& summary, const SessionResult& result);
+                 const CaptureSummary& summary, const SessionResult& result,
+                 const std::vector<TimelineRow>& rows);
 
 // The settings check: every key with where it came from, then the findings.
 void printSettingsCheck(std::ostream& out, const SettingsCheck& check);
@@ -52,8 +62,15 @@ nlohmann::json driveJson(const DriveFacts& drive, const SessionResult& result);
 nlohmann::json replayJson(const std::filesystem::path& capture, const CaptureSummary& summary,
                           const SessionResult& result);
 
+struct ChartOptions {
+    std::string title;
+    bool vehicles = true; // false: a replay, whose purges have no vehicles to remove
+    const SessionResult* baseline = nullptr; // drawn beside: the same drive without Tarnwick
+};
+
 // A standalone SVG: frame rate over time, thresholds with their hysteresis bands, the state as
-// coloured bands, and a mark at each purge.
-void writeSvg(std::ostream& out, const SessionResult& result, const std::string& title);
+// coloured bands, and the purges on a strip of their own. Its size follows its width, not the
+// session's length.
+void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions& options);
 
 } // namespace sim

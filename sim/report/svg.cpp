@@ -1,11 +1,16 @@
-// The chart people look at instead of reading the timeline.
+// The chart people look at instead of reading the timeline. It holds at any length: the frame
+// rate is drawn per pixel column (the envelope of its lowest and highest, and its mean), the state
+// band takes each column's worst state, and purges have a strip of their own, counted where they
+// crowd. So the file's size follows the chart's width, not the session's length.
 #include "sim/report/report.h"
 
 #include <fmt/format.h>
+#include <fmt/ostream.h>
 
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace sim {
 namespace {
@@ -13,11 +18,14 @@ namespace {
 constexpr double width = 1000;
 constexpr double left = 60;
 constexpr double right = 980;
-constexpr double top = 40;
-constexpr double bottom = 330;
-constexpr double bandTop = 345;
+constexpr double purgeTop = 40;
+constexpr double purgeBottom = 54;
+constexpr double top = 62;
+constexpr double bottom = 340;
+constexpr double bandTop = 352;
 constexpr double bandHeight = 18;
-constexpr double height = 410;
+constexpr double height = 420;
+constexpr double purgeCell = 12; // pixels: purges closer than this share one counted mark
 
 const char* stateColour(PerfState state)
 {
@@ -30,11 +38,6 @@ const char* stateColour(PerfState state)
         return "#d3423a";
     }
     return "#888";
-}
-
-std::string oneDecimal(double value)
-{
-    return fmt::format("{:.1f}", value);
 }
 
 std::string escape(const std::string& text)
@@ -66,7 +69,7 @@ struct Scale {
     double maxFps;
     double x(double ms) const
     {
-        return left + (right - left) * (durationMs > 0 ? ms / durationMs : 0);
+        return left + (right - left) * (durationMs > 0 ? std::clamp(ms / durationMs, 0.0, 1.0) : 0);
     }
     double y(double fps) const
     {
@@ -77,11 +80,44 @@ struct Scale {
     }
 };
 
-double chooseMaxFps(const SessionResult& result)
+// One pixel column of the plot: what its frames did.
+struct Column {
+    double ms = 0;
+    std::uint64_t frames = 0;
+    float minFps = std::numeric_limits<float>::infinity();
+    float maxFps = 0;
+    PerfState worst = PerfState::Normal;
+    double meanFps() const { return ms > 0 ? static_cast<double>(frames) * 1000.0 / ms : 0.0; }
+};
+
+std::vector<Column> columnsOf(const FpsHistory& history, const Scale& s)
+{
+    std::vector<Column> columns(static_cast<std::size_t>(right - left));
+    for (const FpsBucket& b : history.buckets) {
+        if (b.frames == 0 || b.ms <= 0) {
+            continue;
+        }
+        const auto at = std::min(static_cast<std::size_t>(s.x(b.startMs + b.ms / 2) - left),
+                                 columns.size() - 1);
+        Column& c = columns[at];
+        c.ms += b.ms;
+        c.frames += b.frames;
+        c.minFps = std::min(c.minFps, b.minFps);
+        c.maxFps = std::max(c.maxFps, b.maxFps);
+        c.worst = std::max(c.worst, b.worst);
+    }
+    return columns;
+}
+
+double chooseMaxFps(const SessionResult& result, const SessionResult* baseline)
 {
     double highest = 60;
-    for (const FpsBucket& b : result.fpsHistory.buckets) {
-        highest = std::max(highest, b.meanFps());
+    for (const SessionResult* r : {&result, baseline}) {
+        for (const FpsBucket& b : r ? r->fpsHistory.buckets : std::vector<FpsBucket>{}) {
+            // The envelope's tops too, but not a lone spike far above its stretch's mean.
+            highest = std::max(
+                {highest, b.meanFps(), std::min(static_cast<double>(b.maxFps), 1.5 * b.meanFps())});
+        }
     }
     if (result.enabled) {
         highest = std::max(highest, result.settings.fpsModerate + 15.0);
@@ -89,43 +125,76 @@ double chooseMaxFps(const SessionResult& result)
     return std::min(std::ceil(highest * 1.1 / 10.0) * 10.0, 500.0);
 }
 
-void thresholds(std::ostream& out, const SessionResult& result, const Scale& s)
+struct Threshold {
+    double fps;
+    const char* colour;
+    const char* label;
+};
+
+std::vector<Threshold> thresholdsOf(const SessionResult& result, const Scale& s)
 {
-    const struct {
-        double fps;
-        const char* colour;
-        const char* label;
-    } lines[] = {{static_cast<double>(result.settings.fpsModerate), "#e8a317", "FPS_Moderate"},
-                 {static_cast<double>(result.settings.fpsCritical), "#d3423a", "FPS_Critical"}};
-    for (const auto& line : lines) {
-        if (line.fps < 0 || line.fps > s.maxFps) {
-            continue;
-        }
-        // Hysteresis: the state leaves only above threshold + 5.
-        out << "<rect x='" << left << "' y='" << oneDecimal(s.y(line.fps + 5)) << "' width='"
-            << right - left << "' height='" << oneDecimal(s.y(line.fps) - s.y(line.fps + 5))
-            << "' fill='" << line.colour << "' opacity='0.15'/>\n";
-        out << "<line x1='" << left << "' x2='" << right << "' y1='" << oneDecimal(s.y(line.fps))
-            << "' y2='" << oneDecimal(s.y(line.fps)) << "' stroke='" << line.colour
-            << "' stroke-dasharray='6 4'/>\n";
-        out << "<text x='" << right - 4 << "' y='" << oneDecimal(s.y(line.fps + 5) - 3)
-            << "' text-anchor='end' fill='" << line.colour
-            << "' stroke='white' stroke-width='3' paint-order='stroke'>" << line.label << ' '
-            << line.fps << " (+5 to leave)</text>\n";
+    std::vector<Threshold> shown;
+    if (!result.enabled) {
+        return shown;
     }
+    for (const Threshold t :
+         {Threshold{static_cast<double>(result.settings.fpsModerate), "#e8a317", "FPS_Moderate"},
+          Threshold{static_cast<double>(result.settings.fpsCritical), "#d3423a", "FPS_Critical"}}) {
+        if (t.fps >= 0 && t.fps <= s.maxFps) {
+            shown.push_back(t);
+        }
+    }
+    return shown;
+}
+
+// Hysteresis: the state leaves only above threshold + 5.
+void thresholdBands(std::ostream& out, const std::vector<Threshold>& shown, const Scale& s)
+{
+    for (const Threshold& t : shown) {
+        fmt::print(out,
+                   "<rect x='{}' y='{:.1f}' width='{}' height='{:.1f}' fill='{}' opacity='0.15'/>\n"
+                   "<line x1='{}' x2='{}' y1='{:.1f}' y2='{:.1f}' stroke='{}' "
+                   "stroke-dasharray='6 4'/>\n",
+                   left, s.y(t.fps + 5), right - left, s.y(t.fps) - s.y(t.fps + 5), t.colour, left,
+                   right, s.y(t.fps), s.y(t.fps), t.colour);
+    }
+}
+
+// Drawn last, with a white halo, so the data never hides them.
+void thresholdLabels(std::ostream& out, const std::vector<Threshold>& shown, const Scale& s)
+{
+    for (const Threshold& t : shown) {
+        fmt::print(out,
+                   "<text x='{}' y='{:.1f}' text-anchor='end' fill='{}' stroke='white' "
+                   "stroke-width='4' paint-order='stroke' font-weight='bold'>{} {} (+5 to "
+                   "leave)</text>\n",
+                   right - 4, s.y(t.fps + 5) - 3, t.colour, t.label, t.fps);
+    }
+}
+
+std::string timeLabel(double seconds, double step)
+{
+    if (step >= 3600) {
+        return fmt::format("{:g} h", seconds / 3600);
+    }
+    if (step >= 60) {
+        return fmt::format("{:g} min", seconds / 60);
+    }
+    return fmt::format("{:g} s", seconds);
 }
 
 void axes(std::ostream& out, const Scale& s)
 {
-    out << "<rect x='" << left << "' y='" << top << "' width='" << right - left << "' height='"
-        << bottom - top << "' fill='none' stroke='#999'/>\n";
+    fmt::print(out, "<rect x='{}' y='{}' width='{}' height='{}' fill='none' stroke='#999'/>\n",
+               left, top, right - left, bottom - top);
     const double fpsStep = s.maxFps > 200 ? 50 : s.maxFps > 100 ? 20 : 10;
     for (double fps = 0; fps <= s.maxFps; fps += fpsStep) {
-        out << "<text x='" << left - 6 << "' y='" << oneDecimal(s.y(fps) + 4)
-            << "' text-anchor='end'>" << fps << "</text>\n";
+        fmt::print(out, "<text x='{}' y='{:.1f}' text-anchor='end'>{}</text>\n", left - 6,
+                   s.y(fps) + 4, fps);
     }
     const double seconds = s.durationMs / 1000.0;
-    const double steps[] = {1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 1800, 3600};
+    constexpr double steps[] = {1,   2,    5,    10,   15,    30,    60,    120,  300,
+                                600, 1800, 3600, 7200, 14400, 21600, 43200, 86400};
     double step = steps[std::size(steps) - 1];
     for (const double candidate : steps) {
         if (seconds / candidate <= 12) {
@@ -134,94 +203,156 @@ void axes(std::ostream& out, const Scale& s)
         }
     }
     for (double t = 0; t <= seconds; t += step) {
-        out << "<text x='" << oneDecimal(s.x(t * 1000)) << "' y='" << bandTop + bandHeight + 16
-            << "' text-anchor='middle'>" << t << " s</text>\n";
+        fmt::print(out, "<text x='{:.1f}' y='{}' text-anchor='middle'>{}</text>\n", s.x(t * 1000),
+                   bandTop + bandHeight + 16, timeLabel(t, step));
     }
-    out << "<text x='16' y='" << (top + bottom) / 2 << "' transform='rotate(-90 16 "
-        << (top + bottom) / 2 << ")' text-anchor='middle'>frames per second</text>\n";
+    fmt::print(out,
+               "<text x='16' y='{0}' transform='rotate(-90 16 {0})' text-anchor='middle'>frames "
+               "per second</text>\n",
+               (top + bottom) / 2);
 }
 
-void stateBands(std::ostream& out, const SessionResult& result, const Scale& s)
+void envelope(std::ostream& out, const std::vector<Column>& columns, const Scale& s,
+              bool withSpread, const char* colour)
+{
+    std::string upper;
+    std::string lower;
+    std::string mean;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const Column& c = columns[i];
+        if (c.frames == 0) {
+            continue;
+        }
+        const double x = left + static_cast<double>(i) + 0.5;
+        upper += fmt::format("{:.1f},{:.1f} ", x, s.y(c.maxFps));
+        lower.insert(0, fmt::format("{:.1f},{:.1f} ", x, s.y(c.minFps)));
+        mean += fmt::format("{:.1f},{:.1f} ", x, s.y(c.meanFps()));
+    }
+    if (withSpread && !upper.empty()) {
+        fmt::print(out, "<polygon fill='#9ec5e8' opacity='0.7' points='{}{}'/>\n", upper, lower);
+    }
+    fmt::print(out, "<polyline fill='none' stroke='{}' stroke-width='1.5' points='{}'/>\n", colour,
+               mean);
+}
+
+void stateBands(std::ostream& out, const SessionResult& result, const std::vector<Column>& cols)
 {
     if (!result.enabled) {
-        out << "<text x='" << left << "' y='" << bandTop + 13
-            << "'>Enabled=0: the governor is off</text>\n";
+        fmt::print(out, "<text x='{}' y='{}'>Enabled=0: the governor is off</text>\n", left,
+                   bandTop + 13);
         return;
     }
+    std::size_t from = 0;
     PerfState state = PerfState::Normal;
-    double from = 0;
-    const auto band = [&](double to) {
-        out << "<rect x='" << oneDecimal(s.x(from)) << "' y='" << bandTop << "' width='"
-            << oneDecimal(std::max(s.x(to) - s.x(from), 0.5)) << "' height='" << bandHeight
-            << "' fill='" << stateColour(state) << "'><title>" << perfStateName(state)
-            << "</title></rect>\n";
+    const auto band = [&](std::size_t to) {
+        if (to <= from) {
+            return;
+        }
+        // A moment of Critical is what a player looks for: never thinner than three pixels.
+        const double wide = state == PerfState::Critical ? 3.0 : 0.0;
+        const double w = std::max(static_cast<double>(to - from), wide);
+        fmt::print(out,
+                   "<rect x='{:.1f}' y='{}' width='{:.1f}' height='{}' fill='{}'><title>{}</title>"
+                   "</rect>\n",
+                   left + static_cast<double>(from) - (w - static_cast<double>(to - from)) / 2,
+                   bandTop, w, bandHeight, stateColour(state), perfStateName(state));
     };
-    for (const StateChange& change : result.changes) {
-        band(change.timeMs);
-        state = change.to;
-        from = change.timeMs;
+    for (std::size_t i = 0; i < cols.size(); ++i) {
+        // A column without frames of its own carries the state before it.
+        const PerfState here = cols[i].frames > 0 ? cols[i].worst : state;
+        if (i == 0 || here != state) {
+            band(i);
+            from = i;
+            state = here;
+        }
     }
-    band(result.durationMs);
+    band(cols.size());
 }
 
-void purgeMarks(std::ostream& out, const SessionResult& result, const Scale& s)
+void purgeMarks(std::ostream& out, const SessionResult& result, const Scale& s, bool vehicles)
 {
+    fmt::print(out, "<text x='{}' y='{}' text-anchor='end' font-size='10'>purges</text>\n",
+               left - 6, purgeBottom - 2);
+    const auto cells = static_cast<std::size_t>((right - left) / purgeCell);
+    std::vector<std::vector<const PurgeEvent*>> crowd(cells + 1);
     for (const PurgeEvent& purge : result.purges) {
-        const double x = s.x(purge.timeMs);
-        out << "<line x1='" << oneDecimal(x) << "' x2='" << oneDecimal(x) << "' y1='" << top
-            << "' y2='" << bottom << "' stroke='#6a3d9a' stroke-width='1.2'/>"
-            << "<path d='M" << oneDecimal(x - 5) << ',' << top - 8 << " L" << oneDecimal(x + 5)
-            << ',' << top - 8 << " L" << oneDecimal(x) << ',' << top
-            << " Z' fill='#6a3d9a'><title>purge at " << formatSeconds(purge.timeMs) << ", "
-            << purge.removed << " removed</title></path>\n";
+        crowd[static_cast<std::size_t>((s.x(purge.timeMs) - left) / purgeCell)].push_back(&purge);
+    }
+    for (std::size_t i = 0; i < crowd.size(); ++i) {
+        if (crowd[i].empty()) {
+            continue;
+        }
+        const double x = s.x(crowd[i].front()->timeMs);
+        const PurgeEvent& first = *crowd[i].front();
+        const std::string what =
+            crowd[i].size() > 1
+                ? fmt::format("{} purges from {} to {}", crowd[i].size(),
+                              formatSeconds(first.timeMs), formatSeconds(crowd[i].back()->timeMs))
+            : vehicles
+                ? fmt::format("purge at {}, {} removed", formatSeconds(first.timeMs), first.removed)
+                : fmt::format("a purge would run at {}", formatSeconds(first.timeMs));
+        // One purge is a mark; several close together are their count, in the mark's place.
+        if (crowd[i].size() == 1) {
+            fmt::print(out,
+                       "<path d='M{:.1f},{} L{:.1f},{} L{:.1f},{} Z' fill='#6a3d9a'><title>{}"
+                       "</title></path>\n",
+                       x - 4, purgeTop, x + 4, purgeTop, x, purgeBottom, what);
+        } else {
+            fmt::print(out,
+                       "<text x='{:.1f}' y='{}' text-anchor='middle' font-size='10' "
+                       "font-weight='bold' fill='#6a3d9a'>{}<title>{}</title></text>\n",
+                       left + (static_cast<double>(i) + 0.5) * purgeCell, purgeBottom - 2,
+                       crowd[i].size(), what);
+        }
     }
 }
 
-void legend(std::ostream& out)
+void legend(std::ostream& out, bool compared)
 {
-    out << "<g transform='translate(" << left + 380 << ",24)'>"
-        << "<rect width='10' height='10' y='-9' fill='#3a9d4a'/><text x='14'>Normal</text>"
-        << "<rect x='70' width='10' height='10' y='-9' fill='#e8a317'/><text x='84'>Moderate</text>"
-        << "<rect x='155' width='10' height='10' y='-9' fill='#d3423a'/><text "
-           "x='169'>Critical</text>"
-        << "<path d='M235,-9 L245,-9 L240,0 Z' fill='#6a3d9a'/><text x='249'>purge</text>"
-        << "<line x1='300' x2='320' y1='-4' y2='-4' stroke='#1f5fa8' stroke-width='1.5'/>"
-        << "<text x='324'>mean fps (band: min to max)</text></g>\n";
+    fmt::print(out,
+               "<g transform='translate({},24)' font-size='11'>"
+               "<rect width='10' height='10' y='-9' fill='#3a9d4a'/><text x='14'>Normal</text>"
+               "<rect x='62' width='10' height='10' y='-9' fill='#e8a317'/><text x='76'>Moderate"
+               "</text><rect x='136' width='10' height='10' y='-9' fill='#d3423a'/><text "
+               "x='150'>Critical</text><path d='M200,-9 L210,-9 L205,0 Z' fill='#6a3d9a'/>"
+               "<text x='214'>purge</text><line x1='256' x2='276' y1='-4' y2='-4' "
+               "stroke='#1f5fa8' stroke-width='1.5'/><text x='280'>mean fps (band: min to max)"
+               "</text>",
+               compared ? 330 : 440);
+    if (compared) {
+        fmt::print(out, "<line x1='445' x2='465' y1='-4' y2='-4' stroke='#777' stroke-width='1.5' "
+                        "stroke-dasharray='4 2'/><text x='469'>without Tarnwick</text>");
+    }
+    out << "</g>\n";
 }
 
 } // namespace
 
-void writeSvg(std::ostream& out, const SessionResult& result, const std::string& title)
+void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions& options)
 {
-    const Scale s{result.durationMs, chooseMaxFps(result)};
-    out << "<?xml version='1.0' encoding='UTF-8'?>\n"
-        << "<svg xmlns='http://www.w3.org/2000/svg' width='" << width << "' height='" << height
-        << "' viewBox='0 0 " << width << ' ' << height
-        << "' font-family='sans-serif' font-size='12'>\n"
-        << "<rect width='100%' height='100%' fill='white'/>\n"
-        << "<text x='" << left << "' y='24' font-size='15' font-weight='bold'>" << escape(title)
-        << "</text>\n";
+    const SessionResult* baseline = options.baseline;
+    const double durationMs = std::max(result.durationMs, baseline ? baseline->durationMs : 0.0);
+    const Scale s{durationMs, chooseMaxFps(result, baseline)};
+    fmt::print(out,
+               "<?xml version='1.0' encoding='UTF-8'?>\n<svg xmlns='http://www.w3.org/2000/svg' "
+               "width='{0}' height='{1}' viewBox='0 0 {0} {1}' font-family='sans-serif' "
+               "font-size='12'>\n<rect width='100%' height='100%' fill='white'/>\n<text x='{2}' "
+               "y='24' font-size='15' font-weight='bold'>{3}</text>\n",
+               width, height, left, escape(options.title));
+    legend(out, baseline != nullptr);
     axes(out, s);
-    if (result.enabled) {
-        thresholds(out, result, s);
+    const std::vector<Threshold> shown = thresholdsOf(result, s);
+    thresholdBands(out, shown, s);
+    const std::vector<Column> columns = columnsOf(result.fpsHistory, s);
+    if (baseline != nullptr) {
+        out << "<g stroke-dasharray='4 2'>";
+        envelope(out, columnsOf(baseline->fpsHistory, s), s, false, "#777");
+        out << "</g>\n";
     }
-    // The spread of each stretch, then its mean frame rate.
-    std::string spread;
-    std::string mean;
-    for (const FpsBucket& b : result.fpsHistory.buckets) {
-        if (b.frames == 0 || b.ms <= 0) {
-            continue;
-        }
-        const double x = s.x(b.startMs + b.ms / 2);
-        spread += "<line x1='" + oneDecimal(x) + "' x2='" + oneDecimal(x) + "' y1='" +
-                  oneDecimal(s.y(b.minFps)) + "' y2='" + oneDecimal(s.y(b.maxFps)) + "'/>";
-        mean += oneDecimal(x) + ',' + oneDecimal(s.y(b.meanFps())) + ' ';
-    }
-    out << "<g stroke='#9ec5e8' stroke-width='1.5'>" << spread << "</g>\n";
-    out << "<polyline fill='none' stroke='#1f5fa8' stroke-width='1.5' points='" << mean << "'/>\n";
-    purgeMarks(out, result, s);
-    stateBands(out, result, s);
-    legend(out);
+    envelope(out, columns, s, true, "#1f5fa8");
+    purgeMarks(out, result, s, options.vehicles);
+    stateBands(out, result, columns);
+    thresholdLabels(out, shown, s);
     out << "</svg>\n";
 }
 

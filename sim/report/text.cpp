@@ -10,10 +10,14 @@ namespace {
 
 void printEvents(std::ostream& out, const SessionResult& result)
 {
-    fmt::print(out, "state changes: {}\n", result.changes.size());
+    fmt::print(out, "state changes: {}\n", result.changeCount);
     for (const StateChange& change : result.changes) {
         fmt::print(out, "  {:10.3f} s  {} -> {}\n", change.timeMs / 1000.0,
                    perfStateName(change.from), perfStateName(change.to));
+    }
+    if (result.changeCount > result.changes.size()) {
+        fmt::print(out, "  ... and {} more: --every S shows a timeline, --json lists them all\n",
+                   result.changeCount - result.changes.size());
     }
     fmt::print(out, "purges: {}\n", result.purges.size());
     for (const PurgeEvent& purge : result.purges) {
@@ -117,10 +121,19 @@ void printDriveEnd(std::ostream& out, const DriveFacts& drive, const SessionResu
 }
 
 void printReplay(std::ostream& out, const std::filesystem::path& capture,
-                 const CaptureSummary& summary, const SessionResult& result)
+                 const CaptureSummary& summary, const SessionResult& result,
+                 const std::vector<TimelineRow>& rows)
 {
     printCapture(out, capture, summary);
     printSettings(out, result);
+    if (!rows.empty()) {
+        fmt::print(out, "{:>8}  {:>6}  {:<9} {:>7} {:>6}\n", "time s", "fps", "state", "changes",
+                   "purges");
+    }
+    for (const TimelineRow& row : rows) {
+        fmt::print(out, "{:8.1f}  {:6.1f}  {:<9} {:7} {:6}\n", row.endMs / 1000.0, row.meanFps,
+                   perfStateName(row.state), row.changes, row.purges);
+    }
     printEvents(out, result);
     printSummary(out, result);
 }

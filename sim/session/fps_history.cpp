@@ -29,13 +29,14 @@ void halveResolution(FpsHistory& history)
         m.frames += b.frames;
         m.minFps = std::min(m.minFps, b.minFps);
         m.maxFps = std::max(m.maxFps, b.maxFps);
+        m.worst = std::max(m.worst, b.worst);
     }
     history.buckets = std::move(merged);
 }
 
 } // namespace
 
-void recordFrame(FpsHistory& history, double endMs, double frameMs, float fps)
+void recordFrame(FpsHistory& history, double endMs, double frameMs, float fps, PerfState state)
 {
     auto& buckets = history.buckets;
     const double start = endMs - frameMs;
@@ -54,6 +55,7 @@ void recordFrame(FpsHistory& history, double endMs, double frameMs, float fps)
     ++bucket.frames;
     bucket.minFps = std::min(bucket.minFps, fps);
     bucket.maxFps = std::max(bucket.maxFps, fps);
+    bucket.worst = std::max(bucket.worst, state);
 }
 
 } // namespace sim

@@ -2,6 +2,8 @@
 // length, each stretch twice as long as before whenever they run out.
 #pragma once
 
+#include "governor/state.h"
+
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -14,6 +16,7 @@ struct FpsBucket {
     std::uint64_t frames = 0;
     float minFps = std::numeric_limits<float>::infinity();
     float maxFps = 0;
+    PerfState worst = PerfState::Normal; // the worst state any of its frames ended in
     double meanFps() const { return ms > 0 ? static_cast<double>(frames) * 1000.0 / ms : 0.0; }
 };
 
@@ -24,7 +27,8 @@ struct FpsHistory {
 
 inline constexpr std::size_t maxFpsBuckets = 1000;
 
-// in: endMs, the session's time at the end of the frame; frameMs, its length; fps, its estimate.
-void recordFrame(FpsHistory& history, double endMs, double frameMs, float fps);
+// in: endMs, the session's time at the end of the frame; frameMs, its length; fps, its estimate;
+// state, the governor's state after the frame.
+void recordFrame(FpsHistory& history, double endMs, double frameMs, float fps, PerfState state);
 
 } // namespace sim

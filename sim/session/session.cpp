@@ -29,7 +29,7 @@ std::filesystem::path makeGameDir()
 } // namespace
 
 Session::Session(const SessionOptions& options)
-    : gameDir_(makeGameDir()), uptimeMs_(options.uptimeMs)
+    : gameDir_(makeGameDir()), uptimeMs_(options.uptimeMs), keptChanges_(options.keptChanges)
 {
     if (options.iniFile) {
         // A constructor that throws runs no destructor: the folder goes here or never.
@@ -83,7 +83,7 @@ FrameOutcome Session::frame(double frameTimeMs)
         throw std::logic_error("the simulator lost track of the plug-in's state at " +
                                std::to_string(elapsedMs_) + " ms");
     }
-    if (pass.changed()) {
+    if (pass.changed() && result_.changeCount++ < keptChanges_) {
         result_.changes.push_back({elapsedMs_, pass.from, pass.to});
     }
     FrameOutcome outcome{pass.to, pass.fps, purged, h.record.deletions - deletions};
@@ -97,7 +97,7 @@ FrameOutcome Session::frame(double frameTimeMs)
     if (pass.fps < result_.lowestFps) {
         result_.lowestFps = pass.fps;
     }
-    recordFrame(result_.fpsHistory, elapsedMs_, clockMs, pass.fps);
+    recordFrame(result_.fpsHistory, elapsedMs_, clockMs, pass.fps, pass.to);
     countFrameTime(result_.frameTimes, frameTimeMs);
     return outcome;
 }

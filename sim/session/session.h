@@ -21,6 +21,9 @@ namespace sim {
 struct SessionOptions {
     std::optional<std::filesystem::path> iniFile; // none: the plug-in finds no settings file
     std::uint32_t uptimeMs = 600000;              // the tick counter when the session starts
+    // State changes kept in the result (all are counted): a flickery capture has hundreds of
+    // thousands, which a text report does not list and memory need not hold.
+    std::size_t keptChanges = std::numeric_limits<std::size_t>::max();
 };
 
 struct StateChange {
@@ -40,7 +43,8 @@ struct SessionResult {
     std::uint64_t frames = 0;
     double durationMs = 0;
     std::array<double, 3> timeInStateMs{};
-    std::vector<StateChange> changes;
+    std::vector<StateChange> changes; // the first SessionOptions::keptChanges of them
+    std::uint64_t changeCount = 0;
     std::vector<PurgeEvent> purges;
     std::uint64_t vehiclesRemoved = 0;
     float lowestFps = std::numeric_limits<float>::infinity();
@@ -77,6 +81,7 @@ class Session {
   private:
     std::filesystem::path gameDir_;
     std::uint32_t uptimeMs_;
+    std::size_t keptChanges_;
     double elapsedMs_ = 0;
     Follower follower_;
     SessionResult result_;
