@@ -266,4 +266,27 @@ TEST(FrameTimeLows, areTheFrameRatesAtThe99thAnd999thPercentileOfFrameTimes)
     EXPECT_EQ(lowFps(sim::FrameTimeCounts{}, 0.01), 0.0);
 }
 
+TEST_F(SessionTest, compareShowsTheSameDriveWithoutTheGovernor)
+{
+    RunOptions options;
+    options.seconds = 120;
+    options.common.json = true;
+    options.compare = true;
+    std::ostringstream out;
+    std::ostringstream err;
+    ASSERT_EQ(runCommand(options, out, err), 0) << err.str();
+    const nlohmann::json json = nlohmann::json::parse(out.str());
+    const nlohmann::json& without = json["withoutTarnwick"];
+    EXPECT_EQ(without["purges"], 0);
+    EXPECT_EQ(without["vehiclesRemoved"], 0);
+    EXPECT_GT(json["purges"].size(), 0u);
+    EXPECT_LT(without["meanFps"].get<double>(), json["meanFps"].get<double>());
+    EXPECT_GT(without["msBelowCritical"].get<double>(), json["msBelowCritical"].get<double>());
+    // The governed drive is the one a plain run plays.
+    options.compare = false;
+    std::ostringstream plain;
+    ASSERT_EQ(runCommand(options, plain, err), 0);
+    EXPECT_EQ(nlohmann::json::parse(plain.str())["purges"], json["purges"]);
+}
+
 } // namespace

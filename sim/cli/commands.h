@@ -21,6 +21,7 @@ struct RunOptions {
     double seconds = 180;
     std::uint64_t seed = 1;
     double everySeconds = 5;
+    bool compare = false; // the same drive again with the governor off, side by side
 };
 
 struct ReplayOptions {

@@ -100,6 +100,8 @@ void addRun(CLI::App& app, RunOptions& run, int& status)
     command->add_option("--seed", run.seed, "fixes every random choice (default 1)")
         ->check(wholeNumberUpTo(std::numeric_limits<std::uint64_t>::max()))
         ->option_text("N");
+    command->add_flag("--compare", run.compare,
+                      "play the same drive again with the governor off (Enabled=0) and show both");
     command->add_option("--every", run.everySeconds, "seconds between timeline rows (default 5)")
         ->check(numberIn(0.001, 86400.0))
         ->option_text("S");

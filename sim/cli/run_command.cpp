@@ -1,56 +1,89 @@
-// `tarnwick-sim run`: the closed-loop city drive with a readable timeline.
+// `tarnwick-sim run`: the closed-loop city drive with a readable timeline, and with --compare the
+// same drive (same seed, same traffic) again with the governor off.
 #include "sim/cli/commands.h"
-#include "sim/files.h"
 
 #include "sim/cli/output.h"
+#include "sim/files.h"
 #include "sim/host/host.h"
 #include "sim/report/report.h"
 #include "sim/scenario/scenario.h"
 #include "sim/session/city.h"
 #include "sim/session/session.h"
 
-int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err)
+namespace {
+
+// One drive to its end; the timeline is printed as it is played when out is given.
+// in: criticalFps, the governed drive's FPS_Critical (none: this drive's own).
+sim::DriveOutcome drive(const RunOptions& options, const sim::SessionOptions& sessionOptions,
+                        std::optional<float> criticalFps, std::ostream* out)
 {
-    sim::Session session({options.common.ini, options.common.uptimeMs});
+    sim::Session session(sessionOptions);
     sim::CityDrive city(options.seed);
     const sim::SessionResult& result = session.result();
     const float range = result.settings.detectionRange;
-    const bool text = !options.common.json;
-    sim::DriveFacts drive{options.seconds, options.seed, {}};
-    if (text) {
-        sim::printDriveHeading(out, drive, result);
+    const float critical = criticalFps.value_or(static_cast<float>(result.settings.fpsCritical));
+    sim::DriveOutcome outcome{{options.seconds, options.seed, {}}, {}, 0};
+    if (out != nullptr) {
+        sim::printDriveHeading(*out, outcome.facts, result);
     }
-    const double endMs = options.seconds * 1000.0;
     const double everyMs = options.everySeconds * 1000.0;
     double nextRowMs = 0;
     double frameMs = 1000.0 / 60.0;
     std::size_t changesShown = 0;
-    while (session.nowMs() < endMs) {
+    while (session.nowMs() < options.seconds * 1000.0) {
         const sim::FrameOutcome frame = session.frame(frameMs);
+        outcome.msBelowCritical += frame.fps < critical ? frameMs : 0.0;
         frameMs = city.step(frameMs);
-        if (!text) {
+        if (out == nullptr) {
             continue;
         }
         for (; changesShown < result.changes.size(); ++changesShown) {
-            sim::printDriveChange(out, result.changes[changesShown]);
+            sim::printDriveChange(*out, result.changes[changesShown]);
         }
         if (frame.purged) {
-            sim::printDrivePurge(out, session.nowMs(), frame.removed);
+            sim::printDrivePurge(*out, session.nowMs(), frame.removed);
         }
         if (session.nowMs() >= nextRowMs) {
-            sim::printTimelineRow(out, session.nowMs(), frame, city.counts(range));
+            sim::printTimelineRow(*out, session.nowMs(), frame, city.counts(range));
             nextRowMs += everyMs;
         }
     }
-    drive.vehiclesAtEnd = city.counts(range);
-    if (text) {
-        sim::printDriveEnd(out, drive, result);
-    } else {
-        out << sim::driveJson(drive, result).dump(2) << '\n';
+    outcome.facts.vehiclesAtEnd = city.counts(range);
+    outcome.result = result;
+    return outcome;
+}
+
+} // namespace
+
+int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err)
+{
+    const bool text = !options.common.json;
+    const sim::SessionOptions governed{options.common.ini, options.common.uptimeMs};
+    const sim::DriveOutcome with = drive(options, governed, std::nullopt, text ? &out : nullptr);
+    std::optional<sim::DriveOutcome> without;
+    if (options.compare) {
+        sim::SessionOptions off = governed;
+        off.governorOff = true;
+        without =
+            drive(options, off, static_cast<float>(with.result.settings.fpsCritical), nullptr);
     }
-    const sim::ChartOptions chart{
-        "tarnwick-sim run: city drive, seed " + std::to_string(options.seed), true, nullptr};
-    return writeChart(options.common, result, chart, out, err) ? 0 : 1;
+    if (text) {
+        sim::printDriveEnd(out, with.facts, with.result);
+        if (without) {
+            sim::printComparison(out, with, *without);
+        }
+    } else {
+        nlohmann::json json = sim::driveJson(with.facts, with.result);
+        if (without) {
+            json.update(sim::comparisonJson(with, *without));
+        }
+        out << json.dump(2) << '\n';
+    }
+    const sim::ChartOptions chart{"tarnwick-sim run: city drive, seed " +
+                                      std::to_string(options.seed) +
+                                      (without ? ", with and without Tarnwick" : ""),
+                                  true, without ? &without->result : nullptr};
+    return writeChart(options.common, with.result, chart, out, err) ? 0 : 1;
 }
 
 int scenarioCommand(const std::filesystem::path& gameDir, std::ostream& out)

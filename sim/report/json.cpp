@@ -83,4 +83,18 @@ nlohmann::json replayJson(const std::filesystem::path& capture, const CaptureSum
     return json;
 }
 
+nlohmann::json comparisonJson(const DriveOutcome& with, const DriveOutcome& without)
+{
+    const SessionResult& b = without.result;
+    return {{"msBelowCritical", with.msBelowCritical},
+            {"withoutTarnwick",
+             {{"meanFps", b.meanFps()},
+              {"onePercentLowFps", lowFps(b.frameTimes, 0.01)},
+              {"pointOnePercentLowFps", lowFps(b.frameTimes, 0.001)},
+              {"msBelowCritical", without.msBelowCritical},
+              {"purges", b.purges.size()},
+              {"vehiclesRemoved", b.vehiclesRemoved},
+              {"frames", b.frames}}}};
+}
+
 } // namespace sim

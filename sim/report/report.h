@@ -23,6 +23,13 @@ struct DriveFacts {
     TrafficCounts vehiclesAtEnd;
 };
 
+// A whole drive: what it was and what the session did.
+struct DriveOutcome {
+    DriveFacts facts;
+    SessionResult result;
+    double msBelowCritical = 0; // below the governed settings' FPS_Critical
+};
+
 std::string formatSeconds(double ms); // "12.345 s"
 
 // Text.
@@ -44,6 +51,9 @@ struct TimelineRow {
     std::uint64_t purges = 0;
 };
 
+// The same drive with and without Tarnwick, side by side.
+void printComparison(std::ostream& out, const DriveOutcome& with, const DriveOutcome& without);
+
 // A replay, once it is over; rows empty without --every.
 void printReplay(std::ostream& out, const std::filesystem::path& capture,
                  const CaptureSummary& summary, const SessionResult& result,
@@ -58,6 +68,8 @@ void printSettingsWarnings(std::ostream& err, const SettingsCheck& check);
 nlohmann::json settingsJson(const SessionResult& result);
 nlohmann::json sessionJson(const SessionResult& result); // what run and replay share
 nlohmann::json settingsCheckJson(const SettingsCheck& check);
+// run --compare: the governed drive's figures and the same drive's without Tarnwick.
+nlohmann::json comparisonJson(const DriveOutcome& with, const DriveOutcome& without);
 nlohmann::json driveJson(const DriveFacts& drive, const SessionResult& result);
 nlohmann::json replayJson(const std::filesystem::path& capture, const CaptureSummary& summary,
                           const SessionResult& result);

@@ -24,7 +24,7 @@ constexpr double top = 62;
 constexpr double bottom = 340;
 constexpr double bandTop = 352;
 constexpr double bandHeight = 18;
-constexpr double height = 420;
+constexpr double height = 436;
 constexpr double purgeCell = 12; // pixels: purges closer than this share one counted mark
 
 const char* stateColour(PerfState state)
@@ -310,7 +310,7 @@ void purgeMarks(std::ostream& out, const SessionResult& result, const Scale& s, 
 void legend(std::ostream& out, bool compared)
 {
     fmt::print(out,
-               "<g transform='translate({},24)' font-size='11'>"
+               "<g transform='translate({},{})' font-size='11'>"
                "<rect width='10' height='10' y='-9' fill='#3a9d4a'/><text x='14'>Normal</text>"
                "<rect x='62' width='10' height='10' y='-9' fill='#e8a317'/><text x='76'>Moderate"
                "</text><rect x='136' width='10' height='10' y='-9' fill='#d3423a'/><text "
@@ -318,7 +318,7 @@ void legend(std::ostream& out, bool compared)
                "<text x='214'>purge</text><line x1='256' x2='276' y1='-4' y2='-4' "
                "stroke='#1f5fa8' stroke-width='1.5'/><text x='280'>mean fps (band: min to max)"
                "</text>",
-               compared ? 330 : 440);
+               left, height - 10);
     if (compared) {
         fmt::print(out, "<line x1='445' x2='465' y1='-4' y2='-4' stroke='#777' stroke-width='1.5' "
                         "stroke-dasharray='4 2'/><text x='469'>without Tarnwick</text>");

@@ -138,4 +138,22 @@ void printReplay(std::ostream& out, const std::filesystem::path& capture,
     printSummary(out, result);
 }
 
+void printComparison(std::ostream& out, const DriveOutcome& with, const DriveOutcome& without)
+{
+    const SessionResult& a = with.result;
+    const SessionResult& b = without.result;
+    fmt::print(out, "compared with the same drive without Tarnwick (Enabled=0):\n");
+    fmt::print(out, "  {:<24}{:>14}{:>14}\n", "", "with Tarnwick", "without");
+    const auto row = [&out](const char* name, double x, double y) {
+        fmt::print(out, "  {:<24}{:>14.1f}{:>14.1f}\n", name, x, y);
+    };
+    row("mean fps", a.meanFps(), b.meanFps());
+    row("1% low fps", lowFps(a.frameTimes, 0.01), lowFps(b.frameTimes, 0.01));
+    row("0.1% low fps", lowFps(a.frameTimes, 0.001), lowFps(b.frameTimes, 0.001));
+    const std::string below = fmt::format("seconds below {} fps", a.settings.fpsCritical);
+    row(below.c_str(), with.msBelowCritical / 1000.0, without.msBelowCritical / 1000.0);
+    fmt::print(out, "  {:<24}{:>14}{:>14}\n  {:<24}{:>14}{:>14}\n", "purges", a.purges.size(),
+               b.purges.size(), "vehicles removed", a.vehiclesRemoved, b.vehiclesRemoved);
+}
+
 } // namespace sim

@@ -6,6 +6,7 @@
 #include "sim/host/host.h"
 
 #include <cmath>
+#include <fstream>
 #include <random>
 #include <stdexcept>
 
@@ -31,7 +32,9 @@ std::filesystem::path makeGameDir()
 Session::Session(const SessionOptions& options)
     : gameDir_(makeGameDir()), uptimeMs_(options.uptimeMs), keptChanges_(options.keptChanges)
 {
-    if (options.iniFile) {
+    if (options.governorOff) {
+        std::ofstream(gameDir_ / "Tarnwick.ini") << "[Main]\nEnabled=0\n";
+    } else if (options.iniFile) {
         // A constructor that throws runs no destructor: the folder goes here or never.
         std::error_code error;
         std::filesystem::copy_file(*options.iniFile, gameDir_ / "Tarnwick.ini", error);

@@ -24,6 +24,8 @@ struct SessionOptions {
     // State changes kept in the result (all are counted): a flickery capture has hundreds of
     // thousands, which a text report does not list and memory need not hold.
     std::size_t keptChanges = std::numeric_limits<std::size_t>::max();
+    // The same game with the governor off: a Tarnwick.ini of Enabled=0 instead of iniFile.
+    bool governorOff = false;
 };
 
 struct StateChange {
