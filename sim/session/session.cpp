@@ -62,11 +62,25 @@ Session::~Session()
     std::filesystem::remove_all(gameDir_, ignored);
 }
 
+// Time in a state runs from the frame that began it to the frame that ended it, as differences of
+// the session's clock: a tuner that skips the frames between gets the very same sums.
+void Session::countStateTime(const FollowedPass& pass, double elapsedBeforeMs)
+{
+    if (pass.changed()) {
+        closedMs_[static_cast<std::size_t>(pass.from)] += elapsedBeforeMs - stateSinceMs_;
+        stateSinceMs_ = elapsedBeforeMs;
+    }
+    result_.timeInStateMs = closedMs_;
+    const auto now = static_cast<std::size_t>(pass.to);
+    result_.timeInStateMs[now] = closedMs_[now] + (elapsedMs_ - stateSinceMs_);
+}
+
 FrameOutcome Session::frame(double frameTimeMs)
 {
     Host& h = host();
     // The clock only moves forward; the plug-in still sees the frame time as it is.
     const double clockMs = std::isfinite(frameTimeMs) && frameTimeMs > 0 ? frameTimeMs : 0.0;
+    const double elapsedBefore = elapsedMs_;
     elapsedMs_ += clockMs;
     h.clock.frameTimeSeconds = static_cast<float>(frameTimeMs / 1000.0);
     // The counter wraps like the real one: simulated time modulo 2^32.
@@ -96,7 +110,7 @@ FrameOutcome Session::frame(double frameTimeMs)
     }
     ++result_.frames;
     result_.durationMs = elapsedMs_;
-    result_.timeInStateMs[static_cast<std::size_t>(pass.to)] += clockMs;
+    countStateTime(pass, elapsedBefore);
     if (pass.fps < result_.lowestFps) {
         result_.lowestFps = pass.fps;
     }
