@@ -1,0 +1,121 @@
+#include "sim/tune/grid.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace sim {
+namespace {
+
+std::uint32_t tickAt(const TuneFrames& frames, std::size_t frame)
+{
+    // As the session: the counter wraps, simulated time modulo 2^32.
+    const auto elapsed =
+        static_cast<std::uint32_t>(std::fmod(std::floor(frames.elapsedMs[frame]), 4294967296.0));
+    return frames.uptimeMs + elapsed;
+}
+
+// Follows one pair; the comparisons are the state functions' own, on the same floats.
+struct Walk {
+    Walk(const TuneFrames& f, const GovernorSettings& s) : frames(f), settings(s) {}
+    const TuneFrames& frames;
+    const GovernorSettings& settings;
+    float moderate = static_cast<float>(settings.fpsModerate);
+    float critical = static_cast<float>(settings.fpsCritical);
+    GovernorState governor;
+    CellResult cell;
+    std::array<double, 3> closedMs{};
+    double sinceMs = 0;
+
+    // True when no frame of the block can change the state or set off a purge.
+    bool blockIsQuiet(std::size_t block) const
+    {
+        const float low = frames.blockLowest[block];
+        const float high = frames.blockHighest[block];
+        switch (governor.state) {
+        case PerfState::Normal:
+            return !(low < moderate);
+        case PerfState::Moderate:
+            return !(high > moderate + hysteresisFps) && !(low < critical);
+        case PerfState::Critical: {
+            const std::size_t last = std::min((block + 1) * tuneBlock, frames.fps.size()) - 1;
+            return !(high > critical + hysteresisFps) && !purgeDue(governor, tickAt(frames, last));
+        }
+        }
+        return false;
+    }
+
+    void frame(std::size_t i)
+    {
+        const PerfState from = governor.state;
+        advanceState(governor, frames.fps[i], settings);
+        if (governor.state != from) {
+            const double before = i == 0 ? 0.0 : frames.elapsedMs[i - 1];
+            ++cell.changes;
+            closedMs[static_cast<std::size_t>(from)] += before - sinceMs;
+            sinceMs = before;
+            const bool recovered = from == PerfState::Critical && !cell.purgeTimesMs.empty() &&
+                                   frames.elapsedMs[i] - cell.purgeTimesMs.back() <= briefDipMs;
+            cell.briefDipPurges += recovered ? 1 : 0;
+        }
+        if (governor.state == PerfState::Critical && purgeDue(governor, tickAt(frames, i))) {
+            notePurge(governor, tickAt(frames, i));
+            cell.purgeTimesMs.push_back(frames.elapsedMs[i]);
+        }
+    }
+};
+
+} // namespace
+
+void addFrame(TuneFrames& frames, double frameTimeMs)
+{
+    const double clockMs = std::isfinite(frameTimeMs) && frameTimeMs > 0 ? frameTimeMs : 0.0;
+    const double before = frames.elapsedMs.empty() ? 0.0 : frames.elapsedMs.back();
+    frames.elapsedMs.push_back(before + clockMs);
+    const auto seconds = static_cast<float>(frameTimeMs / 1000.0);
+    frames.fps.push_back(estimateFps([seconds] { return seconds; }));
+}
+
+void finishFrames(TuneFrames& frames)
+{
+    frames.blockLowest.clear();
+    frames.blockHighest.clear();
+    for (std::size_t start = 0; start < frames.fps.size(); start += tuneBlock) {
+        float low = std::numeric_limits<float>::infinity();
+        float high = -std::numeric_limits<float>::infinity();
+        const std::size_t end = std::min(start + tuneBlock, frames.fps.size());
+        for (std::size_t i = start; i < end; ++i) {
+            const float fps = frames.fps[i];
+            if (!std::isnan(fps)) {
+                low = std::min(low, fps);
+                high = std::max(high, fps);
+            }
+        }
+        frames.blockLowest.push_back(low);
+        frames.blockHighest.push_back(high);
+    }
+}
+
+CellResult evaluateCell(const TuneFrames& frames, const GovernorSettings& settings)
+{
+    Walk walk(frames, settings);
+    walk.cell.moderate = settings.fpsModerate;
+    walk.cell.critical = settings.fpsCritical;
+    const std::size_t n = frames.fps.size();
+    if (settings.enabled) {
+        for (std::size_t i = 0; i < n;) {
+            if (i % tuneBlock == 0 && i + tuneBlock <= n && walk.blockIsQuiet(i / tuneBlock)) {
+                i += tuneBlock;
+                continue;
+            }
+            walk.frame(i++);
+        }
+    }
+    const auto now = static_cast<std::size_t>(walk.governor.state);
+    walk.cell.timeInStateMs = walk.closedMs;
+    walk.cell.timeInStateMs[now] =
+        walk.closedMs[now] + ((n == 0 ? 0.0 : frames.elapsedMs[n - 1]) - walk.sinceMs);
+    return walk.cell;
+}
+
+} // namespace sim

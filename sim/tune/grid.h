@@ -1,0 +1,46 @@
+// Many pairs of thresholds over one capture, each exactly as a replay with that pair would go.
+// The capture is kept once, as what the plug-in's state functions read of each frame; each pair
+// runs those functions over it, skipping stretches of frames that cannot change its state.
+#pragma once
+
+#include "governor/state.h"
+#include "settings/settings.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace sim {
+
+struct TuneFrames {
+    std::uint32_t uptimeMs = 600000;
+    std::vector<float> fps;         // the plug-in's estimate of each frame
+    std::vector<double> elapsedMs;  // the session's clock once each frame is over
+    std::vector<float> blockLowest; // per block of frames, NaN left out
+    std::vector<float> blockHighest;
+};
+
+inline constexpr std::size_t tuneBlock = 64;
+
+// The clock rules are the session's: a frame time that is not positive moves no time.
+void addFrame(TuneFrames& frames, double frameTimeMs);
+// Once every frame is in: the block summaries that let a pair skip frames.
+void finishFrames(TuneFrames& frames);
+
+// A purge counts as set off by a brief dip when, within this long of it, a frame above
+// FPS_Critical + 5 ends (the state leaves Critical): a stutter, not a slump.
+inline constexpr double briefDipMs = 500;
+
+struct CellResult {
+    std::int32_t moderate = 0;
+    std::int32_t critical = 0;
+    std::vector<double> purgeTimesMs;
+    std::uint64_t briefDipPurges = 0;
+    std::uint64_t changes = 0;
+    std::array<double, 3> timeInStateMs{};
+};
+
+// in: settings, those of the settings file with this pair's thresholds in them.
+CellResult evaluateCell(const TuneFrames& frames, const GovernorSettings& settings);
+
+} // namespace sim

@@ -1,0 +1,124 @@
+// The tuner's cells against the reference: a replay with the same pair, through the plug-in's own
+// code. Every figure must be the same, to the last bit.
+#include "sim/tune/grid.h"
+
+#include "sim/capture/capture.h"
+#include "sim/session/session.h"
+#include "test_support.h"
+
+#include <random>
+
+namespace {
+
+using testing_support::ScratchDir;
+using testing_support::writeFile;
+
+sim::TuneFrames framesOf(const std::filesystem::path& capture)
+{
+    sim::TuneFrames frames;
+    sim::CaptureOptions options;
+    options.restart = [&frames] { frames = sim::TuneFrames{}; };
+    sim::replayCapture(capture, options, [&frames](double ms) { sim::addFrame(frames, ms); });
+    sim::finishFrames(frames);
+    return frames;
+}
+
+sim::SessionResult replayed(const std::filesystem::path& capture, const std::filesystem::path& ini)
+{
+    std::optional<sim::Session> session(std::in_place, sim::SessionOptions{ini, 600000});
+    sim::CaptureOptions options;
+    options.restart = [&] {
+        session.reset();
+        session.emplace(sim::SessionOptions{ini, 600000});
+    };
+    sim::replayCapture(capture, options, [&session](double ms) { session->frame(ms); });
+    return session->result();
+}
+
+void expectSameAsReplay(const std::filesystem::path& capture, std::int32_t moderate,
+                        std::int32_t critical, const sim::TuneFrames& frames)
+{
+    ScratchDir dir;
+    writeFile(dir / "pair.ini", "[Settings]\nFPS_Moderate=" + std::to_string(moderate) +
+                                    "\nFPS_Critical=" + std::to_string(critical) + "\n");
+    const sim::SessionResult r = replayed(capture, dir / "pair.ini");
+    GovernorSettings settings;
+    settings.fpsModerate = moderate;
+    settings.fpsCritical = critical;
+    const sim::CellResult cell = sim::evaluateCell(frames, settings);
+    const std::string pair = capture.filename().string() + " at " + std::to_string(moderate) + "/" +
+                             std::to_string(critical);
+    std::vector<double> purgeTimes;
+    for (const sim::PurgeEvent& p : r.purges) {
+        purgeTimes.push_back(p.timeMs);
+    }
+    EXPECT_EQ(cell.purgeTimesMs, purgeTimes) << pair;
+    EXPECT_EQ(cell.changes, r.changeCount) << pair;
+    for (std::size_t s = 0; s < 3; ++s) {
+        EXPECT_EQ(cell.timeInStateMs[s], r.timeInStateMs[s]) << pair << " state " << s;
+    }
+}
+
+std::string generated(std::uint32_t seed, int frames, double slowShare)
+{
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::string text = "Application,MsBetweenPresents\n";
+    for (int i = 0; i < frames; ++i) {
+        // Stretches of slow frames, flicker, now and then a zero or a negative frame time.
+        const bool slow = (i / 300) % 3 == 1 ? unit(random) < 0.9 : unit(random) < slowShare;
+        const double ms = unit(random) < 0.002 ? (unit(random) < 0.5 ? 0.0 : -3.0)
+                          : slow               ? 25.0 + 30.0 * unit(random)
+                                               : 6.0 + 14.0 * unit(random);
+        text += "Game.exe," + std::to_string(ms) + "\n";
+    }
+    return text;
+}
+
+TEST(TuneGrid, everyCellIsWhatAReplayWithThatPairReports)
+{
+    ScratchDir dir;
+    writeFile(dir / "calm.csv", generated(1, 20000, 0.02));
+    writeFile(dir / "flickery.csv", generated(2, 20000, 0.4));
+    const std::filesystem::path data = TARNWICK_TEST_DATA_DIR;
+    const std::vector<std::filesystem::path> captures = {data / "captures/presentmon-1.csv",
+                                                         data / "captures/ocat.csv",
+                                                         data / "captures/presentmon-2-default.csv",
+                                                         data / "capframex.json",
+                                                         dir / "calm.csv",
+                                                         dir / "flickery.csv"};
+    std::mt19937 random(11);
+    for (const std::filesystem::path& capture : captures) {
+        const sim::TuneFrames frames = framesOf(capture);
+        const std::int32_t pairs[][2] = {{45, 35}, {60, 59}, {120, 110}, {30, 40}, {0, -5}};
+        for (const auto& pair : pairs) {
+            expectSameAsReplay(capture, pair[0], pair[1], frames);
+        }
+        for (int i = 0; i < 6; ++i) {
+            const auto moderate = static_cast<std::int32_t>(20 + random() % 101);
+            const auto critical = static_cast<std::int32_t>(10 + random() % 101);
+            expectSameAsReplay(capture, moderate, critical, frames);
+        }
+    }
+}
+
+TEST(TuneGrid, aPurgeFollowedByRecoveryWithinHalfASecondIsABriefDip)
+{
+    sim::TuneFrames frames;
+    const auto add = [&frames](int count, double ms) {
+        for (int i = 0; i < count; ++i) {
+            sim::addFrame(frames, ms);
+        }
+    };
+    add(2, 10.0);   // fast
+    add(2, 40.0);   // a hitch: Moderate, then Critical and a purge
+    add(700, 10.0); // back above 40 fps 10 ms after the purge: a brief dip; then 7 s
+    add(40, 40.0);  // a slump of 1.6 s: a purge at its second frame
+    add(10, 10.0);  // back 1.52 s after that purge: no brief dip
+    sim::finishFrames(frames);
+    const sim::CellResult cell = sim::evaluateCell(frames, GovernorSettings{});
+    ASSERT_EQ(cell.purgeTimesMs.size(), 2u);
+    EXPECT_EQ(cell.briefDipPurges, 1u) << "the slump's purge came 1.5 s before the recovery";
+}
+
+} // namespace
