@@ -1,6 +1,9 @@
 # What the simulator needs besides the plug-in: the same Debian packages for the native and the
 # Windows build.
 add_library(tarnwick_sim_dependencies INTERFACE)
+# The tuner uses both cores.
+find_package(Threads REQUIRED)
+target_link_libraries(tarnwick_sim_dependencies INTERFACE Threads::Threads)
 if(WIN32)
     enable_language(RC)
     # Header-only libraries, from the build machine's Debian packages: only their own folders

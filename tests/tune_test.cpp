@@ -1,6 +1,6 @@
 // The tuner's cells against the reference: a replay with the same pair, through the plug-in's own
 // code. Every figure must be the same, to the last bit.
-#include "sim/tune/grid.h"
+#include "sim/tune/tune.h"
 
 #include "sim/capture/capture.h"
 #include "sim/session/session.h"
@@ -112,13 +112,42 @@ TEST(TuneGrid, aPurgeFollowedByRecoveryWithinHalfASecondIsABriefDip)
     };
     add(2, 10.0);   // fast
     add(2, 40.0);   // a hitch: Moderate, then Critical and a purge
-    add(700, 10.0); // back above 40 fps 10 ms after the purge: a brief dip; then 7 s
+    add(1, 10.0);   // back above 40 fps 10 ms after the purge: a brief dip
+    add(2, 40.0);   // Critical again at once, no purge due
+    add(700, 10.0); // back again, still within half a second: the same dip, not another
     add(40, 40.0);  // a slump of 1.6 s: a purge at its second frame
     add(10, 10.0);  // back 1.52 s after that purge: no brief dip
     sim::finishFrames(frames);
     const sim::CellResult cell = sim::evaluateCell(frames, GovernorSettings{});
     ASSERT_EQ(cell.purgeTimesMs.size(), 2u);
     EXPECT_EQ(cell.briefDipPurges, 1u) << "the slump's purge came 1.5 s before the recovery";
+}
+
+TEST(TuneGrid, theRecommendationIsTheNearestPairThatFollowsTheRule)
+{
+    ScratchDir dir;
+    writeFile(dir / "calm.csv", generated(3, 30000, 0.03));
+    const sim::TuneFrames frames = framesOf(dir / "calm.csv");
+    const sim::TuneResult r = sim::tune(frames, GovernorSettings{}, {30, 70}, {20, 60});
+    // FPS_Moderate 30 to 60 has 10 to 40 values of FPS_Critical below it, 61 to 70 all 41.
+    ASSERT_EQ(r.cells.size(), 1185u);
+    ASSERT_TRUE(r.recommended.has_value());
+    const sim::CellResult& best = r.cells[*r.recommended];
+    const auto distance = [&r](const sim::CellResult& c) {
+        return std::abs(c.moderate - r.current.moderate) +
+               std::abs(c.critical - r.current.critical);
+    };
+    EXPECT_EQ(best.purgeTimesMs.empty(), r.current.purgeTimesMs.empty());
+    for (const sim::CellResult& c : r.cells) {
+        if (!r.current.purgeTimesMs.empty() && c.purgeTimesMs.empty()) {
+            continue;
+        }
+        const std::string pair = std::to_string(c.moderate) + "/" + std::to_string(c.critical);
+        EXPECT_GE(c.briefDipPurges, best.briefDipPurges) << pair;
+        if (c.briefDipPurges == best.briefDipPurges) {
+            EXPECT_GE(distance(c), distance(best)) << pair;
+        }
+    }
 }
 
 } // namespace

@@ -97,3 +97,26 @@ CLI::Validator existingFolder()
         },
         "");
 }
+
+CLI::Validator rangeOfWholeNumbers()
+{
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            const auto dots = text.find("..");
+            const auto whole = [](std::string_view part, int& value) {
+                const auto [end, error] =
+                    std::from_chars(part.data(), part.data() + part.size(), value);
+                return !part.empty() && error == std::errc() && end == part.data() + part.size() &&
+                       value >= -1000 && value <= 1000;
+            };
+            int low = 0;
+            int high = 0;
+            if (dots == std::string::npos || !whole(std::string_view(text).substr(0, dots), low) ||
+                !whole(std::string_view(text).substr(dots + 2), high) || low > high) {
+                return inQuotes(text) +
+                       " is not a range: give LO..HI, whole numbers with LO not above HI";
+            }
+            return {};
+        },
+        "");
+}

@@ -10,6 +10,9 @@
 CLI::Validator numberIn(double lowest, double highest);
 // A whole number from 0 to highest, without a sign.
 CLI::Validator wholeNumberUpTo(std::uint64_t highest);
+// "LO..HI": two whole numbers from -1000 to 1000, LO not above HI.
+CLI::Validator rangeOfWholeNumbers();
+
 // The file or folder exists; the text is UTF-8, whatever the system's code page.
 CLI::Validator existingFile();
 CLI::Validator existingFolder();

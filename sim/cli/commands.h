@@ -1,6 +1,8 @@
 // The simulator's subcommands, each given its parsed options.
 #pragma once
 
+#include "sim/tune/tune.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -32,9 +34,20 @@ struct ReplayOptions {
     std::optional<double> everySeconds; // a timeline row every so many seconds
 };
 
+struct TuneOptions {
+    CommonOptions common;
+    std::filesystem::path capture;
+    std::optional<std::string> application;
+    std::size_t run = 0;
+    sim::Range moderate = sim::defaultModerate;
+    sim::Range critical = sim::defaultCritical;
+};
+
 // Each command writes its report to out and its errors to err, and returns the exit status.
 int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err);
 int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream& err);
+int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err);
+int tuneFromCommandLine(TuneOptions& options, std::ostream& out, std::ostream& err);
 // replay as the command line asks for it: outputs prepared first (see prepareOutputs).
 int replayFromCommandLine(ReplayOptions& options, std::ostream& out, std::ostream& err);
 // A capture dropped onto the tool: the only argument is an existing file.

@@ -137,6 +137,52 @@ void addReplay(CLI::App& app, ReplayOptions& replay, int& status)
         [&replay, &status] { status = replayFromCommandLine(replay, std::cout, std::cerr); });
 }
 
+// "LO..HI" in whole frames per second.
+CLI::Option* addRange(CLI::App* command, const std::string& name, sim::Range& range,
+                      const std::string& description)
+{
+    return command
+        ->add_option_function<std::string>(
+            name,
+            [&range](const std::string& text) {
+                const auto dots = text.find("..");
+                range = {std::stoi(text.substr(0, dots)), std::stoi(text.substr(dots + 2))};
+            },
+            description)
+        ->check(rangeOfWholeNumbers())
+        ->option_text("LO..HI");
+}
+
+void addTune(CLI::App& app, TuneOptions& tune, int& status)
+{
+    CLI::App* command = app.add_subcommand(
+        "tune", "Which thresholds to set: every pair of a grid replayed over one capture");
+    addPathOption(command, "CAPTURE", tune.capture,
+                  "PresentMon/OCAT CSV, CapFrameX JSON, MangoHud CSV or plain text")
+        ->required()
+        ->check(existingFile());
+    addPathOption(command, "--ini", tune.common.ini,
+                  "settings file: your pair, and the detection range for every pair (default: "
+                  "none, so the defaults)")
+        ->check(existingFile())
+        ->option_text("FILE");
+    addPathOption(command, "--svg", tune.common.svg, "also draw the grid as a heat map")
+        ->option_text("FILE");
+    command->add_flag("--json", tune.common.json, "print every pair as one JSON object");
+    command
+        ->add_option("--app", tune.application,
+                     "application to replay (default: the one with the most frames)")
+        ->option_text("NAME");
+    command->add_option("--run", tune.run, "CapFrameX: which run, from 0 (default 0)")
+        ->check(wholeNumberUpTo(std::numeric_limits<std::uint32_t>::max()))
+        ->option_text("N");
+    addRange(command, "--moderate", tune.moderate, "FPS_Moderate values (default 20..120)");
+    addRange(command, "--critical", tune.critical,
+             "FPS_Critical values, below FPS_Moderate only (default 10..110)");
+    command->callback(
+        [&tune, &status] { status = tuneFromCommandLine(tune, std::cout, std::cerr); });
+}
+
 // A developer's check, kept out of the players' list.
 void addScenario(CLI::App& app, std::filesystem::path& gameDir, int& status)
 {
@@ -176,6 +222,8 @@ int main(int argc, char** argv)
     addRun(app, run, status);
     addReplay(app, replay, status);
     addScenario(app, scenarioGame, status);
+    TuneOptions tune;
+    addTune(app, tune, status);
     std::vector<char*> pointers;
     for (const std::string& argument : arguments) {
         pointers.push_back(const_cast<char*>(argument.c_str()));

@@ -6,6 +6,7 @@
 #include "sim/check/settings_check.h"
 #include "sim/session/city.h"
 #include "sim/session/session.h"
+#include "sim/tune/tune.h"
 
 #include <nlohmann/json.hpp>
 
@@ -63,6 +64,23 @@ void printReplay(std::ostream& out, const std::filesystem::path& capture,
 void printSettingsCheck(std::ostream& out, const SettingsCheck& check);
 // Its warnings alone, for commands that take --ini: "tarnwick-sim: FILE: warning: line N: ...".
 void printSettingsWarnings(std::ostream& err, const SettingsCheck& check);
+
+// tune: the capture, the player's pair, the recommendation and its rule, the pairs around it.
+struct TuneReport {
+    std::filesystem::path capture;
+    CaptureSummary summary;
+    std::string settingsSource; // the settings file, or "the defaults"
+    Range moderate;
+    Range critical;
+    std::uint64_t frames = 0;
+    FrameTimeCounts frameTimes;
+    TuneResult result;
+};
+void printTune(std::ostream& out, const TuneReport& report);
+nlohmann::json tuneJson(const TuneReport& report);
+// A heat map: FPS_Moderate across, FPS_Critical up, colour for purges a minute, brief-dip purges
+// hatched, the player's pair and the recommendation marked.
+void writeTuneSvg(std::ostream& out, const TuneReport& report);
 
 // JSON (the fields are listed in the README).
 nlohmann::json settingsJson(const SessionResult& result);

@@ -26,6 +26,7 @@ struct Walk {
     CellResult cell;
     std::array<double, 3> closedMs{};
     double sinceMs = 0;
+    bool purgeAwaitsRecovery = false;
 
     // True when no frame of the block can change the state or set off a purge.
     bool blockIsQuiet(std::size_t block) const
@@ -54,13 +55,17 @@ struct Walk {
             ++cell.changes;
             closedMs[static_cast<std::size_t>(from)] += before - sinceMs;
             sinceMs = before;
-            const bool recovered = from == PerfState::Critical && !cell.purgeTimesMs.empty() &&
-                                   frames.elapsedMs[i] - cell.purgeTimesMs.back() <= briefDipMs;
-            cell.briefDipPurges += recovered ? 1 : 0;
+            // Only the first recovery after a purge tells whether its dip was brief.
+            if (from == PerfState::Critical && purgeAwaitsRecovery) {
+                const bool brief = frames.elapsedMs[i] - cell.purgeTimesMs.back() <= briefDipMs;
+                cell.briefDipPurges += brief ? 1 : 0;
+                purgeAwaitsRecovery = false;
+            }
         }
         if (governor.state == PerfState::Critical && purgeDue(governor, tickAt(frames, i))) {
             notePurge(governor, tickAt(frames, i));
             cell.purgeTimesMs.push_back(frames.elapsedMs[i]);
+            purgeAwaitsRecovery = true;
         }
     }
 };

@@ -1,0 +1,99 @@
+// `tarnwick-sim tune`: which thresholds to set for this game on this machine.
+#include "sim/cli/commands.h"
+
+#include "sim/capture/capture.h"
+#include "sim/check/settings_check.h"
+#include "sim/cli/output.h"
+#include "sim/files.h"
+#include "sim/report/report.h"
+
+#include <fstream>
+
+namespace {
+
+// The settings file's values, read as the plug-in reads them; the grid replaces the thresholds.
+GovernorSettings baseSettings(const TuneOptions& options)
+{
+    GovernorSettings base =
+        options.common.ini ? sim::checkSettings(*options.common.ini).settings : GovernorSettings{};
+    if (!base.enabled) {
+        // Enabled=0 would make every pair do nothing; the question is what each pair would do.
+        base = sim::checkSettings(*options.common.ini).settings;
+        base.enabled = true;
+    }
+    return base;
+}
+
+bool readFrames(const TuneOptions& options, sim::TuneReport& report, sim::TuneFrames& frames,
+                std::ostream& err)
+{
+    sim::CaptureOptions captureOptions;
+    captureOptions.application = options.application;
+    captureOptions.run = options.run;
+    const std::string what = "reading " + sim::utf8Of(options.capture.filename());
+    captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
+    frames.uptimeMs = options.common.uptimeMs;
+    captureOptions.restart = [&] {
+        frames = sim::TuneFrames{};
+        frames.uptimeMs = options.common.uptimeMs;
+        report.frameTimes = sim::FrameTimeCounts{};
+    };
+    try {
+        report.summary = replayCapture(options.capture, captureOptions, [&](double ms) {
+            sim::addFrame(frames, ms);
+            countFrameTime(report.frameTimes, ms);
+        });
+    } catch (const sim::CaptureError& error) {
+        endProgress();
+        err << "tarnwick-sim: " << error.what() << '\n';
+        return false;
+    }
+    endProgress();
+    sim::finishFrames(frames);
+    return true;
+}
+
+} // namespace
+
+int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err)
+{
+    sim::TuneReport report;
+    report.capture = options.capture;
+    report.moderate = options.moderate;
+    report.critical = options.critical;
+    report.settingsSource =
+        options.common.ini ? "from " + sim::utf8Of(*options.common.ini) : "the defaults";
+    sim::TuneFrames frames;
+    if (!readFrames(options, report, frames, err)) {
+        return 1;
+    }
+    report.frames = frames.fps.size();
+    report.result = sim::tune(frames, baseSettings(options), options.moderate, options.critical);
+    if (options.common.json) {
+        out << sim::tuneJson(report).dump(2) << '\n';
+    } else {
+        sim::printTune(out, report);
+    }
+    if (!options.common.svg) {
+        return 0;
+    }
+    std::ofstream file(*options.common.svg, std::ios::binary | std::ios::trunc);
+    sim::writeTuneSvg(file, report);
+    file.close();
+    if (!file) {
+        err << "tarnwick-sim: cannot write the chart to " << sim::utf8Of(*options.common.svg)
+            << '\n';
+        return 1;
+    }
+    if (!options.common.json) {
+        out << "chart: " << sim::utf8Of(*options.common.svg) << '\n';
+    }
+    return 0;
+}
+
+int tuneFromCommandLine(TuneOptions& options, std::ostream& out, std::ostream& err)
+{
+    options.capture = std::filesystem::absolute(options.capture);
+    const int status = prepareOutputs(options.common, err);
+    return status != 0 ? status : tuneCommand(options, out, err);
+}

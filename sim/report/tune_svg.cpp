@@ -1,0 +1,159 @@
+// The tuner's heat map: one cell a pair, FPS_Moderate across and FPS_Critical up.
+#include "sim/report/report.h"
+
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace sim {
+namespace {
+
+constexpr double left = 70;
+constexpr double top = 50;
+constexpr double cellWidth = 8;
+constexpr double cellHeight = 4;
+// At most one purge every 7 seconds: the scale's top.
+constexpr double mostPerMinute = 60.0 / 7.0;
+
+std::string heat(double perMinuteValue)
+{
+    // White to dark red, through orange.
+    const double t = std::clamp(perMinuteValue / mostPerMinute, 0.0, 1.0);
+    const auto channel = [t](double from, double mid, double to) {
+        const double v = t < 0.5 ? from + (mid - from) * t * 2 : mid + (to - mid) * (t - 0.5) * 2;
+        return static_cast<int>(std::lround(v));
+    };
+    return fmt::format("#{:02x}{:02x}{:02x}", channel(255, 245, 140), channel(255, 150, 20),
+                       channel(255, 40, 30));
+}
+
+struct Grid {
+    Range moderate;
+    Range critical;
+    double x(std::int32_t m) const { return left + (m - moderate.low) * cellWidth; }
+    double y(std::int32_t c) const { return top + (critical.high - c) * cellHeight; }
+    double right() const { return x(moderate.high + 1); }
+    double bottom() const { return y(critical.low - 1); }
+};
+
+void axes(std::ostream& out, const Grid& g)
+{
+    for (std::int32_t m = g.moderate.low; m <= g.moderate.high; ++m) {
+        if (m % 10 == 0) {
+            fmt::print(out, "<text x='{:.1f}' y='{:.1f}' text-anchor='middle'>{}</text>\n",
+                       g.x(m) + cellWidth / 2, g.bottom() + 14, m);
+        }
+    }
+    for (std::int32_t c = g.critical.low; c <= g.critical.high; ++c) {
+        if (c % 10 == 0) {
+            fmt::print(out, "<text x='{:.1f}' y='{:.1f}' text-anchor='end'>{}</text>\n", left - 6,
+                       g.y(c) + cellHeight, c);
+        }
+    }
+    fmt::print(out,
+               "<text x='{:.1f}' y='{:.1f}' text-anchor='middle'>FPS_Moderate</text>\n"
+               "<text x='18' y='{:.1f}' transform='rotate(-90 18 {:.1f})' "
+               "text-anchor='middle'>FPS_Critical</text>\n",
+               (left + g.right()) / 2, g.bottom() + 32, (top + g.bottom()) / 2,
+               (top + g.bottom()) / 2);
+}
+
+void legend(std::ostream& out, const Grid& g)
+{
+    const double x = g.right() + 30;
+    fmt::print(out, "<text x='{:.1f}' y='{}'>purges a minute</text>\n", x, top - 8);
+    for (int step = 0; step <= 10; ++step) {
+        const double value = mostPerMinute * (10 - step) / 10.0;
+        fmt::print(out,
+                   "<rect x='{:.1f}' y='{:.1f}' width='16' height='20' fill='{}' "
+                   "stroke='#ccc'/><text x='{:.1f}' y='{:.1f}'>{:.1f}</text>\n",
+                   x, top + step * 20.0, heat(value), x + 22, top + step * 20.0 + 14, value);
+    }
+    const double y = top + 240;
+    fmt::print(out,
+               "<rect x='{0:.1f}' y='{1:.1f}' width='16' height='16' fill='url(#dip)' "
+               "stroke='#ccc'/><text x='{2:.1f}' y='{3:.1f}'>purges on a brief dip</text>\n"
+               "<rect x='{0:.1f}' y='{4:.1f}' width='16' height='16' fill='none' stroke='black' "
+               "stroke-width='2'/><text x='{2:.1f}' y='{5:.1f}'>your pair</text>\n"
+               "<rect x='{0:.1f}' y='{6:.1f}' width='16' height='16' fill='none' "
+               "stroke='#1f5fa8' stroke-width='3'/><text x='{2:.1f}' y='{7:.1f}'>recommended"
+               "</text>\n",
+               x, y, x + 22, y + 13, y + 26, y + 39, y + 52, y + 65);
+}
+
+void mark(std::ostream& out, const Grid& g, const CellResult& c, const char* colour, double width)
+{
+    if (c.moderate < g.moderate.low || c.moderate > g.moderate.high ||
+        c.critical < g.critical.low || c.critical > g.critical.high) {
+        return;
+    }
+    fmt::print(out,
+               "<rect x='{:.1f}' y='{:.1f}' width='{}' height='{}' fill='none' stroke='{}' "
+               "stroke-width='{}'><title>FPS_Moderate {}, FPS_Critical {}</title></rect>\n",
+               g.x(c.moderate) - 2, g.y(c.critical) - 2, cellWidth + 4, cellHeight + 4, colour,
+               width, c.moderate, c.critical);
+}
+
+// Neighbours up a column that look the same are one rectangle: the file stays small.
+void cells(std::ostream& out, const Grid& g, const TuneResult& result)
+{
+    const auto look = [&result](const CellResult& c) {
+        const double rate =
+            perMinute(static_cast<double>(c.purgeTimesMs.size()), result.durationMs);
+        return std::pair{heat(rate), c.briefDipPurges > 0};
+    };
+    const auto& all = result.cells;
+    for (std::size_t i = 0; i < all.size();) {
+        std::size_t end = i + 1;
+        while (end < all.size() && all[end].moderate == all[i].moderate &&
+               all[end].critical == all[end - 1].critical + 1 && look(all[end]) == look(all[i])) {
+            ++end;
+        }
+        const auto [fill, dip] = look(all[i]);
+        const double y = g.y(all[end - 1].critical);
+        const double h = static_cast<double>(end - i) * cellHeight;
+        fmt::print(out, "<rect x='{:.0f}' y='{:.0f}' width='{:.0f}' height='{:.0f}' fill='{}'/>",
+                   g.x(all[i].moderate), y, cellWidth, h, fill);
+        if (dip) {
+            fmt::print(out,
+                       "<rect x='{:.0f}' y='{:.0f}' width='{:.0f}' height='{:.0f}' "
+                       "fill='url(#dip)'/>",
+                       g.x(all[i].moderate), y, cellWidth, h);
+        }
+        out << '\n';
+        i = end;
+    }
+}
+
+} // namespace
+
+void writeTuneSvg(std::ostream& out, const TuneReport& report)
+{
+    const Grid g{report.moderate, report.critical};
+    const double width = g.right() + 200;
+    const double height = g.bottom() + 50;
+    fmt::print(
+        out,
+        "<?xml version='1.0' encoding='UTF-8'?>\n<svg xmlns='http://www.w3.org/2000/svg' "
+        "width='{0:.0f}' height='{1:.0f}' viewBox='0 0 {0:.0f} {1:.0f}' "
+        "font-family='sans-serif' font-size='12'>\n<defs><pattern id='dip' width='4' "
+        "height='4' patternUnits='userSpaceOnUse'><path d='M0,4 L4,0' stroke='#1a1a1a' "
+        "stroke-width='0.8'/></pattern></defs>\n<rect width='100%' height='100%' "
+        "fill='white'/>\n<text x='{2}' y='24' font-size='15' font-weight='bold'>tarnwick-sim "
+        "tune: {3}</text>\n",
+        width, height, left, report.summary.application);
+    fmt::print(out, "<rect x='{}' y='{}' width='{:.1f}' height='{:.1f}' fill='#f4f4f4'/>\n", left,
+               top, g.right() - left, g.bottom() - top);
+    cells(out, g, report.result);
+    axes(out, g);
+    legend(out, g);
+    mark(out, g, report.result.current, "black", 2);
+    if (report.result.recommended) {
+        mark(out, g, report.result.cells[*report.result.recommended], "#1f5fa8", 3);
+    }
+    out << "</svg>\n";
+}
+
+} // namespace sim

@@ -1,0 +1,40 @@
+// `tarnwick-sim tune`: every pair of thresholds of a grid over one capture, and the pair to
+// recommend.
+#pragma once
+
+#include "sim/tune/grid.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct Range {
+    std::int32_t low;
+    std::int32_t high;
+};
+
+// Every pair a player would plausibly set: FPS_Moderate 20 to 120, FPS_Critical 10 to 110, only
+// pairs with FPS_Critical below FPS_Moderate.
+inline constexpr Range defaultModerate{20, 120};
+inline constexpr Range defaultCritical{10, 110};
+
+struct TuneResult {
+    double durationMs = 0;
+    std::vector<CellResult> cells;          // FPS_Moderate ascending, then FPS_Critical ascending
+    CellResult current;                     // the settings file's own pair, in the grid or not
+    std::optional<std::size_t> recommended; // index into cells
+};
+
+// The rule the recommendation follows, in one sentence.
+extern const char* const recommendationRule;
+
+// in: base, the settings file's values (the detection range and the rest); the grid's pairs
+// replace its thresholds. Uses both cores.
+TuneResult tune(const TuneFrames& frames, const GovernorSettings& base, Range moderate,
+                Range critical);
+
+double perMinute(double count, double durationMs);
+
+} // namespace sim
