@@ -46,12 +46,20 @@ std::size_t splitCsv(std::string_view line, std::vector<std::string_view>& field
     const char* p = line.data();
     while (fields.size() < maxFields) {
         if (p < end && *p == '"') {
-            const char* close = std::find(p + 1, end, '"');
+            const char* close = p + 1;
+            while (close < end && *close != '"') {
+                ++close;
+            }
             fields.emplace_back(p + 1, static_cast<std::size_t>(close - p - 1));
-            p = std::find(close, end, ',');
+            p = close;
+            while (p < end && *p != ',') {
+                ++p;
+            }
         } else {
             const char* start = p;
-            p = std::find(p, end, ',');
+            while (p < end && *p != ',') {
+                ++p;
+            }
             fields.emplace_back(start, static_cast<std::size_t>(p - start));
         }
         if (p == end) {

@@ -25,14 +25,18 @@ const std::vector<double>& binEdges()
     return edges;
 }
 
-std::size_t binOf(double ms)
+std::size_t binOf(double ms, std::size_t guess)
 {
     static const double logGrowth = std::log(binGrowth);
     const std::vector<double>& edges = binEdges();
     const std::size_t last = edges.size() - 2;
     const double clamped = std::clamp(ms, shortestMs, longestMs);
-    // The logarithm only guesses; the edges decide, so every platform puts a frame in one bin.
-    auto bin = std::min(static_cast<std::size_t>(std::log(clamped / shortestMs) / logGrowth), last);
+    // A guess only starts the search; the edges decide, so every platform puts a frame in one
+    // bin. The last frame's bin is a good guess; else the logarithm is.
+    const bool near = std::fabs(clamped - edges[guess]) < edges[guess] * 0.01;
+    auto bin =
+        near ? guess
+             : std::min(static_cast<std::size_t>(std::log(clamped / shortestMs) / logGrowth), last);
     while (bin > 0 && clamped < edges[bin]) {
         --bin;
     }
@@ -59,7 +63,8 @@ void countFrameTime(FrameTimeCounts& counts, double ms)
     if (counts.bins.empty()) {
         counts.bins.assign(binEdges().size() - 1, 0);
     }
-    ++counts.bins[binOf(ms)];
+    counts.lastBin = binOf(ms, counts.lastBin);
+    ++counts.bins[counts.lastBin];
     ++counts.frames;
 }
 

@@ -12,6 +12,7 @@ namespace sim {
 struct FrameTimeCounts {
     std::vector<std::uint32_t> bins;
     std::uint64_t frames = 0;
+    std::size_t lastBin = 0; // where the last frame went: the next is usually near
 };
 
 // in: ms, a frame time; zero, negative and non-finite ones are not frame times and not counted.

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The players' tarnwick-sim.exe under Wine, against the native tool.
 #   tool.sh CASE WINDOWS_BUILD NATIVE_SIM DATA WORK
-# same-json: every capture in DATA and the default drive give the same --json as natively, and
-#   settings prints the same; only the path fields differ (Z:\... against /...).
+# same-json: every capture in DATA, the default drive and a tune give the same --json as natively,
+#   and settings prints the same; only the path fields differ (Z:\... against /...).
 # odd-paths: the tool in a folder with spaces and a non-ASCII letter reads a capture and a
 #   settings file in another such folder and writes its chart there.
 # dropped: a capture as the only argument, as Explorer passes a dropped file.
@@ -40,6 +40,11 @@ same-json)
             fail "$capture: the JSON differs"
         compared=$((compared + 1))
     done
+    capture="$data/captures/presentmon-1.csv"
+    "$native" tune "$capture" --moderate 40..60 --critical 30..50 --json >"$work/native.json"
+    wine_run 300 "$windows/tarnwick-sim.exe" tune "$(windows_path "$capture")" --moderate 40..60 \
+        --critical 30..50 --json | tr -d '\r' >"$work/wine.json"
+    diff <(same_json "$work/native.json") <(same_json "$work/wine.json") || fail "tune differs"
     "$native" run --json >"$work/native.json"
     wine_run 300 "$windows/tarnwick-sim.exe" run --json | tr -d '\r' >"$work/wine.json"
     diff "$work/native.json" "$work/wine.json" || fail "the default drive differs"
@@ -49,7 +54,7 @@ same-json)
             tail -n +2 >"$work/wine.txt"
         diff "$work/native.txt" "$work/wine.txt" || fail "settings $ini differs"
     done
-    echo "PASS: $compared captures, the default drive and two settings files as natively"
+    echo "PASS: $compared captures, a tune, the default drive and two settings files as natively"
     ;;
 odd-paths)
     tools="$work/odd/Tools Zoë" captures="$work/odd/Captures Ünïcode été"
