@@ -1,30 +1,11 @@
 #include "sim/check/ini_text.h"
 
+#include "sim/host/profile_text.h"
+
 #include <string_view>
 
 namespace sim {
 namespace {
-
-bool isProfileSpace(char c)
-{
-    return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a';
-}
-
-std::string_view trim(std::string_view text)
-{
-    while (!text.empty() && isProfileSpace(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isProfileSpace(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-std::string_view upToNul(std::string_view text)
-{
-    return text.substr(0, text.find('\0'));
-}
 
 // Narrowed as the reader narrows it: its names are plain ASCII, anything else is '?'.
 std::string narrowUtf16(std::string_view bytes)
@@ -41,7 +22,7 @@ IniLine classify(std::string_view line, std::uint64_t number)
 {
     IniLine out;
     out.number = number;
-    line = trim(line);
+    line = trimProfileSpace(line);
     if (line.empty()) {
         return out;
     }
@@ -52,15 +33,15 @@ IniLine classify(std::string_view line, std::uint64_t number)
     const auto close = line.rfind(']');
     if (line.front() == '[' && close != std::string_view::npos && close > 0) {
         out.kind = IniLineKind::Section;
-        out.name = std::string(trim(upToNul(line.substr(1, close - 1))));
+        out.name = std::string(trimProfileSpace(upToNul(line.substr(1, close - 1))));
         return out;
     }
     out.kind = IniLineKind::Key;
     const auto equals = line.find('=');
-    out.name = std::string(upToNul(trim(line.substr(0, equals))));
+    out.name = std::string(upToNul(trimProfileSpace(line.substr(0, equals))));
     out.hasEquals = equals != std::string_view::npos;
     if (out.hasEquals) {
-        out.value = std::string(upToNul(trim(line.substr(equals + 1))));
+        out.value = std::string(upToNul(trimProfileSpace(line.substr(equals + 1))));
     }
     return out;
 }

@@ -63,39 +63,38 @@ CLI::Validator wholeNumberUpTo(std::uint64_t highest)
         "");
 }
 
+namespace {
+
 // CLI11's own checks read the path in the system's code page; ours read it as the UTF-8 it is.
-CLI::Validator existingFile()
+CLI::Validator existingPath(bool folder)
 {
     return CLI::Validator(
-        [](std::string& text) -> std::string {
+        [folder](std::string& text) -> std::string {
             std::error_code error;
             const auto status = std::filesystem::status(sim::pathFromUtf8(text), error);
+            const char* const what = folder ? "Directory" : "File";
             if (!std::filesystem::exists(status)) {
-                return "File does not exist: " + text;
+                return std::string(what) + " does not exist: " + text;
             }
-            if (std::filesystem::is_directory(status)) {
-                return "File is actually a directory: " + text;
+            if (std::filesystem::is_directory(status) != folder) {
+                return std::string(what) +
+                       (folder ? " is actually a file: " : " is actually a directory: ") + text;
             }
             return {};
         },
         "");
 }
 
+} // namespace
+
+CLI::Validator existingFile()
+{
+    return existingPath(false);
+}
+
 CLI::Validator existingFolder()
 {
-    return CLI::Validator(
-        [](std::string& text) -> std::string {
-            std::error_code error;
-            const auto status = std::filesystem::status(sim::pathFromUtf8(text), error);
-            if (!std::filesystem::exists(status)) {
-                return "Directory does not exist: " + text;
-            }
-            if (!std::filesystem::is_directory(status)) {
-                return "Directory is actually a file: " + text;
-            }
-            return {};
-        },
-        "");
+    return existingPath(true);
 }
 
 CLI::Validator rangeOfWholeNumbers()

@@ -7,6 +7,7 @@
 #include "sim/files.h"
 
 #include "sim/ascii.h"
+#include "sim/host/profile_text.h"
 
 #include <fstream>
 #include <sstream>
@@ -15,30 +16,12 @@
 
 namespace {
 
+using sim::isProfileSpace;
+using sim::trimProfileSpace;
+using sim::upToNul;
+
 // The value buffer the Windows reader parses from holds 30 characters with its terminator.
 constexpr std::size_t valueCapacity = 29;
-
-bool isProfileSpace(char c)
-{
-    return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a';
-}
-
-std::string_view trim(std::string_view text)
-{
-    while (!text.empty() && isProfileSpace(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isProfileSpace(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-// Names end at an embedded NUL, as C strings do.
-std::string_view upToNul(std::string_view text)
-{
-    return text.substr(0, text.find('\0'));
-}
 
 int digitValue(char c)
 {
@@ -117,7 +100,7 @@ struct Lookup {
 
 void takeLine(Lookup& lookup, std::string_view line)
 {
-    line = trim(line);
+    line = trimProfileSpace(line);
     if (line.empty()) {
         return;
     }
@@ -128,7 +111,7 @@ void takeLine(Lookup& lookup, std::string_view line)
                 lookup.scan = Scan::Missing; // later sections of the same name are not searched
                 return;
             }
-            const std::string_view name = trim(upToNul(line.substr(1, close - 1)));
+            const std::string_view name = trimProfileSpace(upToNul(line.substr(1, close - 1)));
             if (!name.empty() && equalsIgnoringCase(name, lookup.section)) {
                 lookup.scan = Scan::InSection;
             }
@@ -140,14 +123,14 @@ void takeLine(Lookup& lookup, std::string_view line)
         return;
     }
     const auto equals = line.find('=');
-    const std::string_view name = trim(line.substr(0, equals));
+    const std::string_view name = trimProfileSpace(line.substr(0, equals));
     if (!equalsIgnoringCase(upToNul(name), lookup.key)) {
         return;
     }
     lookup.scan = Scan::Found;
     lookup.result = equals == std::string_view::npos
                         ? static_cast<std::uint32_t>(lookup.defaultValue)
-                        : valueOf(trim(line.substr(equals + 1)), lookup.defaultValue);
+                        : valueOf(trimProfileSpace(line.substr(equals + 1)), lookup.defaultValue);
 }
 
 // A file that starts with the UTF-16 little-endian mark is narrowed; its names are plain ASCII.
@@ -185,7 +168,7 @@ void scanLines(std::istream& file, Lookup& lookup)
 std::uint32_t readProfileIntFrom(std::istream& file, const char* section, const char* key,
                                  std::int32_t defaultValue)
 {
-    Lookup lookup{trim(section), trim(key), defaultValue};
+    Lookup lookup{trimProfileSpace(section), trimProfileSpace(key), defaultValue};
     const int first = file.peek();
     if (first == 0xEF) {
         char mark[3] = {};
