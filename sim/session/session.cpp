@@ -4,6 +4,7 @@
 #include "sim/files.h"
 
 #include "sim/host/host.h"
+#include "sim/session/clock.h"
 
 #include <cmath>
 #include <fstream>
@@ -64,15 +65,17 @@ Session::~Session()
 
 // Time in a state runs from the frame that began it to the frame that ended it, as differences of
 // the session's clock: a tuner that skips the frames between gets the very same sums.
-void Session::countStateTime(const FollowedPass& pass, double elapsedBeforeMs)
+void Session::countStateTime(const FollowedPass& pass, std::int64_t elapsedBeforeNs)
 {
     if (pass.changed()) {
-        closedMs_[static_cast<std::size_t>(pass.from)] += elapsedBeforeMs - stateSinceMs_;
-        stateSinceMs_ = elapsedBeforeMs;
+        closedNs_[static_cast<std::size_t>(pass.from)] += elapsedBeforeNs - stateSinceNs_;
+        stateSinceNs_ = elapsedBeforeNs;
     }
-    result_.timeInStateMs = closedMs_;
-    const auto now = static_cast<std::size_t>(pass.to);
-    result_.timeInStateMs[now] = closedMs_[now] + (elapsedMs_ - stateSinceMs_);
+    for (std::size_t s = 0; s < 3; ++s) {
+        const std::int64_t open =
+            s == static_cast<std::size_t>(pass.to) ? elapsedNs_ - stateSinceNs_ : 0;
+        result_.timeInStateMs[s] = millisecondsOf(closedNs_[s] + open);
+    }
 }
 
 FrameOutcome Session::frame(double frameTimeMs)
@@ -80,8 +83,9 @@ FrameOutcome Session::frame(double frameTimeMs)
     Host& h = host();
     // The clock only moves forward; the plug-in still sees the frame time as it is.
     const double clockMs = std::isfinite(frameTimeMs) && frameTimeMs > 0 ? frameTimeMs : 0.0;
-    const double elapsedBefore = elapsedMs_;
+    const std::int64_t elapsedBeforeNs = elapsedNs_;
     elapsedMs_ += clockMs;
+    elapsedNs_ += wholeNanoseconds(clockMs);
     h.clock.frameTimeSeconds = static_cast<float>(frameTimeMs / 1000.0);
     // The counter wraps like the real one: simulated time modulo 2^32.
     const auto elapsed =
@@ -110,7 +114,7 @@ FrameOutcome Session::frame(double frameTimeMs)
     }
     ++result_.frames;
     result_.durationMs = elapsedMs_;
-    countStateTime(pass, elapsedBefore);
+    countStateTime(pass, elapsedBeforeNs);
     if (pass.fps < result_.lowestFps) {
         result_.lowestFps = pass.fps;
     }

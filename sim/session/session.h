@@ -81,14 +81,15 @@ class Session {
     const std::filesystem::path& gameDir() const { return gameDir_; }
 
   private:
-    void countStateTime(const FollowedPass& pass, double elapsedBeforeMs);
+    void countStateTime(const FollowedPass& pass, std::int64_t elapsedBeforeNs);
     std::filesystem::path gameDir_;
     std::uint32_t uptimeMs_;
     std::size_t keptChanges_;
     double elapsedMs_ = 0;
     Follower follower_;
-    std::array<double, 3> closedMs_{}; // time in each state up to the current stretch
-    double stateSinceMs_ = 0;          // when the current state's stretch began
+    std::int64_t elapsedNs_ = 0;
+    std::array<std::int64_t, 3> closedNs_{}; // time in each state up to the current stretch
+    std::int64_t stateSinceNs_ = 0;          // when the current state's stretch began
     SessionResult result_;
 };
 

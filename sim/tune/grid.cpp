@@ -1,5 +1,7 @@
 #include "sim/tune/grid.h"
 
+#include "sim/session/clock.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -24,8 +26,8 @@ struct Walk {
     float critical = static_cast<float>(settings.fpsCritical);
     GovernorState governor;
     CellResult cell;
-    std::array<double, 3> closedMs{};
-    double sinceMs = 0;
+    std::array<std::int64_t, 3> closedNs{};
+    std::int64_t sinceNs = 0;
     bool purgeAwaitsRecovery = false;
 
     // True when no frame of the block can change the state or set off a purge.
@@ -51,10 +53,10 @@ struct Walk {
         const PerfState from = governor.state;
         advanceState(governor, frames.fps[i], settings);
         if (governor.state != from) {
-            const double before = i == 0 ? 0.0 : frames.elapsedMs[i - 1];
+            const std::int64_t before = i == 0 ? 0 : frames.elapsedNs[i - 1];
             ++cell.changes;
-            closedMs[static_cast<std::size_t>(from)] += before - sinceMs;
-            sinceMs = before;
+            closedNs[static_cast<std::size_t>(from)] += before - sinceNs;
+            sinceNs = before;
             // Only the first recovery after a purge tells whether its dip was brief.
             if (from == PerfState::Critical && purgeAwaitsRecovery) {
                 const bool brief = frames.elapsedMs[i] - cell.purgeTimesMs.back() <= briefDipMs;
@@ -77,6 +79,8 @@ void addFrame(TuneFrames& frames, double frameTimeMs)
     const double clockMs = std::isfinite(frameTimeMs) && frameTimeMs > 0 ? frameTimeMs : 0.0;
     const double before = frames.elapsedMs.empty() ? 0.0 : frames.elapsedMs.back();
     frames.elapsedMs.push_back(before + clockMs);
+    const std::int64_t beforeNs = frames.elapsedNs.empty() ? 0 : frames.elapsedNs.back();
+    frames.elapsedNs.push_back(beforeNs + wholeNanoseconds(clockMs));
     const auto seconds = static_cast<float>(frameTimeMs / 1000.0);
     frames.fps.push_back(estimateFps([seconds] { return seconds; }));
 }
@@ -117,9 +121,11 @@ CellResult evaluateCell(const TuneFrames& frames, const GovernorSettings& settin
         }
     }
     const auto now = static_cast<std::size_t>(walk.governor.state);
-    walk.cell.timeInStateMs = walk.closedMs;
-    walk.cell.timeInStateMs[now] =
-        walk.closedMs[now] + ((n == 0 ? 0.0 : frames.elapsedMs[n - 1]) - walk.sinceMs);
+    const std::int64_t endNs = n == 0 ? 0 : frames.elapsedNs[n - 1];
+    for (std::size_t s = 0; s < 3; ++s) {
+        const std::int64_t open = s == now ? endNs - walk.sinceNs : 0;
+        walk.cell.timeInStateMs[s] = millisecondsOf(walk.closedNs[s] + open);
+    }
     return walk.cell;
 }
 

@@ -14,9 +14,10 @@ namespace sim {
 
 struct TuneFrames {
     std::uint32_t uptimeMs = 600000;
-    std::vector<float> fps;         // the plug-in's estimate of each frame
-    std::vector<double> elapsedMs;  // the session's clock once each frame is over
-    std::vector<float> blockLowest; // per block of frames, NaN left out
+    std::vector<float> fps;              // the plug-in's estimate of each frame
+    std::vector<double> elapsedMs;       // the session's clock once each frame is over
+    std::vector<std::int64_t> elapsedNs; // the same in whole nanoseconds, for time in states
+    std::vector<float> blockLowest;      // per block of frames, NaN left out
     std::vector<float> blockHighest;
 };
 
