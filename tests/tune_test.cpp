@@ -102,6 +102,39 @@ TEST(TuneGrid, everyCellIsWhatAReplayWithThatPairReports)
     }
 }
 
+void expectSameCells(const sim::CellResult& a, const sim::CellResult& b)
+{
+    const std::string pair = std::to_string(b.moderate) + "/" + std::to_string(b.critical);
+    EXPECT_EQ(a.moderate, b.moderate);
+    EXPECT_EQ(a.critical, b.critical);
+    EXPECT_EQ(a.purgeTimesMs, b.purgeTimesMs) << pair;
+    EXPECT_EQ(a.changes, b.changes) << pair;
+    EXPECT_EQ(a.briefDipPurges, b.briefDipPurges) << pair;
+    EXPECT_EQ(a.timeInStateMs, b.timeInStateMs) << pair;
+}
+
+// The whole grid runs pairs a column at a time, as bits; each must be what the pair alone gives.
+TEST(TuneGrid, theWholeGridIsEachPairRunAlone)
+{
+    ScratchDir dir;
+    writeFile(dir / "calm.csv", generated(4, 8000, 0.02));
+    writeFile(dir / "flickery.csv", generated(5, 8000, 0.4));
+    const std::filesystem::path data = TARNWICK_TEST_DATA_DIR;
+    for (const auto& capture : {data / "captures/presentmon-1.csv", data / "captures/ocat.csv",
+                                dir / "calm.csv", dir / "flickery.csv"}) {
+        const sim::TuneFrames frames = framesOf(capture);
+        const sim::TuneResult r =
+            sim::tune(frames, GovernorSettings{}, sim::defaultModerate, sim::defaultCritical);
+        ASSERT_EQ(r.cells.size(), 6015u);
+        for (std::size_t i = 0; i < r.cells.size(); ++i) {
+            GovernorSettings pair;
+            pair.fpsModerate = r.cells[i].moderate;
+            pair.fpsCritical = r.cells[i].critical;
+            expectSameCells(r.cells[i], sim::evaluateCell(frames, pair));
+        }
+    }
+}
+
 TEST(TuneGrid, aPurgeFollowedByRecoveryWithinHalfASecondIsABriefDip)
 {
     sim::TuneFrames frames;

@@ -82,7 +82,14 @@ void addFrame(TuneFrames& frames, double frameTimeMs)
     const std::int64_t beforeNs = frames.elapsedNs.empty() ? 0 : frames.elapsedNs.back();
     frames.elapsedNs.push_back(beforeNs + wholeNanoseconds(clockMs));
     const auto seconds = static_cast<float>(frameTimeMs / 1000.0);
-    frames.fps.push_back(estimateFps([seconds] { return seconds; }));
+    const float fps = estimateFps([seconds] { return seconds; });
+    frames.fps.push_back(fps);
+    // Thresholds lie within -1000..1000: levels held to twice that keep every comparison.
+    const auto held = [](double v) {
+        return static_cast<std::int16_t>(std::clamp(v, -2000.0, 2000.0));
+    };
+    const double x = fps;
+    frames.levels.push_back({held(std::floor(x)), held(std::ceil(x)), !std::isnan(fps)});
 }
 
 void finishFrames(TuneFrames& frames)

@@ -13,11 +13,19 @@
 namespace sim {
 
 struct TuneFrames {
+    // A frame's estimate as the thresholds see it: x < T for a whole T exactly when floor(x) < T,
+    // and x > T + 5 exactly when ceil(x) - 6 >= T. NaN compares with nothing.
+    struct Level {
+        std::int16_t floor = 0;
+        std::int16_t ceil = 0;
+        bool comparable = false;
+    };
     std::uint32_t uptimeMs = 600000;
     std::vector<float> fps;              // the plug-in's estimate of each frame
     std::vector<double> elapsedMs;       // the session's clock once each frame is over
     std::vector<std::int64_t> elapsedNs; // the same in whole nanoseconds, for time in states
-    std::vector<float> blockLowest;      // per block of frames, NaN left out
+    std::vector<Level> levels;
+    std::vector<float> blockLowest; // per block of frames, NaN left out
     std::vector<float> blockHighest;
 };
 

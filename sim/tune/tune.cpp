@@ -1,5 +1,7 @@
 #include "sim/tune/tune.h"
 
+#include "sim/tune/columns.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <thread>
@@ -13,7 +15,8 @@ const char* const recommendationRule =
 
 namespace {
 
-std::vector<GovernorSettings> pairsOf(const GovernorSettings& base, Range moderate, Range critical)
+[[maybe_unused]] std::vector<GovernorSettings> pairsOf(const GovernorSettings& base, Range moderate,
+                                                       Range critical)
 {
     std::vector<GovernorSettings> pairs;
     for (std::int32_t m = moderate.low; m <= moderate.high; ++m) {
@@ -67,20 +70,35 @@ TuneResult tune(const TuneFrames& frames, const GovernorSettings& base, Range mo
 {
     TuneResult result;
     result.durationMs = frames.elapsedMs.empty() ? 0.0 : frames.elapsedMs.back();
-    const std::vector<GovernorSettings> pairs = pairsOf(base, moderate, critical);
-    result.cells.resize(pairs.size());
-    // Cells are independent: one worker per core, each taking every other cell.
+    // Columns of at most 128 pairs: one FPS_Moderate, FPS_Critical below it.
+    struct Part {
+        std::int32_t moderate;
+        std::int32_t low;
+        std::int32_t high;
+    };
+    std::vector<Part> parts;
+    for (std::int32_t m = moderate.low; m <= moderate.high; ++m) {
+        const std::int32_t high = std::min(critical.high, m - 1);
+        for (std::int32_t low = critical.low; low <= high; low += 128) {
+            parts.push_back({m, low, std::min(high, low + 127)});
+        }
+    }
+    std::vector<std::vector<CellResult>> columns(parts.size());
     const unsigned workers = std::max(1u, std::min(2u, std::thread::hardware_concurrency()));
     std::vector<std::thread> threads;
     for (unsigned w = 0; w < workers; ++w) {
         threads.emplace_back([&, w] {
-            for (std::size_t i = w; i < pairs.size(); i += workers) {
-                result.cells[i] = evaluateCell(frames, pairs[i]);
+            for (std::size_t i = w; i < parts.size(); i += workers) {
+                columns[i] =
+                    evaluateColumn(frames, base, parts[i].moderate, parts[i].low, parts[i].high);
             }
         });
     }
     for (std::thread& t : threads) {
         t.join();
+    }
+    for (std::vector<CellResult>& column : columns) {
+        result.cells.insert(result.cells.end(), column.begin(), column.end());
     }
     result.current = evaluateCell(frames, base);
     result.recommended = recommend(result.cells, result.current);
