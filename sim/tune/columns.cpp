@@ -58,8 +58,10 @@ struct Column {
     Bits inModerate;
     Bits inCritical;
     std::vector<CellResult> cells;
+    // Per pair, side by side: a change touches a few of these and nothing else.
     std::vector<std::int64_t> sinceNs;
-    std::vector<std::array<std::int64_t, 3>> closedNs;
+    std::array<std::vector<std::int64_t>, 3> closedNs;
+    std::vector<std::uint64_t> changes;
     std::vector<std::uint32_t> lastPurgeTick;
     Bits awaitingRecovery;
     // Purges are looked for only once the soonest one can be due.
@@ -74,8 +76,9 @@ struct Column {
         return static_cast<std::size_t>(std::clamp(k, 0, count));
     }
 
-    void change(std::size_t k, PerfState from, std::size_t frame);
+    void leave(const Bits& pairs, PerfState from, std::int64_t beforeNs);
     void recover(std::size_t k, std::size_t frame);
+    bool blockIsQuiet(std::size_t block) const;
     void frameOf(std::size_t frame);
     void purges(std::size_t frame, Bits entering);
 };
@@ -86,12 +89,38 @@ std::uint32_t tickAt(const TuneFrames& frames, std::size_t frame)
     return frames.uptimeMs + static_cast<std::uint32_t>(whole);
 }
 
-void Column::change(std::size_t k, PerfState from, std::size_t frame)
+void Column::leave(const Bits& pairs, PerfState from, std::int64_t beforeNs)
 {
-    const std::int64_t before = frame == 0 ? 0 : frames.elapsedNs[frame - 1];
-    ++cells[k].changes;
-    closedNs[k][static_cast<std::size_t>(from)] += before - sinceNs[k];
-    sinceNs[k] = before;
+    std::vector<std::int64_t>& closed = closedNs[static_cast<std::size_t>(from)];
+    pairs.each([&](std::size_t k) {
+        ++changes[k];
+        closed[k] += beforeNs - sinceNs[k];
+        sinceNs[k] = beforeNs;
+    });
+}
+
+// True when no frame of the block can change a pair's state or set off a purge.
+bool Column::blockIsQuiet(std::size_t block) const
+{
+    const TuneFrames::Level low = frames.blockLevels[block].lowest;
+    const TuneFrames::Level high = frames.blockLevels[block].highest;
+    const Bits normal = all & ~inModerate & ~inCritical;
+    if (normal.any() && low.floor < moderate) {
+        return false;
+    }
+    if (inModerate.any() &&
+        (high.ceil - 6 >= moderate ||
+         (inModerate & fromIndex[clampIndex(low.floor + 1 - criticalLow)]).any())) {
+        return false;
+    }
+    if (!inCritical.any()) {
+        return true;
+    }
+    if ((inCritical & belowIndex[clampIndex(high.ceil - 5 - criticalLow)]).any()) {
+        return false;
+    }
+    const std::size_t last = std::min((block + 1) * tuneBlock, frames.fps.size()) - 1;
+    return checkAfterMs == never || tickAt(frames, last) - checkBaseTick <= checkAfterMs;
 }
 
 void Column::frameOf(std::size_t frame)
@@ -109,10 +138,10 @@ void Column::frameOf(std::size_t frame)
         const Bits toCritical = up ? Bits{} : inModerate & lowCritical;
         const Bits fromCritical = inCritical & highCritical;
         if ((fromNormal | toNormal | toCritical | fromCritical).any()) {
-            fromNormal.each([&](std::size_t k) { change(k, PerfState::Normal, frame); });
-            (toNormal | toCritical).each([&](std::size_t k) {
-                change(k, PerfState::Moderate, frame);
-            });
+            const std::int64_t before = frame == 0 ? 0 : frames.elapsedNs[frame - 1];
+            leave(fromNormal, PerfState::Normal, before);
+            leave(toNormal | toCritical, PerfState::Moderate, before);
+            leave(fromCritical, PerfState::Critical, before);
             fromCritical.each([&](std::size_t k) { recover(k, frame); });
             inModerate = (inModerate & ~toNormal & ~toCritical) | fromNormal | fromCritical;
             inCritical = (inCritical & ~fromCritical) | toCritical;
@@ -126,7 +155,6 @@ void Column::frameOf(std::size_t frame)
 
 void Column::recover(std::size_t k, std::size_t frame)
 {
-    change(k, PerfState::Critical, frame);
     // Only the first recovery after a purge tells whether its dip was brief.
     const Bits bit = Bits::bit(k);
     if ((awaitingRecovery & bit).any()) {
@@ -170,7 +198,10 @@ std::vector<CellResult> evaluateColumn(const TuneFrames& frames, const GovernorS
     Column column(frames, moderate, criticalLow, count);
     column.cells.resize(static_cast<std::size_t>(count));
     column.sinceNs.assign(column.cells.size(), 0);
-    column.closedNs.assign(column.cells.size(), {});
+    for (std::vector<std::int64_t>& closed : column.closedNs) {
+        closed.assign(column.cells.size(), 0);
+    }
+    column.changes.assign(column.cells.size(), 0);
     column.lastPurgeTick.assign(column.cells.size(), 0);
     for (int k = 0; k <= count; ++k) {
         column.belowIndex.push_back(Bits::below(k));
@@ -180,20 +211,24 @@ std::vector<CellResult> evaluateColumn(const TuneFrames& frames, const GovernorS
         column.cells[k].moderate = moderate;
         column.cells[k].critical = criticalLow + static_cast<std::int32_t>(k);
     }
-    if (base.enabled) {
-        for (std::size_t f = 0; f < frames.fps.size(); ++f) {
-            column.frameOf(f);
+    const std::size_t n = base.enabled ? frames.fps.size() : 0;
+    for (std::size_t f = 0; f < n;) {
+        if (f % tuneBlock == 0 && f + tuneBlock <= n && column.blockIsQuiet(f / tuneBlock)) {
+            f += tuneBlock;
+            continue;
         }
+        column.frameOf(f++);
     }
     const std::int64_t endNs = frames.elapsedNs.empty() ? 0 : frames.elapsedNs.back();
     for (std::size_t k = 0; k < column.cells.size(); ++k) {
+        column.cells[k].changes = column.changes[k];
         const Bits bit = Bits::bit(k);
         const std::size_t now = (column.inCritical & bit).any()   ? 2
                                 : (column.inModerate & bit).any() ? 1
                                                                   : 0;
         for (std::size_t s = 0; s < 3; ++s) {
             const std::int64_t open = s == now ? endNs - column.sinceNs[k] : 0;
-            column.cells[k].timeInStateMs[s] = millisecondsOf(column.closedNs[k][s] + open);
+            column.cells[k].timeInStateMs[s] = millisecondsOf(column.closedNs[s][k] + open);
         }
     }
     return column.cells;

@@ -96,6 +96,7 @@ void finishFrames(TuneFrames& frames)
 {
     frames.blockLowest.clear();
     frames.blockHighest.clear();
+    frames.blockLevels.clear();
     for (std::size_t start = 0; start < frames.fps.size(); start += tuneBlock) {
         float low = std::numeric_limits<float>::infinity();
         float high = -std::numeric_limits<float>::infinity();
@@ -109,6 +110,16 @@ void finishFrames(TuneFrames& frames)
         }
         frames.blockLowest.push_back(low);
         frames.blockHighest.push_back(high);
+        // Levels of a block that compares with nothing: above every threshold and below it.
+        TuneFrames::BlockLevels levels{{2000, 2000, true}, {-2000, -2000, true}};
+        for (std::size_t i = start; i < end; ++i) {
+            const TuneFrames::Level l = frames.levels[i];
+            if (l.comparable) {
+                levels.lowest.floor = std::min(levels.lowest.floor, l.floor);
+                levels.highest.ceil = std::max(levels.highest.ceil, l.ceil);
+            }
+        }
+        frames.blockLevels.push_back(levels);
     }
 }
 

@@ -25,6 +25,11 @@ struct TuneFrames {
     std::vector<double> elapsedMs;       // the session's clock once each frame is over
     std::vector<std::int64_t> elapsedNs; // the same in whole nanoseconds, for time in states
     std::vector<Level> levels;
+    struct BlockLevels {
+        Level lowest;  // the lowest floor of the block's comparable frames
+        Level highest; // the highest ceiling
+    };
+    std::vector<BlockLevels> blockLevels;
     std::vector<float> blockLowest; // per block of frames, NaN left out
     std::vector<float> blockHighest;
 };
