@@ -107,7 +107,8 @@ void expectSameCells(const sim::CellResult& a, const sim::CellResult& b)
     const std::string pair = std::to_string(b.moderate) + "/" + std::to_string(b.critical);
     EXPECT_EQ(a.moderate, b.moderate);
     EXPECT_EQ(a.critical, b.critical);
-    EXPECT_EQ(a.purgeTimesMs, b.purgeTimesMs) << pair;
+    EXPECT_EQ(a.purges, b.purges) << pair;
+    EXPECT_EQ(a.lastPurgeMs, b.lastPurgeMs) << pair;
     EXPECT_EQ(a.changes, b.changes) << pair;
     EXPECT_EQ(a.briefDipPurges, b.briefDipPurges) << pair;
     EXPECT_EQ(a.timeInStateMs, b.timeInStateMs) << pair;
@@ -170,9 +171,9 @@ TEST(TuneGrid, theRecommendationIsTheNearestPairThatFollowsTheRule)
         return std::abs(c.moderate - r.current.moderate) +
                std::abs(c.critical - r.current.critical);
     };
-    EXPECT_EQ(best.purgeTimesMs.empty(), r.current.purgeTimesMs.empty());
+    EXPECT_EQ(best.purges == 0, r.current.purges == 0);
     for (const sim::CellResult& c : r.cells) {
-        if (!r.current.purgeTimesMs.empty() && c.purgeTimesMs.empty()) {
+        if (r.current.purges > 0 && c.purges == 0) {
             continue;
         }
         const std::string pair = std::to_string(c.moderate) + "/" + std::to_string(c.critical);

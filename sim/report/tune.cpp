@@ -16,8 +16,8 @@ void printCell(std::ostream& out, const CellResult& c, double durationMs)
     fmt::print(out,
                "  purges {} ({:.1f} a minute), {} of them on a brief dip; Critical {:.1f} s, "
                "Moderate {:.1f} s; {:.1f} state changes a minute\n",
-               c.purgeTimesMs.size(),
-               perMinute(static_cast<double>(c.purgeTimesMs.size()), durationMs), c.briefDipPurges,
+               c.purges,
+               perMinute(static_cast<double>(c.purges), durationMs), c.briefDipPurges,
                c.timeInStateMs[2] / 1000.0, c.timeInStateMs[1] / 1000.0,
                perMinute(static_cast<double>(c.changes), durationMs));
 }
@@ -32,20 +32,20 @@ void printNeighbours(std::ostream& out, const TuneReport& report, const CellResu
             (std::abs(c.moderate - centre.moderate) + std::abs(c.critical - centre.critical)) > 2) {
             continue;
         }
-        const double purges = static_cast<double>(c.purgeTimesMs.size());
+        const double purges = static_cast<double>(c.purges);
         fmt::print(out, "  {:>12} {:>12} {:>10} {:>10.1f} {:>10}\n", c.moderate, c.critical,
-                   c.purgeTimesMs.size(), perMinute(purges, report.result.durationMs),
+                   c.purges, perMinute(purges, report.result.durationMs),
                    c.briefDipPurges);
     }
 }
 
 nlohmann::json cellJson(const CellResult& c, double durationMs, bool withTimes)
 {
-    const double purges = static_cast<double>(c.purgeTimesMs.size());
+    const double purges = static_cast<double>(c.purges);
     nlohmann::json json{
         {"fpsModerate", c.moderate},
         {"fpsCritical", c.critical},
-        {"purges", c.purgeTimesMs.size()},
+        {"purges", c.purges},
         {"purgesPerMinute", perMinute(purges, durationMs)},
         {"briefDipPurges", c.briefDipPurges},
         {"secondsCritical", c.timeInStateMs[2] / 1000.0},

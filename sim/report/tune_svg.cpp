@@ -101,7 +101,7 @@ void cells(std::ostream& out, const Grid& g, const TuneResult& result)
 {
     const auto look = [&result](const CellResult& c) {
         const double rate =
-            perMinute(static_cast<double>(c.purgeTimesMs.size()), result.durationMs);
+            perMinute(static_cast<double>(c.purges), result.durationMs);
         return std::pair{heat(rate), c.briefDipPurges > 0};
     };
     const auto& all = result.cells;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <deque>
 #include <limits>
 
 namespace sim {
@@ -17,19 +18,16 @@ struct Bits {
     Bits operator&(Bits o) const { return {{w[0] & o.w[0], w[1] & o.w[1]}}; }
     Bits operator|(Bits o) const { return {{w[0] | o.w[0], w[1] | o.w[1]}}; }
     Bits operator~() const { return {{~w[0], ~w[1]}}; }
-    static Bits bit(std::size_t k)
-    {
-        Bits b;
-        b.w[k / 64] = 1ull << (k % 64);
-        return b;
-    }
-    // Bits 0 .. count-1.
-    static Bits below(int count)
+    // Bits from .. to-1.
+    static Bits range(int from, int to)
     {
         Bits b;
         for (int i = 0; i < 2; ++i) {
-            const int n = count - 64 * i;
-            b.w[i] = n >= 64 ? ~0ull : n <= 0 ? 0ull : (1ull << n) - 1;
+            const auto upTo = [i](int n) {
+                const int m = n - 64 * i;
+                return m >= 64 ? ~0ull : m <= 0 ? 0ull : (1ull << m) - 1;
+            };
+            b.w[i] = upTo(to) & ~upTo(from);
         }
         return b;
     }
@@ -43,7 +41,6 @@ struct Bits {
     }
 };
 
-constexpr std::uint32_t never = std::numeric_limits<std::uint32_t>::max();
 constexpr std::size_t normal = 0;
 constexpr std::size_t moderateState = 1;
 constexpr std::size_t critical = 2;
@@ -54,11 +51,12 @@ std::uint32_t tickAt(const TuneFrames& frames, std::size_t frame)
     return frames.uptimeMs + static_cast<std::uint32_t>(whole);
 }
 
-// Pairs out of Critical move between Normal and Moderate together: every drop below
-// FPS_Moderate takes all Normal pairs to Moderate, every rise above it + 5 all Moderate pairs to
-// Normal. So they share one phase, kept once for the column; a pair's own time in Normal and
-// Moderate is what the shared phase spent there while the pair belonged to it. Only a pair back
-// from Critical while the phase is Normal stands apart (Moderate on its own) until the next move.
+// Pairs sorted by FPS_Critical keep their states in order: a higher FPS_Critical enters Critical
+// sooner and leaves it later. So a column is three runs: the pairs below `apartFrom` share one
+// phase (Normal or Moderate: every move between them takes all of them), those from `apartFrom`
+// to `criticalFrom` are back from Critical while the phase is Normal (Moderate on their own), and
+// the rest are Critical. A frame moves the boundaries; time and changes are added to runs of
+// pairs through difference arrays, in whole nanoseconds, so every pair's sums are exact.
 struct Column {
     Column(const TuneFrames& f, std::int32_t m, std::int32_t low, int n)
         : frames(f), moderate(m), criticalLow(low), count(n)
@@ -68,189 +66,160 @@ struct Column {
     std::int32_t moderate;
     std::int32_t criticalLow;
     int count;
-    Bits all = Bits::below(count);
-    Bits shared = all; // in the shared phase
-    Bits apart;        // Moderate while the phase is Normal
-    Bits inCritical;
     std::size_t phase = normal;
-    std::array<std::int64_t, 2> phaseClosedNs{}; // the phase's time in Normal and Moderate
-    std::int64_t phaseSinceNs = 0;
-    std::uint64_t phaseMoves = 0;
-
-    std::vector<CellResult> cells;
-    // Per pair, side by side: what it had when it joined the phase, and its own closed times.
-    std::array<std::vector<std::int64_t>, 2> joinedPhaseNs;
-    std::vector<std::uint64_t> joinedMoves;
-    std::vector<std::int64_t> sinceNs; // apart or Critical: since when
-    std::array<std::vector<std::int64_t>, 3> closedNs;
-    std::vector<std::uint64_t> changes;
-    std::vector<std::uint32_t> lastPurgeTick;
+    int apartFrom;
+    int criticalFrom;
+    std::int64_t runSinceNs = 0;
+    // Difference arrays over the pairs: time in each state, and changes.
+    std::array<std::vector<std::int64_t>, 3> timeNs;
+    std::vector<std::int64_t> changes;
+    // Purges: which pairs purged within the last 7 s, and when, oldest first. Every pair starts
+    // as if it purged at tick 0, as the plug-in's state does.
+    Bits recentlyPurged;
+    std::deque<std::pair<std::uint32_t, Bits>> purgeTicks;
     Bits awaitingRecovery;
-    // Purges are looked for only once the soonest one can be due.
-    std::uint32_t checkBaseTick = 0;
-    std::uint32_t checkAfterMs = never;
-    // Masks of the pairs from k up, and below k, for k = 0 .. count.
-    std::vector<Bits> fromIndex;
-    std::vector<Bits> belowIndex;
+    std::vector<CellResult> cells;
 
-    std::size_t clampIndex(int k) const
+    void addTime(std::size_t state, int from, int to, std::int64_t ns)
     {
-        return static_cast<std::size_t>(std::clamp(k, 0, count));
+        if (from < to && ns != 0) {
+            timeNs[state][static_cast<std::size_t>(from)] += ns;
+            timeNs[state][static_cast<std::size_t>(to)] -= ns;
+        }
     }
-    std::int64_t phaseNs(std::size_t state, std::int64_t atNs) const
+    void addChange(int from, int to)
     {
-        return phaseClosedNs[state] + (phase == state ? atNs - phaseSinceNs : 0);
+        if (from < to) {
+            ++changes[static_cast<std::size_t>(from)];
+            --changes[static_cast<std::size_t>(to)];
+        }
     }
-    void join(std::size_t k, std::int64_t atNs);
-    void leavePhase(std::size_t k, std::int64_t atNs);
-    void closeOwn(std::size_t k, std::size_t state, std::int64_t atNs);
-    void movePhase(std::int64_t atNs);
-    void frameOf(std::size_t frame);
-    void purges(std::size_t frame, Bits entering);
+    void closeRuns(std::int64_t atNs);
+    bool frameOf(std::size_t frame);
+    void purges(std::size_t frame, bool entered);
+    void recover(int from, int to, std::size_t frame);
     bool blockIsQuiet(std::size_t block) const;
+    void quietWindow();
+    int floorAtLeast = 0;
+    int ceilAtMost = 0;
+    int clampIndex(int k) const { return std::clamp(k, 0, count); }
 };
 
-void Column::join(std::size_t k, std::int64_t atNs)
+void Column::closeRuns(std::int64_t atNs)
 {
-    joinedPhaseNs[normal][k] = phaseNs(normal, atNs);
-    joinedPhaseNs[moderateState][k] = phaseNs(moderateState, atNs);
-    joinedMoves[k] = phaseMoves;
+    const std::int64_t ns = atNs - runSinceNs;
+    addTime(phase, 0, apartFrom, ns);
+    addTime(moderateState, apartFrom, criticalFrom, ns);
+    addTime(critical, criticalFrom, count, ns);
+    runSinceNs = atNs;
 }
 
-void Column::leavePhase(std::size_t k, std::int64_t atNs)
+void Column::recover(int from, int to, std::size_t frame)
 {
-    closedNs[normal][k] += phaseNs(normal, atNs) - joinedPhaseNs[normal][k];
-    closedNs[moderateState][k] += phaseNs(moderateState, atNs) - joinedPhaseNs[moderateState][k];
-    changes[k] += phaseMoves - joinedMoves[k];
+    const Bits back = Bits::range(from, to);
+    // Only the first recovery after a purge tells whether its dip was brief.
+    (awaitingRecovery & back).each([&](std::size_t k) {
+        cells[k].briefDipPurges += frames.elapsedMs[frame] - cells[k].lastPurgeMs <= briefDipMs;
+    });
+    awaitingRecovery = awaitingRecovery & ~back;
 }
 
-void Column::closeOwn(std::size_t k, std::size_t state, std::int64_t atNs)
-{
-    closedNs[state][k] += atNs - sinceNs[k];
-    sinceNs[k] = atNs;
-}
-
-void Column::movePhase(std::int64_t atNs)
-{
-    phaseClosedNs[phase] += atNs - phaseSinceNs;
-    phaseSinceNs = atNs;
-    phase = phase == normal ? moderateState : normal;
-    ++phaseMoves;
-}
-
-void Column::frameOf(std::size_t frame)
+// One frame, as the state functions take it for each pair; false when nothing changed.
+bool Column::frameOf(std::size_t frame)
 {
     const TuneFrames::Level level = frames.levels[frame];
-    Bits entered;
-    if (level.comparable) {
-        const bool down = level.floor < moderate;
-        const bool up = level.ceil - 6 >= moderate;
-        const Bits inModerate = phase == moderateState ? shared : apart;
-        // x < C for the pairs from k0 up; x > C + 5 for the pairs below k1.
-        const Bits toCritical =
-            up ? Bits{} : inModerate & fromIndex[clampIndex(level.floor + 1 - criticalLow)];
-        const Bits fromCritical = inCritical & belowIndex[clampIndex(level.ceil - 5 - criticalLow)];
-        const bool moves = (phase == normal && down) || (phase == moderateState && up);
-        const bool apartRise = phase == normal && up && apart.any();
-        if (toCritical.any() || fromCritical.any() || moves || apartRise) {
-            const std::int64_t at = frame == 0 ? 0 : frames.elapsedNs[frame - 1];
-            toCritical.each([&](std::size_t k) {
-                if ((shared & Bits::bit(k)).any()) {
-                    leavePhase(k, at);
-                    sinceNs[k] = at;
-                } else {
-                    closeOwn(k, moderateState, at);
-                }
-                ++changes[k];
-            });
-            shared = shared & ~toCritical;
-            apart = apart & ~toCritical;
-            fromCritical.each([&](std::size_t k) {
-                closeOwn(k, critical, at);
-                ++changes[k];
-                // Only the first recovery after a purge tells whether its dip was brief.
-                if ((awaitingRecovery & Bits::bit(k)).any()) {
-                    const double after = frames.elapsedMs[frame] - cells[k].purgeTimesMs.back();
-                    cells[k].briefDipPurges += after <= briefDipMs ? 1u : 0u;
-                }
-            });
-            awaitingRecovery = awaitingRecovery & ~fromCritical;
-            inCritical = (inCritical & ~fromCritical) | toCritical;
-            if (moves) {
-                movePhase(at);
-            }
-            // Pairs apart join the phase once it is where they are, or rise with it.
-            const bool rise = apartRise;
-            apart.each([&](std::size_t k) {
-                closeOwn(k, moderateState, at);
-                changes[k] += rise ? 1u : 0u;
-                join(k, at);
-            });
-            shared = shared | (phase == moderateState || rise ? apart : Bits{});
-            apart = phase == moderateState || rise ? Bits{} : apart;
-            fromCritical.each([&](std::size_t k) {
-                if (phase == moderateState) {
-                    join(k, at);
-                } else {
-                    sinceNs[k] = at;
-                }
-            });
-            (phase == moderateState ? shared : apart) =
-                (phase == moderateState ? shared : apart) | fromCritical;
-            entered = toCritical;
-        }
+    if (!level.comparable) {
+        return false;
     }
-    if (inCritical.any()) {
-        purges(frame, entered);
+    const bool down = level.floor < moderate;
+    const bool up = level.ceil - 6 >= moderate;
+    // x < FPS_Critical from k0 up; x > FPS_Critical + 5 below k1.
+    const int k0 = clampIndex(level.floor + 1 - criticalLow);
+    const int k1 = clampIndex(level.ceil - 5 - criticalLow);
+    const int moderateFrom = phase == moderateState ? 0 : apartFrom;
+    const int toCritical = up ? criticalFrom : std::max(moderateFrom, std::min(k0, criticalFrom));
+    const int recovered = std::max(criticalFrom, k1);
+    const bool phaseMoves = (phase == normal && down) || (phase == moderateState && up);
+    const bool apartRises = phase == normal && up && apartFrom < criticalFrom;
+    if (toCritical == criticalFrom && recovered == criticalFrom && !phaseMoves && !apartRises) {
+        return false;
     }
+    closeRuns(frame == 0 ? 0 : frames.elapsedNs[frame - 1]);
+    addChange(toCritical, criticalFrom);
+    addChange(criticalFrom, recovered);
+    recover(criticalFrom, recovered, frame);
+    if (phaseMoves) {
+        addChange(0, apartFrom);
+        phase = phase == normal ? moderateState : normal;
+    }
+    if (apartRises) {
+        addChange(apartFrom, criticalFrom);
+    }
+    const int oldCriticalFrom = criticalFrom;
+    criticalFrom = toCritical < oldCriticalFrom ? toCritical : recovered;
+    if (phase == moderateState || apartRises) {
+        // Everything out of Critical is in the phase: the apart joined it.
+        apartFrom = phase == moderateState ? criticalFrom : oldCriticalFrom;
+    }
+    apartFrom = std::min(apartFrom, criticalFrom);
+    return toCritical < oldCriticalFrom;
 }
 
-// Looks at the pairs that just entered Critical, and at all of them once the soonest purge can be
-// due: the schedule is how long after checkBaseTick that is.
-void Column::purges(std::size_t frame, Bits entering)
+// A pair can only come due when it enters Critical or its last purge grows 7 s old.
+void Column::purges(std::size_t frame, bool entered)
 {
     const std::uint32_t tick = tickAt(frames, frame);
-    const std::uint32_t sinceBase = tick - checkBaseTick;
-    const bool due = checkAfterMs != never && sinceBase > checkAfterMs;
-    const Bits look = due ? inCritical : entering;
-    if (!look.any()) {
+    bool expired = false;
+    while (!purgeTicks.empty() && tick - purgeTicks.front().first > purgeIntervalMs) {
+        recentlyPurged = recentlyPurged & ~purgeTicks.front().second;
+        purgeTicks.pop_front();
+        expired = true;
+    }
+    if (!entered && !expired) {
         return;
     }
-    std::uint32_t soonest = due || checkAfterMs == never ? never : checkAfterMs - sinceBase;
-    look.each([&](std::size_t k) {
-        if (tick - lastPurgeTick[k] > purgeIntervalMs) {
-            lastPurgeTick[k] = tick;
-            cells[k].purgeTimesMs.push_back(frames.elapsedMs[frame]);
-            awaitingRecovery = awaitingRecovery | Bits::bit(k);
-        }
-        soonest = std::min(soonest, purgeIntervalMs - (tick - lastPurgeTick[k]));
+    const Bits due = Bits::range(criticalFrom, count) & ~recentlyPurged;
+    if (!due.any()) {
+        return;
+    }
+    due.each([&](std::size_t k) {
+        ++cells[k].purges;
+        cells[k].lastPurgeMs = frames.elapsedMs[frame];
     });
-    checkBaseTick = tick;
-    checkAfterMs = soonest;
+    recentlyPurged = recentlyPurged | due;
+    awaitingRecovery = awaitingRecovery | due;
+    purgeTicks.emplace_back(tick, due);
+}
+
+// The levels a frame may have without changing any pair's state: below floorAtLeast a drop
+// moves something, above ceilAtMost a rise does. Recomputed whenever the runs move.
+void Column::quietWindow()
+{
+    floorAtLeast = std::numeric_limits<int>::min();
+    ceilAtMost = std::numeric_limits<int>::max();
+    if (phase == normal && apartFrom > 0) {
+        floorAtLeast = moderate; // a drop below FPS_Moderate moves the phase
+    }
+    const int moderateFrom = phase == moderateState ? 0 : apartFrom;
+    if (moderateFrom < criticalFrom) {
+        ceilAtMost = moderate + 5; // a rise above FPS_Moderate + 5 moves Moderate pairs
+        floorAtLeast = std::max(floorAtLeast, criticalLow + criticalFrom - 1);
+    }
+    if (criticalFrom < count) {
+        ceilAtMost = std::min(ceilAtMost, criticalLow + criticalFrom + 5);
+    }
 }
 
 // True when no frame of the block can change a pair's state or set off a purge.
 bool Column::blockIsQuiet(std::size_t block) const
 {
-    const TuneFrames::Level low = frames.blockLevels[block].lowest;
-    const TuneFrames::Level high = frames.blockLevels[block].highest;
-    const Bits inModerate = phase == moderateState ? shared : apart;
-    if (phase == normal && shared.any() && low.floor < moderate) {
-        return false;
-    }
-    if (inModerate.any() &&
-        (high.ceil - 6 >= moderate ||
-         (inModerate & fromIndex[clampIndex(low.floor + 1 - criticalLow)]).any())) {
-        return false;
-    }
-    if (!inCritical.any()) {
-        return true;
-    }
-    if ((inCritical & belowIndex[clampIndex(high.ceil - 5 - criticalLow)]).any()) {
+    const TuneFrames::BlockLevels levels = frames.blockLevels[block];
+    if (levels.lowest.floor < floorAtLeast || levels.highest.ceil > ceilAtMost) {
         return false;
     }
     const std::size_t last = std::min((block + 1) * tuneBlock, frames.fps.size()) - 1;
-    return checkAfterMs == never || tickAt(frames, last) - checkBaseTick <= checkAfterMs;
+    return criticalFrom == count || purgeTicks.empty() ||
+           tickAt(frames, last) - purgeTicks.front().first <= purgeIntervalMs;
 }
 
 } // namespace
@@ -262,43 +231,46 @@ std::vector<CellResult> evaluateColumn(const TuneFrames& frames, const GovernorS
     const int count = criticalHigh - criticalLow + 1;
     const auto pairs = static_cast<std::size_t>(count);
     Column column(frames, moderate, criticalLow, count);
+    column.apartFrom = count;
+    column.criticalFrom = count;
+    for (std::vector<std::int64_t>& time : column.timeNs) {
+        time.assign(pairs + 1, 0);
+    }
+    column.changes.assign(pairs + 1, 0);
     column.cells.resize(pairs);
-    for (std::vector<std::int64_t>& joined : column.joinedPhaseNs) {
-        joined.assign(pairs, 0);
-    }
-    for (std::vector<std::int64_t>& closed : column.closedNs) {
-        closed.assign(pairs, 0);
-    }
-    column.joinedMoves.assign(pairs, 0);
-    column.sinceNs.assign(pairs, 0);
-    column.changes.assign(pairs, 0);
-    column.lastPurgeTick.assign(pairs, 0);
-    for (int k = 0; k <= count; ++k) {
-        column.belowIndex.push_back(Bits::below(k));
-        column.fromIndex.push_back(column.all & ~Bits::below(k));
-    }
+    column.recentlyPurged = Bits::range(0, count);
+    column.purgeTicks.emplace_back(0u, column.recentlyPurged);
+    column.quietWindow();
     const std::size_t n = base.enabled ? frames.fps.size() : 0;
     for (std::size_t f = 0; f < n;) {
         if (f % tuneBlock == 0 && f + tuneBlock <= n && column.blockIsQuiet(f / tuneBlock)) {
             f += tuneBlock;
             continue;
         }
-        column.frameOf(f++);
-    }
-    const std::int64_t endNs = frames.elapsedNs.empty() ? 0 : frames.elapsedNs.back();
-    for (std::size_t k = 0; k < pairs; ++k) {
-        const Bits bit = Bits::bit(k);
-        if ((column.shared & bit).any()) {
-            column.leavePhase(k, endNs);
-        } else {
-            column.closeOwn(k, (column.apart & bit).any() ? moderateState : critical, endNs);
+        const TuneFrames::Level level = frames.levels[f];
+        bool entered = false;
+        if (level.comparable &&
+            (level.floor < column.floorAtLeast || level.ceil > column.ceilAtMost)) {
+            entered = column.frameOf(f);
+            column.quietWindow();
         }
+        if (column.criticalFrom < count) {
+            column.purges(f, entered);
+        }
+        ++f;
+    }
+    column.closeRuns(frames.elapsedNs.empty() ? 0 : frames.elapsedNs.back());
+    std::array<std::int64_t, 3> time{};
+    std::int64_t changes = 0;
+    for (std::size_t k = 0; k < pairs; ++k) {
         CellResult& cell = column.cells[k];
         cell.moderate = moderate;
         cell.critical = criticalLow + static_cast<std::int32_t>(k);
-        cell.changes = column.changes[k];
+        changes += column.changes[k];
+        cell.changes = static_cast<std::uint64_t>(changes);
         for (std::size_t s = 0; s < 3; ++s) {
-            cell.timeInStateMs[s] = millisecondsOf(column.closedNs[s][k]);
+            time[s] += column.timeNs[s][k];
+            cell.timeInStateMs[s] = millisecondsOf(time[s]);
         }
     }
     return column.cells;

@@ -59,7 +59,7 @@ struct Walk {
             sinceNs = before;
             // Only the first recovery after a purge tells whether its dip was brief.
             if (from == PerfState::Critical && purgeAwaitsRecovery) {
-                const bool brief = frames.elapsedMs[i] - cell.purgeTimesMs.back() <= briefDipMs;
+                const bool brief = frames.elapsedMs[i] - cell.lastPurgeMs <= briefDipMs;
                 cell.briefDipPurges += brief ? 1 : 0;
                 purgeAwaitsRecovery = false;
             }
@@ -67,6 +67,8 @@ struct Walk {
         if (governor.state == PerfState::Critical && purgeDue(governor, tickAt(frames, i))) {
             notePurge(governor, tickAt(frames, i));
             cell.purgeTimesMs.push_back(frames.elapsedMs[i]);
+            ++cell.purges;
+            cell.lastPurgeMs = frames.elapsedMs[i];
             purgeAwaitsRecovery = true;
         }
     }

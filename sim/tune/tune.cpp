@@ -32,7 +32,7 @@ namespace {
 
 std::optional<std::size_t> recommend(const std::vector<CellResult>& cells, const CellResult& now)
 {
-    const bool purges = !now.purgeTimesMs.empty();
+    const bool purges = now.purges > 0;
     const auto distance = [&now](const CellResult& c) {
         return std::abs(c.moderate - now.moderate) + std::abs(c.critical - now.critical);
     };
@@ -48,7 +48,7 @@ std::optional<std::size_t> recommend(const std::vector<CellResult>& cells, const
     };
     std::optional<std::size_t> best;
     for (std::size_t i = 0; i < cells.size(); ++i) {
-        if (purges && cells[i].purgeTimesMs.empty()) {
+        if (purges && cells[i].purges == 0) {
             continue;
         }
         if (!best || better(cells[i], cells[*best])) {
@@ -102,6 +102,14 @@ TuneResult tune(const TuneFrames& frames, const GovernorSettings& base, Range mo
     }
     result.current = evaluateCell(frames, base);
     result.recommended = recommend(result.cells, result.current);
+    if (result.recommended) {
+        // Its purge times, which the grid does not keep for every pair.
+        CellResult& best = result.cells[*result.recommended];
+        GovernorSettings pair = base;
+        pair.fpsModerate = best.moderate;
+        pair.fpsCritical = best.critical;
+        best.purgeTimesMs = evaluateCell(frames, pair).purgeTimesMs;
+    }
     return result;
 }
 
