@@ -68,7 +68,8 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
         return 1;
     }
     report.frames = frames.fps.size();
-    report.result = sim::tune(frames, baseSettings(options), options.moderate, options.critical);
+    report.result = sim::tune(frames, baseSettings(options), options.moderate, options.critical,
+                              options.common.json);
     if (options.common.json) {
         out << sim::tuneJson(report).dump(2) << '\n';
     } else {

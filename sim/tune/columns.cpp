@@ -95,7 +95,9 @@ struct Column {
         }
     }
     void closeRuns(std::int64_t atNs);
-    bool frameOf(std::size_t frame);
+    // The frame's effect: none, runs moved, or runs moved with pairs entering Critical.
+    enum class Moved { Nothing, Runs, IntoCritical };
+    Moved frameOf(std::size_t frame);
     void purges(std::size_t frame, bool entered);
     void recover(int from, int to, std::size_t frame);
     bool blockIsQuiet(std::size_t block) const;
@@ -116,6 +118,9 @@ void Column::closeRuns(std::int64_t atNs)
 
 void Column::recover(int from, int to, std::size_t frame)
 {
+    if (from >= to || !awaitingRecovery.any()) {
+        return;
+    }
     const Bits back = Bits::range(from, to);
     // Only the first recovery after a purge tells whether its dip was brief.
     (awaitingRecovery & back).each([&](std::size_t k) {
@@ -125,11 +130,11 @@ void Column::recover(int from, int to, std::size_t frame)
 }
 
 // One frame, as the state functions take it for each pair; false when nothing changed.
-bool Column::frameOf(std::size_t frame)
+Column::Moved Column::frameOf(std::size_t frame)
 {
     const TuneFrames::Level level = frames.levels[frame];
-    if (!level.comparable) {
-        return false;
+    if (level.floor > level.ceil) {
+        return Moved::Nothing; // NaN: no comparison holds
     }
     const bool down = level.floor < moderate;
     const bool up = level.ceil - 6 >= moderate;
@@ -142,7 +147,7 @@ bool Column::frameOf(std::size_t frame)
     const bool phaseMoves = (phase == normal && down) || (phase == moderateState && up);
     const bool apartRises = phase == normal && up && apartFrom < criticalFrom;
     if (toCritical == criticalFrom && recovered == criticalFrom && !phaseMoves && !apartRises) {
-        return false;
+        return Moved::Nothing;
     }
     closeRuns(frame == 0 ? 0 : frames.elapsedNs[frame - 1]);
     addChange(toCritical, criticalFrom);
@@ -162,7 +167,7 @@ bool Column::frameOf(std::size_t frame)
         apartFrom = phase == moderateState ? criticalFrom : oldCriticalFrom;
     }
     apartFrom = std::min(apartFrom, criticalFrom);
-    return toCritical < oldCriticalFrom;
+    return toCritical < oldCriticalFrom ? Moved::IntoCritical : Moved::Runs;
 }
 
 // A pair can only come due when it enters Critical or its last purge grows 7 s old.
@@ -249,10 +254,12 @@ std::vector<CellResult> evaluateColumn(const TuneFrames& frames, const GovernorS
         }
         const TuneFrames::Level level = frames.levels[f];
         bool entered = false;
-        if (level.comparable &&
-            (level.floor < column.floorAtLeast || level.ceil > column.ceilAtMost)) {
-            entered = column.frameOf(f);
-            column.quietWindow();
+        if (level.floor < column.floorAtLeast || level.ceil > column.ceilAtMost) {
+            const Column::Moved moved = column.frameOf(f);
+            if (moved != Column::Moved::Nothing) {
+                column.quietWindow();
+            }
+            entered = moved == Column::Moved::IntoCritical;
         }
         if (column.criticalFrom < count) {
             column.purges(f, entered);

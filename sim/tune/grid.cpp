@@ -91,7 +91,9 @@ void addFrame(TuneFrames& frames, double frameTimeMs)
         return static_cast<std::int16_t>(std::clamp(v, -2000.0, 2000.0));
     };
     const double x = fps;
-    frames.levels.push_back({held(std::floor(x)), held(std::ceil(x)), !std::isnan(fps)});
+    frames.levels.push_back(std::isnan(fps)
+                                ? TuneFrames::incomparable
+                                : TuneFrames::Level{held(std::floor(x)), held(std::ceil(x))});
 }
 
 void finishFrames(TuneFrames& frames)
@@ -113,13 +115,10 @@ void finishFrames(TuneFrames& frames)
         frames.blockLowest.push_back(low);
         frames.blockHighest.push_back(high);
         // Levels of a block that compares with nothing: above every threshold and below it.
-        TuneFrames::BlockLevels levels{{2000, 2000, true}, {-2000, -2000, true}};
+        TuneFrames::BlockLevels levels{TuneFrames::incomparable, TuneFrames::incomparable};
         for (std::size_t i = start; i < end; ++i) {
-            const TuneFrames::Level l = frames.levels[i];
-            if (l.comparable) {
-                levels.lowest.floor = std::min(levels.lowest.floor, l.floor);
-                levels.highest.ceil = std::max(levels.highest.ceil, l.ceil);
-            }
+            levels.lowest.floor = std::min(levels.lowest.floor, frames.levels[i].floor);
+            levels.highest.ceil = std::max(levels.highest.ceil, frames.levels[i].ceil);
         }
         frames.blockLevels.push_back(levels);
     }

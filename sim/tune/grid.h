@@ -14,19 +14,21 @@ namespace sim {
 
 struct TuneFrames {
     // A frame's estimate as the thresholds see it: x < T for a whole T exactly when floor(x) < T,
-    // and x > T + 5 exactly when ceil(x) - 6 >= T. NaN compares with nothing.
+    // and x > T + 5 exactly when ceil(x) - 6 >= T. Thresholds lie within -1000..1000, so levels
+    // are held to twice that; NaN, which compares with nothing, is a floor above every threshold
+    // and a ceiling below every one.
     struct Level {
         std::int16_t floor = 0;
         std::int16_t ceil = 0;
-        bool comparable = false;
     };
+    static constexpr Level incomparable{2001, -2001};
     std::uint32_t uptimeMs = 600000;
     std::vector<float> fps;              // the plug-in's estimate of each frame
     std::vector<double> elapsedMs;       // the session's clock once each frame is over
     std::vector<std::int64_t> elapsedNs; // the same in whole nanoseconds, for time in states
     std::vector<Level> levels;
     struct BlockLevels {
-        Level lowest;  // the lowest floor of the block's comparable frames
+        Level lowest;  // the lowest floor of the block's frames
         Level highest; // the highest ceiling
     };
     std::vector<BlockLevels> blockLevels;

@@ -66,7 +66,7 @@ double perMinute(double count, double durationMs)
 }
 
 TuneResult tune(const TuneFrames& frames, const GovernorSettings& base, Range moderate,
-                Range critical)
+                Range critical, bool purgeTimes)
 {
     TuneResult result;
     result.durationMs = frames.elapsedMs.empty() ? 0.0 : frames.elapsedMs.back();
@@ -100,10 +100,16 @@ TuneResult tune(const TuneFrames& frames, const GovernorSettings& base, Range mo
     for (std::vector<CellResult>& column : columns) {
         result.cells.insert(result.cells.end(), column.begin(), column.end());
     }
-    result.current = evaluateCell(frames, base);
+    // The player's pair is usually in the grid already; its own run is needed only for purge
+    // times, which the grid does not keep for every pair.
+    const auto inGrid =
+        std::find_if(result.cells.begin(), result.cells.end(), [&base](const auto& c) {
+            return c.moderate == base.fpsModerate && c.critical == base.fpsCritical;
+        });
+    result.current =
+        inGrid != result.cells.end() && !purgeTimes ? *inGrid : evaluateCell(frames, base);
     result.recommended = recommend(result.cells, result.current);
-    if (result.recommended) {
-        // Its purge times, which the grid does not keep for every pair.
+    if (result.recommended && purgeTimes) {
         CellResult& best = result.cells[*result.recommended];
         GovernorSettings pair = base;
         pair.fpsModerate = best.moderate;

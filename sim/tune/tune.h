@@ -31,9 +31,10 @@ struct TuneResult {
 extern const char* const recommendationRule;
 
 // in: base, the settings file's values (the detection range and the rest); the grid's pairs
-// replace its thresholds. Uses both cores.
+// replace its thresholds; purgeTimes, whether the player's pair and the recommendation keep
+// every purge's time. Uses both cores.
 TuneResult tune(const TuneFrames& frames, const GovernorSettings& base, Range moderate,
-                Range critical);
+                Range critical, bool purgeTimes = true);
 
 double perMinute(double count, double durationMs);
 
