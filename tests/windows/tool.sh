@@ -48,6 +48,10 @@ same-json)
     "$native" run --json >"$work/native.json"
     wine_run 300 "$windows/tarnwick-sim.exe" run --json | tr -d '\r' >"$work/wine.json"
     diff "$work/native.json" "$work/wine.json" || fail "the default drive differs"
+    "$native" run --compare --seconds 60 --json >"$work/native.json"
+    wine_run 300 "$windows/tarnwick-sim.exe" run --compare --seconds 60 --json | tr -d '\r' \
+        >"$work/wine.json"
+    diff "$work/native.json" "$work/wine.json" || fail "the compared drive differs"
     for ini in "$data"/misspelt.ini "$(dirname "$0")/../../dist/Tarnwick.ini"; do
         "$native" settings "$ini" | tail -n +2 >"$work/native.txt"
         wine_run 60 "$windows/tarnwick-sim.exe" settings "$(windows_path "$ini")" | tr -d '\r' |
