@@ -25,7 +25,8 @@ could not be used; 2 a bad argument.
 Examples:
   tarnwick-sim settings "C:\Games\MyGame\Tarnwick.ini"
   tarnwick-sim run --ini Tarnwick.ini --seconds 600 --svg drive.svg
-  tarnwick-sim replay capture.csv --ini Tarnwick.ini --svg capture.svg)";
+  tarnwick-sim replay capture.csv --ini Tarnwick.ini --svg capture.svg
+  tarnwick-sim tune capture.csv --ini Tarnwick.ini --svg grid.svg)";
 
 // Binds an option to a path, read from the UTF-8 the command line was turned into.
 template <class Path>
