@@ -1,8 +1,8 @@
 // CapFrameX JSON: runs of frame times under Runs[n].CaptureData.MsBetweenPresents, the
 // application's name under Info.ProcessName.
 #include "sim/capture/csv.h"
-#include "sim/files.h"
 #include "sim/capture/formats.h"
+#include "sim/files.h"
 
 #include <nlohmann/json.hpp>
 

@@ -5,8 +5,10 @@
 #include "sim/capture/capture.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace sim {
 
@@ -37,7 +39,33 @@ std::string_view withoutBom(std::string_view line)
     return line;
 }
 
-// One pass over the bytes: this runs for every line of captures of millions of frames.
+namespace {
+
+// Eight bytes at a time: this runs over every line of captures of millions of frames.
+const char* nextComma(const char* p, const char* end)
+{
+    constexpr std::uint64_t commas = 0x2C2C2C2C2C2C2C2Cull;
+    constexpr std::uint64_t ones = 0x0101010101010101ull;
+    constexpr std::uint64_t highs = 0x8080808080808080ull;
+    while (end - p >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        const std::uint64_t x = word ^ commas; // a zero byte where a comma is
+        const std::uint64_t found = (x - ones) & ~x & highs;
+        if (found != 0) {
+            return p + std::countr_zero(found) / 8;
+        }
+        p += 8;
+    }
+    while (p < end && *p != ',') {
+        ++p;
+    }
+    return p;
+}
+
+} // namespace
+
+// One pass over the bytes, splitting no further than asked.
 std::size_t splitCsv(std::string_view line, std::vector<std::string_view>& fields,
                      std::size_t maxFields)
 {
@@ -57,9 +85,7 @@ std::size_t splitCsv(std::string_view line, std::vector<std::string_view>& field
             }
         } else {
             const char* start = p;
-            while (p < end && *p != ',') {
-                ++p;
-            }
+            p = nextComma(p, end);
             fields.emplace_back(start, static_cast<std::size_t>(p - start));
         }
         if (p == end) {

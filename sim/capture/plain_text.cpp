@@ -1,8 +1,8 @@
 // Plain text: one frame time in milliseconds per line, as simple tools and scripts write it.
 #include "sim/capture/csv.h"
-#include "sim/files.h"
 #include "sim/capture/formats.h"
 #include "sim/capture/line_reader.h"
+#include "sim/files.h"
 
 namespace sim {
 

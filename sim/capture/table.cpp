@@ -2,10 +2,10 @@
 // where the header is and which column holds the frame time. A table often interleaves several
 // processes; one application is replayed (see capture.h for the reading contract).
 #include "sim/ascii.h"
-#include "sim/files.h"
 #include "sim/capture/csv.h"
 #include "sim/capture/formats.h"
 #include "sim/capture/line_reader.h"
+#include "sim/files.h"
 
 #include <algorithm>
 #include <optional>
@@ -26,7 +26,9 @@ struct TableRead {
     std::uint64_t skippedCells = 0;
     std::string column;
     std::optional<std::string> replayed;
-    std::size_t lastHit = 0; // where the last row's application was counted
+    std::size_t lastHit = 0;         // where the last row's application was counted
+    std::size_t targetIs = noColumn; // the application targetMatches was found for
+    bool targetMatches = false;
 };
 
 bool isCompositor(std::string_view application)
@@ -77,8 +79,14 @@ void takeRow(const std::filesystem::path& path, std::uint64_t line, const Column
     ++countFor(read.applications, app, read.lastHit).frames;
     if (!target.application && target.adoptFirstGame && !isCompositor(app)) {
         target.application = std::string(app);
+        read.targetIs = noColumn;
     }
-    if (!target.application || !equalsIgnoringCase(app, *target.application)) {
+    // Rows of one application come in runs: whether it is the target is asked once a run.
+    if (read.targetIs != read.lastHit) {
+        read.targetIs = read.lastHit;
+        read.targetMatches = target.application && equalsIgnoringCase(app, *target.application);
+    }
+    if (!read.targetMatches) {
         return;
     }
     read.replayed = target.application;
@@ -102,7 +110,7 @@ TableRead readOnce(const std::filesystem::path& path, const Recognised& table,
     const bool named = columns.application != noColumn;
     const std::size_t needed = std::max(columns.frameTime, named ? columns.application : 0) + 1;
     const std::string wholeFile = utf8Of(path.filename());
-    TableRead read{{}, 0, columns.frameTimeName, std::nullopt, 0};
+    TableRead read{{}, 0, columns.frameTimeName, std::nullopt, 0, noColumn, false};
     std::uint64_t lines = 0;
     std::string_view line;
     while (reader.next(line)) {

@@ -68,14 +68,14 @@ Session::~Session()
 void Session::countStateTime(const FollowedPass& pass, std::int64_t elapsedBeforeNs)
 {
     if (pass.changed()) {
-        closedNs_[static_cast<std::size_t>(pass.from)] += elapsedBeforeNs - stateSinceNs_;
+        const auto from = static_cast<std::size_t>(pass.from);
+        closedNs_[from] += elapsedBeforeNs - stateSinceNs_;
+        result_.timeInStateMs[from] = millisecondsOf(closedNs_[from]);
         stateSinceNs_ = elapsedBeforeNs;
     }
-    for (std::size_t s = 0; s < 3; ++s) {
-        const std::int64_t open =
-            s == static_cast<std::size_t>(pass.to) ? elapsedNs_ - stateSinceNs_ : 0;
-        result_.timeInStateMs[s] = millisecondsOf(closedNs_[s] + open);
-    }
+    // Only the current state's time moves between changes.
+    const auto now = static_cast<std::size_t>(pass.to);
+    result_.timeInStateMs[now] = millisecondsOf(closedNs_[now] + (elapsedNs_ - stateSinceNs_));
 }
 
 FrameOutcome Session::frame(double frameTimeMs)
