@@ -14,13 +14,21 @@ namespace {
 // The settings file's values, read as the plug-in reads them; the grid replaces the thresholds.
 GovernorSettings baseSettings(const TuneOptions& options)
 {
-    GovernorSettings base =
-        options.common.ini ? sim::checkSettings(*options.common.ini).settings : GovernorSettings{};
-    if (!base.enabled) {
-        // Enabled=0 would make every pair do nothing; the question is what each pair would do.
-        base = sim::checkSettings(*options.common.ini).settings;
-        base.enabled = true;
+    if (!options.common.ini) {
+        return GovernorSettings{};
     }
+    const sim::SettingsCheck check = sim::checkSettings(*options.common.ini);
+    if (check.settings.enabled) {
+        return check.settings;
+    }
+    // Enabled=0 would make every pair do nothing, and the plug-in then reads no other key; the
+    // question is what each pair would do, so the file's other values count as read.
+    GovernorSettings base;
+    const auto value = [&check](std::size_t i) { return check.shown[i].value; };
+    base.logging = value(1) != 0;
+    base.fpsModerate = static_cast<std::int32_t>(value(2));
+    base.fpsCritical = static_cast<std::int32_t>(value(3));
+    base.detectionRange = static_cast<float>(value(4));
     return base;
 }
 

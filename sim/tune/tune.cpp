@@ -15,21 +15,6 @@ const char* const recommendationRule =
 
 namespace {
 
-[[maybe_unused]] std::vector<GovernorSettings> pairsOf(const GovernorSettings& base, Range moderate,
-                                                       Range critical)
-{
-    std::vector<GovernorSettings> pairs;
-    for (std::int32_t m = moderate.low; m <= moderate.high; ++m) {
-        for (std::int32_t c = critical.low; c <= critical.high && c < m; ++c) {
-            GovernorSettings pair = base;
-            pair.fpsModerate = m;
-            pair.fpsCritical = c;
-            pairs.push_back(pair);
-        }
-    }
-    return pairs;
-}
-
 std::optional<std::size_t> recommend(const std::vector<CellResult>& cells, const CellResult& now)
 {
     const bool purges = now.purges > 0;
