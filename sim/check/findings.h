@@ -1,0 +1,82 @@
+// Inside the settings check: the keys the plug-in reads, the file cut into sections, where each
+// key comes from, and the two kinds of look, at the layout and at the values.
+#pragma once
+
+#include "settings/settings.h"
+#include "sim/check/ini_text.h"
+#include "sim/check/settings_check.h"
+
+#include <fmt/format.h>
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sim {
+
+struct KnownKey {
+    const char* section;
+    const char* key;
+    std::int32_t defaultValue;
+    const char* zeroMeans; // what a value of 0 does, in a player's words, where no effect says it
+};
+
+inline constexpr KnownKey knownKeys[] = {
+    {"Main", "Enabled", 1, "Tarnwick is switched off"}, {"Main", "Logging", 1, "no log is written"},
+    {"Settings", "FPS_Moderate", 45, nullptr},          {"Settings", "FPS_Critical", 35, nullptr},
+    {"Settings", "DetectionRange", 50, nullptr},
+};
+inline constexpr const char* knownSections[] = {"Main", "Settings"};
+
+const KnownKey* findKey(std::string_view name);
+const char* findSection(std::string_view name);
+
+// Lines under one section header (or before any, with no header).
+struct Block {
+    const IniLine* header = nullptr;
+    std::vector<const IniLine*> keys;
+};
+
+std::vector<Block> blocksOf(const IniText& text);
+
+// Where each key the plug-in reads comes from: the first section of its name, the first line of
+// its name in it.
+struct Sources {
+    std::map<const KnownKey*, const IniLine*> line;
+    std::map<const char*, const IniLine*> firstSection;
+};
+
+Sources sourcesOf(const std::vector<Block>& blocks);
+
+struct Findings {
+    std::vector<Finding>& list;
+    void warn(std::uint64_t line, std::string message)
+    {
+        list.push_back({FindingLevel::Warning, line, std::move(message)});
+    }
+    void note(std::uint64_t line, std::string message)
+    {
+        list.push_back({FindingLevel::Note, line, std::move(message)});
+    }
+};
+
+inline std::string defaultApplies(const KnownKey& key)
+{
+    return fmt::format("the default {} applies", key.defaultValue);
+}
+
+// Sections and keys the plug-in never reads, repeats, keys before any section.
+void checkLayout(const std::vector<Block>& blocks, const Sources& sources, Findings& out);
+
+// The value as the plug-in uses it: thresholds are signed, the rest unsigned.
+std::int64_t usedValue(const KnownKey& key, std::uint32_t raw);
+
+// Values that are not plain whole numbers, and values whose effect is surely not meant.
+// in: raw, what the reader gave for each of knownKeys.
+void checkValues(const GovernorSettings& settings, const Sources& sources,
+                 const std::array<std::uint32_t, std::size(knownKeys)>& raw, Findings& out);
+
+} // namespace sim
