@@ -91,7 +91,8 @@ Sources sourcesOf(const std::vector<Block>& blocks)
         sources.firstSection[section] = block.header;
         for (const IniLine* line : block.keys) {
             const KnownKey* key = findKey(line->name);
-            if (key != nullptr && key->section == section && !sources.line.contains(key)) {
+            if (key != nullptr && std::string_view(key->section) == section &&
+                !sources.line.contains(key)) {
                 sources.line[key] = line;
             }
         }
@@ -138,7 +139,7 @@ void checkKeyInSection(const IniLine& line, const char* section, const Sources& 
     if (key == nullptr) {
         return checkUnknownKey(line, sources, out);
     }
-    if (key->section != section) {
+    if (std::string_view(key->section) != section) {
         const bool set = sources.line.contains(key);
         out.warn(line.number,
                  fmt::format("`{}` belongs under [{}], not [{}]; here it is not read{}", line.name,
