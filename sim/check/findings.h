@@ -45,8 +45,9 @@ std::vector<Block> blocksOf(const IniText& text);
 // Where each key the plug-in reads comes from: the first section of its name, the first line of
 // its name in it.
 struct Sources {
-    std::map<const KnownKey*, const IniLine*> line;
-    std::map<const char*, const IniLine*> firstSection;
+    // By name, never by address: a table's address may differ from one file to another.
+    std::map<std::string_view, const IniLine*> line;         // by key
+    std::map<std::string_view, const IniLine*> firstSection; // by section
 };
 
 Sources sourcesOf(const std::vector<Block>& blocks);

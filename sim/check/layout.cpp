@@ -92,8 +92,8 @@ Sources sourcesOf(const std::vector<Block>& blocks)
         for (const IniLine* line : block.keys) {
             const KnownKey* key = findKey(line->name);
             if (key != nullptr && std::string_view(key->section) == section &&
-                !sources.line.contains(key)) {
-                sources.line[key] = line;
+                !sources.line.contains(key->key)) {
+                sources.line[key->key] = line;
             }
         }
     }
@@ -124,7 +124,7 @@ void checkUnknownKey(const IniLine& line, const Sources& sources, Findings& out)
         return;
     }
     const KnownKey& key = *findKey(meant);
-    const auto set = sources.line.find(&key);
+    const auto set = sources.line.find(key.key);
     out.warn(line.number,
              fmt::format("`{}` is not a Tarnwick key; did you mean `{}`? {}", line.name, meant,
                          set == sources.line.end()
@@ -140,13 +140,13 @@ void checkKeyInSection(const IniLine& line, const char* section, const Sources& 
         return checkUnknownKey(line, sources, out);
     }
     if (std::string_view(key->section) != section) {
-        const bool set = sources.line.contains(key);
+        const bool set = sources.line.contains(key->key);
         out.warn(line.number,
                  fmt::format("`{}` belongs under [{}], not [{}]; here it is not read{}", line.name,
                              key->section, section, set ? "" : ", so " + defaultApplies(*key)));
         return;
     }
-    const IniLine* first = sources.line.at(key);
+    const IniLine* first = sources.line.at(key->key);
     if (first != &line) {
         out.warn(line.number, fmt::format("`{}` again: only the first, on line {}, counts",
                                           line.name, first->number));

@@ -44,7 +44,7 @@ void showSettings(SettingsCheck& check, const Sources& sources,
     for (std::size_t i = 0; i < std::size(knownKeys); ++i) {
         const KnownKey& key = knownKeys[i];
         CheckedSetting shown{key.section, key.key, usedValue(key, raw[i]), std::nullopt, true};
-        if (const auto found = sources.line.find(&key); found != sources.line.end()) {
+        if (const auto found = sources.line.find(key.key); found != sources.line.end()) {
             shown.line = found->second->number;
         }
         shown.read = check.settings.enabled || i == 0;

@@ -48,7 +48,7 @@ void checkValue(const KnownKey& key, const IniLine& line, std::uint32_t raw, Fin
 // The reader turns any number but 0 into "on"; only 0 means off.
 void checkEnabled(const Sources& sources, Findings& out)
 {
-    const auto found = sources.line.find(&knownKeys[0]);
+    const auto found = sources.line.find(knownKeys[0].key);
     if (found == sources.line.end()) {
         return;
     }
@@ -68,7 +68,7 @@ struct Effects {
 
     std::uint64_t lineOf(std::size_t index) const
     {
-        const auto found = sources.line.find(&knownKeys[index]);
+        const auto found = sources.line.find(knownKeys[index].key);
         return found == sources.line.end() ? 0 : found->second->number;
     }
     void thresholds() const;
@@ -136,7 +136,7 @@ void checkValues(const GovernorSettings& settings, const Sources& sources,
 {
     const std::size_t keysRead = settings.enabled ? std::size(knownKeys) : 1;
     for (std::size_t i = 0; i < keysRead; ++i) {
-        if (const auto found = sources.line.find(&knownKeys[i]); found != sources.line.end()) {
+        if (const auto found = sources.line.find(knownKeys[i].key); found != sources.line.end()) {
             checkValue(knownKeys[i], *found->second, raw[i], out);
         }
     }
