@@ -1,6 +1,7 @@
 // Capture formats: real captures from capture tools, a small fixture of each other format, and
 // one error for each kind of malformed input.
 #include "sim/capture/capture.h"
+#include "sim/capture/csv.h"
 #include "sim/capture/line_reader.h"
 
 #include "test_support.h"
@@ -325,6 +326,38 @@ INSTANTIATE_TEST_SUITE_P(
                   "{\"Runs\": [{\"CaptureData\": {\"MsBetweenPresents\": [1, \"x\"]}}]}",
                   ": Runs[0].CaptureData.MsBetweenPresents[1] is not a number"}),
     [](const auto& row) { return std::string(row.param.name); });
+
+// Lines are split sixteen bytes at a time: fields ending on, before and after those edges, quotes
+// anywhere, and a limit on the fields taken.
+TEST(SplitCsv, fieldsAcrossEveryEdgeOfSixteenBytes)
+{
+    struct Row {
+        std::string line;
+        std::size_t maxFields;
+        std::vector<std::string> fields;
+    };
+    const std::string fifteen(15, 'a');
+    const std::string sixteen(16, 'b');
+    const std::vector<Row> rows = {
+        {"", 5, {""}},
+        {",", 5, {"", ""}},
+        {fifteen + "," + sixteen + ",c", 5, {fifteen, sixteen, "c"}},
+        {sixteen + "," + fifteen + ",", 5, {sixteen, fifteen, ""}},
+        {sixteen + sixteen + ",x", 5, {sixteen + sixteen, "x"}},
+        {"a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p,q,r",
+         11,
+         {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k"}},
+        {"a,b,c", 0, {}},
+        {fifteen + ",\"q,uoted\",z", 5, {fifteen, "q,uoted", "z"}},
+        {sixteen + sixteen + ",\"x\"", 5, {sixteen + sixteen, "x"}},
+        {"mid\"quote,b", 5, {"mid\"quote", "b"}},
+    };
+    std::vector<std::string_view> fields;
+    for (const Row& row : rows) {
+        EXPECT_EQ(sim::splitCsv(row.line, fields, row.maxFields), row.fields.size()) << row.line;
+        EXPECT_EQ(std::vector<std::string>(fields.begin(), fields.end()), row.fields) << row.line;
+    }
+}
 
 TEST(LineReader, linesLongerThanTheBufferAndMixedLineEnds)
 {

@@ -10,6 +10,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace sim {
 
 void failCapture(const std::filesystem::path& path, std::uint64_t line, const std::string& what)
@@ -63,11 +67,9 @@ const char* nextComma(const char* p, const char* end)
     return p;
 }
 
-} // namespace
-
-// One pass over the bytes, splitting no further than asked.
-std::size_t splitCsv(std::string_view line, std::vector<std::string_view>& fields,
-                     std::size_t maxFields)
+// Any field may be quoted.
+std::size_t splitQuoted(std::string_view line, std::vector<std::string_view>& fields,
+                        std::size_t maxFields)
 {
     fields.clear();
     const char* const end = line.data() + line.size();
@@ -94,6 +96,61 @@ std::size_t splitCsv(std::string_view line, std::vector<std::string_view>& field
         ++p; // the comma
     }
     return fields.size();
+}
+
+#if defined(__SSE2__)
+// Where the commas and quotes are among 16 bytes (fewer at the line's end), a bit each.
+struct Marks {
+    unsigned commas;
+    unsigned quotes;
+};
+
+Marks marksOf(const char* p, std::size_t left)
+{
+    char bytes[16] = {};
+    if (left < 16) {
+        std::memcpy(bytes, p, left); // never read past the line
+        p = bytes;
+    }
+    __m128i v;
+    std::memcpy(&v, p, sizeof v);
+    const auto mask = [v](char c) {
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c))));
+    };
+    const unsigned kept = left < 16 ? (1u << left) - 1 : 0xFFFFu;
+    return {mask(',') & kept, mask('"') & kept};
+}
+#endif
+
+} // namespace
+
+// Sixteen bytes at a time where the platform has them: this runs over every line of captures of
+// millions of frames. A quote among the bytes looked at sends the line the general way.
+std::size_t splitCsv(std::string_view line, std::vector<std::string_view>& fields,
+                     std::size_t maxFields)
+{
+#if defined(__SSE2__)
+    fields.clear();
+    const std::size_t size = line.size();
+    std::size_t start = 0;
+    for (std::size_t at = 0; at < size && fields.size() < maxFields; at += 16) {
+        const Marks marks = marksOf(line.data() + at, size - at);
+        if (marks.quotes != 0) {
+            return splitQuoted(line, fields, maxFields);
+        }
+        for (unsigned m = marks.commas; m != 0 && fields.size() < maxFields; m &= m - 1) {
+            const std::size_t comma = at + static_cast<std::size_t>(std::countr_zero(m));
+            fields.emplace_back(line.data() + start, comma - start);
+            start = comma + 1;
+        }
+    }
+    if (fields.size() < maxFields) {
+        fields.emplace_back(line.data() + start, size - start);
+    }
+    return fields.size();
+#else
+    return splitQuoted(line, fields, maxFields);
+#endif
 }
 
 bool hasColumn(const std::vector<std::string_view>& fields, std::string_view name)
