@@ -359,6 +359,43 @@ TEST(SplitCsv, fieldsAcrossEveryEdgeOfSixteenBytes)
     }
 }
 
+std::string manyFrames(int count)
+{
+    std::string text = "Application,MsBetweenPresents\n";
+    for (int i = 0; i < count; ++i) {
+        text += "Game.exe," + std::to_string(10 + i % 50) + "\n";
+    }
+    return text;
+}
+
+// The capture is read on a thread of its own: frames still come in order, an error near the end
+// comes after every frame before it, and a replay that gives up stops the reading.
+TEST(Capture, readingAheadKeepsOrderAndErrors)
+{
+    ScratchDir dir;
+    constexpr int count = 100000;
+    writeFile(dir / "late-error.csv", manyFrames(count) + "Game.exe,oops\n");
+    std::vector<double> frames;
+    EXPECT_THROW(sim::replayCapture(dir / "late-error.csv", {},
+                                    [&frames](double ms) { frames.push_back(ms); }),
+                 sim::CaptureError);
+    ASSERT_EQ(frames.size(), static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        ASSERT_EQ(frames[static_cast<std::size_t>(i)], 10 + i % 50) << "frame " << i;
+    }
+
+    writeFile(dir / "long.csv", manyFrames(count));
+    int seen = 0;
+    EXPECT_THROW(sim::replayCapture(dir / "long.csv", {},
+                                    [&seen](double) {
+                                        if (++seen == 5000) {
+                                            throw std::runtime_error("replay gave up");
+                                        }
+                                    }),
+                 std::runtime_error);
+    EXPECT_EQ(seen, 5000);
+}
+
 TEST(LineReader, linesLongerThanTheBufferAndMixedLineEnds)
 {
     ScratchDir dir;

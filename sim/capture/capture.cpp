@@ -5,8 +5,13 @@
 #include "sim/ascii.h"
 #include "sim/capture/csv.h"
 #include "sim/capture/formats.h"
+#include "sim/capture/frame_queue.h"
 
 #include <algorithm>
+#include <exception>
+#include <optional>
+#include <thread>
+#include <utility>
 
 namespace sim {
 namespace {
@@ -78,35 +83,121 @@ void reportProgress(const CaptureOptions& options, std::uint64_t bytesRead, std:
     }
 }
 
+namespace {
+
+// The reading side: batches the frames and says when to start again; throws ReadingStopped once
+// the replaying side gave up.
+struct ReadingStopped {};
+
+struct Batcher {
+    FrameQueue& queue;
+    FrameBatch batch;
+    void send(FrameBatch&& next)
+    {
+        if (!queue.push(std::move(next))) {
+            throw ReadingStopped{};
+        }
+    }
+    void add(double ms)
+    {
+        batch.frames.push_back(ms);
+        if (batch.frames.size() == FrameQueue::batchFrames) {
+            send(std::exchange(batch, FrameBatch{}));
+        }
+    }
+    void restart()
+    {
+        batch.frames.clear(); // to be forgotten anyway
+        send(FrameBatch{{}, true});
+    }
+    void finish() { send(std::exchange(batch, FrameBatch{})); }
+};
+
+struct Counts {
+    std::uint64_t usable = 0;
+    std::uint64_t nonPositive = 0;
+};
+
+void readInto(FrameQueue& queue, const std::filesystem::path& path, const Recognised& recognised,
+              const CaptureOptions& options, CaptureSummary& summary, Counts& counts)
+{
+    Batcher batcher{queue, {}};
+    const FrameSink counting = [&](double ms) {
+        ++(ms > 0 ? counts.usable : counts.nonPositive);
+        batcher.add(ms);
+    };
+    CaptureOptions counted = options;
+    if (options.restart) {
+        counted.restart = [&] {
+            counts = Counts{};
+            batcher.restart();
+        };
+    }
+    try {
+        readFamily(path, recognised, counted, counting, summary);
+    } catch (const ReadingStopped&) {
+        throw;
+    } catch (...) {
+        batcher.finish(); // the frames before the fault are replayed, then it is told
+        throw;
+    }
+    batcher.finish();
+}
+
+void replayBatches(FrameQueue& queue, const CaptureOptions& options,
+                   const std::function<void(double)>& onFrame)
+{
+    while (std::optional<FrameBatch> batch = queue.pop()) {
+        if (batch->restart) {
+            options.restart();
+        }
+        for (const double ms : batch->frames) {
+            onFrame(ms);
+        }
+    }
+}
+
+} // namespace
+
+// Reading a capture and replaying it take about as long each: one thread reads ahead while this
+// one replays.
 CaptureSummary replayCapture(const std::filesystem::path& path, const CaptureOptions& options,
                              const std::function<void(double)>& onFrame)
 {
     const Recognised recognised =
         options.format ? locateHeader(path, *options.format) : recognise(path);
-    std::uint64_t usable = 0;
-    std::uint64_t nonPositive = 0;
-    const FrameSink counting = [&](double ms) {
-        ++(ms > 0 ? usable : nonPositive);
-        onFrame(ms);
-    };
-    CaptureOptions counted = options;
-    if (options.restart) {
-        counted.restart = [&] {
-            usable = nonPositive = 0;
-            options.restart();
-        };
-    }
     CaptureSummary summary;
     summary.format = recognised.format;
-    readFamily(path, recognised, counted, counting, summary);
+    Counts counts;
+    FrameQueue queue;
+    std::exception_ptr readFailure;
+    std::thread reader([&] {
+        try {
+            readInto(queue, path, recognised, options, summary, counts);
+        } catch (...) {
+            readFailure = std::current_exception();
+        }
+        queue.close();
+    });
+    try {
+        replayBatches(queue, options, onFrame);
+    } catch (...) {
+        queue.cancel();
+        reader.join();
+        throw;
+    }
+    reader.join();
+    if (readFailure) {
+        std::rethrow_exception(readFailure);
+    }
     if (options.application && !equalsIgnoringCase(*options.application, summary.application)) {
         failCapture(path, 0,
                     "application '" + *options.application + "' is not in the capture; it holds " +
                         listApplications(summary.applications));
     }
-    summary.nonPositiveFrameTimes = nonPositive;
-    if (usable == 0) {
-        failCapture(path, 0, "no usable frame time: " + whyNoneUsable(summary, nonPositive));
+    summary.nonPositiveFrameTimes = counts.nonPositive;
+    if (counts.usable == 0) {
+        failCapture(path, 0, "no usable frame time: " + whyNoneUsable(summary, counts.nonPositive));
     }
     return summary;
 }

@@ -49,7 +49,8 @@ struct CaptureOptions {
     std::optional<std::string> application; // none: the one with the most frames, not dwm.exe
     std::size_t run = 0;                    // CapFrameX: which run
     std::optional<CaptureFormat> format;    // none: recognised from the file
-    std::function<void(double)> progress;   // fraction of the file read, now and then
+    // The fraction of the file read, now and then, called from the thread that reads it.
+    std::function<void(double)> progress;
     // Frames given so far must be forgotten: the replay starts again with another application.
     std::function<void()> restart;
 };
@@ -57,7 +58,8 @@ struct CaptureOptions {
 std::string describeApplication(const AppFrames& app); // "name (N frames)"
 std::string listApplications(const std::vector<AppFrames>& apps);
 
-// Calls onFrame with each frame time (milliseconds) of the chosen application, in order.
+// Calls onFrame with each frame time (milliseconds) of the chosen application, in order, on the
+// calling thread; the file is read ahead on another.
 // Throws CaptureError on a malformed or unrecognised capture, and on one without a single positive
 // frame time (after onFrame has seen what there was).
 CaptureSummary replayCapture(const std::filesystem::path& path, const CaptureOptions& options,
