@@ -4,9 +4,14 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
-#include <deque>
 #include <limits>
+#include <thread>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace sim {
 namespace {
@@ -31,6 +36,22 @@ struct Bits {
         }
         return b;
     }
+    // The lowest k with every bit from k up to `to` set.
+    int coveredFrom(int to) const
+    {
+        const Bits clear = ~*this & range(0, to);
+        for (int i = 1; i >= 0; --i) {
+            if (clear.w[i] != 0) {
+                return 64 * i + 64 - std::countl_zero(clear.w[i]);
+            }
+        }
+        return 0;
+    }
+    // The lowest bit set, or none.
+    int lowest(int none) const
+    {
+        return w[0] != 0 ? std::countr_zero(w[0]) : w[1] != 0 ? 64 + std::countr_zero(w[1]) : none;
+    }
     template <class F> void each(F&& f) const
     {
         for (int i = 0; i < 2; ++i) {
@@ -41,246 +62,405 @@ struct Bits {
     }
 };
 
-constexpr std::size_t normal = 0;
-constexpr std::size_t moderateState = 1;
-constexpr std::size_t critical = 2;
+// Purges still within 7 s, oldest first. A pair is in at most one of them (it is not due again
+// before its own grows old), so there are never more than there are pairs.
+struct PurgeTicks {
+    struct Purge {
+        std::uint32_t tick;
+        Bits pairs;
+    };
+    std::array<Purge, 128> ring;
+    std::size_t first = 0;
+    std::size_t size = 0;
+    bool empty() const { return size == 0; }
+    const Purge& front() const { return ring[first]; }
+    void pop() { first = (first + 1) % ring.size(), --size; }
+    void push(const Purge& purge) { ring[(first + size++) % ring.size()] = purge; }
+};
 
-std::uint32_t tickAt(const TuneFrames& frames, std::size_t frame)
+constexpr std::size_t slots = 129; // up to 128 pairs, and one past the last
+
+// One column: one FPS_Moderate, the pairs sorted by FPS_Critical. What is added up for its pairs
+// is kept here; where the column stands is kept in lanes (below).
+struct Column {
+    explicit Column(const ColumnSpan& s) : span(s), count(s.high - s.low + 1)
+    {
+        // Every pair starts as if it purged at tick 0, as the plug-in's state does.
+        recentlyPurged = Bits::range(0, count);
+        purgeTicks.push({0u, recentlyPurged});
+    }
+    ColumnSpan span;
+    int count;
+    // Difference arrays over the pairs, in whole nanoseconds, so every pair's sums are exact:
+    // time out of Normal from the first pair out of it up, time in Critical from the first pair
+    // in it up (Moderate and Normal follow from those and the whole), and state changes.
+    std::int64_t runSinceNs = 0;
+    std::array<std::int64_t, slots> notNormalNs{};
+    std::array<std::int64_t, slots> criticalNs{};
+    std::array<std::int64_t, slots> changes{};
+    // Which pairs purged within the last 7 s, and when.
+    Bits recentlyPurged;
+    PurgeTicks purgeTicks;
+    Bits awaitingRecovery; // purged, not yet out of Critical since
+    std::array<std::uint64_t, 128> purgeCount{};
+    std::array<double, 128> lastPurgeMs{};
+    std::array<std::uint64_t, 128> briefDips{};
+
+    std::vector<CellResult> cells(std::int64_t endNs) const;
+};
+
+// Eight columns side by side, one to a lane: each frame's step is a chain of dependent
+// operations, and lanes let the processor work on several chains at once, without a branch that
+// depends on a single frame (on a jittery capture which way each goes is as good as random).
+// Sixteen bits hold every figure of the step: levels within -2001..2001, thresholds within
+// -1000..1000 and pair numbers up to 128. Ticks need 32 bits: four lanes of those.
+constexpr std::size_t laneCount = 8;
+using Lanes = std::int16_t __attribute__((vector_size(laneCount * sizeof(std::int16_t))));
+using TickLanes = std::uint32_t __attribute__((vector_size(laneCount / 2 * sizeof(std::uint32_t))));
+
+Lanes lanesOf(int value)
 {
-    const auto whole = static_cast<std::uint64_t>(frames.elapsedMs[frame]);
-    return frames.uptimeMs + static_cast<std::uint32_t>(whole);
+    return Lanes{} + static_cast<std::int16_t>(value);
+}
+Lanes lowest(Lanes a, Lanes b)
+{
+    return a < b ? a : b;
+}
+Lanes highest(Lanes a, Lanes b)
+{
+    return a > b ? a : b;
+}
+// One bit a lane, from masks that are all ones where true.
+std::uint64_t bitsOf(Lanes mask)
+{
+#if defined(__SSE2__)
+    const __m128i bytes = _mm_packs_epi16(std::bit_cast<__m128i>(mask), _mm_setzero_si128());
+    return static_cast<std::uint64_t>(_mm_movemask_epi8(bytes));
+#else
+    std::uint64_t bits = 0;
+    for (std::size_t l = 0; l < laneCount; ++l) {
+        bits |= static_cast<std::uint64_t>(mask[l] != 0) << l;
+    }
+    return bits;
+#endif
+}
+// The same for the four lanes of ticks.
+std::uint64_t bitsOf(decltype(TickLanes{} > 0u) mask)
+{
+#if defined(__SSE2__)
+    return static_cast<std::uint64_t>(_mm_movemask_ps(std::bit_cast<__m128>(mask)));
+#else
+    std::uint64_t bits = 0;
+    for (std::size_t l = 0; l < laneCount / 2; ++l) {
+        bits |= static_cast<std::uint64_t>(mask[l] != 0) << l;
+    }
+    return bits;
+#endif
 }
 
 // Pairs sorted by FPS_Critical keep their states in order: a higher FPS_Critical enters Critical
 // sooner and leaves it later. So a column is three runs: the pairs below `apartFrom` share one
 // phase (Normal or Moderate: every move between them takes all of them), those from `apartFrom`
 // to `criticalFrom` are back from Critical while the phase is Normal (Moderate on their own), and
-// the rest are Critical. A frame moves the boundaries; time and changes are added to runs of
-// pairs through difference arrays, in whole nanoseconds, so every pair's sums are exact.
-struct Column {
-    Column(const TuneFrames& f, std::int32_t m, std::int32_t low, int n)
-        : frames(f), moderate(m), criticalLow(low), count(n)
-    {
-    }
-    const TuneFrames& frames;
-    std::int32_t moderate;
-    std::int32_t criticalLow;
-    int count;
-    std::size_t phase = normal;
-    int apartFrom;
-    int criticalFrom;
-    std::int64_t runSinceNs = 0;
-    // Difference arrays over the pairs: time in each state, and changes.
-    std::array<std::vector<std::int64_t>, 3> timeNs;
-    std::vector<std::int64_t> changes;
-    // Purges: which pairs purged within the last 7 s, and when, oldest first. Every pair starts
-    // as if it purged at tick 0, as the plug-in's state does.
-    Bits recentlyPurged;
-    std::deque<std::pair<std::uint32_t, Bits>> purgeTicks;
-    Bits awaitingRecovery;
-    std::vector<CellResult> cells;
-
-    void addTime(std::size_t state, int from, int to, std::int64_t ns)
-    {
-        if (from < to && ns != 0) {
-            timeNs[state][static_cast<std::size_t>(from)] += ns;
-            timeNs[state][static_cast<std::size_t>(to)] -= ns;
-        }
-    }
-    void addChange(int from, int to)
-    {
-        if (from < to) {
-            ++changes[static_cast<std::size_t>(from)];
-            --changes[static_cast<std::size_t>(to)];
-        }
-    }
-    void closeRuns(std::int64_t atNs);
-    // The frame's effect: none, runs moved, or runs moved with pairs entering Critical.
-    enum class Moved { Nothing, Runs, IntoCritical };
-    Moved frameOf(std::size_t frame);
-    void purges(std::size_t frame, bool entered);
-    void recover(int from, int to, std::size_t frame);
-    bool blockIsQuiet(std::size_t block) const;
-    void quietWindow();
-    int floorAtLeast = 0;
-    int ceilAtMost = 0;
-    int clampIndex(int k) const { return std::clamp(k, 0, count); }
+// the rest are Critical.
+struct Runs {
+    Lanes moderatePhase{}; // all ones where the phase is Moderate
+    Lanes apartFrom{};
+    Lanes criticalFrom{};
+    Lanes moderateFrom() const { return apartFrom & ~moderatePhase; }
 };
 
-void Column::closeRuns(std::int64_t atNs)
+// Eight columns: where they stand, and what a frame did to them.
+struct LaneGroup {
+    Lanes moderate{};
+    Lanes criticalLow{};
+    Lanes count{};
+    Runs runs;
+    Lanes purgedFrom{};   // every pair from here up purged within the last 7 s
+    Lanes awaitingFrom{}; // the lowest pair awaiting its first recovery, or past the last
+    std::array<TickLanes, 2> oldestPurge{}; // the tick of the oldest purge still within 7 s
+    Lanes purgePending{};                   // all ones where there is one
+    // The last frame's move: pairs toCritical..criticalFrom-1 entered Critical,
+    // criticalFrom..recovered-1 left it, 0..apartFrom-1 moved with the phase, and
+    // apartFrom..criticalFrom-1 joined it when the apart rose; the runs before it.
+    Lanes wasModerateFrom{};
+    Lanes wasApartFrom{};
+    Lanes wasCriticalFrom{};
+    Lanes toCritical{};
+    Lanes recovered{};
+    Lanes phaseMoves{};
+    Lanes apartRises{};
+};
+
+// Up to 64 columns going through the frames together, frame by frame: each frame's level is
+// compared with every column's thresholds in lanes; only the columns it moved are then visited.
+class Sweep {
+  public:
+    Sweep(const TuneFrames& frames, const std::vector<ColumnSpan>& spans);
+    void run();
+    std::vector<std::vector<CellResult>> results(std::size_t used) const;
+
+  private:
+    std::uint64_t stepGroup(LaneGroup& q, TuneFrames::Level level, std::uint32_t tick,
+                            std::uint64_t& slow) const;
+    void apply(std::size_t c, std::size_t frame);
+    void look(std::size_t c, std::size_t frame);
+    void purges(std::size_t c, std::size_t frame, bool entered);
+    void noteColumn(std::size_t c);
+    int lane(const Lanes& lanes, std::size_t c) const { return lanes[c % laneCount]; }
+    const TuneFrames& frames_;
+    std::vector<Column> columns_;
+    std::vector<LaneGroup> groups_;
+};
+
+Sweep::Sweep(const TuneFrames& frames, const std::vector<ColumnSpan>& spans) : frames_(frames)
 {
-    const std::int64_t ns = atNs - runSinceNs;
-    addTime(phase, 0, apartFrom, ns);
-    addTime(moderateState, apartFrom, criticalFrom, ns);
-    addTime(critical, criticalFrom, count, ns);
-    runSinceNs = atNs;
+    // Lanes past the last column repeat it; their figures are not used.
+    const std::size_t padded = (spans.size() + laneCount - 1) / laneCount * laneCount;
+    for (std::size_t c = 0; c < padded; ++c) {
+        columns_.emplace_back(spans[std::min(c, spans.size() - 1)]);
+    }
+    groups_.resize(padded / laneCount);
+    for (std::size_t c = 0; c < padded; ++c) {
+        LaneGroup& q = groups_[c / laneCount];
+        const auto l = static_cast<int>(c % laneCount);
+        const Column& column = columns_[c];
+        const auto narrow = [](int v) { return static_cast<std::int16_t>(v); };
+        q.moderate[l] = narrow(column.span.moderate);
+        q.criticalLow[l] = narrow(column.span.low);
+        q.count[l] = narrow(column.count);
+        q.runs.apartFrom[l] = narrow(column.count);
+        q.runs.criticalFrom[l] = narrow(column.count);
+        noteColumn(c);
+    }
 }
 
-void Column::recover(int from, int to, std::size_t frame)
+// What the lanes need to know of a column's purges to tell when to look closer.
+void Sweep::noteColumn(std::size_t c)
 {
-    if (from >= to || !awaitingRecovery.any()) {
-        return;
-    }
-    const Bits back = Bits::range(from, to);
-    // Only the first recovery after a purge tells whether its dip was brief.
-    (awaitingRecovery & back).each([&](std::size_t k) {
-        cells[k].briefDipPurges += frames.elapsedMs[frame] - cells[k].lastPurgeMs <= briefDipMs;
-    });
-    awaitingRecovery = awaitingRecovery & ~back;
+    const Column& column = columns_[c];
+    LaneGroup& q = groups_[c / laneCount];
+    const auto l = static_cast<int>(c % laneCount);
+    q.purgedFrom[l] = static_cast<std::int16_t>(column.recentlyPurged.coveredFrom(column.count));
+    q.awaitingFrom[l] = static_cast<std::int16_t>(column.awaitingRecovery.lowest(column.count));
+    q.purgePending[l] = static_cast<std::int16_t>(column.purgeTicks.empty() ? 0 : -1);
+    q.oldestPurge[static_cast<std::size_t>(l) / 4][l % 4] =
+        column.purgeTicks.empty() ? 0u : column.purgeTicks.front().tick;
 }
 
-// One frame, as the state functions take it for each pair; false when nothing changed.
-Column::Moved Column::frameOf(std::size_t frame)
+// One frame, as the state functions take it for each pair of eight columns. Returns a bit for
+// each column the frame moved; `slow` gets one for each column to look at closer: pairs entered
+// Critical that did not purge within the last 7 s, a purge grew 7 s old while pairs are in
+// Critical, or pairs awaiting their first recovery since a purge recovered.
+std::uint64_t Sweep::stepGroup(LaneGroup& q, TuneFrames::Level level, std::uint32_t tick,
+                               std::uint64_t& slow) const
 {
-    const TuneFrames::Level level = frames.levels[frame];
-    if (level.floor > level.ceil) {
-        return Moved::Nothing; // NaN: no comparison holds
-    }
-    const bool down = level.floor < moderate;
-    const bool up = level.ceil - 6 >= moderate;
+    const Runs r = q.runs;
+    const Lanes floor = lanesOf(level.floor);
+    const Lanes ceil = lanesOf(level.ceil);
+    const Lanes down = floor < q.moderate;
+    const Lanes up = ceil - lanesOf(6) >= q.moderate;
     // x < FPS_Critical from k0 up; x > FPS_Critical + 5 below k1.
-    const int k0 = clampIndex(level.floor + 1 - criticalLow);
-    const int k1 = clampIndex(level.ceil - 5 - criticalLow);
-    const int moderateFrom = phase == moderateState ? 0 : apartFrom;
-    const int toCritical = up ? criticalFrom : std::max(moderateFrom, std::min(k0, criticalFrom));
-    const int recovered = std::max(criticalFrom, k1);
-    const bool phaseMoves = (phase == normal && down) || (phase == moderateState && up);
-    const bool apartRises = phase == normal && up && apartFrom < criticalFrom;
-    if (toCritical == criticalFrom && recovered == criticalFrom && !phaseMoves && !apartRises) {
-        return Moved::Nothing;
+    const Lanes k0 = highest(lowest(floor + lanesOf(1) - q.criticalLow, q.count), Lanes{});
+    const Lanes k1 = highest(lowest(ceil - lanesOf(5) - q.criticalLow, q.count), Lanes{});
+    q.toCritical = up ? r.criticalFrom : highest(r.moderateFrom(), lowest(k0, r.criticalFrom));
+    q.recovered = highest(r.criticalFrom, k1);
+    q.phaseMoves = r.moderatePhase ? up : down;
+    q.apartRises = ~r.moderatePhase & up & (r.apartFrom < r.criticalFrom);
+    Runs& next = q.runs;
+    next.criticalFrom = q.toCritical < r.criticalFrom ? q.toCritical : q.recovered;
+    next.moderatePhase = r.moderatePhase ^ q.phaseMoves;
+    // Everything out of Critical is in the phase when it is Moderate; a rising apart joins it.
+    next.apartFrom = next.moderatePhase ? next.criticalFrom
+                     : q.apartRises     ? r.criticalFrom
+                                        : r.apartFrom;
+    next.apartFrom = lowest(next.apartFrom, next.criticalFrom);
+    q.wasModerateFrom = r.moderateFrom();
+    q.wasApartFrom = r.apartFrom;
+    q.wasCriticalFrom = r.criticalFrom;
+    const TickLanes now = TickLanes{} + tick;
+    const std::uint64_t expired = bitsOf(now - q.oldestPurge[0] > purgeIntervalMs) |
+                                  bitsOf(now - q.oldestPurge[1] > purgeIntervalMs) << 4;
+    slow = bitsOf((next.criticalFrom < lowest(r.criticalFrom, q.purgedFrom)) |
+                  (q.recovered > q.awaitingFrom)) |
+           (bitsOf(q.purgePending & (next.criticalFrom < q.count)) & expired);
+    return bitsOf((next.criticalFrom != r.criticalFrom) | (next.apartFrom != r.apartFrom) |
+                  q.phaseMoves);
+}
+
+// A moved column: the runs' time up to the frame is closed, the changes counted for each pair.
+void Sweep::apply(std::size_t c, std::size_t frame)
+{
+    Column& column = columns_[c];
+    const LaneGroup& q = groups_[c / laneCount];
+    const auto at = [](int k) { return static_cast<std::size_t>(k); };
+    const std::int64_t startNs = frame == 0 ? 0 : frames_.elapsedNs[frame - 1];
+    const std::int64_t ns = startNs - column.runSinceNs;
+    column.notNormalNs[at(lane(q.wasModerateFrom, c))] += ns;
+    column.criticalNs[at(lane(q.wasCriticalFrom, c))] += ns;
+    column.runSinceNs = startNs;
+    const int phaseMoves = -lane(q.phaseMoves, c);
+    const int apartRises = -lane(q.apartRises, c);
+    ++column.changes[at(lane(q.toCritical, c))];
+    --column.changes[at(lane(q.recovered, c))];
+    column.changes[0] += phaseMoves;
+    column.changes[at(lane(q.wasApartFrom, c))] += apartRises - phaseMoves;
+    column.changes[at(lane(q.wasCriticalFrom, c))] -= apartRises;
+}
+
+// A column with purges to see to: first recoveries, then what comes due.
+void Sweep::look(std::size_t c, std::size_t frame)
+{
+    Column& column = columns_[c];
+    const LaneGroup& q = groups_[c / laneCount];
+    const int was = lane(q.wasCriticalFrom, c);
+    const int recovered = lane(q.recovered, c);
+    if (recovered > was) {
+        const Bits back = Bits::range(was, recovered);
+        // Only the first recovery after a purge tells whether its dip was brief.
+        const double nowMs = frames_.elapsedMs[frame];
+        (column.awaitingRecovery & back).each([&](std::size_t k) {
+            column.briefDips[k] += nowMs - column.lastPurgeMs[k] <= briefDipMs;
+        });
+        column.awaitingRecovery = column.awaitingRecovery & ~back;
     }
-    closeRuns(frame == 0 ? 0 : frames.elapsedNs[frame - 1]);
-    addChange(toCritical, criticalFrom);
-    addChange(criticalFrom, recovered);
-    recover(criticalFrom, recovered, frame);
-    if (phaseMoves) {
-        addChange(0, apartFrom);
-        phase = phase == normal ? moderateState : normal;
-    }
-    if (apartRises) {
-        addChange(apartFrom, criticalFrom);
-    }
-    const int oldCriticalFrom = criticalFrom;
-    criticalFrom = toCritical < oldCriticalFrom ? toCritical : recovered;
-    if (phase == moderateState || apartRises) {
-        // Everything out of Critical is in the phase: the apart joined it.
-        apartFrom = phase == moderateState ? criticalFrom : oldCriticalFrom;
-    }
-    apartFrom = std::min(apartFrom, criticalFrom);
-    return toCritical < oldCriticalFrom ? Moved::IntoCritical : Moved::Runs;
+    purges(c, frame, lane(q.runs.criticalFrom, c) < was);
+    noteColumn(c);
 }
 
 // A pair can only come due when it enters Critical or its last purge grows 7 s old.
-void Column::purges(std::size_t frame, bool entered)
+void Sweep::purges(std::size_t c, std::size_t frame, bool entered)
 {
-    const std::uint32_t tick = tickAt(frames, frame);
+    Column& column = columns_[c];
+    const std::uint32_t tick = frames_.ticks[frame];
     bool expired = false;
-    while (!purgeTicks.empty() && tick - purgeTicks.front().first > purgeIntervalMs) {
-        recentlyPurged = recentlyPurged & ~purgeTicks.front().second;
-        purgeTicks.pop_front();
+    while (!column.purgeTicks.empty() && tick - column.purgeTicks.front().tick > purgeIntervalMs) {
+        column.recentlyPurged = column.recentlyPurged & ~column.purgeTicks.front().pairs;
+        column.purgeTicks.pop();
         expired = true;
     }
     if (!entered && !expired) {
         return;
     }
-    const Bits due = Bits::range(criticalFrom, count) & ~recentlyPurged;
+    const int criticalFrom = lane(groups_[c / laneCount].runs.criticalFrom, c);
+    const Bits due = Bits::range(criticalFrom, column.count) & ~column.recentlyPurged;
     if (!due.any()) {
         return;
     }
+    const double nowMs = frames_.elapsedMs[frame];
     due.each([&](std::size_t k) {
-        ++cells[k].purges;
-        cells[k].lastPurgeMs = frames.elapsedMs[frame];
+        ++column.purgeCount[k];
+        column.lastPurgeMs[k] = nowMs;
     });
-    recentlyPurged = recentlyPurged | due;
-    awaitingRecovery = awaitingRecovery | due;
-    purgeTicks.emplace_back(tick, due);
+    column.recentlyPurged = column.recentlyPurged | due;
+    column.awaitingRecovery = column.awaitingRecovery | due;
+    column.purgeTicks.push({tick, due});
 }
 
-// The levels a frame may have without changing any pair's state: below floorAtLeast a drop
-// moves something, above ceilAtMost a rise does. Recomputed whenever the runs move.
-void Column::quietWindow()
+void Sweep::run()
 {
-    floorAtLeast = std::numeric_limits<int>::min();
-    ceilAtMost = std::numeric_limits<int>::max();
-    if (phase == normal && apartFrom > 0) {
-        floorAtLeast = moderate; // a drop below FPS_Moderate moves the phase
-    }
-    const int moderateFrom = phase == moderateState ? 0 : apartFrom;
-    if (moderateFrom < criticalFrom) {
-        ceilAtMost = moderate + 5; // a rise above FPS_Moderate + 5 moves Moderate pairs
-        floorAtLeast = std::max(floorAtLeast, criticalLow + criticalFrom - 1);
-    }
-    if (criticalFrom < count) {
-        ceilAtMost = std::min(ceilAtMost, criticalLow + criticalFrom + 5);
+    const std::size_t n = frames_.levels.size();
+    for (std::size_t f = 0; f < n; ++f) {
+        const TuneFrames::Level level = frames_.levels[f];
+        const std::uint32_t tick = frames_.ticks[f];
+        std::uint64_t moved = 0;
+        std::uint64_t slow = 0;
+        for (std::size_t i = 0; i < groups_.size(); ++i) {
+            std::uint64_t slowHere = 0;
+            moved |= stepGroup(groups_[i], level, tick, slowHere) << (laneCount * i);
+            slow |= slowHere << (laneCount * i);
+        }
+        for (; moved != 0; moved &= moved - 1) {
+            apply(static_cast<std::size_t>(std::countr_zero(moved)), f);
+        }
+        for (; slow != 0; slow &= slow - 1) {
+            look(static_cast<std::size_t>(std::countr_zero(slow)), f);
+        }
     }
 }
 
-// True when no frame of the block can change a pair's state or set off a purge.
-bool Column::blockIsQuiet(std::size_t block) const
+std::vector<CellResult> Column::cells(std::int64_t endNs) const
 {
-    const TuneFrames::BlockLevels levels = frames.blockLevels[block];
-    if (levels.lowest.floor < floorAtLeast || levels.highest.ceil > ceilAtMost) {
-        return false;
+    std::vector<CellResult> cells(static_cast<std::size_t>(count));
+    std::int64_t notNormal = 0;
+    std::int64_t inCritical = 0;
+    std::int64_t changed = 0;
+    for (std::size_t k = 0; k < cells.size(); ++k) {
+        CellResult& cell = cells[k];
+        cell.moderate = span.moderate;
+        cell.critical = span.low + static_cast<std::int32_t>(k);
+        cell.purges = purgeCount[k];
+        cell.lastPurgeMs = lastPurgeMs[k];
+        cell.briefDipPurges = briefDips[k];
+        notNormal += notNormalNs[k];
+        inCritical += criticalNs[k];
+        changed += changes[k];
+        cell.changes = static_cast<std::uint64_t>(changed);
+        cell.timeInStateMs = {millisecondsOf(endNs - notNormal),
+                              millisecondsOf(notNormal - inCritical), millisecondsOf(inCritical)};
     }
-    const std::size_t last = std::min((block + 1) * tuneBlock, frames.fps.size()) - 1;
-    return criticalFrom == count || purgeTicks.empty() ||
-           tickAt(frames, last) - purgeTicks.front().first <= purgeIntervalMs;
+    return cells;
 }
+
+std::vector<std::vector<CellResult>> Sweep::results(std::size_t used) const
+{
+    const std::int64_t endNs = frames_.elapsedNs.empty() ? 0 : frames_.elapsedNs.back();
+    std::vector<std::vector<CellResult>> cells;
+    for (std::size_t c = 0; c < used; ++c) {
+        // The time since the last move is in the runs where the last frame left them.
+        Column column = columns_[c];
+        const LaneGroup& q = groups_[c / laneCount];
+        const std::int64_t ns = endNs - column.runSinceNs;
+        column.notNormalNs[static_cast<std::size_t>(lane(q.runs.moderateFrom(), c))] += ns;
+        column.criticalNs[static_cast<std::size_t>(lane(q.runs.criticalFrom, c))] += ns;
+        cells.push_back(column.cells(endNs));
+    }
+    return cells;
+}
+
+constexpr std::size_t sweepColumns = 64; // one bit each in a word
 
 } // namespace
 
-std::vector<CellResult> evaluateColumn(const TuneFrames& frames, const GovernorSettings& base,
-                                       std::int32_t moderate, std::int32_t criticalLow,
-                                       std::int32_t criticalHigh)
+std::vector<std::vector<CellResult>> evaluateColumns(const TuneFrames& frames,
+                                                     const GovernorSettings& base,
+                                                     const std::vector<ColumnSpan>& spans)
 {
-    const int count = criticalHigh - criticalLow + 1;
-    const auto pairs = static_cast<std::size_t>(count);
-    Column column(frames, moderate, criticalLow, count);
-    column.apartFrom = count;
-    column.criticalFrom = count;
-    for (std::vector<std::int64_t>& time : column.timeNs) {
-        time.assign(pairs + 1, 0);
-    }
-    column.changes.assign(pairs + 1, 0);
-    column.cells.resize(pairs);
-    column.recentlyPurged = Bits::range(0, count);
-    column.purgeTicks.emplace_back(0u, column.recentlyPurged);
-    column.quietWindow();
-    const std::size_t n = base.enabled ? frames.fps.size() : 0;
-    for (std::size_t f = 0; f < n;) {
-        if (f % tuneBlock == 0 && f + tuneBlock <= n && column.blockIsQuiet(f / tuneBlock)) {
-            f += tuneBlock;
-            continue;
-        }
-        const TuneFrames::Level level = frames.levels[f];
-        bool entered = false;
-        if (level.floor < column.floorAtLeast || level.ceil > column.ceilAtMost) {
-            const Column::Moved moved = column.frameOf(f);
-            if (moved != Column::Moved::Nothing) {
-                column.quietWindow();
+    std::vector<std::vector<CellResult>> cells(spans.size());
+    // Sweeps of equal size, an even number of them so that both cores have as much to do; a sweep
+    // takes every so many columns, so that each has some of every kind.
+    const std::size_t workers = std::thread::hardware_concurrency() > 1 ? 2 : 1;
+    std::size_t sweeps = (spans.size() + sweepColumns - 1) / sweepColumns;
+    sweeps = (sweeps + workers - 1) / workers * workers;
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t s = next++; s < sweeps; s = next++) {
+            std::vector<ColumnSpan> part;
+            for (std::size_t c = s; c < spans.size(); c += sweeps) {
+                part.push_back(spans[c]);
             }
-            entered = moved == Column::Moved::IntoCritical;
+            if (part.empty()) {
+                continue;
+            }
+            Sweep sweep(frames, part);
+            if (base.enabled) {
+                sweep.run();
+            }
+            std::vector<std::vector<CellResult>> done = sweep.results(part.size());
+            for (std::size_t i = 0; i < done.size(); ++i) {
+                cells[s + i * sweeps] = std::move(done[i]);
+            }
         }
-        if (column.criticalFrom < count) {
-            column.purges(f, entered);
-        }
-        ++f;
+    };
+    std::vector<std::thread> helpers;
+    if (workers > 1) {
+        helpers.emplace_back(work);
     }
-    column.closeRuns(frames.elapsedNs.empty() ? 0 : frames.elapsedNs.back());
-    std::array<std::int64_t, 3> time{};
-    std::int64_t changes = 0;
-    for (std::size_t k = 0; k < pairs; ++k) {
-        CellResult& cell = column.cells[k];
-        cell.moderate = moderate;
-        cell.critical = criticalLow + static_cast<std::int32_t>(k);
-        changes += column.changes[k];
-        cell.changes = static_cast<std::uint64_t>(changes);
-        for (std::size_t s = 0; s < 3; ++s) {
-            time[s] += column.timeNs[s][k];
-            cell.timeInStateMs[s] = millisecondsOf(time[s]);
-        }
+    work();
+    for (std::thread& helper : helpers) {
+        helper.join();
     }
-    return column.cells;
+    return cells;
 }
 
 } // namespace sim

@@ -10,10 +10,17 @@
 
 namespace sim {
 
-// in: criticalLow..criticalHigh, at most 128 values, all of them below moderate and within
-// -1000..1000 like moderate.
-std::vector<CellResult> evaluateColumn(const TuneFrames& frames, const GovernorSettings& base,
-                                       std::int32_t moderate, std::int32_t criticalLow,
-                                       std::int32_t criticalHigh);
+// One FPS_Moderate with FPS_Critical from low to high: at most 128 values, all of them below
+// moderate and within -1000..1000 like moderate.
+struct ColumnSpan {
+    std::int32_t moderate;
+    std::int32_t low;
+    std::int32_t high;
+};
+
+// Each column's cells, FPS_Critical ascending. Uses both cores.
+std::vector<std::vector<CellResult>> evaluateColumns(const TuneFrames& frames,
+                                                     const GovernorSettings& base,
+                                                     const std::vector<ColumnSpan>& columns);
 
 } // namespace sim

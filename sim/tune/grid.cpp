@@ -9,14 +9,6 @@
 namespace sim {
 namespace {
 
-std::uint32_t tickAt(const TuneFrames& frames, std::size_t frame)
-{
-    // As the session: the counter wraps, simulated time modulo 2^32.
-    const auto elapsed =
-        static_cast<std::uint32_t>(std::fmod(std::floor(frames.elapsedMs[frame]), 4294967296.0));
-    return frames.uptimeMs + elapsed;
-}
-
 // Follows one pair; the comparisons are the state functions' own, on the same floats.
 struct Walk {
     Walk(const TuneFrames& f, const GovernorSettings& s) : frames(f), settings(s) {}
@@ -42,7 +34,7 @@ struct Walk {
             return !(high > moderate + hysteresisFps) && !(low < critical);
         case PerfState::Critical: {
             const std::size_t last = std::min((block + 1) * tuneBlock, frames.fps.size()) - 1;
-            return !(high > critical + hysteresisFps) && !purgeDue(governor, tickAt(frames, last));
+            return !(high > critical + hysteresisFps) && !purgeDue(governor, frames.ticks[last]);
         }
         }
         return false;
@@ -64,8 +56,8 @@ struct Walk {
                 purgeAwaitsRecovery = false;
             }
         }
-        if (governor.state == PerfState::Critical && purgeDue(governor, tickAt(frames, i))) {
-            notePurge(governor, tickAt(frames, i));
+        if (governor.state == PerfState::Critical && purgeDue(governor, frames.ticks[i])) {
+            notePurge(governor, frames.ticks[i]);
             cell.purgeTimesMs.push_back(frames.elapsedMs[i]);
             ++cell.purges;
             cell.lastPurgeMs = frames.elapsedMs[i];
@@ -81,6 +73,9 @@ void addFrame(TuneFrames& frames, double frameTimeMs)
     const double clockMs = std::isfinite(frameTimeMs) && frameTimeMs > 0 ? frameTimeMs : 0.0;
     const double before = frames.elapsedMs.empty() ? 0.0 : frames.elapsedMs.back();
     frames.elapsedMs.push_back(before + clockMs);
+    // As the session: the counter wraps, simulated time modulo 2^32.
+    frames.ticks.push_back(frames.uptimeMs + static_cast<std::uint32_t>(std::fmod(
+                                                 std::floor(before + clockMs), 4294967296.0)));
     const std::int64_t beforeNs = frames.elapsedNs.empty() ? 0 : frames.elapsedNs.back();
     frames.elapsedNs.push_back(beforeNs + wholeNanoseconds(clockMs));
     const auto seconds = static_cast<float>(frameTimeMs / 1000.0);
@@ -100,7 +95,6 @@ void finishFrames(TuneFrames& frames)
 {
     frames.blockLowest.clear();
     frames.blockHighest.clear();
-    frames.blockLevels.clear();
     for (std::size_t start = 0; start < frames.fps.size(); start += tuneBlock) {
         float low = std::numeric_limits<float>::infinity();
         float high = -std::numeric_limits<float>::infinity();
@@ -114,13 +108,6 @@ void finishFrames(TuneFrames& frames)
         }
         frames.blockLowest.push_back(low);
         frames.blockHighest.push_back(high);
-        // Levels of a block that compares with nothing: above every threshold and below it.
-        TuneFrames::BlockLevels levels{TuneFrames::incomparable, TuneFrames::incomparable};
-        for (std::size_t i = start; i < end; ++i) {
-            levels.lowest.floor = std::min(levels.lowest.floor, frames.levels[i].floor);
-            levels.highest.ceil = std::max(levels.highest.ceil, frames.levels[i].ceil);
-        }
-        frames.blockLevels.push_back(levels);
     }
 }
 

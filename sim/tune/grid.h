@@ -26,12 +26,8 @@ struct TuneFrames {
     std::vector<float> fps;              // the plug-in's estimate of each frame
     std::vector<double> elapsedMs;       // the session's clock once each frame is over
     std::vector<std::int64_t> elapsedNs; // the same in whole nanoseconds, for time in states
+    std::vector<std::uint32_t> ticks;    // the tick counter then, as the plug-in reads it
     std::vector<Level> levels;
-    struct BlockLevels {
-        Level lowest;  // the lowest floor of the block's frames
-        Level highest; // the highest ceiling
-    };
-    std::vector<BlockLevels> blockLevels;
     std::vector<float> blockLowest; // per block of frames, NaN left out
     std::vector<float> blockHighest;
 };

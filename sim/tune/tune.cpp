@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <thread>
 
 namespace sim {
 
@@ -56,33 +55,14 @@ TuneResult tune(const TuneFrames& frames, const GovernorSettings& base, Range mo
     TuneResult result;
     result.durationMs = frames.elapsedMs.empty() ? 0.0 : frames.elapsedMs.back();
     // Columns of at most 128 pairs: one FPS_Moderate, FPS_Critical below it.
-    struct Part {
-        std::int32_t moderate;
-        std::int32_t low;
-        std::int32_t high;
-    };
-    std::vector<Part> parts;
+    std::vector<ColumnSpan> spans;
     for (std::int32_t m = moderate.low; m <= moderate.high; ++m) {
         const std::int32_t high = std::min(critical.high, m - 1);
         for (std::int32_t low = critical.low; low <= high; low += 128) {
-            parts.push_back({m, low, std::min(high, low + 127)});
+            spans.push_back({m, low, std::min(high, low + 127)});
         }
     }
-    std::vector<std::vector<CellResult>> columns(parts.size());
-    const unsigned workers = std::max(1u, std::min(2u, std::thread::hardware_concurrency()));
-    std::vector<std::thread> threads;
-    for (unsigned w = 0; w < workers; ++w) {
-        threads.emplace_back([&, w] {
-            for (std::size_t i = w; i < parts.size(); i += workers) {
-                columns[i] =
-                    evaluateColumn(frames, base, parts[i].moderate, parts[i].low, parts[i].high);
-            }
-        });
-    }
-    for (std::thread& t : threads) {
-        t.join();
-    }
-    for (std::vector<CellResult>& column : columns) {
+    for (std::vector<CellResult>& column : evaluateColumns(frames, base, spans)) {
         result.cells.insert(result.cells.end(), column.begin(), column.end());
     }
     // The player's pair is usually in the grid already; its own run is needed only for purge
