@@ -5,7 +5,7 @@
 #include "sim/ascii.h"
 #include "sim/capture/csv.h"
 #include "sim/capture/formats.h"
-#include "sim/capture/frame_queue.h"
+#include "sim/handoff.h"
 
 #include <algorithm>
 #include <exception>
@@ -85,6 +85,13 @@ void reportProgress(const CaptureOptions& options, std::uint64_t bytesRead, std:
 
 namespace {
 
+struct FrameBatch {
+    std::vector<double> frames;
+    bool restart = false; // forget every frame given so far, then go on
+};
+using FrameQueue = Handoff<FrameBatch>;
+constexpr std::size_t batchFrames = 4096;
+
 // The reading side: batches the frames and says when to start again; throws ReadingStopped once
 // the replaying side gave up.
 struct ReadingStopped {};
@@ -101,7 +108,7 @@ struct Batcher {
     void add(double ms)
     {
         batch.frames.push_back(ms);
-        if (batch.frames.size() == FrameQueue::batchFrames) {
+        if (batch.frames.size() == batchFrames) {
             send(std::exchange(batch, FrameBatch{}));
         }
     }
