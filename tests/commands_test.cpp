@@ -79,4 +79,36 @@ TEST(ReplayText, listsTheFirstStateChangesAndCountsTheRest)
     EXPECT_EQ(nlohmann::json::parse(json.str())["stateChanges"].size(), 2000u);
 }
 
+// The grid goes through the frames while the capture is read. A launcher replayed first until the
+// game turns out to have more frames must leave nothing behind.
+TEST(TuneCommand, aGameFoundAfterALauncherIsTunedAsIfAlone)
+{
+    ScratchDir dir;
+    std::string game;
+    for (int i = 0; i < 12000; ++i) {
+        game += "Game.exe," + std::to_string(8 + (i * 7919) % 40) + "\n";
+    }
+    std::string launcher;
+    for (int i = 0; i < 5000; ++i) {
+        launcher += i % 3 == 0 ? "Launcher.exe,60\n" : "Launcher.exe,9\n";
+    }
+    writeFile(dir / "both.csv", "Application,MsBetweenPresents\n" + launcher + game);
+    writeFile(dir / "game.csv", "Application,MsBetweenPresents\n" + game);
+    const auto tuned = [&dir](const std::string& file) {
+        TuneOptions options;
+        options.capture = dir / file;
+        options.common.json = true;
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(tuneCommand(options, out, err), 0) << err.str();
+        return nlohmann::json::parse(out.str());
+    };
+    const nlohmann::json both = tuned("both.csv");
+    const nlohmann::json alone = tuned("game.csv");
+    EXPECT_EQ(both["application"], "Game.exe");
+    ASSERT_EQ(both["cells"].size(), 6015u);
+    EXPECT_EQ(both["cells"], alone["cells"]);
+    EXPECT_EQ(both["recommended"], alone["recommended"]);
+}
+
 } // namespace

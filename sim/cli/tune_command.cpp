@@ -8,6 +8,8 @@
 #include "sim/report/report.h"
 
 #include <fstream>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -32,8 +34,27 @@ GovernorSettings baseSettings(const TuneOptions& options)
     return base;
 }
 
+// Frames for the grid's columns, handed on a batch at a time.
+struct ColumnsFeed {
+    sim::ColumnsRun& run;
+    std::vector<sim::SweepFrame> batch;
+    void add(const sim::TuneFrames& frames)
+    {
+        batch.push_back(sim::sweepFrameOf(frames, frames.levels.size() - 1));
+        if (batch.size() == 4096) {
+            run.add(std::exchange(batch, {}));
+        }
+    }
+    void restart()
+    {
+        batch.clear();
+        run.restart();
+    }
+};
+
+// The capture read once: its frames kept, and the grid's columns going through them meanwhile.
 bool readFrames(const TuneOptions& options, sim::TuneReport& report, sim::TuneFrames& frames,
-                std::ostream& err)
+                sim::ColumnsRun& columns, std::ostream& err)
 {
     sim::CaptureOptions captureOptions;
     captureOptions.application = options.application;
@@ -41,21 +62,25 @@ bool readFrames(const TuneOptions& options, sim::TuneReport& report, sim::TuneFr
     const std::string what = "reading " + sim::utf8Of(options.capture.filename());
     captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
     frames.uptimeMs = options.common.uptimeMs;
+    ColumnsFeed feed{columns, {}};
     captureOptions.restart = [&] {
         frames = sim::TuneFrames{};
         frames.uptimeMs = options.common.uptimeMs;
         report.frameTimes = sim::FrameTimeCounts{};
+        feed.restart();
     };
     try {
         report.summary = replayCapture(options.capture, captureOptions, [&](double ms) {
             sim::addFrame(frames, ms);
             countFrameTime(report.frameTimes, ms);
+            feed.add(frames);
         });
     } catch (const sim::CaptureError& error) {
         endProgress();
         err << "tarnwick-sim: " << error.what() << '\n';
         return false;
     }
+    columns.add(std::move(feed.batch));
     endProgress();
     sim::finishFrames(frames);
     return true;
@@ -71,13 +96,14 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
     report.critical = options.critical;
     report.settingsSource =
         options.common.ini ? "from " + sim::utf8Of(*options.common.ini) : "the defaults";
+    const GovernorSettings base = baseSettings(options);
+    sim::ColumnsRun columns(base, sim::gridColumns(options.moderate, options.critical));
     sim::TuneFrames frames;
-    if (!readFrames(options, report, frames, err)) {
+    if (!readFrames(options, report, frames, columns, err)) {
         return 1;
     }
     report.frames = frames.fps.size();
-    report.result = sim::tune(frames, baseSettings(options), options.moderate, options.critical,
-                              options.common.json);
+    report.result = sim::tuneFrom(frames, base, columns.finish(), options.common.json);
     if (options.common.json) {
         out << sim::tuneJson(report).dump(2) << '\n';
     } else {

@@ -1,12 +1,16 @@
 #include "sim/tune/columns.h"
 
+#include "sim/handoff.h"
 #include "sim/session/clock.h"
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <bit>
+#include <exception>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <thread>
 
 #if defined(__SSE2__)
@@ -196,24 +200,24 @@ struct LaneGroup {
 // compared with every column's thresholds in lanes; only the columns it moved are then visited.
 class Sweep {
   public:
-    Sweep(const TuneFrames& frames, const std::vector<ColumnSpan>& spans);
-    void run();
-    std::vector<std::vector<CellResult>> results(std::size_t used) const;
+    explicit Sweep(const std::vector<ColumnSpan>& spans);
+    void take(const SweepFrame* frames, std::size_t count);
+    std::vector<std::vector<CellResult>> results() const;
 
   private:
-    std::uint64_t stepGroup(LaneGroup& q, TuneFrames::Level level, std::uint32_t tick,
-                            std::uint64_t& slow) const;
-    void apply(std::size_t c, std::size_t frame);
-    void look(std::size_t c, std::size_t frame);
-    void purges(std::size_t c, std::size_t frame, bool entered);
+    std::uint64_t stepGroup(LaneGroup& q, const SweepFrame& frame, std::uint64_t& slow) const;
+    void apply(std::size_t c);
+    void look(std::size_t c, const SweepFrame& frame);
+    void purges(std::size_t c, const SweepFrame& frame, bool entered);
     void noteColumn(std::size_t c);
     int lane(const Lanes& lanes, std::size_t c) const { return lanes[c % laneCount]; }
-    const TuneFrames& frames_;
+    std::size_t used_;
     std::vector<Column> columns_;
     std::vector<LaneGroup> groups_;
+    std::int64_t endNs_ = 0; // the clock once the last frame taken was over
 };
 
-Sweep::Sweep(const TuneFrames& frames, const std::vector<ColumnSpan>& spans) : frames_(frames)
+Sweep::Sweep(const std::vector<ColumnSpan>& spans) : used_(spans.size())
 {
     // Lanes past the last column repeat it; their figures are not used.
     const std::size_t padded = (spans.size() + laneCount - 1) / laneCount * laneCount;
@@ -252,12 +256,11 @@ void Sweep::noteColumn(std::size_t c)
 // each column the frame moved; `slow` gets one for each column to look at closer: pairs entered
 // Critical that did not purge within the last 7 s, a purge grew 7 s old while pairs are in
 // Critical, or pairs awaiting their first recovery since a purge recovered.
-std::uint64_t Sweep::stepGroup(LaneGroup& q, TuneFrames::Level level, std::uint32_t tick,
-                               std::uint64_t& slow) const
+std::uint64_t Sweep::stepGroup(LaneGroup& q, const SweepFrame& frame, std::uint64_t& slow) const
 {
     const Runs r = q.runs;
-    const Lanes floor = lanesOf(level.floor);
-    const Lanes ceil = lanesOf(level.ceil);
+    const Lanes floor = lanesOf(frame.level.floor);
+    const Lanes ceil = lanesOf(frame.level.ceil);
     const Lanes down = floor < q.moderate;
     const Lanes up = ceil - lanesOf(6) >= q.moderate;
     // x < FPS_Critical from k0 up; x > FPS_Critical + 5 below k1.
@@ -278,7 +281,7 @@ std::uint64_t Sweep::stepGroup(LaneGroup& q, TuneFrames::Level level, std::uint3
     q.wasModerateFrom = r.moderateFrom();
     q.wasApartFrom = r.apartFrom;
     q.wasCriticalFrom = r.criticalFrom;
-    const TickLanes now = TickLanes{} + tick;
+    const TickLanes now = TickLanes{} + frame.tick;
     const std::uint64_t expired = bitsOf(now - q.oldestPurge[0] > purgeIntervalMs) |
                                   bitsOf(now - q.oldestPurge[1] > purgeIntervalMs) << 4;
     slow = bitsOf((next.criticalFrom < lowest(r.criticalFrom, q.purgedFrom)) |
@@ -289,12 +292,12 @@ std::uint64_t Sweep::stepGroup(LaneGroup& q, TuneFrames::Level level, std::uint3
 }
 
 // A moved column: the runs' time up to the frame is closed, the changes counted for each pair.
-void Sweep::apply(std::size_t c, std::size_t frame)
+void Sweep::apply(std::size_t c)
 {
     Column& column = columns_[c];
     const LaneGroup& q = groups_[c / laneCount];
     const auto at = [](int k) { return static_cast<std::size_t>(k); };
-    const std::int64_t startNs = frame == 0 ? 0 : frames_.elapsedNs[frame - 1];
+    const std::int64_t startNs = endNs_; // the frame's start
     const std::int64_t ns = startNs - column.runSinceNs;
     column.notNormalNs[at(lane(q.wasModerateFrom, c))] += ns;
     column.criticalNs[at(lane(q.wasCriticalFrom, c))] += ns;
@@ -309,7 +312,7 @@ void Sweep::apply(std::size_t c, std::size_t frame)
 }
 
 // A column with purges to see to: first recoveries, then what comes due.
-void Sweep::look(std::size_t c, std::size_t frame)
+void Sweep::look(std::size_t c, const SweepFrame& frame)
 {
     Column& column = columns_[c];
     const LaneGroup& q = groups_[c / laneCount];
@@ -318,9 +321,8 @@ void Sweep::look(std::size_t c, std::size_t frame)
     if (recovered > was) {
         const Bits back = Bits::range(was, recovered);
         // Only the first recovery after a purge tells whether its dip was brief.
-        const double nowMs = frames_.elapsedMs[frame];
         (column.awaitingRecovery & back).each([&](std::size_t k) {
-            column.briefDips[k] += nowMs - column.lastPurgeMs[k] <= briefDipMs;
+            column.briefDips[k] += frame.endMs - column.lastPurgeMs[k] <= briefDipMs;
         });
         column.awaitingRecovery = column.awaitingRecovery & ~back;
     }
@@ -329,10 +331,10 @@ void Sweep::look(std::size_t c, std::size_t frame)
 }
 
 // A pair can only come due when it enters Critical or its last purge grows 7 s old.
-void Sweep::purges(std::size_t c, std::size_t frame, bool entered)
+void Sweep::purges(std::size_t c, const SweepFrame& frame, bool entered)
 {
     Column& column = columns_[c];
-    const std::uint32_t tick = frames_.ticks[frame];
+    const std::uint32_t tick = frame.tick;
     bool expired = false;
     while (!column.purgeTicks.empty() && tick - column.purgeTicks.front().tick > purgeIntervalMs) {
         column.recentlyPurged = column.recentlyPurged & ~column.purgeTicks.front().pairs;
@@ -347,35 +349,32 @@ void Sweep::purges(std::size_t c, std::size_t frame, bool entered)
     if (!due.any()) {
         return;
     }
-    const double nowMs = frames_.elapsedMs[frame];
     due.each([&](std::size_t k) {
         ++column.purgeCount[k];
-        column.lastPurgeMs[k] = nowMs;
+        column.lastPurgeMs[k] = frame.endMs;
     });
     column.recentlyPurged = column.recentlyPurged | due;
     column.awaitingRecovery = column.awaitingRecovery | due;
     column.purgeTicks.push({tick, due});
 }
 
-void Sweep::run()
+void Sweep::take(const SweepFrame* frames, std::size_t count)
 {
-    const std::size_t n = frames_.levels.size();
-    for (std::size_t f = 0; f < n; ++f) {
-        const TuneFrames::Level level = frames_.levels[f];
-        const std::uint32_t tick = frames_.ticks[f];
+    for (const SweepFrame* frame = frames; frame != frames + count; ++frame) {
         std::uint64_t moved = 0;
         std::uint64_t slow = 0;
         for (std::size_t i = 0; i < groups_.size(); ++i) {
             std::uint64_t slowHere = 0;
-            moved |= stepGroup(groups_[i], level, tick, slowHere) << (laneCount * i);
+            moved |= stepGroup(groups_[i], *frame, slowHere) << (laneCount * i);
             slow |= slowHere << (laneCount * i);
         }
         for (; moved != 0; moved &= moved - 1) {
-            apply(static_cast<std::size_t>(std::countr_zero(moved)), f);
+            apply(static_cast<std::size_t>(std::countr_zero(moved)));
         }
         for (; slow != 0; slow &= slow - 1) {
-            look(static_cast<std::size_t>(std::countr_zero(slow)), f);
+            look(static_cast<std::size_t>(std::countr_zero(slow)), *frame);
         }
+        endNs_ = frame->endNs;
     }
 }
 
@@ -402,11 +401,11 @@ std::vector<CellResult> Column::cells(std::int64_t endNs) const
     return cells;
 }
 
-std::vector<std::vector<CellResult>> Sweep::results(std::size_t used) const
+std::vector<std::vector<CellResult>> Sweep::results() const
 {
-    const std::int64_t endNs = frames_.elapsedNs.empty() ? 0 : frames_.elapsedNs.back();
+    const std::int64_t endNs = endNs_;
     std::vector<std::vector<CellResult>> cells;
-    for (std::size_t c = 0; c < used; ++c) {
+    for (std::size_t c = 0; c < used_; ++c) {
         // The time since the last move is in the runs where the last frame left them.
         Column column = columns_[c];
         const LaneGroup& q = groups_[c / laneCount];
@@ -420,47 +419,141 @@ std::vector<std::vector<CellResult>> Sweep::results(std::size_t used) const
 
 constexpr std::size_t sweepColumns = 64; // one bit each in a word
 
+struct SweepMessage {
+    std::shared_ptr<const std::vector<SweepFrame>> frames; // none: forget every frame so far
+};
+
 } // namespace
 
-std::vector<std::vector<CellResult>> evaluateColumns(const TuneFrames& frames,
-                                                     const GovernorSettings& base,
-                                                     const std::vector<ColumnSpan>& spans)
+SweepFrame sweepFrameOf(const TuneFrames& frames, std::size_t i)
 {
-    std::vector<std::vector<CellResult>> cells(spans.size());
+    return {frames.elapsedNs[i], frames.elapsedMs[i], frames.ticks[i], frames.levels[i]};
+}
+
+// Each worker has sweeps of its own and a queue of the frames to take.
+struct ColumnsRun::Worker {
+    std::vector<std::vector<ColumnSpan>> parts;
+    std::vector<Sweep> sweeps;
+    Handoff<SweepMessage, 64> queue;
+    std::vector<std::vector<CellResult>> cells; // by column, in the order of parts
+    std::exception_ptr failure;
+    std::thread thread;
+
+    void start()
+    {
+        sweeps.clear();
+        for (const std::vector<ColumnSpan>& part : parts) {
+            sweeps.emplace_back(part);
+        }
+    }
+    void run(bool enabled)
+    {
+        try {
+            start();
+            while (std::optional<SweepMessage> message = queue.pop()) {
+                if (!message->frames) {
+                    start();
+                } else if (enabled) {
+                    for (Sweep& sweep : sweeps) {
+                        sweep.take(message->frames->data(), message->frames->size());
+                    }
+                }
+            }
+            for (const Sweep& sweep : sweeps) {
+                for (std::vector<CellResult>& column : sweep.results()) {
+                    cells.push_back(std::move(column));
+                }
+            }
+        } catch (...) {
+            failure = std::current_exception();
+            queue.cancel();
+        }
+    }
+};
+
+ColumnsRun::ColumnsRun(const GovernorSettings& base, const std::vector<ColumnSpan>& spans)
+{
     // Sweeps of equal size, an even number of them so that both cores have as much to do; a sweep
     // takes every so many columns, so that each has some of every kind.
     const std::size_t workers = std::thread::hardware_concurrency() > 1 ? 2 : 1;
     std::size_t sweeps = (spans.size() + sweepColumns - 1) / sweepColumns;
     sweeps = (sweeps + workers - 1) / workers * workers;
-    std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        for (std::size_t s = next++; s < sweeps; s = next++) {
-            std::vector<ColumnSpan> part;
-            for (std::size_t c = s; c < spans.size(); c += sweeps) {
-                part.push_back(spans[c]);
-            }
-            if (part.empty()) {
-                continue;
-            }
-            Sweep sweep(frames, part);
-            if (base.enabled) {
-                sweep.run();
-            }
-            std::vector<std::vector<CellResult>> done = sweep.results(part.size());
-            for (std::size_t i = 0; i < done.size(); ++i) {
-                cells[s + i * sweeps] = std::move(done[i]);
-            }
-        }
-    };
-    std::vector<std::thread> helpers;
-    if (workers > 1) {
-        helpers.emplace_back(work);
+    for (std::size_t w = 0; w < workers; ++w) {
+        workers_.push_back(std::make_unique<Worker>());
     }
-    work();
-    for (std::thread& helper : helpers) {
-        helper.join();
+    for (std::size_t s = 0; s < sweeps; ++s) {
+        std::vector<ColumnSpan> part;
+        for (std::size_t c = s; c < spans.size(); c += sweeps) {
+            part.push_back(spans[c]);
+            order_.push_back({s % workers, c});
+        }
+        if (!part.empty()) {
+            workers_[s % workers]->parts.push_back(std::move(part));
+        }
+    }
+    for (const std::unique_ptr<Worker>& worker : workers_) {
+        worker->thread =
+            std::thread([&worker = *worker, enabled = base.enabled] { worker.run(enabled); });
+    }
+}
+
+ColumnsRun::~ColumnsRun()
+{
+    for (const std::unique_ptr<Worker>& worker : workers_) {
+        worker->queue.close();
+        if (worker->thread.joinable()) {
+            worker->thread.join();
+        }
+    }
+}
+
+void ColumnsRun::add(std::vector<SweepFrame> frames)
+{
+    const auto shared = std::make_shared<const std::vector<SweepFrame>>(std::move(frames));
+    for (const std::unique_ptr<Worker>& worker : workers_) {
+        worker->queue.push({shared}); // a worker that failed takes nothing more: finish() says
+    }
+}
+
+void ColumnsRun::restart()
+{
+    for (const std::unique_ptr<Worker>& worker : workers_) {
+        worker->queue.push({nullptr});
+    }
+}
+
+std::vector<std::vector<CellResult>> ColumnsRun::finish()
+{
+    for (const std::unique_ptr<Worker>& worker : workers_) {
+        worker->queue.close();
+        worker->thread.join();
+        if (worker->failure) {
+            std::rethrow_exception(worker->failure);
+        }
+    }
+    // Each worker's cells come sweep by sweep; put them back in the order of the columns.
+    std::vector<std::vector<CellResult>> cells(order_.size());
+    std::vector<std::size_t> taken(workers_.size(), 0);
+    for (const auto& [worker, column] : order_) {
+        cells[column] = std::move(workers_[worker]->cells[taken[worker]++]);
     }
     return cells;
+}
+
+std::vector<std::vector<CellResult>> evaluateColumns(const TuneFrames& frames,
+                                                     const GovernorSettings& base,
+                                                     const std::vector<ColumnSpan>& spans)
+{
+    ColumnsRun run(base, spans);
+    constexpr std::size_t batch = 4096;
+    for (std::size_t first = 0; first < frames.levels.size(); first += batch) {
+        std::vector<SweepFrame> part;
+        for (std::size_t i = first; i < std::min(first + batch, frames.levels.size()); ++i) {
+            part.push_back(sweepFrameOf(frames, i));
+        }
+        run.add(std::move(part));
+    }
+    return run.finish();
 }
 
 } // namespace sim

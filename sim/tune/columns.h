@@ -6,6 +6,9 @@
 
 #include "sim/tune/grid.h"
 
+#include <memory>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace sim {
@@ -18,9 +21,39 @@ struct ColumnSpan {
     std::int32_t high;
 };
 
-// Each column's cells, FPS_Critical ascending. Uses both cores.
+// What the columns read of a frame.
+struct SweepFrame {
+    std::int64_t endNs; // the session's clock once the frame is over
+    double endMs;       // the same as the session keeps it
+    std::uint32_t tick; // the tick counter then
+    TuneFrames::Level level;
+};
+
+SweepFrame sweepFrameOf(const TuneFrames& frames, std::size_t i);
+
+// Columns going through the frames as they come, on both cores, while the capture is still being
+// read: frames are added in order, a batch at a time.
+class ColumnsRun {
+  public:
+    ColumnsRun(const GovernorSettings& base, const std::vector<ColumnSpan>& spans);
+    ~ColumnsRun();
+    ColumnsRun(const ColumnsRun&) = delete;
+    ColumnsRun& operator=(const ColumnsRun&) = delete;
+
+    void add(std::vector<SweepFrame> frames); // waits while the columns are far behind
+    void restart();                           // every frame so far is forgotten
+    // Each column's cells, FPS_Critical ascending, in the order of the spans.
+    std::vector<std::vector<CellResult>> finish();
+
+  private:
+    struct Worker;
+    std::vector<std::unique_ptr<Worker>> workers_;
+    std::vector<std::pair<std::size_t, std::size_t>> order_; // worker, column
+};
+
+// The same over frames already read.
 std::vector<std::vector<CellResult>> evaluateColumns(const TuneFrames& frames,
                                                      const GovernorSettings& base,
-                                                     const std::vector<ColumnSpan>& columns);
+                                                     const std::vector<ColumnSpan>& spans);
 
 } // namespace sim

@@ -49,11 +49,8 @@ double perMinute(double count, double durationMs)
     return durationMs > 0 ? count * 60000.0 / durationMs : 0.0;
 }
 
-TuneResult tune(const TuneFrames& frames, const GovernorSettings& base, Range moderate,
-                Range critical, bool purgeTimes)
+std::vector<ColumnSpan> gridColumns(Range moderate, Range critical)
 {
-    TuneResult result;
-    result.durationMs = frames.elapsedMs.empty() ? 0.0 : frames.elapsedMs.back();
     // Columns of at most 128 pairs: one FPS_Moderate, FPS_Critical below it.
     std::vector<ColumnSpan> spans;
     for (std::int32_t m = moderate.low; m <= moderate.high; ++m) {
@@ -62,7 +59,22 @@ TuneResult tune(const TuneFrames& frames, const GovernorSettings& base, Range mo
             spans.push_back({m, low, std::min(high, low + 127)});
         }
     }
-    for (std::vector<CellResult>& column : evaluateColumns(frames, base, spans)) {
+    return spans;
+}
+
+TuneResult tune(const TuneFrames& frames, const GovernorSettings& base, Range moderate,
+                Range critical, bool purgeTimes)
+{
+    return tuneFrom(frames, base, evaluateColumns(frames, base, gridColumns(moderate, critical)),
+                    purgeTimes);
+}
+
+TuneResult tuneFrom(const TuneFrames& frames, const GovernorSettings& base,
+                    const std::vector<std::vector<CellResult>>& columns, bool purgeTimes)
+{
+    TuneResult result;
+    result.durationMs = frames.elapsedMs.empty() ? 0.0 : frames.elapsedMs.back();
+    for (const std::vector<CellResult>& column : columns) {
         result.cells.insert(result.cells.end(), column.begin(), column.end());
     }
     // The player's pair is usually in the grid already; its own run is needed only for purge

@@ -2,6 +2,7 @@
 // recommend.
 #pragma once
 
+#include "sim/tune/columns.h"
 #include "sim/tune/grid.h"
 
 #include <optional>
@@ -35,6 +36,12 @@ extern const char* const recommendationRule;
 // every purge's time. Uses both cores.
 TuneResult tune(const TuneFrames& frames, const GovernorSettings& base, Range moderate,
                 Range critical, bool purgeTimes = true);
+
+// The grid's columns, FPS_Moderate ascending; and the same result from their figures, worked
+// out while the capture was read (see ColumnsRun).
+std::vector<ColumnSpan> gridColumns(Range moderate, Range critical);
+TuneResult tuneFrom(const TuneFrames& frames, const GovernorSettings& base,
+                    const std::vector<std::vector<CellResult>>& columns, bool purgeTimes);
 
 double perMinute(double count, double durationMs);
 
