@@ -212,12 +212,14 @@ class Sweep {
     void noteColumn(std::size_t c);
     int lane(const Lanes& lanes, std::size_t c) const { return lanes[c % laneCount]; }
     std::size_t used_;
+    std::uint64_t usedLanes_; // a bit for each column
     std::vector<Column> columns_;
     std::vector<LaneGroup> groups_;
     std::int64_t endNs_ = 0; // the clock once the last frame taken was over
 };
 
-Sweep::Sweep(const std::vector<ColumnSpan>& spans) : used_(spans.size())
+Sweep::Sweep(const std::vector<ColumnSpan>& spans)
+    : used_(spans.size()), usedLanes_(~0ull >> (64 - spans.size()))
 {
     // Lanes past the last column repeat it; their figures are not used.
     const std::size_t padded = (spans.size() + laneCount - 1) / laneCount * laneCount;
@@ -306,9 +308,11 @@ void Sweep::apply(std::size_t c)
     const int apartRises = -lane(q.apartRises, c);
     ++column.changes[at(lane(q.toCritical, c))];
     --column.changes[at(lane(q.recovered, c))];
-    column.changes[0] += phaseMoves;
-    column.changes[at(lane(q.wasApartFrom, c))] += apartRises - phaseMoves;
-    column.changes[at(lane(q.wasCriticalFrom, c))] -= apartRises;
+    if ((phaseMoves | apartRises) != 0) { // one move in ten
+        column.changes[0] += phaseMoves;
+        column.changes[at(lane(q.wasApartFrom, c))] += apartRises - phaseMoves;
+        column.changes[at(lane(q.wasCriticalFrom, c))] -= apartRises;
+    }
 }
 
 // A column with purges to see to: first recoveries, then what comes due.
@@ -368,6 +372,8 @@ void Sweep::take(const SweepFrame* frames, std::size_t count)
             moved |= stepGroup(groups_[i], *frame, slowHere) << (laneCount * i);
             slow |= slowHere << (laneCount * i);
         }
+        moved &= usedLanes_; // lanes past the last column only repeat it
+        slow &= usedLanes_;
         for (; moved != 0; moved &= moved - 1) {
             apply(static_cast<std::size_t>(std::countr_zero(moved)));
         }
