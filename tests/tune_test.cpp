@@ -136,6 +136,35 @@ TEST(TuneGrid, theWholeGridIsEachPairRunAlone)
     }
 }
 
+// The tick counter wraps after 2^32 ms: a purge 49.7 days and a second ago counts as a second ago,
+// as the plug-in reads it. The whole grid must read it so too.
+TEST(TuneGrid, aPurgeAcrossTheTickCountersWrapIsRecent)
+{
+    sim::TuneFrames frames;
+    const auto add = [&frames](int count, double ms) {
+        for (int i = 0; i < count; ++i) {
+            sim::addFrame(frames, ms);
+        }
+    };
+    add(10, 10.0);
+    add(3, 40.0); // a purge
+    add(3, 10.0);
+    add(1, 4294967296.0 + 1000.0); // the counter comes round to a second after that purge
+    add(250, 40.0);                // Critical at once, but due only 7 s after the first purge
+    sim::finishFrames(frames);
+    const sim::CellResult pair = sim::evaluateCell(frames, GovernorSettings{});
+    ASSERT_EQ(pair.purges, 2u);
+    EXPECT_GT(pair.purgeTimesMs[1] - 4294967296.0, 6000.0);
+    const sim::TuneResult r =
+        sim::tune(frames, GovernorSettings{}, sim::defaultModerate, sim::defaultCritical);
+    for (const sim::CellResult& cell : r.cells) {
+        GovernorSettings settings;
+        settings.fpsModerate = cell.moderate;
+        settings.fpsCritical = cell.critical;
+        expectSameCells(cell, sim::evaluateCell(frames, settings));
+    }
+}
+
 TEST(TuneGrid, aPurgeFollowedByRecoveryWithinHalfASecondIsABriefDip)
 {
     sim::TuneFrames frames;

@@ -329,7 +329,11 @@ void Sweep::look(std::size_t c, const SweepFrame& frame)
         });
         column.awaitingRecovery = column.awaitingRecovery & ~back;
     }
-    purges(c, frame, lane(q.runs.criticalFrom, c) < was);
+    // With no pair in Critical nothing is due, and a purge's age is left to be read when one is,
+    // as the plug-in reads it then (the tick counter wraps after 49.7 days).
+    if (lane(q.runs.criticalFrom, c) < column.count) {
+        purges(c, frame, lane(q.runs.criticalFrom, c) < was);
+    }
     noteColumn(c);
 }
 
