@@ -137,9 +137,10 @@ std::vector<Threshold> thresholdsOf(const SessionResult& result, const Scale& s)
     if (!result.enabled) {
         return shown;
     }
-    for (const Threshold t :
-         {Threshold{static_cast<double>(result.settings.fpsModerate), "#e8a317", "FPS_Moderate"},
-          Threshold{static_cast<double>(result.settings.fpsCritical), "#d3423a", "FPS_Critical"}}) {
+    for (const Threshold t : {Threshold{static_cast<double>(result.settings.fpsModerate),
+                                        stateColour(PerfState::Moderate), "FPS_Moderate"},
+                              Threshold{static_cast<double>(result.settings.fpsCritical),
+                                        stateColour(PerfState::Critical), "FPS_Critical"}}) {
         if (t.fps >= 0 && t.fps <= s.maxFps) {
             shown.push_back(t);
         }
@@ -311,14 +312,15 @@ void legend(std::ostream& out, bool compared)
 {
     fmt::print(out,
                "<g transform='translate({},{})' font-size='11'>"
-               "<rect width='10' height='10' y='-9' fill='#3a9d4a'/><text x='14'>Normal</text>"
-               "<rect x='62' width='10' height='10' y='-9' fill='#e8a317'/><text x='76'>Moderate"
-               "</text><rect x='136' width='10' height='10' y='-9' fill='#d3423a'/><text "
+               "<rect width='10' height='10' y='-9' fill='{}'/><text x='14'>Normal</text>"
+               "<rect x='62' width='10' height='10' y='-9' fill='{}'/><text x='76'>Moderate"
+               "</text><rect x='136' width='10' height='10' y='-9' fill='{}'/><text "
                "x='150'>Critical</text><path d='M200,-9 L210,-9 L205,0 Z' fill='#6a3d9a'/>"
                "<text x='214'>purge</text><line x1='256' x2='276' y1='-4' y2='-4' "
                "stroke='#1f5fa8' stroke-width='1.5'/><text x='280'>mean fps (band: min to max)"
                "</text>",
-               left, height - 10);
+               left, height - 10, stateColour(PerfState::Normal), stateColour(PerfState::Moderate),
+               stateColour(PerfState::Critical));
     if (compared) {
         fmt::print(out, "<line x1='445' x2='465' y1='-4' y2='-4' stroke='#777' stroke-width='1.5' "
                         "stroke-dasharray='4 2'/><text x='469'>without Tarnwick</text>");
