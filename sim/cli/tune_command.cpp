@@ -41,7 +41,7 @@ struct ColumnsFeed {
     void add(const sim::TuneFrames& frames)
     {
         batch.push_back(sim::sweepFrameOf(frames, frames.levels.size() - 1));
-        if (batch.size() == 4096) {
+        if (batch.size() == sim::ColumnsRun::batchFrames) {
             run.add(std::exchange(batch, {}));
         }
     }

@@ -554,7 +554,7 @@ std::vector<std::vector<CellResult>> evaluateColumns(const TuneFrames& frames,
                                                      const std::vector<ColumnSpan>& spans)
 {
     ColumnsRun run(base, spans);
-    constexpr std::size_t batch = 4096;
+    constexpr std::size_t batch = ColumnsRun::batchFrames;
     for (std::size_t first = 0; first < frames.levels.size(); first += batch) {
         std::vector<SweepFrame> part;
         for (std::size_t i = first; i < std::min(first + batch, frames.levels.size()); ++i) {

@@ -1,13 +1,12 @@
-// All pairs with one FPS_Moderate run together, a pair to a bit: whether a frame takes a pair
-// below FPS_Critical (or above FPS_Critical + 5) is a run of neighbouring bits when the pairs are
-// sorted by FPS_Critical, so a frame's work for the whole column is a few word operations. The
-// figures are the state functions' own (the differential test holds them to a replay's).
+// All pairs with one FPS_Moderate run together as a column: sorted by FPS_Critical, its pairs keep
+// their states in order, so where a column stands is three numbers, and eight columns take a
+// frame at once in the lanes of one vector. The figures are the state functions' own (the
+// differential test holds them to a replay's).
 #pragma once
 
 #include "sim/tune/grid.h"
 
 #include <memory>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -39,6 +38,8 @@ class ColumnsRun {
     ~ColumnsRun();
     ColumnsRun(const ColumnsRun&) = delete;
     ColumnsRun& operator=(const ColumnsRun&) = delete;
+
+    static constexpr std::size_t batchFrames = 4096; // a good size for add()
 
     void add(std::vector<SweepFrame> frames); // waits while the columns are far behind
     void restart();                           // every frame so far is forgotten
