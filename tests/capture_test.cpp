@@ -289,7 +289,7 @@ INSTANTIATE_TEST_SUITE_P(
                   ":2: expected at least 3 columns, found 2"},
         // Longer than the first read: looking past it must not move the line from under us.
         Malformed{"longLinesAfterAHeaderWithoutFrameTimeColumn",
-                  std::string(600 << 10, 'a') + ",b\n" + std::string(2 << 20, 'c') + "\nd\n",
+                  std::string(600 << 10, 'a') + ",b\n" + std::string(900 << 10, 'c') + "\nd\n",
                   ":1: no frame-time column: the header names none of MsBetweenPresents, "
                   "msBetweenPresents or FrameTime"},
         Malformed{"unknownFormat", "hello world\nthis is not a capture\n",
@@ -299,7 +299,7 @@ INSTANTIATE_TEST_SUITE_P(
                   ":3: frame time 'stutter' in column 1 is not a number"},
         Malformed{"brokenJson", "{\n  \"Runs\": [\n", ":3: not valid JSON"},
         Malformed{"jsonNumberBeyondDouble", "{\"Runs\": [1e999]}",
-                  ": not valid JSON: number overflow parsing '1e999'"},
+                  ":1: not valid JSON: number overflow parsing '1e999'"},
         Malformed{"sampledLogWithItsHeaderFirst",
                   "Date,Time,GPU Temperature,GPU Power,Framerate,Frametime\n"
                   "07.12.2026,21:04:11,61,180.4,58.9,16.978\n",
@@ -399,7 +399,7 @@ TEST(Capture, readingAheadKeepsOrderAndErrors)
 TEST(LineReader, linesLongerThanTheBufferAndMixedLineEnds)
 {
     ScratchDir dir;
-    const std::string longLine(3 * 1024 * 1024, 'x');
+    const std::string longLine(sim::maxLineBytes, 'x'); // the longest there may be
     writeFile(dir / "lines", "a\r\n" + longLine + "\nb\n\nc");
     sim::LineReader reader(dir / "lines");
     std::vector<std::string> lines;
@@ -409,6 +409,23 @@ TEST(LineReader, linesLongerThanTheBufferAndMixedLineEnds)
     }
     EXPECT_EQ(lines, (std::vector<std::string>{"a", longLine, "b", "", "c"}));
     EXPECT_EQ(reader.lineNumber(), 5u);
+}
+
+// A source without line ends (a file of NUL bytes, /dev/zero) is not read into one growing line.
+TEST(LineReader, aLineLongerThanAnyCaptureHoldsIsAnErrorNamingIt)
+{
+    ScratchDir dir;
+    writeFile(dir / "lines", "a\n" + std::string(sim::maxLineBytes + 1, '\0') + "\nb\n");
+    sim::LineReader reader(dir / "lines");
+    std::string_view line;
+    ASSERT_TRUE(reader.next(line));
+    try {
+        reader.next(line);
+        FAIL() << "read a line longer than the limit";
+    } catch (const sim::CaptureError& error) {
+        EXPECT_NE(std::string(error.what()).find(":2: a line longer than 1 MiB"), std::string::npos)
+            << error.what();
+    }
 }
 
 TEST(LineReader, directoryOrMissingFileIsAClearError)

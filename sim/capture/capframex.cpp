@@ -1,5 +1,7 @@
 // CapFrameX JSON: runs of frame times under Runs[n].CaptureData.MsBetweenPresents, the
-// application's name under Info.ProcessName.
+// application's name under Info.ProcessName. Read as a stream of parse events, so a capture of
+// millions of frames is never held whole: memory holds the path to the value being read, and the
+// longest single string in the file.
 #include "sim/capture/csv.h"
 #include "sim/capture/formats.h"
 #include "sim/files.h"
@@ -8,87 +10,222 @@
 
 #include <algorithm>
 #include <fstream>
-#include <sstream>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace sim {
 namespace {
 
-std::uint64_t lineOfByte(const std::string& text, std::size_t byte)
-{
-    const auto end = text.begin() + static_cast<std::ptrdiff_t>(std::min(byte, text.size()));
-    return 1 + static_cast<std::uint64_t>(std::count(text.begin(), end, '\n'));
-}
+using Json = nlohmann::json;
 
-nlohmann::json parseDocument(const std::filesystem::path& path)
+// Where a value stands: the key it is under in an object, or its index in an array.
+struct Level {
+    bool array = false;
+    std::size_t index = 0;
+    std::string key;
+};
+
+// The line of a byte, counted by reading the file again, in pieces.
+std::uint64_t lineOfByte(const std::filesystem::path& path, std::size_t byte)
 {
     std::ifstream file(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    const std::string text = bytes.str();
-    try {
-        return nlohmann::json::parse(withoutBom(text));
-    } catch (const nlohmann::json::parse_error& error) {
-        failCapture(path, lineOfByte(text, error.byte), "not valid JSON");
-    } catch (const nlohmann::json::exception& error) {
-        // Such as a number beyond a double; the library's own words, without its code.
-        const std::string what = error.what();
-        const auto code = what.find("] ");
-        failCapture(path, 0,
-                    "not valid JSON: " +
-                        (code == std::string::npos ? what : what.substr(code + 2)));
+    std::uint64_t line = 1;
+    char chunk[1 << 16];
+    while (byte > 0) {
+        file.read(chunk, static_cast<std::streamsize>(std::min<std::size_t>(byte, sizeof chunk)));
+        const auto got = static_cast<std::size_t>(file.gcount());
+        if (got == 0) {
+            break;
+        }
+        line += static_cast<std::uint64_t>(std::count(chunk, chunk + got, '\n'));
+        byte -= got;
     }
+    return line;
 }
 
-const nlohmann::json& frameTimesOf(const std::filesystem::path& path,
-                                   const nlohmann::json& document, std::size_t run)
-{
-    const auto runs = document.is_object() ? document.find("Runs") : document.end();
-    if (runs == document.end() || !runs->is_array()) {
-        failCapture(path, 0, "no Runs array: not a CapFrameX capture");
+class Reader : public nlohmann::json_sax<Json> {
+  public:
+    Reader(const std::filesystem::path& path, std::size_t run, const FrameSink& onFrame,
+           CaptureSummary& summary)
+        : path_(path), run_(run), onFrame_(onFrame), summary_(summary),
+          where_("Runs[" + std::to_string(run) + "].CaptureData.MsBetweenPresents")
+    {
     }
-    if (run >= runs->size()) {
-        failCapture(path, 0,
-                    "run " + std::to_string(run) + " not found: the capture has " +
-                        std::to_string(runs->size()) + " runs");
+
+    bool null() override { return scalar(Kind::Null); }
+    bool boolean(bool) override { return scalar(Kind::Other); }
+    bool number_integer(number_integer_t value) override
+    {
+        return frame(static_cast<double>(value));
     }
-    const nlohmann::json::json_pointer at("/Runs/" + std::to_string(run) +
-                                          "/CaptureData/MsBetweenPresents");
-    if (!document.contains(at) || !document.at(at).is_array()) {
-        failCapture(path, 0,
-                    "no frame times: Runs[" + std::to_string(run) +
-                        "].CaptureData.MsBetweenPresents is missing");
+    bool number_unsigned(number_unsigned_t value) override
+    {
+        return frame(static_cast<double>(value));
     }
-    return document.at(at);
-}
+    bool number_float(number_float_t value, const string_t&) override { return frame(value); }
+    bool string(string_t& value) override
+    {
+        if (atProcessName()) {
+            processName_ = value;
+        }
+        return scalar(value == "NA" ? Kind::Null : Kind::Other);
+    }
+    bool binary(binary_t&) override { return scalar(Kind::Other); }
+    bool start_object(std::size_t) override { return open(false); }
+    bool key(string_t& value) override
+    {
+        levels_.back().key = value;
+        return true;
+    }
+    bool end_object() override { return close(); }
+    bool start_array(std::size_t) override { return open(true); }
+    bool end_array() override { return close(); }
+    bool parse_error(std::size_t byte, const std::string&,
+                     const nlohmann::detail::exception& error) override
+    {
+        if (error.id >= 400) { // out of range, such as a number beyond a double
+            const std::string what = error.what();
+            const auto code = what.find("] ");
+            failCapture(path_, lineOfByte(path_, byte),
+                        "not valid JSON: " +
+                            (code == std::string::npos ? what : what.substr(code + 2)));
+        }
+        failCapture(path_, lineOfByte(path_, byte), "not valid JSON");
+    }
+
+    // After the whole document: what it lacked, if anything.
+    void finish()
+    {
+        if (!runsSeen_) {
+            failCapture(path_, 0, "no Runs array: not a CapFrameX capture");
+        }
+        if (run_ >= runCount_) {
+            failCapture(path_, 0,
+                        "run " + std::to_string(run_) + " not found: the capture has " +
+                            std::to_string(runCount_) + " runs");
+        }
+        if (!framesSeen_) {
+            failCapture(path_, 0, "no frame times: " + where_ + " is missing");
+        }
+        summary_.application = processName_.value_or(utf8Of(path_.filename()));
+        summary_.column = where_;
+        summary_.applications = {{summary_.application, frames_}};
+    }
+
+  private:
+    enum class Kind { Null, Other };
+
+    bool under(std::size_t depth, const char* key) const
+    {
+        return levels_.size() > depth && !levels_[depth].array && levels_[depth].key == key;
+    }
+    bool atRuns() const { return levels_.size() == 1 && under(0, "Runs"); }
+    bool inTheRun() const
+    {
+        return levels_.size() >= 2 && under(0, "Runs") && levels_[1].array &&
+               levels_[1].index == run_;
+    }
+    bool atFrameTimes() const
+    {
+        return levels_.size() == 4 && inTheRun() && under(2, "CaptureData") &&
+               under(3, "MsBetweenPresents");
+    }
+    bool inFrameTimes() const
+    {
+        return levels_.size() == 5 && inTheRun() && under(2, "CaptureData") &&
+               under(3, "MsBetweenPresents") && levels_[4].array;
+    }
+    bool atProcessName() const
+    {
+        return levels_.size() == 2 && under(0, "Info") && under(1, "ProcessName");
+    }
+
+    void notFrame()
+    {
+        failCapture(path_, 0,
+                    where_ + "[" + std::to_string(levels_.back().index) + "] is not a number");
+    }
+    bool frame(double ms)
+    {
+        if (inFrameTimes()) {
+            if (ms > maxFrameTimeMs) {
+                failCapture(path_, 0,
+                            where_ + "[" + std::to_string(levels_.back().index) +
+                                "] is longer than an hour: no frame lasts that long");
+            }
+            ++frames_;
+            onFrame_(ms);
+        }
+        return advance();
+    }
+    bool scalar(Kind kind)
+    {
+        if (inFrameTimes()) {
+            if (kind == Kind::Other) {
+                notFrame();
+            }
+            ++summary_.skippedCells;
+        }
+        return advance();
+    }
+    bool open(bool array)
+    {
+        if (inFrameTimes()) {
+            notFrame();
+        }
+        if (array && atRuns()) {
+            runsSeen_ = true;
+        }
+        if (array && atFrameTimes()) {
+            framesSeen_ = true;
+        }
+        levels_.push_back({array, 0, {}});
+        return true;
+    }
+    bool close()
+    {
+        // The Runs array ends: its length is the number of runs.
+        if (levels_.size() == 2 && under(0, "Runs") && levels_[1].array) {
+            runCount_ = levels_[1].index;
+        }
+        levels_.pop_back();
+        return advance();
+    }
+    // A value ended: the next one in its array has the next index.
+    bool advance()
+    {
+        if (!levels_.empty() && levels_.back().array) {
+            ++levels_.back().index;
+        }
+        return true;
+    }
+
+    const std::filesystem::path& path_;
+    std::size_t run_;
+    const FrameSink& onFrame_;
+    CaptureSummary& summary_;
+    std::string where_;
+    std::vector<Level> levels_;
+    std::optional<std::string> processName_;
+    bool runsSeen_ = false;
+    std::size_t runCount_ = 0;
+    bool framesSeen_ = false;
+    std::uint64_t frames_ = 0;
+};
 
 } // namespace
 
 void readCapFrameX(const std::filesystem::path& path, const CaptureOptions& options,
                    const FrameSink& onFrame, CaptureSummary& summary)
 {
-    const nlohmann::json document = parseDocument(path);
-    const nlohmann::json& frameTimes = frameTimesOf(path, document, options.run);
-    const std::string where =
-        "Runs[" + std::to_string(options.run) + "].CaptureData.MsBetweenPresents";
-    std::uint64_t frames = 0;
-    std::size_t index = 0;
-    for (const nlohmann::json& value : frameTimes) {
-        if (value.is_null() || (value.is_string() && value.get<std::string>() == "NA")) {
-            ++summary.skippedCells;
-        } else if (!value.is_number()) {
-            failCapture(path, 0, where + "[" + std::to_string(index) + "] is not a number");
-        } else {
-            ++frames;
-            onFrame(value.get<double>());
-        }
-        ++index;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        failCapture(path, 0, "cannot open");
     }
-    const nlohmann::json::json_pointer processName("/Info/ProcessName");
-    const bool named = document.contains(processName) && document.at(processName).is_string();
-    summary.application =
-        named ? document.at(processName).get<std::string>() : utf8Of(path.filename());
-    summary.column = where;
-    summary.applications = {{summary.application, frames}};
+    Reader reader(path, options.run.value_or(0), onFrame, summary);
+    Json::sax_parse(file, &reader);
+    reader.finish();
 }
 
 } // namespace sim

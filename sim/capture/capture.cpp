@@ -5,7 +5,9 @@
 #include "sim/ascii.h"
 #include "sim/capture/csv.h"
 #include "sim/capture/formats.h"
+#include "sim/files.h"
 #include "sim/handoff.h"
+#include "sim/shown.h"
 
 #include <algorithm>
 #include <exception>
@@ -63,16 +65,28 @@ const char* captureFormatName(CaptureFormat format)
 
 std::string describeApplication(const AppFrames& app)
 {
-    return app.name + " (" + std::to_string(app.frames) + " frames)";
+    return shown(app.name) + " (" + std::to_string(app.frames) + " frames)";
 }
 
 std::string listApplications(const std::vector<AppFrames>& apps)
 {
     std::string text;
-    for (const AppFrames& app : apps) {
-        text += (text.empty() ? "" : ", ") + describeApplication(app);
+    const std::size_t listed = std::min(apps.size(), listedApplications);
+    for (std::size_t i = 0; i < listed; ++i) {
+        text += (text.empty() ? "" : ", ") + describeApplication(apps[i]);
+    }
+    if (apps.size() > listed) {
+        text += " and " + std::to_string(apps.size() - listed) + " more applications";
     }
     return text.empty() ? "no frames" : text;
+}
+
+void failApplicationMissing(const std::filesystem::path& path, const std::string& wanted,
+                            const std::vector<AppFrames>& apps)
+{
+    failCapture(path, 0,
+                "application '" + shown(wanted) + "' is not in the capture; it holds " +
+                    listApplications(apps));
 }
 
 void reportProgress(const CaptureOptions& options, std::uint64_t bytesRead, std::uint64_t size)
@@ -123,6 +137,7 @@ struct Batcher {
 struct Counts {
     std::uint64_t usable = 0;
     std::uint64_t nonPositive = 0;
+    double totalMs = 0;
 };
 
 void readInto(FrameQueue& queue, const std::filesystem::path& path, const Recognised& recognised,
@@ -131,6 +146,13 @@ void readInto(FrameQueue& queue, const std::filesystem::path& path, const Recogn
     Batcher batcher{queue, {}};
     const FrameSink counting = [&](double ms) {
         ++(ms > 0 ? counts.usable : counts.nonPositive);
+        counts.totalMs += ms > 0 ? ms : 0;
+        if (counts.totalMs > maxCaptureMs) {
+            failCapture(path, 0,
+                        "the frame times add up to more than " +
+                            std::to_string(static_cast<int>(maxCaptureMs / 3600000.0)) +
+                            " hours: not a capture");
+        }
         batcher.add(ms);
     };
     CaptureOptions counted = options;
@@ -173,6 +195,11 @@ CaptureSummary replayCapture(const std::filesystem::path& path, const CaptureOpt
 {
     const Recognised recognised =
         options.format ? locateHeader(path, *options.format) : recognise(path);
+    if (options.run && recognised.format != CaptureFormat::CapFrameX) {
+        throw CaptureOptionError(utf8Of(path) +
+                                 ": --run picks a run of a CapFrameX JSON capture; " + "this is " +
+                                 captureFormatName(recognised.format) + ", which holds one");
+    }
     CaptureSummary summary;
     summary.format = recognised.format;
     Counts counts;
@@ -198,9 +225,7 @@ CaptureSummary replayCapture(const std::filesystem::path& path, const CaptureOpt
         std::rethrow_exception(readFailure);
     }
     if (options.application && !equalsIgnoringCase(*options.application, summary.application)) {
-        failCapture(path, 0,
-                    "application '" + *options.application + "' is not in the capture; it holds " +
-                        listApplications(summary.applications));
+        failApplicationMissing(path, *options.application, summary.applications);
     }
     summary.nonPositiveFrameTimes = counts.nonPositive;
     if (counts.usable == 0) {

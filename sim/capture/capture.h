@@ -30,6 +30,11 @@ struct CaptureError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// An option that the capture's format has no use for: a bad argument, not a bad capture.
+struct CaptureOptionError : CaptureError {
+    using CaptureError::CaptureError;
+};
+
 struct AppFrames {
     std::string name;
     std::uint64_t frames = 0;
@@ -47,7 +52,7 @@ struct CaptureSummary {
 
 struct CaptureOptions {
     std::optional<std::string> application; // none: the one with the most frames, not dwm.exe
-    std::size_t run = 0;                    // CapFrameX: which run
+    std::optional<std::size_t> run;         // CapFrameX: which run (none: the first)
     std::optional<CaptureFormat> format;    // none: recognised from the file
     // The fraction of the file read, now and then, called from the thread that reads it.
     std::function<void(double)> progress;
@@ -55,7 +60,10 @@ struct CaptureOptions {
     std::function<void()> restart;
 };
 
-std::string describeApplication(const AppFrames& app); // "name (N frames)"
+// A list of applications in a message names this many and counts the rest.
+inline constexpr std::size_t listedApplications = 10;
+
+std::string describeApplication(const AppFrames& app); // "name (N frames)", a long name cut short
 std::string listApplications(const std::vector<AppFrames>& apps);
 
 // Calls onFrame with each frame time (milliseconds) of the chosen application, in order, on the

@@ -3,6 +3,7 @@
 
 #include "sim/ascii.h"
 #include "sim/capture/capture.h"
+#include "sim/shown.h"
 
 #include <algorithm>
 #include <bit>
@@ -76,9 +77,10 @@ std::size_t splitQuoted(std::string_view line, std::vector<std::string_view>& fi
     const char* p = line.data();
     while (fields.size() < maxFields) {
         if (p < end && *p == '"') {
+            // A quote inside a quoted field is written twice.
             const char* close = p + 1;
-            while (close < end && *close != '"') {
-                ++close;
+            while (close < end && (*close != '"' || (close + 1 < end && close[1] == '"'))) {
+                close += *close == '"' ? 2 : 1;
             }
             fields.emplace_back(p + 1, static_cast<std::size_t>(close - p - 1));
             p = close;
@@ -153,6 +155,32 @@ std::size_t splitCsv(std::string_view line, std::vector<std::string_view>& field
 #endif
 }
 
+std::size_t countCsvFields(std::string_view line)
+{
+    if (line.find('"') != std::string_view::npos) {
+        std::vector<std::string_view> fields;
+        return splitQuoted(line, fields, SIZE_MAX);
+    }
+    std::size_t count = 1;
+    for (const char *p = line.data(), *end = p + line.size(); (p = nextComma(p, end)) != end; ++p) {
+        ++count;
+    }
+    return count;
+}
+
+std::string unquoted(std::string_view field)
+{
+    std::string text;
+    text.reserve(field.size());
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        text += field[i];
+        if (field[i] == '"' && i + 1 < field.size() && field[i + 1] == '"') {
+            ++i;
+        }
+    }
+    return text;
+}
+
 bool hasColumn(const std::vector<std::string_view>& fields, std::string_view name)
 {
     return std::any_of(fields.begin(), fields.end(), [name](std::string_view field) {
@@ -213,11 +241,12 @@ Cell parseCell(std::string_view cell, double& ms, const std::filesystem::path& p
         why = "is not a number";
     } else if (!std::isfinite(ms)) {
         why = "is not a finite number";
+    } else if (ms > maxFrameTimeMs) {
+        why = "is longer than an hour: no frame lasts that long";
     }
     if (why != nullptr) {
         failCapture(path, line,
-                    "frame time '" + std::string(cell) + "' in column " + std::string(column) +
-                        " " + why);
+                    "frame time '" + shown(cell) + "' in column " + shown(column) + " " + why);
     }
     return Cell::Value;
 }

@@ -18,9 +18,15 @@ std::string_view trim(std::string_view text);
 std::string_view withoutBom(std::string_view line);
 
 // Splits at commas outside quotes into fields (cleared first), up to maxFields; a quoted field
-// comes without its quotes. Returns how many fields there are.
+// comes without its outer quotes (see unquoted). Returns how many fields there are.
 std::size_t splitCsv(std::string_view line, std::vector<std::string_view>& fields,
                      std::size_t maxFields);
+
+// How many fields the whole line has, quotes respected.
+std::size_t countCsvFields(std::string_view line);
+
+// A quoted field's text: its doubled quotes written once.
+std::string unquoted(std::string_view field);
 
 bool hasColumn(const std::vector<std::string_view>& fields, std::string_view name);
 
@@ -37,10 +43,15 @@ struct Columns {
 Columns findColumns(std::string_view header, std::vector<std::string_view>& fields,
                     std::string_view frameTimeColumn);
 
+// A capture tool never writes a frame of hours; past this, sums of time would lose their meaning.
+inline constexpr double maxFrameTimeMs = 3600.0 * 1000.0;
+// Nor a capture of months: the simulated tick counter wraps after 49.7 days.
+inline constexpr double maxCaptureMs = 1000.0 * 3600.0 * 1000.0;
+
 enum class Cell { Value, Skipped };
 
 // A frame time in milliseconds: NA and empty cells are Skipped; anything else that is not a
-// finite number throws, naming the cell, its column and line.
+// finite number up to maxFrameTimeMs throws, naming the cell, its column and line.
 Cell parseCell(std::string_view cell, double& ms, const std::filesystem::path& path,
                std::uint64_t line, std::string_view column);
 

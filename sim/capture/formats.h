@@ -29,6 +29,11 @@ void readCapFrameX(const std::filesystem::path& path, const CaptureOptions& opti
 void readPlainText(const std::filesystem::path& path, const CaptureOptions& options,
                    const FrameSink& onFrame, CaptureSummary& summary);
 
+// Throws: wanted names no application of apps.
+[[noreturn]] void failApplicationMissing(const std::filesystem::path& path,
+                                         const std::string& wanted,
+                                         const std::vector<AppFrames>& apps);
+
 // The fraction of the file read, now and then, to the caller's progress.
 void reportProgress(const CaptureOptions& options, std::uint64_t bytesRead, std::uint64_t size);
 inline constexpr std::uint64_t progressEveryLines = 1 << 16;

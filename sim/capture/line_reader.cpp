@@ -3,6 +3,8 @@
 
 #include "sim/capture/capture.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -15,7 +17,7 @@ constexpr std::size_t chunkBytes = 1 << 20;
 
 } // namespace
 
-LineReader::LineReader(const std::filesystem::path& path)
+LineReader::LineReader(const std::filesystem::path& path) : path_(path)
 {
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
@@ -50,7 +52,14 @@ bool LineReader::refill()
         begin_ = 0;
     }
     if (end_ == buffer_.size()) {
-        buffer_.resize(buffer_.size() * 2); // one line longer than the buffer
+        if (end_ > maxLineBytes) {
+            throw CaptureError(fmt::format(
+                "{}:{}: a line longer than {} MiB: not a capture (no capture tool writes lines "
+                "this long)",
+                utf8Of(path_), lineNumber_ + 1, maxLineBytes >> 20));
+        }
+        // One line longer than the buffer; room for the longest line and its line end.
+        buffer_.resize(std::min(buffer_.size() * 2, maxLineBytes + 1));
     }
     const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
     end_ += got;

@@ -1,4 +1,5 @@
-// Reads a file line by line through one buffer, so memory does not grow with the file.
+// Reads a file line by line through one buffer, so memory does not grow with the file: not even
+// with a source that has no line ends (/dev/zero, a crash's file of NUL bytes).
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,9 @@
 
 namespace sim {
 
+// No capture tool writes a line this long: PresentMon 2.x's widest rows are a few hundred bytes.
+inline constexpr std::size_t maxLineBytes = 1 << 20;
+
 class LineReader {
   public:
     // Throws CaptureError when the file cannot be opened.
@@ -17,7 +21,8 @@ class LineReader {
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
 
-    // The next line without its line end; valid until the next call. False at the end.
+    // The next line without its line end; valid until the next call. False at the end. Throws
+    // CaptureError naming the line when it is longer than maxLineBytes.
     bool next(std::string_view& line);
 
     std::uint64_t lineNumber() const { return lineNumber_; }
@@ -27,6 +32,7 @@ class LineReader {
   private:
     bool refill();
 
+    std::filesystem::path path_;
     std::FILE* file_ = nullptr;
     std::vector<char> buffer_;
     std::size_t begin_ = 0;

@@ -5,6 +5,7 @@
 #include "sim/capture/formats.h"
 #include "sim/capture/line_reader.h"
 
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -131,10 +132,25 @@ constexpr Rule rules[] = {capFrameX, sampledLog, presentMonTable, mangoHudTable,
                 "MangoHud CSV, or one frame time in milliseconds per line");
 }
 
+// JSON may be one line of many megabytes, longer than lines are read: its first byte tells.
+bool opensAJsonObject(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    char bytes[4096];
+    file.read(bytes, sizeof bytes);
+    std::string_view start(bytes, static_cast<std::size_t>(file.gcount()));
+    start = withoutBom(start);
+    const auto first = start.find_first_not_of(" \t\r\n");
+    return first != std::string_view::npos && start[first] == '{';
+}
+
 } // namespace
 
 Recognised recognise(const std::filesystem::path& path)
 {
+    if (opensAJsonObject(path)) {
+        return Recognised{CaptureFormat::CapFrameX};
+    }
     const Opening opening = readOpening(path);
     Fields fields;
     for (const Rule rule : rules) {

@@ -7,9 +7,13 @@
 #include "sim/capture/line_reader.h"
 #include "sim/files.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
+#include <cctype>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 namespace sim {
 namespace {
@@ -20,15 +24,47 @@ struct Target {
     bool adoptFirstGame = false;            // replay the first application that is not dwm.exe
 };
 
+// Applications counted by name as Windows compares them, without regard to case; each shown as
+// first written.
+struct AppCounter {
+    std::vector<AppFrames> apps; // in order of appearance
+    std::unordered_map<std::string, std::size_t> byName;
+    std::size_t lastHit = 0; // rows of one application come in runs
+    std::string key;
+
+    // The index of name's count, made when it is new.
+    std::size_t indexOf(std::string_view name)
+    {
+        if (lastHit < apps.size() && equalsIgnoringCase(apps[lastHit].name, name)) {
+            return lastHit;
+        }
+        key.assign(name);
+        std::transform(key.begin(), key.end(), key.begin(), lowerAscii);
+        const auto [found, added] = byName.try_emplace(key, apps.size());
+        if (added) {
+            apps.push_back({std::string(name), 0});
+        }
+        lastHit = found->second;
+        return lastHit;
+    }
+};
+
 // What one read of the table found.
 struct TableRead {
-    std::vector<AppFrames> applications;
+    AppCounter counter;
     std::uint64_t skippedCells = 0;
     std::string column;
     std::optional<std::string> replayed;
-    std::size_t lastHit = 0;         // where the last row's application was counted
     std::size_t targetIs = noColumn; // the application targetMatches was found for
     bool targetMatches = false;
+};
+
+// The header's line as read, for what the rows must match.
+struct Header {
+    Columns columns;
+    std::size_t fieldCount = 0;
+    std::uint64_t line = 0;
+    std::string text;
 };
 
 bool isCompositor(std::string_view application)
@@ -36,8 +72,8 @@ bool isCompositor(std::string_view application)
     return equalsIgnoringCase(application, "dwm.exe");
 }
 
-Columns findHeader(LineReader& reader, const std::filesystem::path& path, const Recognised& table,
-                   std::vector<std::string_view>& fields)
+Header findHeader(LineReader& reader, const std::filesystem::path& path, const Recognised& table,
+                  std::vector<std::string_view>& fields)
 {
     std::string_view line;
     while (reader.lineNumber() < table.headerLine && reader.next(line)) {
@@ -46,27 +82,72 @@ Columns findHeader(LineReader& reader, const std::filesystem::path& path, const 
         failCapture(path, 0, "no header line naming the columns");
     }
     const bool mango = table.format == CaptureFormat::MangoHud;
-    const Columns columns = findColumns(trim(line), fields, mango ? "frametime" : "");
-    if (columns.frameTime == noColumn) {
+    Header header{findColumns(trim(line), fields, mango ? "frametime" : ""), fields.size(),
+                  reader.lineNumber(), std::string(trim(withoutBom(line)))};
+    if (header.columns.frameTime == noColumn) {
         failCapture(path, reader.lineNumber(), "no frame-time column in the header");
     }
-    return columns;
+    return header;
 }
 
-AppFrames& countFor(std::vector<AppFrames>& apps, std::string_view name, std::size_t& lastHit)
+// A header in the middle: two captures joined into one file. The same columns again read on;
+// other columns would be read at the wrong places.
+[[noreturn]] void failSecondHeader(const std::filesystem::path& path, std::uint64_t lineNumber,
+                                   const Header& header)
 {
-    if (lastHit < apps.size() && apps[lastHit].name == name) {
-        return apps[lastHit];
+    failCapture(path, lineNumber,
+                fmt::format("a second header, naming other columns than line {}: two captures "
+                            "joined into one file; give each its own file",
+                            header.line));
+}
+
+bool namesAFrameTimeColumn(std::string_view line)
+{
+    std::vector<std::string_view> fields;
+    return findColumns(trim(withoutBom(line)), fields, "").frameTime != noColumn ||
+           hasColumn(fields, "frametime");
+}
+
+// Rows hold numbers where the header holds a name: only a row whose frame-time cell starts with
+// a letter (NA aside) is looked at as a header.
+bool isRepeatedHeader(const std::filesystem::path& path, std::uint64_t lineNumber,
+                      std::string_view line, const Header& header,
+                      const std::vector<std::string_view>& fields)
+{
+    const std::string_view cell = trim(fields[header.columns.frameTime]);
+    const bool word =
+        !cell.empty() && std::isalpha(static_cast<unsigned char>(cell.front())) && cell != "NA";
+    if (!word || !namesAFrameTimeColumn(line)) {
+        return false;
     }
-    const auto found = std::find_if(apps.begin(), apps.end(),
-                                    [name](const AppFrames& app) { return app.name == name; });
-    if (found != apps.end()) {
-        lastHit = static_cast<std::size_t>(found - apps.begin());
-        return *found;
+    if (trim(withoutBom(line)) != header.text) {
+        failSecondHeader(path, lineNumber, header);
     }
-    apps.push_back({std::string(name), 0});
-    lastHit = apps.size() - 1;
-    return apps.back();
+    return true;
+}
+
+// A row never has more cells than the header names: one more (a decimal comma, an unquoted name
+// with a comma) puts the frame time in another column. Fewer are fine: OCAT writes its system
+// columns on the first row only.
+void checkFieldCount(const std::filesystem::path& path, std::uint64_t lineNumber,
+                     std::string_view line, const std::vector<std::string_view>& fields,
+                     const Header& header)
+{
+    // Without quotes, only the rest of the line past the fields already split is counted.
+    const std::size_t lastStart = static_cast<std::size_t>(fields.back().data() - line.data());
+    const std::size_t count = line.find('"') != std::string_view::npos
+                                  ? countCsvFields(line)
+                                  : fields.size() - 1 + countCsvFields(line.substr(lastStart));
+    if (count <= header.fieldCount) {
+        return;
+    }
+    if (namesAFrameTimeColumn(line)) {
+        failSecondHeader(path, lineNumber, header);
+    }
+    failCapture(path, lineNumber,
+                fmt::format("{} cells where the header (line {}) names {} columns: a comma "
+                            "inside a number or a name?",
+                            count, header.line, header.fieldCount));
 }
 
 // One row: counted for its application, and its frame time handed on when it is the target's.
@@ -75,15 +156,21 @@ void takeRow(const std::filesystem::path& path, std::uint64_t line, const Column
              Target& target, TableRead& read, const FrameSink& onFrame)
 {
     const bool named = columns.application != noColumn;
-    const std::string_view app = named ? trim(fields[columns.application]) : wholeFile;
-    ++countFor(read.applications, app, read.lastHit).frames;
+    std::string_view app = named ? trim(fields[columns.application]) : wholeFile;
+    std::string written;
+    if (app.find("\"\"") != std::string_view::npos) {
+        written = unquoted(app);
+        app = written;
+    }
+    const std::size_t index = read.counter.indexOf(app);
+    ++read.counter.apps[index].frames;
     if (!target.application && target.adoptFirstGame && !isCompositor(app)) {
         target.application = std::string(app);
         read.targetIs = noColumn;
     }
     // Rows of one application come in runs: whether it is the target is asked once a run.
-    if (read.targetIs != read.lastHit) {
-        read.targetIs = read.lastHit;
+    if (read.targetIs != index) {
+        read.targetIs = index;
         read.targetMatches = target.application && equalsIgnoringCase(app, *target.application);
     }
     if (!read.targetMatches) {
@@ -106,11 +193,13 @@ TableRead readOnce(const std::filesystem::path& path, const Recognised& table,
 {
     LineReader reader(path);
     std::vector<std::string_view> fields;
-    const Columns columns = findHeader(reader, path, table, fields);
+    const Header header = findHeader(reader, path, table, fields);
+    const Columns& columns = header.columns;
     const bool named = columns.application != noColumn;
     const std::size_t needed = std::max(columns.frameTime, named ? columns.application : 0) + 1;
     const std::string wholeFile = utf8Of(path.filename());
-    TableRead read{{}, 0, columns.frameTimeName, std::nullopt, 0, noColumn, false};
+    TableRead read;
+    read.column = columns.frameTimeName;
     std::uint64_t lines = 0;
     std::string_view line;
     while (reader.next(line)) {
@@ -126,6 +215,10 @@ TableRead readOnce(const std::filesystem::path& path, const Recognised& table,
                         "expected at least " + std::to_string(needed) + " columns, found " +
                             std::to_string(got));
         }
+        if (isRepeatedHeader(path, reader.lineNumber(), line, header, fields)) {
+            continue;
+        }
+        checkFieldCount(path, reader.lineNumber(), line, fields, header);
         takeRow(path, reader.lineNumber(), columns, fields, wholeFile, target, read, onFrame);
     }
     return read;
@@ -154,11 +247,11 @@ TableRead readChosen(const std::filesystem::path& path, const Recognised& table,
     }
     if (!options.restart) {
         const TableRead counted = readOnce(path, table, options, {}, onFrame);
-        return readOnce(path, table, options, {chooseApplication(counted.applications)}, onFrame);
+        return readOnce(path, table, options, {chooseApplication(counted.counter.apps)}, onFrame);
     }
     // Most captures hold one game, found at once: replaying it while counting reads them once.
     TableRead first = readOnce(path, table, options, {std::nullopt, true}, onFrame);
-    const std::string best = chooseApplication(first.applications);
+    const std::string best = chooseApplication(first.counter.apps);
     if (best.empty() || (first.replayed && equalsIgnoringCase(*first.replayed, best))) {
         return first;
     }
@@ -174,18 +267,16 @@ void readTable(const std::filesystem::path& path, const Recognised& table,
     const TableRead read = readChosen(path, table, options, onFrame);
     summary.column = read.column;
     summary.skippedCells = read.skippedCells;
-    summary.applications = read.applications;
-    if (read.applications.empty()) {
+    summary.applications = read.counter.apps;
+    if (summary.applications.empty()) {
         failCapture(path, 0, "no frames: the capture holds a header and nothing else");
     }
     const std::string wanted = options.application.value_or(read.replayed.value_or(""));
     const auto replayed =
-        std::find_if(read.applications.begin(), read.applications.end(),
+        std::find_if(summary.applications.begin(), summary.applications.end(),
                      [&](const AppFrames& app) { return equalsIgnoringCase(app.name, wanted); });
-    if (replayed == read.applications.end()) {
-        failCapture(path, 0,
-                    "application '" + wanted + "' is not in the capture; it holds " +
-                        listApplications(read.applications));
+    if (replayed == summary.applications.end()) {
+        failApplicationMissing(path, wanted, summary.applications);
     }
     summary.application = replayed->name;
 }

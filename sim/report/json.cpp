@@ -5,6 +5,13 @@
 #include <cmath>
 
 namespace sim {
+namespace {
+
+// Captures with hundreds of thousands of process names exist (a crash's garbage, a script's):
+// the report names this many and counts the rest.
+constexpr std::size_t listedOtherApplications = 100;
+
+} // namespace
 
 nlohmann::json sessionJson(const SessionResult& result)
 {
@@ -66,9 +73,15 @@ nlohmann::json replayJson(const std::filesystem::path& capture, const CaptureSum
                           const SessionResult& result)
 {
     nlohmann::json others = nlohmann::json::array();
+    std::uint64_t notListed = 0;
     for (const AppFrames& app : summary.applications) {
-        if (app.name != summary.application) {
+        if (app.name == summary.application) {
+            continue;
+        }
+        if (others.size() < listedOtherApplications) {
             others.push_back({{"name", app.name}, {"frames", app.frames}});
+        } else {
+            ++notListed;
         }
     }
     nlohmann::json json = sessionJson(result);
@@ -80,6 +93,9 @@ nlohmann::json replayJson(const std::filesystem::path& capture, const CaptureSum
                  {"otherApplications", others},
                  {"skippedCells", summary.skippedCells},
                  {"nonPositiveFrameTimes", summary.nonPositiveFrameTimes}});
+    if (notListed > 0) {
+        json["otherApplicationsNotListed"] = notListed;
+    }
     return json;
 }
 

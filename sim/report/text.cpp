@@ -2,6 +2,8 @@
 #include "sim/files.h"
 #include "sim/report/report.h"
 
+#include "sim/shown.h"
+
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
@@ -29,8 +31,8 @@ void printCapture(std::ostream& out, const std::filesystem::path& capture,
                   const CaptureSummary& summary)
 {
     fmt::print(out, "capture: {}\nformat: {}, frame times from {}\napplication: {}",
-               utf8Of(capture), captureFormatName(summary.format), summary.column,
-               summary.application);
+               utf8Of(capture), captureFormatName(summary.format), shown(summary.column),
+               shown(summary.application));
     std::vector<AppFrames> others;
     for (const AppFrames& app : summary.applications) {
         if (app.name == summary.application) {
