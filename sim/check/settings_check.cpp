@@ -12,12 +12,15 @@
 #include <array>
 #include <cerrno>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <system_error>
 
 namespace sim {
 namespace {
+
+// Far beyond any settings file, and the check holds what it reads: a source without end
+// (/dev/zero, a pipe that never closes) stops here.
+constexpr std::size_t maxSettingsBytes = std::size_t{64} << 20;
 
 std::string readFile(const std::filesystem::path& file, bool& exists)
 {
@@ -35,7 +38,17 @@ std::string readFile(const std::filesystem::path& file, bool& exists)
         throw std::runtime_error("cannot read " + utf8Of(file) + ": " +
                                  std::generic_category().message(errno));
     }
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string text;
+    char chunk[1 << 16];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        const auto got = static_cast<std::size_t>(in.gcount());
+        if (text.size() + got > maxSettingsBytes) {
+            throw std::runtime_error(fmt::format("{} is larger than {} MiB: not a settings file",
+                                                 utf8Of(file), maxSettingsBytes >> 20));
+        }
+        text.append(chunk, got);
+    }
+    return text;
 }
 
 void showSettings(SettingsCheck& check, const Sources& sources,

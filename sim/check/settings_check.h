@@ -13,6 +13,9 @@
 
 namespace sim {
 
+// No monitor refreshes faster: a threshold above it holds the game strained forever.
+inline constexpr std::int32_t highestRefreshRate = 500;
+
 enum class FindingLevel { Warning, Note }; // warning: behaviour against the evident intent
 
 struct Finding {

@@ -75,8 +75,6 @@ struct Effects {
     void range(std::uint32_t raw) const;
 };
 
-constexpr std::int32_t highestRefreshRate = 500;
-
 void Effects::thresholds() const
 {
     const std::int32_t moderate = settings.fpsModerate;

@@ -145,21 +145,52 @@ std::string narrowUtf16(std::istream& file)
     return narrow;
 }
 
-// A carriage return ends a line as a line feed does, alone or in a pair.
+// Of a longer line only this much is looked at, so that memory stays flat on a file without line
+// ends; a name or a value that counts sits well within it.
+constexpr std::size_t keptLineBytes = 1 << 16;
+
+// The file's lines, read a piece at a time; a failed read (a folder in the file's place) ends
+// them as the end of the file does.
+struct Lines {
+    std::istream& file;
+    std::string piece = std::string(std::size_t{1} << 16, '\0');
+    std::size_t at = 0;
+    std::size_t size = 0;
+
+    // A carriage return ends a line as a line feed does, alone or in a pair.
+    bool next(std::string& line)
+    {
+        line.clear();
+        bool any = false;
+        for (;;) {
+            if (at == size) {
+                file.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+                size = static_cast<std::size_t>(file.gcount());
+                at = 0;
+                if (size == 0) {
+                    return any;
+                }
+            }
+            any = true;
+            const std::size_t end = piece.find_first_of("\r\n", at);
+            const std::size_t stop = end == std::string::npos || end >= size ? size : end;
+            line.append(piece, at,
+                        std::min(stop - at, keptLineBytes - std::min(keptLineBytes, line.size())));
+            at = stop;
+            if (stop < size) {
+                ++at;
+                return true;
+            }
+        }
+    }
+};
+
 void scanLines(std::istream& file, Lookup& lookup)
 {
-    std::string chunk;
-    while ((lookup.scan == Scan::InSection || lookup.scan == Scan::Searching) &&
-           std::getline(file, chunk)) {
-        std::string_view rest(chunk);
-        for (;;) {
-            const auto cr = rest.find('\r');
-            takeLine(lookup, rest.substr(0, cr));
-            if (cr == std::string_view::npos) {
-                break;
-            }
-            rest.remove_prefix(cr + 1);
-        }
+    Lines lines{file};
+    std::string line;
+    while ((lookup.scan == Scan::InSection || lookup.scan == Scan::Searching) && lines.next(line)) {
+        takeLine(lookup, line);
     }
 }
 
