@@ -1,10 +1,12 @@
 // Option values checked as a player would type them, with messages that say what was wrong.
 #include "sim/cli/arguments.h"
 
+#include "sim/check/settings_check.h"
 #include "sim/files.h"
 
 #include <fmt/format.h>
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -97,23 +99,64 @@ CLI::Validator existingFolder()
     return existingPath(true);
 }
 
-CLI::Validator rangeOfWholeNumbers()
+namespace {
+
+bool isWindowsDeviceName(std::string stem)
+{
+    while (!stem.empty() && (stem.back() == ' ' || stem.back() == '.')) {
+        stem.pop_back();
+    }
+    for (char& c : stem) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" ||
+        stem == "CONOUT$") {
+        return true;
+    }
+    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
+           stem[3] >= '0' && stem[3] <= '9';
+}
+
+} // namespace
+
+CLI::Validator outputFile()
+{
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            const std::filesystem::path path = sim::pathFromUtf8(text);
+            const std::string name = sim::utf8Of(path.filename());
+            if (name.empty()) {
+                return inQuotes(text) + " names no file: give a file name, such as chart.svg";
+            }
+            if (isWindowsDeviceName(name.substr(0, name.find('.')))) {
+                return inQuotes(text) + " is a device on Windows, not a file: choose another name";
+            }
+            return {};
+        },
+        "");
+}
+
+CLI::Validator rangeOfThresholds()
 {
     return CLI::Validator(
         [](std::string& text) -> std::string {
             const auto dots = text.find("..");
-            const auto whole = [](std::string_view part, int& value) {
+            const auto whole = [](std::string_view part, long long& value) {
                 const auto [end, error] =
                     std::from_chars(part.data(), part.data() + part.size(), value);
-                return !part.empty() && error == std::errc() && end == part.data() + part.size() &&
-                       value >= -1000 && value <= 1000;
+                return !part.empty() && error == std::errc() && end == part.data() + part.size();
             };
-            int low = 0;
-            int high = 0;
+            long long low = 0;
+            long long high = 0;
             if (dots == std::string::npos || !whole(std::string_view(text).substr(0, dots), low) ||
                 !whole(std::string_view(text).substr(dots + 2), high) || low > high) {
                 return inQuotes(text) +
                        " is not a range: give LO..HI, whole numbers with LO not above HI";
+            }
+            if (low < 1 || high > sim::highestRefreshRate) {
+                return fmt::format("{} is out of range: thresholds go from 1 to {} frames per "
+                                   "second (no monitor refreshes faster)",
+                                   inQuotes(text), sim::highestRefreshRate);
             }
             return {};
         },

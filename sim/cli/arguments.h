@@ -10,9 +10,13 @@
 CLI::Validator numberIn(double lowest, double highest);
 // A whole number from 0 to highest, without a sign.
 CLI::Validator wholeNumberUpTo(std::uint64_t highest);
-// "LO..HI": two whole numbers from -1000 to 1000, LO not above HI.
-CLI::Validator rangeOfWholeNumbers();
+// "LO..HI": two whole numbers of frames per second that a threshold can usefully be, LO not
+// above HI.
+CLI::Validator rangeOfThresholds();
 
 // The file or folder exists; the text is UTF-8, whatever the system's code page.
 CLI::Validator existingFile();
 CLI::Validator existingFolder();
+// A name a file can have on every system the tool runs on: not empty, not a name Windows keeps for
+// a device (CON, PRN, AUX, NUL, COM1, LPT1 and the like, with any extension).
+CLI::Validator outputFile();

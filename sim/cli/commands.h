@@ -30,7 +30,7 @@ struct ReplayOptions {
     CommonOptions common;
     std::filesystem::path capture;
     std::optional<std::string> application;
-    std::size_t run = 0;
+    std::optional<std::size_t> run;     // CapFrameX only
     std::optional<double> everySeconds; // a timeline row every so many seconds
 };
 
@@ -38,7 +38,7 @@ struct TuneOptions {
     CommonOptions common;
     std::filesystem::path capture;
     std::optional<std::string> application;
-    std::size_t run = 0;
+    std::optional<std::size_t> run; // CapFrameX only
     sim::Range moderate = sim::defaultModerate;
     sim::Range critical = sim::defaultCritical;
 };

@@ -45,7 +45,6 @@ int replayDroppedCapture(const std::filesystem::path& capture, std::ostream& out
     replay.common.ini = settingsBesideTheTool();
     replay.common.svg = replay.capture;
     replay.common.svg->concat(".tarnwick.svg");
-    replay.common.logDir = replay.capture.parent_path();
     out << "settings: "
         << (replay.common.ini ? sim::utf8Of(*replay.common.ini)
                               : "no Tarnwick.ini beside the tool, so every default")

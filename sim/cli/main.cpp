@@ -9,6 +9,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -48,9 +51,11 @@ void addCommon(CLI::App* command, CommonOptions& common)
         ->check(existingFile())
         ->option_text("FILE");
     addPathOption(command, "--svg", common.svg, "also draw the session as a standalone SVG chart")
+        ->check(outputFile())
         ->option_text("FILE");
     addPathOption(command, "--log-dir", common.logDir,
-                  "folder the plug-in writes Tarnwick.log in (default: the current folder)")
+                  "keep the plug-in's Tarnwick.log in this folder (default: none is kept: the "
+                  "simulated game's own folder is deleted at the end)")
         ->check(existingFolder())
         ->option_text("DIR");
     command
@@ -71,6 +76,20 @@ std::string failureMessage(const CLI::App* app, const CLI::Error& error)
     }
     return "tarnwick-sim: " + std::string(error.what()) +
            "\nRun with --help for more information.\n";
+}
+
+// A report cut short by a full disk or a closed pipe is a failure, however well the command went.
+bool outputWritten()
+{
+    std::cout.flush();
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout) && std::cout.good()) {
+        return true;
+    }
+    const int why = errno;
+    std::cerr << "tarnwick-sim: cannot write the report to standard output: "
+              << (why != 0 ? std::strerror(why) : "a full disk or a closed pipe?") << '\n';
+    return false;
 }
 
 struct SettingsOptions {
@@ -107,7 +126,7 @@ void addRun(CLI::App& app, RunOptions& run, int& status)
         ->check(numberIn(0.001, 86400.0))
         ->option_text("S");
     command->callback([&run, &status] {
-        status = prepareOutputs(run.common, std::cerr);
+        status = prepareOutputs(run.common, std::nullopt, std::cerr);
         status = status != 0 ? status : runCommand(run, std::cout, std::cerr);
     });
 }
@@ -150,7 +169,7 @@ CLI::Option* addRange(CLI::App* command, const std::string& name, sim::Range& ra
                 range = {std::stoi(text.substr(0, dots)), std::stoi(text.substr(dots + 2))};
             },
             description)
-        ->check(rangeOfWholeNumbers())
+        ->check(rangeOfThresholds())
         ->option_text("LO..HI");
 }
 
@@ -168,6 +187,7 @@ void addTune(CLI::App& app, TuneOptions& tune, int& status)
         ->check(existingFile())
         ->option_text("FILE");
     addPathOption(command, "--svg", tune.common.svg, "also draw the grid as a heat map")
+        ->check(outputFile())
         ->option_text("FILE");
     command->add_flag("--json", tune.common.json, "print every pair as one JSON object");
     command
@@ -204,7 +224,8 @@ int main(int argc, char** argv)
     prepareConsole();
     const std::vector<std::string> arguments = utf8Arguments(argc, argv);
     if (const auto dropped = droppedCapture(arguments)) {
-        return replayDroppedCapture(*dropped, std::cout, std::cerr);
+        const int status = replayDroppedCapture(*dropped, std::cout, std::cerr);
+        return outputWritten() ? status : 1;
     }
     CLI::App app{"tarnwick-sim: the Tarnwick frame-rate governor in a simulated game",
                  "tarnwick-sim"};
@@ -233,10 +254,10 @@ int main(int argc, char** argv)
         app.parse(static_cast<int>(pointers.size()), pointers.data());
     } catch (const CLI::ParseError& error) {
         const int shown = app.exit(error);
-        return shown == 0 ? 0 : 2;
+        return !outputWritten() ? 1 : shown == 0 ? 0 : 2;
     } catch (const std::exception& error) {
         std::cerr << "tarnwick-sim: " << error.what() << '\n';
         return 1;
     }
-    return status;
+    return outputWritten() ? status : 1;
 }

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <vector>
 
 namespace {
 
@@ -22,32 +23,91 @@ bool progressShown = false;
 
 namespace {
 
-// Paths given relative to where the user stands stay so after the log folder is entered.
+// Paths given relative to where the user stands stay so whatever folder the session enters.
 void makeAbsolute(std::optional<std::filesystem::path>& path)
 {
     if (path) {
-        path = std::filesystem::absolute(*path);
+        path = std::filesystem::absolute(*path).lexically_normal();
     }
+}
+
+// One file under two names (a link, another spelling, the same folder twice) counts as one.
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b)
+{
+    std::error_code error;
+    if (std::filesystem::equivalent(a, b, error)) {
+        return true;
+    }
+    const auto canonicalA = std::filesystem::weakly_canonical(a, error);
+    const auto canonicalB = std::filesystem::weakly_canonical(b, error);
+    return !error && canonicalA == canonicalB;
+}
+
+struct NamedPath {
+    std::string what; // as the player named it: "--svg", "the capture"
+    std::filesystem::path path;
+};
+
+// An output written over an input of the same run loses the player's file: refused first.
+int refuseOverwriting(const std::vector<NamedPath>& outputs, const std::vector<NamedPath>& inputs,
+                      std::ostream& err)
+{
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        const NamedPath& out = outputs[i];
+        std::vector<NamedPath> others = inputs;
+        others.insert(others.end(), outputs.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                      outputs.end());
+        for (const NamedPath& in : others) {
+            if (sameFile(out.path, in.path)) {
+                err << "tarnwick-sim: " << out.what << " " << sim::utf8Of(out.path) << " is "
+                    << in.what << ": writing it would destroy it; choose another file\n";
+                return 2;
+            }
+        }
+    }
+    return 0;
 }
 
 } // namespace
 
+std::filesystem::path logFileIn(const std::filesystem::path& dir)
+{
+    return dir / "Tarnwick.log";
+}
+
 // Everything that can be known wrong before the simulation starts is said before it starts.
-int prepareOutputs(CommonOptions& common, std::ostream& err)
+int prepareOutputs(CommonOptions& common, const std::optional<std::filesystem::path>& capture,
+                   std::ostream& err)
 {
     makeAbsolute(common.ini);
     makeAbsolute(common.svg);
-    if (common.logDir) {
-        std::error_code error;
-        std::filesystem::current_path(*common.logDir, error);
-        if (error) {
-            err << "tarnwick-sim: cannot enter " << sim::utf8Of(*common.logDir) << ": "
-                << error.message() << '\n';
-            return 2;
-        }
+    makeAbsolute(common.logDir);
+    std::vector<NamedPath> inputs;
+    if (capture) {
+        inputs.push_back({"the capture", *capture});
     }
     if (common.ini) {
-        warnAboutSettings(*common.ini, err);
+        inputs.push_back({"the settings file (--ini)", *common.ini});
+    }
+    std::vector<NamedPath> outputs;
+    if (common.svg) {
+        outputs.push_back({"the chart (--svg)", *common.svg});
+    }
+    if (common.logDir) {
+        outputs.push_back({"the plug-in's log in --log-dir", logFileIn(*common.logDir)});
+    }
+    if (const int status = refuseOverwriting(outputs, inputs, err); status != 0) {
+        return status;
+    }
+    if (common.logDir) {
+        if (const std::string why = cannotWrite(logFileIn(*common.logDir)); !why.empty()) {
+            err << "tarnwick-sim: cannot write the plug-in's log in " << sim::utf8Of(*common.logDir)
+                << ": " << why << '\n';
+            return 1;
+        }
+    }
+    if (common.ini && !warnAboutSettings(*common.ini, err)) {
+        return 1;
     }
     if (common.svg) {
         if (const std::string why = cannotWrite(*common.svg); !why.empty()) {
@@ -97,6 +157,26 @@ bool writeChart(const CommonOptions& options, const sim::SessionResult& result,
         out << "chart: " << sim::utf8Of(*options.svg) << '\n';
     }
     return true;
+}
+
+void sayWhereTheLogIs(const CommonOptions& options, const sim::SessionResult& result,
+                      std::ostream& out)
+{
+    if (!options.logDir || options.json) {
+        return;
+    }
+    const bool logged = result.enabled && result.settings.logging && !result.purges.empty();
+    out << "plug-in log: " << sim::utf8Of(logFileIn(*options.logDir))
+        << (logged ? " (" + std::to_string(result.purges.size()) + " lines added)"
+                   : " (nothing added: no purge was logged)")
+        << '\n';
+}
+
+int captureFailure(const sim::CaptureError& error, std::ostream& err)
+{
+    endProgress();
+    err << "tarnwick-sim: " << error.what() << '\n';
+    return dynamic_cast<const sim::CaptureOptionError*>(&error) != nullptr ? 2 : 1;
 }
 
 void showProgress(const std::string& what, double fraction)

@@ -1,17 +1,24 @@
 // Output shared by the subcommands.
 #pragma once
 
+#include "sim/capture/capture.h"
 #include "sim/cli/commands.h"
 #include "sim/report/report.h"
 #include "sim/session/session.h"
 
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <string>
 
-// Before a command runs: paths made absolute, the log folder entered, the settings file's
-// warnings said, the chart's file known writable. Returns the exit status to stop with, or 0.
-int prepareOutputs(CommonOptions& common, std::ostream& err);
+// Before a command runs: paths made absolute, no output the same file as an input (the capture,
+// when there is one), the settings file's warnings said, the chart's file and the log's folder
+// known writable. Returns the exit status to stop with, or 0.
+int prepareOutputs(CommonOptions& common, const std::optional<std::filesystem::path>& capture,
+                   std::ostream& err);
+
+// Where the plug-in's log lies when it writes in dir.
+std::filesystem::path logFileIn(const std::filesystem::path& dir);
 
 // Why path cannot be written, or empty when it can. Leaves an existing file as it was and no new
 // one behind.
@@ -20,6 +27,14 @@ std::string cannotWrite(const std::filesystem::path& path);
 // Writes the SVG chart when one was asked for; false, after saying why, when it cannot be.
 bool writeChart(const CommonOptions& options, const sim::SessionResult& result,
                 const sim::ChartOptions& chart, std::ostream& out, std::ostream& err);
+
+// With --log-dir and a text report: where the plug-in's lines went.
+void sayWhereTheLogIs(const CommonOptions& options, const sim::SessionResult& result,
+                      std::ostream& out);
+
+// A capture that could not be replayed, said; the exit status: 2 for an option the capture has
+// no use for, else 1.
+int captureFailure(const sim::CaptureError& error, std::ostream& err);
 
 // A progress line on a terminal, quiet otherwise.
 void showProgress(const std::string& what, double fraction);

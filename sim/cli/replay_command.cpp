@@ -6,6 +6,7 @@
 #include "sim/files.h"
 #include "sim/report/report.h"
 #include "sim/session/session.h"
+#include "sim/shown.h"
 
 #include <limits>
 #include <optional>
@@ -49,9 +50,10 @@ struct Timeline {
 
 int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream& err)
 {
-    const sim::SessionOptions sessionOptions{
-        options.common.ini, options.common.uptimeMs,
-        options.common.json ? std::numeric_limits<std::size_t>::max() : listedChanges};
+    sim::SessionOptions sessionOptions{options.common.ini, options.common.uptimeMs,
+                                       options.common.json ? std::numeric_limits<std::size_t>::max()
+                                                           : listedChanges};
+    sessionOptions.logDir = options.common.logDir;
     std::optional<sim::Session> session(std::in_place, sessionOptions);
     const std::optional<double> everyMs =
         options.everySeconds ? std::optional<double>(*options.everySeconds * 1000.0) : std::nullopt;
@@ -73,9 +75,7 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
             timeline.frame(*session);
         });
     } catch (const sim::CaptureError& error) {
-        endProgress();
-        err << "tarnwick-sim: " << error.what() << '\n';
-        return 1;
+        return captureFailure(error, err);
     }
     endProgress();
     const sim::SessionResult& result = session->result();
@@ -84,13 +84,15 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     } else {
         sim::printReplay(out, options.capture, capture, result, timeline.rows);
     }
-    const sim::ChartOptions chart{"tarnwick-sim replay: " + capture.application, false, nullptr};
+    const sim::ChartOptions chart{"tarnwick-sim replay: " + sim::shown(capture.application), false,
+                                  nullptr};
+    sayWhereTheLogIs(options.common, result, out);
     return writeChart(options.common, result, chart, out, err) ? 0 : 1;
 }
 
 int replayFromCommandLine(ReplayOptions& options, std::ostream& out, std::ostream& err)
 {
     options.capture = std::filesystem::absolute(options.capture);
-    const int status = prepareOutputs(options.common, err);
+    const int status = prepareOutputs(options.common, options.capture, err);
     return status != 0 ? status : replayCommand(options, out, err);
 }

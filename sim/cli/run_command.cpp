@@ -58,12 +58,14 @@ sim::DriveOutcome drive(const RunOptions& options, const sim::SessionOptions& se
 int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err)
 {
     const bool text = !options.common.json;
-    const sim::SessionOptions governed{options.common.ini, options.common.uptimeMs};
+    sim::SessionOptions governed{options.common.ini, options.common.uptimeMs};
+    governed.logDir = options.common.logDir;
     const sim::DriveOutcome with = drive(options, governed, std::nullopt, text ? &out : nullptr);
     std::optional<sim::DriveOutcome> without;
     if (options.compare) {
         sim::SessionOptions off = governed;
         off.governorOff = true;
+        off.logDir.reset();
         without =
             drive(options, off, static_cast<float>(with.result.settings.fpsCritical), nullptr);
     }
@@ -83,6 +85,7 @@ int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err)
                                       std::to_string(options.seed) +
                                       (without ? ", with and without Tarnwick" : ""),
                                   true, without ? &without->result : nullptr};
+    sayWhereTheLogIs(options.common, with.result, out);
     return writeChart(options.common, with.result, chart, out, err) ? 0 : 1;
 }
 

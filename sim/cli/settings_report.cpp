@@ -22,11 +22,13 @@ int reportSettings(const std::filesystem::path& file, bool json, std::ostream& o
     }
 }
 
-void warnAboutSettings(const std::filesystem::path& file, std::ostream& err)
+bool warnAboutSettings(const std::filesystem::path& file, std::ostream& err)
 {
     try {
         sim::printSettingsWarnings(err, sim::checkSettings(file));
     } catch (const std::runtime_error& error) {
         err << "tarnwick-sim: " << error.what() << '\n';
+        return false;
     }
+    return true;
 }

@@ -10,5 +10,6 @@
 int reportSettings(const std::filesystem::path& file, bool json, std::ostream& out,
                    std::ostream& err);
 
-// For commands that take --ini: the check's warnings on err, before they start.
-void warnAboutSettings(const std::filesystem::path& file, std::ostream& err);
+// For commands that take --ini: the check's warnings on err, before they start. False, after
+// saying why, when the file cannot be read.
+bool warnAboutSettings(const std::filesystem::path& file, std::ostream& err);

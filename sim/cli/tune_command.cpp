@@ -53,8 +53,8 @@ struct ColumnsFeed {
 };
 
 // The capture read once: its frames kept, and the grid's columns going through them meanwhile.
-bool readFrames(const TuneOptions& options, sim::TuneReport& report, sim::TuneFrames& frames,
-                sim::ColumnsRun& columns, std::ostream& err)
+int readFrames(const TuneOptions& options, sim::TuneReport& report, sim::TuneFrames& frames,
+               sim::ColumnsRun& columns, std::ostream& err)
 {
     sim::CaptureOptions captureOptions;
     captureOptions.application = options.application;
@@ -76,14 +76,12 @@ bool readFrames(const TuneOptions& options, sim::TuneReport& report, sim::TuneFr
             feed.add(frames);
         });
     } catch (const sim::CaptureError& error) {
-        endProgress();
-        err << "tarnwick-sim: " << error.what() << '\n';
-        return false;
+        return captureFailure(error, err);
     }
     columns.add(std::move(feed.batch));
     endProgress();
     sim::finishFrames(frames);
-    return true;
+    return 0;
 }
 
 } // namespace
@@ -99,8 +97,8 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
     const GovernorSettings base = baseSettings(options);
     sim::ColumnsRun columns(base, sim::gridColumns(options.moderate, options.critical));
     sim::TuneFrames frames;
-    if (!readFrames(options, report, frames, columns, err)) {
-        return 1;
+    if (const int status = readFrames(options, report, frames, columns, err); status != 0) {
+        return status;
     }
     report.frames = frames.fps.size();
     report.result = sim::tuneFrom(frames, base, columns.finish(), options.common.json);
@@ -129,6 +127,6 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
 int tuneFromCommandLine(TuneOptions& options, std::ostream& out, std::ostream& err)
 {
     options.capture = std::filesystem::absolute(options.capture);
-    const int status = prepareOutputs(options.common, err);
+    const int status = prepareOutputs(options.common, options.capture, err);
     return status != 0 ? status : tuneCommand(options, out, err);
 }

@@ -196,16 +196,18 @@ void axes(std::ostream& out, const Scale& s)
     const double seconds = s.durationMs / 1000.0;
     constexpr double steps[] = {1,   2,    5,    10,   15,    30,    60,    120,  300,
                                 600, 1800, 3600, 7200, 14400, 21600, 43200, 86400};
-    double step = steps[std::size(steps) - 1];
+    constexpr int mostLabels = 12; // what the chart's width holds
+    // Past a day a step, whole days: the labels follow the width, never the capture's length.
+    double step = std::ceil(seconds / mostLabels / 86400.0) * 86400.0;
     for (const double candidate : steps) {
-        if (seconds / candidate <= 12) {
+        if (seconds / candidate <= mostLabels) {
             step = candidate;
             break;
         }
     }
-    for (double t = 0; t <= seconds; t += step) {
-        fmt::print(out, "<text x='{:.1f}' y='{}' text-anchor='middle'>{}</text>\n", s.x(t * 1000),
-                   bandTop + bandHeight + 16, timeLabel(t, step));
+    for (int i = 0; i <= mostLabels && i * step <= seconds; ++i) {
+        fmt::print(out, "<text x='{:.1f}' y='{}' text-anchor='middle'>{}</text>\n",
+                   s.x(i * step * 1000), bandTop + bandHeight + 16, timeLabel(i * step, step));
     }
     fmt::print(out,
                "<text x='16' y='{0}' transform='rotate(-90 16 {0})' text-anchor='middle'>frames "

@@ -46,6 +46,13 @@ Session::Session(const SessionOptions& options)
                                      " as the settings file: " + why);
         }
     }
+    // The plug-in writes its log in the process's current folder, as in the game.
+    std::error_code error;
+    previousDir_ = std::filesystem::current_path(error);
+    std::filesystem::current_path(options.logDir.value_or(gameDir_), error);
+    if (error) {
+        std::filesystem::current_path(gameDir_, error); // never the folder the tool was run in
+    }
     resetHost();
     host().machine.exePath = utf8Of(gameDir_ / "game.exe");
     host().clock.tickMs = uptimeMs_;
@@ -60,6 +67,7 @@ Session::~Session()
 {
     resetHost();
     std::error_code ignored;
+    std::filesystem::current_path(previousDir_, ignored); // Windows keeps a current folder
     std::filesystem::remove_all(gameDir_, ignored);
 }
 

@@ -26,6 +26,9 @@ struct SessionOptions {
     std::size_t keptChanges = std::numeric_limits<std::size_t>::max();
     // The same game with the governor off: a Tarnwick.ini of Enabled=0 instead of iniFile.
     bool governorOff = false;
+    // Where the plug-in's log is kept; none: the session's own game folder, deleted at its end,
+    // so that simulated purges never land in a real game's log.
+    std::optional<std::filesystem::path> logDir = std::nullopt;
 };
 
 struct StateChange {
@@ -78,11 +81,11 @@ class Session {
     const SessionResult& result() const { return result_; }
     PerfState state() const { return follower_.governor.state; }
     double nowMs() const { return elapsedMs_; }
-    const std::filesystem::path& gameDir() const { return gameDir_; }
 
   private:
     void countStateTime(const FollowedPass& pass, std::int64_t elapsedBeforeNs);
     std::filesystem::path gameDir_;
+    std::filesystem::path previousDir_; // the process's folder before the session entered its own
     std::uint32_t uptimeMs_;
     std::size_t keptChanges_;
     double elapsedMs_ = 0;
