@@ -211,6 +211,9 @@ TableRead readOnce(const std::filesystem::path& path, const Recognised& table,
         }
         const std::size_t got = splitCsv(line, fields, needed);
         if (got < needed) {
+            if (namesAFrameTimeColumn(line)) {
+                failSecondHeader(path, reader.lineNumber(), header);
+            }
             failCapture(path, reader.lineNumber(),
                         "expected at least " + std::to_string(needed) + " columns, found " +
                             std::to_string(got));

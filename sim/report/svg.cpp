@@ -301,11 +301,14 @@ void purgeMarks(std::ostream& out, const SessionResult& result, const Scale& s, 
                        "</title></path>\n",
                        x - 4, purgeTop, x + 4, purgeTop, x, purgeBottom, what);
         } else {
+            // Longer counts in smaller type, so that each stays within its cell.
+            const std::string count = std::to_string(crowd[i].size());
+            const int fontPx = count.size() == 1 ? 10 : count.size() == 2 ? 8 : 6;
             fmt::print(out,
-                       "<text x='{:.1f}' y='{}' text-anchor='middle' font-size='10' "
+                       "<text x='{:.1f}' y='{}' text-anchor='middle' font-size='{}' "
                        "font-weight='bold' fill='#6a3d9a'>{}<title>{}</title></text>\n",
-                       left + (static_cast<double>(i) + 0.5) * purgeCell, purgeBottom - 2,
-                       crowd[i].size(), what);
+                       left + (static_cast<double>(i) + 0.5) * purgeCell, purgeBottom - 2, fontPx,
+                       count, what);
         }
     }
 }
