@@ -126,46 +126,59 @@ Marks marksOf(const char* p, std::size_t left)
 
 } // namespace
 
+namespace {
+
+std::size_t countQuoted(std::string_view line)
+{
+    std::vector<std::string_view> fields;
+    return splitQuoted(line, fields, SIZE_MAX);
+}
+
+} // namespace
+
 // Sixteen bytes at a time where the platform has them: this runs over every line of captures of
 // millions of frames. A quote among the bytes looked at sends the line the general way.
 std::size_t splitCsv(std::string_view line, std::vector<std::string_view>& fields,
-                     std::size_t maxFields)
+                     std::size_t maxFields, std::size_t* allFields)
 {
 #if defined(__SSE2__)
     fields.clear();
     const std::size_t size = line.size();
     std::size_t start = 0;
-    for (std::size_t at = 0; at < size && fields.size() < maxFields; at += 16) {
+    std::size_t commasPast = 0; // commas after the last field kept
+    for (std::size_t at = 0; at < size && (fields.size() < maxFields || allFields != nullptr);
+         at += 16) {
         const Marks marks = marksOf(line.data() + at, size - at);
         if (marks.quotes != 0) {
+            if (allFields != nullptr) {
+                *allFields = countQuoted(line);
+            }
             return splitQuoted(line, fields, maxFields);
         }
-        for (unsigned m = marks.commas; m != 0 && fields.size() < maxFields; m &= m - 1) {
+        for (unsigned m = marks.commas; m != 0; m &= m - 1) {
+            if (fields.size() == maxFields) {
+                ++commasPast;
+                continue;
+            }
             const std::size_t comma = at + static_cast<std::size_t>(std::countr_zero(m));
             fields.emplace_back(line.data() + start, comma - start);
             start = comma + 1;
         }
     }
-    if (fields.size() < maxFields) {
+    const bool full = fields.size() == maxFields;
+    if (!full) {
         fields.emplace_back(line.data() + start, size - start);
+    }
+    if (allFields != nullptr) {
+        *allFields = full ? fields.size() + commasPast + 1 : fields.size();
     }
     return fields.size();
 #else
+    if (allFields != nullptr) {
+        *allFields = countQuoted(line);
+    }
     return splitQuoted(line, fields, maxFields);
 #endif
-}
-
-std::size_t countCsvFields(std::string_view line)
-{
-    if (line.find('"') != std::string_view::npos) {
-        std::vector<std::string_view> fields;
-        return splitQuoted(line, fields, SIZE_MAX);
-    }
-    std::size_t count = 1;
-    for (const char *p = line.data(), *end = p + line.size(); (p = nextComma(p, end)) != end; ++p) {
-        ++count;
-    }
-    return count;
 }
 
 std::string unquoted(std::string_view field)

@@ -18,12 +18,10 @@ std::string_view trim(std::string_view text);
 std::string_view withoutBom(std::string_view line);
 
 // Splits at commas outside quotes into fields (cleared first), up to maxFields; a quoted field
-// comes without its outer quotes (see unquoted). Returns how many fields there are.
+// comes without its outer quotes (see unquoted). Returns how many fields were kept; allFields,
+// when given, receives how many the whole line has.
 std::size_t splitCsv(std::string_view line, std::vector<std::string_view>& fields,
-                     std::size_t maxFields);
-
-// How many fields the whole line has, quotes respected.
-std::size_t countCsvFields(std::string_view line);
+                     std::size_t maxFields, std::size_t* allFields = nullptr);
 
 // A quoted field's text: its doubled quotes written once.
 std::string unquoted(std::string_view field);

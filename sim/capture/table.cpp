@@ -35,7 +35,8 @@ struct AppCounter {
     // The index of name's count, made when it is new.
     std::size_t indexOf(std::string_view name)
     {
-        if (lastHit < apps.size() && equalsIgnoringCase(apps[lastHit].name, name)) {
+        if (lastHit < apps.size() &&
+            (apps[lastHit].name == name || equalsIgnoringCase(apps[lastHit].name, name))) {
             return lastHit;
         }
         key.assign(name);
@@ -130,14 +131,8 @@ bool isRepeatedHeader(const std::filesystem::path& path, std::uint64_t lineNumbe
 // with a comma) puts the frame time in another column. Fewer are fine: OCAT writes its system
 // columns on the first row only.
 void checkFieldCount(const std::filesystem::path& path, std::uint64_t lineNumber,
-                     std::string_view line, const std::vector<std::string_view>& fields,
-                     const Header& header)
+                     std::string_view line, std::size_t count, const Header& header)
 {
-    // Without quotes, only the rest of the line past the fields already split is counted.
-    const std::size_t lastStart = static_cast<std::size_t>(fields.back().data() - line.data());
-    const std::size_t count = line.find('"') != std::string_view::npos
-                                  ? countCsvFields(line)
-                                  : fields.size() - 1 + countCsvFields(line.substr(lastStart));
     if (count <= header.fieldCount) {
         return;
     }
@@ -209,7 +204,8 @@ TableRead readOnce(const std::filesystem::path& path, const Recognised& table,
         if (++lines % progressEveryLines == 0) {
             reportProgress(options, reader.bytesConsumed(), reader.fileSize());
         }
-        const std::size_t got = splitCsv(line, fields, needed);
+        std::size_t cells = 0;
+        const std::size_t got = splitCsv(line, fields, needed, &cells);
         if (got < needed) {
             if (namesAFrameTimeColumn(line)) {
                 failSecondHeader(path, reader.lineNumber(), header);
@@ -221,7 +217,7 @@ TableRead readOnce(const std::filesystem::path& path, const Recognised& table,
         if (isRepeatedHeader(path, reader.lineNumber(), line, header, fields)) {
             continue;
         }
-        checkFieldCount(path, reader.lineNumber(), line, fields, header);
+        checkFieldCount(path, reader.lineNumber(), line, cells, header);
         takeRow(path, reader.lineNumber(), columns, fields, wholeFile, target, read, onFrame);
     }
     return read;
