@@ -1,7 +1,9 @@
 // Every capture format's parser on arbitrary files: a clear CaptureError or frames, never a
-// crash, a hang or another exception; every frame handed on is a finite number. The first byte
-// picks the parser (or recognition from the file); the rest is the file.
+// crash, a hang or another exception; every frame handed on is a finite number; what the writers
+// make of the names read (JSON, markup) is well-formed. The first byte picks the parser (or
+// recognition from the file); the rest is the file.
 #include "sim/capture/capture.h"
+#include "sim/text.h"
 
 #include <cmath>
 #include <cstdio>
@@ -9,6 +11,49 @@
 #include <filesystem>
 #include <string>
 #include <unistd.h>
+
+namespace {
+
+// Markup from any text has no tag, no bare ampersand and only the characters XML allows.
+bool wellFormedMarkup(const std::string& text)
+{
+    if (sim::playerText(text) != text) {
+        return false; // not UTF-8
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '<' || c == '>' || c == '"' || c == '\'' ||
+            (c < 0x20 && c != '\t' && c != '\n' && c != '\r')) {
+            return false;
+        }
+        if (c == '&' && text.find(';', i) == std::string::npos) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void checkWriters(const sim::CaptureSummary& summary)
+{
+    nlohmann::json names = nlohmann::json::array();
+    for (const sim::AppFrames& app : summary.applications) {
+        names.push_back(app.name);
+    }
+    const std::string json = sim::jsonText(
+        {{"application", summary.application}, {"column", summary.column}, {"others", names}});
+    if (!nlohmann::json::accept(json) ||
+        nlohmann::json::parse(json)["application"] != sim::playerText(summary.application)) {
+        std::abort();
+    }
+    for (const std::string& text : {summary.application, summary.column}) {
+        if (!wellFormedMarkup(sim::markupText(text)) ||
+            !wellFormedMarkup(sim::markupText(sim::shown(text)))) {
+            std::abort();
+        }
+    }
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size)
 {
@@ -31,14 +76,16 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     if (data[0] % 5 < 4) {
         options.format = formats[data[0] % 5];
     }
+    sim::CaptureSummary summary;
     try {
-        sim::replayCapture(path, options, [](double ms) {
+        summary = sim::replayCapture(path, options, [](double ms) {
             if (!std::isfinite(ms)) {
                 std::abort();
             }
         });
-    } catch (const sim::CaptureError&) {
-        // the expected answer to a malformed capture
+    } catch (const sim::CaptureError& error) {
+        summary.application = error.what(); // messages quote the file too
     }
+    checkWriters(summary);
     return 0;
 }

@@ -7,7 +7,7 @@
 #include "sim/capture/formats.h"
 #include "sim/files.h"
 #include "sim/handoff.h"
-#include "sim/shown.h"
+#include "sim/text.h"
 
 #include <algorithm>
 #include <exception>

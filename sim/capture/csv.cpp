@@ -3,7 +3,7 @@
 
 #include "sim/ascii.h"
 #include "sim/capture/capture.h"
-#include "sim/shown.h"
+#include "sim/text.h"
 
 #include <algorithm>
 #include <bit>

@@ -6,7 +6,7 @@
 #include "sim/files.h"
 #include "sim/report/report.h"
 #include "sim/session/session.h"
-#include "sim/shown.h"
+#include "sim/text.h"
 
 #include <limits>
 #include <optional>
@@ -80,7 +80,7 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     endProgress();
     const sim::SessionResult& result = session->result();
     if (options.common.json) {
-        out << sim::replayJson(options.capture, capture, result).dump(2) << '\n';
+        out << sim::jsonText(sim::replayJson(options.capture, capture, result)) << '\n';
     } else {
         sim::printReplay(out, options.capture, capture, result, timeline.rows);
     }

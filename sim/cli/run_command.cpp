@@ -10,6 +10,8 @@
 #include "sim/session/city.h"
 #include "sim/session/session.h"
 
+#include <utility>
+
 namespace {
 
 // One drive to its end; the timeline is printed as it is played when out is given.
@@ -79,7 +81,7 @@ int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err)
         if (without) {
             json.update(sim::comparisonJson(with, *without));
         }
-        out << json.dump(2) << '\n';
+        out << sim::jsonText(std::move(json)) << '\n';
     }
     const sim::ChartOptions chart{"tarnwick-sim run: city drive, seed " +
                                       std::to_string(options.seed) +

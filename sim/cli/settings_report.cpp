@@ -11,7 +11,7 @@ int reportSettings(const std::filesystem::path& file, bool json, std::ostream& o
     try {
         const sim::SettingsCheck check = sim::checkSettings(file);
         if (json) {
-            out << sim::settingsCheckJson(check).dump(2) << '\n';
+            out << sim::jsonText(sim::settingsCheckJson(check)) << '\n';
         } else {
             sim::printSettingsCheck(out, check);
         }

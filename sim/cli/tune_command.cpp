@@ -103,7 +103,7 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
     report.frames = frames.fps.size();
     report.result = sim::tuneFrom(frames, base, columns.finish(), options.common.json);
     if (options.common.json) {
-        out << sim::tuneJson(report).dump(2) << '\n';
+        out << sim::jsonText(sim::tuneJson(report)) << '\n';
     } else {
         sim::printTune(out, report);
     }

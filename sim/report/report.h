@@ -6,6 +6,7 @@
 #include "sim/check/settings_check.h"
 #include "sim/session/city.h"
 #include "sim/session/session.h"
+#include "sim/text.h"
 #include "sim/tune/tune.h"
 
 #include <nlohmann/json.hpp>

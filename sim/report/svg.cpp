@@ -3,6 +3,7 @@
 // band takes each column's worst state, and purges have a strip of their own, counted where they
 // crowd. So the file's size follows the chart's width, not the session's length.
 #include "sim/report/report.h"
+#include "sim/text.h"
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>
@@ -38,30 +39,6 @@ const char* stateColour(PerfState state)
         return "#d3423a";
     }
     return "#888";
-}
-
-std::string escape(const std::string& text)
-{
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '&':
-            out += "&amp;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
 }
 
 struct Scale {
@@ -345,7 +322,7 @@ void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions
                "width='{0}' height='{1}' viewBox='0 0 {0} {1}' font-family='sans-serif' "
                "font-size='12'>\n<rect width='100%' height='100%' fill='white'/>\n<text x='{2}' "
                "y='24' font-size='15' font-weight='bold'>{3}</text>\n",
-               width, height, left, escape(options.title));
+               width, height, left, markupText(shown(options.title)));
     legend(out, baseline != nullptr);
     axes(out, s);
     const std::vector<Threshold> shown = thresholdsOf(result, s);

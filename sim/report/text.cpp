@@ -2,7 +2,7 @@
 #include "sim/files.h"
 #include "sim/report/report.h"
 
-#include "sim/shown.h"
+#include "sim/text.h"
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>

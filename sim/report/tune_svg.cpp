@@ -1,5 +1,6 @@
 // The tuner's heat map: one cell a pair, FPS_Moderate across and FPS_Critical up.
 #include "sim/report/report.h"
+#include "sim/text.h"
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>
@@ -143,7 +144,7 @@ void writeTuneSvg(std::ostream& out, const TuneReport& report)
         "stroke-width='0.8'/></pattern></defs>\n<rect width='100%' height='100%' "
         "fill='white'/>\n<text x='{2}' y='24' font-size='15' font-weight='bold'>tarnwick-sim "
         "tune: {3}</text>\n",
-        width, height, left, report.summary.application);
+        width, height, left, markupText(shown(report.summary.application)));
     fmt::print(out, "<rect x='{}' y='{}' width='{:.1f}' height='{:.1f}' fill='#f4f4f4'/>\n", left,
                top, g.right() - left, g.bottom() - top);
     cells(out, g, report.result);

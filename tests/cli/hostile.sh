@@ -45,8 +45,9 @@ printf 'Application,ProcessID,MsBetweenPresents\n"Game ""X"".exe",1,16\n"Game ""
     printf '.exe,1,16\nx.exe,1,16\n'
 } >long-name.csv
 head -c 2000000 /dev/zero >zeros.bin
+printf 'Application,ProcessID,MsBetweenPresents\nCaf\xe9 <script>&\xb2.exe,1,16\n' >cp1252.csv
 seq 900 | awk '{print 3599999}' >longest.txt # 900 hours, every frame just under an hour
-inputs=(C.csv Tarnwick.log always-critical.ini huge-frame.txt case.csv comma.csv quoted.csv
+inputs=(cp1252.csv C.csv Tarnwick.log always-critical.ini huge-frame.txt case.csv comma.csv quoted.csv
     joined.csv many.csv long-name.csv zeros.bin)
 sha256sum "${inputs[@]}" >"$work/hostile.sums"
 
@@ -138,7 +139,18 @@ check quotesInsideAQuotedName 0 '"application": "Game \\"X\\".exe"' replay @quot
 check twoCapturesJoined 1 "joined.csv:[0-9]+: a second header" replay @joined.csv
 check runOfACsv 2 "--run picks a run of a CapFrameX JSON capture" replay @C.csv --run 1
 
+# Names in the Windows code page, and markup in them: shown as typed, never a failed output.
+check windows1252NameInJson 0 '"application": "Café <script>&².exe"' replay @cp1252.csv --json
+check windows1252NameInTheChart 0 "chart: " replay @cp1252.csv --svg @sub/cp1252.svg
+grep -q "tarnwick-sim replay: Café &lt;script&gt;&amp;².exe" "$files/sub/cp1252.svg" || {
+    echo "FAIL windows1252NameInTheChart: the name is not in the chart as text"
+    failed=$((failed + 1))
+}
+
 if [ "$mode" = native ]; then
+    # A file name that is not UTF-8 (Linux keeps the bytes as they are).
+    cp cp1252.csv "$(printf 'caf\xe9.csv')"
+    check windows1252FileNameInJson 0 '"capture": ".*/café.csv"' replay "@$(printf 'caf\xe9.csv')" --json
     check replayOfEndlessZeros 1 "/dev/zero:1: a line longer than 1 MiB" replay /dev/zero
     check settingsOfEndlessZeros 1 "larger than 64 MiB: not a settings file" settings /dev/zero
     # A report that cannot be written is a failure, however well the command went.
