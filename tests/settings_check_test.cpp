@@ -149,6 +149,29 @@ const Case cases[] = {
      {"note: the file is UTF-16 text: Windows reads it, and so does this check",
       "warning: line 2: FPS_Critical is -2: a frame rate never falls below it, so the game never "
       "reaches Critical and nothing is purged"}},
+    // A file of junk: five of a kind in full, quoted short, and the rest counted.
+    {"junkIsQuotedShortAndCounted",
+     "[Settings]\n" +
+         [] {
+             std::string lines;
+             for (int i = 0; i < 2000; ++i) {
+                 lines += std::string(300, static_cast<char>('a' + i % 26)) + "\n";
+             }
+             return lines;
+         }() +
+         "[Other]\n",
+     {"note: line 2: `" + std::string(60, 'a') +
+          "... (300 bytes)` is not a Tarnwick key: it is not read",
+      "note: line 3: `" + std::string(60, 'b') +
+          "... (300 bytes)` is not a Tarnwick key: it is not read",
+      "note: line 4: `" + std::string(60, 'c') +
+          "... (300 bytes)` is not a Tarnwick key: it is not read",
+      "note: line 5: `" + std::string(60, 'd') +
+          "... (300 bytes)` is not a Tarnwick key: it is not read",
+      "note: line 6: `" + std::string(60, 'e') +
+          "... (300 bytes)` is not a Tarnwick key: it is not read",
+      "note: line 7: and 1995 more lines that are not Tarnwick keys, from here to line 2001",
+      "note: line 2002: [Other] is not a Tarnwick section, so the keys below it are not read"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(cases, SettingsCheckTable, ::testing::ValuesIn(cases),

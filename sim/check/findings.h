@@ -5,6 +5,7 @@
 #include "settings/settings.h"
 #include "sim/check/ini_text.h"
 #include "sim/check/settings_check.h"
+#include "sim/text.h"
 
 #include <fmt/format.h>
 
@@ -52,8 +53,20 @@ struct Sources {
 
 Sources sourcesOf(const std::vector<Block>& blocks);
 
+// A file of junk has a finding on every line: of each kind the first few are given in full, the
+// rest counted in one note at the first of them.
+inline constexpr std::size_t findingsOfAKind = 5;
+
 struct Findings {
     std::vector<Finding>& list;
+    struct Counted {
+        std::uint64_t firstLine = 0;
+        std::uint64_t lastLine = 0;
+        std::uint64_t more = 0;
+        std::size_t given = 0;
+    };
+    std::map<std::string, Counted, std::less<>> kinds = {}; // by what the kind is, in a plural
+
     void warn(std::uint64_t line, std::string message)
     {
         list.push_back({FindingLevel::Warning, line, std::move(message)});
@@ -61,6 +74,33 @@ struct Findings {
     void note(std::uint64_t line, std::string message)
     {
         list.push_back({FindingLevel::Note, line, std::move(message)});
+    }
+    // in: kind, what findings of this kind are, such as "lines that are not Tarnwick keys".
+    void add(FindingLevel level, std::string_view kind, std::uint64_t line, std::string message)
+    {
+        auto found = kinds.find(kind);
+        if (found == kinds.end()) {
+            found = kinds.emplace(std::string(kind), Counted{}).first;
+        }
+        Counted& counted = found->second;
+        if (counted.given < findingsOfAKind) {
+            ++counted.given;
+            list.push_back({level, line, std::move(message)});
+            return;
+        }
+        counted.firstLine = counted.more == 0 ? line : counted.firstLine;
+        counted.lastLine = line;
+        ++counted.more;
+    }
+    // The counts of what add() did not give in full.
+    void countTheRest()
+    {
+        for (const auto& [kind, counted] : kinds) {
+            if (counted.more > 0) {
+                note(counted.firstLine, fmt::format("and {} more {}, from here to line {}",
+                                                    counted.more, kind, counted.lastLine));
+            }
+        }
     }
 };
 

@@ -69,7 +69,14 @@ const char* likelyMeant(std::string_view written, const Names& names, NameOf nam
     const char* best = nullptr;
     std::size_t bestDistance = 3;
     for (const auto& candidate : names) {
-        const std::size_t distance = editDistance(written, nameOf(candidate));
+        const std::string_view name = nameOf(candidate);
+        // Lengths apart by the limit or more are that far at least: no table to fill, so a line of
+        // any length costs nothing.
+        if (std::max(written.size(), name.size()) - std::min(written.size(), name.size()) >=
+            bestDistance) {
+            continue;
+        }
+        const std::size_t distance = editDistance(written, name);
         if (distance < bestDistance) {
             best = nameOf(candidate);
             bestDistance = distance;
@@ -106,30 +113,34 @@ void checkPreamble(const Block& block, Findings& out)
 {
     for (const IniLine* line : block.keys) {
         const KnownKey* key = findKey(line->name);
-        out.warn(line->number,
-                 fmt::format("`{}` comes before any [section], so it is not read{}", line->name,
-                             key ? fmt::format("; it belongs under [{}]", key->section) : ""));
+        out.add(FindingLevel::Warning, "keys before any section", line->number,
+                fmt::format("`{}` comes before any [section], so it is not read{}",
+                            shown(line->name),
+                            key ? fmt::format("; it belongs under [{}]", key->section) : ""));
     }
 }
 
 void checkUnknownKey(const IniLine& line, const Sources& sources, Findings& out)
 {
     if (line.name.empty()) {
-        out.note(line.number, fmt::format("`={}` has no key name: it is not read", line.value));
+        out.add(FindingLevel::Note, "lines without a key name", line.number,
+                fmt::format("`={}` has no key name: it is not read", shown(line.value)));
         return;
     }
     const char* meant = likelyMeant(line.name, knownKeys, [](const KnownKey& k) { return k.key; });
     if (meant == nullptr) {
-        out.note(line.number, fmt::format("`{}` is not a Tarnwick key: it is not read", line.name));
+        out.add(FindingLevel::Note, "lines that are not Tarnwick keys", line.number,
+                fmt::format("`{}` is not a Tarnwick key: it is not read", shown(line.name)));
         return;
     }
     const KnownKey& key = *findKey(meant);
     const auto set = sources.line.find(key.key);
-    out.warn(line.number,
-             fmt::format("`{}` is not a Tarnwick key; did you mean `{}`? {}", line.name, meant,
-                         set == sources.line.end()
-                             ? fmt::format("The default {} applies.", key.defaultValue)
-                             : fmt::format("That is set on line {}.", set->second->number)));
+    out.add(FindingLevel::Warning, "misspelt keys", line.number,
+            fmt::format("`{}` is not a Tarnwick key; did you mean `{}`? {}", shown(line.name),
+                        meant,
+                        set == sources.line.end()
+                            ? fmt::format("The default {} applies.", key.defaultValue)
+                            : fmt::format("That is set on line {}.", set->second->number)));
 }
 
 void checkKeyInSection(const IniLine& line, const char* section, const Sources& sources,
@@ -141,15 +152,16 @@ void checkKeyInSection(const IniLine& line, const char* section, const Sources& 
     }
     if (std::string_view(key->section) != section) {
         const bool set = sources.line.contains(key->key);
-        out.warn(line.number,
-                 fmt::format("`{}` belongs under [{}], not [{}]; here it is not read{}", line.name,
-                             key->section, section, set ? "" : ", so " + defaultApplies(*key)));
+        out.add(FindingLevel::Warning, "keys in the wrong section", line.number,
+                fmt::format("`{}` belongs under [{}], not [{}]; here it is not read{}", line.name,
+                            key->section, section, set ? "" : ", so " + defaultApplies(*key)));
         return;
     }
     const IniLine* first = sources.line.at(key->key);
     if (first != &line) {
-        out.warn(line.number, fmt::format("`{}` again: only the first, on line {}, counts",
-                                          line.name, first->number));
+        out.add(FindingLevel::Warning, "repeated keys", line.number,
+                fmt::format("`{}` again: only the first, on line {}, counts", line.name,
+                            first->number));
     }
 }
 
@@ -162,18 +174,20 @@ void checkBlock(const Block& block, const Sources& sources, Findings& out)
             likelyMeant(header.name, knownSections, [](const char* s) { return s; });
         const bool knownKeysBelow = std::any_of(block.keys.begin(), block.keys.end(),
                                                 [](const IniLine* l) { return findKey(l->name); });
-        const std::string text =
-            fmt::format("[{}] is not a Tarnwick section, so the keys below it are not read{}",
-                        header.name, meant ? fmt::format("; did you mean [{}]?", meant) : "");
-        meant || knownKeysBelow ? out.warn(header.number, text) : out.note(header.number, text);
+        std::string text = fmt::format(
+            "[{}] is not a Tarnwick section, so the keys below it are not read{}",
+            shown(header.name), meant ? fmt::format("; did you mean [{}]?", meant) : "");
+        out.add(meant || knownKeysBelow ? FindingLevel::Warning : FindingLevel::Note,
+                "sections that are not Tarnwick's", header.number, std::move(text));
         return;
     }
     const IniLine* first = sources.firstSection.at(section);
     if (first != &header) {
-        const std::string text = fmt::format(
+        std::string text = fmt::format(
             "[{}] again: only the first, on line {}, is searched, so the keys below are not read",
             header.name, first->number);
-        block.keys.empty() ? out.note(header.number, text) : out.warn(header.number, text);
+        out.add(block.keys.empty() ? FindingLevel::Note : FindingLevel::Warning,
+                "repeated sections", header.number, std::move(text));
         return;
     }
     for (const IniLine* line : block.keys) {

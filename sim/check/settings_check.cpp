@@ -105,6 +105,7 @@ SettingsCheck checkSettings(const std::filesystem::path& file)
     fileNotes(check, out);
     checkLayout(blocks, sources, out);
     checkValues(check.settings, sources, raw, out);
+    out.countTheRest();
     showSettings(check, sources, raw);
     std::stable_sort(check.findings.begin(), check.findings.end(),
                      [](const Finding& a, const Finding& b) { return a.line < b.line; });

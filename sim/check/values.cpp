@@ -24,7 +24,7 @@ namespace {
 void checkValue(const KnownKey& key, const IniLine& line, std::uint32_t raw, Findings& out)
 {
     if (!line.hasEquals) {
-        out.warn(line.number, fmt::format("`{}` has no `=` and no value, so {}", line.name,
+        out.warn(line.number, fmt::format("`{}` has no `=` and no value, so {}", shown(line.name),
                                           defaultApplies(key)));
         return;
     }
@@ -37,7 +37,7 @@ void checkValue(const KnownKey& key, const IniLine& line, std::uint32_t raw, Fin
     if (!remark) {
         return;
     }
-    std::string text = fmt::format("`{}={}` {}", line.name, line.value, remark->remark);
+    std::string text = fmt::format("`{}={}` {}", line.name, shown(line.value), remark->remark);
     // What 0 does to a threshold or the range is said once, with the other effects.
     if (raw == 0 && key.zeroMeans != nullptr) {
         text += fmt::format(", so {}", key.zeroMeans);

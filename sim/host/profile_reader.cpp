@@ -172,8 +172,10 @@ struct Lines {
                 }
             }
             any = true;
-            const std::size_t end = piece.find_first_of("\r\n", at);
-            const std::size_t stop = end == std::string::npos || end >= size ? size : end;
+            std::size_t stop = at;
+            while (stop < size && piece[stop] != '\n' && piece[stop] != '\r') {
+                ++stop;
+            }
             line.append(piece, at,
                         std::min(stop - at, keptLineBytes - std::min(keptLineBytes, line.size())));
             at = stop;
