@@ -322,10 +322,94 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"jsonWithoutRuns", "{\"Info\": {}}", ": no Runs array: not a CapFrameX capture"},
         Malformed{"jsonRunWithoutFrames", "{\"Runs\": [{\"CaptureData\": {}}]}",
                   ": no frame times: Runs[0].CaptureData.MsBetweenPresents is missing"},
+        Malformed{"mangoHudSampledEvery100ms",
+                  "os,cpu\nLinux,x\nfps,frametime,elapsed\n250,4,100000000\n250,4,200000000\n"
+                  "250,4,300000000\n250,4,2000000000\n",
+                  ": a log of samples, not of frames: its own clock (elapsed) runs 1.9 s over 4 "
+                  "rows whose frame times add up to 0.0 s; record one row per frame (for "
+                  "MangoHud: a log interval of 0, log_interval=0)"},
+        Malformed{
+            "presentMonClockFarAheadOfItsFrames",
+            "Application,TimeInSeconds,MsBetweenPresents\nG.exe,1,16\nG.exe,2,16\n"
+            "G.exe,3,16\n",
+            ": a log of samples, not of frames: its own clock (TimeInSeconds) runs 2.0 s over "
+            "3 rows whose frame times add up to 0.0 s; record one row per frame (for "
+            "MangoHud: a log interval of 0, log_interval=0)"},
+        Malformed{"mangoHudWithoutFrameTime", "\nos,cpu\nLinux,x\nfps,frame_time\n60,16\n",
+                  ":4: a MangoHud log whose header names no frametime column"},
         Malformed{"jsonTextFrameTime",
                   "{\"Runs\": [{\"CaptureData\": {\"MsBetweenPresents\": [1, \"x\"]}}]}",
                   ": Runs[0].CaptureData.MsBetweenPresents[1] is not a number"}),
     [](const auto& row) { return std::string(row.param.name); });
+
+// Captures as Windows tools save them: every encoding and line end gives the frames the UTF-8
+// original with line feeds gives.
+std::string utf16(const std::string& text, bool bigEndian, bool mark)
+{
+    std::string out = mark ? (bigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
+    for (const char c : text) { // the fixtures are ASCII
+        out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+    }
+    return out;
+}
+
+std::string withLineEnds(std::string text, const std::string& end)
+{
+    std::string out;
+    for (const char c : text) {
+        out += c == '\n' ? end : std::string(1, c);
+    }
+    return out;
+}
+
+TEST(Capture, everyEncodingAndLineEndAWindowsToolWritesReadsTheSame)
+{
+    ScratchDir dir;
+    for (const std::filesystem::path& original :
+         {captures / "presentmon-1.csv", captures / "ocat.csv", fixtures / "mangohud.csv",
+          fixtures / "plain.txt"}) {
+        const std::string text = testing_support::readFile(original);
+        const Replayed expected = replay(original);
+        const std::pair<const char*, std::string> variants[] = {
+            {"utf16le-bom", utf16(text, false, true)},
+            {"utf16le", utf16(text, false, false)},
+            {"utf16be-bom", utf16(text, true, true)},
+            {"utf16be", utf16(text, true, false)},
+            {"cr-only", withLineEnds(text, "\r")},
+            {"crlf", withLineEnds(text, "\r\n")},
+            {"utf16le-crlf", utf16(withLineEnds(text, "\r\n"), false, true)}};
+        for (const auto& [label, bytes] : variants) {
+            const std::filesystem::path copy =
+                dir / (std::string(label) + original.extension().string());
+            writeFile(copy, bytes);
+            const Replayed got = replay(copy);
+            EXPECT_EQ(got.frames, expected.frames) << original << " " << label;
+            EXPECT_EQ(got.summary.format, expected.summary.format) << original << " " << label;
+            if (expected.summary.format == sim::CaptureFormat::PresentMon) { // else the file name
+                EXPECT_EQ(got.summary.application, expected.summary.application) << label;
+            }
+        }
+    }
+}
+
+TEST(Capture, utf16NamesAndLoneSurrogatesBecomeUtf8)
+{
+    ScratchDir dir;
+    // "Zoë 🎮.exe" with its surrogate pair, then a name with a lone high surrogate.
+    const std::u16string text = u"Application,MsBetweenPresents\r\nZo\u00EB \U0001F3AE.exe,16\r\n"
+                                u"Bad\xD800.exe,16\r\nBad\xD800.exe,16\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    writeFile(dir / "names.csv", bytes);
+    const Replayed r = replay(dir / "names.csv");
+    ASSERT_EQ(r.summary.applications.size(), 2u);
+    EXPECT_EQ(r.summary.applications[0].name, "Zoë \xF0\x9F\x8E\xAE.exe");
+    EXPECT_EQ(r.summary.applications[1].name, "Bad\xEF\xBF\xBD.exe");
+    EXPECT_EQ(r.summary.application, r.summary.applications[1].name) << "the most frames";
+}
 
 // Lines are split sixteen bytes at a time: fields ending on, before and after those edges, quotes
 // anywhere, and a limit on the fields taken.

@@ -233,6 +233,12 @@ Columns findColumns(std::string_view header, std::vector<std::string_view>& fiel
             columns.frameTime = i;
             columns.frameTimeName = std::string(name);
         }
+        const bool seconds = equalsIgnoringCase(name, "TimeInSeconds");
+        if ((seconds || equalsIgnoringCase(name, "elapsed")) && columns.clock == noColumn) {
+            columns.clock = i;
+            columns.clockName = std::string(name);
+            columns.clockMsPerUnit = seconds ? 1000.0 : 1e-6;
+        }
     }
     return columns;
 }

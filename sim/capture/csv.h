@@ -34,6 +34,11 @@ struct Columns {
     std::size_t frameTime = noColumn;
     std::size_t application = noColumn;
     std::string frameTimeName; // as the header spells it
+    // The capture's own clock, where it has one: TimeInSeconds (PresentMon 1.x, OCAT) or
+    // MangoHud's elapsed, in nanoseconds.
+    std::size_t clock = noColumn;
+    std::string clockName;
+    double clockMsPerUnit = 0;
 };
 
 // in: header, the line naming the columns; frameTimeColumn, the frame-time column's name, or

@@ -27,6 +27,7 @@ LineReader::LineReader(const std::filesystem::path& path) : path_(path)
     if (file_ == nullptr) {
         throw CaptureError(utf8Of(path) + ": cannot open: " + std::strerror(errno));
     }
+    decoder_ = Decoder(file_);
     const auto size = std::filesystem::file_size(path, error);
     size_ = error ? 0 : size;
     // Small files get a small buffer; a line longer than the buffer grows it.
@@ -41,6 +42,14 @@ LineReader::~LineReader()
     }
 }
 
+void LineReader::tooLong() const
+{
+    throw CaptureError(
+        fmt::format("{}:{}: a line longer than {} MiB: not a capture (no capture tool writes lines "
+                    "this long)",
+                    utf8Of(path_), lineNumber_ + 1, maxLineBytes >> 20));
+}
+
 bool LineReader::refill()
 {
     if (eof_) {
@@ -51,17 +60,23 @@ bool LineReader::refill()
         end_ -= begin_;
         begin_ = 0;
     }
-    if (end_ == buffer_.size()) {
+    if (end_ + 4 > buffer_.size()) { // the decoder gives whole letters of up to four bytes
         if (end_ > maxLineBytes) {
-            throw CaptureError(fmt::format(
-                "{}:{}: a line longer than {} MiB: not a capture (no capture tool writes lines "
-                "this long)",
-                utf8Of(path_), lineNumber_ + 1, maxLineBytes >> 20));
+            tooLong();
         }
         // One line longer than the buffer; room for the longest line and its line end.
-        buffer_.resize(std::min(buffer_.size() * 2, maxLineBytes + 1));
+        buffer_.resize(std::min(buffer_.size() * 2, maxLineBytes + 4));
     }
-    const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
+    const std::size_t got = decoder_.read(buffer_.data() + end_, buffer_.size() - end_);
+    if (!sizeInLetters_ && decoder_.encoding() != TextEncoding::Bytes) {
+        sizeInLetters_ = true;
+        size_ /= 2; // progress counts what is given: a letter a unit, near enough
+    }
+    if (!lineEndKnown_ && got > 0) {
+        const std::string_view read(buffer_.data() + end_, got);
+        lineEndKnown_ = read.find_first_of("\r\n") != std::string_view::npos;
+        lineEnd_ = read.find('\n') == std::string_view::npos && lineEndKnown_ ? '\r' : '\n';
+    }
     end_ += got;
     if (got == 0) {
         eof_ = true;
@@ -73,7 +88,7 @@ bool LineReader::next(std::string_view& line)
 {
     std::size_t scanned = begin_;
     for (;;) {
-        const void* found = std::memchr(buffer_.data() + scanned, '\n', end_ - scanned);
+        const void* found = std::memchr(buffer_.data() + scanned, lineEnd_, end_ - scanned);
         if (found != nullptr) {
             const auto at =
                 static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.data());
@@ -94,7 +109,10 @@ bool LineReader::next(std::string_view& line)
         }
         scanned = begin_ + keep;
     }
-    if (!line.empty() && line.back() == '\r') {
+    if (line.size() > maxLineBytes) {
+        tooLong();
+    }
+    if (!line.empty() && line.back() == '\r') { // CR LF
         line.remove_suffix(1);
     }
     ++lineNumber_;

@@ -1,6 +1,10 @@
 // Reads a file line by line through one buffer, so memory does not grow with the file: not even
-// with a source that has no line ends (/dev/zero, a crash's file of NUL bytes).
+// with a source that has no line ends (/dev/zero, a crash's file of NUL bytes). Lines end as
+// Windows tools end them (CR LF, LF, or CR alone, as old Mac tools do), in UTF-8 or UTF-16
+// (see Decoder): the lines given are UTF-8 either way.
 #pragma once
+
+#include "sim/capture/decoder.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -31,9 +35,14 @@ class LineReader {
 
   private:
     bool refill();
+    [[noreturn]] void tooLong() const;
 
     std::filesystem::path path_;
     std::FILE* file_ = nullptr;
+    Decoder decoder_{nullptr};
+    char lineEnd_ = '\n'; // a carriage return in a file that has no line feed
+    bool lineEndKnown_ = false;
+    bool sizeInLetters_ = false;
     std::vector<char> buffer_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;

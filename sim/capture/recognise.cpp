@@ -85,10 +85,11 @@ std::optional<Recognised> presentMonTable(const Opening& opening, Fields& fields
 }
 
 // MangoHud's own layout: system information ("os,cpu,gpu,...") and its values, then the frame
-// header "fps,frametime,...". Nothing else that merely names a frame time is MangoHud.
+// header "fps,frametime,...", blank lines aside. Nothing else that merely names a frame time is
+// MangoHud.
 std::optional<Recognised> mangoHudTable(const Opening& opening, Fields& fields)
 {
-    if (opening.lines.size() < 3 || opening.lines[0].number != 1) {
+    if (opening.lines.size() < 3) {
         return std::nullopt;
     }
     splitCsv(opening.lines[0].text, fields, 1);
@@ -97,8 +98,12 @@ std::optional<Recognised> mangoHudTable(const Opening& opening, Fields& fields)
     }
     const OpeningLine& header = opening.lines[2];
     splitCsv(header.text, fields, SIZE_MAX);
-    if (!equalsIgnoringCase(trim(fields.front()), "fps") || !hasColumn(fields, "frametime")) {
+    if (!equalsIgnoringCase(trim(fields.front()), "fps")) {
         return std::nullopt;
+    }
+    if (!hasColumn(fields, "frametime")) {
+        failCapture(opening.path, header.number,
+                    "a MangoHud log whose header names no frametime column");
     }
     return Recognised{CaptureFormat::MangoHud, header.number};
 }

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -58,6 +59,11 @@ struct TableRead {
     std::optional<std::string> replayed;
     std::size_t targetIs = noColumn; // the application targetMatches was found for
     bool targetMatches = false;
+    // The target's rows against the capture's own clock: a log of samples shows in the gap.
+    std::uint64_t clockedRows = 0;
+    double firstClockMs = 0;
+    double lastClockMs = 0;
+    double frameMsAfterFirst = 0;
 };
 
 // The header's line as read, for what the rows must match.
@@ -145,6 +151,40 @@ void checkFieldCount(const std::filesystem::path& path, std::uint64_t lineNumber
                             count, header.line, header.fieldCount));
 }
 
+void noteClock(std::string_view cell, const Columns& columns, double frameMs, TableRead& read)
+{
+    cell = trim(cell);
+    double clock = 0;
+    const auto [end, error] = std::from_chars(cell.data(), cell.data() + cell.size(), clock);
+    if (error != std::errc() || end != cell.data() + cell.size()) {
+        return;
+    }
+    const double ms = clock * columns.clockMsPerUnit;
+    if (read.clockedRows++ == 0) {
+        read.firstClockMs = ms;
+    } else {
+        read.frameMsAfterFirst += frameMs > 0 ? frameMs : 0;
+    }
+    read.lastClockMs = ms;
+}
+
+// A capture whose own clock runs far ahead of its frame times holds samples, not frames: MangoHud
+// logs a row every 100 ms unless its log interval is 0, and replayed as frames every time, the
+// 7 seconds between purges among them, would come out many times too short.
+void refuseSamples(const std::filesystem::path& path, const Columns& columns, const TableRead& read)
+{
+    const double spanMs = read.lastClockMs - read.firstClockMs;
+    if (read.clockedRows < 3 || spanMs <= 2 * read.frameMsAfterFirst + 1000) {
+        return;
+    }
+    failCapture(path, 0,
+                fmt::format("a log of samples, not of frames: its own clock ({}) runs {:.1f} s "
+                            "over {} rows whose frame times add up to {:.1f} s; record one row per "
+                            "frame (for MangoHud: a log interval of 0, log_interval=0)",
+                            columns.clockName, spanMs / 1000, read.clockedRows,
+                            read.frameMsAfterFirst / 1000));
+}
+
 // One row: counted for its application, and its frame time handed on when it is the target's.
 void takeRow(const std::filesystem::path& path, std::uint64_t line, const Columns& columns,
              const std::vector<std::string_view>& fields, std::string_view wholeFile,
@@ -178,6 +218,9 @@ void takeRow(const std::filesystem::path& path, std::uint64_t line, const Column
         ++read.skippedCells;
         return;
     }
+    if (columns.clock < fields.size()) {
+        noteClock(fields[columns.clock], columns, ms, read);
+    }
     onFrame(ms);
 }
 
@@ -192,6 +235,7 @@ TableRead readOnce(const std::filesystem::path& path, const Recognised& table,
     const Columns& columns = header.columns;
     const bool named = columns.application != noColumn;
     const std::size_t needed = std::max(columns.frameTime, named ? columns.application : 0) + 1;
+    const std::size_t wanted = std::max(needed, columns.clock == noColumn ? 0 : columns.clock + 1);
     const std::string wholeFile = utf8Of(path.filename());
     TableRead read;
     read.column = columns.frameTimeName;
@@ -205,7 +249,7 @@ TableRead readOnce(const std::filesystem::path& path, const Recognised& table,
             reportProgress(options, reader.bytesConsumed(), reader.fileSize());
         }
         std::size_t cells = 0;
-        const std::size_t got = splitCsv(line, fields, needed, &cells);
+        const std::size_t got = splitCsv(line, fields, wanted, &cells);
         if (got < needed) {
             if (namesAFrameTimeColumn(line)) {
                 failSecondHeader(path, reader.lineNumber(), header);
@@ -220,6 +264,7 @@ TableRead readOnce(const std::filesystem::path& path, const Recognised& table,
         checkFieldCount(path, reader.lineNumber(), line, cells, header);
         takeRow(path, reader.lineNumber(), columns, fields, wholeFile, target, read, onFrame);
     }
+    refuseSamples(path, columns, read);
     return read;
 }
 

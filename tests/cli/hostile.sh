@@ -46,8 +46,14 @@ printf 'Application,ProcessID,MsBetweenPresents\n"Game ""X"".exe",1,16\n"Game ""
 } >long-name.csv
 head -c 2000000 /dev/zero >zeros.bin
 printf 'Application,ProcessID,MsBetweenPresents\nCaf\xe9 <script>&\xb2.exe,1,16\n' >cp1252.csv
+{ printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE C.csv; } >utf16.csv # a PowerShell 5 redirect
+tr '\n' '\r' <C.csv >cr-only.csv
+{
+    printf 'os,cpu\nLinux,x\nfps,frametime,elapsed\n'
+    seq 298 | awk '{print "250,4.0," $1 * 100000000}' # a row every 100 ms
+} >mango-sampled.csv
 seq 900 | awk '{print 3599999}' >longest.txt # 900 hours, every frame just under an hour
-inputs=(cp1252.csv C.csv Tarnwick.log always-critical.ini huge-frame.txt case.csv comma.csv quoted.csv
+inputs=(utf16.csv cr-only.csv mango-sampled.csv cp1252.csv C.csv Tarnwick.log always-critical.ini huge-frame.txt case.csv comma.csv quoted.csv
     joined.csv many.csv long-name.csv zeros.bin)
 sha256sum "${inputs[@]}" >"$work/hostile.sums"
 
@@ -138,6 +144,12 @@ check moreCellsThanTheHeader 1 "comma.csv:3: 4 cells where the header \(line 1\)
 check quotesInsideAQuotedName 0 '"application": "Game \\"X\\".exe"' replay @quoted.csv --json
 check twoCapturesJoined 1 "joined.csv:[0-9]+: a second header" replay @joined.csv
 check runOfACsv 2 "--run picks a run of a CapFrameX JSON capture" replay @C.csv --run 1
+
+# Captures as Windows tools write them.
+check utf16Capture 0 "application: FarCryNewDawn.exe \(1171 frames\)" replay @utf16.csv
+check carriageReturnsOnly 0 "application: FarCryNewDawn.exe \(1171 frames\)" replay @cr-only.csv
+check sampledMangoHudRefused 1 "a log of samples, not of frames: its own clock \(elapsed\) runs 29.7 s" \
+    replay @mango-sampled.csv
 
 # Names in the Windows code page, and markup in them: shown as typed, never a failed output.
 check windows1252NameInJson 0 '"application": "Café <script>&².exe"' replay @cp1252.csv --json
