@@ -23,4 +23,13 @@ inline std::string utf8Of(const std::filesystem::path& path)
 // std::fopen with a path that may hold any letter: the platform's wide open on Windows.
 std::FILE* openFile(const std::filesystem::path& path, const char* mode);
 
+// "-" on the command line: the tool reads its standard input.
+inline bool isStandardInput(const std::filesystem::path& path)
+{
+    return path == "-";
+}
+
+// Standard input in binary mode: Windows' text mode would turn CR LF into LF and stop at ^Z.
+std::FILE* standardInput();
+
 } // namespace sim

@@ -39,8 +39,10 @@ void readFamily(const std::filesystem::path& path, const Recognised& recognised,
     case CaptureFormat::PresentMon:
     case CaptureFormat::MangoHud:
         return readTable(path, recognised, options, onFrame, summary);
-    case CaptureFormat::PlainText:
-        return readPlainText(path, options, onFrame, summary);
+    case CaptureFormat::PlainText: {
+        LineReader reader(path);
+        return readPlainText(reader, path, options, onFrame, summary);
+    }
     case CaptureFormat::CapFrameX:
         return readCapFrameX(path, options, onFrame, summary);
     }
@@ -138,6 +140,18 @@ struct Counts {
     std::uint64_t usable = 0;
     std::uint64_t nonPositive = 0;
     double totalMs = 0;
+
+    void add(const std::filesystem::path& path, double ms)
+    {
+        ++(ms > 0 ? usable : nonPositive);
+        totalMs += ms > 0 ? ms : 0;
+        if (totalMs > maxCaptureMs) {
+            failCapture(path, 0,
+                        "the frame times add up to more than " +
+                            std::to_string(static_cast<int>(maxCaptureMs / 3600000.0)) +
+                            " hours: not a capture");
+        }
+    }
 };
 
 void readInto(FrameQueue& queue, const std::filesystem::path& path, const Recognised& recognised,
@@ -145,14 +159,7 @@ void readInto(FrameQueue& queue, const std::filesystem::path& path, const Recogn
 {
     Batcher batcher{queue, {}};
     const FrameSink counting = [&](double ms) {
-        ++(ms > 0 ? counts.usable : counts.nonPositive);
-        counts.totalMs += ms > 0 ? ms : 0;
-        if (counts.totalMs > maxCaptureMs) {
-            failCapture(path, 0,
-                        "the frame times add up to more than " +
-                            std::to_string(static_cast<int>(maxCaptureMs / 3600000.0)) +
-                            " hours: not a capture");
-        }
+        counts.add(path, ms);
         batcher.add(ms);
     };
     CaptureOptions counted = options;
@@ -188,18 +195,82 @@ void replayBatches(FrameQueue& queue, const CaptureOptions& options,
 
 } // namespace
 
-// Reading a capture and replaying it take about as long each: one thread reads ahead while this
-// one replays.
-CaptureSummary replayCapture(const std::filesystem::path& path, const CaptureOptions& options,
-                             const std::function<void(double)>& onFrame)
+namespace {
+
+void refuseRunOutsideCapFrameX(const std::filesystem::path& path, const CaptureOptions& options,
+                               const Recognised& recognised)
 {
-    const Recognised recognised =
-        options.format ? locateHeader(path, *options.format) : recognise(path);
     if (options.run && recognised.format != CaptureFormat::CapFrameX) {
         throw CaptureOptionError(utf8Of(path) +
                                  ": --run picks a run of a CapFrameX JSON capture; " + "this is " +
                                  captureFormatName(recognised.format) + ", which holds one");
     }
+}
+
+// What the replay as a whole must have had.
+CaptureSummary finish(const std::filesystem::path& path, const CaptureOptions& options,
+                      CaptureSummary& summary, const Counts& counts)
+{
+    if (options.application && !equalsIgnoringCase(*options.application, summary.application)) {
+        failApplicationMissing(path, *options.application, summary.applications);
+    }
+    summary.nonPositiveFrameTimes = counts.nonPositive;
+    if (counts.usable == 0) {
+        failCapture(path, 0, "no usable frame time: " + whyNoneUsable(summary, counts.nonPositive));
+    }
+    return summary;
+}
+
+// Input that cannot be read twice, read once as it comes, on this thread: each frame is replayed
+// as soon as its line is read, and the end of the input (or Ctrl+C) ends the replay.
+CaptureSummary replayLive(const std::filesystem::path& path, const CaptureOptions& options,
+                          const std::function<void(double)>& onFrame)
+{
+    LineReader reader(path);
+    reader.holdFromStart();
+    const Recognised recognised = recognise(reader, path);
+    reader.rewind();
+    refuseRunOutsideCapFrameX(path, options, recognised);
+    if (recognised.format == CaptureFormat::CapFrameX) {
+        failCapture(path, 0,
+                    "CapFrameX JSON is read from a file, not as it comes: save the capture, then "
+                    "replay the file");
+    }
+    CaptureSummary summary;
+    summary.format = recognised.format;
+    Counts counts;
+    const FrameSink counting = [&](double ms) {
+        counts.add(path, ms);
+        onFrame(ms);
+    };
+    if (recognised.format == CaptureFormat::PlainText) {
+        readPlainText(reader, path, options, counting, summary);
+    } else {
+        readTableLive(reader, path, recognised, options, counting, summary);
+    }
+    return finish(path, options, summary, counts);
+}
+
+} // namespace
+
+bool isLiveInput(const std::filesystem::path& path)
+{
+    std::error_code error;
+    return isStandardInput(path) || std::filesystem::is_fifo(path, error) ||
+           std::filesystem::is_character_file(path, error);
+}
+
+// Reading a capture and replaying it take about as long each: one thread reads ahead while this
+// one replays.
+CaptureSummary replayCapture(const std::filesystem::path& path, const CaptureOptions& options,
+                             const std::function<void(double)>& onFrame)
+{
+    if (isLiveInput(path)) {
+        return replayLive(path, options, onFrame);
+    }
+    const Recognised recognised =
+        options.format ? locateHeader(path, *options.format) : recognise(path);
+    refuseRunOutsideCapFrameX(path, options, recognised);
     CaptureSummary summary;
     summary.format = recognised.format;
     Counts counts;
@@ -224,14 +295,7 @@ CaptureSummary replayCapture(const std::filesystem::path& path, const CaptureOpt
     if (readFailure) {
         std::rethrow_exception(readFailure);
     }
-    if (options.application && !equalsIgnoringCase(*options.application, summary.application)) {
-        failApplicationMissing(path, *options.application, summary.applications);
-    }
-    summary.nonPositiveFrameTimes = counts.nonPositive;
-    if (counts.usable == 0) {
-        failCapture(path, 0, "no usable frame time: " + whyNoneUsable(summary, counts.nonPositive));
-    }
-    return summary;
+    return finish(path, options, summary, counts);
 }
 
 } // namespace sim

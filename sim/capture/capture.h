@@ -66,10 +66,15 @@ inline constexpr std::size_t listedApplications = 10;
 std::string describeApplication(const AppFrames& app); // "name (N frames)", a long name cut short
 std::string listApplications(const std::vector<AppFrames>& apps);
 
+// Standard input ("-"), a named pipe or a device: read once, as it comes (see replayCapture).
+bool isLiveInput(const std::filesystem::path& path);
+
 // Calls onFrame with each frame time (milliseconds) of the chosen application, in order, on the
 // calling thread; the file is read ahead on another.
 // Throws CaptureError on a malformed or unrecognised capture, and on one without a single positive
-// frame time (after onFrame has seen what there was).
+// frame time (after onFrame has seen what there was). Live input is read once, on the calling
+// thread, each frame handed on as soon as its line comes; the application is --app, else the
+// first that is not a system process; CapFrameX JSON is refused there.
 CaptureSummary replayCapture(const std::filesystem::path& path, const CaptureOptions& options,
                              const std::function<void(double)>& onFrame);
 

@@ -20,6 +20,12 @@ constexpr std::size_t chunkBytes = 1 << 20;
 LineReader::LineReader(const std::filesystem::path& path) : path_(path)
 {
     std::error_code error;
+    if (isStandardInput(path)) {
+        file_ = standardInput();
+        decoder_ = Decoder(file_);
+        buffer_.resize(4096);
+        return;
+    }
     if (std::filesystem::is_directory(path, error)) {
         throw CaptureError(utf8Of(path) + ": is a directory, not a capture");
     }
@@ -37,9 +43,22 @@ LineReader::LineReader(const std::filesystem::path& path) : path_(path)
 
 LineReader::~LineReader()
 {
-    if (file_ != nullptr) {
+    if (file_ != nullptr && file_ != stdin) {
         std::fclose(file_);
     }
+}
+
+void LineReader::holdFromStart()
+{
+    holding_ = true;
+}
+
+void LineReader::rewind()
+{
+    holding_ = false;
+    begin_ = 0;
+    lineNumber_ = 0;
+    consumed_ = 0;
 }
 
 void LineReader::tooLong() const
@@ -55,17 +74,17 @@ bool LineReader::refill()
     if (eof_) {
         return false;
     }
-    if (begin_ > 0) {
+    if (begin_ > 0 && !holding_) {
         std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
         end_ -= begin_;
         begin_ = 0;
     }
     if (end_ + 4 > buffer_.size()) { // the decoder gives whole letters of up to four bytes
-        if (end_ > maxLineBytes) {
+        if (end_ - begin_ > maxLineBytes) {
             tooLong();
         }
         // One line longer than the buffer; room for the longest line and its line end.
-        buffer_.resize(std::min(buffer_.size() * 2, maxLineBytes + 4));
+        buffer_.resize(std::min(buffer_.size() * 2, begin_ + maxLineBytes + 4));
     }
     const std::size_t got = decoder_.read(buffer_.data() + end_, buffer_.size() - end_);
     if (!sizeInLetters_ && decoder_.encoding() != TextEncoding::Bytes) {

@@ -19,7 +19,7 @@ inline constexpr std::size_t maxLineBytes = 1 << 20;
 
 class LineReader {
   public:
-    // Throws CaptureError when the file cannot be opened.
+    // Throws CaptureError when the file cannot be opened. "-" is standard input.
     explicit LineReader(const std::filesystem::path& path);
     ~LineReader();
     LineReader(const LineReader&) = delete;
@@ -28,6 +28,11 @@ class LineReader {
     // The next line without its line end; valid until the next call. False at the end. Throws
     // CaptureError naming the line when it is longer than maxLineBytes.
     bool next(std::string_view& line);
+
+    // For input that cannot be read twice (a pipe): from holdFromStart() on, every line stays in
+    // memory until rewind() starts the reading again at the first line, and lets them go.
+    void holdFromStart();
+    void rewind();
 
     std::uint64_t lineNumber() const { return lineNumber_; }
     std::uint64_t bytesConsumed() const { return consumed_; }
@@ -43,6 +48,7 @@ class LineReader {
     char lineEnd_ = '\n'; // a carriage return in a file that has no line feed
     bool lineEndKnown_ = false;
     bool sizeInLetters_ = false;
+    bool holding_ = false;
     std::vector<char> buffer_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;

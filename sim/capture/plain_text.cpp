@@ -6,10 +6,9 @@
 
 namespace sim {
 
-void readPlainText(const std::filesystem::path& path, const CaptureOptions& options,
-                   const FrameSink& onFrame, CaptureSummary& summary)
+void readPlainText(LineReader& reader, const std::filesystem::path& path,
+                   const CaptureOptions& options, const FrameSink& onFrame, CaptureSummary& summary)
 {
-    LineReader reader(path);
     std::string_view line;
     std::uint64_t frames = 0;
     while (reader.next(line)) {
@@ -28,7 +27,7 @@ void readPlainText(const std::filesystem::path& path, const CaptureOptions& opti
         ++frames;
         onFrame(ms);
     }
-    summary.application = utf8Of(path.filename());
+    summary.application = isStandardInput(path) ? "standard input" : utf8Of(path.filename());
     summary.column = "one value per line";
     summary.applications = {{summary.application, frames}};
 }

@@ -31,9 +31,8 @@ struct Opening {
 
 constexpr std::size_t openingLines = 8;
 
-Opening readOpening(const std::filesystem::path& path)
+Opening readOpening(LineReader& reader, const std::filesystem::path& path)
 {
-    LineReader reader(path);
     Opening opening{path, {}};
     std::string_view line;
     while (opening.lines.size() < openingLines && reader.next(line)) {
@@ -149,14 +148,8 @@ bool opensAJsonObject(const std::filesystem::path& path)
     return first != std::string_view::npos && start[first] == '{';
 }
 
-} // namespace
-
-Recognised recognise(const std::filesystem::path& path)
+Recognised recogniseOpening(const Opening& opening)
 {
-    if (opensAJsonObject(path)) {
-        return Recognised{CaptureFormat::CapFrameX};
-    }
-    const Opening opening = readOpening(path);
     Fields fields;
     for (const Rule rule : rules) {
         if (const std::optional<Recognised> found = rule(opening, fields)) {
@@ -164,6 +157,22 @@ Recognised recognise(const std::filesystem::path& path)
         }
     }
     failUnrecognised(opening);
+}
+
+} // namespace
+
+Recognised recognise(const std::filesystem::path& path)
+{
+    if (opensAJsonObject(path)) {
+        return Recognised{CaptureFormat::CapFrameX};
+    }
+    LineReader reader(path);
+    return recogniseOpening(readOpening(reader, path));
+}
+
+Recognised recognise(LineReader& reader, const std::filesystem::path& path)
+{
+    return recogniseOpening(readOpening(reader, path));
 }
 
 Recognised locateHeader(const std::filesystem::path& path, CaptureFormat format)
@@ -174,7 +183,8 @@ Recognised locateHeader(const std::filesystem::path& path, CaptureFormat format)
     if (format != CaptureFormat::PresentMon) {
         return {format};
     }
-    const Opening opening = readOpening(path);
+    LineReader reader(path);
+    const Opening opening = readOpening(reader, path);
     const OpeningLine* header = opening.first();
     if (header == nullptr) {
         failCapture(path, 0, "the capture is empty");

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 namespace sim {
 namespace {
@@ -77,6 +78,17 @@ struct Header {
 bool isCompositor(std::string_view application)
 {
     return equalsIgnoringCase(application, "dwm.exe");
+}
+
+// Windows' own presenters, and PresentMon's names for a process it could not name: never the game.
+bool isSystemProcess(std::string_view application)
+{
+    for (const char* system : {"dwm.exe", "explorer.exe", "csrss.exe", "<error>", "<unknown>"}) {
+        if (equalsIgnoringCase(application, system)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 Header findHeader(LineReader& reader, const std::filesystem::path& path, const Recognised& table,
@@ -199,7 +211,7 @@ void takeRow(const std::filesystem::path& path, std::uint64_t line, const Column
     }
     const std::size_t index = read.counter.indexOf(app);
     ++read.counter.apps[index].frames;
-    if (!target.application && target.adoptFirstGame && !isCompositor(app)) {
+    if (!target.application && target.adoptFirstGame && !isSystemProcess(app)) {
         target.application = std::string(app);
         read.targetIs = noColumn;
     }
@@ -226,10 +238,9 @@ void takeRow(const std::filesystem::path& path, std::uint64_t line, const Column
 
 // One read of the table from its header to its end: counts every application's frames and hands
 // the target's frame times on.
-TableRead readOnce(const std::filesystem::path& path, const Recognised& table,
+TableRead readRows(LineReader& reader, const std::filesystem::path& path, const Recognised& table,
                    const CaptureOptions& options, Target target, const FrameSink& onFrame)
 {
-    LineReader reader(path);
     std::vector<std::string_view> fields;
     const Header header = findHeader(reader, path, table, fields);
     const Columns& columns = header.columns;
@@ -266,6 +277,13 @@ TableRead readOnce(const std::filesystem::path& path, const Recognised& table,
     }
     refuseSamples(path, columns, read);
     return read;
+}
+
+TableRead readOnce(const std::filesystem::path& path, const Recognised& table,
+                   const CaptureOptions& options, Target target, const FrameSink& onFrame)
+{
+    LineReader reader(path);
+    return readRows(reader, path, table, options, std::move(target), onFrame);
 }
 
 // The one with the most frames, never the desktop compositor unless it is alone.
@@ -305,10 +323,11 @@ TableRead readChosen(const std::filesystem::path& path, const Recognised& table,
 
 } // namespace
 
-void readTable(const std::filesystem::path& path, const Recognised& table,
-               const CaptureOptions& options, const FrameSink& onFrame, CaptureSummary& summary)
+namespace {
+
+void summarise(const std::filesystem::path& path, const CaptureOptions& options,
+               const TableRead& read, CaptureSummary& summary)
 {
-    const TableRead read = readChosen(path, table, options, onFrame);
     summary.column = read.column;
     summary.skippedCells = read.skippedCells;
     summary.applications = read.counter.apps;
@@ -323,6 +342,22 @@ void readTable(const std::filesystem::path& path, const Recognised& table,
         failApplicationMissing(path, wanted, summary.applications);
     }
     summary.application = replayed->name;
+}
+
+} // namespace
+
+void readTable(const std::filesystem::path& path, const Recognised& table,
+               const CaptureOptions& options, const FrameSink& onFrame, CaptureSummary& summary)
+{
+    summarise(path, options, readChosen(path, table, options, onFrame), summary);
+}
+
+void readTableLive(LineReader& reader, const std::filesystem::path& path, const Recognised& table,
+                   const CaptureOptions& options, const FrameSink& onFrame, CaptureSummary& summary)
+{
+    summarise(path, options,
+              readRows(reader, path, table, options, {options.application, true}, onFrame),
+              summary);
 }
 
 } // namespace sim

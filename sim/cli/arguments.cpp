@@ -72,6 +72,9 @@ CLI::Validator existingPath(bool folder)
 {
     return CLI::Validator(
         [folder](std::string& text) -> std::string {
+            if (!folder && text == "-") {
+                return {}; // standard input
+            }
             std::error_code error;
             const auto status = std::filesystem::status(sim::pathFromUtf8(text), error);
             const char* const what = folder ? "Directory" : "File";

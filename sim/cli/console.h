@@ -19,5 +19,9 @@ bool errorsGoToTerminal();
 // closes as soon as the tool ends.
 bool consoleIsOurs();
 
+// From now on Ctrl+C ends the reading of standard input or a pipe (the input then ends as at its
+// end, so the replay prints its summary) instead of the tool.
+void stopReadingOnInterrupt();
+
 // The folder of the running executable.
 std::filesystem::path toolFolder();

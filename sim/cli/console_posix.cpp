@@ -1,5 +1,6 @@
 #include "sim/cli/console.h"
 
+#include <csignal>
 #include <unistd.h>
 
 std::vector<std::string> utf8Arguments(int argc, char** argv)
@@ -17,6 +18,26 @@ bool errorsGoToTerminal()
 bool consoleIsOurs()
 {
     return false;
+}
+
+namespace {
+
+// Closing standard input is safe in a signal handler: a read waiting on it ends (the handler is
+// installed without SA_RESTART), and every read after it finds the end.
+extern "C" void endInput(int)
+{
+    close(STDIN_FILENO);
+}
+
+} // namespace
+
+void stopReadingOnInterrupt()
+{
+    struct sigaction action = {};
+    action.sa_handler = endInput;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;
+    sigaction(SIGINT, &action, nullptr);
 }
 
 std::filesystem::path toolFolder()

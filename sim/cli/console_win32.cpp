@@ -52,6 +52,30 @@ bool consoleIsOurs()
     return GetConsoleProcessList(processes, 2) == 1;
 }
 
+namespace {
+
+HANDLE mainThread = nullptr;
+
+// Runs on a thread of its own: the read the main thread waits in is cancelled, and the input
+// counts as ended, so the replay finishes with its summary.
+BOOL WINAPI endInput(DWORD event)
+{
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
+        return FALSE;
+    }
+    CancelSynchronousIo(mainThread);
+    return TRUE;
+}
+
+} // namespace
+
+void stopReadingOnInterrupt()
+{
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &mainThread, 0,
+                    FALSE, DUPLICATE_SAME_ACCESS);
+    SetConsoleCtrlHandler(endInput, TRUE);
+}
+
 std::filesystem::path toolFolder()
 {
     wchar_t buffer[MAX_PATH * 4];

@@ -105,6 +105,12 @@ void addSettings(CLI::App& app, SettingsOptions& settings, int& status)
     addPathOption(command, "FILE", settings.file, "a Tarnwick.ini")->required();
     command->add_flag("--json", settings.json, "print the check as one JSON object");
     command->callback([&settings, &status] {
+        if (sim::isStandardInput(settings.file)) {
+            std::cerr << "tarnwick-sim: settings checks a file, as the plug-in reads one from the "
+                         "game's folder: give the file's path, not - (standard input)\n";
+            status = 2;
+            return;
+        }
         status = reportSettings(settings.file, settings.json, std::cout, std::cerr);
     });
 }

@@ -2,6 +2,7 @@
 #include "sim/cli/commands.h"
 
 #include "sim/capture/capture.h"
+#include "sim/cli/console.h"
 #include "sim/cli/output.h"
 #include "sim/files.h"
 #include "sim/report/report.h"
@@ -46,6 +47,33 @@ struct Timeline {
     }
 };
 
+// For input that comes as the game runs: each state change and purge the moment it happens, a line
+// each, flushed, so a player watches Tarnwick's decisions while playing.
+struct LiveLines {
+    std::ostream* out = nullptr; // none: not live, or JSON
+    std::uint64_t changesShown = 0;
+    std::size_t purgesShown = 0;
+    PerfState state = PerfState::Normal;
+
+    void frame(const sim::Session& session)
+    {
+        const sim::SessionResult& r = session.result();
+        if (out == nullptr) {
+            return;
+        }
+        if (r.changeCount != changesShown) {
+            sim::printDriveChange(*out, {session.nowMs(), state, session.state()});
+            changesShown = r.changeCount;
+            state = session.state();
+            out->flush();
+        }
+        for (; purgesShown < r.purges.size(); ++purgesShown) {
+            sim::printDrivePurge(*out, r.purges[purgesShown].timeMs, r.purges[purgesShown].removed);
+            out->flush();
+        }
+    }
+};
+
 } // namespace
 
 int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream& err)
@@ -58,6 +86,17 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     const std::optional<double> everyMs =
         options.everySeconds ? std::optional<double>(*options.everySeconds * 1000.0) : std::nullopt;
     Timeline timeline(everyMs);
+    LiveLines live;
+    if (sim::isLiveInput(options.capture) && !options.common.json) {
+        live.out = &out;
+        out << "reading "
+            << (sim::isStandardInput(options.capture) ? "standard input"
+                                                      : sim::utf8Of(options.capture))
+            << " as it comes: each state change and purge is shown as it happens; the end of the "
+               "input or Ctrl+C ends the replay with its summary\n"
+            << std::flush;
+        stopReadingOnInterrupt();
+    }
     sim::CaptureOptions captureOptions;
     captureOptions.application = options.application;
     captureOptions.run = options.run;
@@ -73,6 +112,7 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
         capture = replayCapture(options.capture, captureOptions, [&](double ms) {
             session->frame(ms);
             timeline.frame(*session);
+            live.frame(*session);
         });
     } catch (const sim::CaptureError& error) {
         return captureFailure(error, err);
@@ -92,7 +132,9 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
 
 int replayFromCommandLine(ReplayOptions& options, std::ostream& out, std::ostream& err)
 {
-    options.capture = std::filesystem::absolute(options.capture);
+    if (!sim::isStandardInput(options.capture)) {
+        options.capture = std::filesystem::absolute(options.capture);
+    }
     const int status = prepareOutputs(options.common, options.capture, err);
     return status != 0 ? status : replayCommand(options, out, err);
 }

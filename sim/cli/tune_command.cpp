@@ -126,7 +126,9 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
 
 int tuneFromCommandLine(TuneOptions& options, std::ostream& out, std::ostream& err)
 {
-    options.capture = std::filesystem::absolute(options.capture);
+    if (!sim::isStandardInput(options.capture)) {
+        options.capture = std::filesystem::absolute(options.capture);
+    }
     const int status = prepareOutputs(options.common, options.capture, err);
     return status != 0 ? status : tuneCommand(options, out, err);
 }

@@ -31,7 +31,8 @@ void printCapture(std::ostream& out, const std::filesystem::path& capture,
                   const CaptureSummary& summary)
 {
     fmt::print(out, "capture: {}\nformat: {}, frame times from {}\napplication: {}",
-               utf8Of(capture), captureFormatName(summary.format), shown(summary.column),
+               isStandardInput(capture) ? "standard input" : shown(utf8Of(capture)),
+               captureFormatName(summary.format), shown(summary.column),
                shown(summary.application));
     std::vector<AppFrames> others;
     for (const AppFrames& app : summary.applications) {
