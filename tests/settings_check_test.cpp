@@ -195,6 +195,28 @@ TEST_F(SettingsCheckTest, missingFileIsANoteAndEveryDefault)
     }
 }
 
+TEST_F(SettingsCheckTest, aMissingFileWithANearNameBesideItIsAWarningNamingIt)
+{
+    for (const char* near : {"Tarnwick.ini.txt", "tarnwick.INI", "Tarnwick .ini"}) {
+        ScratchDir folder;
+        writeFile(folder / near, "[Settings]\nFPS_Moderate=60\n");
+        writeFile(folder / "Other.ini", "");
+        const sim::SettingsCheck check = sim::checkSettings(folder / "Tarnwick.ini");
+        if (std::filesystem::exists(folder / "Tarnwick.ini")) {
+            continue; // a file system without regard to case: the file is there
+        }
+        EXPECT_EQ(
+            findingsOf(check),
+            (std::vector<std::string>{
+                "warning: " + (folder / "Tarnwick.ini").string() + " does not exist, but " + near +
+                " does beside it: the plug-in reads only Tarnwick.ini, so every key "
+                "takes its default; rename the file (an editor that hides extensions "
+                "may have added one)"}))
+            << near;
+        EXPECT_EQ(check.settings.fpsModerate, 45);
+    }
+}
+
 TEST_F(SettingsCheckTest, aFolderInPlaceOfTheFileCannotBeRead)
 {
     EXPECT_THROW(sim::checkSettings(dir.path()), std::runtime_error);

@@ -4,6 +4,7 @@
 #include "sim/files.h"
 
 #include "host/platform.h"
+#include "sim/ascii.h"
 #include "sim/check/findings.h"
 
 #include <fmt/format.h>
@@ -65,11 +66,48 @@ void showSettings(SettingsCheck& check, const Sources& sources,
     }
 }
 
+// Files beside a missing one that were surely meant as it: "Tarnwick.ini.txt" from an editor
+// that hides extensions, another case, a stray space. Sorted, so the message is stable.
+std::vector<std::string> nearNames(const std::filesystem::path& file)
+{
+    std::vector<std::string> found;
+    const std::string wanted = utf8Of(file.filename());
+    std::error_code error;
+    std::filesystem::directory_iterator entries(
+        file.parent_path().empty() ? "." : file.parent_path(), error);
+    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+        const std::string name = utf8Of(entries->path().filename());
+        std::string bare = name;
+        std::erase(bare, ' ');
+        const bool extended =
+            bare.size() > wanted.size() &&
+            equalsIgnoringCase(std::string_view(bare).substr(0, wanted.size()), wanted);
+        if (name != wanted && (extended || equalsIgnoringCase(bare, wanted)) &&
+            entries->is_regular_file(error)) {
+            found.push_back(name);
+        }
+        if (found.size() == 5) {
+            break;
+        }
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
 void fileNotes(const SettingsCheck& check, Findings& out)
 {
     if (!check.exists) {
-        out.note(0, fmt::format("{} does not exist: every key takes its default (not an error)",
-                                utf8Of(check.file)));
+        const std::vector<std::string> near = nearNames(check.file);
+        if (near.empty()) {
+            out.note(0, fmt::format("{} does not exist: every key takes its default (not an error)",
+                                    utf8Of(check.file)));
+        } else {
+            out.warn(0, fmt::format("{} does not exist, but {} does beside it: the plug-in reads "
+                                    "only {}, so every key takes its default; rename the file "
+                                    "(an editor that hides extensions may have added one)",
+                                    utf8Of(check.file), shown(near.front()),
+                                    utf8Of(check.file.filename())));
+        }
     }
     if (check.encoding == IniEncoding::Utf16) {
         out.note(0, "the file is UTF-16 text: Windows reads it, and so does this check");
