@@ -58,11 +58,18 @@ target_link_options(tarnwick-profile-probe PRIVATE ${static_runtime})
 
 # What players get: `cmake --build --preset windows --target package` makes the zip. At the top
 # what goes into the game's folder; the tool in tools/.
-configure_file(dist/INSTALL.txt ${CMAKE_CURRENT_BINARY_DIR}/INSTALL.txt @ONLY)
+# The text files a player opens in Notepad get Windows line ends.
+configure_file(dist/INSTALL.txt ${CMAKE_CURRENT_BINARY_DIR}/dist/INSTALL.txt @ONLY
+    NEWLINE_STYLE CRLF)
+configure_file(dist/Tarnwick.ini ${CMAKE_CURRENT_BINARY_DIR}/dist/Tarnwick.ini @ONLY
+    NEWLINE_STYLE CRLF)
+configure_file(dist/tools/README.txt ${CMAKE_CURRENT_BINARY_DIR}/dist/tools/README.txt @ONLY
+    NEWLINE_STYLE CRLF)
 install(TARGETS Tarnwick RUNTIME DESTINATION . LIBRARY DESTINATION .)
-install(FILES dist/Tarnwick.ini ${CMAKE_CURRENT_BINARY_DIR}/INSTALL.txt DESTINATION .)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/dist/Tarnwick.ini ${CMAKE_CURRENT_BINARY_DIR}/dist/INSTALL.txt
+    DESTINATION .)
 install(TARGETS tarnwick-sim RUNTIME DESTINATION tools)
-install(FILES dist/tools/README.txt DESTINATION tools)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/dist/tools/README.txt DESTINATION tools)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME Tarnwick)
 set(CPACK_PACKAGE_FILE_NAME "Tarnwick-${PROJECT_VERSION}-win64")

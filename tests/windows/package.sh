@@ -19,6 +19,12 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 (cd "$work" && cmake -E tar xf "$zip")
 grep -q "version $version" "$work/INSTALL.txt" || fail "INSTALL.txt does not say version $version"
+# Opened in Notepad: every line ends in CR LF.
+for text in INSTALL.txt Tarnwick.ini tools/README.txt; do
+    lines=$(wc -l <"$work/$text")
+    crlf=$(grep -c $'\r$' "$work/$text" || true)
+    [ "$lines" -gt 0 ] && [ "$crlf" = "$lines" ] || fail "$text: $crlf of $lines lines end in CR LF"
+done
 for exe in Tarnwick.asi tools/tarnwick-sim.exe; do
     file="$work/$exe"
     for dll in $("$objdump" -p "$file" | sed -n 's/^\s*DLL Name: //p'); do
@@ -35,5 +41,10 @@ for exe in Tarnwick.asi tools/tarnwick-sim.exe; do
         "FileDescription|"; do
         [[ "$resource" == *"$want"* ]] || fail "$exe: no '$want' in its version resource: $resource"
     done
+    # VS_FIXEDFILEINFO's dwFileType, 36 bytes past its signature: 1 a program, 2 a library.
+    type=$(perl -0777 -ne 'my $at = index($_, pack("V", 0xFEEF04BD));
+        print $at < 0 ? "none" : unpack("V", substr($_, $at + 36, 4))' "$work/rsrc.bin")
+    case $exe in *.asi) want_type=2 ;; *) want_type=1 ;; esac
+    [ "$type" = "$want_type" ] || fail "$exe: file type $type in its version resource, not $want_type"
     echo "$exe: $(stat -c %s "$file") bytes, stripped, imports only system DLLs, version $version"
 done
