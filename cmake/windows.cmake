@@ -65,11 +65,15 @@ configure_file(dist/Tarnwick.ini ${CMAKE_CURRENT_BINARY_DIR}/dist/Tarnwick.ini @
     NEWLINE_STYLE CRLF)
 configure_file(dist/tools/README.txt ${CMAKE_CURRENT_BINARY_DIR}/dist/tools/README.txt @ONLY
     NEWLINE_STYLE CRLF)
+configure_file(dist/CHANGELOG.txt ${CMAKE_CURRENT_BINARY_DIR}/dist/CHANGELOG.txt @ONLY
+    NEWLINE_STYLE CRLF)
 install(TARGETS Tarnwick RUNTIME DESTINATION . LIBRARY DESTINATION .)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/dist/Tarnwick.ini ${CMAKE_CURRENT_BINARY_DIR}/dist/INSTALL.txt
     DESTINATION .)
 install(TARGETS tarnwick-sim RUNTIME DESTINATION tools)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/dist/tools/README.txt DESTINATION tools)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/dist/CHANGELOG.txt DESTINATION .)
+install(SCRIPT cmake/sha256sums.cmake) # last: it sums what the rules above installed
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME Tarnwick)
 set(CPACK_PACKAGE_FILE_NAME "Tarnwick-${PROJECT_VERSION}-win64")

@@ -12,15 +12,18 @@ fail() { echo "FAIL: $*"; exit 1; }
 [ "$(basename "$zip")" = "Tarnwick-$version-win64.zip" ] || fail "the zip's name lacks $version"
 contents=$(cmake -E tar tf "$zip" | grep -v '/$' | sort | tr '\n' ' ')
 echo "package: $contents($(stat -c %s "$zip") bytes)"
-[ "$contents" = "INSTALL.txt Tarnwick.asi Tarnwick.ini tools/README.txt tools/tarnwick-sim.exe " ] ||
+[ "$contents" = "CHANGELOG.txt INSTALL.txt SHA256SUMS.txt Tarnwick.asi Tarnwick.ini tools/README.txt tools/tarnwick-sim.exe " ] ||
     fail "unexpected contents"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 (cd "$work" && cmake -E tar xf "$zip")
 grep -q "version $version" "$work/INSTALL.txt" || fail "INSTALL.txt does not say version $version"
+(cd "$work" && sha256sum --quiet -c SHA256SUMS.txt) || fail "SHA256SUMS.txt does not match the files"
+[ "$(wc -l <"$work/SHA256SUMS.txt")" = 6 ] || fail "SHA256SUMS.txt does not list the six other files"
+grep -q "^$version" "$work/CHANGELOG.txt" || fail "CHANGELOG.txt has no entry for $version"
 # Opened in Notepad: every line ends in CR LF.
-for text in INSTALL.txt Tarnwick.ini tools/README.txt; do
+for text in INSTALL.txt Tarnwick.ini tools/README.txt CHANGELOG.txt SHA256SUMS.txt; do
     lines=$(wc -l <"$work/$text")
     crlf=$(grep -c $'\r$' "$work/$text" || true)
     [ "$lines" -gt 0 ] && [ "$crlf" = "$lines" ] || fail "$text: $crlf of $lines lines end in CR LF"

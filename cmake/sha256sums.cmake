@@ -1,0 +1,11 @@
+# Run at install time, last: a checksum for every file installed, as `sha256sum -c` reads them.
+set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+file(GLOB_RECURSE files RELATIVE "${root}" "${root}/*")
+list(REMOVE_ITEM files SHA256SUMS.txt)
+list(SORT files)
+set(text "")
+foreach(file IN LISTS files)
+    file(SHA256 "${root}/${file}" sum)
+    string(APPEND text "${sum} *${file}\r\n")
+endforeach()
+file(WRITE "${root}/SHA256SUMS.txt" "${text}")
