@@ -32,4 +32,15 @@ inline bool isStandardInput(const std::filesystem::path& path)
 // Standard input in binary mode: Windows' text mode would turn CR LF into LF and stop at ^Z.
 std::FILE* standardInput();
 
+// Whether path names the file standard input was opened on (a capture given as "-" < FILE).
+bool isStandardInputFile(const std::filesystem::path& path);
+
+// Reads what has come, up to size bytes, without waiting for more once some has: a pipe's lines
+// are given as they arrive. 0 at the end, on an error, or once endInputs() was called. Never
+// mixed with the stdio buffer: a file read so is read only so.
+std::size_t readSome(std::FILE* file, char* out, std::size_t size);
+
+// From a signal handler or another thread: every readSome from now on finds the end.
+void endInputs();
+
 } // namespace sim

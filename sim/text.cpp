@@ -142,9 +142,34 @@ std::string markupText(std::string_view bytes)
     return out;
 }
 
+namespace {
+
+// Control characters from a file must not drive the terminal (clear it, retitle it) nor cut a
+// message short (a NUL): each shows as U+FFFD.
+std::string withoutControls(const std::string& utf8)
+{
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        const bool c0 = (c < 0x20 && c != '\t') || c == 0x7F;
+        const bool c1 = c == 0xC2 && i + 1 < utf8.size() &&
+                        static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(utf8[i + 1]) <= 0x9F;
+        if (c0 || c1) {
+            out += "\xEF\xBF\xBD";
+            i += c1 ? 1 : 0;
+        } else {
+            out += utf8[i];
+        }
+    }
+    return out;
+}
+
+} // namespace
+
 std::string shown(std::string_view text)
 {
-    const std::string utf8 = playerText(text.substr(0, shownBytes + 4));
+    const std::string utf8 = withoutControls(playerText(text.substr(0, shownBytes + 4)));
     if (text.size() <= shownBytes) {
         return utf8;
     }

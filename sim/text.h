@@ -24,8 +24,8 @@ inline constexpr std::size_t shownBytes = 60;
 // A report as JSON text: two-space indents, every string and key through playerText.
 std::string jsonText(nlohmann::json json);
 
-// For a message or a report line: playerText, cut to its first shownBytes (never inside a
-// letter) with "..." and the whole length in bytes when it is longer.
+// For a message or a report line: playerText with control characters as U+FFFD, cut to its first
+// shownBytes (never inside a letter) with "..." and the whole length in bytes when it is longer.
 std::string shown(std::string_view text);
 
 } // namespace sim

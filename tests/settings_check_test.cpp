@@ -149,6 +149,13 @@ const Case cases[] = {
      {"note: the file is UTF-16 text: Windows reads it, and so does this check",
       "warning: line 2: FPS_Critical is -2: a frame rate never falls below it, so the game never "
       "reaches Critical and nothing is purged"}},
+    {"utf16WithoutAMark",
+     std::string("[\0S\0e\0t\0t\0i\0n\0g\0s\0]\0\r\0\n\0F\0P\0S\0_\0C\0r\0i\0t\0i\0c\0a\0l\0=\0"
+                 "9\0\r\0\n\0",
+                 56),
+     {"warning: the file looks like UTF-16 text without a byte-order mark: Windows reads it as "
+      "bytes, finds no section and no key, so every key takes its default; save it as ANSI or "
+      "UTF-8 (Notepad: Save As, Encoding)"}},
     // A file of junk: five of a kind in full, quoted short, and the rest counted.
     {"junkIsQuotedShortAndCounted",
      "[Settings]\n" +

@@ -1,4 +1,5 @@
 #include "sim/capture/decoder.h"
+#include "sim/files.h"
 
 #include <algorithm>
 #include <cstring>
@@ -33,7 +34,10 @@ void Decoder::decide()
 {
     decided_ = true;
     char opening[4];
-    const std::size_t got = std::fread(opening, 1, sizeof opening, file_);
+    std::size_t got = 0;
+    for (std::size_t more = 1; got < sizeof opening && more > 0; got += more) {
+        more = readSome(file_, opening + got, sizeof opening - got);
+    }
     pending_.assign(opening, got);
     const auto at = [&](std::size_t i) {
         return i < pending_.size() ? static_cast<unsigned char>(pending_[i]) : 0x100u;
@@ -62,8 +66,8 @@ std::size_t Decoder::read(char* out, std::size_t space)
     std::size_t given = std::min(pending_.size(), space);
     std::memcpy(out, pending_.data(), given);
     pending_.erase(0, given);
-    if (given < space) {
-        given += std::fread(out + given, 1, space - given, file_);
+    if (given == 0) { // what was held first, alone: a pipe's next bytes may be long in coming
+        given = readSome(file_, out, space);
     }
     return given;
 }
@@ -79,7 +83,8 @@ std::size_t Decoder::decodeUtf16(char* out, std::size_t space)
         pending_.clear();
         const std::size_t wanted = units * 2 > raw_.size() ? units * 2 - raw_.size() : 0;
         raw_.resize(raw_.size() + wanted);
-        const std::size_t got = std::fread(raw_.data() + raw_.size() - wanted, 1, wanted, file_);
+        const std::size_t got =
+            wanted > 0 ? readSome(file_, raw_.data() + raw_.size() - wanted, wanted) : 0;
         raw_.resize(raw_.size() - wanted + got);
         const bool end = wanted > 0 && got == 0;
         const auto unit = [&](std::size_t i) {

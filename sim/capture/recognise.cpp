@@ -31,17 +31,27 @@ struct Opening {
 
 constexpr std::size_t openingLines = 8;
 
+// True when the line was one with something to read.
+bool addLine(Opening& opening, std::uint64_t number, std::string_view line)
+{
+    const std::string_view text = trim(number == 1 ? withoutBom(line) : line);
+    if (text.starts_with("//")) {
+        opening.onlyComments = opening.lines.empty();
+        return false;
+    }
+    if (text.empty()) {
+        return false;
+    }
+    opening.lines.push_back({number, std::string(text)});
+    return true;
+}
+
 Opening readOpening(LineReader& reader, const std::filesystem::path& path)
 {
     Opening opening{path, {}};
     std::string_view line;
     while (opening.lines.size() < openingLines && reader.next(line)) {
-        const std::string_view text = trim(reader.lineNumber() == 1 ? withoutBom(line) : line);
-        if (text.starts_with("//")) {
-            opening.onlyComments = opening.lines.empty();
-        } else if (!text.empty()) {
-            opening.lines.push_back({reader.lineNumber(), std::string(text)});
-        }
+        addLine(opening, reader.lineNumber(), line);
     }
     return opening;
 }
@@ -148,13 +158,21 @@ bool opensAJsonObject(const std::filesystem::path& path)
     return first != std::string_view::npos && start[first] == '{';
 }
 
+std::optional<Recognised> firstAnswer(const Opening& opening, Fields& fields)
+{
+    for (const Rule rule : rules) {
+        if (const std::optional<Recognised> found = rule(opening, fields)) {
+            return found;
+        }
+    }
+    return std::nullopt;
+}
+
 Recognised recogniseOpening(const Opening& opening)
 {
     Fields fields;
-    for (const Rule rule : rules) {
-        if (const std::optional<Recognised> found = rule(opening, fields)) {
-            return *found;
-        }
+    if (const std::optional<Recognised> found = firstAnswer(opening, fields)) {
+        return *found;
     }
     failUnrecognised(opening);
 }
@@ -170,9 +188,23 @@ Recognised recognise(const std::filesystem::path& path)
     return recogniseOpening(readOpening(reader, path));
 }
 
+// Input that comes as the game runs may stop after a line or two for a while: the rules are asked
+// after every line, and the first answer is taken. Each rule answers only from lines that settle
+// it (a header naming a frame-time column, a number, MangoHud's three lines).
 Recognised recognise(LineReader& reader, const std::filesystem::path& path)
 {
-    return recogniseOpening(readOpening(reader, path));
+    Opening opening{path, {}};
+    Fields fields;
+    std::string_view line;
+    while (opening.lines.size() < openingLines && reader.next(line)) {
+        if (!addLine(opening, reader.lineNumber(), line)) {
+            continue;
+        }
+        if (const std::optional<Recognised> found = firstAnswer(opening, fields)) {
+            return *found;
+        }
+    }
+    return recogniseOpening(opening);
 }
 
 Recognised locateHeader(const std::filesystem::path& path, CaptureFormat format)

@@ -65,6 +65,7 @@ struct TableRead {
     double firstClockMs = 0;
     double lastClockMs = 0;
     double frameMsAfterFirst = 0;
+    std::uint64_t sampledSteps = 0; // rows whose clock stepped far past their frame time
 };
 
 // The header's line as read, for what the rows must match.
@@ -163,7 +164,31 @@ void checkFieldCount(const std::filesystem::path& path, std::uint64_t lineNumber
                             count, header.line, header.fieldCount));
 }
 
-void noteClock(std::string_view cell, const Columns& columns, double frameMs, TableRead& read)
+// A capture whose own clock steps far past its rows' frame times holds samples, not frames:
+// MangoHud logs a row every 100 ms unless its log interval is 0, and replayed as frames every
+// time, the 7 seconds between purges among them, would come out too short. Row by row, not in
+// total: a game that makes new swap chains leaves gaps in a per-frame capture too, but its rows
+// still step by their frame times. Decided at the 50th row, so a pipe's replay does not run on
+// samples for long, or at the end of a shorter capture.
+constexpr std::uint64_t rowsToJudgeTheClock = 50;
+
+void refuseSamples(const std::filesystem::path& path, const Columns& columns, const TableRead& read)
+{
+    const double spanMs = read.lastClockMs - read.firstClockMs;
+    const std::uint64_t steps = read.clockedRows > 0 ? read.clockedRows - 1 : 0;
+    if (steps < 2 || spanMs < 1000 || read.sampledSteps * 5 <= steps * 4) {
+        return;
+    }
+    failCapture(path, 0,
+                fmt::format("a log of samples, not of frames: its own clock ({}) runs {:.1f} s "
+                            "over {} rows whose frame times add up to {:.1f} s; record one row per "
+                            "frame (for MangoHud: a log interval of 0, log_interval=0)",
+                            columns.clockName, spanMs / 1000, read.clockedRows,
+                            read.frameMsAfterFirst / 1000));
+}
+
+void noteClock(const std::filesystem::path& path, std::string_view cell, const Columns& columns,
+               double frameMs, TableRead& read)
 {
     cell = trim(cell);
     double clock = 0;
@@ -175,26 +200,14 @@ void noteClock(std::string_view cell, const Columns& columns, double frameMs, Ta
     if (read.clockedRows++ == 0) {
         read.firstClockMs = ms;
     } else {
-        read.frameMsAfterFirst += frameMs > 0 ? frameMs : 0;
+        const double frame = frameMs > 0 ? frameMs : 0;
+        read.frameMsAfterFirst += frame;
+        read.sampledSteps += ms - read.lastClockMs > 1.5 * frame + 2 ? 1 : 0;
     }
     read.lastClockMs = ms;
-}
-
-// A capture whose own clock runs far ahead of its frame times holds samples, not frames: MangoHud
-// logs a row every 100 ms unless its log interval is 0, and replayed as frames every time, the
-// 7 seconds between purges among them, would come out many times too short.
-void refuseSamples(const std::filesystem::path& path, const Columns& columns, const TableRead& read)
-{
-    const double spanMs = read.lastClockMs - read.firstClockMs;
-    if (read.clockedRows < 3 || spanMs <= 2 * read.frameMsAfterFirst + 1000) {
-        return;
+    if (read.clockedRows == rowsToJudgeTheClock) {
+        refuseSamples(path, columns, read);
     }
-    failCapture(path, 0,
-                fmt::format("a log of samples, not of frames: its own clock ({}) runs {:.1f} s "
-                            "over {} rows whose frame times add up to {:.1f} s; record one row per "
-                            "frame (for MangoHud: a log interval of 0, log_interval=0)",
-                            columns.clockName, spanMs / 1000, read.clockedRows,
-                            read.frameMsAfterFirst / 1000));
 }
 
 // One row: counted for its application, and its frame time handed on when it is the target's.
@@ -231,7 +244,7 @@ void takeRow(const std::filesystem::path& path, std::uint64_t line, const Column
         return;
     }
     if (columns.clock < fields.size()) {
-        noteClock(fields[columns.clock], columns, ms, read);
+        noteClock(path, fields[columns.clock], columns, ms, read);
     }
     onFrame(ms);
 }
@@ -275,7 +288,9 @@ TableRead readRows(LineReader& reader, const std::filesystem::path& path, const 
         checkFieldCount(path, reader.lineNumber(), line, cells, header);
         takeRow(path, reader.lineNumber(), columns, fields, wholeFile, target, read, onFrame);
     }
-    refuseSamples(path, columns, read);
+    if (read.clockedRows < rowsToJudgeTheClock) {
+        refuseSamples(path, columns, read);
+    }
     return read;
 }
 

@@ -34,6 +34,12 @@ std::string readFile(const std::filesystem::path& file, bool& exists)
     if (std::filesystem::is_directory(status)) {
         throw std::runtime_error(utf8Of(file) + " is a folder, not a settings file");
     }
+    // The check and the reader each read the file: a pipe would give its text to one of them.
+    if (!std::filesystem::is_regular_file(status)) {
+        throw std::runtime_error(utf8Of(file) +
+                                 " is a pipe or a device, not a settings file: the plug-in reads "
+                                 "Tarnwick.ini as a file, so save the text as one");
+    }
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         throw std::runtime_error("cannot read " + utf8Of(file) + ": " +
@@ -94,6 +100,18 @@ std::vector<std::string> nearNames(const std::filesystem::path& file)
     return found;
 }
 
+// ASCII names with a zero byte beside every letter, and no mark to say so.
+bool looksLikeUtf16WithoutAMark(std::string_view bytes, IniEncoding encoding)
+{
+    if (encoding != IniEncoding::Ansi || bytes.size() < 4) {
+        return false;
+    }
+    const bool little =
+        bytes[0] != '\0' && bytes[1] == '\0' && bytes[2] != '\0' && bytes[3] == '\0';
+    const bool big = bytes[0] == '\0' && bytes[1] != '\0' && bytes[2] == '\0' && bytes[3] != '\0';
+    return little || big;
+}
+
 void fileNotes(const SettingsCheck& check, Findings& out)
 {
     if (!check.exists) {
@@ -128,7 +146,8 @@ SettingsCheck checkSettings(const std::filesystem::path& file)
 {
     SettingsCheck check;
     check.file = file;
-    const IniText text = scanIni(readFile(file, check.exists));
+    const std::string bytes = readFile(file, check.exists);
+    const IniText text = scanIni(bytes);
     check.encoding = text.encoding;
     const std::string path = utf8Of(file);
     check.settings = readSettings(path);
@@ -141,8 +160,15 @@ SettingsCheck checkSettings(const std::filesystem::path& file)
     const Sources sources = sourcesOf(blocks);
     Findings out{check.findings};
     fileNotes(check, out);
-    checkLayout(blocks, sources, out);
-    checkValues(check.settings, sources, raw, out);
+    if (looksLikeUtf16WithoutAMark(bytes, text.encoding)) {
+        // Its lines read as bytes are noise: saying what each becomes would only confuse.
+        out.warn(0, "the file looks like UTF-16 text without a byte-order mark: Windows reads it "
+                    "as bytes, finds no section and no key, so every key takes its default; save "
+                    "it as ANSI or UTF-8 (Notepad: Save As, Encoding)");
+    } else {
+        checkLayout(blocks, sources, out);
+        checkValues(check.settings, sources, raw, out);
+    }
     out.countTheRest();
     showSettings(check, sources, raw);
     std::stable_sort(check.findings.begin(), check.findings.end(),

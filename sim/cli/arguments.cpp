@@ -68,10 +68,10 @@ CLI::Validator wholeNumberUpTo(std::uint64_t highest)
 namespace {
 
 // CLI11's own checks read the path in the system's code page; ours read it as the UTF-8 it is.
-CLI::Validator existingPath(bool folder)
+CLI::Validator existingPath(bool folder, bool settings = false)
 {
     return CLI::Validator(
-        [folder](std::string& text) -> std::string {
+        [folder, settings](std::string& text) -> std::string {
             if (!folder && text == "-") {
                 return {}; // standard input
             }
@@ -84,6 +84,10 @@ CLI::Validator existingPath(bool folder)
             if (std::filesystem::is_directory(status) != folder) {
                 return std::string(what) +
                        (folder ? " is actually a file: " : " is actually a directory: ") + text;
+            }
+            if (settings && !std::filesystem::is_regular_file(status)) {
+                return text + " is a pipe or a device: the plug-in reads Tarnwick.ini as a file, "
+                              "so save the text as one";
             }
             return {};
         },
@@ -100,6 +104,11 @@ CLI::Validator existingFile()
 CLI::Validator existingFolder()
 {
     return existingPath(true);
+}
+
+CLI::Validator settingsFile()
+{
+    return existingPath(false, true);
 }
 
 namespace {

@@ -17,6 +17,8 @@ CLI::Validator rangeOfThresholds();
 // The file or folder exists; the text is UTF-8, whatever the system's code page.
 CLI::Validator existingFile();
 CLI::Validator existingFolder();
+// An existing regular file: a settings file is read twice (the check, the plug-in's reader).
+CLI::Validator settingsFile();
 // A name a file can have on every system the tool runs on: not empty, not a name Windows keeps for
 // a device (CON, PRN, AUX, NUL, COM1, LPT1 and the like, with any extension).
 CLI::Validator outputFile();

@@ -1,4 +1,5 @@
 #include "sim/cli/console.h"
+#include "sim/files.h"
 
 #include <csignal>
 #include <unistd.h>
@@ -22,10 +23,11 @@ bool consoleIsOurs()
 
 namespace {
 
-// Closing standard input is safe in a signal handler: a read waiting on it ends (the handler is
-// installed without SA_RESTART), and every read after it finds the end.
+// A read waiting on input ends (the handler is installed without SA_RESTART), and every read after
+// it finds the end: closing standard input and a lock-free flag are safe in a signal handler.
 extern "C" void endInput(int)
 {
+    sim::endInputs();
     close(STDIN_FILENO);
 }
 

@@ -63,6 +63,7 @@ BOOL WINAPI endInput(DWORD event)
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
         return FALSE;
     }
+    sim::endInputs();
     CancelSynchronousIo(mainThread);
     return TRUE;
 }

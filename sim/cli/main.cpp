@@ -48,7 +48,7 @@ void addCommon(CLI::App* command, CommonOptions& common)
     addPathOption(command, "--ini", common.ini,
                   "settings file, used as the game's Tarnwick.ini (default: none, so every key "
                   "takes its default)")
-        ->check(existingFile())
+        ->check(settingsFile())
         ->option_text("FILE");
     addPathOption(command, "--svg", common.svg, "also draw the session as a standalone SVG chart")
         ->check(outputFile())
@@ -190,7 +190,7 @@ void addTune(CLI::App& app, TuneOptions& tune, int& status)
     addPathOption(command, "--ini", tune.common.ini,
                   "settings file: your pair, and the detection range for every pair (default: "
                   "none, so the defaults)")
-        ->check(existingFile())
+        ->check(settingsFile())
         ->option_text("FILE");
     addPathOption(command, "--svg", tune.common.svg, "also draw the grid as a heat map")
         ->check(outputFile())
@@ -242,11 +242,11 @@ int main(int argc, char** argv)
     app.get_formatter()->column_width(24);
 
     int status = 2;
-    SettingsOptions settingsFile;
+    SettingsOptions settingsCheck;
     RunOptions run;
     ReplayOptions replay;
     std::filesystem::path scenarioGame = ".";
-    addSettings(app, settingsFile, status);
+    addSettings(app, settingsCheck, status);
     addRun(app, run, status);
     addReplay(app, replay, status);
     addScenario(app, scenarioGame, status);

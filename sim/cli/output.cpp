@@ -58,7 +58,9 @@ int refuseOverwriting(const std::vector<NamedPath>& outputs, const std::vector<N
         others.insert(others.end(), outputs.begin() + static_cast<std::ptrdiff_t>(i) + 1,
                       outputs.end());
         for (const NamedPath& in : others) {
-            if (sameFile(out.path, in.path)) {
+            const bool same = sim::isStandardInput(in.path) ? sim::isStandardInputFile(out.path)
+                                                            : sameFile(out.path, in.path);
+            if (same) {
                 err << "tarnwick-sim: " << out.what << " " << sim::utf8Of(out.path) << " is "
                     << in.what << ": writing it would destroy it; choose another file\n";
                 return 2;
@@ -84,7 +86,9 @@ int prepareOutputs(CommonOptions& common, const std::optional<std::filesystem::p
     makeAbsolute(common.logDir);
     std::vector<NamedPath> inputs;
     if (capture) {
-        inputs.push_back({"the capture", *capture});
+        inputs.push_back(
+            {sim::isStandardInput(*capture) ? "the capture (standard input)" : "the capture",
+             *capture});
     }
     if (common.ini) {
         inputs.push_back({"the settings file (--ini)", *common.ini});

@@ -95,7 +95,13 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
     report.settingsSource =
         options.common.ini ? "from " + sim::utf8Of(*options.common.ini) : "the defaults";
     const GovernorSettings base = baseSettings(options);
-    sim::ColumnsRun columns(base, sim::gridColumns(options.moderate, options.critical));
+    const std::vector<sim::ColumnSpan> spans = sim::gridColumns(options.moderate, options.critical);
+    if (spans.empty()) {
+        err << "tarnwick-sim: the grid holds no pair: every FPS_Critical of --critical must lie "
+               "below some FPS_Moderate of --moderate\n";
+        return 2;
+    }
+    sim::ColumnsRun columns(base, spans);
     sim::TuneFrames frames;
     if (const int status = readFrames(options, report, frames, columns, err); status != 0) {
         return status;

@@ -322,7 +322,7 @@ void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions
                "width='{0}' height='{1}' viewBox='0 0 {0} {1}' font-family='sans-serif' "
                "font-size='12'>\n<rect width='100%' height='100%' fill='white'/>\n<text x='{2}' "
                "y='24' font-size='15' font-weight='bold'>{3}</text>\n",
-               width, height, left, markupText(shown(options.title)));
+               width, height, left, markupText(options.title));
     legend(out, baseline != nullptr);
     axes(out, s);
     const std::vector<Threshold> shown = thresholdsOf(result, s);
