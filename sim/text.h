@@ -15,6 +15,9 @@ namespace sim {
 // Overlong forms and UTF-16 surrogates are not UTF-8 and are read the same way.
 std::string playerText(std::string_view bytes);
 
+// One code point as UTF-8 at the end of out.
+void appendUtf8(std::string& out, char32_t c);
+
 // playerText made safe inside XML and HTML, in text and in attribute values: the five markup
 // characters as entities, control characters that XML 1.0 forbids as U+FFFD.
 std::string markupText(std::string_view bytes);

@@ -243,7 +243,7 @@ void takeRow(const std::filesystem::path& path, std::uint64_t line, const Column
         ++read.skippedCells;
         return;
     }
-    if (columns.clock < fields.size()) {
+    if (columns.clock < fields.size() && read.clockedRows < rowsToJudgeTheClock) {
         noteClock(path, fields[columns.clock], columns, ms, read);
     }
     onFrame(ms);
