@@ -142,7 +142,8 @@ void addReplay(CLI::App& app, ReplayOptions& replay, int& status)
     CLI::App* command =
         app.add_subcommand("replay", "Replay a real frame-time capture through the plug-in");
     addPathOption(command, "CAPTURE", replay.capture,
-                  "PresentMon/OCAT CSV, CapFrameX JSON, MangoHud CSV or plain text")
+                  "PresentMon/OCAT CSV, CapFrameX JSON, MangoHud CSV or plain text; - reads "
+                  "standard input as it comes")
         ->required()
         ->check(existingFile());
     addCommon(command, replay.common);
@@ -184,7 +185,8 @@ void addTune(CLI::App& app, TuneOptions& tune, int& status)
     CLI::App* command = app.add_subcommand(
         "tune", "Which thresholds to set: every pair of a grid replayed over one capture");
     addPathOption(command, "CAPTURE", tune.capture,
-                  "PresentMon/OCAT CSV, CapFrameX JSON, MangoHud CSV or plain text")
+                  "PresentMon/OCAT CSV, CapFrameX JSON, MangoHud CSV or plain text; - reads "
+                  "standard input as it comes")
         ->required()
         ->check(existingFile());
     addPathOption(command, "--ini", tune.common.ini,
