@@ -202,7 +202,7 @@ void refuseRunOutsideCapFrameX(const std::filesystem::path& path, const CaptureO
 {
     if (options.run && recognised.format != CaptureFormat::CapFrameX) {
         throw CaptureOptionError(utf8Of(path) +
-                                 ": --run picks a run of a CapFrameX JSON capture; " + "this is " +
+                                 ": --run picks a run of a CapFrameX JSON capture; this is " +
                                  captureFormatName(recognised.format) + ", which holds one");
     }
 }
