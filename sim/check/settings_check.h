@@ -47,4 +47,7 @@ SettingsCheck checkSettings(const std::filesystem::path& file);
 
 const char* findingLevelName(FindingLevel level);
 
+// True when the check would warn about this pair of thresholds, wherever it stood in a file.
+bool thresholdsDrawAWarning(std::int32_t fpsModerate, std::int32_t fpsCritical);
+
 } // namespace sim

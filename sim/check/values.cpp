@@ -146,4 +146,17 @@ void checkValues(const GovernorSettings& settings, const Sources& sources,
     }
 }
 
+bool thresholdsDrawAWarning(std::int32_t fpsModerate, std::int32_t fpsCritical)
+{
+    GovernorSettings settings;
+    settings.fpsModerate = fpsModerate;
+    settings.fpsCritical = fpsCritical;
+    std::vector<Finding> list;
+    Findings findings{list};
+    const Sources nowhere;
+    Effects{settings, nowhere, findings}.thresholds();
+    return std::any_of(list.begin(), list.end(),
+                       [](const Finding& f) { return f.level == FindingLevel::Warning; });
+}
+
 } // namespace sim

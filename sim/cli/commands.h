@@ -32,6 +32,7 @@ struct ReplayOptions {
     std::optional<std::string> application;
     std::optional<std::size_t> run;     // CapFrameX only
     std::optional<double> everySeconds; // a timeline row every so many seconds
+    std::optional<double> target;       // slumps are below it; none: from the capture
 };
 
 struct TuneOptions {
@@ -41,6 +42,7 @@ struct TuneOptions {
     std::optional<std::size_t> run; // CapFrameX only
     sim::Range moderate = sim::defaultModerate;
     sim::Range critical = sim::defaultCritical;
+    std::optional<double> target; // slumps are below it; none: from the capture
 };
 
 // Each command writes its report to out and its errors to err, and returns the exit status.

@@ -1,5 +1,6 @@
 // tarnwick-sim: runs the plug-in's real code against a simulated game and shows what the
 // settings would do.
+#include "sim/check/settings_check.h"
 #include "sim/cli/arguments.h"
 #include "sim/cli/commands.h"
 #include "sim/cli/console.h"
@@ -137,6 +138,24 @@ void addRun(CLI::App& app, RunOptions& run, int& status)
     });
 }
 
+// What a slump is, for both commands that judge purges by them.
+const char* const slumpsExplained =
+    "\nA slump: the frame rate over the last second stays below the target for at least a "
+    "second (a recovery shorter than a second does not end it); it runs from the first slow "
+    "second's start to the last one's end. A purge is worth it in a slump and wasted outside one. "
+    "The target is 80% of the capture's usual frame rate, that of its better seconds (nine in ten "
+    "whole seconds are no faster), unless --target sets it.";
+
+CLI::Option* addTarget(CLI::App* command, std::optional<double>& target)
+{
+    return command
+        ->add_option("--target", target,
+                     "the frame rate below which a second counts as slow (default: 80% of the "
+                     "capture's usual frame rate)")
+        ->check(numberIn(1, sim::highestRefreshRate))
+        ->option_text("FPS");
+}
+
 void addReplay(CLI::App& app, ReplayOptions& replay, int& status)
 {
     CLI::App* command =
@@ -160,6 +179,8 @@ void addReplay(CLI::App& app, ReplayOptions& replay, int& status)
     command->add_option("--run", replay.run, "CapFrameX: which run, from 0 (default 0)")
         ->check(wholeNumberUpTo(std::numeric_limits<std::uint32_t>::max()))
         ->option_text("N");
+    addTarget(command, replay.target);
+    command->footer(slumpsExplained);
     command->callback(
         [&replay, &status] { status = replayFromCommandLine(replay, std::cout, std::cerr); });
 }
@@ -208,6 +229,9 @@ void addTune(CLI::App& app, TuneOptions& tune, int& status)
     addRange(command, "--moderate", tune.moderate, "FPS_Moderate values (default 20..120)");
     addRange(command, "--critical", tune.critical,
              "FPS_Critical values, below FPS_Moderate only (default 10..110)");
+    addTarget(command, tune.target);
+    command->footer(std::string(slumpsExplained) +
+                    "\nThe recommendation: " + sim::recommendationRule + ".");
     command->callback(
         [&tune, &status] { status = tuneFromCommandLine(tune, std::cout, std::cerr); });
 }

@@ -123,10 +123,11 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     }
     endProgress();
     const sim::SessionResult& result = session->result();
+    const sim::SlumpVerdict slumps = sim::judgeSlumps(result.trace, options.target);
     if (options.common.json) {
-        out << sim::jsonText(sim::replayJson(options.capture, capture, result)) << '\n';
+        out << sim::jsonText(sim::replayJson(options.capture, capture, result, slumps)) << '\n';
     } else {
-        sim::printReplay(out, options.capture, capture, result, timeline.rows);
+        sim::printReplay(out, options.capture, capture, result, slumps, timeline.rows);
     }
     const sim::ChartOptions chart{"tarnwick-sim replay: " + sim::shown(capture.application), false,
                                   nullptr};

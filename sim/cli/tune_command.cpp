@@ -8,7 +8,6 @@
 #include "sim/report/report.h"
 
 #include <fstream>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -34,27 +33,9 @@ GovernorSettings baseSettings(const TuneOptions& options)
     return base;
 }
 
-// Frames for the grid's columns, handed on a batch at a time.
-struct ColumnsFeed {
-    sim::ColumnsRun& run;
-    std::vector<sim::SweepFrame> batch;
-    void add(const sim::TuneFrames& frames)
-    {
-        batch.push_back(sim::sweepFrameOf(frames, frames.levels.size() - 1));
-        if (batch.size() == sim::ColumnsRun::batchFrames) {
-            run.add(std::exchange(batch, {}));
-        }
-    }
-    void restart()
-    {
-        batch.clear();
-        run.restart();
-    }
-};
-
-// The capture read once: its frames kept, and the grid's columns going through them meanwhile.
+// The capture read once, its frames kept for the grid.
 int readFrames(const TuneOptions& options, sim::TuneReport& report, sim::TuneFrames& frames,
-               sim::ColumnsRun& columns, std::ostream& err)
+               std::ostream& err)
 {
     sim::CaptureOptions captureOptions;
     captureOptions.application = options.application;
@@ -62,25 +43,21 @@ int readFrames(const TuneOptions& options, sim::TuneReport& report, sim::TuneFra
     const std::string what = "reading " + sim::utf8Of(options.capture.filename());
     captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
     frames.uptimeMs = options.common.uptimeMs;
-    ColumnsFeed feed{columns, {}};
     captureOptions.restart = [&] {
         frames = sim::TuneFrames{};
         frames.uptimeMs = options.common.uptimeMs;
         report.frameTimes = sim::FrameTimeCounts{};
-        feed.restart();
     };
     try {
         report.summary = replayCapture(options.capture, captureOptions, [&](double ms) {
             sim::addFrame(frames, ms);
             countFrameTime(report.frameTimes, ms);
-            feed.add(frames);
         });
     } catch (const sim::CaptureError& error) {
         return captureFailure(error, err);
     }
-    columns.add(std::move(feed.batch));
     endProgress();
-    sim::finishFrames(frames);
+    sim::finishFrames(frames, options.target);
     return 0;
 }
 
@@ -95,19 +72,17 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
     report.settingsSource =
         options.common.ini ? "from " + sim::utf8Of(*options.common.ini) : "the defaults";
     const GovernorSettings base = baseSettings(options);
-    const std::vector<sim::ColumnSpan> spans = sim::gridColumns(options.moderate, options.critical);
-    if (spans.empty()) {
+    if (sim::gridColumns(options.moderate, options.critical).empty()) {
         err << "tarnwick-sim: the grid holds no pair: every FPS_Critical of --critical must lie "
                "below some FPS_Moderate of --moderate\n";
         return 2;
     }
-    sim::ColumnsRun columns(base, spans);
     sim::TuneFrames frames;
-    if (const int status = readFrames(options, report, frames, columns, err); status != 0) {
+    if (const int status = readFrames(options, report, frames, err); status != 0) {
         return status;
     }
     report.frames = frames.fps.size();
-    report.result = sim::tuneFrom(frames, base, columns.finish(), options.common.json);
+    report.result = sim::tune(frames, base, options.moderate, options.critical);
     if (options.common.json) {
         out << sim::jsonText(sim::tuneJson(report)) << '\n';
     } else {

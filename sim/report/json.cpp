@@ -70,7 +70,7 @@ nlohmann::json driveJson(const DriveFacts& drive, const SessionResult& result)
 }
 
 nlohmann::json replayJson(const std::filesystem::path& capture, const CaptureSummary& summary,
-                          const SessionResult& result)
+                          const SessionResult& result, const SlumpVerdict& slumps)
 {
     nlohmann::json others = nlohmann::json::array();
     std::uint64_t notListed = 0;
@@ -93,6 +93,20 @@ nlohmann::json replayJson(const std::filesystem::path& capture, const CaptureSum
                  {"otherApplications", others},
                  {"skippedCells", summary.skippedCells},
                  {"nonPositiveFrameTimes", summary.nonPositiveFrameTimes}});
+    std::vector<double> times;
+    for (const PurgeEvent& purge : result.purges) {
+        times.push_back(purge.timeMs);
+    }
+    const SlumpScore score = scorePurges(slumps.slumps, times);
+    json["slumps"] = slumpVerdictJson(slumps);
+    json["slumps"]["list"] = slumpsJson(slumps.slumps, times);
+    json["purgesInSlumps"] = score.inSlumps;
+    json["purgesOutsideSlumps"] = score.outside;
+    json["slumpsMissed"] = slumps.slumps.size() - score.caught;
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        json["purges"][i]["inSlump"] = slumpAt(slumps.slumps, times[i]).has_value();
+        json["purges"][i]["fpsOverLastSecond"] = fpsOverLastSecond(result.trace, times[i]);
+    }
     if (notListed > 0) {
         json["otherApplicationsNotListed"] = notListed;
     }

@@ -59,7 +59,7 @@ void printComparison(std::ostream& out, const DriveOutcome& with, const DriveOut
 // A replay, once it is over; rows empty without --every.
 void printReplay(std::ostream& out, const std::filesystem::path& capture,
                  const CaptureSummary& summary, const SessionResult& result,
-                 const std::vector<TimelineRow>& rows);
+                 const SlumpVerdict& slumps, const std::vector<TimelineRow>& rows);
 
 // The settings check: every key with where it came from, then the findings.
 void printSettingsCheck(std::ostream& out, const SettingsCheck& check);
@@ -78,10 +78,23 @@ struct TuneReport {
     TuneResult result;
 };
 void printTune(std::ostream& out, const TuneReport& report);
+// Why the recommendation is what it is, in one sentence of a player's words.
+std::string recommendationWhy(const TuneResult& result);
 nlohmann::json tuneJson(const TuneReport& report);
-// A heat map: FPS_Moderate across, FPS_Critical up, colour for purges a minute, brief-dip purges
-// hatched, the player's pair and the recommendation marked.
+// A heat map: FPS_Moderate across, FPS_Critical up, colour for purges a minute, pairs that purge
+// outside slumps and pairs that miss slumps marked, the player's pair and the recommendation too.
 void writeTuneSvg(std::ostream& out, const TuneReport& report);
+
+// Slumps, said the same way by every command.
+std::string slumpTargetText(const SlumpVerdict& verdict); // "below 48 fps (80% of the usual 60 fps)"
+std::string noSlumpReason(const SlumpVerdict& verdict, double durationMs);
+// "in a slump (28 fps over the last second)", or "outside any slump (...)".
+std::string purgeJudgement(const FrameRateTrace& trace, const std::vector<Slump>& slumps,
+                           double atMs);
+nlohmann::json slumpVerdictJson(const SlumpVerdict& verdict);
+// Each slump with its first purge by these times, if any; each purge with whether it fell in one.
+nlohmann::json slumpsJson(const std::vector<Slump>& slumps, const std::vector<double>& purgeTimesMs);
+nlohmann::json purgesJson(const std::vector<double>& purgeTimesMs, const std::vector<Slump>& slumps);
 
 // JSON (the fields are listed in the README).
 nlohmann::json settingsJson(const SessionResult& result);
@@ -91,7 +104,7 @@ nlohmann::json settingsCheckJson(const SettingsCheck& check);
 nlohmann::json comparisonJson(const DriveOutcome& with, const DriveOutcome& without);
 nlohmann::json driveJson(const DriveFacts& drive, const SessionResult& result);
 nlohmann::json replayJson(const std::filesystem::path& capture, const CaptureSummary& summary,
-                          const SessionResult& result);
+                          const SessionResult& result, const SlumpVerdict& slumps);
 
 struct ChartOptions {
     std::string title;

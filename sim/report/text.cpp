@@ -10,7 +10,7 @@
 namespace sim {
 namespace {
 
-void printEvents(std::ostream& out, const SessionResult& result)
+void printEvents(std::ostream& out, const SessionResult& result, const SlumpVerdict& verdict)
 {
     fmt::print(out, "state changes: {}\n", result.changeCount);
     for (const StateChange& change : result.changes) {
@@ -21,9 +21,27 @@ void printEvents(std::ostream& out, const SessionResult& result)
         fmt::print(out, "  ... and {} more: --every S shows a timeline, --json lists them all\n",
                    result.changeCount - result.changes.size());
     }
-    fmt::print(out, "purges: {}\n", result.purges.size());
+    const std::vector<Slump>& slumps = verdict.slumps;
+    if (slumps.empty()) {
+        fmt::print(out, "slumps: none: {}\n", noSlumpReason(verdict, result.durationMs));
+    } else {
+        fmt::print(out, "slumps: {}, {}\n", slumps.size(), slumpTargetText(verdict));
+    }
+    std::vector<double> times;
     for (const PurgeEvent& purge : result.purges) {
-        fmt::print(out, "  {:10.3f} s  a purge would run\n", purge.timeMs / 1000.0);
+        times.push_back(purge.timeMs);
+    }
+    const SlumpScore score = scorePurges(slumps, times);
+    fmt::print(out, "purges: {} ({} in slumps, {} outside any)", result.purges.size(),
+               score.inSlumps, score.outside);
+    if (!slumps.empty()) {
+        fmt::print(out, "; slumps without a purge: {} of {}", slumps.size() - score.caught,
+                   slumps.size());
+    }
+    out << '\n';
+    for (const PurgeEvent& purge : result.purges) {
+        fmt::print(out, "  {:10.3f} s  a purge would run, {}\n", purge.timeMs / 1000.0,
+                   purgeJudgement(result.trace, slumps, purge.timeMs));
     }
 }
 
@@ -125,7 +143,7 @@ void printDriveEnd(std::ostream& out, const DriveFacts& drive, const SessionResu
 
 void printReplay(std::ostream& out, const std::filesystem::path& capture,
                  const CaptureSummary& summary, const SessionResult& result,
-                 const std::vector<TimelineRow>& rows)
+                 const SlumpVerdict& slumps, const std::vector<TimelineRow>& rows)
 {
     printCapture(out, capture, summary);
     printSettings(out, result);
@@ -137,7 +155,7 @@ void printReplay(std::ostream& out, const std::filesystem::path& capture,
         fmt::print(out, "{:8.1f}  {:6.1f}  {:<9} {:7} {:6}\n", row.endMs / 1000.0, row.meanFps,
                    perfStateName(row.state), row.changes, row.purges);
     }
-    printEvents(out, result);
+    printEvents(out, result, slumps);
     printSummary(out, result);
 }
 

@@ -11,84 +11,181 @@
 namespace sim {
 namespace {
 
-void printCell(std::ostream& out, const CellResult& c, double durationMs)
+std::string pairName(const CellResult& c)
 {
-    fmt::print(out,
-               "  purges {} ({:.1f} a minute), {} of them on a brief dip; Critical {:.1f} s, "
-               "Moderate {:.1f} s; {:.1f} state changes a minute\n",
-               c.purges,
-               perMinute(static_cast<double>(c.purges), durationMs), c.briefDipPurges,
+    return fmt::format("FPS_Moderate {}, FPS_Critical {}", c.moderate, c.critical);
+}
+
+bool samePair(const CellResult& a, const CellResult& b)
+{
+    return a.moderate == b.moderate && a.critical == b.critical;
+}
+
+std::string times(std::uint64_t n)
+{
+    return n == 1 ? "once" : fmt::format("{} times", n);
+}
+
+// "catches 5 of the 6 slumps, 0.4 s after each starts on average"
+std::string catches(const CellResult& c, std::size_t slumps)
+{
+    if (c.slumps.caught == 0) {
+        return fmt::format("catches none of the {} slumps", slumps);
+    }
+    const std::string which = c.slumps.caught < slumps
+                                  ? fmt::format("{} of the {}", c.slumps.caught, slumps)
+                              : slumps == 1 ? std::string("the one")
+                                            : fmt::format("all {}", slumps);
+    return fmt::format("catches {} slump{}, {:.1f} s after {} starts on average", which,
+                       slumps == 1 ? "" : "s", c.slumps.meanDelayMs() / 1000.0,
+                       c.slumps.caught == 1 ? "it" : "each");
+}
+
+void printCell(std::ostream& out, const CellResult& c, double durationMs, std::size_t slumps)
+{
+    fmt::print(out, "  purges {} ({:.1f} a minute): {} in slumps, {} outside any", c.purges,
+               perMinute(static_cast<double>(c.purges), durationMs), c.slumps.inSlumps,
+               c.slumps.outside);
+    if (slumps > 0) {
+        fmt::print(out, "; {}", catches(c, slumps));
+    }
+    fmt::print(out, "\n  Critical {:.1f} s, Moderate {:.1f} s; {:.1f} state changes a minute\n",
                c.timeInStateMs[2] / 1000.0, c.timeInStateMs[1] / 1000.0,
                perMinute(static_cast<double>(c.changes), durationMs));
 }
 
-void printNeighbours(std::ostream& out, const TuneReport& report, const CellResult& centre)
+void printSlumps(std::ostream& out, const SlumpVerdict& verdict, double durationMs)
 {
-    fmt::print(out, "pairs around it:\n  {:>12} {:>12} {:>10} {:>10} {:>10}\n", "FPS_Moderate",
-               "FPS_Critical", "purges", "a minute", "brief dip");
-    for (const CellResult& c : report.result.cells) {
-        if (std::abs(c.moderate - centre.moderate) > 2 ||
-            std::abs(c.critical - centre.critical) > 2 ||
-            (std::abs(c.moderate - centre.moderate) + std::abs(c.critical - centre.critical)) > 2) {
-            continue;
-        }
-        const double purges = static_cast<double>(c.purges);
-        fmt::print(out, "  {:>12} {:>12} {:>10} {:>10.1f} {:>10}\n", c.moderate, c.critical,
-                   c.purges, perMinute(purges, report.result.durationMs),
-                   c.briefDipPurges);
+    const std::vector<Slump>& slumps = verdict.slumps;
+    if (slumps.empty()) {
+        fmt::print(out, "slumps: none: {}\n", noSlumpReason(verdict, durationMs));
+        return;
+    }
+    fmt::print(out, "slumps: {}, {}\n", slumps.size(), slumpTargetText(verdict));
+    constexpr std::size_t listed = 10;
+    for (std::size_t i = 0; i < slumps.size() && i < listed; ++i) {
+        fmt::print(out, "  {:8.1f} s to {:8.1f} s  {:.1f} fps\n", slumps[i].startMs / 1000.0,
+                   slumps[i].endMs / 1000.0, slumps[i].fps);
+    }
+    if (slumps.size() > listed) {
+        fmt::print(out, "  ... and {} more: --json lists them all\n", slumps.size() - listed);
     }
 }
 
-nlohmann::json cellJson(const CellResult& c, double durationMs, bool withTimes)
+void printNeighbours(std::ostream& out, const TuneReport& report, const CellResult& centre)
+{
+    fmt::print(out, "pairs around it:\n  {:>12} {:>12} {:>7} {:>8} {:>7} {:>7} {:>7}\n",
+               "FPS_Moderate", "FPS_Critical", "purges", "outside", "caught", "missed", "wait s");
+    const std::size_t slumps = report.result.slumps.slumps.size();
+    for (const CellResult& c : report.result.cells) {
+        if (std::abs(c.moderate - centre.moderate) + std::abs(c.critical - centre.critical) > 2) {
+            continue;
+        }
+        const std::string wait =
+            c.slumps.caught > 0 ? fmt::format("{:.1f}", c.slumps.meanDelayMs() / 1000.0) : "-";
+        fmt::print(out, "  {:>12} {:>12} {:>7} {:>8} {:>7} {:>7} {:>7}\n", c.moderate, c.critical,
+                   c.purges, c.slumps.outside, c.slumps.caught, slumps - c.slumps.caught, wait);
+    }
+}
+
+nlohmann::json cellJson(const CellResult& c, double durationMs, std::size_t slumps)
 {
     const double purges = static_cast<double>(c.purges);
-    nlohmann::json json{
-        {"fpsModerate", c.moderate},
-        {"fpsCritical", c.critical},
-        {"purges", c.purges},
-        {"purgesPerMinute", perMinute(purges, durationMs)},
-        {"briefDipPurges", c.briefDipPurges},
-        {"secondsCritical", c.timeInStateMs[2] / 1000.0},
-        {"secondsModerate", c.timeInStateMs[1] / 1000.0},
-        {"stateChangesPerMinute", perMinute(static_cast<double>(c.changes), durationMs)}};
-    if (withTimes) {
-        json["purgeTimesMs"] = c.purgeTimesMs;
-    }
+    return {{"fpsModerate", c.moderate},
+            {"fpsCritical", c.critical},
+            {"purges", c.purges},
+            {"purgesPerMinute", perMinute(purges, durationMs)},
+            {"purgesInSlumps", c.slumps.inSlumps},
+            {"purgesOutsideSlumps", c.slumps.outside},
+            {"slumpsCaught", c.slumps.caught},
+            {"slumpsMissed", slumps - c.slumps.caught},
+            {"meanDelayMs",
+             c.slumps.caught > 0 ? nlohmann::json(c.slumps.meanDelayMs()) : nlohmann::json()},
+            {"secondsCritical", c.timeInStateMs[2] / 1000.0},
+            {"secondsModerate", c.timeInStateMs[1] / 1000.0},
+            {"stateChangesPerMinute", perMinute(static_cast<double>(c.changes), durationMs)}};
+}
+
+// The player's pair and the recommendation: every slump and every purge.
+nlohmann::json pairJson(const CellResult& c, const TuneResult& r)
+{
+    const std::vector<Slump>& slumps = r.slumps.slumps;
+    nlohmann::json json = cellJson(c, r.durationMs, slumps.size());
+    json["purgeTimesMs"] = c.purgeTimesMs;
+    json["purgeList"] = purgesJson(c.purgeTimesMs, slumps);
+    json["slumps"] = slumpsJson(slumps, c.purgeTimesMs);
     return json;
 }
 
 } // namespace
 
+std::string recommendationWhy(const TuneResult& r)
+{
+    if (!r.recommended) {
+        return "no pair of the grid is free of the settings check's warnings";
+    }
+    const CellResult& best = r.cells[*r.recommended];
+    const CellResult& yours = r.current;
+    const std::size_t slumps = r.slumps.slumps.size();
+    const bool keep = samePair(best, yours);
+    if (slumps == 0) {
+        if (best.purges > 0) {
+            return fmt::format("nothing here needs a purge, yet every pair purges at least {} "
+                               "(long single frames set them off); {} purges the fewest, nearest "
+                               "yours",
+                               times(best.purges), keep ? "yours" : pairName(best));
+        }
+        return keep ? "nothing here needs a purge and yours never purges: keep it"
+                    : fmt::format("nothing here needs a purge, and yours purges {}; {} is the "
+                                  "nearest pair that never does",
+                                  times(yours.purges), pairName(best));
+    }
+    const std::string bestDoes =
+        best.slumps.outside == 0
+            ? fmt::format("purges only in slumps and {}", catches(best, slumps))
+            : fmt::format("purges {} outside a slump, the fewest of any pair, and {}",
+                          times(best.slumps.outside), catches(best, slumps));
+    if (keep) {
+        return fmt::format("yours {}: keep it", bestDoes);
+    }
+    std::string yoursDoes;
+    if (yours.slumps.outside > best.slumps.outside) {
+        yoursDoes = fmt::format("yours purges {} outside any slump", times(yours.slumps.outside));
+    } else if (yours.slumps.caught < best.slumps.caught) {
+        yoursDoes = fmt::format("yours misses {} of them", slumps - yours.slumps.caught);
+    } else {
+        yoursDoes =
+            fmt::format("yours waits {:.1f} s on average", yours.slumps.meanDelayMs() / 1000.0);
+    }
+    return fmt::format("{} {}; {}", pairName(best), bestDoes, yoursDoes);
+}
+
 void printTune(std::ostream& out, const TuneReport& report)
 {
     const TuneResult& r = report.result;
-    fmt::print(out, "capture: {}\napplication: {}, {} frames, {:.1f} s\n", utf8Of(report.capture),
-               report.summary.application, report.frames, r.durationMs / 1000.0);
+    fmt::print(out, "capture: {}\napplication: {}, {} frames, {:.1f} s\n",
+               shown(utf8Of(report.capture)), shown(report.summary.application), report.frames,
+               r.durationMs / 1000.0);
     fmt::print(out, "  1% low fps {:.1f}, 0.1% low fps {:.1f}\n", lowFps(report.frameTimes, 0.01),
                lowFps(report.frameTimes, 0.001));
+    printSlumps(out, r.slumps, r.durationMs);
     fmt::print(out,
                "grid: FPS_Moderate {} to {}, FPS_Critical {} to {}, below FPS_Moderate: {} "
                "pairs\n",
                report.moderate.low, report.moderate.high, report.critical.low, report.critical.high,
                r.cells.size());
-    fmt::print(out, "your pair: FPS_Moderate {}, FPS_Critical {} ({})\n", r.current.moderate,
-               r.current.critical, report.settingsSource);
-    printCell(out, r.current, r.durationMs);
+    const std::size_t slumps = r.slumps.slumps.size();
+    fmt::print(out, "your pair: {} ({})\n", pairName(r.current), report.settingsSource);
+    printCell(out, r.current, r.durationMs, slumps);
     if (!r.recommended) {
-        fmt::print(out, "no recommendation: no pair of the grid follows the rule ({})\n",
-                   recommendationRule);
+        fmt::print(out, "no recommendation: {}\n", recommendationWhy(r));
         return;
     }
     const CellResult& best = r.cells[*r.recommended];
-    fmt::print(
-        out, "recommended: FPS_Moderate {}, FPS_Critical {}{}\n", best.moderate, best.critical,
-        best.moderate == r.current.moderate && best.critical == r.current.critical ? " (yours)"
-                                                                                   : "");
-    printCell(out, best, r.durationMs);
-    fmt::print(out,
-               "  rule: {}; a brief dip is a frame rate back above FPS_Critical + 5 within "
-               "0.5 s of the purge\n",
-               recommendationRule);
+    fmt::print(out, "recommended: {}{}\n", pairName(best),
+               samePair(best, r.current) ? " (yours)" : "");
+    printCell(out, best, r.durationMs, slumps);
+    fmt::print(out, "  why: {}\n  rule: {}\n", recommendationWhy(r), recommendationRule);
     printNeighbours(out, report, best);
 }
 
@@ -97,7 +194,7 @@ nlohmann::json tuneJson(const TuneReport& report)
     const TuneResult& r = report.result;
     nlohmann::json cells = nlohmann::json::array();
     for (const CellResult& c : r.cells) {
-        cells.push_back(cellJson(c, r.durationMs, false));
+        cells.push_back(cellJson(c, r.durationMs, r.slumps.slumps.size()));
     }
     return {{"command", "tune"},
             {"capture", utf8Of(report.capture)},
@@ -110,11 +207,12 @@ nlohmann::json tuneJson(const TuneReport& report)
             {"grid",
              {{"fpsModerate", {report.moderate.low, report.moderate.high}},
               {"fpsCritical", {report.critical.low, report.critical.high}}}},
-            {"briefDipMs", briefDipMs},
+            {"slumps", slumpVerdictJson(r.slumps)},
             {"rule", recommendationRule},
-            {"current", cellJson(r.current, r.durationMs, true)},
-            {"recommended", r.recommended ? cellJson(r.cells[*r.recommended], r.durationMs, true)
-                                          : nlohmann::json(nullptr)},
+            {"why", recommendationWhy(r)},
+            {"current", pairJson(r.current, r)},
+            {"recommended",
+             r.recommended ? pairJson(r.cells[*r.recommended], r) : nlohmann::json(nullptr)},
             {"cells", cells}};
 }
 

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
+#include <tuple>
 
 namespace sim {
 namespace {
@@ -33,6 +35,7 @@ std::string heat(double perMinuteValue)
 struct Grid {
     Range moderate;
     Range critical;
+    const std::vector<Slump>& slumps;
     double x(std::int32_t m) const { return left + (m - moderate.low) * cellWidth; }
     double y(std::int32_t c) const { return top + (critical.high - c) * cellHeight; }
     double right() const { return x(moderate.high + 1); }
@@ -72,16 +75,24 @@ void legend(std::ostream& out, const Grid& g)
                    "stroke='#ccc'/><text x='{:.1f}' y='{:.1f}'>{:.1f}</text>\n",
                    x, top + step * 20.0, heat(value), x + 22, top + step * 20.0 + 14, value);
     }
-    const double y = top + 240;
-    fmt::print(out,
-               "<rect x='{0:.1f}' y='{1:.1f}' width='16' height='16' fill='url(#dip)' "
-               "stroke='#ccc'/><text x='{2:.1f}' y='{3:.1f}'>purges on a brief dip</text>\n"
-               "<rect x='{0:.1f}' y='{4:.1f}' width='16' height='16' fill='none' stroke='black' "
-               "stroke-width='2'/><text x='{2:.1f}' y='{5:.1f}'>your pair</text>\n"
-               "<rect x='{0:.1f}' y='{6:.1f}' width='16' height='16' fill='none' "
-               "stroke='#1f5fa8' stroke-width='3'/><text x='{2:.1f}' y='{7:.1f}'>recommended"
-               "</text>\n",
-               x, y, x + 22, y + 13, y + 26, y + 39, y + 52, y + 65);
+    double y = top + 240;
+    const auto row = [&](const std::string& swatch, std::string_view label) {
+        fmt::print(out, "{}<text x='{:.1f}' y='{:.1f}'>{}</text>\n", swatch, x + 22, y + 13, label);
+        y += 26;
+    };
+    const auto square = [&](std::string_view fill, std::string_view stroke, double strokeWidth) {
+        return fmt::format("<rect x='{:.1f}' y='{:.1f}' width='16' height='16' fill='{}' "
+                           "stroke='{}' stroke-width='{}'/>",
+                           x, y, fill, stroke, strokeWidth);
+    };
+    row(square("url(#outside)", "#ccc", 1), "purges outside a slump");
+    if (!g.slumps.empty()) {
+        row(square("url(#missed)", "#ccc", 1), "misses a slump");
+    }
+    row(square("none", "black", 2), "your pair");
+    row(square("none", "#1f5fa8", 3), "recommended");
+    fmt::print(out, "<text x='{:.1f}' y='{:.1f}'>slumps: {}</text>\n", x, y + 13,
+               g.slumps.empty() ? std::string("none") : std::to_string(g.slumps.size()));
 }
 
 void mark(std::ostream& out, const Grid& g, const CellResult& c, const char* colour, double width)
@@ -100,10 +111,10 @@ void mark(std::ostream& out, const Grid& g, const CellResult& c, const char* col
 // Neighbours up a column that look the same are one rectangle: the file stays small.
 void cells(std::ostream& out, const Grid& g, const TuneResult& result)
 {
-    const auto look = [&result](const CellResult& c) {
-        const double rate =
-            perMinute(static_cast<double>(c.purges), result.durationMs);
-        return std::pair{heat(rate), c.briefDipPurges > 0};
+    const std::size_t slumps = result.slumps.slumps.size();
+    const auto look = [&result, slumps](const CellResult& c) {
+        const double rate = perMinute(static_cast<double>(c.purges), result.durationMs);
+        return std::tuple{heat(rate), c.slumps.outside > 0, c.slumps.caught < slumps};
     };
     const auto& all = result.cells;
     for (std::size_t i = 0; i < all.size();) {
@@ -112,16 +123,18 @@ void cells(std::ostream& out, const Grid& g, const TuneResult& result)
                all[end].critical == all[end - 1].critical + 1 && look(all[end]) == look(all[i])) {
             ++end;
         }
-        const auto [fill, dip] = look(all[i]);
+        const auto [fill, outside, missed] = look(all[i]);
         const double y = g.y(all[end - 1].critical);
         const double h = static_cast<double>(end - i) * cellHeight;
         fmt::print(out, "<rect x='{:.0f}' y='{:.0f}' width='{:.0f}' height='{:.0f}' fill='{}'/>",
                    g.x(all[i].moderate), y, cellWidth, h, fill);
-        if (dip) {
-            fmt::print(out,
-                       "<rect x='{:.0f}' y='{:.0f}' width='{:.0f}' height='{:.0f}' "
-                       "fill='url(#dip)'/>",
-                       g.x(all[i].moderate), y, cellWidth, h);
+        for (const auto& [shown, pattern] : {std::pair{outside, "outside"}, {missed, "missed"}}) {
+            if (shown) {
+                fmt::print(out,
+                           "<rect x='{:.0f}' y='{:.0f}' width='{:.0f}' height='{:.0f}' "
+                           "fill='url(#{})'/>",
+                           g.x(all[i].moderate), y, cellWidth, h, pattern);
+            }
         }
         out << '\n';
         i = end;
@@ -132,16 +145,18 @@ void cells(std::ostream& out, const Grid& g, const TuneResult& result)
 
 void writeTuneSvg(std::ostream& out, const TuneReport& report)
 {
-    const Grid g{report.moderate, report.critical};
+    const Grid g{report.moderate, report.critical, report.result.slumps.slumps};
     const double width = g.right() + 200;
     const double height = g.bottom() + 50;
     fmt::print(
         out,
         "<?xml version='1.0' encoding='UTF-8'?>\n<svg xmlns='http://www.w3.org/2000/svg' "
         "width='{0:.0f}' height='{1:.0f}' viewBox='0 0 {0:.0f} {1:.0f}' "
-        "font-family='sans-serif' font-size='12'>\n<defs><pattern id='dip' width='4' "
+        "font-family='sans-serif' font-size='12'>\n<defs><pattern id='outside' width='4' "
         "height='4' patternUnits='userSpaceOnUse'><path d='M0,4 L4,0' stroke='#1a1a1a' "
-        "stroke-width='0.8'/></pattern></defs>\n<rect width='100%' height='100%' "
+        "stroke-width='0.8'/></pattern><pattern id='missed' width='4' height='4' "
+        "patternUnits='userSpaceOnUse'><circle cx='2' cy='2' r='0.9' fill='#1f5fa8'/>"
+        "</pattern></defs>\n<rect width='100%' height='100%' "
         "fill='white'/>\n<text x='{2}' y='24' font-size='15' font-weight='bold'>tarnwick-sim "
         "tune: {3}</text>\n",
         width, height, left, markupText(shown(report.summary.application)));

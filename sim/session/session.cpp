@@ -128,6 +128,7 @@ FrameOutcome Session::frame(double frameTimeMs)
     }
     recordFrame(result_.fpsHistory, elapsedMs_, clockMs, pass.fps, pass.to);
     countFrameTime(result_.frameTimes, frameTimeMs);
+    traceFrame(result_.trace, elapsedMs_);
     return outcome;
 }
 

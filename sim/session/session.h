@@ -7,6 +7,7 @@
 #include "sim/session/follower.h"
 #include "sim/session/fps_history.h"
 #include "sim/session/lows.h"
+#include "sim/session/slumps.h"
 
 #include <array>
 #include <cstdint>
@@ -55,6 +56,7 @@ struct SessionResult {
     float lowestFps = std::numeric_limits<float>::infinity();
     FpsHistory fpsHistory;
     FrameTimeCounts frameTimes; // for the 1 % and 0.1 % lows
+    FrameRateTrace trace;       // for the slumps
     double meanFps() const
     {
         return durationMs > 0 ? static_cast<double>(frames) * 1000.0 / durationMs : 0.0;

@@ -20,7 +20,7 @@ struct Walk {
     CellResult cell;
     std::array<std::int64_t, 3> closedNs{};
     std::int64_t sinceNs = 0;
-    bool purgeAwaitsRecovery = false;
+    SlumpCursor slumpCursor;
 
     // True when no frame of the block can change the state or set off a purge.
     bool blockIsQuiet(std::size_t block) const
@@ -49,19 +49,15 @@ struct Walk {
             ++cell.changes;
             closedNs[static_cast<std::size_t>(from)] += before - sinceNs;
             sinceNs = before;
-            // Only the first recovery after a purge tells whether its dip was brief.
-            if (from == PerfState::Critical && purgeAwaitsRecovery) {
-                const bool brief = frames.elapsedMs[i] - cell.lastPurgeMs <= briefDipMs;
-                cell.briefDipPurges += brief ? 1 : 0;
-                purgeAwaitsRecovery = false;
-            }
         }
         if (governor.state == PerfState::Critical && purgeDue(governor, frames.ticks[i])) {
             notePurge(governor, frames.ticks[i]);
             cell.purgeTimesMs.push_back(frames.elapsedMs[i]);
             ++cell.purges;
             cell.lastPurgeMs = frames.elapsedMs[i];
-            purgeAwaitsRecovery = true;
+            const std::vector<Slump>& slumps = frames.slumps.slumps;
+            scorePurge(cell.slumps, slumps, slumpCursor.at(slumps, cell.lastPurgeMs),
+                       cell.lastPurgeMs);
         }
     }
 };
@@ -81,6 +77,7 @@ void addFrame(TuneFrames& frames, double frameTimeMs)
     const auto seconds = static_cast<float>(frameTimeMs / 1000.0);
     const float fps = estimateFps([seconds] { return seconds; });
     frames.fps.push_back(fps);
+    traceFrame(frames.trace, frames.elapsedMs.back());
     // Thresholds lie within -1000..1000: levels held to twice that keep every comparison.
     const auto held = [](double v) {
         return static_cast<std::int16_t>(std::clamp(v, -2000.0, 2000.0));
@@ -91,8 +88,9 @@ void addFrame(TuneFrames& frames, double frameTimeMs)
                                 : TuneFrames::Level{held(std::floor(x)), held(std::ceil(x))});
 }
 
-void finishFrames(TuneFrames& frames)
+void finishFrames(TuneFrames& frames, std::optional<double> targetFps)
 {
+    frames.slumps = judgeSlumps(frames.trace, targetFps);
     frames.blockLowest.clear();
     frames.blockHighest.clear();
     for (std::size_t start = 0; start < frames.fps.size(); start += tuneBlock) {

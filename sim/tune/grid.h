@@ -5,9 +5,11 @@
 
 #include "governor/state.h"
 #include "settings/settings.h"
+#include "sim/session/slumps.h"
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace sim {
@@ -30,18 +32,17 @@ struct TuneFrames {
     std::vector<Level> levels;
     std::vector<float> blockLowest; // per block of frames, NaN left out
     std::vector<float> blockHighest;
+    FrameRateTrace trace; // the frame rate over wall time, for the slumps
+    SlumpVerdict slumps;  // judged once every frame is in
 };
 
 inline constexpr std::size_t tuneBlock = 64;
 
 // The clock rules are the session's: a frame time that is not positive moves no time.
 void addFrame(TuneFrames& frames, double frameTimeMs);
-// Once every frame is in: the block summaries that let a pair skip frames.
-void finishFrames(TuneFrames& frames);
-
-// A purge counts as set off by a brief dip when, within this long of it, a frame above
-// FPS_Critical + 5 ends (the state leaves Critical): a stutter, not a slump.
-inline constexpr double briefDipMs = 500;
+// Once every frame is in: the block summaries that let a pair skip frames, and the slumps below
+// targetFps (none: below a share of the capture's usual rate).
+void finishFrames(TuneFrames& frames, std::optional<double> targetFps = std::nullopt);
 
 struct CellResult {
     std::int32_t moderate = 0;
@@ -51,7 +52,7 @@ struct CellResult {
     // Every purge's time: kept by evaluateCell, not for each pair of a grid (memory would grow
     // with the capture).
     std::vector<double> purgeTimesMs;
-    std::uint64_t briefDipPurges = 0;
+    SlumpScore slumps; // its purges against the capture's slumps
     std::uint64_t changes = 0;
     std::array<double, 3> timeInStateMs{};
 };

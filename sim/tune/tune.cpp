@@ -1,42 +1,55 @@
 #include "sim/tune/tune.h"
 
+#include "sim/check/settings_check.h"
 #include "sim/tune/columns.h"
+#include "sim/tune/lanes.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace sim {
 
 const char* const recommendationRule =
-    "of the pairs that still purge (when yours does), those with the fewest purges set off by a "
-    "brief dip (none, wherever a pair manages that), and of those the one nearest yours, one step "
-    "per frame per second on either threshold, ties to the higher FPS_Critical";
+    "no purge outside a slump (the fewest, where no pair manages none); then the most slumps "
+    "caught; then the shortest wait from a slump's start to its first purge, in whole seconds; "
+    "then the pair nearest yours, one step per frame per second on either threshold, ties to the "
+    "higher FPS_Critical; never a pair the settings check warns about";
 
 namespace {
 
-std::optional<std::size_t> recommend(const std::vector<CellResult>& cells, const CellResult& now)
+// The rule's keys in order, smaller first.
+struct Standing {
+    std::uint64_t outside;
+    std::int64_t missed;
+    std::int64_t waitSeconds;
+    std::int32_t distance;
+    std::int32_t lowerCritical;
+    auto operator<=>(const Standing&) const = default;
+};
+
+Standing standingOf(const CellResult& c, const CellResult& yours, std::size_t slumps)
 {
-    const bool purges = now.purges > 0;
-    const auto distance = [&now](const CellResult& c) {
-        return std::abs(c.moderate - now.moderate) + std::abs(c.critical - now.critical);
-    };
-    // Fewer brief-dip purges first, then nearer, then the higher FPS_Critical.
-    const auto better = [&distance](const CellResult& a, const CellResult& b) {
-        if (a.briefDipPurges != b.briefDipPurges) {
-            return a.briefDipPurges < b.briefDipPurges;
-        }
-        if (distance(a) != distance(b)) {
-            return distance(a) < distance(b);
-        }
-        return a.critical > b.critical;
-    };
+    return {c.slumps.outside,
+            static_cast<std::int64_t>(slumps) - static_cast<std::int64_t>(c.slumps.caught),
+            static_cast<std::int64_t>(std::floor(c.slumps.meanDelayMs() / 1000.0)),
+            std::abs(c.moderate - yours.moderate) + std::abs(c.critical - yours.critical),
+            -c.critical};
+}
+
+std::optional<std::size_t> recommend(const std::vector<CellResult>& cells, const CellResult& yours,
+                                     std::size_t slumps)
+{
     std::optional<std::size_t> best;
+    std::optional<Standing> bestStanding;
     for (std::size_t i = 0; i < cells.size(); ++i) {
-        if (purges && cells[i].purges == 0) {
+        if (thresholdsDrawAWarning(cells[i].moderate, cells[i].critical)) {
             continue;
         }
-        if (!best || better(cells[i], cells[*best])) {
+        const Standing standing = standingOf(cells[i], yours, slumps);
+        if (!bestStanding || standing < *bestStanding) {
             best = i;
+            bestStanding = standing;
         }
     }
     return best;
@@ -51,42 +64,32 @@ double perMinute(double count, double durationMs)
 
 std::vector<ColumnSpan> gridColumns(Range moderate, Range critical)
 {
-    // Columns of at most 128 pairs: one FPS_Moderate, FPS_Critical below it.
+    // Columns of one FPS_Moderate, FPS_Critical below it, split where they hold too many.
     std::vector<ColumnSpan> spans;
     for (std::int32_t m = moderate.low; m <= moderate.high; ++m) {
         const std::int32_t high = std::min(critical.high, m - 1);
-        for (std::int32_t low = critical.low; low <= high; low += 128) {
-            spans.push_back({m, low, std::min(high, low + 127)});
+        for (std::int32_t low = critical.low; low <= high; low += maxColumnPairs) {
+            spans.push_back({m, low, std::min(high, low + maxColumnPairs - 1)});
         }
     }
     return spans;
 }
 
 TuneResult tune(const TuneFrames& frames, const GovernorSettings& base, Range moderate,
-                Range critical, bool purgeTimes)
-{
-    return tuneFrom(frames, base, evaluateColumns(frames, base, gridColumns(moderate, critical)),
-                    purgeTimes);
-}
-
-TuneResult tuneFrom(const TuneFrames& frames, const GovernorSettings& base,
-                    const std::vector<std::vector<CellResult>>& columns, bool purgeTimes)
+                Range critical)
 {
     TuneResult result;
     result.durationMs = frames.elapsedMs.empty() ? 0.0 : frames.elapsedMs.back();
-    for (const std::vector<CellResult>& column : columns) {
+    result.slumps = frames.slumps;
+    for (std::vector<CellResult>& column :
+         evaluateColumns(frames, gridColumns(moderate, critical))) {
         result.cells.insert(result.cells.end(), column.begin(), column.end());
     }
-    // The player's pair is usually in the grid already; its own run is needed only for purge
-    // times, which the grid does not keep for every pair.
-    const auto inGrid =
-        std::find_if(result.cells.begin(), result.cells.end(), [&base](const auto& c) {
-            return c.moderate == base.fpsModerate && c.critical == base.fpsCritical;
-        });
-    result.current =
-        inGrid != result.cells.end() && !purgeTimes ? *inGrid : evaluateCell(frames, base);
-    result.recommended = recommend(result.cells, result.current);
-    if (result.recommended && purgeTimes) {
+    // The grid keeps no pair's purge times (memory would grow with the capture): the player's
+    // pair and the recommendation run again alone for theirs.
+    result.current = evaluateCell(frames, base);
+    result.recommended = recommend(result.cells, result.current, result.slumps.slumps.size());
+    if (result.recommended) {
         CellResult& best = result.cells[*result.recommended];
         GovernorSettings pair = base;
         pair.fpsModerate = best.moderate;

@@ -23,6 +23,7 @@ inline constexpr Range defaultCritical{10, 110};
 
 struct TuneResult {
     double durationMs = 0;
+    SlumpVerdict slumps;
     std::vector<CellResult> cells;          // FPS_Moderate ascending, then FPS_Critical ascending
     CellResult current;                     // the settings file's own pair, in the grid or not
     std::optional<std::size_t> recommended; // index into cells
@@ -31,17 +32,14 @@ struct TuneResult {
 // The rule the recommendation follows, in one sentence.
 extern const char* const recommendationRule;
 
-// in: base, the settings file's values (the detection range and the rest); the grid's pairs
-// replace its thresholds; purgeTimes, whether the player's pair and the recommendation keep
-// every purge's time. Uses both cores.
+// in: frames, finished (see finishFrames); base, the settings file's values (the detection range
+// and the rest); the grid's pairs replace its thresholds. The player's pair and the
+// recommendation keep every purge's time. Uses both cores.
 TuneResult tune(const TuneFrames& frames, const GovernorSettings& base, Range moderate,
-                Range critical, bool purgeTimes = true);
+                Range critical);
 
-// The grid's columns, FPS_Moderate ascending; and the same result from their figures, worked
-// out while the capture was read (see ColumnsRun).
+// The grid's columns, FPS_Moderate ascending.
 std::vector<ColumnSpan> gridColumns(Range moderate, Range critical);
-TuneResult tuneFrom(const TuneFrames& frames, const GovernorSettings& base,
-                    const std::vector<std::vector<CellResult>>& columns, bool purgeTimes);
 
 double perMinute(double count, double durationMs);
 

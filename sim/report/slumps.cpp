@@ -1,0 +1,75 @@
+// Slumps and the purges judged by them, said the same way by replay and tune.
+#include "sim/report/report.h"
+
+#include <fmt/format.h>
+
+namespace sim {
+
+std::string slumpTargetText(const SlumpVerdict& verdict)
+{
+    if (verdict.targetGiven) {
+        return fmt::format("below {:g} fps (--target)", verdict.targetFps);
+    }
+    return fmt::format("below {:g} fps ({:.0f}% of the usual {:g} fps)", verdict.targetFps,
+                       slumpShareOfUsual * 100, verdict.usualFps);
+}
+
+std::string noSlumpReason(const SlumpVerdict& verdict, double durationMs)
+{
+    constexpr double shortestSlumpMs = 2 * tenthsPerSecond * traceTenthMs;
+    if (durationMs < shortestSlumpMs) {
+        return "the capture is shorter than the 2 s a slump takes, so it cannot tell whether "
+               "anything needs a purge";
+    }
+    return fmt::format("the frame rate never stayed {} for a second: nothing here needs a purge",
+                       slumpTargetText(verdict));
+}
+
+std::string purgeJudgement(const FrameRateTrace& trace, const std::vector<Slump>& slumps,
+                           double atMs)
+{
+    const double fps = fpsOverLastSecond(trace, atMs);
+    if (const auto slump = slumpAt(slumps, atMs)) {
+        return fmt::format("in a slump ({:.1f} s to {:.1f} s; {:.0f} fps over the last second)",
+                           slumps[*slump].startMs / 1000.0, slumps[*slump].endMs / 1000.0, fps);
+    }
+    return fmt::format("outside any slump ({:.0f} fps over the last second)", fps);
+}
+
+nlohmann::json slumpVerdictJson(const SlumpVerdict& verdict)
+{
+    return {{"targetFps", verdict.targetFps},
+            {"targetFrom", verdict.targetGiven ? "--target" : "usualFps"},
+            {"usualFps", verdict.usualFps},
+            {"count", verdict.slumps.size()}};
+}
+
+nlohmann::json slumpsJson(const std::vector<Slump>& slumps, const std::vector<double>& purgeTimesMs)
+{
+    nlohmann::json list = nlohmann::json::array();
+    std::vector<std::optional<double>> firstPurge(slumps.size());
+    for (const double t : purgeTimesMs) {
+        if (const auto slump = slumpAt(slumps, t); slump && !firstPurge[*slump]) {
+            firstPurge[*slump] = t;
+        }
+    }
+    for (std::size_t i = 0; i < slumps.size(); ++i) {
+        list.push_back({{"startMs", slumps[i].startMs},
+                        {"endMs", slumps[i].endMs},
+                        {"fps", slumps[i].fps},
+                        {"firstPurgeMs", firstPurge[i] ? nlohmann::json(*firstPurge[i])
+                                                       : nlohmann::json(nullptr)}});
+    }
+    return list;
+}
+
+nlohmann::json purgesJson(const std::vector<double>& purgeTimesMs, const std::vector<Slump>& slumps)
+{
+    nlohmann::json list = nlohmann::json::array();
+    for (const double t : purgeTimesMs) {
+        list.push_back({{"timeMs", t}, {"inSlump", slumpAt(slumps, t).has_value()}});
+    }
+    return list;
+}
+
+} // namespace sim
