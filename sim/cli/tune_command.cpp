@@ -42,10 +42,10 @@ int readFrames(const TuneOptions& options, sim::TuneReport& report, sim::TuneFra
     captureOptions.run = options.run;
     const std::string what = "reading " + sim::utf8Of(options.capture.filename());
     captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
-    frames.uptimeMs = options.common.uptimeMs;
+    frames.clock.uptimeMs = options.common.uptimeMs;
     captureOptions.restart = [&] {
         frames = sim::TuneFrames{};
-        frames.uptimeMs = options.common.uptimeMs;
+        frames.clock.uptimeMs = options.common.uptimeMs;
         report.frameTimes = sim::FrameTimeCounts{};
     };
     try {
@@ -81,7 +81,7 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
     if (const int status = readFrames(options, report, frames, err); status != 0) {
         return status;
     }
-    report.frames = frames.fps.size();
+    report.frames = frames.frameSeconds.size();
     report.result = sim::tune(frames, base, options.moderate, options.critical);
     if (options.common.json) {
         out << sim::jsonText(sim::tuneJson(report)) << '\n';

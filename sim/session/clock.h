@@ -1,8 +1,12 @@
-// Time in each state is kept in whole nanoseconds: integer sums are exact in any order, so a
-// tuner that adds a pair's stretches its own way gets the very same figures as a replay.
+// The session's clock and the time it keeps in each state. Time is kept in whole nanoseconds:
+// integer sums are exact in any order, so a tuner that adds a pair's stretches its own way gets
+// the very same figures as a replay.
 #pragma once
 
+#include "governor/state.h"
+
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 
@@ -19,5 +23,48 @@ inline double millisecondsOf(std::int64_t nanoseconds)
 {
     return static_cast<double>(nanoseconds) / 1.0e6;
 }
+
+struct SessionClock {
+    std::uint32_t uptimeMs = 600000; // the tick counter when the session starts
+    double elapsedMs = 0;
+    std::int64_t elapsedNs = 0;
+
+    // A frame time that is not positive moves no time.
+    static double lengthOf(double frameTimeMs)
+    {
+        return std::isfinite(frameTimeMs) && frameTimeMs > 0 ? frameTimeMs : 0.0;
+    }
+    void advance(double frameTimeMs)
+    {
+        const double clockMs = lengthOf(frameTimeMs);
+        elapsedMs += clockMs;
+        elapsedNs += wholeNanoseconds(clockMs);
+    }
+    // The counter wraps like the real one: simulated time modulo 2^32.
+    std::uint32_t tick() const
+    {
+        return uptimeMs +
+               static_cast<std::uint32_t>(std::fmod(std::floor(elapsedMs), 4294967296.0));
+    }
+};
+
+// Time in a state runs from the frame that began it to the frame that ended it, as differences of
+// the session's clock: a tuner that skips the frames between gets the very same sums.
+struct StateTimes {
+    std::array<std::int64_t, 3> closedNs{}; // each state's stretches before the current one
+    std::int64_t sinceNs = 0;               // when the current state's stretch began
+
+    // in: atNs, the clock when the frame that changed the state began.
+    void change(PerfState from, std::int64_t atNs)
+    {
+        closedNs[static_cast<std::size_t>(from)] += atNs - sinceNs;
+        sinceNs = atNs;
+    }
+    double ms(PerfState state, PerfState now, std::int64_t endNs) const
+    {
+        const auto s = static_cast<std::size_t>(state);
+        return millisecondsOf(closedNs[s] + (state == now ? endNs - sinceNs : 0));
+    }
+};
 
 } // namespace sim

@@ -31,7 +31,7 @@ std::filesystem::path makeGameDir()
 } // namespace
 
 Session::Session(const SessionOptions& options)
-    : gameDir_(makeGameDir()), uptimeMs_(options.uptimeMs), keptChanges_(options.keptChanges)
+    : gameDir_(makeGameDir()), keptChanges_(options.keptChanges)
 {
     if (options.governorOff) {
         std::ofstream(gameDir_ / "Tarnwick.ini") << "[Main]\nEnabled=0\n";
@@ -55,7 +55,8 @@ Session::Session(const SessionOptions& options)
     }
     resetHost();
     host().machine.exePath = utf8Of(gameDir_ / "game.exe");
-    host().clock.tickMs = uptimeMs_;
+    clock_.uptimeMs = options.uptimeMs;
+    host().clock.tickMs = clock_.tick();
     follower_ = followPlugin();
     result_.settings = follower_.settings;
     result_.enabled = result_.settings.enabled;
@@ -71,34 +72,27 @@ Session::~Session()
     std::filesystem::remove_all(gameDir_, ignored);
 }
 
-// Time in a state runs from the frame that began it to the frame that ended it, as differences of
-// the session's clock: a tuner that skips the frames between gets the very same sums.
 void Session::countStateTime(const FollowedPass& pass, std::int64_t elapsedBeforeNs)
 {
     if (pass.changed()) {
-        const auto from = static_cast<std::size_t>(pass.from);
-        closedNs_[from] += elapsedBeforeNs - stateSinceNs_;
-        result_.timeInStateMs[from] = millisecondsOf(closedNs_[from]);
-        stateSinceNs_ = elapsedBeforeNs;
+        stateTimes_.change(pass.from, elapsedBeforeNs);
+        result_.timeInStateMs[static_cast<std::size_t>(pass.from)] =
+            stateTimes_.ms(pass.from, pass.to, clock_.elapsedNs);
     }
     // Only the current state's time moves between changes.
-    const auto now = static_cast<std::size_t>(pass.to);
-    result_.timeInStateMs[now] = millisecondsOf(closedNs_[now] + (elapsedNs_ - stateSinceNs_));
+    result_.timeInStateMs[static_cast<std::size_t>(pass.to)] =
+        stateTimes_.ms(pass.to, pass.to, clock_.elapsedNs);
 }
 
 FrameOutcome Session::frame(double frameTimeMs)
 {
     Host& h = host();
     // The clock only moves forward; the plug-in still sees the frame time as it is.
-    const double clockMs = std::isfinite(frameTimeMs) && frameTimeMs > 0 ? frameTimeMs : 0.0;
-    const std::int64_t elapsedBeforeNs = elapsedNs_;
-    elapsedMs_ += clockMs;
-    elapsedNs_ += wholeNanoseconds(clockMs);
+    const std::int64_t elapsedBeforeNs = clock_.elapsedNs;
+    const double clockMs = SessionClock::lengthOf(frameTimeMs);
+    clock_.advance(frameTimeMs);
     h.clock.frameTimeSeconds = static_cast<float>(frameTimeMs / 1000.0);
-    // The counter wraps like the real one: simulated time modulo 2^32.
-    const auto elapsed =
-        static_cast<std::uint32_t>(std::fmod(std::floor(elapsedMs_), 4294967296.0));
-    h.clock.tickMs = uptimeMs_ + elapsed;
+    h.clock.tickMs = clock_.tick();
     const std::uint32_t tickAtFrame = h.clock.tickMs;
     const std::uint64_t listings = h.record.vehicleListings;
     const std::uint64_t deletions = h.record.deletions;
@@ -110,25 +104,25 @@ FrameOutcome Session::frame(double frameTimeMs)
     const bool purged = h.record.vehicleListings != listings;
     if (pass.purged != purged) {
         throw std::logic_error("the simulator lost track of the plug-in's state at " +
-                               std::to_string(elapsedMs_) + " ms");
+                               std::to_string(clock_.elapsedMs) + " ms");
     }
     if (pass.changed() && result_.changeCount++ < keptChanges_) {
-        result_.changes.push_back({elapsedMs_, pass.from, pass.to});
+        result_.changes.push_back({clock_.elapsedMs, pass.from, pass.to});
     }
     FrameOutcome outcome{pass.to, pass.fps, purged, h.record.deletions - deletions};
     if (purged) {
-        result_.purges.push_back({elapsedMs_, outcome.removed});
+        result_.purges.push_back({clock_.elapsedMs, outcome.removed});
         result_.vehiclesRemoved += outcome.removed;
     }
     ++result_.frames;
-    result_.durationMs = elapsedMs_;
+    result_.durationMs = clock_.elapsedMs;
     countStateTime(pass, elapsedBeforeNs);
     if (pass.fps < result_.lowestFps) {
         result_.lowestFps = pass.fps;
     }
-    recordFrame(result_.fpsHistory, elapsedMs_, clockMs, pass.fps, pass.to);
+    recordFrame(result_.fpsHistory, clock_.elapsedMs, clockMs, pass.fps, pass.to);
     countFrameTime(result_.frameTimes, frameTimeMs);
-    traceFrame(result_.trace, elapsedMs_);
+    traceFrame(result_.trace, clock_.elapsedMs);
     return outcome;
 }
 

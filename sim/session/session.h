@@ -4,6 +4,7 @@
 
 #include "governor/state.h"
 #include "settings/settings.h"
+#include "sim/session/clock.h"
 #include "sim/session/follower.h"
 #include "sim/session/fps_history.h"
 #include "sim/session/lows.h"
@@ -82,19 +83,16 @@ class Session {
 
     const SessionResult& result() const { return result_; }
     PerfState state() const { return follower_.governor.state; }
-    double nowMs() const { return elapsedMs_; }
+    double nowMs() const { return clock_.elapsedMs; }
 
   private:
     void countStateTime(const FollowedPass& pass, std::int64_t elapsedBeforeNs);
     std::filesystem::path gameDir_;
     std::filesystem::path previousDir_; // the process's folder before the session entered its own
-    std::uint32_t uptimeMs_;
     std::size_t keptChanges_;
-    double elapsedMs_ = 0;
+    SessionClock clock_;
     Follower follower_;
-    std::int64_t elapsedNs_ = 0;
-    std::array<std::int64_t, 3> closedNs_{}; // time in each state up to the current stretch
-    std::int64_t stateSinceNs_ = 0;          // when the current state's stretch began
+    StateTimes stateTimes_;
     SessionResult result_;
 };
 

@@ -1,10 +1,12 @@
 // Many pairs of thresholds over one capture, each exactly as a replay with that pair would go.
-// The capture is kept once, as what the plug-in's state functions read of each frame; each pair
-// runs those functions over it, skipping stretches of frames that cannot change its state.
+// The capture is kept once, as what the plug-in's state functions read of each frame; the per-pair
+// reference here runs those functions over it the way a session does, and the grid's columns
+// (sim/tune/columns.h) are held to it.
 #pragma once
 
 #include "governor/state.h"
 #include "settings/settings.h"
+#include "sim/session/clock.h"
 #include "sim/session/slumps.h"
 
 #include <array>
@@ -16,32 +18,27 @@ namespace sim {
 
 struct TuneFrames {
     // A frame's estimate as the thresholds see it: x < T for a whole T exactly when floor(x) < T,
-    // and x > T + 5 exactly when ceil(x) - 6 >= T. Thresholds lie within -1000..1000, so levels
-    // are held to twice that; NaN, which compares with nothing, is a floor above every threshold
-    // and a ceiling below every one.
+    // and x > T + h exactly when ceil(x) - (h + 1) >= T, h the hysteresis. Thresholds lie within
+    // -1000..1000, so levels are held to twice that; NaN, which compares with nothing, is a floor
+    // above every threshold and a ceiling below every one.
     struct Level {
         std::int16_t floor = 0;
         std::int16_t ceil = 0;
     };
     static constexpr Level incomparable{2001, -2001};
-    std::uint32_t uptimeMs = 600000;
-    std::vector<float> fps;              // the plug-in's estimate of each frame
+    SessionClock clock;                  // where the session's clock stands after the last frame
+    std::vector<float> frameSeconds;     // each frame's time as the plug-in reads it
     std::vector<double> elapsedMs;       // the session's clock once each frame is over
     std::vector<std::int64_t> elapsedNs; // the same in whole nanoseconds, for time in states
     std::vector<std::uint32_t> ticks;    // the tick counter then, as the plug-in reads it
     std::vector<Level> levels;
-    std::vector<float> blockLowest; // per block of frames, NaN left out
-    std::vector<float> blockHighest;
     FrameRateTrace trace; // the frame rate over wall time, for the slumps
     SlumpVerdict slumps;  // judged once every frame is in
 };
 
-inline constexpr std::size_t tuneBlock = 64;
-
-// The clock rules are the session's: a frame time that is not positive moves no time.
 void addFrame(TuneFrames& frames, double frameTimeMs);
-// Once every frame is in: the block summaries that let a pair skip frames, and the slumps below
-// targetFps (none: below a share of the capture's usual rate).
+// Once every frame is in: the slumps below targetFps (none: below a share of the capture's usual
+// rate).
 void finishFrames(TuneFrames& frames, std::optional<double> targetFps = std::nullopt);
 
 struct CellResult {
@@ -57,7 +54,8 @@ struct CellResult {
     std::array<double, 3> timeInStateMs{};
 };
 
-// in: settings, those of the settings file with this pair's thresholds in them.
+// One pair, frame by frame, followed as a session follows the plug-in. in: settings, those of the
+// settings file with this pair's thresholds in them.
 CellResult evaluateCell(const TuneFrames& frames, const GovernorSettings& settings);
 
 } // namespace sim

@@ -31,14 +31,10 @@ struct RecentPurges {
 constexpr std::size_t differenceSlots = maxColumnPairs + 1;
 
 // One column: one FPS_Moderate, the pairs sorted by FPS_Critical. What is added up for its pairs
-// is kept here; where the column stands is kept in lanes (below).
+// on every move is kept here, apart from its purges, which few frames touch; where the column
+// stands is kept in lanes (below).
 struct Column {
-    explicit Column(const ColumnSpan& s) : span(s), count(s.high - s.low + 1)
-    {
-        // Every pair starts as if it purged at tick 0, as the plug-in's state does.
-        recentlyPurged = PairBits::range(0, count);
-        recentPurges.add({0u, recentlyPurged});
-    }
+    explicit Column(const ColumnSpan& s) : span(s), count(s.high - s.low + 1) {}
     ColumnSpan span;
     int count;
     // Difference arrays over the pairs, in whole nanoseconds, so every pair's sums are exact:
@@ -48,14 +44,24 @@ struct Column {
     std::array<std::int64_t, differenceSlots> notNormalNs{};
     std::array<std::int64_t, differenceSlots> criticalNs{};
     std::array<std::int64_t, differenceSlots> changes{};
+};
+
+struct ColumnPurges {
+    explicit ColumnPurges(int pairs)
+    {
+        // Every pair starts as if it purged at tick 0, as the plug-in's state does.
+        recentlyPurged = PairBits::range(0, pairs);
+        recentPurges.add({0u, recentlyPurged});
+    }
     PairBits recentlyPurged;
     RecentPurges recentPurges;
-    std::array<std::uint64_t, maxColumnPairs> purgeCount{};
-    std::array<double, maxColumnPairs> lastPurgeMs{};
+    std::array<std::uint64_t, maxColumnPairs> count{};
+    std::array<double, maxColumnPairs> lastMs{};
     std::array<SlumpScore, maxColumnPairs> slumpScores{};
-
-    std::vector<CellResult> cells(std::int64_t endNs) const;
 };
+
+std::vector<CellResult> cellsOf(const Column& column, const ColumnPurges& purges,
+                                std::int64_t endNs);
 
 // Pairs sorted by FPS_Critical keep their states in order: a higher FPS_Critical enters Critical
 // sooner and leaves it later. So a column is three runs: the pairs below `apartFrom` share one
@@ -115,6 +121,7 @@ class Sweep {
     std::size_t used_;
     std::uint64_t usedLanes_; // a bit for each column
     std::vector<Column> columns_;
+    std::vector<ColumnPurges> purges_;
     std::vector<LaneGroup> groups_;
     const std::vector<Slump>& slumps_;
     SlumpCursor slumpCursor_;
@@ -128,6 +135,7 @@ Sweep::Sweep(const std::vector<ColumnSpan>& spans, const std::vector<Slump>& slu
     const std::size_t padded = (spans.size() + laneCount - 1) / laneCount * laneCount;
     for (std::size_t c = 0; c < padded; ++c) {
         columns_.emplace_back(spans[std::min(c, spans.size() - 1)]);
+        purges_.emplace_back(columns_.back().count);
     }
     groups_.resize(padded / laneCount);
     for (std::size_t c = 0; c < padded; ++c) {
@@ -147,14 +155,14 @@ Sweep::Sweep(const std::vector<ColumnSpan>& spans, const std::vector<Slump>& slu
 // What the lanes need to know of a column's purges to tell when to look closer.
 void Sweep::noteColumn(std::size_t c)
 {
-    const Column& column = columns_[c];
+    const ColumnPurges& purges = purges_[c];
     LaneGroup& group = groups_[c / laneCount];
     const std::size_t l = c % laneCount;
     group.purgedFrom[l] =
-        static_cast<std::int16_t>(column.recentlyPurged.coveredFrom(column.count));
-    group.purgePending[l] = static_cast<std::int16_t>(column.recentPurges.empty() ? 0 : -1);
+        static_cast<std::int16_t>(purges.recentlyPurged.coveredFrom(columns_[c].count));
+    group.purgePending[l] = static_cast<std::int16_t>(purges.recentPurges.empty() ? 0 : -1);
     group.oldestPurge[l / tickLaneCount][l % tickLaneCount] =
-        column.recentPurges.empty() ? 0u : column.recentPurges.oldest().tick;
+        purges.recentPurges.empty() ? 0u : purges.recentPurges.oldest().tick;
 }
 
 // One frame, as the state functions take it for each pair of eight columns. Returns a bit for
@@ -235,31 +243,31 @@ void Sweep::seeToPurges(std::size_t c, const SweepFrame& frame)
 // A pair can only come due when it enters Critical or its last purge grows old.
 void Sweep::runDuePurges(std::size_t c, const SweepFrame& frame, bool entered)
 {
-    Column& column = columns_[c];
+    ColumnPurges& purges = purges_[c];
     const std::uint32_t tick = frame.tick;
     bool grownOld = false;
-    while (!column.recentPurges.empty() &&
-           tick - column.recentPurges.oldest().tick > purgeIntervalMs) {
-        column.recentlyPurged = column.recentlyPurged & ~column.recentPurges.oldest().pairs;
-        column.recentPurges.dropOldest();
+    while (!purges.recentPurges.empty() &&
+           tick - purges.recentPurges.oldest().tick > purgeIntervalMs) {
+        purges.recentlyPurged = purges.recentlyPurged & ~purges.recentPurges.oldest().pairs;
+        purges.recentPurges.dropOldest();
         grownOld = true;
     }
     if (!entered && !grownOld) {
         return;
     }
     const int criticalFrom = lane(groups_[c / laneCount].runs.criticalFrom, c);
-    const PairBits due = PairBits::range(criticalFrom, column.count) & ~column.recentlyPurged;
+    const PairBits due = PairBits::range(criticalFrom, columns_[c].count) & ~purges.recentlyPurged;
     if (!due.any()) {
         return;
     }
     const std::optional<std::size_t> slump = slumpCursor_.at(slumps_, frame.endMs);
     due.each([&](std::size_t k) {
-        ++column.purgeCount[k];
-        column.lastPurgeMs[k] = frame.endMs;
-        scorePurge(column.slumpScores[k], slumps_, slump, frame.endMs);
+        ++purges.count[k];
+        purges.lastMs[k] = frame.endMs;
+        scorePurge(purges.slumpScores[k], slumps_, slump, frame.endMs);
     });
-    column.recentlyPurged = column.recentlyPurged | due;
-    column.recentPurges.add({tick, due});
+    purges.recentlyPurged = purges.recentlyPurged | due;
+    purges.recentPurges.add({tick, due});
 }
 
 void Sweep::take(const SweepFrame& frame)
@@ -282,22 +290,23 @@ void Sweep::take(const SweepFrame& frame)
     endNs_ = frame.endNs;
 }
 
-std::vector<CellResult> Column::cells(std::int64_t endNs) const
+std::vector<CellResult> cellsOf(const Column& column, const ColumnPurges& purges,
+                                std::int64_t endNs)
 {
-    std::vector<CellResult> cells(static_cast<std::size_t>(count));
+    std::vector<CellResult> cells(static_cast<std::size_t>(column.count));
     std::int64_t notNormal = 0;
     std::int64_t inCritical = 0;
     std::int64_t changed = 0;
     for (std::size_t k = 0; k < cells.size(); ++k) {
         CellResult& cell = cells[k];
-        cell.moderate = span.moderate;
-        cell.critical = span.low + static_cast<std::int32_t>(k);
-        cell.purges = purgeCount[k];
-        cell.lastPurgeMs = lastPurgeMs[k];
-        cell.slumps = slumpScores[k];
-        notNormal += notNormalNs[k];
-        inCritical += criticalNs[k];
-        changed += changes[k];
+        cell.moderate = column.span.moderate;
+        cell.critical = column.span.low + static_cast<std::int32_t>(k);
+        cell.purges = purges.count[k];
+        cell.lastPurgeMs = purges.lastMs[k];
+        cell.slumps = purges.slumpScores[k];
+        notNormal += column.notNormalNs[k];
+        inCritical += column.criticalNs[k];
+        changed += column.changes[k];
         cell.changes = static_cast<std::uint64_t>(changed);
         cell.timeInStateMs = {millisecondsOf(endNs - notNormal),
                               millisecondsOf(notNormal - inCritical), millisecondsOf(inCritical)};
@@ -315,7 +324,7 @@ std::vector<std::vector<CellResult>> Sweep::results() const
         const std::int64_t ns = endNs_ - column.runSinceNs;
         column.notNormalNs[static_cast<std::size_t>(lane(group.runs.moderateFrom(), c))] += ns;
         column.criticalNs[static_cast<std::size_t>(lane(group.runs.criticalFrom, c))] += ns;
-        cells.push_back(column.cells(endNs_));
+        cells.push_back(cellsOf(column, purges_[c], endNs_));
     }
     return cells;
 }
