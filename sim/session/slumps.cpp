@@ -140,17 +140,6 @@ SlumpScore scorePurges(const std::vector<Slump>& slumps, const std::vector<doubl
     return score;
 }
 
-std::optional<std::size_t> SlumpCursor::at(const std::vector<Slump>& slumps, double ms)
-{
-    while (next < slumps.size() && slumps[next].endMs < ms) {
-        ++next;
-    }
-    if (next < slumps.size() && slumps[next].startMs <= ms) {
-        return next;
-    }
-    return std::nullopt;
-}
-
 std::optional<std::size_t> slumpAt(const std::vector<Slump>& slumps, double atMs)
 {
     SlumpCursor cursor;

@@ -74,7 +74,16 @@ SlumpScore scorePurges(const std::vector<Slump>& slumps, const std::vector<doubl
 // Walks the slumps alongside frames that come in time order.
 struct SlumpCursor {
     std::size_t next = 0; // the first slump not over before the last time asked
-    std::optional<std::size_t> at(const std::vector<Slump>& slumps, double ms);
+    std::optional<std::size_t> at(const std::vector<Slump>& slumps, double ms)
+    {
+        while (next < slumps.size() && slumps[next].endMs < ms) {
+            ++next;
+        }
+        if (next < slumps.size() && slumps[next].startMs <= ms) {
+            return next;
+        }
+        return std::nullopt;
+    }
 };
 
 // The slump that holds atMs, if any, for times in any order.
