@@ -18,6 +18,7 @@
 #include <iostream>
 #include <limits>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -140,11 +141,31 @@ void addRun(CLI::App& app, RunOptions& run, int& status)
 
 // What a slump is, for both commands that judge purges by them.
 const char* const slumpsExplained =
-    "\nA slump: the frame rate over the last second stays below the target for at least a "
+    "A slump: the frame rate over the last second stays below the target for at least a "
     "second (a recovery shorter than a second does not end it); it runs from the first slow "
     "second's start to the last one's end. A purge is worth it in a slump and wasted outside one. "
     "The target is 80% of the capture's usual frame rate, that of its better seconds (nine in ten "
     "whole seconds are no faster), unless --target sets it.";
+
+// A footer's paragraph in lines a terminal shows whole.
+std::string wrapped(std::string_view text)
+{
+    constexpr std::size_t width = 78;
+    std::string lines;
+    std::size_t lineStart = 0;
+    std::size_t word = 0;
+    while (word < text.size()) {
+        const std::size_t end = std::min(text.find(' ', word), text.size());
+        if (end - lineStart > width && word > lineStart) {
+            lines += text.substr(lineStart, word - 1 - lineStart);
+            lines += '\n';
+            lineStart = word;
+        }
+        word = end + 1;
+    }
+    lines += text.substr(lineStart);
+    return lines + '\n';
+}
 
 CLI::Option* addTarget(CLI::App* command, std::optional<double>& target)
 {
@@ -180,7 +201,7 @@ void addReplay(CLI::App& app, ReplayOptions& replay, int& status)
         ->check(wholeNumberUpTo(std::numeric_limits<std::uint32_t>::max()))
         ->option_text("N");
     addTarget(command, replay.target);
-    command->footer(slumpsExplained);
+    command->footer(wrapped(slumpsExplained));
     command->callback(
         [&replay, &status] { status = replayFromCommandLine(replay, std::cout, std::cerr); });
 }
@@ -230,8 +251,8 @@ void addTune(CLI::App& app, TuneOptions& tune, int& status)
     addRange(command, "--critical", tune.critical,
              "FPS_Critical values, below FPS_Moderate only (default 10..110)");
     addTarget(command, tune.target);
-    command->footer(std::string(slumpsExplained) +
-                    "\nThe recommendation: " + sim::recommendationRule + ".");
+    command->footer(wrapped(slumpsExplained) + '\n' +
+                    wrapped(std::string("The recommendation: ") + sim::recommendationRule + "."));
     command->callback(
         [&tune, &status] { status = tuneFromCommandLine(tune, std::cout, std::cerr); });
 }
