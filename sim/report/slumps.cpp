@@ -21,6 +21,11 @@ std::string noSlumpReason(const SlumpVerdict& verdict, double durationMs)
         return "the capture is shorter than the 2 s a slump takes, so it cannot tell whether "
                "anything needs a purge";
     }
+    if (verdict.targetFps < 1) {
+        return fmt::format("the capture's usual frame rate is {:g} fps (frames of a second or "
+                           "more), too low to tell a slump from it; --target sets one",
+                           verdict.usualFps);
+    }
     return fmt::format("the frame rate never stayed {} for a second: nothing here needs a purge",
                        slumpTargetText(verdict));
 }

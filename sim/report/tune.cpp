@@ -131,9 +131,10 @@ std::string recommendationWhy(const TuneResult& r)
     if (slumps == 0) {
         if (best.purges > 0) {
             return fmt::format("nothing here needs a purge, yet every pair purges at least {} "
-                               "(long single frames set them off); {} purges the fewest, nearest "
-                               "yours",
-                               times(best.purges), keep ? "yours" : pairName(best));
+                               "(long single frames set them off); {}",
+                               times(best.purges),
+                               keep ? "yours purges no more than any: keep it"
+                                    : pairName(best) + " is the nearest pair that purges no more");
         }
         return keep ? "nothing here needs a purge and yours never purges: keep it"
                     : fmt::format("nothing here needs a purge, and yours purges {}; {} is the "

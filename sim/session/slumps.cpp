@@ -33,8 +33,8 @@ void traceFrame(FrameRateTrace& trace, double endMs)
     if (tenth >= trace.framesPerTenth.size()) {
         trace.framesPerTenth.resize(tenth + 1, 0);
     }
-    std::uint16_t& frames = trace.framesPerTenth[tenth];
-    if (frames < std::numeric_limits<std::uint16_t>::max()) {
+    std::uint8_t& frames = trace.framesPerTenth[tenth];
+    if (frames < std::numeric_limits<std::uint8_t>::max()) {
         ++frames; // frames of no length pile up in one tenth: held rather than wrapped
     }
     trace.endMs = std::max(trace.endMs, endMs);
@@ -42,18 +42,29 @@ void traceFrame(FrameRateTrace& trace, double endMs)
 
 double usualFps(const FrameRateTrace& trace)
 {
-    std::vector<std::uint64_t> seconds;
+    // Seconds counted by their frames: memory does not grow with the capture.
+    constexpr std::size_t mostInASecond =
+        std::numeric_limits<std::uint8_t>::max() * tenthsPerSecond;
+    std::vector<std::uint64_t> secondsWith(mostInASecond + 1, 0);
+    std::uint64_t seconds = 0;
     for (std::size_t first = 0; first + tenthsPerSecond <= wholeTenths(trace);
          first += tenthsPerSecond) {
-        seconds.push_back(framesIn(trace, first, first + tenthsPerSecondIndex));
+        ++secondsWith[framesIn(trace, first, first + tenthsPerSecondIndex)];
+        ++seconds;
     }
-    if (seconds.empty()) {
+    if (seconds == 0) {
         return 0;
     }
-    const auto place =
-        seconds.begin() + static_cast<std::ptrdiff_t>(seconds.size() * usualPercentile / 100);
-    std::nth_element(seconds.begin(), place, seconds.end());
-    return static_cast<double>(*place);
+    // The second at this place, slowest first, as if they were sorted.
+    const std::uint64_t place = seconds * usualPercentile / 100;
+    std::uint64_t passed = 0;
+    for (std::size_t frames = 0; frames < secondsWith.size(); ++frames) {
+        passed += secondsWith[frames];
+        if (passed > place) {
+            return static_cast<double>(frames);
+        }
+    }
+    return static_cast<double>(mostInASecond);
 }
 
 double fpsOverLastSecond(const FrameRateTrace& trace, double atMs)
