@@ -96,7 +96,7 @@ TEST(TuneCommand, aGameFoundAfterALauncherIsTunedAsIfAlone)
     writeFile(dir / "game.csv", "Application,MsBetweenPresents\n" + game);
     const auto tuned = [&dir](const std::string& file) {
         TuneOptions options;
-        options.capture = dir / file;
+        options.captures = {dir / file};
         options.common.json = true;
         std::ostringstream out;
         std::ostringstream err;

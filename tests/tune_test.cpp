@@ -116,7 +116,6 @@ void expectSameCells(const sim::CellResult& a, const sim::CellResult& b)
     EXPECT_EQ(a.moderate, b.moderate);
     EXPECT_EQ(a.critical, b.critical);
     EXPECT_EQ(a.purges, b.purges) << pair;
-    EXPECT_EQ(a.lastPurgeMs, b.lastPurgeMs) << pair;
     EXPECT_EQ(a.changes, b.changes) << pair;
     EXPECT_EQ(a.slumps.inSlumps, b.slumps.inSlumps) << pair;
     EXPECT_EQ(a.slumps.outside, b.slumps.outside) << pair;

@@ -26,23 +26,26 @@ struct RunOptions {
     bool compare = false; // the same drive again with the governor off, side by side
 };
 
+// Which frames of a capture are read, and what slumps are judged against.
+struct CaptureChoice {
+    std::optional<std::string> application;
+    std::optional<std::size_t> run; // CapFrameX only
+    std::optional<double> target;   // slumps are below it; none: from the capture
+};
+
 struct ReplayOptions {
     CommonOptions common;
     std::filesystem::path capture;
-    std::optional<std::string> application;
-    std::optional<std::size_t> run;     // CapFrameX only
+    CaptureChoice choice;
     std::optional<double> everySeconds; // a timeline row every so many seconds
-    std::optional<double> target;       // slumps are below it; none: from the capture
 };
 
 struct TuneOptions {
     CommonOptions common;
-    std::filesystem::path capture;
-    std::optional<std::string> application;
-    std::optional<std::size_t> run; // CapFrameX only
+    std::vector<std::filesystem::path> captures;
+    CaptureChoice choice;
     sim::Range moderate = sim::defaultModerate;
     sim::Range critical = sim::defaultCritical;
-    std::optional<double> target; // slumps are below it; none: from the capture
 };
 
 // Each command writes its report to out and its errors to err, and returns the exit status.

@@ -10,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -43,6 +44,28 @@ CLI::Option* addPathOption(CLI::App* command, const std::string& name, Path& tar
             name, [&target](const std::string& text) { target = sim::pathFromUtf8(text); },
             description)
         ->type_name("");
+}
+
+// CAPTURE...: one or several, standard input at most once.
+CLI::Option* addCapturesOption(CLI::App* command, std::vector<std::filesystem::path>& captures,
+                               const std::string& description)
+{
+    return command
+        ->add_option_function<std::vector<std::string>>(
+            "CAPTURE",
+            [&captures](const std::vector<std::string>& texts) {
+                if (std::count(texts.begin(), texts.end(), "-") > 1) {
+                    throw CLI::ValidationError("CAPTURE", "standard input (-) can be read once");
+                }
+                for (const std::string& text : texts) {
+                    captures.push_back(sim::pathFromUtf8(text));
+                }
+            },
+            description)
+        ->type_name("")
+        ->expected(1, -1)
+        ->required()
+        ->check(existingFile());
 }
 
 void addCommon(CLI::App* command, CommonOptions& common)
@@ -134,7 +157,7 @@ void addRun(CLI::App& app, RunOptions& run, int& status)
         ->check(numberIn(0.001, 86400.0))
         ->option_text("S");
     command->callback([&run, &status] {
-        status = prepareOutputs(run.common, std::nullopt, std::cerr);
+        status = prepareOutputs(run.common, {}, std::cerr);
         status = status != 0 ? status : runCommand(run, std::cout, std::cerr);
     });
 }
@@ -188,7 +211,7 @@ void addReplay(CLI::App& app, ReplayOptions& replay, int& status)
         ->check(existingFile());
     addCommon(command, replay.common);
     command
-        ->add_option("--app", replay.application,
+        ->add_option("--app", replay.choice.application,
                      "application to replay (default: the one with the most frames)")
         ->option_text("NAME");
     command
@@ -197,10 +220,10 @@ void addReplay(CLI::App& app, ReplayOptions& replay, int& status)
                      "are listed)")
         ->check(numberIn(0.001, 86400.0))
         ->option_text("S");
-    command->add_option("--run", replay.run, "CapFrameX: which run, from 0 (default 0)")
+    command->add_option("--run", replay.choice.run, "CapFrameX: which run, from 0 (default 0)")
         ->check(wholeNumberUpTo(std::numeric_limits<std::uint32_t>::max()))
         ->option_text("N");
-    addTarget(command, replay.target);
+    addTarget(command, replay.choice.target);
     command->footer(wrapped(slumpsExplained));
     command->callback(
         [&replay, &status] { status = replayFromCommandLine(replay, std::cout, std::cerr); });
@@ -225,12 +248,10 @@ CLI::Option* addRange(CLI::App* command, const std::string& name, sim::Range& ra
 void addTune(CLI::App& app, TuneOptions& tune, int& status)
 {
     CLI::App* command = app.add_subcommand(
-        "tune", "Which thresholds to set: every pair of a grid replayed over one capture");
-    addPathOption(command, "CAPTURE", tune.capture,
-                  "PresentMon/OCAT CSV, CapFrameX JSON, MangoHud CSV or plain text; - reads "
-                  "standard input as it comes")
-        ->required()
-        ->check(existingFile());
+        "tune", "Which thresholds to set: every pair of a grid replayed over the captures");
+    addCapturesOption(command, tune.captures,
+                      "PresentMon/OCAT CSV, CapFrameX JSON, MangoHud CSV or plain text, one or "
+                      "several, judged together; - reads standard input as it comes");
     addPathOption(command, "--ini", tune.common.ini,
                   "settings file: your pair, and the detection range for every pair (default: "
                   "none, so the defaults)")
@@ -241,16 +262,16 @@ void addTune(CLI::App& app, TuneOptions& tune, int& status)
         ->option_text("FILE");
     command->add_flag("--json", tune.common.json, "print every pair as one JSON object");
     command
-        ->add_option("--app", tune.application,
+        ->add_option("--app", tune.choice.application,
                      "application to replay (default: the one with the most frames)")
         ->option_text("NAME");
-    command->add_option("--run", tune.run, "CapFrameX: which run, from 0 (default 0)")
+    command->add_option("--run", tune.choice.run, "CapFrameX: which run, from 0 (default 0)")
         ->check(wholeNumberUpTo(std::numeric_limits<std::uint32_t>::max()))
         ->option_text("N");
     addRange(command, "--moderate", tune.moderate, "FPS_Moderate values (default 20..120)");
     addRange(command, "--critical", tune.critical,
              "FPS_Critical values, below FPS_Moderate only (default 10..110)");
-    addTarget(command, tune.target);
+    addTarget(command, tune.choice.target);
     command->footer(wrapped(slumpsExplained) + '\n' +
                     wrapped(std::string("The recommendation: ") + sim::recommendationRule + "."));
     command->callback(

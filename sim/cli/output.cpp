@@ -78,17 +78,17 @@ std::filesystem::path logFileIn(const std::filesystem::path& dir)
 }
 
 // Everything that can be known wrong before the simulation starts is said before it starts.
-int prepareOutputs(CommonOptions& common, const std::optional<std::filesystem::path>& capture,
+int prepareOutputs(CommonOptions& common, const std::vector<std::filesystem::path>& captures,
                    std::ostream& err)
 {
     makeAbsolute(common.ini);
     makeAbsolute(common.svg);
     makeAbsolute(common.logDir);
     std::vector<NamedPath> inputs;
-    if (capture) {
+    for (const std::filesystem::path& capture : captures) {
         inputs.push_back(
-            {sim::isStandardInput(*capture) ? "the capture (standard input)" : "the capture",
-             *capture});
+            {sim::isStandardInput(capture) ? "the capture (standard input)" : "the capture",
+             capture});
     }
     if (common.ini) {
         inputs.push_back({"the settings file (--ini)", *common.ini});

@@ -14,7 +14,7 @@
 // Before a command runs: paths made absolute, no output the same file as an input (the capture,
 // when there is one), the settings file's warnings said, the chart's file and the log's folder
 // known writable. Returns the exit status to stop with, or 0.
-int prepareOutputs(CommonOptions& common, const std::optional<std::filesystem::path>& capture,
+int prepareOutputs(CommonOptions& common, const std::vector<std::filesystem::path>& captures,
                    std::ostream& err);
 
 // Where the plug-in's log lies when it writes in dir.

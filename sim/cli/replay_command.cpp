@@ -102,8 +102,8 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
         stopReadingOnInterrupt();
     }
     sim::CaptureOptions captureOptions;
-    captureOptions.application = options.application;
-    captureOptions.run = options.run;
+    captureOptions.application = options.choice.application;
+    captureOptions.run = options.choice.run;
     const std::string what = "replaying " + sim::utf8Of(options.capture.filename());
     captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
     captureOptions.restart = [&] {
@@ -123,7 +123,7 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     }
     endProgress();
     const sim::SessionResult& result = session->result();
-    const sim::SlumpVerdict slumps = sim::judgeSlumps(result.trace, options.target);
+    const sim::SlumpVerdict slumps = sim::judgeSlumps(result.trace, options.choice.target);
     if (options.common.json) {
         out << sim::jsonText(sim::replayJson(options.capture, capture, result, slumps)) << '\n';
     } else {
@@ -140,6 +140,6 @@ int replayFromCommandLine(ReplayOptions& options, std::ostream& out, std::ostrea
     if (!sim::isStandardInput(options.capture)) {
         options.capture = std::filesystem::absolute(options.capture);
     }
-    const int status = prepareOutputs(options.common, options.capture, err);
+    const int status = prepareOutputs(options.common, {options.capture}, err);
     return status != 0 ? status : replayCommand(options, out, err);
 }

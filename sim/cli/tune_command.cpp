@@ -4,26 +4,23 @@
 #include "sim/capture/capture.h"
 #include "sim/check/settings_check.h"
 #include "sim/cli/output.h"
+#include "sim/cli/reading.h"
 #include "sim/files.h"
 #include "sim/report/report.h"
 
 #include <fstream>
+#include <memory>
 #include <vector>
 
-namespace {
-
-// The settings file's values, read as the plug-in reads them; the grid replaces the thresholds.
-GovernorSettings baseSettings(const TuneOptions& options)
+GovernorSettings baseSettings(const CommonOptions& common)
 {
-    if (!options.common.ini) {
+    if (!common.ini) {
         return GovernorSettings{};
     }
-    const sim::SettingsCheck check = sim::checkSettings(*options.common.ini);
+    const sim::SettingsCheck check = sim::checkSettings(*common.ini);
     if (check.settings.enabled) {
         return check.settings;
     }
-    // Enabled=0 would make every pair do nothing, and the plug-in then reads no other key; the
-    // question is what each pair would do, so the file's other values count as read.
     GovernorSettings base;
     const auto value = [&check](std::size_t i) { return check.shown[i].value; };
     base.logging = value(1) != 0;
@@ -33,56 +30,76 @@ GovernorSettings baseSettings(const TuneOptions& options)
     return base;
 }
 
-// The capture read once, its frames kept for the grid.
-int readFrames(const TuneOptions& options, sim::TuneReport& report, sim::TuneFrames& frames,
-               std::ostream& err)
+int readForTuning(const std::filesystem::path& capture, const CaptureChoice& choice,
+                  sim::CaptureFacts& facts, sim::TuneFrames& frames,
+                  std::optional<sim::Session>* session, const sim::SessionOptions& sessionOptions,
+                  std::ostream& err)
 {
+    facts.capture = capture;
     sim::CaptureOptions captureOptions;
-    captureOptions.application = options.application;
-    captureOptions.run = options.run;
-    const std::string what = "reading " + sim::utf8Of(options.capture.filename());
+    captureOptions.application = choice.application;
+    captureOptions.run = choice.run;
+    const std::string what = "reading " + sim::utf8Of(capture.filename());
     captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
-    frames.clock.uptimeMs = options.common.uptimeMs;
-    captureOptions.restart = [&] {
+    const auto start = [&] {
         frames = sim::TuneFrames{};
-        frames.clock.uptimeMs = options.common.uptimeMs;
-        report.frameTimes = sim::FrameTimeCounts{};
+        frames.clock.uptimeMs = sessionOptions.uptimeMs;
+        facts.frameTimes = sim::FrameTimeCounts{};
+        if (session != nullptr) {
+            session->reset(); // one plug-in at a time: the old session ends first
+            session->emplace(sessionOptions);
+        }
     };
+    start();
+    captureOptions.restart = start;
     try {
-        report.summary = replayCapture(options.capture, captureOptions, [&](double ms) {
+        facts.summary = replayCapture(capture, captureOptions, [&](double ms) {
             sim::addFrame(frames, ms);
-            countFrameTime(report.frameTimes, ms);
+            countFrameTime(facts.frameTimes, ms);
+            if (session != nullptr) {
+                (*session)->frame(ms);
+            }
         });
     } catch (const sim::CaptureError& error) {
+        endProgress();
         return captureFailure(error, err);
     }
     endProgress();
-    sim::finishFrames(frames, options.target);
+    facts.frames = frames.frameSeconds.size();
+    sim::finishFrames(frames, choice.target);
     return 0;
 }
-
-} // namespace
 
 int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err)
 {
     sim::TuneReport report;
-    report.capture = options.capture;
     report.moderate = options.moderate;
     report.critical = options.critical;
     report.settingsSource =
         options.common.ini ? "from " + sim::utf8Of(*options.common.ini) : "the defaults";
-    const GovernorSettings base = baseSettings(options);
+    const GovernorSettings base = baseSettings(options.common);
     if (sim::gridColumns(options.moderate, options.critical).empty()) {
         err << "tarnwick-sim: the grid holds no pair: every FPS_Critical of --critical must lie "
                "below some FPS_Moderate of --moderate\n";
         return 2;
     }
-    sim::TuneFrames frames;
-    if (const int status = readFrames(options, report, frames, err); status != 0) {
-        return status;
+    // Every capture's frames are kept until the recommendation is known: its purges on each are
+    // run again for their times.
+    std::vector<std::unique_ptr<sim::TuneFrames>> frames;
+    std::vector<const sim::TuneFrames*> parts;
+    sim::SessionOptions sessionOptions;
+    sessionOptions.uptimeMs = options.common.uptimeMs;
+    for (const std::filesystem::path& capture : options.captures) {
+        frames.push_back(std::make_unique<sim::TuneFrames>());
+        report.captures.emplace_back();
+        if (const int status = readForTuning(capture, options.choice, report.captures.back(),
+                                             *frames.back(), nullptr, sessionOptions, err);
+            status != 0) {
+            return status;
+        }
+        parts.push_back(frames.back().get());
     }
-    report.frames = frames.frameSeconds.size();
-    report.result = sim::tune(frames, base, options.moderate, options.critical);
+    report.result = sim::tune(parts, base, options.moderate, options.critical);
     if (options.common.json) {
         out << sim::jsonText(sim::tuneJson(report)) << '\n';
     } else {
@@ -107,9 +124,11 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
 
 int tuneFromCommandLine(TuneOptions& options, std::ostream& out, std::ostream& err)
 {
-    if (!sim::isStandardInput(options.capture)) {
-        options.capture = std::filesystem::absolute(options.capture);
+    for (std::filesystem::path& capture : options.captures) {
+        if (!sim::isStandardInput(capture)) {
+            capture = std::filesystem::absolute(capture);
+        }
     }
-    const int status = prepareOutputs(options.common, options.capture, err);
+    const int status = prepareOutputs(options.common, options.captures, err);
     return status != 0 ? status : tuneCommand(options, out, err);
 }

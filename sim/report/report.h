@@ -66,15 +66,20 @@ void printSettingsCheck(std::ostream& out, const SettingsCheck& check);
 // Its warnings alone, for commands that take --ini: "tarnwick-sim: FILE: warning: line N: ...".
 void printSettingsWarnings(std::ostream& err, const SettingsCheck& check);
 
-// tune: the capture, the player's pair, the recommendation and its rule, the pairs around it.
-struct TuneReport {
+// What was read of one capture.
+struct CaptureFacts {
     std::filesystem::path capture;
     CaptureSummary summary;
-    std::string settingsSource; // the settings file, or "the defaults"
-    Range moderate;
-    Range critical;
     std::uint64_t frames = 0;
     FrameTimeCounts frameTimes;
+};
+
+// tune: the captures, the player's pair, the recommendation and its rule, the pairs around it.
+struct TuneReport {
+    std::vector<CaptureFacts> captures; // as the result's, in order
+    std::string settingsSource;         // the settings file, or "the defaults"
+    Range moderate;
+    Range critical;
     TuneResult result;
 };
 void printTune(std::ostream& out, const TuneReport& report);

@@ -76,7 +76,7 @@ void printNeighbours(std::ostream& out, const TuneReport& report, const CellResu
 {
     fmt::print(out, "pairs around it:\n  {:>12} {:>12} {:>7} {:>8} {:>7} {:>7} {:>7}\n",
                "FPS_Moderate", "FPS_Critical", "purges", "outside", "caught", "missed", "wait s");
-    const std::size_t slumps = report.result.slumps.slumps.size();
+    const std::size_t slumps = report.result.slumps;
     for (const CellResult& c : report.result.cells) {
         if (std::abs(c.moderate - centre.moderate) + std::abs(c.critical - centre.critical) > 2) {
             continue;
@@ -106,15 +106,48 @@ nlohmann::json cellJson(const CellResult& c, double durationMs, std::size_t slum
             {"stateChangesPerMinute", perMinute(static_cast<double>(c.changes), durationMs)}};
 }
 
-// The player's pair and the recommendation: every slump and every purge.
-nlohmann::json pairJson(const CellResult& c, const TuneResult& r)
+// A pair on one capture: every slump and every purge.
+nlohmann::json purgesOnJson(const CellResult& c, const std::vector<Slump>& slumps)
 {
-    const std::vector<Slump>& slumps = r.slumps.slumps;
-    nlohmann::json json = cellJson(c, r.durationMs, slumps.size());
-    json["purgeTimesMs"] = c.purgeTimesMs;
-    json["purgeList"] = purgesJson(c.purgeTimesMs, slumps);
-    json["slumps"] = slumpsJson(slumps, c.purgeTimesMs);
+    return {{"purgeTimesMs", c.purgeTimesMs},
+            {"purgeList", purgesJson(c.purgeTimesMs, slumps)},
+            {"slumps", slumpsJson(slumps, c.purgeTimesMs)}};
+}
+
+// The player's pair and the recommendation; with one capture, every slump and purge too.
+nlohmann::json pairJson(const CellResult& c, const TuneResult& r,
+                        CellResult TunedCapture::*onCapture)
+{
+    nlohmann::json json = cellJson(c, r.durationMs, r.slumps);
+    if (r.captures.size() == 1) {
+        const TunedCapture& only = r.captures.front();
+        json.update(purgesOnJson(only.*onCapture, only.slumps.slumps));
+    }
     return json;
+}
+
+nlohmann::json capturesJson(const TuneReport& report)
+{
+    nlohmann::json list = nlohmann::json::array();
+    for (std::size_t i = 0; i < report.captures.size(); ++i) {
+        const CaptureFacts& facts = report.captures[i];
+        const TunedCapture& part = report.result.captures[i];
+        nlohmann::json slumps = slumpVerdictJson(part.slumps);
+        slumps["list"] = slumpsJson(part.slumps.slumps, {});
+        list.push_back({{"capture", utf8Of(facts.capture)},
+                        {"application", facts.summary.application},
+                        {"format", captureFormatName(facts.summary.format)},
+                        {"frames", facts.frames},
+                        {"durationMs", part.durationMs},
+                        {"onePercentLowFps", lowFps(facts.frameTimes, 0.01)},
+                        {"pointOnePercentLowFps", lowFps(facts.frameTimes, 0.001)},
+                        {"slumps", slumps},
+                        {"current", purgesOnJson(part.current, part.slumps.slumps)},
+                        {"recommended", report.result.recommended
+                                            ? purgesOnJson(part.recommended, part.slumps.slumps)
+                                            : nlohmann::json(nullptr)}});
+    }
+    return list;
 }
 
 } // namespace
@@ -126,7 +159,7 @@ std::string recommendationWhy(const TuneResult& r)
     }
     const CellResult& best = r.cells[*r.recommended];
     const CellResult& yours = r.current;
-    const std::size_t slumps = r.slumps.slumps.size();
+    const std::size_t slumps = r.slumps;
     const bool keep = samePair(best, yours);
     if (slumps == 0) {
         if (best.purges > 0) {
@@ -142,7 +175,11 @@ std::string recommendationWhy(const TuneResult& r)
                                   times(yours.purges), pairName(best));
     }
     const std::string bestDoes =
-        best.slumps.outside == 0
+        best.purges == 0
+            ? fmt::format("never purges: every pair that would catch one of the {} slumps also "
+                          "purges outside them",
+                          slumps)
+        : best.slumps.outside == 0
             ? fmt::format("purges only in slumps and {}", catches(best, slumps))
             : fmt::format("purges {} outside a slump, the fewest of any pair, and {}",
                           times(best.slumps.outside), catches(best, slumps));
@@ -164,20 +201,27 @@ std::string recommendationWhy(const TuneResult& r)
 void printTune(std::ostream& out, const TuneReport& report)
 {
     const TuneResult& r = report.result;
-    fmt::print(out, "capture: {}\napplication: {}, {} frames, {:.1f} s\n",
-               shown(utf8Of(report.capture)), shown(report.summary.application), report.frames,
-               r.durationMs / 1000.0);
-    fmt::print(out, "  1% low fps {:.1f}, 0.1% low fps {:.1f}\n", lowFps(report.frameTimes, 0.01),
-               lowFps(report.frameTimes, 0.001));
-    printSlumps(out, r.slumps, r.durationMs);
+    for (std::size_t i = 0; i < report.captures.size(); ++i) {
+        const CaptureFacts& facts = report.captures[i];
+        const TunedCapture& part = r.captures[i];
+        fmt::print(out, "capture: {}\napplication: {}, {} frames, {:.1f} s\n",
+                   shown(utf8Of(facts.capture)), shown(facts.summary.application), facts.frames,
+                   part.durationMs / 1000.0);
+        fmt::print(out, "  1% low fps {:.1f}, 0.1% low fps {:.1f}\n",
+                   lowFps(facts.frameTimes, 0.01), lowFps(facts.frameTimes, 0.001));
+        printSlumps(out, part.slumps, part.durationMs);
+    }
+    if (report.captures.size() > 1) {
+        fmt::print(out, "judged together: {} captures, {:.1f} s, {} slumps\n",
+                   report.captures.size(), r.durationMs / 1000.0, r.slumps);
+    }
     fmt::print(out,
                "grid: FPS_Moderate {} to {}, FPS_Critical {} to {}, below FPS_Moderate: {} "
                "pairs\n",
                report.moderate.low, report.moderate.high, report.critical.low, report.critical.high,
                r.cells.size());
-    const std::size_t slumps = r.slumps.slumps.size();
     fmt::print(out, "your pair: {} ({})\n", pairName(r.current), report.settingsSource);
-    printCell(out, r.current, r.durationMs, slumps);
+    printCell(out, r.current, r.durationMs, r.slumps);
     if (!r.recommended) {
         fmt::print(out, "no recommendation: {}\n", recommendationWhy(r));
         return;
@@ -185,7 +229,7 @@ void printTune(std::ostream& out, const TuneReport& report)
     const CellResult& best = r.cells[*r.recommended];
     fmt::print(out, "recommended: {}{}\n", pairName(best),
                samePair(best, r.current) ? " (yours)" : "");
-    printCell(out, best, r.durationMs, slumps);
+    printCell(out, best, r.durationMs, r.slumps);
     fmt::print(out, "  why: {}\n  rule: {}\n", recommendationWhy(r), recommendationRule);
     printNeighbours(out, report, best);
 }
@@ -195,25 +239,31 @@ nlohmann::json tuneJson(const TuneReport& report)
     const TuneResult& r = report.result;
     nlohmann::json cells = nlohmann::json::array();
     for (const CellResult& c : r.cells) {
-        cells.push_back(cellJson(c, r.durationMs, r.slumps.slumps.size()));
+        cells.push_back(cellJson(c, r.durationMs, r.slumps));
     }
+    const CaptureFacts& first = report.captures.front();
+    nlohmann::json slumps =
+        r.captures.size() == 1 ? slumpVerdictJson(r.captures[0].slumps) : nlohmann::json::object();
+    slumps["count"] = r.slumps;
     return {{"command", "tune"},
-            {"capture", utf8Of(report.capture)},
-            {"application", report.summary.application},
-            {"format", captureFormatName(report.summary.format)},
-            {"frames", report.frames},
+            {"capture", utf8Of(first.capture)},
+            {"application", first.summary.application},
+            {"format", captureFormatName(first.summary.format)},
+            {"frames", first.frames},
             {"durationMs", r.durationMs},
-            {"onePercentLowFps", lowFps(report.frameTimes, 0.01)},
-            {"pointOnePercentLowFps", lowFps(report.frameTimes, 0.001)},
+            {"onePercentLowFps", lowFps(first.frameTimes, 0.01)},
+            {"pointOnePercentLowFps", lowFps(first.frameTimes, 0.001)},
+            {"captures", capturesJson(report)},
             {"grid",
              {{"fpsModerate", {report.moderate.low, report.moderate.high}},
               {"fpsCritical", {report.critical.low, report.critical.high}}}},
-            {"slumps", slumpVerdictJson(r.slumps)},
+            {"slumps", slumps},
             {"rule", recommendationRule},
             {"why", recommendationWhy(r)},
-            {"current", pairJson(r.current, r)},
-            {"recommended",
-             r.recommended ? pairJson(r.cells[*r.recommended], r) : nlohmann::json(nullptr)},
+            {"current", pairJson(r.current, r, &TunedCapture::current)},
+            {"recommended", r.recommended
+                                ? pairJson(r.cells[*r.recommended], r, &TunedCapture::recommended)
+                                : nlohmann::json(nullptr)},
             {"cells", cells}};
 }
 

@@ -35,7 +35,7 @@ std::string heat(double perMinuteValue)
 struct Grid {
     Range moderate;
     Range critical;
-    const std::vector<Slump>& slumps;
+    std::size_t slumps;
     double x(std::int32_t m) const { return left + (m - moderate.low) * cellWidth; }
     double y(std::int32_t c) const { return top + (critical.high - c) * cellHeight; }
     double right() const { return x(moderate.high + 1); }
@@ -86,13 +86,13 @@ void legend(std::ostream& out, const Grid& g)
                            x, y, fill, stroke, strokeWidth);
     };
     row(square("url(#outside)", "#ccc", 1), "purges outside a slump");
-    if (!g.slumps.empty()) {
+    if (g.slumps > 0) {
         row(square("url(#missed)", "#ccc", 1), "misses a slump");
     }
     row(square("none", "black", 2), "your pair");
     row(square("none", "#1f5fa8", 3), "recommended");
     fmt::print(out, "<text x='{:.1f}' y='{:.1f}'>slumps: {}</text>\n", x, y + 13,
-               g.slumps.empty() ? std::string("none") : std::to_string(g.slumps.size()));
+               g.slumps == 0 ? std::string("none") : std::to_string(g.slumps));
 }
 
 void mark(std::ostream& out, const Grid& g, const CellResult& c, const char* colour, double width)
@@ -111,7 +111,7 @@ void mark(std::ostream& out, const Grid& g, const CellResult& c, const char* col
 // Neighbours up a column that look the same are one rectangle: the file stays small.
 void cells(std::ostream& out, const Grid& g, const TuneResult& result)
 {
-    const std::size_t slumps = result.slumps.slumps.size();
+    const std::size_t slumps = result.slumps;
     const auto look = [&result, slumps](const CellResult& c) {
         const double rate = perMinute(static_cast<double>(c.purges), result.durationMs);
         return std::tuple{heat(rate), c.slumps.outside > 0, c.slumps.caught < slumps};
@@ -145,7 +145,7 @@ void cells(std::ostream& out, const Grid& g, const TuneResult& result)
 
 void writeTuneSvg(std::ostream& out, const TuneReport& report)
 {
-    const Grid g{report.moderate, report.critical, report.result.slumps.slumps};
+    const Grid g{report.moderate, report.critical, report.result.slumps};
     const double width = g.right() + 200;
     const double height = g.bottom() + 50;
     fmt::print(
@@ -159,7 +159,7 @@ void writeTuneSvg(std::ostream& out, const TuneReport& report)
         "</pattern></defs>\n<rect width='100%' height='100%' "
         "fill='white'/>\n<text x='{2}' y='24' font-size='15' font-weight='bold'>tarnwick-sim "
         "tune: {3}</text>\n",
-        width, height, left, markupText(shown(report.summary.application)));
+        width, height, left, markupText(shown(report.captures.front().summary.application)));
     fmt::print(out, "<rect x='{}' y='{}' width='{:.1f}' height='{:.1f}' fill='#f4f4f4'/>\n", left,
                top, g.right() - left, g.bottom() - top);
     cells(out, g, report.result);

@@ -53,7 +53,6 @@ CellResult evaluateCell(const TuneFrames& frames, const GovernorSettings& settin
             const double t = frames.elapsedMs[i];
             cell.purgeTimesMs.push_back(t);
             ++cell.purges;
-            cell.lastPurgeMs = t;
             scorePurge(cell.slumps, slumps, slumpCursor.at(slumps, t), t);
         }
     }

@@ -45,7 +45,6 @@ struct CellResult {
     std::int32_t moderate = 0;
     std::int32_t critical = 0;
     std::uint64_t purges = 0;
-    double lastPurgeMs = 0;
     // Every purge's time: kept by evaluateCell, not for each pair of a grid (memory would grow
     // with the capture).
     std::vector<double> purgeTimesMs;

@@ -56,7 +56,6 @@ struct ColumnPurges {
     PairBits recentlyPurged;
     RecentPurges recentPurges;
     std::array<std::uint64_t, maxColumnPairs> count{};
-    std::array<double, maxColumnPairs> lastMs{};
     std::array<SlumpScore, maxColumnPairs> slumpScores{};
 };
 
@@ -263,7 +262,6 @@ void Sweep::runDuePurges(std::size_t c, const SweepFrame& frame, bool entered)
     const std::optional<std::size_t> slump = slumpCursor_.at(slumps_, frame.endMs);
     due.each([&](std::size_t k) {
         ++purges.count[k];
-        purges.lastMs[k] = frame.endMs;
         scorePurge(purges.slumpScores[k], slumps_, slump, frame.endMs);
     });
     purges.recentlyPurged = purges.recentlyPurged | due;
@@ -302,7 +300,6 @@ std::vector<CellResult> cellsOf(const Column& column, const ColumnPurges& purges
         cell.moderate = column.span.moderate;
         cell.critical = column.span.low + static_cast<std::int32_t>(k);
         cell.purges = purges.count[k];
-        cell.lastPurgeMs = purges.lastMs[k];
         cell.slumps = purges.slumpScores[k];
         notNormal += column.notNormalNs[k];
         inCritical += column.criticalNs[k];

@@ -75,28 +75,74 @@ std::vector<ColumnSpan> gridColumns(Range moderate, Range critical)
     return spans;
 }
 
+namespace {
+
+// A pair's figures over two captures; purge times stay with their capture.
+void addUp(CellResult& total, const CellResult& more)
+{
+    total.purges += more.purges;
+    total.slumps.inSlumps += more.slumps.inSlumps;
+    total.slumps.outside += more.slumps.outside;
+    total.slumps.caught += more.slumps.caught;
+    total.slumps.delaySumMs += more.slumps.delaySumMs;
+    total.changes += more.changes;
+    for (std::size_t s = 0; s < total.timeInStateMs.size(); ++s) {
+        total.timeInStateMs[s] += more.timeInStateMs[s];
+    }
+}
+
+CellResult withPair(const TuneFrames& frames, GovernorSettings settings, const CellResult& pair)
+{
+    settings.fpsModerate = pair.moderate;
+    settings.fpsCritical = pair.critical;
+    return evaluateCell(frames, settings);
+}
+
+} // namespace
+
+TuneResult tune(const std::vector<const TuneFrames*>& captures, const GovernorSettings& base,
+                Range moderate, Range critical)
+{
+    TuneResult result;
+    result.current.moderate = base.fpsModerate;
+    result.current.critical = base.fpsCritical;
+    for (const TuneFrames* frames : captures) {
+        TunedCapture& part = result.captures.emplace_back();
+        part.durationMs = frames->elapsedMs.empty() ? 0.0 : frames->elapsedMs.back();
+        part.slumps = frames->slumps;
+        result.durationMs += part.durationMs;
+        result.slumps += part.slumps.slumps.size();
+        std::size_t cell = 0;
+        for (const std::vector<CellResult>& column :
+             evaluateColumns(*frames, gridColumns(moderate, critical))) {
+            for (const CellResult& c : column) {
+                if (cell == result.cells.size()) {
+                    CellResult& added = result.cells.emplace_back();
+                    added.moderate = c.moderate;
+                    added.critical = c.critical;
+                }
+                addUp(result.cells[cell++], c);
+            }
+        }
+        // The grid keeps no pair's purge times (memory would grow with the capture): the
+        // player's pair and the recommendation run again alone for theirs.
+        part.current = evaluateCell(*frames, base);
+        addUp(result.current, part.current);
+    }
+    result.recommended = recommend(result.cells, result.current, result.slumps);
+    if (result.recommended) {
+        for (std::size_t i = 0; i < captures.size(); ++i) {
+            result.captures[i].recommended =
+                withPair(*captures[i], base, result.cells[*result.recommended]);
+        }
+    }
+    return result;
+}
+
 TuneResult tune(const TuneFrames& frames, const GovernorSettings& base, Range moderate,
                 Range critical)
 {
-    TuneResult result;
-    result.durationMs = frames.elapsedMs.empty() ? 0.0 : frames.elapsedMs.back();
-    result.slumps = frames.slumps;
-    for (std::vector<CellResult>& column :
-         evaluateColumns(frames, gridColumns(moderate, critical))) {
-        result.cells.insert(result.cells.end(), column.begin(), column.end());
-    }
-    // The grid keeps no pair's purge times (memory would grow with the capture): the player's
-    // pair and the recommendation run again alone for theirs.
-    result.current = evaluateCell(frames, base);
-    result.recommended = recommend(result.cells, result.current, result.slumps.slumps.size());
-    if (result.recommended) {
-        CellResult& best = result.cells[*result.recommended];
-        GovernorSettings pair = base;
-        pair.fpsModerate = best.moderate;
-        pair.fpsCritical = best.critical;
-        best.purgeTimesMs = evaluateCell(frames, pair).purgeTimesMs;
-    }
-    return result;
+    return tune(std::vector<const TuneFrames*>{&frames}, base, moderate, critical);
 }
 
 } // namespace sim

@@ -21,12 +21,23 @@ struct Range {
 inline constexpr Range defaultModerate{20, 120};
 inline constexpr Range defaultCritical{10, 110};
 
-struct TuneResult {
+// One capture's part: its slumps, and the player's pair and the recommendation on it, each with
+// every purge's time.
+struct TunedCapture {
     double durationMs = 0;
     SlumpVerdict slumps;
+    CellResult current;
+    CellResult recommended; // nothing without a recommendation
+};
+
+// Several captures are judged together: a pair's figures are added over them.
+struct TuneResult {
+    double durationMs = 0;
+    std::size_t slumps = 0;
     std::vector<CellResult> cells;          // FPS_Moderate ascending, then FPS_Critical ascending
     CellResult current;                     // the settings file's own pair, in the grid or not
     std::optional<std::size_t> recommended; // index into cells
+    std::vector<TunedCapture> captures;     // in the order given
 };
 
 // The rule the recommendation follows, in one sentence.
@@ -35,6 +46,8 @@ extern const char* const recommendationRule;
 // in: frames, finished (see finishFrames); base, the settings file's values (the detection range
 // and the rest); the grid's pairs replace its thresholds. The player's pair and the
 // recommendation keep every purge's time. Uses both cores.
+TuneResult tune(const std::vector<const TuneFrames*>& captures, const GovernorSettings& base,
+                Range moderate, Range critical);
 TuneResult tune(const TuneFrames& frames, const GovernorSettings& base, Range moderate,
                 Range critical);
 
