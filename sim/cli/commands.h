@@ -14,6 +14,7 @@ struct CommonOptions {
     std::optional<std::filesystem::path> ini;
     std::optional<std::filesystem::path> svg;
     std::optional<std::filesystem::path> logDir; // where the plug-in's log goes
+    std::optional<std::filesystem::path> page;   // report: the HTML page
     std::uint32_t uptimeMs = 600000;
     bool json = false;
 };
@@ -48,11 +49,20 @@ struct TuneOptions {
     sim::Range critical = sim::defaultCritical;
 };
 
+struct ReportOptions {
+    CommonOptions common;
+    std::vector<std::filesystem::path> captures;
+    CaptureChoice choice;
+};
+
 // Each command writes its report to out and its errors to err, and returns the exit status.
 int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err);
 int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream& err);
 int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err);
 int tuneFromCommandLine(TuneOptions& options, std::ostream& out, std::ostream& err);
+// The page, at -o or beside the first capture (<capture>.tarnwick.html); says where on out.
+int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream& err);
+int reportFromCommandLine(ReportOptions& options, std::ostream& out, std::ostream& err);
 // replay as the command line asks for it: outputs prepared first (see prepareOutputs).
 int replayFromCommandLine(ReplayOptions& options, std::ostream& out, std::ostream& err);
 // A capture dropped onto the tool: the only argument is an existing file.

@@ -278,6 +278,33 @@ void addTune(CLI::App& app, TuneOptions& tune, int& status)
         [&tune, &status] { status = tuneFromCommandLine(tune, std::cout, std::cerr); });
 }
 
+void addReport(CLI::App& app, ReportOptions& report, int& status)
+{
+    CLI::App* command = app.add_subcommand(
+        "report", "One HTML page for a player: the verdict, the settings file's findings, each "
+                  "capture's chart and figures, every pair of thresholds");
+    addCapturesOption(command, report.captures,
+                      "PresentMon/OCAT CSV, CapFrameX JSON, MangoHud CSV or plain text, one or "
+                      "several, judged together; - reads standard input as it comes");
+    addPathOption(command, "--ini", report.common.ini,
+                  "settings file: your pair, its findings on the page (default: none, so the "
+                  "defaults)")
+        ->check(settingsFile())
+        ->option_text("FILE");
+    addPathOption(command, "-o,--output", report.common.page,
+                  "the page (default: beside the first capture, CAPTURE.tarnwick.html)")
+        ->check(outputFile())
+        ->option_text("FILE.html");
+    command
+        ->add_option("--app", report.choice.application,
+                     "application to read (default: the one with the most frames)")
+        ->option_text("NAME");
+    addTarget(command, report.choice.target);
+    command->footer(wrapped(slumpsExplained));
+    command->callback(
+        [&report, &status] { status = reportFromCommandLine(report, std::cout, std::cerr); });
+}
+
 // A developer's check, kept out of the players' list.
 void addScenario(CLI::App& app, std::filesystem::path& gameDir, int& status)
 {
@@ -320,6 +347,8 @@ int main(int argc, char** argv)
     addScenario(app, scenarioGame, status);
     TuneOptions tune;
     addTune(app, tune, status);
+    ReportOptions report;
+    addReport(app, report, status);
     std::vector<char*> pointers;
     for (const std::string& argument : arguments) {
         pointers.push_back(const_cast<char*>(argument.c_str()));

@@ -83,6 +83,7 @@ int prepareOutputs(CommonOptions& common, const std::vector<std::filesystem::pat
 {
     makeAbsolute(common.ini);
     makeAbsolute(common.svg);
+    makeAbsolute(common.page);
     makeAbsolute(common.logDir);
     std::vector<NamedPath> inputs;
     for (const std::filesystem::path& capture : captures) {
@@ -96,6 +97,9 @@ int prepareOutputs(CommonOptions& common, const std::vector<std::filesystem::pat
     std::vector<NamedPath> outputs;
     if (common.svg) {
         outputs.push_back({"the chart (--svg)", *common.svg});
+    }
+    if (common.page) {
+        outputs.push_back({"the page (-o)", *common.page});
     }
     if (common.logDir) {
         outputs.push_back({"the plug-in's log in --log-dir", logFileIn(*common.logDir)});
@@ -116,6 +120,13 @@ int prepareOutputs(CommonOptions& common, const std::vector<std::filesystem::pat
     if (common.svg) {
         if (const std::string why = cannotWrite(*common.svg); !why.empty()) {
             err << "tarnwick-sim: cannot write the chart to " << sim::utf8Of(*common.svg) << ": "
+                << why << '\n';
+            return 1;
+        }
+    }
+    if (common.page) {
+        if (const std::string why = cannotWrite(*common.page); !why.empty()) {
+            err << "tarnwick-sim: cannot write the page to " << sim::utf8Of(*common.page) << ": "
                 << why << '\n';
             return 1;
         }

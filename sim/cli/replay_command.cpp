@@ -130,7 +130,7 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
         sim::printReplay(out, options.capture, capture, result, slumps, timeline.rows);
     }
     const sim::ChartOptions chart{"tarnwick-sim replay: " + sim::shown(capture.application), false,
-                                  nullptr};
+                                  nullptr, &slumps.slumps};
     sayWhereTheLogIs(options.common, result, out);
     return writeChart(options.common, result, chart, out, err) ? 0 : 1;
 }

@@ -86,20 +86,40 @@ void printTune(std::ostream& out, const TuneReport& report);
 // Why the recommendation is what it is, in one sentence of a player's words.
 std::string recommendationWhy(const TuneResult& result);
 nlohmann::json tuneJson(const TuneReport& report);
+// The answer in two or three lines: what the player's pair does, what to set instead and why.
+void printVerdict(std::ostream& out, const TuneReport& report);
 // A heat map: FPS_Moderate across, FPS_Critical up, colour for purges a minute, pairs that purge
 // outside slumps and pairs that miss slumps marked, the player's pair and the recommendation too.
 void writeTuneSvg(std::ostream& out, const TuneReport& report);
 
 // Slumps, said the same way by every command.
-std::string slumpTargetText(const SlumpVerdict& verdict); // "below 48 fps (80% of the usual 60 fps)"
+std::string
+slumpTargetText(const SlumpVerdict& verdict); // "below 48 fps (80% of the usual 60 fps)"
 std::string noSlumpReason(const SlumpVerdict& verdict, double durationMs);
 // "in a slump (28 fps over the last second)", or "outside any slump (...)".
 std::string purgeJudgement(const FrameRateTrace& trace, const std::vector<Slump>& slumps,
                            double atMs);
 nlohmann::json slumpVerdictJson(const SlumpVerdict& verdict);
 // Each slump with its first purge by these times, if any; each purge with whether it fell in one.
-nlohmann::json slumpsJson(const std::vector<Slump>& slumps, const std::vector<double>& purgeTimesMs);
-nlohmann::json purgesJson(const std::vector<double>& purgeTimesMs, const std::vector<Slump>& slumps);
+nlohmann::json slumpsJson(const std::vector<Slump>& slumps,
+                          const std::vector<double>& purgeTimesMs);
+nlohmann::json purgesJson(const std::vector<double>& purgeTimesMs,
+                          const std::vector<Slump>& slumps);
+
+// The report page: the verdict, the settings file's findings, each capture and the heat map.
+struct PageCapture {
+    CaptureFacts facts;
+    std::optional<SessionResult> replay; // with the player's pair; none: it could not be read
+    std::string error;                   // why not
+    std::size_t tuned = 0;               // its place among the captures tuned
+};
+struct ReportPage {
+    std::vector<PageCapture> captures;
+    std::optional<SettingsCheck> settings;
+    std::optional<TuneReport> tune; // none when no capture could be read
+};
+void writeReportPage(std::ostream& out, const ReportPage& page);
+std::string upperFirst(std::string text);
 
 // JSON (the fields are listed in the README).
 nlohmann::json settingsJson(const SessionResult& result);
@@ -114,12 +134,16 @@ nlohmann::json replayJson(const std::filesystem::path& capture, const CaptureSum
 struct ChartOptions {
     std::string title;
     bool vehicles = true; // false: a replay, whose purges have no vehicles to remove
-    const SessionResult* baseline = nullptr; // drawn beside: the same drive without Tarnwick
+    const SessionResult* baseline = nullptr;    // drawn beside: the same drive without Tarnwick
+    const std::vector<Slump>* slumps = nullptr; // shaded behind the frame rate
 };
 
 // A standalone SVG: frame rate over time, thresholds with their hysteresis bands, the state as
 // coloured bands, and the purges on a strip of their own. Its size follows its width, not the
 // session's length.
 void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions& options);
+// Another pair's purges on the same time axis as writeSvg's chart, with the slumps behind them.
+void writePurgeStrip(std::ostream& out, double durationMs, const std::vector<double>& purgeTimesMs,
+                     const std::vector<Slump>& slumps, const std::string& label);
 
 } // namespace sim

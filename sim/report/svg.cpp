@@ -249,13 +249,23 @@ void stateBands(std::ostream& out, const SessionResult& result, const std::vecto
     band(cols.size());
 }
 
-void purgeMarks(std::ostream& out, const SessionResult& result, const Scale& s, bool vehicles)
+// Where a strip of purge marks lies, and what it is called.
+struct Strip {
+    double top;
+    double bottom;
+    const char* label;
+    const char* colour;
+};
+constexpr Strip purgeStrip{purgeTop, purgeBottom, "purges", "#6a3d9a"};
+
+void purgeMarks(std::ostream& out, const std::vector<PurgeEvent>& purges, const Scale& s,
+                bool vehicles, const Strip& strip)
 {
-    fmt::print(out, "<text x='{}' y='{}' text-anchor='end' font-size='10'>purges</text>\n",
-               left - 6, purgeBottom - 2);
+    fmt::print(out, "<text x='{}' y='{}' text-anchor='end' font-size='10'>{}</text>\n", left - 6,
+               strip.bottom - 2, strip.label);
     const auto cells = static_cast<std::size_t>((right - left) / purgeCell);
     std::vector<std::vector<const PurgeEvent*>> crowd(cells + 1);
-    for (const PurgeEvent& purge : result.purges) {
+    for (const PurgeEvent& purge : purges) {
         crowd[static_cast<std::size_t>((s.x(purge.timeMs) - left) / purgeCell)].push_back(&purge);
     }
     for (std::size_t i = 0; i < crowd.size(); ++i) {
@@ -274,23 +284,37 @@ void purgeMarks(std::ostream& out, const SessionResult& result, const Scale& s, 
         // One purge is a mark; several close together are their count, in the mark's place.
         if (crowd[i].size() == 1) {
             fmt::print(out,
-                       "<path d='M{:.1f},{} L{:.1f},{} L{:.1f},{} Z' fill='#6a3d9a'><title>{}"
+                       "<path d='M{:.1f},{} L{:.1f},{} L{:.1f},{} Z' fill='{}'><title>{}"
                        "</title></path>\n",
-                       x - 4, purgeTop, x + 4, purgeTop, x, purgeBottom, what);
+                       x - 4, strip.top, x + 4, strip.top, x, strip.bottom, strip.colour, what);
         } else {
             // Longer counts in smaller type, so that each stays within its cell.
             const std::string count = std::to_string(crowd[i].size());
             const int fontPx = count.size() == 1 ? 10 : count.size() == 2 ? 8 : 6;
             fmt::print(out,
                        "<text x='{:.1f}' y='{}' text-anchor='middle' font-size='{}' "
-                       "font-weight='bold' fill='#6a3d9a'>{}<title>{}</title></text>\n",
-                       left + (static_cast<double>(i) + 0.5) * purgeCell, purgeBottom - 2, fontPx,
-                       count, what);
+                       "font-weight='bold' fill='{}'>{}<title>{}</title></text>\n",
+                       left + (static_cast<double>(i) + 0.5) * purgeCell, strip.bottom - 2, fontPx,
+                       strip.colour, count, what);
         }
     }
 }
 
-void legend(std::ostream& out, bool compared)
+// Slumps behind the plot, so that purges in them and outside them are told apart at a glance.
+void slumpBands(std::ostream& out, const std::vector<Slump>& slumps, const Scale& s, double from,
+                double to)
+{
+    for (const Slump& slump : slumps) {
+        const double x = s.x(slump.startMs);
+        fmt::print(out,
+                   "<rect x='{:.1f}' y='{}' width='{:.1f}' height='{}' fill='#cfd8e3'><title>slump "
+                   "from {} to {}, {:.1f} fps</title></rect>\n",
+                   x, from, std::max(1.0, s.x(slump.endMs) - x), to - from,
+                   formatSeconds(slump.startMs), formatSeconds(slump.endMs), slump.fps);
+    }
+}
+
+void legend(std::ostream& out, bool compared, bool slumps)
 {
     fmt::print(out,
                "<g transform='translate({},{})' font-size='11'>"
@@ -306,6 +330,9 @@ void legend(std::ostream& out, bool compared)
     if (compared) {
         fmt::print(out, "<line x1='445' x2='465' y1='-4' y2='-4' stroke='#777' stroke-width='1.5' "
                         "stroke-dasharray='4 2'/><text x='469'>without Tarnwick</text>");
+    } else if (slumps) {
+        fmt::print(out, "<rect x='445' width='10' height='10' y='-9' fill='#cfd8e3'/>"
+                        "<text x='459'>slump</text>");
     }
     out << "</g>\n";
 }
@@ -317,14 +344,18 @@ void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions
     const SessionResult* baseline = options.baseline;
     const double durationMs = std::max(result.durationMs, baseline ? baseline->durationMs : 0.0);
     const Scale s{durationMs, chooseMaxFps(result, baseline)};
-    fmt::print(out,
-               "<?xml version='1.0' encoding='UTF-8'?>\n<svg xmlns='http://www.w3.org/2000/svg' "
-               "width='{0}' height='{1}' viewBox='0 0 {0} {1}' font-family='sans-serif' "
-               "font-size='12'>\n<rect width='100%' height='100%' fill='white'/>\n<text x='{2}' "
-               "y='24' font-size='15' font-weight='bold'>{3}</text>\n",
-               width, height, left, markupText(options.title));
-    legend(out, baseline != nullptr);
+    fmt::print(
+        out,
+        "<?xml version='1.0' encoding='UTF-8'?>\n<svg xmlns='http://www.w3.org/2000/svg' "
+        "width='{0}' height='{1}' viewBox='0 0 {0} {1}' font-family='sans-serif' "
+        "font-size='12' role='img'>\n<title>{3}</title>\n<rect width='100%' height='100%' "
+        "fill='white'/>\n<text x='{2}' y='24' font-size='15' font-weight='bold'>{3}</text>\n",
+        width, height, left, markupText(options.title));
+    legend(out, baseline != nullptr, options.slumps != nullptr);
     axes(out, s);
+    if (options.slumps != nullptr) {
+        slumpBands(out, *options.slumps, s, top, bottom);
+    }
     const std::vector<Threshold> shown = thresholdsOf(result, s);
     thresholdBands(out, shown, s);
     const std::vector<Column> columns = columnsOf(result.fpsHistory, s);
@@ -334,9 +365,29 @@ void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions
         out << "</g>\n";
     }
     envelope(out, columns, s, true, "#1f5fa8");
-    purgeMarks(out, result, s, options.vehicles);
+    purgeMarks(out, result.purges, s, options.vehicles, purgeStrip);
     stateBands(out, result, columns);
     thresholdLabels(out, shown, s);
+    out << "</svg>\n";
+}
+
+void writePurgeStrip(std::ostream& out, double durationMs, const std::vector<double>& purgeTimesMs,
+                     const std::vector<Slump>& slumps, const std::string& label)
+{
+    constexpr double stripHeight = 40;
+    const Scale s{durationMs, 1};
+    fmt::print(out,
+               "<svg xmlns='http://www.w3.org/2000/svg' width='{0}' height='{1}' viewBox='0 0 {0} "
+               "{1}' font-family='sans-serif' font-size='12' role='img'><title>{2}</title>\n"
+               "<rect width='100%' height='100%' fill='white'/>\n<text x='{3}' y='12' "
+               "font-size='11'>{2}</text>\n",
+               width, stripHeight, markupText(label), left);
+    slumpBands(out, slumps, s, 16, stripHeight);
+    std::vector<PurgeEvent> purges;
+    for (const double t : purgeTimesMs) {
+        purges.push_back({t, 0});
+    }
+    purgeMarks(out, purges, s, false, {20, 34, "purges", "#1f5fa8"});
     out << "</svg>\n";
 }
 

@@ -234,6 +234,28 @@ void printTune(std::ostream& out, const TuneReport& report)
     printNeighbours(out, report, best);
 }
 
+void printVerdict(std::ostream& out, const TuneReport& report)
+{
+    const TuneResult& r = report.result;
+    const CellResult& yours = r.current;
+    fmt::print(out, "your pair: {} ({}): {} purges, {} in slumps, {} outside any", pairName(yours),
+               report.settingsSource, yours.purges, yours.slumps.inSlumps, yours.slumps.outside);
+    if (r.slumps > 0) {
+        fmt::print(out, "; misses {} of {} slumps", r.slumps - yours.slumps.caught, r.slumps);
+    }
+    out << '\n';
+    if (!r.recommended) {
+        fmt::print(out, "no recommendation: {}\n", recommendationWhy(r));
+    } else if (samePair(r.cells[*r.recommended], yours)) {
+        fmt::print(out, "your settings are right for these captures: {}\n", recommendationWhy(r));
+    } else {
+        const CellResult& best = r.cells[*r.recommended];
+        fmt::print(out,
+                   "set instead: FPS_Moderate={} and FPS_Critical={} in Tarnwick.ini\n  why: {}\n",
+                   best.moderate, best.critical, recommendationWhy(r));
+    }
+}
+
 nlohmann::json tuneJson(const TuneReport& report)
 {
     const TuneResult& r = report.result;

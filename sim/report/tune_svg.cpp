@@ -148,18 +148,18 @@ void writeTuneSvg(std::ostream& out, const TuneReport& report)
     const Grid g{report.moderate, report.critical, report.result.slumps};
     const double width = g.right() + 200;
     const double height = g.bottom() + 50;
-    fmt::print(
-        out,
-        "<?xml version='1.0' encoding='UTF-8'?>\n<svg xmlns='http://www.w3.org/2000/svg' "
-        "width='{0:.0f}' height='{1:.0f}' viewBox='0 0 {0:.0f} {1:.0f}' "
-        "font-family='sans-serif' font-size='12'>\n<defs><pattern id='outside' width='4' "
-        "height='4' patternUnits='userSpaceOnUse'><path d='M0,4 L4,0' stroke='#1a1a1a' "
-        "stroke-width='0.8'/></pattern><pattern id='missed' width='4' height='4' "
-        "patternUnits='userSpaceOnUse'><circle cx='2' cy='2' r='0.9' fill='#1f5fa8'/>"
-        "</pattern></defs>\n<rect width='100%' height='100%' "
-        "fill='white'/>\n<text x='{2}' y='24' font-size='15' font-weight='bold'>tarnwick-sim "
-        "tune: {3}</text>\n",
-        width, height, left, markupText(shown(report.captures.front().summary.application)));
+    fmt::print(out,
+               "<?xml version='1.0' encoding='UTF-8'?>\n<svg xmlns='http://www.w3.org/2000/svg' "
+               "width='{0:.0f}' height='{1:.0f}' viewBox='0 0 {0:.0f} {1:.0f}' "
+               "font-family='sans-serif' font-size='12'>\n<defs><pattern id='outside' width='4' "
+               "height='4' patternUnits='userSpaceOnUse'><path d='M0,4 L4,0' stroke='#1a1a1a' "
+               "stroke-width='0.8'/></pattern><pattern id='missed' width='4' height='4' "
+               "patternUnits='userSpaceOnUse'><circle cx='2' cy='2' r='0.9' fill='#1f5fa8'/>"
+               "</pattern></defs>\n<rect width='100%' height='100%' "
+               "fill='white'/>\n<title>every pair of thresholds: purges a minute, purges outside "
+               "slumps and missed slumps</title>\n<text x='{2}' y='24' font-size='15' "
+               "font-weight='bold'>tarnwick-sim tune: {3}</text>\n",
+               width, height, left, markupText(shown(report.captures.front().summary.application)));
     fmt::print(out, "<rect x='{}' y='{}' width='{:.1f}' height='{:.1f}' fill='#f4f4f4'/>\n", left,
                top, g.right() - left, g.bottom() - top);
     cells(out, g, report.result);

@@ -86,4 +86,21 @@ double lowFps(const FrameTimeCounts& counts, double share)
     return 0;
 }
 
+double averageLowFps(const FrameTimeCounts& counts, double share)
+{
+    if (counts.frames == 0) {
+        return 0;
+    }
+    const std::uint64_t slowest = std::max<std::uint64_t>(
+        static_cast<std::uint64_t>(std::ceil(share * static_cast<double>(counts.frames))), 1);
+    std::uint64_t taken = 0;
+    double totalMs = 0;
+    for (std::size_t bin = counts.bins.size(); bin-- > 0 && taken < slowest;) {
+        const std::uint64_t here = std::min<std::uint64_t>(counts.bins[bin], slowest - taken);
+        taken += here;
+        totalMs += static_cast<double>(here) * msOfBin(bin);
+    }
+    return 1000.0 * static_cast<double>(taken) / totalMs;
+}
+
 } // namespace sim

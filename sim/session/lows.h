@@ -20,5 +20,7 @@ void countFrameTime(FrameTimeCounts& counts, double ms);
 
 // in: share, 0.01 for the 1 % low. 0 without frames.
 double lowFps(const FrameTimeCounts& counts, double share);
+// The other way tools give lows: the frame rate of the mean of the slowest share of frame times.
+double averageLowFps(const FrameTimeCounts& counts, double share);
 
 } // namespace sim

@@ -1,0 +1,107 @@
+// `tarnwick-sim report`: everything a player needs on one page, for one or several captures.
+#include "sim/cli/commands.h"
+
+#include "sim/check/settings_check.h"
+#include "sim/cli/output.h"
+#include "sim/cli/reading.h"
+#include "sim/files.h"
+#include "sim/report/report.h"
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+namespace {
+
+// Without -o: beside the first capture, or in the current folder for standard input.
+std::filesystem::path pageFor(const ReportOptions& options)
+{
+    if (options.common.page) {
+        return *options.common.page;
+    }
+    const std::filesystem::path& first = options.captures.front();
+    if (sim::isStandardInput(first)) {
+        return std::filesystem::absolute("tarnwick-report.html");
+    }
+    std::filesystem::path page = first;
+    page.concat(".tarnwick.html");
+    return page;
+}
+
+// What a capture's reading said on failure, as the page gives it.
+std::string reasonOf(const std::string& said)
+{
+    std::string reason = said;
+    const std::string prefix = "tarnwick-sim: ";
+    if (reason.rfind(prefix, 0) == 0) {
+        reason.erase(0, prefix.size());
+    }
+    while (!reason.empty() && reason.back() == '\n') {
+        reason.pop_back();
+    }
+    return reason;
+}
+
+} // namespace
+
+int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream& err)
+{
+    sim::ReportPage page;
+    sim::TuneReport tune;
+    tune.moderate = sim::defaultModerate;
+    tune.critical = sim::defaultCritical;
+    tune.settingsSource =
+        options.common.ini ? "from " + sim::utf8Of(*options.common.ini) : "the defaults";
+    if (options.common.ini) {
+        page.settings = sim::checkSettings(*options.common.ini);
+    }
+    const GovernorSettings base = baseSettings(options.common);
+    sim::SessionOptions sessionOptions{options.common.ini, options.common.uptimeMs, 0};
+    std::vector<std::unique_ptr<sim::TuneFrames>> frames;
+    std::vector<const sim::TuneFrames*> parts;
+    for (const std::filesystem::path& capture : options.captures) {
+        sim::PageCapture& shown = page.captures.emplace_back();
+        auto kept = std::make_unique<sim::TuneFrames>();
+        std::optional<sim::Session> session;
+        std::ostringstream why;
+        if (readForTuning(capture, options.choice, shown.facts, *kept, &session, sessionOptions,
+                          why) != 0) {
+            shown.error = reasonOf(why.str());
+            err << why.str();
+            continue;
+        }
+        shown.replay = session->result();
+        shown.tuned = parts.size();
+        tune.captures.push_back(shown.facts);
+        parts.push_back(kept.get());
+        frames.push_back(std::move(kept));
+    }
+    if (!parts.empty()) {
+        tune.result = sim::tune(parts, base, tune.moderate, tune.critical);
+        page.tune = std::move(tune);
+        sim::printVerdict(out, *page.tune);
+    }
+    const std::filesystem::path path = pageFor(options);
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    sim::writeReportPage(file, page);
+    file.close();
+    if (!file) {
+        err << "tarnwick-sim: cannot write the page to " << sim::utf8Of(path) << '\n';
+        return 1;
+    }
+    out << "page: " << sim::utf8Of(path) << '\n';
+    return parts.empty() ? 1 : 0;
+}
+
+int reportFromCommandLine(ReportOptions& options, std::ostream& out, std::ostream& err)
+{
+    for (std::filesystem::path& capture : options.captures) {
+        if (!sim::isStandardInput(capture)) {
+            capture = std::filesystem::absolute(capture);
+        }
+    }
+    // The page beside the first capture is an output like any other: never over an input.
+    options.common.page = pageFor(options);
+    const int status = prepareOutputs(options.common, options.captures, err);
+    return status != 0 ? status : reportCommand(options, out, err);
+}

@@ -1,0 +1,263 @@
+// The report page: one self-contained HTML file that answers a player, verdict first. Charts are
+// inline SVG, so it reads with scripts off and asks nothing of any other place; its size follows
+// the charts' widths, not the captures' lengths.
+#include "sim/report/report.h"
+
+#include "sim/files.h"
+
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
+#include <sstream>
+
+namespace sim {
+namespace {
+
+constexpr const char* style = R"(
+body{font-family:system-ui,sans-serif;margin:0 auto;max-width:1040px;padding:12px;color:#1a1a1a;
+line-height:1.45}
+h1{font-size:1.5em;margin:.3em 0}h2{font-size:1.2em;margin-top:1.6em;border-bottom:1px solid #ccc}
+.verdict{font-size:1.1em;background:#eef3f8;border-left:4px solid #1f5fa8;padding:8px 12px}
+pre{background:#f4f4f4;padding:8px 12px;overflow-x:auto;font-size:1em}
+table{border-collapse:collapse;margin:.5em 0}td,th{text-align:left;padding:2px 12px 2px 0;
+vertical-align:top}th{font-weight:600}
+svg{max-width:100%;height:auto;display:block}
+.warning{color:#a0281f}.note{color:#555}.error{color:#a0281f;font-weight:600}
+.small{font-size:.9em;color:#444}
+@media (max-width:480px){body{padding:6px}td,th{padding-right:6px}}
+)";
+
+std::string escaped(std::string_view text)
+{
+    return markupText(text);
+}
+
+std::string pairText(std::int32_t moderate, std::int32_t critical)
+{
+    return fmt::format("FPS_Moderate {}, FPS_Critical {}", moderate, critical);
+}
+
+std::string minutes(double ms)
+{
+    return ms >= 120000 ? fmt::format("{:.0f} min", ms / 60000)
+                        : fmt::format("{:.0f} s", ms / 1000);
+}
+
+// An SVG written by one of the chart writers, without its XML declaration, for inline use.
+std::string inlineSvg(const std::string& svg)
+{
+    const std::size_t start = svg.find("<svg");
+    return start == std::string::npos ? svg : svg.substr(start);
+}
+
+void verdict(std::ostream& out, const ReportPage& page)
+{
+    const TuneResult& r = page.tune->result;
+    const CellResult& yours = r.current;
+    const std::size_t read = page.tune->captures.size();
+    fmt::print(out,
+               "<div class='verdict'><p>With your settings ({}, {}), Tarnwick would purge {} "
+               "over {} ({}): {} in slumps, {} outside any",
+               pairText(yours.moderate, yours.critical), escaped(page.tune->settingsSource),
+               yours.purges == 1 ? std::string("once") : fmt::format("{} times", yours.purges),
+               read == 1 ? std::string("this capture") : fmt::format("these {} captures", read),
+               minutes(r.durationMs), yours.slumps.inSlumps, yours.slumps.outside);
+    if (r.slumps > 0) {
+        fmt::print(out, "; it misses {} of the {} slumps", r.slumps - yours.slumps.caught,
+                   r.slumps);
+    }
+    out << ".</p>\n";
+    if (!r.recommended) {
+        fmt::print(out, "<p>No recommendation: {}.</p></div>\n", escaped(recommendationWhy(r)));
+        return;
+    }
+    const CellResult& best = r.cells[*r.recommended];
+    if (best.moderate == yours.moderate && best.critical == yours.critical) {
+        fmt::print(out, "<p><strong>Your settings are right for these captures.</strong> {}.</p>",
+                   escaped(upperFirst(recommendationWhy(r))));
+    } else {
+        fmt::print(out,
+                   "<p><strong>Set instead</strong> (copy these lines into Tarnwick.ini, under "
+                   "[Settings]):</p>\n<pre>[Settings]\nFPS_Moderate={}\nFPS_Critical={}</pre>\n"
+                   "<p>Why: {}.</p>",
+                   best.moderate, best.critical, escaped(recommendationWhy(r)));
+    }
+    out << "</div>\n";
+}
+
+void whatASlumpIs(std::ostream& out, const ReportPage& page)
+{
+    out << "<p class='small'>A <strong>slump</strong>: the frame rate over the last second "
+           "stays below a target for at least a second; the target is 80% of the capture's usual "
+           "frame rate (that of its better seconds) unless one was given. A purge is worth it in "
+           "a slump and wasted outside one: on a single hitch, on frame-pacing noise, at the usual "
+           "frame rate.";
+    for (const TunedCapture& part : page.tune->result.captures) {
+        if (part.slumps.targetGiven) {
+            fmt::print(out, " Here the target is {:g} fps.", part.slumps.targetFps);
+            break;
+        }
+    }
+    out << "</p>\n";
+}
+
+void settingsFindings(std::ostream& out, const SettingsCheck& check)
+{
+    fmt::print(out, "<h2>Your settings file</h2>\n<p>{}</p>\n", escaped(utf8Of(check.file)));
+    if (!check.exists) {
+        out << "<p>It does not exist, so every setting takes its default.</p>\n";
+    }
+    if (check.findings.empty()) {
+        out << "<p>Nothing in it needs a look.</p>\n";
+        return;
+    }
+    out << "<ul>\n";
+    for (const Finding& finding : check.findings) {
+        const char* level = findingLevelName(finding.level);
+        fmt::print(out, "<li class='{0}'>{0}{1}: {2}</li>\n", level,
+                   finding.line > 0 ? fmt::format(", line {}", finding.line) : std::string(),
+                   escaped(finding.message));
+    }
+    out << "</ul>\n";
+}
+
+void row(std::ostream& out, std::string_view name, const std::string& value)
+{
+    fmt::print(out, "<tr><th scope='row'>{}</th><td>{}</td></tr>\n", name, value);
+}
+
+void captureFigures(std::ostream& out, const CaptureFacts& facts, const SessionResult& replay)
+{
+    const FrameTimeCounts& times = facts.frameTimes;
+    const CaptureSummary& summary = facts.summary;
+    out << "<table>\n";
+    row(out, "application", escaped(shown(summary.application)));
+    row(out, "read from",
+        fmt::format("{}, frame times from {}", captureFormatName(summary.format),
+                    escaped(shown(summary.column))));
+    row(out, "frames", fmt::format("{} over {}", facts.frames, formatSeconds(replay.durationMs)));
+    row(out, "mean fps", fmt::format("{:.1f} (frames over time)", replay.meanFps()));
+    row(out, "1% low, 0.1% low",
+        fmt::format("{:.1f}, {:.1f} fps (P1, P0.1: the frame rate at the 99th and 99.9th "
+                    "percentile frame time)",
+                    lowFps(times, 0.01), lowFps(times, 0.001)));
+    row(out, "1% low, 0.1% low (average)",
+        fmt::format("{:.1f}, {:.1f} fps (the mean of the slowest 1% and 0.1% of frame times)",
+                    averageLowFps(times, 0.01), averageLowFps(times, 0.001)));
+    std::vector<AppFrames> others;
+    for (const AppFrames& app : summary.applications) {
+        if (app.name != summary.application) {
+            others.push_back(app);
+        }
+    }
+    if (!others.empty()) {
+        row(out, "not read", escaped(listApplications(others)));
+    }
+    if (summary.skippedCells > 0) {
+        row(out, "skipped", fmt::format("{} NA or empty frame-time cells", summary.skippedCells));
+    }
+    if (summary.nonPositiveFrameTimes > 0) {
+        row(out, "zero or negative",
+            fmt::format("{} frame times, read as the plug-in reads them (60 fps)",
+                        summary.nonPositiveFrameTimes));
+    }
+    out << "</table>\n";
+}
+
+void slumpList(std::ostream& out, const TunedCapture& part)
+{
+    const std::vector<Slump>& slumps = part.slumps.slumps;
+    if (slumps.empty()) {
+        fmt::print(out, "<p>Slumps: none: {}.</p>\n",
+                   escaped(noSlumpReason(part.slumps, part.durationMs)));
+        return;
+    }
+    fmt::print(out, "<p>Slumps: {}, {}.</p>\n", slumps.size(),
+               escaped(slumpTargetText(part.slumps)));
+}
+
+std::string purgesOn(const CellResult& pair, const TunedCapture& part)
+{
+    const SlumpScore score = scorePurges(part.slumps.slumps, pair.purgeTimesMs);
+    return fmt::format("{}: {} purges, {} in slumps, {} outside any",
+                       pairText(pair.moderate, pair.critical), pair.purgeTimesMs.size(),
+                       score.inSlumps, score.outside);
+}
+
+void captureSection(std::ostream& out, const ReportPage& page, const PageCapture& capture)
+{
+    fmt::print(out, "<h2>{}</h2>\n", escaped(shown(utf8Of(capture.facts.capture.filename()))));
+    if (!capture.replay) {
+        fmt::print(out, "<p class='error'>Not read: {}</p>\n", escaped(capture.error));
+        return;
+    }
+    const TuneResult& r = page.tune->result;
+    const TunedCapture& part = r.captures[capture.tuned];
+    captureFigures(out, capture.facts, *capture.replay);
+    slumpList(out, part);
+    std::ostringstream chart;
+    const ChartOptions options{"your settings: " + purgesOn(part.current, part), false, nullptr,
+                               &part.slumps.slumps};
+    writeSvg(chart, *capture.replay, options);
+    out << "<figure>" << inlineSvg(chart.str());
+    if (r.recommended) {
+        const CellResult& best = r.cells[*r.recommended];
+        if (best.moderate != part.current.moderate || best.critical != part.current.critical) {
+            std::ostringstream strip;
+            writePurgeStrip(strip, part.durationMs, part.recommended.purgeTimesMs,
+                            part.slumps.slumps, "recommended: " + purgesOn(part.recommended, part));
+            out << strip.str();
+        }
+    }
+    out << "</figure>\n";
+}
+
+} // namespace
+
+std::string upperFirst(std::string text)
+{
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') {
+        text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    }
+    return text;
+}
+
+void writeReportPage(std::ostream& out, const ReportPage& page)
+{
+    fmt::print(out,
+               "<!DOCTYPE html>\n<html lang='en'>\n<head>\n<meta charset='utf-8'>\n<meta "
+               "name='viewport' content='width=device-width, initial-scale=1'>\n<title>Tarnwick: "
+               "what your settings do</title>\n<style>{}</style>\n</head>\n<body>\n<h1>Tarnwick: "
+               "what your settings do</h1>\n",
+               style);
+    if (page.tune) {
+        verdict(out, page);
+        whatASlumpIs(out, page);
+    } else {
+        out << "<div class='verdict'><p>No capture could be read, so there is nothing to "
+               "judge: each one's reason is below.</p></div>\n";
+    }
+    if (page.settings) {
+        settingsFindings(out, *page.settings);
+    }
+    for (const PageCapture& capture : page.captures) {
+        captureSection(out, page, capture);
+    }
+    if (page.tune) {
+        const TuneReport& tune = *page.tune;
+        fmt::print(
+            out,
+            "<h2>Every pair of thresholds</h2>\n<p class='small'>FPS_Moderate {} to {} "
+            "across, FPS_Critical {} to {} up; colour: purges a minute; hatched: purges "
+            "outside a slump; dotted: misses a slump; black: yours; blue: recommended.</p>\n",
+            tune.moderate.low, tune.moderate.high, tune.critical.low, tune.critical.high);
+        std::ostringstream heat;
+        writeTuneSvg(heat, tune);
+        out << "<figure>" << inlineSvg(heat.str()) << "</figure>\n";
+    }
+    out << "<p class='small'>Made by tarnwick-sim report. A replay has no vehicles: it shows when "
+           "Tarnwick would purge, not what a purge gains; <code>tarnwick-sim run --compare</code> "
+           "shows that on a simulated drive.</p>\n</body>\n</html>\n";
+}
+
+} // namespace sim
