@@ -63,8 +63,14 @@ void verdict(std::ostream& out, const ReportPage& page)
                read == 1 ? std::string("this capture") : fmt::format("these {} captures", read),
                minutes(r.durationMs), yours.slumps.inSlumps, yours.slumps.outside);
     if (r.slumps > 0) {
-        fmt::print(out, "; it misses {} of the {} slumps", r.slumps - yours.slumps.caught,
-                   r.slumps);
+        const std::size_t missed = r.slumps - yours.slumps.caught;
+        if (missed == 0) {
+            out << (r.slumps == 1 ? "; it catches the one slump"
+                                  : fmt::format("; it catches all {} slumps", r.slumps));
+        } else {
+            fmt::print(out, "; it misses {} of the {} slump{}", missed, r.slumps,
+                       r.slumps == 1 ? "" : "s");
+        }
     }
     out << ".</p>\n";
     if (!r.recommended) {

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# The report page in a real browser, headless: rendered at a laptop's and a phone's width, its
+# figures the same as replay's and tune's JSON, and nothing in it that reaches outside the file.
+#   page.sh PROGRAM CAPTURES_DIR WORK
+set -euo pipefail
+program=$1 captures=$2 work=$3
+fail() { echo "FAIL: $*"; exit 1; }
+browser=$(command -v chromium || true)
+[ -n "$browser" ] || fail "chromium is missing (scripts/deps installs it)"
+rm -rf "$work" && mkdir -p "$work/profile"
+a="$captures/presentmon-1.csv" b="$captures/presentmon-2-default.csv"
+"$program" report "$a" "$b" -o "$work/page.html" >"$work/console.txt"
+"$program" tune "$a" "$b" --json >"$work/tune.json"
+"$program" replay "$a" --json >"$work/replay.json"
+# A proxy that refuses everything: the page must not need one.
+chrome() {
+    timeout 120 "$browser" --headless --no-sandbox --disable-gpu --hide-scrollbars \
+        --user-data-dir="$work/profile" --proxy-server=http://127.0.0.1:9 "$@" 2>>"$work/browser.log"
+}
+chrome --window-size=1366,768 --screenshot="$work/page-1366.png" "file://$work/page.html"
+chrome --window-size=390,844 --screenshot="$work/page-390.png" "file://$work/page.html"
+chrome --dump-dom "file://$work/page.html" >"$work/dom.html"
+for png in "$work"/page-1366.png "$work"/page-390.png; do
+    [ "$(head -c 4 "$png" | tail -c 3)" = PNG ] || fail "$png is not a PNG"
+done
+# Nothing outside the file: no source, link, or style from elsewhere (patterns inside it are
+# fine: url(#id)), and no script at all.
+outside='(src|href)=|url\([^#]|@import|<script|<link|<iframe'
+if grep -Eiq "$outside" "$work/dom.html"; then
+    fail "the page reaches outside itself: $(grep -Eio "$outside" "$work/dom.html" | head -3)"
+fi
+# The figures, as the browser shows them, are the commands' own.
+json() { python3 -c "import json,sys; d=json.load(open(sys.argv[1])); print(eval(sys.argv[2]))" "$@"; }
+moderate=$(json "$work/tune.json" "d['recommended']['fpsModerate']")
+critical=$(json "$work/tune.json" "d['recommended']['fpsCritical']")
+purges=$(json "$work/tune.json" "d['current']['purges']")
+if [ "$(json "$work/tune.json" "d['recommended']['fpsModerate']==d['current']['fpsModerate'] and d['recommended']['fpsCritical']==d['current']['fpsCritical']")" = True ]; then
+    grep -q "Your settings are right for these captures" "$work/dom.html" || fail "no 'right' verdict"
+else
+    grep -q "FPS_Moderate=$moderate" "$work/dom.html" || fail "not the recommended FPS_Moderate $moderate"
+    grep -q "FPS_Critical=$critical" "$work/dom.html" || fail "not the recommended FPS_Critical $critical"
+fi
+times=$([ "$purges" = 1 ] && echo once || echo "$purges times")
+grep -q "Tarnwick would purge $times" "$work/dom.html" || fail "not $purges purges as tune counts"
+replayed=$(json "$work/replay.json" "len(d['purges'])")
+grep -q "FPS_Critical 35: $replayed purges" "$work/dom.html" || fail "not $replayed purges as replay counts"
+low=$(json "$work/replay.json" "'%.1f' % d['onePercentLowFps']")
+grep -q "<td>$low, " "$work/dom.html" || fail "not the 1% low of replay ($low)"
+grep -q "^page: $work/page.html" "$work/console.txt" || fail "the console does not name the page"
+echo "PASS: rendered at 1366 and 390 pixels, figures as the commands give them, nothing outside"
