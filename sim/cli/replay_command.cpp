@@ -127,7 +127,9 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     if (options.common.json) {
         out << sim::jsonText(sim::replayJson(options.capture, capture, result, slumps)) << '\n';
     } else {
-        sim::printReplay(out, options.capture, capture, result, slumps, timeline.rows);
+        const std::string source = options.common.ini ? "from " + sim::utf8Of(*options.common.ini)
+                                                      : std::string("the defaults: no --ini given");
+        sim::printReplay(out, options.capture, capture, result, source, slumps, timeline.rows);
     }
     const sim::ChartOptions chart{"tarnwick-sim replay: " + sim::shown(capture.application), false,
                                   nullptr, &slumps.slumps};

@@ -35,8 +35,10 @@ struct DriveOutcome {
 std::string formatSeconds(double ms); // "12.345 s"
 
 // Text.
-void printSettings(std::ostream& out, const SessionResult& result);
-void printSummary(std::ostream& out, const SessionResult& result);
+// in: source, where the settings came from ("from FILE", "the defaults"), or empty.
+void printSettings(std::ostream& out, const SessionResult& result, std::string_view source);
+// in: vehicles, false for a replay, which has none to count.
+void printSummary(std::ostream& out, const SessionResult& result, bool vehicles);
 // The city drive's timeline, row by row as it is played.
 void printDriveHeading(std::ostream& out, const DriveFacts& drive, const SessionResult& result);
 void printTimelineRow(std::ostream& out, double ms, const FrameOutcome& frame,
@@ -59,7 +61,8 @@ void printComparison(std::ostream& out, const DriveOutcome& with, const DriveOut
 // A replay, once it is over; rows empty without --every.
 void printReplay(std::ostream& out, const std::filesystem::path& capture,
                  const CaptureSummary& summary, const SessionResult& result,
-                 const SlumpVerdict& slumps, const std::vector<TimelineRow>& rows);
+                 std::string_view settingsSource, const SlumpVerdict& slumps,
+                 const std::vector<TimelineRow>& rows);
 
 // The settings check: every key with where it came from, then the findings.
 void printSettingsCheck(std::ostream& out, const SettingsCheck& check);

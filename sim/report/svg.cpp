@@ -139,14 +139,19 @@ void thresholdBands(std::ostream& out, const std::vector<Threshold>& shown, cons
 }
 
 // Drawn last, with a white halo, so the data never hides them.
+// Close thresholds (59 and 58) would print over each other: the lower label steps down a line.
 void thresholdLabels(std::ostream& out, const std::vector<Threshold>& shown, const Scale& s)
 {
+    constexpr double lineHeight = 14;
+    double lastY = -lineHeight;
     for (const Threshold& t : shown) {
+        const double y = std::max(s.y(t.fps + 5) - 3, lastY + lineHeight);
         fmt::print(out,
                    "<text x='{}' y='{:.1f}' text-anchor='end' fill='{}' stroke='white' "
                    "stroke-width='4' paint-order='stroke' font-weight='bold'>{} {} (+5 to "
                    "leave)</text>\n",
-                   right - 4, s.y(t.fps + 5) - 3, t.colour, t.label, t.fps);
+                   right - 4, y, t.colour, t.label, t.fps);
+        lastY = y;
     }
 }
 

@@ -81,18 +81,21 @@ std::string formatSeconds(double ms)
     return fmt::format("{:.3f} s", ms / 1000.0);
 }
 
-void printSettings(std::ostream& out, const SessionResult& result)
+void printSettings(std::ostream& out, const SessionResult& result, std::string_view source)
 {
+    const std::string from = source.empty() ? std::string() : fmt::format(" ({})", source);
     if (!result.enabled) {
-        out << "settings: Enabled is 0: the plug-in returns at once and does nothing\n";
+        fmt::print(out, "settings: Enabled is 0: the plug-in returns at once and does nothing{}\n",
+                   from);
         return;
     }
     const GovernorSettings& s = result.settings;
-    fmt::print(out, "settings: fpsModerate {}, fpsCritical {}, detectionRange {:.0f}, logging {}\n",
-               s.fpsModerate, s.fpsCritical, s.detectionRange, s.logging ? "on" : "off");
+    fmt::print(out,
+               "settings: fpsModerate {}, fpsCritical {}, detectionRange {:.0f}, logging {}{}\n",
+               s.fpsModerate, s.fpsCritical, s.detectionRange, s.logging ? "on" : "off", from);
 }
 
-void printSummary(std::ostream& out, const SessionResult& result)
+void printSummary(std::ostream& out, const SessionResult& result, bool vehicles)
 {
     fmt::print(out, "summary:\n  frames            {}\n  duration          {}\n", result.frames,
                formatSeconds(result.durationMs));
@@ -101,18 +104,24 @@ void printSummary(std::ostream& out, const SessionResult& result)
         fmt::print(out, "  time {:<13}{} ({:.1f}%)\n", perfStateName(state), formatSeconds(ms),
                    result.durationMs > 0 ? 100.0 * ms / result.durationMs : 0.0);
     }
-    fmt::print(out, "  purges            {}\n  vehicles removed  {}\n", result.purges.size(),
-               result.vehiclesRemoved);
+    fmt::print(out, "  purges            {}\n", result.purges.size());
+    if (vehicles) {
+        fmt::print(out, "  vehicles removed  {}\n", result.vehiclesRemoved);
+    }
     fmt::print(out, "  lowest fps        {:.1f}\n  mean fps          {:.1f}\n",
                result.frames > 0 ? static_cast<double>(result.lowestFps) : 0.0, result.meanFps());
     fmt::print(out, "  1% low fps        {:.1f}\n  0.1% low fps      {:.1f}\n",
                lowFps(result.frameTimes, 0.01), lowFps(result.frameTimes, 0.001));
+    if (!vehicles) {
+        out << "a replay has no vehicles: it shows when Tarnwick would purge, not what a purge "
+               "gains; run --compare shows that on a simulated drive\n";
+    }
 }
 
 void printDriveHeading(std::ostream& out, const DriveFacts& drive, const SessionResult& result)
 {
     fmt::print(out, "city drive: {} s, seed {}\n", drive.seconds, drive.seed);
-    printSettings(out, result);
+    printSettings(out, result, "");
     fmt::print(out, "{:>8}  {:>6}  {:<9} {:>6} {:>6}\n", "time s", "fps", "state", "near", "far");
 }
 
@@ -136,17 +145,18 @@ void printDrivePurge(std::ostream& out, double ms, std::uint64_t removed)
 
 void printDriveEnd(std::ostream& out, const DriveFacts& drive, const SessionResult& result)
 {
-    printSummary(out, result);
+    printSummary(out, result, true);
     fmt::print(out, "  vehicles at end   {} near, {} far\n", drive.vehiclesAtEnd.nearby,
                drive.vehiclesAtEnd.distant);
 }
 
 void printReplay(std::ostream& out, const std::filesystem::path& capture,
                  const CaptureSummary& summary, const SessionResult& result,
-                 const SlumpVerdict& slumps, const std::vector<TimelineRow>& rows)
+                 std::string_view settingsSource, const SlumpVerdict& slumps,
+                 const std::vector<TimelineRow>& rows)
 {
     printCapture(out, capture, summary);
-    printSettings(out, result);
+    printSettings(out, result, settingsSource);
     if (!rows.empty()) {
         fmt::print(out, "{:>8}  {:>6}  {:<9} {:>7} {:>6}\n", "time s", "fps", "state", "changes",
                    "purges");
@@ -156,7 +166,7 @@ void printReplay(std::ostream& out, const std::filesystem::path& capture,
                    perfStateName(row.state), row.changes, row.purges);
     }
     printEvents(out, result, slumps);
-    printSummary(out, result);
+    printSummary(out, result, false);
 }
 
 void printComparison(std::ostream& out, const DriveOutcome& with, const DriveOutcome& without)

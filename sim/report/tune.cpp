@@ -155,7 +155,12 @@ nlohmann::json capturesJson(const TuneReport& report)
 std::string recommendationWhy(const TuneResult& r)
 {
     if (!r.recommended) {
-        return "no pair of the grid is free of the settings check's warnings";
+        return r.durationMs < static_cast<double>(purgeIntervalMs)
+                   ? fmt::format("{} {:.1f} s, less than the {} s between two purges: too "
+                                 "short to judge",
+                                 r.captures.size() == 1 ? "the capture lasts" : "the captures last",
+                                 r.durationMs / 1000.0, purgeIntervalMs / 1000)
+                   : "no pair of the grid is free of the settings check's warnings";
     }
     const CellResult& best = r.cells[*r.recommended];
     const CellResult& yours = r.current;

@@ -129,7 +129,10 @@ TuneResult tune(const std::vector<const TuneFrames*>& captures, const GovernorSe
         part.current = evaluateCell(*frames, base);
         addUp(result.current, part.current);
     }
-    result.recommended = recommend(result.cells, result.current, result.slumps);
+    // Shorter than the least time between two purges, a capture cannot tell one pair from another.
+    if (result.durationMs >= static_cast<double>(purgeIntervalMs)) {
+        result.recommended = recommend(result.cells, result.current, result.slumps);
+    }
     if (result.recommended) {
         for (std::size_t i = 0; i < captures.size(); ++i) {
             result.captures[i].recommended =
