@@ -6,6 +6,7 @@
 # odd-paths: the tool in a folder with spaces and a non-ASCII letter reads a capture and a
 #   settings file in another such folder and writes its chart there.
 # dropped: a capture as the only argument, as Explorer passes a dropped file.
+# report: the report page of two captures is the native one, byte for byte.
 set -euo pipefail
 case=$1 windows=$2 native=$3 data=$4 work=$5
 source "$(dirname "$0")/wine_env.sh"
@@ -93,6 +94,15 @@ dropped)
     grep -q "^summary:" <<<"$out" || fail "no summary"
     [ -s "$captures/metro.csv.tarnwick.svg" ] || fail "no chart beside the capture"
     echo "PASS: a dropped capture is replayed and charted beside itself"
+    ;;
+report)
+    a="$data/captures/presentmon-1.csv" b="$data/captures/ocat.csv"
+    "$native" report "$a" "$b" -o "$work/native.html" >/dev/null
+    wine_run 300 "$windows/tarnwick-sim.exe" report "$(windows_path "$a")" "$(windows_path "$b")" \
+        -o "$(windows_path "$work/wine.html")" >/dev/null
+    [ -s "$work/wine.html" ] || fail "no page"
+    cmp "$work/native.html" "$work/wine.html" || fail "the page differs from the native one"
+    echo "PASS: the page of two captures is the native one"
     ;;
 *) echo "unknown case $case" >&2; exit 2 ;;
 esac
