@@ -47,4 +47,9 @@ SettingsCheck checkSettings(const std::filesystem::path& file);
 
 const char* findingLevelName(FindingLevel level);
 
+// Files beside a missing one that were surely meant as it: "Tarnwick.ini.txt" from an editor
+// that hides extensions, another case, a stray space. The first five found, sorted, so a
+// message naming them is stable.
+std::vector<std::string> nearNames(const std::filesystem::path& file);
+
 } // namespace sim
