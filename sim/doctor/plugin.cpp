@@ -115,9 +115,9 @@ void notFound(const std::filesystem::path& folder, const std::vector<FolderEntry
     out.push_back(
         {"plugin.misplaced",
          Severity::NeedsDoing,
-         fmt::format("Tarnwick.asi is not in the game's folder but in {}{}{}: the .asi loader "
+         fmt::format("Tarnwick.asi is in {}{}{}, not in the game's folder: the .asi loader "
                      "looks only beside the game's .exe",
-                     shown(utf8Of(place.parent_path())),
+                     shown(utf8Of(place.parent_path() / "")),
                      renamed ? " (as " + shown(utf8Of(place.filename())) + ")" : "",
                      found.size() > 1 ? fmt::format(", and {} more places", found.size() - 1) : ""),
          fmt::format("move {} into {}{}", first, utf8Of(folder),

@@ -111,7 +111,7 @@ DoctorFinding counted(const LogLines& log, const std::string& when, const Settin
     if (!installed) {
         return {"log.found",
                 Severity::Fine,
-                fmt::format("Tarnwick.log: {}{}, the last written {} by the build of {}",
+                fmt::format("Tarnwick.log: {}{}, the last written {} by Tarnwick built {}",
                             purgesText(log.purges), cut, when, last),
                 "",
                 {},
@@ -125,7 +125,7 @@ DoctorFinding counted(const LogLines& log, const std::string& when, const Settin
         const std::uint64_t others = log.purges - byInstalled;
         return {"log.found",
                 Severity::Fine,
-                fmt::format("Tarnwick.log: {}{}, the last written {}, by the installed "
+                fmt::format("Tarnwick.log: {}{}, the last written {} by the installed "
                             "Tarnwick.asi (built {}){}",
                             purgesText(log.purges), cut, when, *installed,
                             others > 0 ? fmt::format("; {} of them by other builds", others) : ""),
@@ -135,7 +135,7 @@ DoctorFinding counted(const LogLines& log, const std::string& when, const Settin
     }
     return {"log.otherBuild",
             Severity::Note,
-            fmt::format("Tarnwick.log: {}{}, the last written {} by the build of {}; {} by the "
+            fmt::format("Tarnwick.log: {}{}, the last written {} by Tarnwick built {}; {} by the "
                         "installed Tarnwick.asi (built {})",
                         purgesText(log.purges), cut, when, last,
                         byInstalled == 0 ? std::string("none") : std::to_string(byInstalled),
