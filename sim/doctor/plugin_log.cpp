@@ -97,15 +97,17 @@ DoctorFinding counted(const LogLines& log, const std::string& when, const Settin
 {
     const std::string cut = log.cut ? " (counted in its first GiB)" : "";
     if (log.purges == 0) {
-        return {
-            "log.noPurges",
-            Severity::Note,
-            fmt::format("Tarnwick.log holds no purge yet{}, last written {}",
-                        log.otherLines > 0 ? fmt::format(" ({} other lines)", log.otherLines) : "",
-                        when),
-            howToSeeItWork(seen),
-            {},
-            facts};
+        return {"log.noPurges",
+                Severity::Note,
+                fmt::format("Tarnwick.log holds no purge yet{}{}, last written {}",
+                            log.otherLines == 0 ? ""
+                            : log.otherLines == 1
+                                ? " (1 other line)"
+                                : fmt::format(" ({} other lines)", log.otherLines),
+                            cut, when),
+                howToSeeItWork(seen),
+                {},
+                facts};
     }
     const std::string last = *log.lastStamp;
     if (!installed) {
