@@ -24,6 +24,21 @@ constexpr std::string_view hookName = "ScriptHookV.dll";
 constexpr std::array<std::string_view, 4> loaderNames = {"dinput8.dll", "version.dll", "winmm.dll",
                                                          "dsound.dll"};
 constexpr std::size_t namedPrograms = 5;
+// A game's folder holds hundreds of entries: a folder of far more is not a game's.
+constexpr std::size_t maxListed = 100000;
+
+// The first maxListed entries; symbolic links as what they point to.
+std::vector<FolderEntry> listFolder(const std::filesystem::path& folder, std::error_code& error)
+{
+    std::vector<FolderEntry> entries;
+    std::filesystem::directory_iterator it(folder, error);
+    for (; !error && it != std::filesystem::directory_iterator() && entries.size() < maxListed;
+         it.increment(error)) {
+        std::error_code ignored;
+        entries.push_back({utf8Of(it->path().filename()), it->is_directory(ignored)});
+    }
+    return entries;
+}
 
 bool isProgram(const FolderEntry& entry)
 {
@@ -72,7 +87,8 @@ bool examineGame(const std::filesystem::path& folder, const std::vector<FolderEn
     std::string message = fmt::format(
         "no program (.exe) in {}: this does not look like the game's folder", utf8Of(folder));
     const std::filesystem::path above = folder.parent_path();
-    if (above != folder && !programsIn(listFolder(above)).empty()) {
+    std::error_code ignored;
+    if (above != folder && !programsIn(listFolder(above, ignored)).empty()) {
         message += fmt::format(" (the folder above it, {}, holds one)", utf8Of(above));
     }
     out.push_back({"game.missing",
@@ -132,19 +148,6 @@ void examineLoader(const std::vector<FolderEntry>& entries, std::vector<DoctorFi
 
 } // namespace
 
-std::vector<FolderEntry> listFolder(const std::filesystem::path& folder)
-{
-    std::vector<FolderEntry> entries;
-    std::error_code error;
-    std::filesystem::directory_iterator it(folder, error);
-    for (; !error && it != std::filesystem::directory_iterator() && entries.size() < maxListed;
-         it.increment(error)) {
-        std::error_code ignored;
-        entries.push_back({utf8Of(it->path().filename()), it->is_directory(ignored)});
-    }
-    return entries;
-}
-
 const FolderEntry* findEntry(const std::vector<FolderEntry>& entries, std::string_view name)
 {
     const auto found = std::find_if(entries.begin(), entries.end(), [&](const FolderEntry& e) {
@@ -199,7 +202,14 @@ Examination examine(const std::filesystem::path& folder, const std::string& tool
 {
     Examination examination{folder, toolVersion, {}};
     std::vector<DoctorFinding>& out = examination.findings;
-    const std::vector<FolderEntry> entries = listFolder(folder);
+    std::error_code error;
+    const std::vector<FolderEntry> entries = listFolder(folder, error);
+    if (error) {
+        out.push_back({"game.unreadable", Severity::NeedsDoing,
+                       fmt::format("cannot look into {}: {}", utf8Of(folder), error.message()),
+                       "run the doctor as a user who may open that folder, or give another"});
+        return examination;
+    }
     if (!examineGame(folder, entries, out)) {
         return examination;
     }

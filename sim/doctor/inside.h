@@ -19,10 +19,6 @@ struct FolderEntry {
     bool folder = false;
 };
 
-// A folder's entries, the first maxListed of them; symbolic links as what they point to.
-std::vector<FolderEntry> listFolder(const std::filesystem::path& folder);
-inline constexpr std::size_t maxListed = 100000;
-
 // The entry of that name, without regard to ASCII case: Windows finds "tarnwick.ASI" as
 // Tarnwick.asi, and so does Wine.
 const FolderEntry* findEntry(const std::vector<FolderEntry>& entries, std::string_view name);

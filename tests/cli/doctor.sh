@@ -114,21 +114,30 @@ check pluginCutAfterItsHeader 1 "game.found hook.found loader.found plugin.noVer
 case_folder dll32
 "$fake_dll" "$f/Tarnwick.asi" 14c dll "$version" "$installed"
 check plugin32Bit 1 "game.found hook.found loader.found plugin.not64Bit settings.read log.found" "$f"
-case_folder unreadable-log
-chmod 000 "$f/Tarnwick.log"
-# Root reads it all the same: natively the tool then runs as nobody, where it can.
+# check_denied NAME IDS FOLDER PATH: the case with PATH's permissions taken away. Root reads it all
+# the same: natively the tool then runs as nobody, where it can; elsewhere the case is skipped.
 nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-if [ -r "$f/Tarnwick.log" ] && [ "$mode" = native ] && "${nobody[@]}" test -r "$f/Tarnwick.ini" 2>/dev/null &&
-    "${nobody[@]}" "$program" --version >/dev/null 2>&1; then
-    as_user=("${nobody[@]}")
-fi
-if [ -r "$f/Tarnwick.log" ] && [ ${#as_user[@]} = 0 ]; then
-    skipped=$((skipped + 1))
-else
-    check unreadableLog 1 "game.found hook.found loader.found plugin.found settings.read log.unreadable" "$f"
-fi
-as_user=()
-chmod 644 "$f/Tarnwick.log"
+check_denied() {
+    local name=$1 ids=$2 folder=$3 denied=$4 permissions
+    permissions=$(stat -c %a "$denied")
+    chmod 000 "$denied"
+    if [ -r "$denied" ] && [ "$mode" = native ] && "${nobody[@]}" test -r "$root/right/Tarnwick.ini" 2>/dev/null &&
+        "${nobody[@]}" "$program" --version >/dev/null 2>&1; then
+        as_user=("${nobody[@]}")
+    fi
+    if [ -r "$denied" ] && [ ${#as_user[@]} = 0 ]; then
+        skipped=$((skipped + 1))
+    else
+        check "$name" 1 "$ids" "$folder"
+    fi
+    as_user=()
+    chmod "$permissions" "$denied"
+}
+case_folder unreadable-log
+check_denied unreadableLog "game.found hook.found loader.found plugin.found settings.read log.unreadable" \
+    "$f" "$f/Tarnwick.log"
+case_folder unreadable-folder
+check_denied unreadableFolder "game.unreadable" "$f" "$f"
 
 # The folder: above the tool in tools\ (any case) when none is given, dropped as the only argument,
 # or refused when it is not one.
