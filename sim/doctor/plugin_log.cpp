@@ -130,7 +130,10 @@ DoctorFinding counted(const LogLines& log, const std::string& when, const Settin
                 fmt::format("Tarnwick.log: {}{}, the last written {} by the installed "
                             "Tarnwick.asi (built {}){}",
                             purgesText(log.purges), cut, when, *installed,
-                            others > 0 ? fmt::format("; {} of them by other builds", others) : ""),
+                            others == 0 ? ""
+                            : log.builds.size() == 2
+                                ? fmt::format("; {} of them by another build", others)
+                                : fmt::format("; {} of them by other builds", others)),
                 "",
                 {},
                 facts};
