@@ -150,6 +150,12 @@ void examineLoader(const std::vector<FolderEntry>& entries, std::vector<DoctorFi
 
 const FolderEntry* findEntry(const std::vector<FolderEntry>& entries, std::string_view name)
 {
+    // Where case tells names apart (Linux), the exact name is the one Wine opens first.
+    const auto exact = std::find_if(entries.begin(), entries.end(),
+                                    [&](const FolderEntry& e) { return e.name == name; });
+    if (exact != entries.end()) {
+        return &*exact;
+    }
     const auto found = std::find_if(entries.begin(), entries.end(), [&](const FolderEntry& e) {
         return equalsIgnoringCase(e.name, name);
     });
