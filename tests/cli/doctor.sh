@@ -177,7 +177,7 @@ if [ "$mode" = wine ]; then
     cp "$windows/tarnwick-wine-harness.exe" "$windows/ScriptHookV.dll" "$windows/Tarnwick.asi" "$f/"
     (cd "$f" && wine_run 120 tarnwick-wine-harness.exe scenario >/dev/null)
     check realPluginsOwnLog 0 "game.found hook.found loader.missing plugin.found settings.missing log.found" "$f"
-    grep -q "Tarnwick.log: 1 purge, the last written .*, by the installed Tarnwick.asi" <<<"$(run_tool "$program" doctor "$(path_of "$f")")" ||
+    grep -q "Tarnwick.log: 1 purge, the last written .* by the installed Tarnwick.asi" <<<"$(run_tool "$program" doctor "$(path_of "$f")")" ||
         fail realPluginsOwnLog "not by the installed build"
 fi
 
