@@ -72,8 +72,8 @@ void showSettings(SettingsCheck& check, const Sources& sources,
     }
 }
 
-// Files beside a missing one that were surely meant as it: "Tarnwick.ini.txt" from an editor
-// that hides extensions, another case, a stray space. Sorted, so the message is stable.
+} // namespace
+
 std::vector<std::string> nearNames(const std::filesystem::path& file)
 {
     std::vector<std::string> found;
@@ -99,6 +99,8 @@ std::vector<std::string> nearNames(const std::filesystem::path& file)
     std::sort(found.begin(), found.end());
     return found;
 }
+
+namespace {
 
 // ASCII names with a zero byte beside every letter, and no mark to say so.
 bool looksLikeUtf16WithoutAMark(std::string_view bytes, IniEncoding encoding)

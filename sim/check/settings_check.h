@@ -50,4 +50,9 @@ const char* findingLevelName(FindingLevel level);
 // True when the check would warn about this pair of thresholds, wherever it stood in a file.
 bool thresholdsDrawAWarning(std::int32_t fpsModerate, std::int32_t fpsCritical);
 
+// Files beside a missing one that were surely meant as it: "Tarnwick.ini.txt" from an editor
+// that hides extensions, another case, a stray space. The first five found, sorted, so a
+// message naming them is stable.
+std::vector<std::string> nearNames(const std::filesystem::path& file);
+
 } // namespace sim

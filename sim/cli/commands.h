@@ -71,5 +71,18 @@ std::optional<std::filesystem::path> droppedCapture(const std::vector<std::strin
 // capture, and keeps a console opened for the tool alone open until Enter.
 int replayDroppedCapture(const std::filesystem::path& capture, std::ostream& out,
                          std::ostream& err);
+struct DoctorOptions {
+    std::optional<std::filesystem::path> folder; // none: defaultGameFolder
+    bool json = false;
+    std::string toolVersion;
+};
+
+// 0 when nothing needs doing, 1 when something does, 2 when the folder is not one.
+int doctorCommand(const DoctorOptions& options, std::ostream& out, std::ostream& err);
+// A folder dropped onto the tool: the only argument is an existing folder.
+std::optional<std::filesystem::path> droppedFolder(const std::vector<std::string>& arguments);
+// The doctor on it, and a console opened for the tool alone kept open until Enter.
+int doctorOnDroppedFolder(const std::filesystem::path& folder, const std::string& toolVersion,
+                          std::ostream& out, std::ostream& err);
 // The fixed scenario, with the game (and its Tarnwick.ini) in gameDir.
 int scenarioCommand(const std::filesystem::path& gameDir, std::ostream& out);

@@ -26,9 +26,10 @@ namespace {
 
 constexpr const char* footer =
     R"(Exit status: 0 done; 1 the capture, the settings file or an output file
-could not be used; 2 a bad argument.
+could not be used, or the doctor found something to do; 2 a bad argument.
 
 Examples:
+  tarnwick-sim doctor "C:\Games\MyGame"
   tarnwick-sim settings "C:\Games\MyGame\Tarnwick.ini"
   tarnwick-sim run --ini Tarnwick.ini --seconds 600 --svg drive.svg
   tarnwick-sim replay capture.csv --ini Tarnwick.ini --svg capture.svg
@@ -305,6 +306,18 @@ void addReport(CLI::App& app, ReportOptions& report, int& status)
         [&report, &status] { status = reportFromCommandLine(report, std::cout, std::cerr); });
 }
 
+void addDoctor(CLI::App& app, DoctorOptions& doctor, int& status)
+{
+    CLI::App* command = app.add_subcommand(
+        "doctor", "Is Tarnwick installed right? Looks at the game's folder, changes nothing");
+    addPathOption(command, "GAME_FOLDER", doctor.folder,
+                  "the folder of the game's .exe (default: the folder above this tool when it "
+                  "lies in tools, else the current folder)")
+        ->check(existingFolder());
+    command->add_flag("--json", doctor.json, "print the findings as one JSON object");
+    command->callback([&doctor, &status] { status = doctorCommand(doctor, std::cout, std::cerr); });
+}
+
 // A developer's check, kept out of the players' list.
 void addScenario(CLI::App& app, std::filesystem::path& gameDir, int& status)
 {
@@ -324,10 +337,6 @@ int main(int argc, char** argv)
 {
     prepareConsole();
     const std::vector<std::string> arguments = utf8Arguments(argc, argv);
-    if (const auto dropped = droppedCapture(arguments)) {
-        const int status = replayDroppedCapture(*dropped, std::cout, std::cerr);
-        return outputWritten() ? status : 1;
-    }
     CLI::App app{"tarnwick-sim: the Tarnwick frame-rate governor in a simulated game",
                  "tarnwick-sim"};
     app.set_version_flag("--version", "tarnwick-sim " TARNWICK_VERSION);
@@ -349,6 +358,21 @@ int main(int argc, char** argv)
     addTune(app, tune, status);
     ReportOptions report;
     addReport(app, report, status);
+    DoctorOptions doctor;
+    doctor.toolVersion = TARNWICK_VERSION;
+    addDoctor(app, doctor, status);
+    // A file or a folder dropped onto the tool, unless its name is one of the commands.
+    const auto command = [&](const CLI::App* c) { return c->check_name(arguments.back()); };
+    if (arguments.size() == 2 && app.get_subcommands(command).empty()) {
+        if (const auto capture = droppedCapture(arguments)) {
+            status = replayDroppedCapture(*capture, std::cout, std::cerr);
+            return outputWritten() ? status : 1;
+        }
+        if (const auto folder = droppedFolder(arguments)) {
+            status = doctorOnDroppedFolder(*folder, doctor.toolVersion, std::cout, std::cerr);
+            return outputWritten() ? status : 1;
+        }
+    }
     std::vector<char*> pointers;
     for (const std::string& argument : arguments) {
         pointers.push_back(const_cast<char*>(argument.c_str()));

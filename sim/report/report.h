@@ -4,6 +4,7 @@
 
 #include "sim/capture/capture.h"
 #include "sim/check/settings_check.h"
+#include "sim/doctor/doctor.h"
 #include "sim/session/city.h"
 #include "sim/session/session.h"
 #include "sim/text.h"
@@ -68,6 +69,10 @@ void printReplay(std::ostream& out, const std::filesystem::path& capture,
 void printSettingsCheck(std::ostream& out, const SettingsCheck& check);
 // Its warnings alone, for commands that take --ini: "tarnwick-sim: FILE: warning: line N: ...".
 void printSettingsWarnings(std::ostream& err, const SettingsCheck& check);
+
+// The doctor: each finding with its severity and what to do, then how many need doing.
+void printDoctor(std::ostream& out, const Examination& examination);
+nlohmann::json doctorJson(const Examination& examination);
 
 // What was read of one capture.
 struct CaptureFacts {

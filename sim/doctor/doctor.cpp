@@ -1,0 +1,257 @@
+// The doctor put together: the game, the script hook and its loader, then the plug-in, its
+// settings and its log, each looked at in its own file.
+#include "sim/doctor/doctor.h"
+
+#include "sim/ascii.h"
+#include "sim/doctor/inside.h"
+#include "sim/files.h"
+#include "sim/text.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <fstream>
+#include <system_error>
+
+namespace sim {
+namespace {
+
+constexpr std::string_view hookName = "ScriptHookV.dll";
+// The names under which .asi loaders are installed: each stands in for a system DLL the game
+// loads from its own folder first.
+constexpr std::array<std::string_view, 4> loaderNames = {"dinput8.dll", "version.dll", "winmm.dll",
+                                                         "dsound.dll"};
+constexpr std::size_t namedPrograms = 5;
+// A game's folder holds hundreds of entries: a folder of far more is not a game's.
+constexpr std::size_t maxListed = 100000;
+
+// The first maxListed entries; symbolic links as what they point to.
+std::vector<FolderEntry> listFolder(const std::filesystem::path& folder, std::error_code& error)
+{
+    std::vector<FolderEntry> entries;
+    std::filesystem::directory_iterator it(folder, error);
+    for (; !error && it != std::filesystem::directory_iterator() && entries.size() < maxListed;
+         it.increment(error)) {
+        std::error_code ignored;
+        entries.push_back({utf8Of(it->path().filename()), it->is_directory(ignored)});
+    }
+    return entries;
+}
+
+bool isProgram(const FolderEntry& entry)
+{
+    return !entry.folder && endsWithIgnoringCase(entry.name, ".exe") &&
+           !equalsIgnoringCase(entry.name, "tarnwick-sim.exe");
+}
+
+std::vector<std::string> programsIn(const std::vector<FolderEntry>& entries)
+{
+    std::vector<std::string> programs;
+    for (const FolderEntry& entry : entries) {
+        if (isProgram(entry)) {
+            programs.push_back(entry.name);
+        }
+    }
+    std::sort(programs.begin(), programs.end());
+    return programs;
+}
+
+std::string listed(const std::vector<std::string>& names, std::size_t most)
+{
+    std::string text;
+    for (std::size_t i = 0; i < names.size() && i < most; ++i) {
+        text += (i == 0 ? "" : ", ") + shown(names[i]);
+    }
+    if (names.size() > most) {
+        text += fmt::format(" and {} more", names.size() - most);
+    }
+    return text;
+}
+
+// False, after saying so, when nothing here looks like a game: the rest would only be noise.
+bool examineGame(const std::filesystem::path& folder, const std::vector<FolderEntry>& entries,
+                 std::vector<DoctorFinding>& out)
+{
+    const std::vector<std::string> programs = programsIn(entries);
+    if (!programs.empty()) {
+        out.push_back({"game.found",
+                       Severity::Fine,
+                       "the game: " + listed(programs, namedPrograms),
+                       "",
+                       {},
+                       {{"programs", programs}}});
+        return true;
+    }
+    std::string message = fmt::format(
+        "no program (.exe) in {}: this does not look like the game's folder", utf8Of(folder));
+    const std::filesystem::path above = folder.parent_path();
+    std::error_code ignored;
+    if (above != folder && !programsIn(listFolder(above, ignored)).empty()) {
+        message += fmt::format(" (the folder above it, {}, holds one)", utf8Of(above));
+    }
+    out.push_back({"game.missing",
+                   Severity::NeedsDoing,
+                   message,
+                   "give the folder that holds the game's .exe: tarnwick-sim doctor "
+                   "\"D:\\Games\\YourGame\", or drop that folder onto tarnwick-sim.exe",
+                   {},
+                   {{"folder", utf8Of(folder)}}});
+    return false;
+}
+
+void examineHook(const std::vector<FolderEntry>& entries, std::vector<DoctorFinding>& out)
+{
+    const FolderEntry* hook = findEntry(entries, hookName);
+    if (hook != nullptr && !hook->folder) {
+        out.push_back({"hook.found",
+                       Severity::Fine,
+                       "the script hook: " + shown(hook->name),
+                       "",
+                       {},
+                       {{"file", hook->name}}});
+        return;
+    }
+    out.push_back({"hook.missing", Severity::NeedsDoing,
+                   "no ScriptHookV.dll: without the script hook the game loads no .asi "
+                   "plug-in, Tarnwick included",
+                   "install the script hook: ScriptHookV.dll goes beside the game's .exe"});
+}
+
+void examineLoader(const std::vector<FolderEntry>& entries, std::vector<DoctorFinding>& out)
+{
+    std::vector<std::string> found;
+    std::vector<std::string> checked;
+    for (const std::string_view name : loaderNames) {
+        checked.emplace_back(name);
+        if (const FolderEntry* entry = findEntry(entries, name); entry && !entry->folder) {
+            found.push_back(entry->name);
+        }
+    }
+    const nlohmann::json facts = {{"checked", checked}, {"found", found}};
+    if (!found.empty()) {
+        out.push_back(
+            {"loader.found", Severity::Fine, "an .asi loader: " + listed(found, 4), "", {}, facts});
+        return;
+    }
+    out.push_back({"loader.missing",
+                   Severity::Note,
+                   fmt::format("no .asi loader under the usual names ({}): another loader may be "
+                               "in use",
+                               fmt::join(loaderNames, ", ")),
+                   "if Tarnwick never writes its log, install the .asi loader that comes with the "
+                   "script hook (dinput8.dll) beside the game's .exe",
+                   {},
+                   facts});
+}
+
+} // namespace
+
+const FolderEntry* findEntry(const std::vector<FolderEntry>& entries, std::string_view name)
+{
+    // Where case tells names apart (Linux), the exact name is the one Wine opens first.
+    const auto exact = std::find_if(entries.begin(), entries.end(),
+                                    [&](const FolderEntry& e) { return e.name == name; });
+    if (exact != entries.end()) {
+        return &*exact;
+    }
+    const auto found = std::find_if(entries.begin(), entries.end(), [&](const FolderEntry& e) {
+        return equalsIgnoringCase(e.name, name);
+    });
+    return found == entries.end() ? nullptr : &*found;
+}
+
+std::optional<std::string> readSmallFile(const std::filesystem::path& file, std::uint64_t maxBytes,
+                                         std::string& why)
+{
+    std::error_code error;
+    const auto status = std::filesystem::status(file, error);
+    if (std::filesystem::is_directory(status)) {
+        why = "it is a folder";
+        return std::nullopt;
+    }
+    // A pipe would hold the doctor until something writes to it.
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        why = "it is a pipe or a device, not a file";
+        return std::nullopt;
+    }
+    const std::uintmax_t size = std::filesystem::file_size(file, error);
+    if (!error && size > maxBytes) {
+        why = fmt::format("it is larger than {} MiB", maxBytes >> 20);
+        return std::nullopt;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        why = std::generic_category().message(errno);
+        return std::nullopt;
+    }
+    std::string bytes;
+    char chunk[1 << 16];
+    while (bytes.size() <= maxBytes && (in.read(chunk, sizeof chunk) || in.gcount() > 0)) {
+        bytes.append(chunk, static_cast<std::size_t>(in.gcount()));
+    }
+    if (bytes.size() > maxBytes) {
+        why = fmt::format("it is larger than {} MiB", maxBytes >> 20);
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+std::string thresholdsText(const GovernorSettings& settings)
+{
+    return fmt::format("FPS_Moderate={} FPS_Critical={} DetectionRange={}", settings.fpsModerate,
+                       settings.fpsCritical, settings.detectionRange);
+}
+
+Examination examine(const std::filesystem::path& folder, const std::string& toolVersion)
+{
+    Examination examination{folder, toolVersion, {}};
+    std::vector<DoctorFinding>& out = examination.findings;
+    std::error_code error;
+    const std::vector<FolderEntry> entries = listFolder(folder, error);
+    if (error) {
+        out.push_back({"game.unreadable", Severity::NeedsDoing,
+                       fmt::format("cannot look into {}: {}", utf8Of(folder), error.message()),
+                       "run the doctor as a user who may open that folder, or give another"});
+        return examination;
+    }
+    if (!examineGame(folder, entries, out)) {
+        return examination;
+    }
+    examineHook(entries, out);
+    examineLoader(entries, out);
+    const std::optional<std::string> stamp = examinePlugin(folder, entries, toolVersion, out);
+    const SettingsSeen settings = examineSettings(folder, entries, out);
+    examineLog(folder, entries, settings, stamp, out);
+    return examination;
+}
+
+std::filesystem::path defaultGameFolder(const std::filesystem::path& toolFolder,
+                                        const std::filesystem::path& currentFolder)
+{
+    return equalsIgnoringCase(utf8Of(toolFolder.filename()), "tools") ? toolFolder.parent_path()
+                                                                      : currentFolder;
+}
+
+std::size_t needsDoing(const Examination& examination)
+{
+    return static_cast<std::size_t>(
+        std::count_if(examination.findings.begin(), examination.findings.end(),
+                      [](const DoctorFinding& f) { return f.severity == Severity::NeedsDoing; }));
+}
+
+const char* severityName(Severity severity)
+{
+    switch (severity) {
+    case Severity::Fine:
+        return "fine";
+    case Severity::Note:
+        return "note";
+    case Severity::NeedsDoing:
+        break;
+    }
+    return "needs doing";
+}
+
+} // namespace sim

@@ -1,0 +1,41 @@
+// `tarnwick-sim doctor`: is Tarnwick installed right? The game's folder looked at as the game and
+// its loader will see it, read only, each finding in a player's words with what to do about it.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+enum class Severity { Fine, Note, NeedsDoing };
+
+struct DoctorFinding {
+    std::string id; // stable, for scripts and tests: "plugin.misplaced"
+    Severity severity = Severity::Fine;
+    std::string message;                             // what was found
+    std::string toDo = {};                           // what to do about it; empty when nothing
+    std::vector<std::string> details = {};           // lines under the message
+    nlohmann::json facts = nlohmann::json::object(); // paths, versions, counts, as data
+};
+
+struct Examination {
+    std::filesystem::path folder;
+    std::string toolVersion;
+    std::vector<DoctorFinding> findings;
+};
+
+// in: folder, the game's folder (it must exist); toolVersion, this tool's own version.
+Examination examine(const std::filesystem::path& folder, const std::string& toolVersion);
+
+// The folder above the tool when the tool lies in a folder named "tools" (as the zip unpacks
+// into the game's folder), else the current one.
+std::filesystem::path defaultGameFolder(const std::filesystem::path& toolFolder,
+                                        const std::filesystem::path& currentFolder);
+
+std::size_t needsDoing(const Examination& examination);
+const char* severityName(Severity severity);
+
+} // namespace sim

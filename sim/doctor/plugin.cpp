@@ -1,0 +1,238 @@
+// Tarnwick.asi: there, loadable by the 64-bit game, of this tool's version; or where it went
+// instead (tools\, a folder below, a name an editor or a browser gave it).
+#include "sim/ascii.h"
+#include "sim/doctor/binary.h"
+#include "sim/doctor/inside.h"
+#include "sim/files.h"
+#include "sim/text.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+
+namespace sim {
+namespace {
+
+constexpr std::string_view pluginName = "Tarnwick.asi";
+// Tarnwick.asi is a few hundred kilobytes: a bigger file is something else, and is not read.
+constexpr std::uint64_t maxPluginBytes = std::uint64_t{64} << 20;
+// A game's folders can hold tens of thousands of files: the search gives up after this many.
+constexpr std::size_t maxSearched = 20000;
+
+const char* const copyFromTheZip =
+    "copy Tarnwick.asi from Tarnwick's zip into the game's folder, over this one (SHA256SUMS.txt "
+    "in the zip tells whether a file is whole)";
+
+// "Tarnwick.asi.txt", "Tarnwick.asi.dll", "tarnwick.dll", "Tarnwick (1).asi", "Tarnwick .asi".
+bool mayBeThePlugin(std::string_view name)
+{
+    std::string bare;
+    for (const char c : name) {
+        if (c != ' ') {
+            bare += lowerAscii(c);
+        }
+    }
+    const std::string_view b = bare;
+    return b == "tarnwick.dll" || b.starts_with("tarnwick.asi") ||
+           (b.starts_with("tarnwick") && b.ends_with(".asi"));
+}
+
+// Other names in the game's folder first, then two levels of folders below it.
+std::vector<std::filesystem::path> searchNearby(const std::filesystem::path& folder,
+                                                const std::vector<FolderEntry>& entries)
+{
+    std::vector<std::filesystem::path> found;
+    std::vector<std::filesystem::path> level;
+    for (const FolderEntry& entry : entries) {
+        if (entry.folder) {
+            level.push_back(pathFromUtf8(entry.name));
+        } else if (mayBeThePlugin(entry.name)) {
+            found.push_back(pathFromUtf8(entry.name));
+        }
+    }
+    std::sort(found.begin(), found.end());
+    const std::size_t inTheFolder = found.size();
+    std::size_t searched = 0;
+    for (int depth = 1; depth <= 2; ++depth) {
+        std::vector<std::filesystem::path> next;
+        for (const std::filesystem::path& below : level) {
+            std::error_code error;
+            std::filesystem::directory_iterator it(folder / below, error);
+            for (; !error && it != std::filesystem::directory_iterator() && searched < maxSearched;
+                 it.increment(error), ++searched) {
+                std::error_code ignored;
+                const std::filesystem::path relative = below / it->path().filename();
+                if (it->is_directory(ignored)) {
+                    next.push_back(relative);
+                } else if (mayBeThePlugin(utf8Of(it->path().filename()))) {
+                    found.push_back(relative);
+                }
+            }
+        }
+        level = std::move(next);
+    }
+    std::sort(found.begin() + static_cast<std::ptrdiff_t>(inTheFolder), found.end());
+    return found;
+}
+
+void notFound(const std::filesystem::path& folder, const std::vector<FolderEntry>& entries,
+              std::vector<DoctorFinding>& out)
+{
+    const std::vector<std::filesystem::path> found = searchNearby(folder, entries);
+    const std::string belongs = utf8Of(folder / pluginName);
+    if (found.empty()) {
+        out.push_back({"plugin.missing",
+                       Severity::NeedsDoing,
+                       "no Tarnwick.asi in the game's folder",
+                       "copy Tarnwick.asi from Tarnwick's zip into " + utf8Of(folder) +
+                           ", beside the game's .exe",
+                       {},
+                       {{"belongsAt", belongs}}});
+        return;
+    }
+    std::vector<std::string> places;
+    for (const std::filesystem::path& place : found) {
+        places.push_back(utf8Of(place));
+    }
+    const nlohmann::json facts = {{"foundAt", places}, {"belongsAt", belongs}};
+    const std::string first = shown(places.front());
+    if (!found.front().has_parent_path()) {
+        const bool asi = endsWithIgnoringCase(places.front(), ".asi");
+        out.push_back({"plugin.misnamed",
+                       Severity::NeedsDoing,
+                       "no Tarnwick.asi, but " + first + " is here" +
+                           (asi ? "" : ": the loader loads only files whose names end in .asi"),
+                       "rename it to Tarnwick.asi" +
+                           std::string(asi ? ""
+                                           : " (Explorer hides known extensions; View, File "
+                                             "name extensions shows them)"),
+                       {},
+                       facts});
+        return;
+    }
+    const std::filesystem::path& place = found.front();
+    const bool renamed = place.filename() != pluginName;
+    out.push_back(
+        {"plugin.misplaced",
+         Severity::NeedsDoing,
+         fmt::format("Tarnwick.asi is in {}{}{}, not in the game's folder: the .asi loader "
+                     "looks only beside the game's .exe",
+                     shown(utf8Of(place.parent_path() / "")),
+                     renamed ? " (as " + shown(utf8Of(place.filename())) + ")" : "",
+                     found.size() > 1 ? fmt::format(", and {} more places", found.size() - 1) : ""),
+         fmt::format("move {} into {}{}", first, utf8Of(folder),
+                     renamed ? ", named Tarnwick.asi" : ""),
+         {},
+         facts});
+}
+
+std::string machineText(std::uint16_t machine)
+{
+    if (machine == machineI386) {
+        return "a 32-bit DLL";
+    }
+    return fmt::format("built for another processor (machine 0x{:04X})", machine);
+}
+
+} // namespace
+
+std::optional<std::string> examinePlugin(const std::filesystem::path& folder,
+                                         const std::vector<FolderEntry>& entries,
+                                         const std::string& toolVersion,
+                                         std::vector<DoctorFinding>& out)
+{
+    const FolderEntry* entry = findEntry(entries, pluginName);
+    if (entry == nullptr) {
+        notFound(folder, entries, out);
+        return std::nullopt;
+    }
+    const std::filesystem::path file = folder / pathFromUtf8(entry->name);
+    nlohmann::json facts = {{"file", utf8Of(file)}, {"toolVersion", toolVersion}};
+    std::string why;
+    const std::optional<std::string> bytes = readSmallFile(file, maxPluginBytes, why);
+    if (!bytes) {
+        out.push_back({"plugin.unreadable",
+                       Severity::NeedsDoing,
+                       "cannot read Tarnwick.asi: " + why,
+                       copyFromTheZip,
+                       {},
+                       facts});
+        return std::nullopt;
+    }
+    const PortableExecutable pe = readPortableExecutable(*bytes);
+    if (!pe.headers) {
+        out.push_back({"plugin.notADll",
+                       Severity::NeedsDoing,
+                       "Tarnwick.asi is not a Windows DLL: " + pe.problem,
+                       copyFromTheZip,
+                       {},
+                       facts});
+        return std::nullopt;
+    }
+    facts["machine"] = fmt::format("0x{:04X}", pe.machine);
+    if (pe.machine != machineX64) {
+        out.push_back({"plugin.not64Bit",
+                       Severity::NeedsDoing,
+                       "Tarnwick.asi is " + machineText(pe.machine) +
+                           ": the game is 64-bit and cannot load it",
+                       copyFromTheZip,
+                       {},
+                       facts});
+        return std::nullopt;
+    }
+    if (!pe.dll) {
+        out.push_back({"plugin.notADll",
+                       Severity::NeedsDoing,
+                       "Tarnwick.asi is not a Windows DLL: it is a program (.exe) under that name",
+                       copyFromTheZip,
+                       {},
+                       facts});
+        return std::nullopt;
+    }
+    const std::optional<std::string> stamp = findStamp(*bytes);
+    facts["version"] = pe.version ? nlohmann::json(*pe.version) : nlohmann::json(nullptr);
+    facts["buildStamp"] = stamp ? nlohmann::json(*stamp) : nlohmann::json(nullptr);
+    if (!pe.version) {
+        out.push_back({"plugin.noVersion",
+                       Severity::NeedsDoing,
+                       "Tarnwick.asi is a 64-bit DLL without a version: not a build from "
+                       "Tarnwick's zip",
+                       copyFromTheZip,
+                       {},
+                       facts});
+        return stamp;
+    }
+    const std::string built = stamp ? " (built " + *stamp + ")" : "";
+    const int order = compareVersions(*pe.version, toolVersion);
+    if (order < 0) {
+        out.push_back({"plugin.older",
+                       Severity::NeedsDoing,
+                       fmt::format("Tarnwick.asi is version {}{}, older than this tool ({})",
+                                   *pe.version, built, toolVersion),
+                       "copy Tarnwick.asi from the zip this tool came with into the game's "
+                       "folder, over the old one",
+                       {},
+                       facts});
+    } else if (order > 0) {
+        out.push_back({"plugin.newer",
+                       Severity::Note,
+                       fmt::format("Tarnwick.asi is version {}{}, newer than this tool ({}), which "
+                                   "may not know what changed",
+                                   *pe.version, built, toolVersion),
+                       "use the tools\\tarnwick-sim.exe from Tarnwick.asi's own zip",
+                       {},
+                       facts});
+    } else {
+        out.push_back({"plugin.found",
+                       Severity::Fine,
+                       fmt::format("Tarnwick.asi: version {}{}, a 64-bit DLL, the same version as "
+                                   "this tool",
+                                   *pe.version, built),
+                       "",
+                       {},
+                       facts});
+    }
+    return stamp;
+}
+
+} // namespace sim

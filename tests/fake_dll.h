@@ -1,0 +1,69 @@
+// Small Windows images built byte by byte, as the linker lays them out, for the doctor's tests:
+// a DOS header, the PE signature and COFF header, an optional header, one section .rsrc holding a
+// VS_FIXEDFILEINFO, and the plug-in's log stamp as a string after it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <sstream>
+#include <string>
+
+namespace testing_support {
+
+struct FakeDll {
+    std::uint16_t machine = 0x8664;
+    bool dll = true;
+    std::optional<std::string> version = "0.1.0"; // "major.minor.patch"
+    std::optional<std::string> stamp = {};        // "Dec  8 2026 07:30:51"
+};
+
+inline void putLittleEndian(std::string& image, std::size_t at, std::uint32_t value, int bytes)
+{
+    if (image.size() < at + static_cast<std::size_t>(bytes)) {
+        image.resize(at + static_cast<std::size_t>(bytes), '\0');
+    }
+    for (int i = 0; i < bytes; ++i) {
+        image[at + static_cast<std::size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+}
+
+inline std::string fakeDll(const FakeDll& dll)
+{
+    constexpr std::size_t peAt = 0x40;
+    constexpr std::size_t optionalBytes = 0xF0;
+    constexpr std::size_t sectionAt = peAt + 24 + optionalBytes;
+    constexpr std::size_t rawAt = 0x200; // the file alignment
+    constexpr std::size_t rawBytes = 0x80;
+    std::string image(rawAt + rawBytes, '\xCC'); // sentinel: bytes never written show up
+    image.replace(0, rawAt, rawAt, '\0');
+    image.replace(0, 2, "MZ");
+    putLittleEndian(image, 0x3C, peAt, 4); // e_lfanew
+    image.replace(peAt, 4, std::string("PE\0\0", 4));
+    putLittleEndian(image, peAt + 4, dll.machine, 2);                  // Machine
+    putLittleEndian(image, peAt + 6, 1, 2);                            // NumberOfSections
+    putLittleEndian(image, peAt + 20, optionalBytes, 2);               // SizeOfOptionalHeader
+    putLittleEndian(image, peAt + 22, dll.dll ? 0x2022u : 0x0022u, 2); // Characteristics
+    putLittleEndian(image, peAt + 24, dll.machine == 0x8664 ? 0x20Bu : 0x10Bu, 2); // Magic
+    image.replace(sectionAt, 5, ".rsrc");
+    putLittleEndian(image, sectionAt + 8, rawBytes, 4);  // VirtualSize
+    putLittleEndian(image, sectionAt + 12, 0x1000, 4);   // VirtualAddress
+    putLittleEndian(image, sectionAt + 16, rawBytes, 4); // SizeOfRawData
+    putLittleEndian(image, sectionAt + 20, rawAt, 4);    // PointerToRawData
+    if (dll.version) {
+        unsigned major = 0, minor = 0, patch = 0;
+        char dot = 0;
+        std::istringstream(*dll.version) >> major >> dot >> minor >> dot >> patch;
+        const std::size_t info = rawAt + 0x28;       // VS_FIXEDFILEINFO, after "VS_VERSION_INFO"
+        putLittleEndian(image, info, 0xFEEF04BD, 4); // dwSignature
+        putLittleEndian(image, info + 4, 0x00010000, 4);          // dwStrucVersion
+        putLittleEndian(image, info + 8, major << 16 | minor, 4); // dwFileVersionMS
+        putLittleEndian(image, info + 12, patch << 16, 4);        // dwFileVersionLS
+        putLittleEndian(image, info + 36, dll.dll ? 2 : 1, 4);    // dwFileType
+    }
+    if (dll.stamp) {
+        image += std::string("Tarnwick.log\0[", 14) + *dll.stamp + "] " + std::string(1, '\0');
+    }
+    return image;
+}
+
+} // namespace testing_support
