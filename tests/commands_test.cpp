@@ -13,35 +13,71 @@ using testing_support::InDirectory;
 using testing_support::ScratchDir;
 using testing_support::writeFile;
 
-TEST(DroppedCapture, onlyASingleExistingFileCounts)
+TEST(Dropped, isToldFromACommandLineByWhatExists)
 {
     ScratchDir dir;
     writeFile(dir / "run 1.csv", "16.6\n");
-    const std::string file = (dir / "run 1.csv").string();
-    EXPECT_EQ(droppedCapture({"tarnwick-sim", file}), dir / "run 1.csv");
-    EXPECT_FALSE(droppedCapture({"tarnwick-sim", "replay"}));
-    EXPECT_FALSE(droppedCapture({"tarnwick-sim", "--help"}));
-    EXPECT_FALSE(droppedCapture({"tarnwick-sim", dir.path().string()}));
-    EXPECT_FALSE(droppedCapture({"tarnwick-sim", file, "--json"}));
-    EXPECT_FALSE(droppedCapture({"tarnwick-sim", (dir / "absent.csv").string()}));
+    writeFile(dir / "run 2.csv", "16.6\n");
+    writeFile(dir / "Tarnwick.INI", "[Settings]\n");
+    const std::string one = (dir / "run 1.csv").string();
+    const std::string two = (dir / "run 2.csv").string();
+    const std::string folder = dir.path().string();
+    const struct {
+        std::vector<std::string> arguments;
+        DropKind kind;
+    } cases[] = {
+        {{one}, DropKind::Captures},
+        {{one, two}, DropKind::Captures},
+        {{(dir / "Tarnwick.INI").string()}, DropKind::Settings},
+        {{folder}, DropKind::Folder},
+        {{(dir / "absent.csv").string()}, DropKind::Missing},
+        {{one, (dir / "absent.csv").string()}, DropKind::Missing},
+        {{"replay"}, DropKind::Nothing}, // a word, not a path: a command line's slip
+        {{"--help"}, DropKind::Nothing},
+        {{one, "--json"}, DropKind::Nothing},
+        {{folder, one}, DropKind::Nothing},
+        {{}, DropKind::Nothing},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> arguments{"tarnwick-sim"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        EXPECT_EQ(whatWasDropped(arguments).kind, c.kind)
+            << (c.arguments.empty() ? "" : c.arguments.front());
+    }
 }
 
-TEST(DroppedCapture, isReplayedAndChartedBesideItself)
+TEST(Dropped, capturesGetThePageBesideTheFirst)
 {
     ScratchDir dir;
-    InDirectory stay(std::filesystem::current_path()); // the replay enters the capture's folder
-    writeFile(dir / "run 1.csv", "Application,MsBetweenPresents\nGame.exe,40\nGame.exe,40\n");
+    InDirectory stay(std::filesystem::current_path());
+    std::string frames = "Application,MsBetweenPresents\n";
+    for (int i = 0; i < 600; ++i) {
+        frames += i % 100 < 50 ? "Game.exe,16\n" : "Game.exe,40\n";
+    }
+    writeFile(dir / "run 1.csv", frames);
+    writeFile(dir / "run 2.csv", frames);
     std::ostringstream out;
     std::ostringstream err;
-    EXPECT_EQ(replayDroppedCapture(dir / "run 1.csv", out, err), 0) << err.str();
-    EXPECT_TRUE(std::filesystem::is_regular_file(dir / "run 1.csv.tarnwick.svg"));
+    const Dropped dropped{DropKind::Captures, {dir / "run 1.csv", dir / "run 2.csv"}};
+    EXPECT_EQ(onDrop(dropped, "0", out, err), 0) << err.str();
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir / "run 1.csv.tarnwick.html"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "run 2.csv.tarnwick.html"));
     const std::string text = out.str();
     EXPECT_NE(text.find("settings: no Tarnwick.ini beside the tool, so every default"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("summary:"), std::string::npos) << text;
-    EXPECT_NE(text.find("chart: " + (dir / "run 1.csv.tarnwick.svg").string()), std::string::npos)
+    EXPECT_NE(text.find("your pair: FPS_Moderate 45, FPS_Critical 35"), std::string::npos) << text;
+    EXPECT_NE(text.find("page: " + (dir / "run 1.csv.tarnwick.html").string()), std::string::npos)
         << text;
+}
+
+TEST(Dropped, aMissingFileIsSaidAsSuch)
+{
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(onDrop({DropKind::Missing, {"Z:/captures/nonexist.csv"}}, "0", out, err), 2);
+    EXPECT_NE(err.str().find("there is no file Z:/captures/nonexist.csv"), std::string::npos)
+        << err.str();
 }
 
 // Slow and fast frames in turn: the state changes at nearly every frame.

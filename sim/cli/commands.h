@@ -65,12 +65,6 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
 int reportFromCommandLine(ReportOptions& options, std::ostream& out, std::ostream& err);
 // replay as the command line asks for it: outputs prepared first (see prepareOutputs).
 int replayFromCommandLine(ReplayOptions& options, std::ostream& out, std::ostream& err);
-// A capture dropped onto the tool: the only argument is an existing file.
-std::optional<std::filesystem::path> droppedCapture(const std::vector<std::string>& arguments);
-// Replays it with the Tarnwick.ini beside the tool (or one folder up), charts it beside the
-// capture, and keeps a console opened for the tool alone open until Enter.
-int replayDroppedCapture(const std::filesystem::path& capture, std::ostream& out,
-                         std::ostream& err);
 struct DoctorOptions {
     std::optional<std::filesystem::path> folder; // none: defaultGameFolder
     bool json = false;
@@ -79,10 +73,20 @@ struct DoctorOptions {
 
 // 0 when nothing needs doing, 1 when something does, 2 when the folder is not one.
 int doctorCommand(const DoctorOptions& options, std::ostream& out, std::ostream& err);
-// A folder dropped onto the tool: the only argument is an existing folder.
-std::optional<std::filesystem::path> droppedFolder(const std::vector<std::string>& arguments);
-// The doctor on it, and a console opened for the tool alone kept open until Enter.
-int doctorOnDroppedFolder(const std::filesystem::path& folder, const std::string& toolVersion,
-                          std::ostream& out, std::ostream& err);
+// What Explorer passes when things are dropped onto the tool: each one's whole path.
+enum class DropKind { Nothing, Captures, Settings, Folder, Missing };
+struct Dropped {
+    DropKind kind = DropKind::Nothing; // nothing: the arguments are a command line
+    std::vector<std::filesystem::path> paths;
+};
+// in: arguments, with the program's name first and a first argument that names no command.
+Dropped whatWasDropped(const std::vector<std::string>& arguments);
+// Captures: the report page beside the first, with the Tarnwick.ini beside the tool or one
+// folder up, opened in the browser; a .ini: the settings check; a folder: the doctor; a path
+// that is not there: said. A console opened for the tool alone then waits for Enter.
+int onDrop(const Dropped& dropped, const std::string& toolVersion, std::ostream& out,
+           std::ostream& err);
+// Started with nothing, from Explorer: what the tool is for and what to drop on it.
+int welcome(std::ostream& out);
 // The fixed scenario, with the game (and its Tarnwick.ini) in gameDir.
 int scenarioCommand(const std::filesystem::path& gameDir, std::ostream& out);

@@ -23,5 +23,8 @@ bool consoleIsOurs();
 // end, so the replay prints its summary) instead of the tool.
 void stopReadingOnInterrupt();
 
+// Opens a page in the player's default browser (Windows; elsewhere the page's path is enough).
+void openInBrowser(const std::filesystem::path& page);
+
 // The folder of the running executable.
 std::filesystem::path toolFolder();

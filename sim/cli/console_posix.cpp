@@ -48,3 +48,8 @@ std::filesystem::path toolFolder()
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     return error ? std::filesystem::current_path() : self.parent_path();
 }
+
+void openInBrowser(const std::filesystem::path&)
+{
+    // The players' tool is the Windows one; here the page's path, already said, is enough.
+}

@@ -86,3 +86,9 @@ std::filesystem::path toolFolder()
     }
     return std::filesystem::path(buffer).parent_path();
 }
+
+void openInBrowser(const std::filesystem::path& page)
+{
+    // Whatever the player's default for .html is; a failure leaves the path said on the console.
+    ShellExecuteW(nullptr, L"open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}

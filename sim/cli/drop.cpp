@@ -1,29 +1,15 @@
-// A capture or a game's folder dropped onto the tool in a file manager: no options to type, so the
-// sensible ones are chosen for the player and said.
+// What a player drops onto the tool in a file manager, or a double-click with nothing: no options
+// to type, so the sensible ones are chosen for the player and said, and a console opened for the
+// tool alone waits for Enter before it closes.
 #include "sim/cli/commands.h"
 
 #include "sim/cli/console.h"
+#include "sim/cli/settings_report.h"
 #include "sim/files.h"
 
 #include <iostream>
 
 namespace {
-
-// Explorer passes what was dropped as the only argument, its whole path.
-std::optional<std::filesystem::path> dropped(const std::vector<std::string>& arguments, bool folder)
-{
-    if (arguments.size() != 2 || arguments[1].empty() || arguments[1].front() == '-') {
-        return std::nullopt;
-    }
-    const std::filesystem::path path = sim::pathFromUtf8(arguments[1]);
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (folder ? !std::filesystem::is_directory(status)
-               : !std::filesystem::is_regular_file(status)) {
-        return std::nullopt;
-    }
-    return path;
-}
 
 // A console opened for the tool alone closes with it: the player would see nothing.
 void waitForEnter(std::ostream& out)
@@ -48,38 +34,105 @@ std::optional<std::filesystem::path> settingsBesideTheTool()
     return std::nullopt;
 }
 
+bool isSettingsFile(const std::filesystem::path& path)
+{
+    std::string extension = sim::utf8Of(path.extension());
+    for (char& c : extension) {
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    return extension == ".ini";
+}
+
+// A word the player typed as a command looks like this; a path does not.
+bool looksLikeAPath(std::string_view argument)
+{
+    return argument.find_first_of("/\\.:") != std::string_view::npos;
+}
+
 } // namespace
 
-std::optional<std::filesystem::path> droppedCapture(const std::vector<std::string>& arguments)
+Dropped whatWasDropped(const std::vector<std::string>& arguments)
 {
-    return dropped(arguments, false);
+    Dropped dropped;
+    if (arguments.size() < 2) {
+        return dropped;
+    }
+    std::size_t folders = 0;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument.empty() || argument.front() == '-') {
+            return {};
+        }
+        const std::filesystem::path path = sim::pathFromUtf8(argument);
+        std::error_code error;
+        const auto status = std::filesystem::status(path, error);
+        if (!std::filesystem::exists(status)) {
+            // Explorer passes only what exists: a typed path with a slip in it.
+            return looksLikeAPath(argument) ? Dropped{DropKind::Missing, {path}} : Dropped{};
+        }
+        folders += std::filesystem::is_directory(status) ? 1u : 0u;
+        dropped.paths.push_back(path);
+    }
+    if (folders > 0) {
+        return folders == 1 && dropped.paths.size() == 1 ? Dropped{DropKind::Folder, dropped.paths}
+                                                         : Dropped{};
+    }
+    dropped.kind = dropped.paths.size() == 1 && isSettingsFile(dropped.paths[0])
+                       ? DropKind::Settings
+                       : DropKind::Captures;
+    return dropped;
 }
 
-std::optional<std::filesystem::path> droppedFolder(const std::vector<std::string>& arguments)
+int onDrop(const Dropped& dropped, const std::string& toolVersion, std::ostream& out,
+           std::ostream& err)
 {
-    return dropped(arguments, true);
-}
-
-int replayDroppedCapture(const std::filesystem::path& capture, std::ostream& out, std::ostream& err)
-{
-    ReplayOptions replay;
-    replay.capture = std::filesystem::absolute(capture);
-    replay.common.ini = settingsBesideTheTool();
-    replay.common.svg = replay.capture;
-    replay.common.svg->concat(".tarnwick.svg");
-    out << "settings: "
-        << (replay.common.ini ? sim::utf8Of(*replay.common.ini)
-                              : "no Tarnwick.ini beside the tool, so every default")
-        << '\n';
-    const int status = replayFromCommandLine(replay, out, err);
+    int status = 2;
+    switch (dropped.kind) {
+    case DropKind::Nothing:
+        return 2;
+    case DropKind::Missing:
+        err << "tarnwick-sim: there is no file " << sim::utf8Of(dropped.paths.front())
+            << ": check its name and folder\n";
+        break;
+    case DropKind::Folder:
+        status = doctorCommand({dropped.paths.front(), false, toolVersion}, out, err);
+        break;
+    case DropKind::Settings:
+        out << "checking " << sim::utf8Of(dropped.paths.front())
+            << " as a settings file (drop captures to see what it does on them)\n";
+        status = reportSettings(dropped.paths.front(), false, out, err);
+        break;
+    case DropKind::Captures: {
+        ReportOptions report;
+        report.captures = dropped.paths;
+        report.common.ini = settingsBesideTheTool();
+        out << "settings: "
+            << (report.common.ini ? sim::utf8Of(*report.common.ini)
+                                  : "no Tarnwick.ini beside the tool, so every default")
+            << '\n';
+        status = reportFromCommandLine(report, out, err);
+        if (report.common.page && status != 2 && consoleIsOurs()) {
+            openInBrowser(*report.common.page);
+        }
+        break;
+    }
+    }
     waitForEnter(out);
     return status;
 }
 
-int doctorOnDroppedFolder(const std::filesystem::path& folder, const std::string& toolVersion,
-                          std::ostream& out, std::ostream& err)
+int welcome(std::ostream& out)
 {
-    const int status = doctorCommand({folder, false, toolVersion}, out, err);
+    out << "tarnwick-sim: what Tarnwick would do with your settings, on your own frame-time "
+           "captures.\n\n"
+           "Drop onto this program:\n"
+           "  - one or several captures (PresentMon, OCAT, CapFrameX or MangoHud files): a page "
+           "opens in your browser with what your Tarnwick.ini does on them and what to set "
+           "instead;\n"
+           "  - Tarnwick.ini: how the plug-in reads it, and anything that is probably not what "
+           "you meant;\n"
+           "  - the game's folder: whether Tarnwick is installed right.\n\n"
+           "From a command prompt, tarnwick-sim --help lists every command.\n";
     waitForEnter(out);
-    return status;
+    return 0;
 }

@@ -361,15 +361,15 @@ int main(int argc, char** argv)
     DoctorOptions doctor;
     doctor.toolVersion = TARNWICK_VERSION;
     addDoctor(app, doctor, status);
-    // A file or a folder dropped onto the tool, unless its name is one of the commands.
-    const auto command = [&](const CLI::App* c) { return c->check_name(arguments.back()); };
-    if (arguments.size() == 2 && app.get_subcommands(command).empty()) {
-        if (const auto capture = droppedCapture(arguments)) {
-            status = replayDroppedCapture(*capture, std::cout, std::cerr);
-            return outputWritten() ? status : 1;
-        }
-        if (const auto folder = droppedFolder(arguments)) {
-            status = doctorOnDroppedFolder(*folder, doctor.toolVersion, std::cout, std::cerr);
+    // Files or a folder dropped onto the tool, unless the first names one of the commands.
+    if (arguments.size() == 1 && consoleIsOurs()) {
+        status = welcome(std::cout);
+        return outputWritten() ? status : 1;
+    }
+    const auto command = [&](const CLI::App* c) { return c->check_name(arguments[1]); };
+    if (arguments.size() >= 2 && app.get_subcommands(command).empty()) {
+        if (const Dropped dropped = whatWasDropped(arguments); dropped.kind != DropKind::Nothing) {
+            status = onDrop(dropped, doctor.toolVersion, std::cout, std::cerr);
             return outputWritten() ? status : 1;
         }
     }

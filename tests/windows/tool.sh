@@ -5,7 +5,8 @@
 #   and settings prints the same; only the path fields differ (Z:\... against /...).
 # odd-paths: the tool in a folder with spaces and a non-ASCII letter reads a capture and a
 #   settings file in another such folder and writes its chart there.
-# dropped: a capture as the only argument, as Explorer passes a dropped file.
+# dropped: captures as the only arguments, as Explorer passes dropped files; Tarnwick.ini; a
+#   path with a slip in it.
 # report: the report page of two captures is the native one, byte for byte.
 set -euo pipefail
 case=$1 windows=$2 native=$3 data=$4 work=$5
@@ -90,10 +91,24 @@ dropped)
         </dev/null | tr -d '\r' || true)
     echo "$out"
     grep -q "^settings: .*Tarnwick.Tarnwick.ini" <<<"$out" || fail "the settings one folder up not used"
-    grep -q "^settings: fpsModerate 70, fpsCritical 60" <<<"$out" || fail "not replayed with them"
-    grep -q "^summary:" <<<"$out" || fail "no summary"
-    [ -s "$captures/metro.csv.tarnwick.svg" ] || fail "no chart beside the capture"
-    echo "PASS: a dropped capture is replayed and charted beside itself"
+    grep -q "^your pair: FPS_Moderate 70, FPS_Critical 60" <<<"$out" || fail "not judged with them"
+    grep -q "^page: .*metro.csv.tarnwick.html" <<<"$out" || fail "the page is not named"
+    [ -s "$captures/metro.csv.tarnwick.html" ] || fail "no page beside the capture"
+    # Dropped together, two captures make one page beside the first.
+    cp "$data/captures/presentmon-1.csv" "$captures/far cry.csv"
+    out=$(wine_both 300 "$root/tools/tarnwick-sim.exe" "$(windows_path "$captures/far cry.csv")" \
+        "$(windows_path "$captures/metro.csv")" </dev/null | tr -d '\r' || true)
+    grep -q "^page: .*far cry.csv.tarnwick.html" <<<"$out" || fail "two captures: $out"
+    grep -q "<h2>metro.csv</h2>" "$captures/far cry.csv.tarnwick.html" || fail "metro.csv not on the page"
+    # Tarnwick.ini dropped: the settings check, not a capture's error.
+    out=$(wine_both 120 "$root/tools/tarnwick-sim.exe" "$(windows_path "$root/Tarnwick.ini")" \
+        </dev/null | tr -d '\r' || true)
+    grep -q "FPS_Moderate=70 *line 2" <<<"$out" || fail "Tarnwick.ini dropped: $out"
+    # A typed path with a slip in it.
+    out=$(wine_both 60 "$root/tools/tarnwick-sim.exe" "$(windows_path "$captures/nonexist.csv")" \
+        </dev/null | tr -d '\r' || true)
+    grep -q "there is no file .*nonexist.csv" <<<"$out" || fail "a missing file: $out"
+    echo "PASS: dropped captures make a page beside the first; a dropped Tarnwick.ini is checked"
     ;;
 report)
     a="$data/captures/presentmon-1.csv" b="$data/captures/ocat.csv"
