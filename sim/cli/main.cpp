@@ -16,6 +16,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <initializer_list>
 #include <iostream>
 #include <limits>
 #include <optional>
@@ -27,13 +28,37 @@ namespace {
 constexpr const char* footer =
     R"(Exit status: 0 done; 1 the capture, the settings file or an output file
 could not be used, or the doctor found something to do; 2 a bad argument.
+Each command's --help gives its own.
 
 Examples:
+  tarnwick-sim report capture.csv --ini Tarnwick.ini
   tarnwick-sim doctor "C:\Games\MyGame"
   tarnwick-sim settings "C:\Games\MyGame\Tarnwick.ini"
   tarnwick-sim run --ini Tarnwick.ini --seconds 600 --svg drive.svg
   tarnwick-sim replay capture.csv --ini Tarnwick.ini --svg capture.svg
-  tarnwick-sim tune capture.csv --ini Tarnwick.ini --svg grid.svg)";
+  tarnwick-sim tune capture.csv --ini Tarnwick.ini --svg grid.svg
+
+In Explorer, drop captures, Tarnwick.ini or the game's folder onto tarnwick-sim.exe.)";
+
+std::string wrapped(std::string_view text);
+
+// A command's own exit statuses and examples, after what else it has to say.
+std::string commandFooter(std::string_view exit, std::initializer_list<std::string_view> examples,
+                          const std::string& before = {})
+{
+    std::string text = before.empty() ? std::string() : before + '\n';
+    text += wrapped("Exit status: " + std::string(exit));
+    text += "\nExamples:\n";
+    for (const std::string_view example : examples) {
+        text += "  ";
+        text += example;
+        text += '\n';
+    }
+    return text;
+}
+
+constexpr std::string_view usualExit =
+    "0 done; 1 the capture, the settings file or an output could not be used; 2 a bad argument.";
 
 // Binds an option to a path, read from the UTF-8 the command line was turned into.
 template <class Path>
@@ -130,6 +155,10 @@ void addSettings(CLI::App& app, SettingsOptions& settings, int& status)
                     "and what was probably not meant");
     addPathOption(command, "FILE", settings.file, "a Tarnwick.ini")->required();
     command->add_flag("--json", settings.json, "print the check as one JSON object");
+    command->footer(commandFooter("0 the file was read (findings or not) or does not exist; 1 it "
+                                  "exists and cannot be read; 2 a bad argument.",
+                                  {"tarnwick-sim settings \"C:\\Games\\MyGame\\Tarnwick.ini\"",
+                                   "tarnwick-sim settings Tarnwick.ini --json"}));
     command->callback([&settings, &status] {
         if (sim::isStandardInput(settings.file)) {
             std::cerr << "tarnwick-sim: settings checks a file, as the plug-in reads one from the "
@@ -145,6 +174,9 @@ void addRun(CLI::App& app, RunOptions& run, int& status)
 {
     CLI::App* command = app.add_subcommand(
         "run", "A city drive whose traffic drags the frame rate down, with the governor at work");
+    command->footer(commandFooter(
+        usualExit, {"tarnwick-sim run --ini Tarnwick.ini --seconds 600 --svg drive.svg",
+                    "tarnwick-sim run --compare --seconds 300"}));
     addCommon(command, run.common);
     command->add_option("--seconds", run.seconds, "simulated seconds (default 180)")
         ->check(numberIn(0.001, 86400.0))
@@ -225,7 +257,11 @@ void addReplay(CLI::App& app, ReplayOptions& replay, int& status)
         ->check(wholeNumberUpTo(std::numeric_limits<std::uint32_t>::max()))
         ->option_text("N");
     addTarget(command, replay.choice.target);
-    command->footer(wrapped(slumpsExplained));
+    command->footer(commandFooter(usualExit,
+                                  {"tarnwick-sim replay capture.csv --ini Tarnwick.ini --svg "
+                                   "capture.svg",
+                                   "PresentMon ... -output_stdout | tarnwick-sim replay -"},
+                                  wrapped(slumpsExplained)));
     command->callback(
         [&replay, &status] { status = replayFromCommandLine(replay, std::cout, std::cerr); });
 }
@@ -273,8 +309,12 @@ void addTune(CLI::App& app, TuneOptions& tune, int& status)
     addRange(command, "--critical", tune.critical,
              "FPS_Critical values, below FPS_Moderate only (default 10..110)");
     addTarget(command, tune.choice.target);
-    command->footer(wrapped(slumpsExplained) + '\n' +
-                    wrapped(std::string("The recommendation: ") + sim::recommendationRule + "."));
+    command->footer(commandFooter(
+        usualExit,
+        {"tarnwick-sim tune capture.csv --ini Tarnwick.ini --svg grid.svg",
+         "tarnwick-sim tune monday.csv tuesday.csv --json"},
+        wrapped(slumpsExplained) + '\n' +
+            wrapped(std::string("The recommendation: ") + sim::recommendationRule + ".")));
     command->callback(
         [&tune, &status] { status = tuneFromCommandLine(tune, std::cout, std::cerr); });
 }
@@ -301,7 +341,12 @@ void addReport(CLI::App& app, ReportOptions& report, int& status)
                      "application to read (default: the one with the most frames)")
         ->option_text("NAME");
     addTarget(command, report.choice.target);
-    command->footer(wrapped(slumpsExplained));
+    command->footer(commandFooter(
+        "0 the page was written; 1 no capture could be read, or the page or the settings file "
+        "could not be used; 2 a bad argument.",
+        {"tarnwick-sim report capture.csv --ini Tarnwick.ini",
+         "tarnwick-sim report monday.csv tuesday.csv -o captures.html"},
+        wrapped(slumpsExplained)));
     command->callback(
         [&report, &status] { status = reportFromCommandLine(report, std::cout, std::cerr); });
 }
@@ -315,6 +360,9 @@ void addDoctor(CLI::App& app, DoctorOptions& doctor, int& status)
                   "lies in tools, else the current folder)")
         ->check(existingFolder());
     command->add_flag("--json", doctor.json, "print the findings as one JSON object");
+    command->footer(
+        commandFooter("0 nothing needs doing; 1 something does; 2 the folder is not one.",
+                      {"tarnwick-sim doctor \"C:\\Games\\MyGame\"", "tarnwick-sim doctor --json"}));
     command->callback([&doctor, &status] { status = doctorCommand(doctor, std::cout, std::cerr); });
 }
 
