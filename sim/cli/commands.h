@@ -53,6 +53,7 @@ struct ReportOptions {
     CommonOptions common;
     std::vector<std::filesystem::path> captures;
     CaptureChoice choice;
+    std::string toolVersion; // the doctor's findings join the page when the tool lies in tools/
 };
 
 // Each command writes its report to out and its errors to err, and returns the exit status.

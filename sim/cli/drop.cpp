@@ -106,6 +106,7 @@ int onDrop(const Dropped& dropped, const std::string& toolVersion, std::ostream&
         ReportOptions report;
         report.captures = dropped.paths;
         report.common.ini = settingsBesideTheTool();
+        report.toolVersion = toolVersion;
         out << "settings: "
             << (report.common.ini ? sim::utf8Of(*report.common.ini)
                                   : "no Tarnwick.ini beside the tool, so every default")

@@ -405,6 +405,7 @@ int main(int argc, char** argv)
     TuneOptions tune;
     addTune(app, tune, status);
     ReportOptions report;
+    report.toolVersion = TARNWICK_VERSION;
     addReport(app, report, status);
     DoctorOptions doctor;
     doctor.toolVersion = TARNWICK_VERSION;

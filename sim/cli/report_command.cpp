@@ -2,6 +2,7 @@
 #include "sim/cli/commands.h"
 
 #include "sim/check/settings_check.h"
+#include "sim/cli/console.h"
 #include "sim/cli/output.h"
 #include "sim/cli/reading.h"
 #include "sim/files.h"
@@ -54,6 +55,11 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
         options.common.ini ? "from " + sim::utf8Of(*options.common.ini) : "the defaults";
     if (options.common.ini) {
         page.settings = sim::checkSettings(*options.common.ini);
+    }
+    // Unpacked from the zip, the tool lies in the game's folder: say how the install looks too.
+    if (const std::filesystem::path game = sim::defaultGameFolder(toolFolder(), {});
+        !options.toolVersion.empty() && !game.empty()) {
+        page.install = sim::examine(game, options.toolVersion);
     }
     const GovernorSettings base = baseSettings(options.common);
     sim::SessionOptions sessionOptions{options.common.ini, options.common.uptimeMs, 0};

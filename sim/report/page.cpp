@@ -127,6 +127,19 @@ void settingsFindings(std::ostream& out, const SettingsCheck& check)
     out << "</ul>\n";
 }
 
+void installFindings(std::ostream& out, const Examination& install)
+{
+    fmt::print(out, "<h2>Tarnwick in the game's folder</h2>\n<p>{}</p>\n<ul>\n",
+               escaped(utf8Of(install.folder)));
+    for (const DoctorFinding& finding : install.findings) {
+        const char* level = finding.severity == Severity::NeedsDoing ? "warning" : "note";
+        fmt::print(out, "<li class='{}'>{}: {}{}</li>\n", level, severityName(finding.severity),
+                   escaped(finding.message),
+                   finding.toDo.empty() ? std::string() : " (" + escaped(finding.toDo) + ")");
+    }
+    out << "</ul>\n";
+}
+
 void row(std::ostream& out, std::string_view name, const std::string& value)
 {
     fmt::print(out, "<tr><th scope='row'>{}</th><td>{}</td></tr>\n", name, value);
@@ -245,6 +258,9 @@ void writeReportPage(std::ostream& out, const ReportPage& page)
     }
     if (page.settings) {
         settingsFindings(out, *page.settings);
+    }
+    if (page.install) {
+        installFindings(out, *page.install);
     }
     for (const PageCapture& capture : page.captures) {
         captureSection(out, page, capture);

@@ -124,7 +124,8 @@ struct PageCapture {
 struct ReportPage {
     std::vector<PageCapture> captures;
     std::optional<SettingsCheck> settings;
-    std::optional<TuneReport> tune; // none when no capture could be read
+    std::optional<Examination> install; // the doctor's, when the tool lies in the game's folder
+    std::optional<TuneReport> tune;     // none when no capture could be read
 };
 void writeReportPage(std::ostream& out, const ReportPage& page);
 std::string upperFirst(std::string text);

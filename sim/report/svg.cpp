@@ -41,6 +41,12 @@ const char* stateColour(PerfState state)
     return "#888";
 }
 
+// A third, two thirds or the whole of full: the worse the state, the taller its mark.
+double stateHeight(PerfState state, double full)
+{
+    return full * (static_cast<double>(state) + 1) / 3;
+}
+
 struct Scale {
     double durationMs;
     double maxFps;
@@ -236,11 +242,13 @@ void stateBands(std::ostream& out, const SessionResult& result, const std::vecto
         // A moment of Critical is what a player looks for: never thinner than three pixels.
         const double wide = state == PerfState::Critical ? 3.0 : 0.0;
         const double w = std::max(static_cast<double>(to - from), wide);
+        // Heights tell the states apart too, for players who cannot tell red from green.
+        const double h = stateHeight(state, bandHeight);
         fmt::print(out,
                    "<rect x='{:.1f}' y='{}' width='{:.1f}' height='{}' fill='{}'><title>{}</title>"
                    "</rect>\n",
                    left + static_cast<double>(from) - (w - static_cast<double>(to - from)) / 2,
-                   bandTop, w, bandHeight, stateColour(state), perfStateName(state));
+                   bandTop + bandHeight - h, w, h, stateColour(state), perfStateName(state));
     };
     for (std::size_t i = 0; i < cols.size(); ++i) {
         // A column without frames of its own carries the state before it.
@@ -323,8 +331,8 @@ void legend(std::ostream& out, bool compared, bool slumps)
 {
     fmt::print(out,
                "<g transform='translate({},{})' font-size='11'>"
-               "<rect width='10' height='10' y='-9' fill='{}'/><text x='14'>Normal</text>"
-               "<rect x='62' width='10' height='10' y='-9' fill='{}'/><text x='76'>Moderate"
+               "<rect width='10' height='3.3' y='-2.3' fill='{}'/><text x='14'>Normal</text>"
+               "<rect x='62' width='10' height='6.7' y='-5.7' fill='{}'/><text x='76'>Moderate"
                "</text><rect x='136' width='10' height='10' y='-9' fill='{}'/><text "
                "x='150'>Critical</text><path d='M200,-9 L210,-9 L205,0 Z' fill='#6a3d9a'/>"
                "<text x='214'>purge</text><line x1='256' x2='276' y1='-4' y2='-4' "
