@@ -86,6 +86,9 @@ dropped)
     cp "$windows/tarnwick-sim.exe" "$root/tools/"
     printf '[Settings]\r\nFPS_Moderate=70\r\nFPS_Critical=60\r\n' >"$root/Tarnwick.ini"
     cp "$data/captures/ocat.csv" "$captures/metro.csv"
+    # Logs of the real game beside the capture and in the game's folder: a drop adds nothing.
+    printf '[Dec  1 2026 10:00:00] a real purge\r\n' | tee "$captures/Tarnwick.log" >"$root/Tarnwick.log"
+    logs_before=$(cat "$captures/Tarnwick.log" "$root/Tarnwick.log" | sha256sum)
     # Explorer passes the dropped file's full path as the only argument.
     out=$(wine_both 120 "$root/tools/tarnwick-sim.exe" "$(windows_path "$captures/metro.csv")" \
         </dev/null | tr -d '\r' || true)
@@ -108,7 +111,9 @@ dropped)
     out=$(wine_both 60 "$root/tools/tarnwick-sim.exe" "$(windows_path "$captures/nonexist.csv")" \
         </dev/null | tr -d '\r' || true)
     grep -q "there is no file .*nonexist.csv" <<<"$out" || fail "a missing file: $out"
-    echo "PASS: dropped captures make a page beside the first; a dropped Tarnwick.ini is checked"
+    [ "$(cat "$captures/Tarnwick.log" "$root/Tarnwick.log" | sha256sum)" = "$logs_before" ] ||
+        fail "a drop wrote into a real Tarnwick.log"
+    echo "PASS: dropped captures make a page beside the first, real logs untouched; a dropped Tarnwick.ini is checked"
     ;;
 report)
     a="$data/captures/presentmon-1.csv" b="$data/captures/ocat.csv"
