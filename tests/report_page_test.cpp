@@ -72,7 +72,7 @@ TEST(ReportPage, isOneFileThatNamesEveryCaptureAndEscapesTheirNames)
                                   std::regex("<h2>junk.csv</h2>\n<p class='error'>Not read: [^<]*"
                                              "unrecognised capture format")));
     // Two captures of one slump each, judged together.
-    EXPECT_NE(page.text.find("catches all 2 slumps"), std::string::npos) << page.console;
+    EXPECT_NE(page.text.find("catches both slumps"), std::string::npos) << page.console;
     EXPECT_NE(page.console.find("page: "), std::string::npos);
 }
 

@@ -70,6 +70,18 @@ Shape steadyButUneven()
     return Shape{}.add(300, [](std::mt19937& r) { return jittered(r, 20.0, 0.25); });
 }
 
+// 60 fps with a frame of 200 to 800 ms every 2 to 5 seconds: stutter, not a slump.
+Shape stutter()
+{
+    Shape shape;
+    std::uniform_real_distribution<double> every(2, 5);
+    std::uniform_real_distribution<double> hitch(200, 800);
+    for (int i = 0; i < 40; ++i) {
+        shape.steady(every(shape.random), 16.7).hitch(hitch(shape.random));
+    }
+    return shape;
+}
+
 sim::TuneFrames framesOf(const Shape& shape, std::optional<double> target = std::nullopt)
 {
     sim::TuneFrames frames;
@@ -120,6 +132,8 @@ TEST(Slumps, areFoundFromTheCaptureAlone)
          Shape{}.steady(5, 33.3).steady(50, 16.7).steady(5, 33.3),
          {{0, 5}, {55, startEndLength}}},
         {"shorter than a slump", Shape{}.steady(1.5, 33.3), {}},
+        {"a single freeze of a second", Shape{}.steady(20, 16.7).hitch(1000).steady(20, 16.7), {}},
+        {"shader stutter", stutter(), {}},
     };
     for (const SlumpCase& c : cases) {
         const sim::TuneFrames frames = framesOf(c.shape);
@@ -226,6 +240,42 @@ TEST(Slumps, neitherCaptureThatFooledTheOldRuleDoesSoNow)
     EXPECT_GT(steady.current.purges, 10u) << "the defaults purge on noise";
     EXPECT_EQ(steady.cells[*steady.recommended].purges, 0u);
     EXPECT_NE(sim::recommendationWhy(steady).find("nothing here needs a purge"), std::string::npos);
+}
+
+// A pair at the very edge of one evening's noise would purge on the next: the recommendation keeps
+// a tenth from it on either side.
+TEST(Slumps, theRecommendationKeepsItsDistanceFromTheCapturesNoise)
+{
+    // 30 fps locked with a dropped frame every 20 s: nothing needs a purge.
+    Shape locked;
+    for (int i = 0; i < 15; ++i) {
+        locked.add(20, [](std::mt19937& r) { return jittered(r, 33.3, 0.02); }).hitch(50);
+    }
+    const sim::TuneResult quiet =
+        sim::tune(framesOf(locked), GovernorSettings{}, sim::defaultModerate, sim::defaultCritical);
+    ASSERT_TRUE(quiet.recommended);
+    const sim::CellResult& calm = quiet.cells[*quiet.recommended];
+    const auto eager = sim::neighbourOf(quiet.cells, calm, true);
+    ASSERT_TRUE(eager);
+    EXPECT_EQ(calm.purges, 0u);
+    EXPECT_EQ(quiet.cells[*eager].slumps.outside, 0u) << calm.critical << " is at the edge";
+    // 144 fps with three dips to about 90: every dip caught, even a tenth more warily.
+    Shape fast;
+    const auto usual = [](std::mt19937& r) { return jittered(r, 1000.0 / 144, 0.05); };
+    const auto dip = [](std::mt19937& r) { return jittered(r, 1000.0 / 90, 0.05); };
+    for (int i = 0; i < 3; ++i) {
+        fast.add(40, usual).add(15, dip);
+    }
+    fast.add(40, usual);
+    const sim::TuneResult dips =
+        sim::tune(framesOf(fast), GovernorSettings{}, sim::defaultModerate, sim::defaultCritical);
+    ASSERT_TRUE(dips.recommended);
+    ASSERT_EQ(dips.slumps, 3u);
+    const sim::CellResult& best = dips.cells[*dips.recommended];
+    const auto wary = sim::neighbourOf(dips.cells, best, false);
+    ASSERT_TRUE(wary);
+    EXPECT_EQ(best.slumps.outside, 0u);
+    EXPECT_EQ(dips.cells[*wary].slumps.caught, 3u) << best.critical << " catches only narrowly";
 }
 
 } // namespace

@@ -18,18 +18,38 @@
 
 namespace sim {
 
+// The plug-in's keys, in the order it reads them, with what the check adds to each.
 struct KnownKey {
     const char* section;
     const char* key;
     std::int32_t defaultValue;
     const char* zeroMeans; // what a value of 0 does, in a player's words, where no effect says it
+    bool threshold;        // a frame rate, read as a signed number
 };
 
+constexpr KnownKey knownKey(const SettingKey& key, const char* zeroMeans, bool threshold)
+{
+    return {key.section, key.name, key.defaultValue, zeroMeans, threshold};
+}
+
 inline constexpr KnownKey knownKeys[] = {
-    {"Main", "Enabled", 1, "Tarnwick is switched off"}, {"Main", "Logging", 1, "no log is written"},
-    {"Settings", "FPS_Moderate", 45, nullptr},          {"Settings", "FPS_Critical", 35, nullptr},
-    {"Settings", "DetectionRange", 50, nullptr},
+    knownKey(enabledKey, "Tarnwick is switched off", false),
+    knownKey(loggingKey, "no log is written", false),
+    knownKey(fpsModerateKey, nullptr, true),
+    knownKey(fpsCriticalKey, nullptr, true),
+    knownKey(detectionRangeKey, nullptr, false),
 };
+
+// A key's place in knownKeys (and in every array that follows it), by its name.
+constexpr std::size_t placeOf(const SettingKey& key)
+{
+    for (std::size_t i = 0; i < std::size(knownKeys); ++i) {
+        if (std::string_view(knownKeys[i].key) == key.name) {
+            return i;
+        }
+    }
+    return std::size(knownKeys);
+}
 inline constexpr const char* knownSections[] = {"Main", "Settings"};
 
 const KnownKey* findKey(std::string_view name);

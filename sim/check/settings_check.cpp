@@ -67,7 +67,7 @@ void showSettings(SettingsCheck& check, const Sources& sources,
         if (const auto found = sources.line.find(key.key); found != sources.line.end()) {
             shown.line = found->second->number;
         }
-        shown.read = check.settings.enabled || i == 0;
+        shown.read = check.settings.enabled || i <= placeOf(enabledKey);
         check.shown.push_back(shown);
     }
 }
@@ -138,6 +138,16 @@ void fileNotes(const SettingsCheck& check, Findings& out)
 }
 
 } // namespace
+
+std::int64_t shownValue(const SettingsCheck& check, const SettingKey& key)
+{
+    for (const CheckedSetting& shown : check.shown) {
+        if (std::string_view(shown.key) == key.name) {
+            return shown.value;
+        }
+    }
+    return key.defaultValue;
+}
 
 const char* findingLevelName(FindingLevel level)
 {

@@ -47,6 +47,9 @@ SettingsCheck checkSettings(const std::filesystem::path& file);
 
 const char* findingLevelName(FindingLevel level);
 
+// A key's value as the check shows it, read or not (Enabled=0 stops the plug-in's reading).
+std::int64_t shownValue(const SettingsCheck& check, const SettingKey& key);
+
 // True when the check would warn about this pair of thresholds, wherever it stood in a file.
 bool thresholdsDrawAWarning(std::int32_t fpsModerate, std::int32_t fpsCritical);
 

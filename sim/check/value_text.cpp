@@ -1,14 +1,15 @@
 #include "sim/check/value_text.h"
 
+#include "sim/host/profile_reader.h"
+
 #include <cctype>
 #include <cmath>
+#include <string>
 #include <string_view>
 
 namespace sim {
 namespace {
 
-// The reader takes the first 29 characters of a value.
-constexpr std::size_t readerValueCapacity = 29;
 
 bool isDigit(char c)
 {
@@ -77,10 +78,9 @@ std::optional<long double> plainWholeNumber(const std::string& text)
 std::optional<ValueRemark> remarkOnValue(const std::string& text, const std::string& read)
 {
     const std::string_view inner = withoutQuotes(text);
-    if (inner.size() > readerValueCapacity) {
-        return ValueRemark{true, "is longer than the 29 characters the reader takes: the plug-in "
-                                 "reads " +
-                                     read};
+    if (inner.size() > profileValueCapacity) {
+        return ValueRemark{true, "is longer than the " + std::to_string(profileValueCapacity) +
+                                     " characters the reader takes: the plug-in reads " + read};
     }
     if (const auto number = plainWholeNumber(std::string(inner))) {
         if (std::fabs(*number) > 4294967295.0L) {

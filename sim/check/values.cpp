@@ -2,21 +2,15 @@
 #include "sim/check/findings.h"
 #include "sim/check/value_text.h"
 
+#include "governor/state.h"
+
 #include <algorithm>
 
 namespace sim {
-namespace {
-
-bool isThreshold(const KnownKey& key)
-{
-    return key.key[0] == 'F';
-}
-
-} // namespace
 
 std::int64_t usedValue(const KnownKey& key, std::uint32_t raw)
 {
-    return isThreshold(key) ? static_cast<std::int32_t>(raw) : static_cast<std::int64_t>(raw);
+    return key.threshold ? static_cast<std::int32_t>(raw) : static_cast<std::int64_t>(raw);
 }
 
 namespace {
@@ -48,7 +42,7 @@ void checkValue(const KnownKey& key, const IniLine& line, std::uint32_t raw, Fin
 // The reader turns any number but 0 into "on"; only 0 means off.
 void checkEnabled(const Sources& sources, Findings& out)
 {
-    const auto found = sources.line.find(knownKeys[0].key);
+    const auto found = sources.line.find(enabledKey.name);
     if (found == sources.line.end()) {
         return;
     }
@@ -66,9 +60,9 @@ struct Effects {
     const Sources& sources;
     Findings& out;
 
-    std::uint64_t lineOf(std::size_t index) const
+    std::uint64_t lineOf(const SettingKey& key) const
     {
-        const auto found = sources.line.find(knownKeys[index].key);
+        const auto found = sources.line.find(key.name);
         return found == sources.line.end() ? 0 : found->second->number;
     }
     void thresholds() const;
@@ -80,26 +74,26 @@ void Effects::thresholds() const
     const std::int32_t moderate = settings.fpsModerate;
     const std::int32_t critical = settings.fpsCritical;
     if (moderate <= 0) {
-        out.warn(lineOf(2), fmt::format("FPS_Moderate is {}: a frame rate never falls below it, so "
+        out.warn(lineOf(fpsModerateKey), fmt::format("FPS_Moderate is {}: a frame rate never falls below it, so "
                                         "the game never counts as strained and nothing is purged",
                                         moderate));
     } else if (critical <= 0) {
-        out.warn(lineOf(3), fmt::format("FPS_Critical is {}: a frame rate never falls below it, so "
+        out.warn(lineOf(fpsCriticalKey), fmt::format("FPS_Critical is {}: a frame rate never falls below it, so "
                                         "the game never reaches Critical and nothing is purged",
                                         critical));
     } else if (critical >= moderate) {
-        out.warn(std::max(lineOf(2), lineOf(3)),
+        out.warn(std::max(lineOf(fpsModerateKey), lineOf(fpsCriticalKey)),
                  fmt::format("FPS_Critical ({}) is not below FPS_Moderate ({}): every drop below "
                              "{} fps goes on to Critical",
                              critical, moderate, moderate));
     }
     if (critical > highestRefreshRate) {
-        out.warn(lineOf(3), fmt::format("FPS_Critical is {}, above any monitor's refresh rate: the "
-                                        "game always counts as strained and a purge runs every 7 "
-                                        "seconds",
-                                        critical));
+        out.warn(lineOf(fpsCriticalKey),
+                 fmt::format("FPS_Critical is {}, above any monitor's refresh rate: the game "
+                             "always counts as strained and a purge runs every {} seconds",
+                             critical, purgeIntervalMs / 1000));
     } else if (moderate > highestRefreshRate) {
-        out.note(lineOf(2),
+        out.note(lineOf(fpsModerateKey),
                  fmt::format("FPS_Moderate is {}, above any monitor's refresh rate: the "
                              "game is always at least Moderate, which alone does nothing",
                              moderate));
@@ -108,7 +102,7 @@ void Effects::thresholds() const
 
 void Effects::range(std::uint32_t raw) const
 {
-    const std::uint64_t line = lineOf(4);
+    const std::uint64_t line = lineOf(detectionRangeKey);
     if (raw >= 0x80000000u) {
         out.warn(line, fmt::format("DetectionRange is read as {} (about {:.2f}e9), as a negative "
                                    "number is: no vehicle is ever that far, so nothing is ever "
@@ -132,7 +126,8 @@ void Effects::range(std::uint32_t raw) const
 void checkValues(const GovernorSettings& settings, const Sources& sources,
                  const std::array<std::uint32_t, std::size(knownKeys)>& raw, Findings& out)
 {
-    const std::size_t keysRead = settings.enabled ? std::size(knownKeys) : 1;
+    // With Enabled=0 the plug-in reads nothing after it.
+    const std::size_t keysRead = settings.enabled ? std::size(knownKeys) : placeOf(enabledKey) + 1;
     for (std::size_t i = 0; i < keysRead; ++i) {
         if (const auto found = sources.line.find(knownKeys[i].key); found != sources.line.end()) {
             checkValue(knownKeys[i], *found->second, raw[i], out);
@@ -142,7 +137,7 @@ void checkValues(const GovernorSettings& settings, const Sources& sources,
     if (settings.enabled) {
         const Effects effects{settings, sources, out};
         effects.thresholds();
-        effects.range(raw[4]);
+        effects.range(raw[placeOf(detectionRangeKey)]);
     }
 }
 

@@ -197,9 +197,10 @@ void addRun(CLI::App& app, RunOptions& run, int& status)
 
 // What a slump is, for both commands that judge purges by them.
 const char* const slumpsExplained =
-    "A slump: the frame rate over the last second stays below the target for at least a "
-    "second (a recovery shorter than a second does not end it); it runs from the first slow "
-    "second's start to the last one's end. A purge is worth it in a slump and wasted outside one. "
+    "A slump: the frame rate over the last second stays below the target for at least two "
+    "seconds (a recovery shorter than a second does not end it); it runs from where the game sank "
+    "to where it recovered. A single hitch, even of a second, is not one. A purge is worth it in a "
+    "slump and wasted outside one. "
     "The target is 80% of the capture's usual frame rate, that of its better seconds (nine in ten "
     "whole seconds are no faster), unless --target sets it.";
 

@@ -38,7 +38,7 @@ struct Timeline {
         }
         const sim::SessionResult& r = session.result();
         const double ms = session.nowMs() - startMs;
-        rows.push_back({session.nowMs(), ms > 0 ? static_cast<double>(frames) * 1000.0 / ms : 0,
+        rows.push_back({session.nowMs(), sim::framesPerSecond(frames, ms),
                         session.state(), r.changeCount - changesBefore,
                         r.purges.size() - purgesBefore});
         startMs = session.nowMs();

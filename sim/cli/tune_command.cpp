@@ -21,12 +21,13 @@ GovernorSettings baseSettings(const CommonOptions& common)
     if (check.settings.enabled) {
         return check.settings;
     }
+    // Enabled=0 and the plug-in reads no other key; the question is what each pair would do, so
+    // the file's other values count as read.
     GovernorSettings base;
-    const auto value = [&check](std::size_t i) { return check.shown[i].value; };
-    base.logging = value(1) != 0;
-    base.fpsModerate = static_cast<std::int32_t>(value(2));
-    base.fpsCritical = static_cast<std::int32_t>(value(3));
-    base.detectionRange = static_cast<float>(value(4));
+    base.logging = sim::shownValue(check, loggingKey) != 0;
+    base.fpsModerate = static_cast<std::int32_t>(sim::shownValue(check, fpsModerateKey));
+    base.fpsCritical = static_cast<std::int32_t>(sim::shownValue(check, fpsCriticalKey));
+    base.detectionRange = static_cast<float>(sim::shownValue(check, detectionRangeKey));
     return base;
 }
 

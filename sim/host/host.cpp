@@ -227,12 +227,6 @@ void removeVehicle(Entity handle)
     world.vehicles.pop_back();
 }
 
-void clearVehicles()
-{
-    theHost.world.vehicles.clear();
-    theHost.world.slotOf.clear();
-}
-
 } // namespace sim
 
 using sim::HookOp;

@@ -143,7 +143,6 @@ Entity addVehicle(float x, float y, float z, bool mission = false, bool exists =
 const Vehicle* findVehicle(Entity handle);
 // Takes the vehicle off the list; an unknown handle is ignored.
 void removeVehicle(Entity handle);
-void clearVehicles();
 
 // A broken expectation of the host (unknown hash, wrong slot count): loud, never silent.
 [[noreturn]] void hostFault(const std::string& what);

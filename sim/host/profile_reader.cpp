@@ -20,8 +20,7 @@ using sim::isProfileSpace;
 using sim::trimProfileSpace;
 using sim::upToNul;
 
-// The value buffer the Windows reader parses from holds 30 characters with its terminator.
-constexpr std::size_t valueCapacity = 29;
+constexpr std::size_t valueCapacity = profileValueCapacity;
 
 int digitValue(char c)
 {

@@ -2,8 +2,13 @@
 // GetPrivateProfileIntA on what a player may plausibly write.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <istream>
+
+// The value buffer the Windows reader parses from holds 30 characters with its terminator: a
+// longer value is read as its first 29.
+inline constexpr std::size_t profileValueCapacity = 29;
 
 // The key's value, or defaultValue when the file, section or key is missing or the value empty.
 // Backslashes in path are taken as separators, as Windows does.

@@ -24,7 +24,8 @@ vertical-align:top}th{font-weight:600}
 svg{max-width:100%;height:auto;display:block}
 .warning{color:#a0281f}.note{color:#555}.error{color:#a0281f;font-weight:600}
 .small{font-size:.9em;color:#444}
-@media (max-width:480px){body{padding:6px}td,th{padding-right:6px}}
+figure{margin:0;overflow-x:auto}
+@media (max-width:480px){body{padding:6px}td,th{padding-right:6px}figure svg{min-width:720px}}
 )";
 
 std::string escaped(std::string_view text)
@@ -55,31 +56,32 @@ void verdict(std::ostream& out, const ReportPage& page)
     const TuneResult& r = page.tune->result;
     const CellResult& yours = r.current;
     const std::size_t read = page.tune->captures.size();
-    fmt::print(out,
-               "<div class='verdict'><p>With your settings ({}, {}), Tarnwick would purge {} "
-               "over {} ({}): {} in slumps, {} outside any",
-               pairText(yours.moderate, yours.critical), escaped(page.tune->settingsSource),
-               yours.purges == 1 ? std::string("once") : fmt::format("{} times", yours.purges),
-               read == 1 ? std::string("this capture") : fmt::format("these {} captures", read),
-               minutes(r.durationMs), yours.slumps.inSlumps, yours.slumps.outside);
+    const std::string over = fmt::format(
+        "{} ({})", read == 1 ? std::string("this capture") : fmt::format("these {} captures", read),
+        minutes(r.durationMs));
+    fmt::print(out, "<div class='verdict'><p>With your settings ({}, {}), Tarnwick ",
+               pairText(yours.moderate, yours.critical), escaped(page.tune->settingsSource));
+    if (yours.purges == 0) {
+        fmt::print(out, "would never purge on {}", over);
+    } else {
+        fmt::print(out, "would purge {} over {}: {} in slumps, {} outside any",
+                   purgeTimesText(yours.purges), over, yours.slumps.inSlumps, yours.slumps.outside);
+    }
     if (r.slumps > 0) {
-        const std::size_t missed = r.slumps - yours.slumps.caught;
-        if (missed == 0) {
-            out << (r.slumps == 1 ? "; it catches the one slump"
-                                  : fmt::format("; it catches all {} slumps", r.slumps));
-        } else {
-            fmt::print(out, "; it misses {} of the {} slump{}", missed, r.slumps,
-                       r.slumps == 1 ? "" : "s");
-        }
+        out << "; it " << slumpsCaughtText(yours.slumps.caught, r.slumps);
     }
     out << ".</p>\n";
+    if (const std::string warning = mixedRatesWarning(r); !warning.empty()) {
+        fmt::print(out, "<p class='warning'>{}.</p>\n", escaped(upperFirst(warning)));
+    }
     if (!r.recommended) {
         fmt::print(out, "<p>No recommendation: {}.</p></div>\n", escaped(recommendationWhy(r)));
         return;
     }
     const CellResult& best = r.cells[*r.recommended];
     if (best.moderate == yours.moderate && best.critical == yours.critical) {
-        fmt::print(out, "<p><strong>Your settings are right for these captures.</strong> {}.</p>",
+        fmt::print(out, "<p><strong>Your settings are right for {}.</strong> {}.</p>",
+                   read == 1 ? "this capture" : "these captures",
                    escaped(upperFirst(recommendationWhy(r))));
     } else {
         fmt::print(out,
@@ -94,7 +96,8 @@ void verdict(std::ostream& out, const ReportPage& page)
 void whatASlumpIs(std::ostream& out, const ReportPage& page)
 {
     out << "<p class='small'>A <strong>slump</strong>: the frame rate over the last second "
-           "stays below a target for at least a second; the target is 80% of the capture's usual "
+           "stays below a target for at least two seconds; the target is 80% of the capture's "
+           "usual "
            "frame rate (that of its better seconds) unless one was given. A purge is worth it in "
            "a slump and wasted outside one: on a single hitch, on frame-pacing noise, at the usual "
            "frame rate.";

@@ -93,6 +93,8 @@ struct TuneReport {
 void printTune(std::ostream& out, const TuneReport& report);
 // Why the recommendation is what it is, in one sentence of a player's words.
 std::string recommendationWhy(const TuneResult& result);
+// Captures of games at different usual frame rates judged together: said, or empty.
+std::string mixedRatesWarning(const TuneResult& result);
 nlohmann::json tuneJson(const TuneReport& report);
 // The answer in two or three lines: what the player's pair does, what to set instead and why.
 void printVerdict(std::ostream& out, const TuneReport& report);
@@ -101,6 +103,8 @@ void printVerdict(std::ostream& out, const TuneReport& report);
 void writeTuneSvg(std::ostream& out, const TuneReport& report);
 
 // Slumps, said the same way by every command.
+std::string slumpsCaughtText(std::uint64_t caught, std::size_t slumps); // "catches both slumps"
+std::string purgeTimesText(std::uint64_t purges); // "never", "once", "3 times"
 std::string
 slumpTargetText(const SlumpVerdict& verdict); // "below 48 fps (80% of the usual 60 fps)"
 std::string noSlumpReason(const SlumpVerdict& verdict, double durationMs);

@@ -5,6 +5,23 @@
 
 namespace sim {
 
+std::string slumpsCaughtText(std::uint64_t caught, std::size_t slumps)
+{
+    if (slumps == 1) {
+        return caught > 0 ? "catches the one slump" : "misses the one slump";
+    }
+    if (caught == slumps) {
+        return slumps == 2 ? "catches both slumps" : fmt::format("catches all {} slumps", slumps);
+    }
+    return caught == 0 ? fmt::format("catches none of the {} slumps", slumps)
+                       : fmt::format("catches {} of the {} slumps", caught, slumps);
+}
+
+std::string purgeTimesText(std::uint64_t purges)
+{
+    return purges == 0 ? "never" : purges == 1 ? "once" : fmt::format("{} times", purges);
+}
+
 std::string slumpTargetText(const SlumpVerdict& verdict)
 {
     if (verdict.targetGiven) {
@@ -16,29 +33,32 @@ std::string slumpTargetText(const SlumpVerdict& verdict)
 
 std::string noSlumpReason(const SlumpVerdict& verdict, double durationMs)
 {
-    constexpr double shortestSlumpMs = 2 * tenthsPerSecond * traceTenthMs;
-    if (durationMs < shortestSlumpMs) {
-        return "the capture is shorter than the 2 s a slump takes, so it cannot tell whether "
-               "anything needs a purge";
+    // A second to measure over, then the time the rate must stay low.
+    constexpr double shortestMs = (1 + slumpLowSeconds) * tenthsPerSecond * traceTenthMs;
+    if (durationMs < shortestMs) {
+        return fmt::format("the capture is shorter than the {:g} s it takes to tell a slump, so "
+                           "it cannot tell whether anything needs a purge",
+                           shortestMs / 1000);
     }
     if (verdict.targetFps < 1) {
         return fmt::format("the capture's usual frame rate is {:g} fps (frames of a second or "
                            "more), too low to tell a slump from it; --target sets one",
                            verdict.usualFps);
     }
-    return fmt::format("the frame rate never stayed {} for a second: nothing here needs a purge",
-                       slumpTargetText(verdict));
+    return fmt::format("the frame rate never stayed {} for {} seconds: nothing here needs a purge",
+                       slumpTargetText(verdict), slumpLowSeconds);
 }
 
 std::string purgeJudgement(const FrameRateTrace& trace, const std::vector<Slump>& slumps,
                            double atMs)
 {
-    const double fps = fpsOverLastSecond(trace, atMs);
     if (const auto slump = slumpAt(slumps, atMs)) {
-        return fmt::format("in a slump ({:.1f} s to {:.1f} s; {:.0f} fps over the last second)",
-                           slumps[*slump].startMs / 1000.0, slumps[*slump].endMs / 1000.0, fps);
+        const Slump& in = slumps[*slump];
+        return fmt::format("in a slump ({:.1f} s to {:.1f} s at {:.0f} fps)", in.startMs / 1000.0,
+                           in.endMs / 1000.0, in.fps);
     }
-    return fmt::format("outside any slump ({:.0f} fps over the last second)", fps);
+    return fmt::format("outside any slump ({:.0f} fps over the last second)",
+                       fpsOverLastSecond(trace, atMs));
 }
 
 nlohmann::json slumpVerdictJson(const SlumpVerdict& verdict)

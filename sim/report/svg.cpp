@@ -70,7 +70,7 @@ struct Column {
     float minFps = std::numeric_limits<float>::infinity();
     float maxFps = 0;
     PerfState worst = PerfState::Normal;
-    double meanFps() const { return ms > 0 ? static_cast<double>(frames) * 1000.0 / ms : 0.0; }
+    double meanFps() const { return framesPerSecond(frames, ms); }
 };
 
 std::vector<Column> columnsOf(const FpsHistory& history, const Scale& s)
@@ -92,15 +92,24 @@ std::vector<Column> columnsOf(const FpsHistory& history, const Scale& s)
     return columns;
 }
 
+// The scale follows what the game usually reaches: a loading screen at 500 fps for a tenth of
+// the session would otherwise squeeze the play into the bottom of the chart (it is drawn
+// clipped at the top instead).
 double chooseMaxFps(const SessionResult& result, const SessionResult* baseline)
 {
-    double highest = 60;
+    std::vector<double> tops;
     for (const SessionResult* r : {&result, baseline}) {
         for (const FpsBucket& b : r ? r->fpsHistory.buckets : std::vector<FpsBucket>{}) {
             // The envelope's tops too, but not a lone spike far above its stretch's mean.
-            highest = std::max(
-                {highest, b.meanFps(), std::min(static_cast<double>(b.maxFps), 1.5 * b.meanFps())});
+            tops.push_back(
+                std::max(b.meanFps(), std::min(static_cast<double>(b.maxFps), 1.5 * b.meanFps())));
         }
+    }
+    double highest = 60;
+    if (!tops.empty()) {
+        const auto place = tops.begin() + static_cast<std::ptrdiff_t>(tops.size() * 9 / 10);
+        std::nth_element(tops.begin(), place, tops.end());
+        highest = std::max(highest, *place);
     }
     if (result.enabled) {
         highest = std::max(highest, result.settings.fpsModerate + 15.0);
@@ -131,7 +140,7 @@ std::vector<Threshold> thresholdsOf(const SessionResult& result, const Scale& s)
     return shown;
 }
 
-// Hysteresis: the state leaves only above threshold + 5.
+// Hysteresis: the state leaves only above the threshold and the plug-in's hysteresis.
 void thresholdBands(std::ostream& out, const std::vector<Threshold>& shown, const Scale& s)
 {
     for (const Threshold& t : shown) {
@@ -139,8 +148,9 @@ void thresholdBands(std::ostream& out, const std::vector<Threshold>& shown, cons
                    "<rect x='{}' y='{:.1f}' width='{}' height='{:.1f}' fill='{}' opacity='0.15'/>\n"
                    "<line x1='{}' x2='{}' y1='{:.1f}' y2='{:.1f}' stroke='{}' "
                    "stroke-dasharray='6 4'/>\n",
-                   left, s.y(t.fps + 5), right - left, s.y(t.fps) - s.y(t.fps + 5), t.colour, left,
-                   right, s.y(t.fps), s.y(t.fps), t.colour);
+                   left, s.y(t.fps + hysteresisFps), right - left,
+                   s.y(t.fps) - s.y(t.fps + hysteresisFps), t.colour, left, right, s.y(t.fps),
+                   s.y(t.fps), t.colour);
     }
 }
 
@@ -151,12 +161,12 @@ void thresholdLabels(std::ostream& out, const std::vector<Threshold>& shown, con
     constexpr double lineHeight = 14;
     double lastY = -lineHeight;
     for (const Threshold& t : shown) {
-        const double y = std::max(s.y(t.fps + 5) - 3, lastY + lineHeight);
+        const double y = std::max(s.y(t.fps + hysteresisFps) - 3, lastY + lineHeight);
         fmt::print(out,
                    "<text x='{}' y='{:.1f}' text-anchor='end' fill='{}' stroke='white' "
-                   "stroke-width='4' paint-order='stroke' font-weight='bold'>{} {} (+5 to "
+                   "stroke-width='4' paint-order='stroke' font-weight='bold'>{} {} (+{} to "
                    "leave)</text>\n",
-                   right - 4, y, t.colour, t.label, t.fps);
+                   right - 4, y, t.colour, t.label, t.fps, hysteresisFps);
         lastY = y;
     }
 }

@@ -23,22 +23,22 @@ bool samePair(const CellResult& a, const CellResult& b)
 
 std::string times(std::uint64_t n)
 {
-    return n == 1 ? "once" : fmt::format("{} times", n);
+    return purgeTimesText(n);
 }
 
 // "catches 5 of the 6 slumps, 0.4 s after each starts on average"
 std::string catches(const CellResult& c, std::size_t slumps)
 {
+    const std::string caught = slumpsCaughtText(c.slumps.caught, slumps);
     if (c.slumps.caught == 0) {
-        return fmt::format("catches none of the {} slumps", slumps);
+        return caught;
     }
-    const std::string which = c.slumps.caught < slumps
-                                  ? fmt::format("{} of the {}", c.slumps.caught, slumps)
-                              : slumps == 1 ? std::string("the one")
-                                            : fmt::format("all {}", slumps);
-    return fmt::format("catches {} slump{}, {:.1f} s after {} starts on average", which,
-                       slumps == 1 ? "" : "s", c.slumps.meanDelayMs() / 1000.0,
-                       c.slumps.caught == 1 ? "it" : "each");
+    const bool one = c.slumps.caught == 1;
+    if (c.slumps.meanDelayMs() < 50) {
+        return caught + (one ? ", as it starts" : ", as each starts");
+    }
+    return fmt::format("{}, {:.1f} s after {}", caught, c.slumps.meanDelayMs() / 1000.0,
+                       one ? "it starts" : "each starts on average");
 }
 
 void printCell(std::ostream& out, const CellResult& c, double durationMs, std::size_t slumps)
@@ -152,6 +152,26 @@ nlohmann::json capturesJson(const TuneReport& report)
 
 } // namespace
 
+std::string mixedRatesWarning(const TuneResult& r)
+{
+    double slowest = 0;
+    double fastest = 0;
+    for (const TunedCapture& part : r.captures) {
+        const double usual = part.slumps.usualFps;
+        if (usual > 0) {
+            slowest = slowest == 0 ? usual : std::min(slowest, usual);
+            fastest = std::max(fastest, usual);
+        }
+    }
+    // A fifth apart, a threshold that suits one game's slumps is the other's usual rate.
+    if (slowest == 0 || fastest <= slowest * 1.25) {
+        return {};
+    }
+    return fmt::format("these captures run at different usual frame rates ({:g} to {:g} fps): "
+                       "one pair fits them badly; judge each game on its own",
+                       slowest, fastest);
+}
+
 std::string recommendationWhy(const TuneResult& r)
 {
     if (!r.recommended) {
@@ -191,11 +211,40 @@ std::string recommendationWhy(const TuneResult& r)
     if (keep) {
         return fmt::format("yours {}: keep it", bestDoes);
     }
+    const auto yoursMisses = [slumps](const CellResult& c) {
+        const std::uint64_t missed = slumps - c.slumps.caught;
+        return slumps == 1 ? std::string("yours misses it")
+                           : fmt::format("yours misses {} of them", missed);
+    };
+    // The first of the rule's keys on which yours falls behind.
+    const auto eagerOutside = [&r](const CellResult& c) {
+        const auto eager = neighbourOf(r.cells, c, true);
+        return eager ? r.cells[*eager].slumps.outside : c.slumps.outside;
+    };
+    const auto waryCaught = [&r](const CellResult& c) {
+        const auto wary = neighbourOf(r.cells, c, false);
+        return wary ? r.cells[*wary].slumps.caught : c.slumps.caught;
+    };
     std::string yoursDoes;
-    if (yours.slumps.outside > best.slumps.outside) {
+    if (eagerOutside(yours) > eagerOutside(best)) {
+        yoursDoes =
+            yours.slumps.outside > 0
+                ? fmt::format("yours purges {} outside any slump", times(yours.slumps.outside))
+                : fmt::format("yours sits at the edge of this capture's noise: with "
+                              "FPS_Critical a tenth higher it would purge {} outside a slump",
+                              times(eagerOutside(yours)));
+    } else if (yours.slumps.outside > best.slumps.outside) {
         yoursDoes = fmt::format("yours purges {} outside any slump", times(yours.slumps.outside));
+    } else if (waryCaught(yours) < waryCaught(best)) {
+        yoursDoes = yours.slumps.caught < best.slumps.caught ? yoursMisses(yours)
+                    : slumps == 1
+                        ? std::string("yours catches it only narrowly: with FPS_Critical a "
+                                      "tenth lower it would miss it")
+                        : fmt::format("yours catches them only narrowly: with FPS_Critical a "
+                                      "tenth lower it would miss {} of them",
+                                      slumps - waryCaught(yours));
     } else if (yours.slumps.caught < best.slumps.caught) {
-        yoursDoes = fmt::format("yours misses {} of them", slumps - yours.slumps.caught);
+        yoursDoes = yoursMisses(yours);
     } else {
         yoursDoes =
             fmt::format("yours waits {:.1f} s on average", yours.slumps.meanDelayMs() / 1000.0);
@@ -219,6 +268,9 @@ void printTune(std::ostream& out, const TuneReport& report)
     if (report.captures.size() > 1) {
         fmt::print(out, "judged together: {} captures, {:.1f} s, {} slumps\n",
                    report.captures.size(), r.durationMs / 1000.0, r.slumps);
+        if (const std::string warning = mixedRatesWarning(r); !warning.empty()) {
+            fmt::print(out, "  warning: {}\n", warning);
+        }
     }
     fmt::print(out,
                "grid: FPS_Moderate {} to {}, FPS_Critical {} to {}, below FPS_Moderate: {} "
@@ -242,17 +294,22 @@ void printTune(std::ostream& out, const TuneReport& report)
 void printVerdict(std::ostream& out, const TuneReport& report)
 {
     const TuneResult& r = report.result;
+    if (const std::string warning = mixedRatesWarning(r); !warning.empty()) {
+        fmt::print(out, "warning: {}\n", warning);
+    }
     const CellResult& yours = r.current;
     fmt::print(out, "your pair: {} ({}): {} purges, {} in slumps, {} outside any", pairName(yours),
                report.settingsSource, yours.purges, yours.slumps.inSlumps, yours.slumps.outside);
     if (r.slumps > 0) {
-        fmt::print(out, "; misses {} of {} slumps", r.slumps - yours.slumps.caught, r.slumps);
+        fmt::print(out, "; {}", slumpsCaughtText(yours.slumps.caught, r.slumps));
     }
     out << '\n';
     if (!r.recommended) {
         fmt::print(out, "no recommendation: {}\n", recommendationWhy(r));
     } else if (samePair(r.cells[*r.recommended], yours)) {
-        fmt::print(out, "your settings are right for these captures: {}\n", recommendationWhy(r));
+        fmt::print(out, "your settings are right for {}: {}\n",
+                   r.captures.size() == 1 ? "this capture" : "these captures",
+                   recommendationWhy(r));
     } else {
         const CellResult& best = r.cells[*r.recommended];
         fmt::print(out,
@@ -287,6 +344,7 @@ nlohmann::json tuneJson(const TuneReport& report)
             {"slumps", slumps},
             {"rule", recommendationRule},
             {"why", recommendationWhy(r)},
+            {"warning", mixedRatesWarning(r)},
             {"current", pairJson(r.current, r, &TunedCapture::current)},
             {"recommended", r.recommended
                                 ? pairJson(r.cells[*r.recommended], r, &TunedCapture::recommended)

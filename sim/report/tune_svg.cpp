@@ -17,8 +17,8 @@ constexpr double left = 70;
 constexpr double top = 50;
 constexpr double cellWidth = 8;
 constexpr double cellHeight = 4;
-// At most one purge every 7 seconds: the scale's top.
-constexpr double mostPerMinute = 60.0 / 7.0;
+// At most one purge every purge interval: the scale's top.
+constexpr double mostPerMinute = 60000.0 / purgeIntervalMs;
 
 std::string heat(double perMinuteValue)
 {
@@ -159,7 +159,12 @@ void writeTuneSvg(std::ostream& out, const TuneReport& report)
                "fill='white'/>\n<title>every pair of thresholds: purges a minute, purges outside "
                "slumps and missed slumps</title>\n<text x='{2}' y='24' font-size='15' "
                "font-weight='bold'>tarnwick-sim tune: {3}</text>\n",
-               width, height, left, markupText(shown(report.captures.front().summary.application)));
+               width, height, left,
+               markupText(shown(report.captures.front().summary.application) +
+                          (report.captures.size() > 1
+                               ? fmt::format(" and {} more capture{}", report.captures.size() - 1,
+                                             report.captures.size() > 2 ? "s" : "")
+                               : std::string())));
     fmt::print(out, "<rect x='{}' y='{}' width='{:.1f}' height='{:.1f}' fill='#f4f4f4'/>\n", left,
                top, g.right() - left, g.bottom() - top);
     cells(out, g, report.result);

@@ -24,6 +24,12 @@ inline double millisecondsOf(std::int64_t nanoseconds)
     return static_cast<double>(nanoseconds) / 1.0e6;
 }
 
+// The mean frame rate: frames over the time they took. 0 over no time.
+inline double framesPerSecond(std::uint64_t frames, double ms)
+{
+    return ms > 0 ? static_cast<double>(frames) * 1000.0 / ms : 0.0;
+}
+
 struct SessionClock {
     std::uint32_t uptimeMs = 600000; // the tick counter when the session starts
     double elapsedMs = 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "governor/state.h"
+#include "sim/session/clock.h"
 
 #include <cstdint>
 #include <limits>
@@ -17,7 +18,7 @@ struct FpsBucket {
     float minFps = std::numeric_limits<float>::infinity();
     float maxFps = 0;
     PerfState worst = PerfState::Normal; // the worst state any of its frames ended in
-    double meanFps() const { return ms > 0 ? static_cast<double>(frames) * 1000.0 / ms : 0.0; }
+    double meanFps() const { return framesPerSecond(frames, ms); }
 };
 
 struct FpsHistory {

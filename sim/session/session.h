@@ -60,7 +60,7 @@ struct SessionResult {
     FrameRateTrace trace;       // for the slumps
     double meanFps() const
     {
-        return durationMs > 0 ? static_cast<double>(frames) * 1000.0 / durationMs : 0.0;
+        return framesPerSecond(frames, durationMs);
     }
 };
 

@@ -99,18 +99,32 @@ std::vector<Slump> findSlumps(const FrameRateTrace& trace, double targetFps)
         window -= trace.framesPerTenth[t - tenthsPerSecondIndex];
     }
     std::vector<Slump> slumps;
+    // A tenth at the target's pace or faster, at either edge of the first or last slow second, is
+    // the game before it sank or after it recovered: not the slump's.
+    const double fastTenth = targetFps / static_cast<double>(tenthsPerSecond);
+    const auto fast = [&](std::size_t tenth) {
+        return static_cast<double>(trace.framesPerTenth[tenth]) >= fastTenth;
+    };
     for (const Run& run : runs) {
-        if (run.last - run.first < tenthsPerSecond) {
+        if (run.last - run.first < slumpLowSeconds * tenthsPerSecond) {
             continue;
         }
-        const std::size_t from = run.first - tenthsPerSecondIndex;
+        std::size_t from = run.first - tenthsPerSecondIndex;
+        while (from < run.first && fast(from)) {
+            ++from;
+        }
+        std::size_t to = run.last; // the last tenth in it
+        while (to > run.last - tenthsPerSecondIndex && fast(to)) {
+            --to;
+        }
         Slump slump;
         slump.startMs = static_cast<double>(from) * traceTenthMs;
         // A slump still on when the capture ends holds its last frames too.
-        slump.endMs =
-            run.last + 1 == whole ? trace.endMs : static_cast<double>(run.last + 1) * traceTenthMs;
-        const double seconds = static_cast<double>(run.last + 1 - from) / tenthsPerSecond;
-        slump.fps = static_cast<double>(framesIn(trace, from, run.last)) / seconds;
+        slump.endMs = run.last + 1 == whole && to == run.last
+                          ? trace.endMs
+                          : static_cast<double>(to + 1) * traceTenthMs;
+        const double seconds = static_cast<double>(to + 1 - from) / tenthsPerSecond;
+        slump.fps = static_cast<double>(framesIn(trace, from, to)) / seconds;
         slumps.push_back(slump);
     }
     return slumps;
@@ -136,7 +150,7 @@ void scorePurge(SlumpScore& score, const std::vector<Slump>& slumps,
     ++score.inSlumps;
     if (score.lastCaught != *slump + 1) {
         ++score.caught;
-        score.delaySumMs += atMs - slumps[*slump].startMs;
+        score.delaySumMs += std::max(0.0, atMs - slumps[*slump].startMs);
         score.lastCaught = *slump + 1;
     }
 }

@@ -40,10 +40,14 @@ struct Slump {
     double fps = 0; // its frames over its length
 };
 
+// How long the frame rate over the last second must stay below the target: a single frame
+// shorter than about a second and a half never holds it down that long.
+inline constexpr std::size_t slumpLowSeconds = 2;
+
 // The capture's slumps, in time order: stretches in which the frame rate over the last second
-// stays below targetFps for at least a second; a recovery shorter than a second does not end one.
-// A slump runs from the start of the first slow second to the end of the last, so it is two
-// seconds long or more, and a single hitch of a few hundred milliseconds never makes one.
+// stays below targetFps for slumpLowSeconds; a recovery shorter than a second does not end one.
+// A slump runs from the first slow second to the last, less the tenths at either edge that still
+// run at the target's pace: it starts where the game sank and ends where it recovered.
 std::vector<Slump> findSlumps(const FrameRateTrace& trace, double targetFps);
 
 // Where each slump stood: the target, and the usual rate it was taken from.
@@ -73,6 +77,10 @@ void scorePurge(SlumpScore& score, const std::vector<Slump>& slumps,
 // Every purge of a run, by their times in order.
 SlumpScore scorePurges(const std::vector<Slump>& slumps, const std::vector<double>& purgeTimesMs);
 
+// A slump's start is known to within a tenth, and the first slow frames set a purge off before
+// the frame rate over any stretch can show it: a purge this little before a slump is in it.
+inline constexpr double slumpLeadMs = 500;
+
 // Walks the slumps alongside frames that come in time order.
 struct SlumpCursor {
     std::size_t next = 0; // the first slump not over before the last time asked
@@ -81,7 +89,7 @@ struct SlumpCursor {
         while (next < slumps.size() && slumps[next].endMs < ms) {
             ++next;
         }
-        if (next < slumps.size() && slumps[next].startMs <= ms) {
+        if (next < slumps.size() && slumps[next].startMs - slumpLeadMs <= ms) {
             return next;
         }
         return std::nullopt;

@@ -11,16 +11,40 @@
 namespace sim {
 
 const char* const recommendationRule =
-    "no purge outside a slump (the fewest, where no pair manages none); then the most slumps "
-    "caught; then the shortest wait from a slump's start to its first purge, in whole seconds; "
-    "then the pair nearest yours, one step per frame per second on either threshold, ties to the "
-    "higher FPS_Critical; never a pair the settings check warns about";
+    "no purge outside a slump, even with FPS_Critical a tenth higher (the fewest, where no pair "
+    "manages none), then none itself; then the most slumps caught, even with FPS_Critical a tenth "
+    "lower, then itself; then the shortest wait from a slump's start to its first purge, in whole "
+    "seconds; then the pair nearest yours, one step per frame per second on either threshold, "
+    "ties to the higher FPS_Critical; never a pair the settings check warns about";
+
+std::optional<std::size_t> neighbourOf(const std::vector<CellResult>& cells, const CellResult& c,
+                                       bool eager)
+{
+    const double shifted = eager ? std::ceil(c.critical * (1 + thresholdMargin))
+                                 : std::floor(c.critical / (1 + thresholdMargin));
+    const auto critical =
+        static_cast<std::int32_t>(eager ? std::max<double>(shifted, c.critical + 1)
+                                        : std::min<double>(shifted, c.critical - 1));
+    // FPS_Critical stays below FPS_Moderate, which rises with it where it must.
+    const std::int32_t moderate = std::max(c.moderate, critical + 1);
+    const auto at =
+        std::lower_bound(cells.begin(), cells.end(), std::pair{moderate, critical},
+                         [](const CellResult& cell, std::pair<std::int32_t, std::int32_t> p) {
+                             return std::pair{cell.moderate, cell.critical} < p;
+                         });
+    if (at == cells.end() || at->moderate != moderate || at->critical != critical) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(at - cells.begin());
+}
 
 namespace {
 
 // The rule's keys in order, smaller first.
 struct Standing {
+    std::uint64_t outsideEager;
     std::uint64_t outside;
+    std::int64_t missedWary;
     std::int64_t missed;
     std::int64_t waitSeconds;
     std::int32_t distance;
@@ -28,10 +52,19 @@ struct Standing {
     auto operator<=>(const Standing&) const = default;
 };
 
-Standing standingOf(const CellResult& c, const CellResult& yours, std::size_t slumps)
+Standing standingOf(const std::vector<CellResult>& cells, const CellResult& c,
+                    const CellResult& yours, std::size_t slumps)
 {
-    return {c.slumps.outside,
-            static_cast<std::int64_t>(slumps) - static_cast<std::int64_t>(c.slumps.caught),
+    const auto missed = [slumps](const CellResult& cell) {
+        return static_cast<std::int64_t>(slumps) - static_cast<std::int64_t>(cell.slumps.caught);
+    };
+    // Where the grid ends there is no neighbour to ask: the pair answers for itself.
+    const std::optional<std::size_t> eager = neighbourOf(cells, c, true);
+    const std::optional<std::size_t> wary = neighbourOf(cells, c, false);
+    return {eager ? cells[*eager].slumps.outside : c.slumps.outside,
+            c.slumps.outside,
+            wary ? missed(cells[*wary]) : missed(c),
+            missed(c),
             static_cast<std::int64_t>(std::floor(c.slumps.meanDelayMs() / 1000.0)),
             std::abs(c.moderate - yours.moderate) + std::abs(c.critical - yours.critical),
             -c.critical};
@@ -46,7 +79,7 @@ std::optional<std::size_t> recommend(const std::vector<CellResult>& cells, const
         if (thresholdsDrawAWarning(cells[i].moderate, cells[i].critical)) {
             continue;
         }
-        const Standing standing = standingOf(cells[i], yours, slumps);
+        const Standing standing = standingOf(cells, cells[i], yours, slumps);
         if (!bestStanding || standing < *bestStanding) {
             best = i;
             bestStanding = standing;

@@ -43,6 +43,13 @@ struct TuneResult {
 // The rule the recommendation follows, in one sentence.
 extern const char* const recommendationRule;
 
+// A capture is one evening's noise: a pair is also judged by its neighbours a tenth more eager
+// (FPS_Critical higher) and more wary (lower), so that it is not chosen at the edge of that noise.
+inline constexpr double thresholdMargin = 0.1;
+// That neighbour of c in cells (sorted as a TuneResult's), when the grid holds it.
+std::optional<std::size_t> neighbourOf(const std::vector<CellResult>& cells, const CellResult& c,
+                                       bool eager);
+
 // in: frames, finished (see finishFrames); base, the settings file's values (the detection range
 // and the rest); the grid's pairs replace its thresholds. The player's pair and the
 // recommendation keep every purge's time. Uses both cores.

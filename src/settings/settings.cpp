@@ -9,15 +9,20 @@ namespace {
 
 constexpr std::uint32_t modulePathCapacity = 260;
 
-bool readFlag(const char* section, const char* key, std::int32_t defaultValue, const char* path)
+std::uint32_t readRaw(const SettingKey& key, const char* path)
 {
-    return platformProfileInt(section, key, defaultValue, path) != 0;
+    return platformProfileInt(key.section, key.name, key.defaultValue, path);
 }
 
-std::int32_t readSigned(const char* key, std::int32_t defaultValue, const char* path)
+bool readFlag(const SettingKey& key, const char* path)
+{
+    return readRaw(key, path) != 0;
+}
+
+std::int32_t readSigned(const SettingKey& key, const char* path)
 {
     // Two's complement: a player's "-1" arrives as 0xFFFFFFFF and means -1.
-    return static_cast<std::int32_t>(platformProfileInt("Settings", key, defaultValue, path));
+    return static_cast<std::int32_t>(readRaw(key, path));
 }
 
 } // namespace
@@ -48,15 +53,14 @@ GovernorSettings readSettings(const std::string& iniPath)
 {
     GovernorSettings settings;
     const char* path = iniPath.c_str();
-    settings.enabled = readFlag("Main", "Enabled", 1, path);
+    settings.enabled = readFlag(enabledKey, path);
     if (!settings.enabled) {
         return settings;
     }
-    settings.logging = readFlag("Main", "Logging", 1, path);
-    settings.fpsModerate = readSigned("FPS_Moderate", 45, path);
-    settings.fpsCritical = readSigned("FPS_Critical", 35, path);
+    settings.logging = readFlag(loggingKey, path);
+    settings.fpsModerate = readSigned(fpsModerateKey, path);
+    settings.fpsCritical = readSigned(fpsCriticalKey, path);
     // Unsigned, converted once: all 32 bits set is a range of about 4.29e9, not -1.
-    settings.detectionRange =
-        static_cast<float>(platformProfileInt("Settings", "DetectionRange", 50, path));
+    settings.detectionRange = static_cast<float>(readRaw(detectionRangeKey, path));
     return settings;
 }

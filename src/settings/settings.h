@@ -5,12 +5,25 @@
 #include <string>
 #include <string_view>
 
+// Each key the plug-in reads, stated once: where it lies in the file and what it is without it.
+struct SettingKey {
+    const char* section;
+    const char* name;
+    std::int32_t defaultValue;
+};
+
+inline constexpr SettingKey enabledKey{"Main", "Enabled", 1};
+inline constexpr SettingKey loggingKey{"Main", "Logging", 1};
+inline constexpr SettingKey fpsModerateKey{"Settings", "FPS_Moderate", 45};
+inline constexpr SettingKey fpsCriticalKey{"Settings", "FPS_Critical", 35};
+inline constexpr SettingKey detectionRangeKey{"Settings", "DetectionRange", 50}; // world units
+
 struct GovernorSettings {
-    bool enabled = true;
-    bool logging = true;
-    std::int32_t fpsModerate = 45;
-    std::int32_t fpsCritical = 35;
-    float detectionRange = 50.0f; // world units
+    bool enabled = enabledKey.defaultValue != 0;
+    bool logging = loggingKey.defaultValue != 0;
+    std::int32_t fpsModerate = fpsModerateKey.defaultValue;
+    std::int32_t fpsCritical = fpsCriticalKey.defaultValue;
+    float detectionRange = static_cast<float>(detectionRangeKey.defaultValue);
 };
 
 // "Tarnwick.ini" beside the game's executable.

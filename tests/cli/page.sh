@@ -40,8 +40,12 @@ else
     grep -q "FPS_Moderate=$moderate" "$work/dom.html" || fail "not the recommended FPS_Moderate $moderate"
     grep -q "FPS_Critical=$critical" "$work/dom.html" || fail "not the recommended FPS_Critical $critical"
 fi
-times=$([ "$purges" = 1 ] && echo once || echo "$purges times")
-grep -q "Tarnwick would purge $times" "$work/dom.html" || fail "not $purges purges as tune counts"
+case $purges in
+0) said="would never purge" ;;
+1) said="would purge once" ;;
+*) said="would purge $purges times" ;;
+esac
+grep -q "Tarnwick $said" "$work/dom.html" || fail "not $purges purges as tune counts"
 replayed=$(json "$work/replay.json" "len(d['purges'])")
 grep -q "FPS_Critical 35: $replayed purges" "$work/dom.html" || fail "not $replayed purges as replay counts"
 low=$(json "$work/replay.json" "'%.1f' % d['onePercentLowFps']")

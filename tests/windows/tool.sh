@@ -22,7 +22,7 @@ wine_both() { # wine_both SECONDS PROGRAM ARGS...
 }
 # Paths aside: the capture's path is a Windows one under Wine.
 same_json() {
-    sed -E 's/^(  "(capture|file)": ).*/\1PATH,/' "$1"
+    sed -E 's/^( *"(capture|file)": ).*/\1PATH,/' "$1"
 }
 
 case $case in
