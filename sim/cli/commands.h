@@ -58,13 +58,15 @@ struct ReportOptions {
 
 // Each command writes its report to out and its errors to err, and returns the exit status.
 int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err);
+// run as the command line asks for it: inputs and outputs checked first.
+int runFromCommandLine(RunOptions& options, std::ostream& out, std::ostream& err);
 int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream& err);
 int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err);
 int tuneFromCommandLine(TuneOptions& options, std::ostream& out, std::ostream& err);
 // The page, at -o or beside the first capture (<capture>.tarnwick.html); says where on out.
 int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream& err);
 int reportFromCommandLine(ReportOptions& options, std::ostream& out, std::ostream& err);
-// replay as the command line asks for it: outputs prepared first (see prepareOutputs).
+// replay as the command line asks for it: outputs prepared first (see checkInputsAndOutputs).
 int replayFromCommandLine(ReplayOptions& options, std::ostream& out, std::ostream& err);
 struct DoctorOptions {
     std::optional<std::filesystem::path> folder; // none: defaultGameFolder

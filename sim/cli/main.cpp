@@ -189,10 +189,7 @@ void addRun(CLI::App& app, RunOptions& run, int& status)
     command->add_option("--every", run.everySeconds, "seconds between timeline rows (default 5)")
         ->check(numberIn(0.001, 86400.0))
         ->option_text("S");
-    command->callback([&run, &status] {
-        status = prepareOutputs(run.common, {}, std::cerr);
-        status = status != 0 ? status : runCommand(run, std::cout, std::cerr);
-    });
+    command->callback([&run, &status] { status = runFromCommandLine(run, std::cout, std::cerr); });
 }
 
 // What a slump is, for both commands that judge purges by them.

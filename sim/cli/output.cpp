@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <vector>
 
@@ -78,8 +79,8 @@ std::filesystem::path logFileIn(const std::filesystem::path& dir)
 }
 
 // Everything that can be known wrong before the simulation starts is said before it starts.
-int prepareOutputs(CommonOptions& common, const std::vector<std::filesystem::path>& captures,
-                   std::ostream& err)
+int checkInputsAndOutputs(CommonOptions& common, const std::vector<std::filesystem::path>& captures,
+                          std::ostream& err)
 {
     makeAbsolute(common.ini);
     makeAbsolute(common.svg);
@@ -153,25 +154,32 @@ std::string cannotWrite(const std::filesystem::path& path)
     return {};
 }
 
-bool writeChart(const CommonOptions& options, const sim::SessionResult& result,
-                const sim::ChartOptions& chart, std::ostream& out, std::ostream& err)
+bool writeOutput(const std::filesystem::path& path, std::string_view what,
+                 const std::function<void(std::ostream&)>& write, bool quiet, std::ostream& out,
+                 std::ostream& err)
 {
-    if (!options.svg) {
-        return true;
-    }
-    std::ofstream file(*options.svg, std::ios::binary | std::ios::trunc);
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
     if (file) {
-        sim::writeSvg(file, result, chart);
+        write(file);
         file.close();
     }
     if (!file) {
-        err << "tarnwick-sim: cannot write the chart to " << sim::utf8Of(*options.svg) << '\n';
+        err << "tarnwick-sim: cannot write the " << what << " to " << sim::utf8Of(path) << '\n';
         return false;
     }
-    if (!options.json) {
-        out << "chart: " << sim::utf8Of(*options.svg) << '\n';
+    if (!quiet) {
+        out << what << ": " << sim::utf8Of(path) << '\n';
     }
     return true;
+}
+
+bool writeChart(const CommonOptions& options, const sim::SessionResult& result,
+                const sim::ChartOptions& chart, std::ostream& out, std::ostream& err)
+{
+    return !options.svg || writeOutput(
+                               *options.svg, "chart",
+                               [&](std::ostream& file) { sim::writeSvg(file, result, chart); },
+                               options.json, out, err);
 }
 
 void sayWhereTheLogIs(const CommonOptions& options, const sim::SessionResult& result,

@@ -1,6 +1,9 @@
 // Output shared by the subcommands.
 #pragma once
 
+#include <functional>
+#include <string_view>
+
 #include "sim/capture/capture.h"
 #include "sim/cli/commands.h"
 #include "sim/report/report.h"
@@ -11,11 +14,11 @@
 #include <ostream>
 #include <string>
 
-// Before a command runs: paths made absolute, no output the same file as an input (the capture,
-// when there is one), the settings file's warnings said, the chart's file and the log's folder
-// known writable. Returns the exit status to stop with, or 0.
-int prepareOutputs(CommonOptions& common, const std::vector<std::filesystem::path>& captures,
-                   std::ostream& err);
+// Before a command runs: paths made absolute, no output the same file as an input (the captures,
+// the settings file), the settings file checked and its warnings said, the chart's or the page's
+// file and the log's folder known writable. Returns the exit status to stop with, or 0.
+int checkInputsAndOutputs(CommonOptions& common, const std::vector<std::filesystem::path>& captures,
+                          std::ostream& err);
 
 // Where the plug-in's log lies when it writes in dir.
 std::filesystem::path logFileIn(const std::filesystem::path& dir);
@@ -24,6 +27,11 @@ std::filesystem::path logFileIn(const std::filesystem::path& dir);
 // one behind.
 std::string cannotWrite(const std::filesystem::path& path);
 
+// Writes an output file (what: "chart", "page") and says where on out unless quiet; false, after
+// saying why on err, when it cannot be written.
+bool writeOutput(const std::filesystem::path& path, std::string_view what,
+                 const std::function<void(std::ostream&)>& write, bool quiet, std::ostream& out,
+                 std::ostream& err);
 // Writes the SVG chart when one was asked for; false, after saying why, when it cannot be.
 bool writeChart(const CommonOptions& options, const sim::SessionResult& result,
                 const sim::ChartOptions& chart, std::ostream& out, std::ostream& err);

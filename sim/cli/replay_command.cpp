@@ -38,9 +38,8 @@ struct Timeline {
         }
         const sim::SessionResult& r = session.result();
         const double ms = session.nowMs() - startMs;
-        rows.push_back({session.nowMs(), sim::framesPerSecond(frames, ms),
-                        session.state(), r.changeCount - changesBefore,
-                        r.purges.size() - purgesBefore});
+        rows.push_back({session.nowMs(), sim::framesPerSecond(frames, ms), session.state(),
+                        r.changeCount - changesBefore, r.purges.size() - purgesBefore});
         startMs = session.nowMs();
         nextMs += *everyMs;
         frames = 0;
@@ -142,6 +141,6 @@ int replayFromCommandLine(ReplayOptions& options, std::ostream& out, std::ostrea
     if (!sim::isStandardInput(options.capture)) {
         options.capture = std::filesystem::absolute(options.capture);
     }
-    const int status = prepareOutputs(options.common, {options.capture}, err);
+    const int status = checkInputsAndOutputs(options.common, {options.capture}, err);
     return status != 0 ? status : replayCommand(options, out, err);
 }

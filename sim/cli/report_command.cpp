@@ -8,7 +8,6 @@
 #include "sim/files.h"
 #include "sim/report/report.h"
 
-#include <fstream>
 #include <memory>
 #include <sstream>
 
@@ -87,16 +86,10 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
         page.tune = std::move(tune);
         sim::printVerdict(out, *page.tune);
     }
-    const std::filesystem::path path = pageFor(options);
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    sim::writeReportPage(file, page);
-    file.close();
-    if (!file) {
-        err << "tarnwick-sim: cannot write the page to " << sim::utf8Of(path) << '\n';
-        return 1;
-    }
-    out << "page: " << sim::utf8Of(path) << '\n';
-    return parts.empty() ? 1 : 0;
+    const bool written = writeOutput(
+        pageFor(options), "page", [&](std::ostream& file) { sim::writeReportPage(file, page); },
+        false, out, err);
+    return written && !parts.empty() ? 0 : 1;
 }
 
 int reportFromCommandLine(ReportOptions& options, std::ostream& out, std::ostream& err)
@@ -108,6 +101,6 @@ int reportFromCommandLine(ReportOptions& options, std::ostream& out, std::ostrea
     }
     // The page beside the first capture is an output like any other: never over an input.
     options.common.page = pageFor(options);
-    const int status = prepareOutputs(options.common, options.captures, err);
+    const int status = checkInputsAndOutputs(options.common, options.captures, err);
     return status != 0 ? status : reportCommand(options, out, err);
 }

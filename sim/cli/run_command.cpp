@@ -100,3 +100,9 @@ int scenarioCommand(const std::filesystem::path& gameDir, std::ostream& out)
     sim::resetHost();
     return status;
 }
+
+int runFromCommandLine(RunOptions& options, std::ostream& out, std::ostream& err)
+{
+    const int status = checkInputsAndOutputs(options.common, {}, err);
+    return status != 0 ? status : runCommand(options, out, err);
+}

@@ -8,7 +8,6 @@
 #include "sim/files.h"
 #include "sim/report/report.h"
 
-#include <fstream>
 #include <memory>
 #include <vector>
 
@@ -106,21 +105,12 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
     } else {
         sim::printTune(out, report);
     }
-    if (!options.common.svg) {
-        return 0;
-    }
-    std::ofstream file(*options.common.svg, std::ios::binary | std::ios::trunc);
-    sim::writeTuneSvg(file, report);
-    file.close();
-    if (!file) {
-        err << "tarnwick-sim: cannot write the chart to " << sim::utf8Of(*options.common.svg)
-            << '\n';
-        return 1;
-    }
-    if (!options.common.json) {
-        out << "chart: " << sim::utf8Of(*options.common.svg) << '\n';
-    }
-    return 0;
+    const bool written =
+        !options.common.svg || writeOutput(
+                                   *options.common.svg, "chart",
+                                   [&](std::ostream& file) { sim::writeTuneSvg(file, report); },
+                                   options.common.json, out, err);
+    return written ? 0 : 1;
 }
 
 int tuneFromCommandLine(TuneOptions& options, std::ostream& out, std::ostream& err)
@@ -130,6 +120,6 @@ int tuneFromCommandLine(TuneOptions& options, std::ostream& out, std::ostream& e
             capture = std::filesystem::absolute(capture);
         }
     }
-    const int status = prepareOutputs(options.common, options.captures, err);
+    const int status = checkInputsAndOutputs(options.common, options.captures, err);
     return status != 0 ? status : tuneCommand(options, out, err);
 }
