@@ -72,6 +72,10 @@ CLI::Option* addPathOption(CLI::App* command, const std::string& name, Path& tar
         ->type_name("");
 }
 
+constexpr const char* severalCaptures =
+    "PresentMon/OCAT CSV, CapFrameX JSON, MangoHud CSV or plain text, one or several, judged "
+    "together; - reads standard input as it comes";
+
 // CAPTURE...: one or several, standard input at most once.
 CLI::Option* addCapturesOption(CLI::App* command, std::vector<std::filesystem::path>& captures,
                                const std::string& description)
@@ -284,9 +288,7 @@ void addTune(CLI::App& app, TuneOptions& tune, int& status)
 {
     CLI::App* command = app.add_subcommand(
         "tune", "Which thresholds to set: every pair of a grid replayed over the captures");
-    addCapturesOption(command, tune.captures,
-                      "PresentMon/OCAT CSV, CapFrameX JSON, MangoHud CSV or plain text, one or "
-                      "several, judged together; - reads standard input as it comes");
+    addCapturesOption(command, tune.captures, severalCaptures);
     addPathOption(command, "--ini", tune.common.ini,
                   "settings file: your pair, and the detection range for every pair (default: "
                   "none, so the defaults)")
@@ -322,9 +324,7 @@ void addReport(CLI::App& app, ReportOptions& report, int& status)
     CLI::App* command = app.add_subcommand(
         "report", "One HTML page for a player: the verdict, the settings file's findings, each "
                   "capture's chart and figures, every pair of thresholds");
-    addCapturesOption(command, report.captures,
-                      "PresentMon/OCAT CSV, CapFrameX JSON, MangoHud CSV or plain text, one or "
-                      "several, judged together; - reads standard input as it comes");
+    addCapturesOption(command, report.captures, severalCaptures);
     addPathOption(command, "--ini", report.common.ini,
                   "settings file: your pair, its findings on the page (default: none, so the "
                   "defaults)")

@@ -21,11 +21,6 @@ bool samePair(const CellResult& a, const CellResult& b)
     return a.moderate == b.moderate && a.critical == b.critical;
 }
 
-std::string times(std::uint64_t n)
-{
-    return purgeTimesText(n);
-}
-
 // "catches 5 of the 6 slumps, 0.4 s after each starts on average"
 std::string catches(const CellResult& c, std::size_t slumps)
 {
@@ -126,6 +121,17 @@ nlohmann::json pairJson(const CellResult& c, const TuneResult& r,
     return json;
 }
 
+// What was read of a capture, as every tune JSON gives it.
+nlohmann::json factsJson(const CaptureFacts& facts)
+{
+    return {{"capture", utf8Of(facts.capture)},
+            {"application", facts.summary.application},
+            {"format", captureFormatName(facts.summary.format)},
+            {"frames", facts.frames},
+            {"onePercentLowFps", lowFps(facts.frameTimes, 0.01)},
+            {"pointOnePercentLowFps", lowFps(facts.frameTimes, 0.001)}};
+}
+
 nlohmann::json capturesJson(const TuneReport& report)
 {
     nlohmann::json list = nlohmann::json::array();
@@ -134,18 +140,14 @@ nlohmann::json capturesJson(const TuneReport& report)
         const TunedCapture& part = report.result.captures[i];
         nlohmann::json slumps = slumpVerdictJson(part.slumps);
         slumps["list"] = slumpsJson(part.slumps.slumps, {});
-        list.push_back({{"capture", utf8Of(facts.capture)},
-                        {"application", facts.summary.application},
-                        {"format", captureFormatName(facts.summary.format)},
-                        {"frames", facts.frames},
-                        {"durationMs", part.durationMs},
-                        {"onePercentLowFps", lowFps(facts.frameTimes, 0.01)},
-                        {"pointOnePercentLowFps", lowFps(facts.frameTimes, 0.001)},
-                        {"slumps", slumps},
-                        {"current", purgesOnJson(part.current, part.slumps.slumps)},
-                        {"recommended", report.result.recommended
-                                            ? purgesOnJson(part.recommended, part.slumps.slumps)
-                                            : nlohmann::json(nullptr)}});
+        nlohmann::json entry = factsJson(facts);
+        entry.update({{"durationMs", part.durationMs},
+                      {"slumps", slumps},
+                      {"current", purgesOnJson(part.current, part.slumps.slumps)},
+                      {"recommended", report.result.recommended
+                                          ? purgesOnJson(part.recommended, part.slumps.slumps)
+                                          : nlohmann::json(nullptr)}});
+        list.push_back(std::move(entry));
     }
     return list;
 }
@@ -190,14 +192,14 @@ std::string recommendationWhy(const TuneResult& r)
         if (best.purges > 0) {
             return fmt::format("nothing here needs a purge, yet every pair purges at least {} "
                                "(long single frames set them off); {}",
-                               times(best.purges),
+                               purgeTimesText(best.purges),
                                keep ? "yours purges no more than any: keep it"
                                     : pairName(best) + " is the nearest pair that purges no more");
         }
         return keep ? "nothing here needs a purge and yours never purges: keep it"
                     : fmt::format("nothing here needs a purge, and yours purges {}; {} is the "
                                   "nearest pair that never does",
-                                  times(yours.purges), pairName(best));
+                                  purgeTimesText(yours.purges), pairName(best));
     }
     const std::string bestDoes =
         best.purges == 0
@@ -207,7 +209,7 @@ std::string recommendationWhy(const TuneResult& r)
         : best.slumps.outside == 0
             ? fmt::format("purges only in slumps and {}", catches(best, slumps))
             : fmt::format("purges {} outside a slump, the fewest of any pair, and {}",
-                          times(best.slumps.outside), catches(best, slumps));
+                          purgeTimesText(best.slumps.outside), catches(best, slumps));
     if (keep) {
         return fmt::format("yours {}: keep it", bestDoes);
     }
@@ -229,12 +231,14 @@ std::string recommendationWhy(const TuneResult& r)
     if (eagerOutside(yours) > eagerOutside(best)) {
         yoursDoes =
             yours.slumps.outside > 0
-                ? fmt::format("yours purges {} outside any slump", times(yours.slumps.outside))
+                ? fmt::format("yours purges {} outside any slump",
+                              purgeTimesText(yours.slumps.outside))
                 : fmt::format("yours sits at the edge of this capture's noise: with "
                               "FPS_Critical a tenth higher it would purge {} outside a slump",
-                              times(eagerOutside(yours)));
+                              purgeTimesText(eagerOutside(yours)));
     } else if (yours.slumps.outside > best.slumps.outside) {
-        yoursDoes = fmt::format("yours purges {} outside any slump", times(yours.slumps.outside));
+        yoursDoes =
+            fmt::format("yours purges {} outside any slump", purgeTimesText(yours.slumps.outside));
     } else if (waryCaught(yours) < waryCaught(best)) {
         yoursDoes = yours.slumps.caught < best.slumps.caught ? yoursMisses(yours)
                     : slumps == 1
@@ -329,27 +333,23 @@ nlohmann::json tuneJson(const TuneReport& report)
     nlohmann::json slumps =
         r.captures.size() == 1 ? slumpVerdictJson(r.captures[0].slumps) : nlohmann::json::object();
     slumps["count"] = r.slumps;
-    return {{"command", "tune"},
-            {"capture", utf8Of(first.capture)},
-            {"application", first.summary.application},
-            {"format", captureFormatName(first.summary.format)},
-            {"frames", first.frames},
-            {"durationMs", r.durationMs},
-            {"onePercentLowFps", lowFps(first.frameTimes, 0.01)},
-            {"pointOnePercentLowFps", lowFps(first.frameTimes, 0.001)},
-            {"captures", capturesJson(report)},
-            {"grid",
-             {{"fpsModerate", {report.moderate.low, report.moderate.high}},
-              {"fpsCritical", {report.critical.low, report.critical.high}}}},
-            {"slumps", slumps},
-            {"rule", recommendationRule},
-            {"why", recommendationWhy(r)},
-            {"warning", mixedRatesWarning(r)},
-            {"current", pairJson(r.current, r, &TunedCapture::current)},
-            {"recommended", r.recommended
-                                ? pairJson(r.cells[*r.recommended], r, &TunedCapture::recommended)
+    nlohmann::json json = factsJson(first);
+    json.update({{"command", "tune"},
+                 {"durationMs", r.durationMs},
+                 {"captures", capturesJson(report)},
+                 {"grid",
+                  {{"fpsModerate", {report.moderate.low, report.moderate.high}},
+                   {"fpsCritical", {report.critical.low, report.critical.high}}}},
+                 {"slumps", slumps},
+                 {"rule", recommendationRule},
+                 {"why", recommendationWhy(r)},
+                 {"warning", mixedRatesWarning(r)},
+                 {"current", pairJson(r.current, r, &TunedCapture::current)},
+                 {"recommended",
+                  r.recommended ? pairJson(r.cells[*r.recommended], r, &TunedCapture::recommended)
                                 : nlohmann::json(nullptr)},
-            {"cells", cells}};
+                 {"cells", cells}});
+    return json;
 }
 
 } // namespace sim
