@@ -7,17 +7,6 @@
 namespace sim {
 namespace {
 
-// Narrowed as the reader narrows it: its names are plain ASCII, anything else is '?'.
-std::string narrowUtf16(std::string_view bytes)
-{
-    std::string narrow;
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        const bool ascii = bytes[i + 1] == 0 && static_cast<unsigned char>(bytes[i]) < 0x80;
-        narrow += ascii ? bytes[i] : '?';
-    }
-    return narrow;
-}
-
 IniLine classify(std::string_view line, std::uint64_t number)
 {
     IniLine out;
@@ -58,7 +47,7 @@ IniText scanIni(const std::string& bytes)
         body.remove_prefix(3);
     } else if (body.starts_with("\xFF\xFE")) {
         text.encoding = IniEncoding::Utf16;
-        narrowed = narrowUtf16(body.substr(2));
+        appendNarrowedUtf16(body.substr(2), narrowed);
         body = narrowed;
     }
     std::uint64_t number = 0;

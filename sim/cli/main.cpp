@@ -98,16 +98,45 @@ CLI::Option* addCapturesOption(CLI::App* command, std::vector<std::filesystem::p
         ->check(existingFile());
 }
 
-void addCommon(CLI::App* command, CommonOptions& common)
+// The options several commands share, each declared and checked in one place; a command words
+// what the file is for in its own terms.
+CLI::Option* addIni(CLI::App* command, std::optional<std::filesystem::path>& ini,
+                    const std::string& description)
 {
-    addPathOption(command, "--ini", common.ini,
-                  "settings file, used as the game's Tarnwick.ini (default: none, so every key "
-                  "takes its default)")
+    return addPathOption(command, "--ini", ini, description)
         ->check(settingsFile())
         ->option_text("FILE");
-    addPathOption(command, "--svg", common.svg, "also draw the session as a standalone SVG chart")
+}
+
+CLI::Option* addSvg(CLI::App* command, std::optional<std::filesystem::path>& svg,
+                    const std::string& description)
+{
+    return addPathOption(command, "--svg", svg, description)
         ->check(outputFile())
         ->option_text("FILE");
+}
+
+CLI::Option* addApplication(CLI::App* command, CaptureChoice& choice, const std::string& verb)
+{
+    return command
+        ->add_option("--app", choice.application,
+                     "application to " + verb + " (default: the one with the most frames)")
+        ->option_text("NAME");
+}
+
+CLI::Option* addRunNumber(CLI::App* command, CaptureChoice& choice)
+{
+    return command->add_option("--run", choice.run, "CapFrameX: which run, from 0 (default 0)")
+        ->check(wholeNumberUpTo(std::numeric_limits<std::uint32_t>::max()))
+        ->option_text("N");
+}
+
+void addCommon(CLI::App* command, CommonOptions& common)
+{
+    addIni(command, common.ini,
+           "settings file, used as the game's Tarnwick.ini (default: none, so every key takes its "
+           "default)");
+    addSvg(command, common.svg, "also draw the session as a standalone SVG chart");
     addPathOption(command, "--log-dir", common.logDir,
                   "keep the plug-in's Tarnwick.log in this folder (default: none is kept: the "
                   "simulated game's own folder is deleted at the end)")
@@ -245,19 +274,14 @@ void addReplay(CLI::App& app, ReplayOptions& replay, int& status)
         ->required()
         ->check(existingFile());
     addCommon(command, replay.common);
-    command
-        ->add_option("--app", replay.choice.application,
-                     "application to replay (default: the one with the most frames)")
-        ->option_text("NAME");
+    addApplication(command, replay.choice, "replay");
     command
         ->add_option("--every", replay.everySeconds,
                      "a timeline row every S seconds (default: none; the first 20 state changes "
                      "are listed)")
         ->check(numberIn(0.001, 86400.0))
         ->option_text("S");
-    command->add_option("--run", replay.choice.run, "CapFrameX: which run, from 0 (default 0)")
-        ->check(wholeNumberUpTo(std::numeric_limits<std::uint32_t>::max()))
-        ->option_text("N");
+    addRunNumber(command, replay.choice);
     addTarget(command, replay.choice.target);
     command->footer(commandFooter(usualExit,
                                   {"tarnwick-sim replay capture.csv --ini Tarnwick.ini --svg "
@@ -289,22 +313,13 @@ void addTune(CLI::App& app, TuneOptions& tune, int& status)
     CLI::App* command = app.add_subcommand(
         "tune", "Which thresholds to set: every pair of a grid replayed over the captures");
     addCapturesOption(command, tune.captures, severalCaptures);
-    addPathOption(command, "--ini", tune.common.ini,
-                  "settings file: your pair, and the detection range for every pair (default: "
-                  "none, so the defaults)")
-        ->check(settingsFile())
-        ->option_text("FILE");
-    addPathOption(command, "--svg", tune.common.svg, "also draw the grid as a heat map")
-        ->check(outputFile())
-        ->option_text("FILE");
+    addIni(command, tune.common.ini,
+           "settings file: your pair, and the detection range for every pair (default: none, so "
+           "the defaults)");
+    addSvg(command, tune.common.svg, "also draw the grid as a heat map");
     command->add_flag("--json", tune.common.json, "print every pair as one JSON object");
-    command
-        ->add_option("--app", tune.choice.application,
-                     "application to replay (default: the one with the most frames)")
-        ->option_text("NAME");
-    command->add_option("--run", tune.choice.run, "CapFrameX: which run, from 0 (default 0)")
-        ->check(wholeNumberUpTo(std::numeric_limits<std::uint32_t>::max()))
-        ->option_text("N");
+    addApplication(command, tune.choice, "replay");
+    addRunNumber(command, tune.choice);
     addRange(command, "--moderate", tune.moderate, "FPS_Moderate values (default 20..120)");
     addRange(command, "--critical", tune.critical,
              "FPS_Critical values, below FPS_Moderate only (default 10..110)");
@@ -325,19 +340,13 @@ void addReport(CLI::App& app, ReportOptions& report, int& status)
         "report", "One HTML page for a player: the verdict, the settings file's findings, each "
                   "capture's chart and figures, every pair of thresholds");
     addCapturesOption(command, report.captures, severalCaptures);
-    addPathOption(command, "--ini", report.common.ini,
-                  "settings file: your pair, its findings on the page (default: none, so the "
-                  "defaults)")
-        ->check(settingsFile())
-        ->option_text("FILE");
+    addIni(command, report.common.ini,
+           "settings file: your pair, its findings on the page (default: none, so the defaults)");
     addPathOption(command, "-o,--output", report.common.page,
                   "the page (default: beside the first capture, CAPTURE.tarnwick.html)")
         ->check(outputFile())
         ->option_text("FILE.html");
-    command
-        ->add_option("--app", report.choice.application,
-                     "application to read (default: the one with the most frames)")
-        ->option_text("NAME");
+    addApplication(command, report.choice, "read");
     addTarget(command, report.choice.target);
     command->footer(commandFooter(
         "0 the page was written; 1 no capture could be read, or the page or the settings file "

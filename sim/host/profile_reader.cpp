@@ -132,14 +132,15 @@ void takeLine(Lookup& lookup, std::string_view line)
                         : valueOf(trimProfileSpace(line.substr(equals + 1)), lookup.defaultValue);
 }
 
-// A file that starts with the UTF-16 little-endian mark is narrowed; its names are plain ASCII.
+// The whole file narrowed, read in even pieces so that no unit is split.
 std::string narrowUtf16(std::istream& file)
 {
     std::string narrow;
-    char pair[2];
-    while (file.read(pair, 2)) {
-        const bool ascii = pair[1] == 0 && static_cast<unsigned char>(pair[0]) < 0x80;
-        narrow += ascii ? pair[0] : '?';
+    std::string piece(std::size_t{1} << 16, '\0');
+    while (file.read(piece.data(), static_cast<std::streamsize>(piece.size())) ||
+           file.gcount() > 0) {
+        sim::appendNarrowedUtf16(
+            std::string_view(piece).substr(0, static_cast<std::size_t>(file.gcount())), narrow);
     }
     return narrow;
 }

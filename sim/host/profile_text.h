@@ -3,6 +3,8 @@
 // can never see a line differently.
 #pragma once
 
+#include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace sim {
@@ -26,6 +28,16 @@ inline std::string_view trimProfileSpace(std::string_view text)
 inline std::string_view upToNul(std::string_view text)
 {
     return text.substr(0, text.find('\0'));
+}
+
+// A file that starts with the UTF-16 little-endian mark, narrowed: its names are plain ASCII, so
+// anything else becomes '?'. An odd last byte is dropped.
+inline void appendNarrowedUtf16(std::string_view bytes, std::string& narrow)
+{
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const bool ascii = bytes[i + 1] == 0 && static_cast<unsigned char>(bytes[i]) < 0x80;
+        narrow += ascii ? bytes[i] : '?';
+    }
 }
 
 } // namespace sim
