@@ -6,15 +6,19 @@ find_package(Threads REQUIRED)
 target_link_libraries(tarnwick_sim_dependencies INTERFACE Threads::Threads)
 if(WIN32)
     enable_language(RC)
-    # Header-only libraries, from the build machine's Debian packages: only their own folders
-    # are seen by the cross-compiler, never the rest of /usr/include. Fibers are Windows' own.
+    # Header-only libraries, from the build machine's Debian packages: their own folders are
+    # copied into the build, so that the cross-compiler sees them and never the rest of
+    # /usr/include. Fibers are Windows' own.
     set(debian_headers ${CMAKE_BINARY_DIR}/debian-headers)
-    file(MAKE_DIRECTORY ${debian_headers})
     foreach(library CLI fmt nlohmann)
-        if(NOT EXISTS /usr/include/${library})
+        if(NOT IS_DIRECTORY /usr/include/${library})
             message(FATAL_ERROR "/usr/include/${library} is missing: install the Debian package")
         endif()
-        file(CREATE_LINK /usr/include/${library} ${debian_headers}/${library} SYMBOLIC)
+        file(COPY /usr/include/${library} DESTINATION ${debian_headers})
+        # A package upgraded on the build machine is copied again.
+        file(GLOB_RECURSE copied_headers /usr/include/${library}/*)
+        set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+            ${copied_headers})
     endforeach()
     target_include_directories(tarnwick_sim_dependencies SYSTEM INTERFACE ${debian_headers})
     target_compile_definitions(tarnwick_sim_dependencies INTERFACE FMT_HEADER_ONLY)

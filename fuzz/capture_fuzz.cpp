@@ -40,12 +40,12 @@ void checkWriters(const sim::CaptureSummary& summary)
         names.push_back(app.name);
     }
     const std::string json = sim::jsonText(
-        {{"application", summary.application}, {"column", summary.column}, {"others", names}});
+        {{"application", summary.application}, {"column", summary.frameTimesFrom}, {"others", names}});
     if (!nlohmann::json::accept(json) ||
         nlohmann::json::parse(json)["application"] != sim::playerText(summary.application)) {
         std::abort();
     }
-    for (const std::string& text : {summary.application, summary.column}) {
+    for (const std::string& text : {summary.application, summary.frameTimesFrom}) {
         if (!wellFormedMarkup(sim::markupText(text)) ||
             !wellFormedMarkup(sim::markupText(sim::shown(text)))) {
             std::abort();

@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     const auto& k = keys[data[0] % 5];
     const std::string file(reinterpret_cast<const char*>(data) + 1, size - 1);
     std::istringstream stream(file);
-    const std::uint32_t value = readProfileIntFrom(stream, k.section, k.key, 12345);
+    const std::uint32_t value = sim::readProfileIntFrom(stream, k.section, k.key, 12345);
     if (!mentions(file, k.key) && value != 12345) {
         std::abort(); // a value out of nowhere
     }

@@ -18,7 +18,7 @@
 std::uint32_t platformProfileInt(const char* section, const char* key, std::int32_t defaultValue,
                                  const char* path)
 {
-    return readProfileInt(section, key, defaultValue, path);
+    return sim::readProfileInt(section, key, defaultValue, path);
 }
 
 std::uint32_t platformModulePath(char*, std::uint32_t)

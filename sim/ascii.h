@@ -3,6 +3,8 @@
 
 #include <string_view>
 
+namespace sim {
+
 inline char lowerAscii(char c)
 {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -21,3 +23,5 @@ inline bool equalsIgnoringCase(std::string_view a, std::string_view b)
     }
     return true;
 }
+
+} // namespace sim

@@ -50,7 +50,7 @@ TEST_P(RealCaptures, replayTheGameNotTheCompositor)
     const Replayed r = replay(captures / c.file);
     EXPECT_EQ(r.summary.format, sim::CaptureFormat::PresentMon);
     EXPECT_EQ(r.summary.application, c.application);
-    EXPECT_EQ(r.summary.column, c.column);
+    EXPECT_EQ(r.summary.frameTimesFrom, c.column);
     ASSERT_EQ(r.frames.size(), c.frames);
     EXPECT_DOUBLE_EQ(r.frames.front(), c.firstMs);
     EXPECT_NEAR(std::accumulate(r.frames.begin(), r.frames.end(), 0.0), c.totalMs, 1e-3);

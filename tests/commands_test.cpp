@@ -24,24 +24,24 @@ TEST(Dropped, isToldFromACommandLineByWhatExists)
     const std::string folder = dir.path().string();
     const struct {
         std::vector<std::string> arguments;
-        DropKind kind;
+        sim::DropKind kind;
     } cases[] = {
-        {{one}, DropKind::Captures},
-        {{one, two}, DropKind::Captures},
-        {{(dir / "Tarnwick.INI").string()}, DropKind::Settings},
-        {{folder}, DropKind::Folder},
-        {{(dir / "absent.csv").string()}, DropKind::Missing},
-        {{one, (dir / "absent.csv").string()}, DropKind::Missing},
-        {{"replay"}, DropKind::Nothing}, // a word, not a path: a command line's slip
-        {{"--help"}, DropKind::Nothing},
-        {{one, "--json"}, DropKind::Nothing},
-        {{folder, one}, DropKind::Nothing},
-        {{}, DropKind::Nothing},
+        {{one}, sim::DropKind::Captures},
+        {{one, two}, sim::DropKind::Captures},
+        {{(dir / "Tarnwick.INI").string()}, sim::DropKind::Settings},
+        {{folder}, sim::DropKind::Folder},
+        {{(dir / "absent.csv").string()}, sim::DropKind::Missing},
+        {{one, (dir / "absent.csv").string()}, sim::DropKind::Missing},
+        {{"replay"}, sim::DropKind::Nothing}, // a word, not a path: a command line's slip
+        {{"--help"}, sim::DropKind::Nothing},
+        {{one, "--json"}, sim::DropKind::Nothing},
+        {{folder, one}, sim::DropKind::Nothing},
+        {{}, sim::DropKind::Nothing},
     };
     for (const auto& c : cases) {
         std::vector<std::string> arguments{"tarnwick-sim"};
         arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-        EXPECT_EQ(whatWasDropped(arguments).kind, c.kind)
+        EXPECT_EQ(sim::whatWasDropped(arguments).kind, c.kind)
             << (c.arguments.empty() ? "" : c.arguments.front());
     }
 }
@@ -58,8 +58,8 @@ TEST(Dropped, capturesGetThePageBesideTheFirst)
     writeFile(dir / "run 2.csv", frames);
     std::ostringstream out;
     std::ostringstream err;
-    const Dropped dropped{DropKind::Captures, {dir / "run 1.csv", dir / "run 2.csv"}};
-    EXPECT_EQ(onDrop(dropped, "0", out, err), 0) << err.str();
+    const sim::Dropped dropped{sim::DropKind::Captures, {dir / "run 1.csv", dir / "run 2.csv"}};
+    EXPECT_EQ(sim::onDrop(dropped, "0", out, err), 0) << err.str();
     EXPECT_TRUE(std::filesystem::is_regular_file(dir / "run 1.csv.tarnwick.html"));
     EXPECT_FALSE(std::filesystem::exists(dir / "run 2.csv.tarnwick.html"));
     const std::string text = out.str();
@@ -75,7 +75,8 @@ TEST(Dropped, aMissingFileIsSaidAsSuch)
 {
     std::ostringstream out;
     std::ostringstream err;
-    EXPECT_EQ(onDrop({DropKind::Missing, {"Z:/captures/nonexist.csv"}}, "0", out, err), 2);
+    EXPECT_EQ(sim::onDrop({sim::DropKind::Missing, {"Z:/captures/nonexist.csv"}}, "0", out, err),
+              2);
     EXPECT_NE(err.str().find("there is no file Z:/captures/nonexist.csv"), std::string::npos)
         << err.str();
 }
@@ -94,12 +95,12 @@ TEST(ReplayText, listsTheFirstStateChangesAndCountsTheRest)
 {
     ScratchDir dir;
     writeFile(dir / "flicker.csv", flickeryCapture(2000));
-    ReplayOptions options;
+    sim::ReplayOptions options;
     options.capture = dir / "flicker.csv";
     options.everySeconds = 10.0;
     std::ostringstream out;
     std::ostringstream err;
-    ASSERT_EQ(replayCommand(options, out, err), 0) << err.str();
+    ASSERT_EQ(sim::replayCommand(options, out, err), 0) << err.str();
     const std::string text = out.str();
     // 2000 frames of 25 ms on average: 50 s, so five rows of 10 s.
     EXPECT_NE(text.find("  time s     fps  state     changes purges\n    10.0"), std::string::npos)
@@ -111,7 +112,7 @@ TEST(ReplayText, listsTheFirstStateChangesAndCountsTheRest)
     options.everySeconds.reset();
     options.common.json = true;
     std::ostringstream json;
-    ASSERT_EQ(replayCommand(options, json, err), 0);
+    ASSERT_EQ(sim::replayCommand(options, json, err), 0);
     EXPECT_EQ(nlohmann::json::parse(json.str())["stateChanges"].size(), 2000u);
 }
 
@@ -131,12 +132,12 @@ TEST(TuneCommand, aGameFoundAfterALauncherIsTunedAsIfAlone)
     writeFile(dir / "both.csv", "Application,MsBetweenPresents\n" + launcher + game);
     writeFile(dir / "game.csv", "Application,MsBetweenPresents\n" + game);
     const auto tuned = [&dir](const std::string& file) {
-        TuneOptions options;
+        sim::TuneOptions options;
         options.captures = {dir / file};
         options.common.json = true;
         std::ostringstream out;
         std::ostringstream err;
-        EXPECT_EQ(tuneCommand(options, out, err), 0) << err.str();
+        EXPECT_EQ(sim::tuneCommand(options, out, err), 0) << err.str();
         return nlohmann::json::parse(out.str());
     };
     const nlohmann::json both = tuned("both.csv");

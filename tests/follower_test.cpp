@@ -7,26 +7,26 @@ namespace {
 
 TEST(Follower, reachesCriticalOnTheSecondSlowPassAndPurgesWhenDue)
 {
-    Follower follower{GovernorSettings{}, GovernorState{}};
-    const FollowedPass first = followPass(follower, 0.04f, 100000, 100000);
+    sim::Follower follower{GovernorSettings{}, GovernorState{}};
+    const sim::FollowedPass first = sim::followPass(follower, 0.04f, 100000, 100000);
     EXPECT_EQ(first.to, PerfState::Moderate);
     EXPECT_FALSE(first.purged);
-    const FollowedPass second = followPass(follower, 0.04f, 100040, 100055);
+    const sim::FollowedPass second = sim::followPass(follower, 0.04f, 100040, 100055);
     EXPECT_TRUE(second.changed());
     EXPECT_TRUE(second.purged);
     // The interval runs from the end of the purge, as the plug-in notes it.
     EXPECT_EQ(follower.governor.lastPurgeTick, 100055u);
-    EXPECT_FALSE(followPass(follower, 0.04f, 107055, 107055).purged);
-    EXPECT_TRUE(followPass(follower, 0.04f, 107056, 107056).purged);
+    EXPECT_FALSE(sim::followPass(follower, 0.04f, 107055, 107055).purged);
+    EXPECT_TRUE(sim::followPass(follower, 0.04f, 107056, 107056).purged);
 }
 
 TEST(Follower, aDisabledPlugInRunsNoPass)
 {
     GovernorSettings off;
     off.enabled = false;
-    Follower follower{off, GovernorState{}};
+    sim::Follower follower{off, GovernorState{}};
     for (int i = 0; i < 3; ++i) {
-        const FollowedPass pass = followPass(follower, 0.5f, 100000, 100000);
+        const sim::FollowedPass pass = sim::followPass(follower, 0.5f, 100000, 100000);
         EXPECT_FLOAT_EQ(pass.fps, 2.0f);
         EXPECT_EQ(pass.to, PerfState::Normal);
         EXPECT_FALSE(pass.purged);

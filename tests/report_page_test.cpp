@@ -42,12 +42,12 @@ struct Page {
 
 Page reported(const std::vector<std::filesystem::path>& captures, const std::filesystem::path& to)
 {
-    ReportOptions options;
+    sim::ReportOptions options;
     options.captures = captures;
     options.common.page = to;
     std::ostringstream out;
     std::ostringstream err;
-    const int status = reportFromCommandLine(options, out, err);
+    const int status = sim::reportFromCommandLine(options, out, err);
     return {status, readAll(to), out.str() + err.str()};
 }
 
@@ -90,12 +90,12 @@ TEST(ReportPage, neverWritesOverACapture)
 {
     ScratchDir dir;
     writeFile(dir / "a.csv", withASlump("Game.exe"));
-    ReportOptions options;
+    sim::ReportOptions options;
     options.captures = {dir / "a.csv"};
     options.common.page = dir / "a.csv";
     std::ostringstream out;
     std::ostringstream err;
-    EXPECT_EQ(reportFromCommandLine(options, out, err), 2);
+    EXPECT_EQ(sim::reportFromCommandLine(options, out, err), 2);
     EXPECT_EQ(readAll(dir / "a.csv"), withASlump("Game.exe"));
 }
 

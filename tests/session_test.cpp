@@ -168,13 +168,13 @@ TEST_F(SessionTest, chartStaysBoundedAndMarksEveryPurge)
 
 TEST_F(SessionTest, cityDriveIsDeterministicAndTheGovernorRecoversIt)
 {
-    RunOptions options;
+    sim::RunOptions options;
     options.seconds = 120;
     options.common.json = true;
     const auto runJson = [&options] {
         std::ostringstream out;
         std::ostringstream err;
-        EXPECT_EQ(runCommand(options, out, err), 0);
+        EXPECT_EQ(sim::runCommand(options, out, err), 0);
         return nlohmann::json::parse(out.str());
     };
     const nlohmann::json first = runJson();
@@ -257,12 +257,12 @@ TEST_F(SessionTest, unusableSettingsFileLeavesNoGameFolderBehind)
 
 TEST_F(SessionTest, replayReportAsJson)
 {
-    ReplayOptions options;
+    sim::ReplayOptions options;
     options.capture = std::filesystem::path(TARNWICK_CAPTURES_DIR) / "presentmon-1.csv";
     options.common.json = true;
     std::ostringstream out;
     std::ostringstream err;
-    EXPECT_EQ(replayCommand(options, out, err), 0);
+    EXPECT_EQ(sim::replayCommand(options, out, err), 0);
     const auto json = nlohmann::json::parse(out.str());
     EXPECT_EQ(json["command"], "replay");
     EXPECT_EQ(json["application"], "FarCryNewDawn.exe");
@@ -295,13 +295,13 @@ TEST(FrameTimeLows, areTheFrameRatesAtThe99thAnd999thPercentileOfFrameTimes)
 
 TEST_F(SessionTest, compareShowsTheSameDriveWithoutTheGovernor)
 {
-    RunOptions options;
+    sim::RunOptions options;
     options.seconds = 120;
     options.common.json = true;
     options.compare = true;
     std::ostringstream out;
     std::ostringstream err;
-    ASSERT_EQ(runCommand(options, out, err), 0) << err.str();
+    ASSERT_EQ(sim::runCommand(options, out, err), 0) << err.str();
     const nlohmann::json json = nlohmann::json::parse(out.str());
     const nlohmann::json& without = json["withoutTarnwick"];
     EXPECT_EQ(without["purges"], 0);
@@ -312,7 +312,7 @@ TEST_F(SessionTest, compareShowsTheSameDriveWithoutTheGovernor)
     // The governed drive is the one a plain run plays.
     options.compare = false;
     std::ostringstream plain;
-    ASSERT_EQ(runCommand(options, plain, err), 0);
+    ASSERT_EQ(sim::runCommand(options, plain, err), 0);
     EXPECT_EQ(nlohmann::json::parse(plain.str())["purges"], json["purges"]);
 }
 

@@ -272,7 +272,7 @@ TEST(SettingsCheck, warnsAboutThePairsTheTunerMustNotRecommend)
         std::int32_t moderate;
         std::int32_t critical;
         bool warned;
-    } pairs[] = {{45, 35, false}, {500, 499, false}, {60, 60, true}, {40, 50, true},
+    } pairs[] = {{45, 35, false}, {500, 499, false}, {60, 60, true},  {40, 50, true},
                  {45, 0, true},   {0, -5, true},     {600, 501, true}};
     for (const auto& p : pairs) {
         EXPECT_EQ(sim::thresholdsDrawAWarning(p.moderate, p.critical), p.warned)

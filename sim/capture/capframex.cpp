@@ -109,7 +109,7 @@ class Reader : public nlohmann::json_sax<Json> {
             failCapture(path_, 0, "no frame times: " + where_ + " is missing");
         }
         summary_.application = processName_.value_or(utf8Of(path_.filename()));
-        summary_.column = where_;
+        summary_.frameTimesFrom = where_;
         summary_.applications = {{summary_.application, frames_}};
     }
 

@@ -43,7 +43,7 @@ struct AppFrames {
 struct CaptureSummary {
     CaptureFormat format = CaptureFormat::PlainText;
     std::string application;             // the one replayed
-    std::string column;                  // where its frame times came from
+    std::string frameTimesFrom;          // the column or the form its frame times came from
     std::vector<AppFrames> applications; // every application in the capture, in order of appearance
     std::uint64_t skippedCells = 0;      // NA or empty frame times of the replayed application
     // Zero or negative frame times: replayed all the same, as the plug-in would read them.

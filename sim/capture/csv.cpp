@@ -194,7 +194,7 @@ std::string unquoted(std::string_view field)
     return text;
 }
 
-bool hasColumn(const std::vector<std::string_view>& fields, std::string_view name)
+bool hasField(const std::vector<std::string_view>& fields, std::string_view name)
 {
     return std::any_of(fields.begin(), fields.end(), [name](std::string_view field) {
         return equalsIgnoringCase(trim(field), name);
@@ -205,42 +205,41 @@ namespace {
 
 // PresentMon names its frame time MsBetweenPresents (1.x, 2.3.1+, --v1_metrics) or, in 2.0 to
 // 2.3.0, FrameTime; the first wins over the second wherever it stands.
-bool takesPresentMonColumn(std::string_view name, const Columns& columns)
+bool takesPresentMonField(std::string_view name, const FieldPlaces& places)
 {
     if (equalsIgnoringCase(name, "MsBetweenPresents")) {
         return true;
     }
-    return equalsIgnoringCase(name, "FrameTime") && columns.frameTime == noColumn;
+    return equalsIgnoringCase(name, "FrameTime") && places.frameTime == noField;
 }
 
 } // namespace
 
-Columns findColumns(std::string_view header, std::vector<std::string_view>& fields,
-                    std::string_view frameTimeColumn)
+FieldPlaces findFields(std::string_view header, std::vector<std::string_view>& fields,
+                       std::string_view frameTimeField)
 {
-    Columns columns;
+    FieldPlaces places;
     splitCsv(withoutBom(header), fields, SIZE_MAX);
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const std::string_view name = trim(fields[i]);
-        if (equalsIgnoringCase(name, "Application") && columns.application == noColumn) {
-            columns.application = i;
+        if (equalsIgnoringCase(name, "Application") && places.application == noField) {
+            places.application = i;
         }
-        const bool frameTime =
-            frameTimeColumn.empty()
-                ? takesPresentMonColumn(name, columns)
-                : equalsIgnoringCase(name, frameTimeColumn) && columns.frameTime == noColumn;
+        const bool frameTime = frameTimeField.empty() ? takesPresentMonField(name, places)
+                                                      : equalsIgnoringCase(name, frameTimeField) &&
+                                                            places.frameTime == noField;
         if (frameTime) {
-            columns.frameTime = i;
-            columns.frameTimeName = std::string(name);
+            places.frameTime = i;
+            places.frameTimeName = std::string(name);
         }
         const bool seconds = equalsIgnoringCase(name, "TimeInSeconds");
-        if ((seconds || equalsIgnoringCase(name, "elapsed")) && columns.clock == noColumn) {
-            columns.clock = i;
-            columns.clockName = std::string(name);
-            columns.clockMsPerUnit = seconds ? 1000.0 : 1e-6;
+        if ((seconds || equalsIgnoringCase(name, "elapsed")) && places.clock == noField) {
+            places.clock = i;
+            places.clockName = std::string(name);
+            places.clockMsPerUnit = seconds ? 1000.0 : 1e-6;
         }
     }
-    return columns;
+    return places;
 }
 
 Cell parseCell(std::string_view cell, double& ms, const std::filesystem::path& path,

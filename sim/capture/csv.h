@@ -26,25 +26,25 @@ std::size_t splitCsv(std::string_view line, std::vector<std::string_view>& field
 // A quoted field's text: its doubled quotes written once.
 std::string unquoted(std::string_view field);
 
-bool hasColumn(const std::vector<std::string_view>& fields, std::string_view name);
+bool hasField(const std::vector<std::string_view>& fields, std::string_view name);
 
-inline constexpr std::size_t noColumn = SIZE_MAX;
+inline constexpr std::size_t noField = SIZE_MAX;
 
-struct Columns {
-    std::size_t frameTime = noColumn;
-    std::size_t application = noColumn;
+struct FieldPlaces {
+    std::size_t frameTime = noField;
+    std::size_t application = noField;
     std::string frameTimeName; // as the header spells it
     // The capture's own clock, where it has one: TimeInSeconds (PresentMon 1.x, OCAT) or
     // MangoHud's elapsed, in nanoseconds.
-    std::size_t clock = noColumn;
+    std::size_t clock = noField;
     std::string clockName;
     double clockMsPerUnit = 0;
 };
 
-// in: header, the line naming the columns; frameTimeColumn, the frame-time column's name, or
+// in: header, the line naming the columns; frameTimeField, the frame-time column's name, or
 // empty for PresentMon's (MsBetweenPresents in any case before FrameTime).
-Columns findColumns(std::string_view header, std::vector<std::string_view>& fields,
-                    std::string_view frameTimeColumn);
+FieldPlaces findFields(std::string_view header, std::vector<std::string_view>& fields,
+                       std::string_view frameTimeField);
 
 // A capture tool never writes a frame of hours; past this, sums of time would lose their meaning.
 inline constexpr double maxFrameTimeMs = 3600.0 * 1000.0;

@@ -28,7 +28,7 @@ void readPlainText(LineReader& reader, const std::filesystem::path& path,
         onFrame(ms);
     }
     summary.application = isStandardInput(path) ? "standard input" : utf8Of(path.filename());
-    summary.column = "one value per line";
+    summary.frameTimesFrom = "one value per line";
     summary.applications = {{summary.application, frames}};
 }
 

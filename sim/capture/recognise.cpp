@@ -56,10 +56,10 @@ Opening readOpening(LineReader& reader, const std::filesystem::path& path)
     return opening;
 }
 
-using Fields = std::vector<std::string_view>;
-using Rule = std::optional<Recognised> (*)(const Opening&, Fields&);
+using Cells = std::vector<std::string_view>;
+using Rule = std::optional<Recognised> (*)(const Opening&, Cells&);
 
-std::optional<Recognised> capFrameX(const Opening& opening, Fields&)
+std::optional<Recognised> capFrameX(const Opening& opening, Cells&)
 {
     if (opening.first() == nullptr || !opening.first()->text.starts_with('{')) {
         return std::nullopt;
@@ -69,11 +69,11 @@ std::optional<Recognised> capFrameX(const Opening& opening, Fields&)
 
 // Overlay and monitoring tools log their sensors at a fixed interval, the frame rate among power,
 // clocks and temperatures: one row per sample, which replayed as frames would be plainly wrong.
-std::optional<Recognised> sampledLog(const Opening& opening, Fields& fields)
+std::optional<Recognised> sampledLog(const Opening& opening, Cells& fields)
 {
     for (const OpeningLine& line : opening.lines) {
         splitCsv(line.text, fields, SIZE_MAX);
-        if (hasColumn(fields, "Framerate") && hasColumn(fields, "Frametime")) {
+        if (hasField(fields, "Framerate") && hasField(fields, "Frametime")) {
             failCapture(opening.path, line.number,
                         "a hardware-monitoring log, not a frame-time capture: its header names "
                         "Framerate and Frametime among sensor columns, so it holds one row per "
@@ -84,10 +84,10 @@ std::optional<Recognised> sampledLog(const Opening& opening, Fields& fields)
     return std::nullopt;
 }
 
-std::optional<Recognised> presentMonTable(const Opening& opening, Fields& fields)
+std::optional<Recognised> presentMonTable(const Opening& opening, Cells& fields)
 {
     const OpeningLine* header = opening.first();
-    if (header == nullptr || findColumns(header->text, fields, "").frameTime == noColumn) {
+    if (header == nullptr || findFields(header->text, fields, "").frameTime == noField) {
         return std::nullopt;
     }
     return Recognised{CaptureFormat::PresentMon, header->number};
@@ -96,7 +96,7 @@ std::optional<Recognised> presentMonTable(const Opening& opening, Fields& fields
 // MangoHud's own layout: system information ("os,cpu,gpu,...") and its values, then the frame
 // header "fps,frametime,...", blank lines aside. Nothing else that merely names a frame time is
 // MangoHud.
-std::optional<Recognised> mangoHudTable(const Opening& opening, Fields& fields)
+std::optional<Recognised> mangoHudTable(const Opening& opening, Cells& fields)
 {
     if (opening.lines.size() < 3) {
         return std::nullopt;
@@ -110,14 +110,14 @@ std::optional<Recognised> mangoHudTable(const Opening& opening, Fields& fields)
     if (!equalsIgnoringCase(trim(fields.front()), "fps")) {
         return std::nullopt;
     }
-    if (!hasColumn(fields, "frametime")) {
+    if (!hasField(fields, "frametime")) {
         failCapture(opening.path, header.number,
                     "a MangoHud log whose header names no frametime column");
     }
     return Recognised{CaptureFormat::MangoHud, header.number};
 }
 
-std::optional<Recognised> plainText(const Opening& opening, Fields&)
+std::optional<Recognised> plainText(const Opening& opening, Cells&)
 {
     const OpeningLine* first = opening.first();
     if (first == nullptr || !isNumberLine(first->text)) {
@@ -158,7 +158,7 @@ bool opensAJsonObject(const std::filesystem::path& path)
     return first != std::string_view::npos && start[first] == '{';
 }
 
-std::optional<Recognised> firstAnswer(const Opening& opening, Fields& fields)
+std::optional<Recognised> firstAnswer(const Opening& opening, Cells& fields)
 {
     for (const Rule rule : rules) {
         if (const std::optional<Recognised> found = rule(opening, fields)) {
@@ -170,7 +170,7 @@ std::optional<Recognised> firstAnswer(const Opening& opening, Fields& fields)
 
 Recognised recogniseOpening(const Opening& opening)
 {
-    Fields fields;
+    Cells fields;
     if (const std::optional<Recognised> found = firstAnswer(opening, fields)) {
         return *found;
     }
@@ -194,7 +194,7 @@ Recognised recognise(const std::filesystem::path& path)
 Recognised recognise(LineReader& reader, const std::filesystem::path& path)
 {
     Opening opening{path, {}};
-    Fields fields;
+    Cells fields;
     std::string_view line;
     while (opening.lines.size() < openingLines && reader.next(line)) {
         if (!addLine(opening, reader.lineNumber(), line)) {

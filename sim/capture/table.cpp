@@ -56,9 +56,9 @@ struct AppCounter {
 struct TableRead {
     AppCounter counter;
     std::uint64_t skippedCells = 0;
-    std::string column;
+    std::string frameTimesFrom;
     std::optional<std::string> replayed;
-    std::size_t targetIs = noColumn; // the application targetMatches was found for
+    std::size_t targetIs = noField; // the application targetMatches was found for
     bool targetMatches = false;
     // The target's rows against the capture's own clock: a log of samples shows in the gap.
     std::uint64_t clockedRows = 0;
@@ -70,7 +70,7 @@ struct TableRead {
 
 // The header's line as read, for what the rows must match.
 struct Header {
-    Columns columns;
+    FieldPlaces places;
     std::size_t fieldCount = 0;
     std::uint64_t line = 0;
     std::string text;
@@ -102,9 +102,9 @@ Header findHeader(LineReader& reader, const std::filesystem::path& path, const R
         failCapture(path, 0, "no header line naming the columns");
     }
     const bool mango = table.format == CaptureFormat::MangoHud;
-    Header header{findColumns(trim(line), fields, mango ? "frametime" : ""), fields.size(),
+    Header header{findFields(trim(line), fields, mango ? "frametime" : ""), fields.size(),
                   reader.lineNumber(), std::string(trim(withoutBom(line)))};
-    if (header.columns.frameTime == noColumn) {
+    if (header.places.frameTime == noField) {
         failCapture(path, reader.lineNumber(), "no frame-time column in the header");
     }
     return header;
@@ -121,11 +121,11 @@ Header findHeader(LineReader& reader, const std::filesystem::path& path, const R
                             header.line));
 }
 
-bool namesAFrameTimeColumn(std::string_view line)
+bool namesAFrameTimeField(std::string_view line)
 {
     std::vector<std::string_view> fields;
-    return findColumns(trim(withoutBom(line)), fields, "").frameTime != noColumn ||
-           hasColumn(fields, "frametime");
+    return findFields(trim(withoutBom(line)), fields, "").frameTime != noField ||
+           hasField(fields, "frametime");
 }
 
 // Rows hold numbers where the header holds a name: only a row whose frame-time cell starts with
@@ -134,10 +134,10 @@ bool isRepeatedHeader(const std::filesystem::path& path, std::uint64_t lineNumbe
                       std::string_view line, const Header& header,
                       const std::vector<std::string_view>& fields)
 {
-    const std::string_view cell = trim(fields[header.columns.frameTime]);
+    const std::string_view cell = trim(fields[header.places.frameTime]);
     const bool word =
         !cell.empty() && std::isalpha(static_cast<unsigned char>(cell.front())) && cell != "NA";
-    if (!word || !namesAFrameTimeColumn(line)) {
+    if (!word || !namesAFrameTimeField(line)) {
         return false;
     }
     if (trim(withoutBom(line)) != header.text) {
@@ -155,7 +155,7 @@ void checkFieldCount(const std::filesystem::path& path, std::uint64_t lineNumber
     if (count <= header.fieldCount) {
         return;
     }
-    if (namesAFrameTimeColumn(line)) {
+    if (namesAFrameTimeField(line)) {
         failSecondHeader(path, lineNumber, header);
     }
     failCapture(path, lineNumber,
@@ -172,7 +172,8 @@ void checkFieldCount(const std::filesystem::path& path, std::uint64_t lineNumber
 // samples for long, or at the end of a shorter capture.
 constexpr std::uint64_t rowsToJudgeTheClock = 50;
 
-void refuseSamples(const std::filesystem::path& path, const Columns& columns, const TableRead& read)
+void refuseSamples(const std::filesystem::path& path, const FieldPlaces& places,
+                   const TableRead& read)
 {
     const double spanMs = read.lastClockMs - read.firstClockMs;
     const std::uint64_t steps = read.clockedRows > 0 ? read.clockedRows - 1 : 0;
@@ -183,11 +184,11 @@ void refuseSamples(const std::filesystem::path& path, const Columns& columns, co
                 fmt::format("a log of samples, not of frames: its own clock ({}) runs {:.1f} s "
                             "over {} rows whose frame times add up to {:.1f} s; record one row per "
                             "frame (for MangoHud: a log interval of 0, log_interval=0)",
-                            columns.clockName, spanMs / 1000, read.clockedRows,
+                            places.clockName, spanMs / 1000, read.clockedRows,
                             read.frameMsAfterFirst / 1000));
 }
 
-void noteClock(const std::filesystem::path& path, std::string_view cell, const Columns& columns,
+void noteClock(const std::filesystem::path& path, std::string_view cell, const FieldPlaces& places,
                double frameMs, TableRead& read)
 {
     cell = trim(cell);
@@ -196,7 +197,7 @@ void noteClock(const std::filesystem::path& path, std::string_view cell, const C
     if (error != std::errc() || end != cell.data() + cell.size()) {
         return;
     }
-    const double ms = clock * columns.clockMsPerUnit;
+    const double ms = clock * places.clockMsPerUnit;
     if (read.clockedRows++ == 0) {
         read.firstClockMs = ms;
     } else {
@@ -206,17 +207,17 @@ void noteClock(const std::filesystem::path& path, std::string_view cell, const C
     }
     read.lastClockMs = ms;
     if (read.clockedRows == rowsToJudgeTheClock) {
-        refuseSamples(path, columns, read);
+        refuseSamples(path, places, read);
     }
 }
 
 // One row: counted for its application, and its frame time handed on when it is the target's.
-void takeRow(const std::filesystem::path& path, std::uint64_t line, const Columns& columns,
+void takeRow(const std::filesystem::path& path, std::uint64_t line, const FieldPlaces& places,
              const std::vector<std::string_view>& fields, std::string_view wholeFile,
              Target& target, TableRead& read, const FrameSink& onFrame)
 {
-    const bool named = columns.application != noColumn;
-    std::string_view app = named ? trim(fields[columns.application]) : wholeFile;
+    const bool named = places.application != noField;
+    std::string_view app = named ? trim(fields[places.application]) : wholeFile;
     std::string written;
     if (app.find("\"\"") != std::string_view::npos) {
         written = unquoted(app);
@@ -226,7 +227,7 @@ void takeRow(const std::filesystem::path& path, std::uint64_t line, const Column
     ++read.counter.apps[index].frames;
     if (!target.application && target.adoptFirstGame && !isSystemProcess(app)) {
         target.application = std::string(app);
-        read.targetIs = noColumn;
+        read.targetIs = noField;
     }
     // Rows of one application come in runs: whether it is the target is asked once a run.
     if (read.targetIs != index) {
@@ -238,13 +239,13 @@ void takeRow(const std::filesystem::path& path, std::uint64_t line, const Column
     }
     read.replayed = target.application;
     double ms = 0;
-    if (parseCell(fields[columns.frameTime], ms, path, line, columns.frameTimeName) ==
+    if (parseCell(fields[places.frameTime], ms, path, line, places.frameTimeName) ==
         Cell::Skipped) {
         ++read.skippedCells;
         return;
     }
-    if (columns.clock < fields.size() && read.clockedRows < rowsToJudgeTheClock) {
-        noteClock(path, fields[columns.clock], columns, ms, read);
+    if (places.clock < fields.size() && read.clockedRows < rowsToJudgeTheClock) {
+        noteClock(path, fields[places.clock], places, ms, read);
     }
     onFrame(ms);
 }
@@ -256,13 +257,13 @@ TableRead readRows(LineReader& reader, const std::filesystem::path& path, const 
 {
     std::vector<std::string_view> fields;
     const Header header = findHeader(reader, path, table, fields);
-    const Columns& columns = header.columns;
-    const bool named = columns.application != noColumn;
-    const std::size_t needed = std::max(columns.frameTime, named ? columns.application : 0) + 1;
-    const std::size_t wanted = std::max(needed, columns.clock == noColumn ? 0 : columns.clock + 1);
+    const FieldPlaces& places = header.places;
+    const bool named = places.application != noField;
+    const std::size_t needed = std::max(places.frameTime, named ? places.application : 0) + 1;
+    const std::size_t wanted = std::max(needed, places.clock == noField ? 0 : places.clock + 1);
     const std::string wholeFile = utf8Of(path.filename());
     TableRead read;
-    read.column = columns.frameTimeName;
+    read.frameTimesFrom = places.frameTimeName;
     std::uint64_t lines = 0;
     std::string_view line;
     while (reader.next(line)) {
@@ -275,7 +276,7 @@ TableRead readRows(LineReader& reader, const std::filesystem::path& path, const 
         std::size_t cells = 0;
         const std::size_t got = splitCsv(line, fields, wanted, &cells);
         if (got < needed) {
-            if (namesAFrameTimeColumn(line)) {
+            if (namesAFrameTimeField(line)) {
                 failSecondHeader(path, reader.lineNumber(), header);
             }
             failCapture(path, reader.lineNumber(),
@@ -286,10 +287,10 @@ TableRead readRows(LineReader& reader, const std::filesystem::path& path, const 
             continue;
         }
         checkFieldCount(path, reader.lineNumber(), line, cells, header);
-        takeRow(path, reader.lineNumber(), columns, fields, wholeFile, target, read, onFrame);
+        takeRow(path, reader.lineNumber(), places, fields, wholeFile, target, read, onFrame);
     }
     if (read.clockedRows < rowsToJudgeTheClock) {
-        refuseSamples(path, columns, read);
+        refuseSamples(path, places, read);
     }
     return read;
 }
@@ -343,7 +344,7 @@ namespace {
 void summarise(const std::filesystem::path& path, const CaptureOptions& options,
                const TableRead& read, CaptureSummary& summary)
 {
-    summary.column = read.column;
+    summary.frameTimesFrom = read.frameTimesFrom;
     summary.skippedCells = read.skippedCells;
     summary.applications = read.counter.apps;
     if (summary.applications.empty()) {

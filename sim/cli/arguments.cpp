@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <string>
 
+namespace sim {
+
 namespace {
 
 std::string inQuotes(const std::string& text)
@@ -76,7 +78,7 @@ CLI::Validator existingPath(bool folder, bool settings = false)
                 return {}; // standard input
             }
             std::error_code error;
-            const auto status = std::filesystem::status(sim::pathFromUtf8(text), error);
+            const auto status = std::filesystem::status(pathFromUtf8(text), error);
             const char* const what = folder ? "Directory" : "File";
             if (!std::filesystem::exists(status)) {
                 return std::string(what) + " does not exist: " + text;
@@ -135,8 +137,8 @@ CLI::Validator outputFile()
 {
     return CLI::Validator(
         [](std::string& text) -> std::string {
-            const std::filesystem::path path = sim::pathFromUtf8(text);
-            const std::string name = sim::utf8Of(path.filename());
+            const std::filesystem::path path = pathFromUtf8(text);
+            const std::string name = utf8Of(path.filename());
             if (name.empty()) {
                 return inQuotes(text) + " names no file: give a file name, such as chart.svg";
             }
@@ -165,12 +167,14 @@ CLI::Validator rangeOfThresholds()
                 return inQuotes(text) +
                        " is not a range: give LO..HI, whole numbers with LO not above HI";
             }
-            if (low < 1 || high > sim::highestRefreshRate) {
+            if (low < 1 || high > highestRefreshRate) {
                 return fmt::format("{} is out of range: thresholds go from 1 to {} frames per "
                                    "second (no monitor refreshes faster)",
-                                   inQuotes(text), sim::highestRefreshRate);
+                                   inQuotes(text), highestRefreshRate);
             }
             return {};
         },
         "");
 }
+
+} // namespace sim

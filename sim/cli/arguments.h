@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace sim {
+
 // A finite number from lowest to highest.
 CLI::Validator numberIn(double lowest, double highest);
 // A whole number from 0 to highest, without a sign.
@@ -22,3 +24,5 @@ CLI::Validator settingsFile();
 // A name a file can have on every system the tool runs on: not empty, not a name Windows keeps for
 // a device (CON, PRN, AUX, NUL, COM1, LPT1 and the like, with any extension).
 CLI::Validator outputFile();
+
+} // namespace sim

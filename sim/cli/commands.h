@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace sim {
+
 struct CommonOptions {
     std::optional<std::filesystem::path> ini;
     std::optional<std::filesystem::path> svg;
@@ -45,8 +47,8 @@ struct TuneOptions {
     CommonOptions common;
     std::vector<std::filesystem::path> captures;
     CaptureChoice choice;
-    sim::Range moderate = sim::defaultModerate;
-    sim::Range critical = sim::defaultCritical;
+    Range moderate = defaultModerate;
+    Range critical = defaultCritical;
 };
 
 struct ReportOptions {
@@ -93,3 +95,5 @@ int onDrop(const Dropped& dropped, const std::string& toolVersion, std::ostream&
 int welcome(std::ostream& out);
 // The fixed scenario, with the game (and its Tarnwick.ini) in gameDir.
 int scenarioCommand(const std::filesystem::path& gameDir, std::ostream& out);
+
+} // namespace sim

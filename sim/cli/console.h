@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace sim {
+
 // The arguments as UTF-8, whatever the system's code page (argv itself on POSIX systems).
 std::vector<std::string> utf8Arguments(int argc, char** argv);
 
@@ -28,3 +30,5 @@ void openInBrowser(const std::filesystem::path& page);
 
 // The folder of the running executable.
 std::filesystem::path toolFolder();
+
+} // namespace sim

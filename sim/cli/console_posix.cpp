@@ -4,6 +4,8 @@
 #include <csignal>
 #include <unistd.h>
 
+namespace sim {
+
 std::vector<std::string> utf8Arguments(int argc, char** argv)
 {
     return {argv, argv + argc};
@@ -27,7 +29,7 @@ namespace {
 // it finds the end: closing standard input and a lock-free flag are safe in a signal handler.
 extern "C" void endInput(int)
 {
-    sim::endInputs();
+    endInputs();
     close(STDIN_FILENO);
 }
 
@@ -53,3 +55,5 @@ void openInBrowser(const std::filesystem::path&)
 {
     // The players' tool is the Windows one; here the page's path, already said, is enough.
 }
+
+} // namespace sim

@@ -7,6 +7,8 @@
 #include <io.h>
 #include <shellapi.h>
 
+namespace sim {
+
 namespace {
 
 std::string toUtf8(const wchar_t* wide)
@@ -63,7 +65,7 @@ BOOL WINAPI endInput(DWORD event)
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
         return FALSE;
     }
-    sim::endInputs();
+    endInputs();
     CancelSynchronousIo(mainThread);
     return TRUE;
 }
@@ -92,3 +94,5 @@ void openInBrowser(const std::filesystem::path& page)
     // Whatever the player's default for .html is; a failure leaves the path said on the console.
     ShellExecuteW(nullptr, L"open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
+
+} // namespace sim

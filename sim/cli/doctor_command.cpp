@@ -7,6 +7,8 @@
 #include "sim/files.h"
 #include "sim/report/report.h"
 
+namespace sim {
+
 namespace {
 
 // Messages name the folder as a player finds it in Explorer: whole, without "." or "..".
@@ -25,20 +27,21 @@ std::filesystem::path plainFolder(const std::filesystem::path& folder)
 int doctorCommand(const DoctorOptions& options, std::ostream& out, std::ostream& err)
 {
     std::error_code error;
-    const std::filesystem::path folder =
-        plainFolder(options.folder ? *options.folder
-                                   : sim::defaultGameFolder(toolFolder(),
-                                                            std::filesystem::current_path(error)));
+    const std::filesystem::path folder = plainFolder(
+        options.folder ? *options.folder
+                       : defaultGameFolder(toolFolder(), std::filesystem::current_path(error)));
     if (!std::filesystem::is_directory(folder, error)) {
         err << "tarnwick-sim: " << sim::utf8Of(folder)
             << " is not a folder: give the game's folder, the one that holds its .exe\n";
         return 2;
     }
-    const sim::Examination examination = sim::examine(folder, options.toolVersion);
+    const Examination examination = examine(folder, options.toolVersion);
     if (options.json) {
-        out << sim::jsonText(sim::doctorJson(examination)) << '\n';
+        out << jsonText(doctorJson(examination)) << '\n';
     } else {
-        sim::printDoctor(out, examination);
+        printDoctor(out, examination);
     }
-    return sim::needsDoing(examination) > 0 ? 1 : 0;
+    return needsDoing(examination) > 0 ? 1 : 0;
 }
+
+} // namespace sim

@@ -9,6 +9,8 @@
 
 #include <iostream>
 
+namespace sim {
+
 namespace {
 
 // A console opened for the tool alone closes with it: the player would see nothing.
@@ -36,7 +38,7 @@ std::optional<std::filesystem::path> settingsBesideTheTool()
 
 bool isSettingsFile(const std::filesystem::path& path)
 {
-    std::string extension = sim::utf8Of(path.extension());
+    std::string extension = utf8Of(path.extension());
     for (char& c : extension) {
         c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     }
@@ -63,7 +65,7 @@ Dropped whatWasDropped(const std::vector<std::string>& arguments)
         if (argument.empty() || argument.front() == '-') {
             return {};
         }
-        const std::filesystem::path path = sim::pathFromUtf8(argument);
+        const std::filesystem::path path = pathFromUtf8(argument);
         std::error_code error;
         const auto status = std::filesystem::status(path, error);
         if (!std::filesystem::exists(status)) {
@@ -108,7 +110,7 @@ int onDrop(const Dropped& dropped, const std::string& toolVersion, std::ostream&
         report.common.ini = settingsBesideTheTool();
         report.toolVersion = toolVersion;
         out << "settings: "
-            << (report.common.ini ? sim::utf8Of(*report.common.ini)
+            << (report.common.ini ? utf8Of(*report.common.ini)
                                   : "no Tarnwick.ini beside the tool, so every default")
             << '\n';
         status = reportFromCommandLine(report, out, err);
@@ -137,3 +139,5 @@ int welcome(std::ostream& out)
     waitForEnter(out);
     return 0;
 }
+
+} // namespace sim

@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+namespace sim {
 namespace {
 
 constexpr const char* footer =
@@ -67,8 +68,7 @@ CLI::Option* addPathOption(CLI::App* command, const std::string& name, Path& tar
 {
     return command
         ->add_option_function<std::string>(
-            name, [&target](const std::string& text) { target = sim::pathFromUtf8(text); },
-            description)
+            name, [&target](const std::string& text) { target = pathFromUtf8(text); }, description)
         ->type_name("");
 }
 
@@ -88,7 +88,7 @@ CLI::Option* addCapturesOption(CLI::App* command, std::vector<std::filesystem::p
                     throw CLI::ValidationError("CAPTURE", "standard input (-) can be read once");
                 }
                 for (const std::string& text : texts) {
-                    captures.push_back(sim::pathFromUtf8(text));
+                    captures.push_back(pathFromUtf8(text));
                 }
             },
             description)
@@ -193,7 +193,7 @@ void addSettings(CLI::App& app, SettingsOptions& settings, int& status)
                                   {"tarnwick-sim settings \"C:\\Games\\MyGame\\Tarnwick.ini\"",
                                    "tarnwick-sim settings Tarnwick.ini --json"}));
     command->callback([&settings, &status] {
-        if (sim::isStandardInput(settings.file)) {
+        if (isStandardInput(settings.file)) {
             std::cerr << "tarnwick-sim: settings checks a file, as the plug-in reads one from the "
                          "game's folder: give the file's path, not - (standard input)\n";
             status = 2;
@@ -260,7 +260,7 @@ CLI::Option* addTarget(CLI::App* command, std::optional<double>& target)
         ->add_option("--target", target,
                      "the frame rate below which a second counts as slow (default: 80% of the "
                      "capture's usual frame rate)")
-        ->check(numberIn(1, sim::highestRefreshRate))
+        ->check(numberIn(1, highestRefreshRate))
         ->option_text("FPS");
 }
 
@@ -293,7 +293,7 @@ void addReplay(CLI::App& app, ReplayOptions& replay, int& status)
 }
 
 // "LO..HI" in whole frames per second.
-CLI::Option* addRange(CLI::App* command, const std::string& name, sim::Range& range,
+CLI::Option* addRange(CLI::App* command, const std::string& name, Range& range,
                       const std::string& description)
 {
     return command
@@ -386,9 +386,8 @@ void addScenario(CLI::App& app, std::filesystem::path& gameDir, int& status)
     command->callback([&gameDir, &status] { status = scenarioCommand(gameDir, std::cout); });
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// The tool's whole run, from the command line as given to the exit status.
+int runTool(int argc, char** argv)
 {
     prepareConsole();
     const std::vector<std::string> arguments = utf8Arguments(argc, argv);
@@ -443,4 +442,12 @@ int main(int argc, char** argv)
         return 1;
     }
     return outputWritten() ? status : 1;
+}
+
+} // namespace
+} // namespace sim
+
+int main(int argc, char** argv)
+{
+    return sim::runTool(argc, argv);
 }

@@ -16,6 +16,8 @@
 #include <iostream>
 #include <vector>
 
+namespace sim {
+
 namespace {
 
 bool progressShown = false;
@@ -59,8 +61,8 @@ int refuseOverwriting(const std::vector<NamedPath>& outputs, const std::vector<N
         others.insert(others.end(), outputs.begin() + static_cast<std::ptrdiff_t>(i) + 1,
                       outputs.end());
         for (const NamedPath& in : others) {
-            const bool same = sim::isStandardInput(in.path) ? sim::isStandardInputFile(out.path)
-                                                            : sameFile(out.path, in.path);
+            const bool same = isStandardInput(in.path) ? isStandardInputFile(out.path)
+                                                       : sameFile(out.path, in.path);
             if (same) {
                 err << "tarnwick-sim: " << out.what << " " << sim::utf8Of(out.path) << " is "
                     << in.what << ": writing it would destroy it; choose another file\n";
@@ -173,17 +175,16 @@ bool writeOutput(const std::filesystem::path& path, std::string_view what,
     return true;
 }
 
-bool writeChart(const CommonOptions& options, const sim::SessionResult& result,
-                const sim::ChartOptions& chart, std::ostream& out, std::ostream& err)
+bool writeChart(const CommonOptions& options, const SessionResult& result,
+                const ChartOptions& chart, std::ostream& out, std::ostream& err)
 {
-    return !options.svg || writeOutput(
-                               *options.svg, "chart",
-                               [&](std::ostream& file) { sim::writeSvg(file, result, chart); },
-                               options.json, out, err);
+    return !options.svg ||
+           writeOutput(
+               *options.svg, "chart", [&](std::ostream& file) { writeSvg(file, result, chart); },
+               options.json, out, err);
 }
 
-void sayWhereTheLogIs(const CommonOptions& options, const sim::SessionResult& result,
-                      std::ostream& out)
+void sayWhereTheLogIs(const CommonOptions& options, const SessionResult& result, std::ostream& out)
 {
     if (!options.logDir || options.json) {
         return;
@@ -195,11 +196,11 @@ void sayWhereTheLogIs(const CommonOptions& options, const sim::SessionResult& re
         << '\n';
 }
 
-int captureFailure(const sim::CaptureError& error, std::ostream& err)
+int captureFailure(const CaptureError& error, std::ostream& err)
 {
     endProgress();
     err << "tarnwick-sim: " << error.what() << '\n';
-    return dynamic_cast<const sim::CaptureOptionError*>(&error) != nullptr ? 2 : 1;
+    return dynamic_cast<const CaptureOptionError*>(&error) != nullptr ? 2 : 1;
 }
 
 void showProgress(const std::string& what, double fraction)
@@ -227,3 +228,5 @@ void endProgress()
         progressShown = false;
     }
 }
+
+} // namespace sim

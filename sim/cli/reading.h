@@ -9,13 +9,16 @@
 #include <optional>
 #include <ostream>
 
+namespace sim {
+
 // in: session, when given, replays the capture too (created again when the reading starts
 // again). Returns 0, or the exit status after saying on err why the capture cannot be read.
 int readForTuning(const std::filesystem::path& capture, const CaptureChoice& choice,
-                  sim::CaptureFacts& facts, sim::TuneFrames& frames,
-                  std::optional<sim::Session>* session, const sim::SessionOptions& sessionOptions,
-                  std::ostream& err);
+                  CaptureFacts& facts, TuneFrames& frames, std::optional<Session>* session,
+                  const SessionOptions& sessionOptions, std::ostream& err);
 
 // The settings file's values, read as the plug-in reads them, for every pair of the grid: a file
 // with Enabled=0 still gives its other values (the question is what each pair would do).
 GovernorSettings baseSettings(const CommonOptions& common);
+
+} // namespace sim

@@ -14,6 +14,8 @@
 #include <limits>
 #include <optional>
 
+namespace sim {
+
 namespace {
 
 // Without --json a text report lists this many state changes; memory keeps no more.
@@ -23,22 +25,22 @@ constexpr std::size_t listedChanges = 20;
 struct Timeline {
     explicit Timeline(std::optional<double> every) : everyMs(every), nextMs(every.value_or(0)) {}
     std::optional<double> everyMs;
-    std::vector<sim::TimelineRow> rows;
+    std::vector<TimelineRow> rows;
     double nextMs;
     double startMs = 0;
     std::uint64_t frames = 0;
     std::uint64_t changesBefore = 0;
     std::size_t purgesBefore = 0;
 
-    void frame(const sim::Session& session)
+    void frame(const Session& session)
     {
         ++frames;
         if (!everyMs || session.nowMs() < nextMs) {
             return;
         }
-        const sim::SessionResult& r = session.result();
+        const SessionResult& r = session.result();
         const double ms = session.nowMs() - startMs;
-        rows.push_back({session.nowMs(), sim::framesPerSecond(frames, ms), session.state(),
+        rows.push_back({session.nowMs(), framesPerSecond(frames, ms), session.state(),
                         r.changeCount - changesBefore, r.purges.size() - purgesBefore});
         startMs = session.nowMs();
         nextMs += *everyMs;
@@ -56,14 +58,14 @@ struct LiveLines {
     std::size_t purgesShown = 0;
     PerfState state = PerfState::Normal;
 
-    void frame(const sim::Session& session)
+    void frame(const Session& session)
     {
-        const sim::SessionResult& r = session.result();
+        const SessionResult& r = session.result();
         if (out == nullptr) {
             return;
         }
         if (r.changeCount != changesShown) {
-            sim::printDriveChange(*out, {session.nowMs(), state, session.state()});
+            printDriveChange(*out, {session.nowMs(), state, session.state()});
             changesShown = r.changeCount;
             state = session.state();
             out->flush();
@@ -81,26 +83,25 @@ struct LiveLines {
 
 int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream& err)
 {
-    sim::SessionOptions sessionOptions{options.common.ini, options.common.uptimeMs,
-                                       options.common.json ? std::numeric_limits<std::size_t>::max()
-                                                           : listedChanges};
+    SessionOptions sessionOptions{options.common.ini, options.common.uptimeMs,
+                                  options.common.json ? std::numeric_limits<std::size_t>::max()
+                                                      : listedChanges};
     sessionOptions.logDir = options.common.logDir;
-    std::optional<sim::Session> session(std::in_place, sessionOptions);
+    std::optional<Session> session(std::in_place, sessionOptions);
     const std::optional<double> everyMs =
         options.everySeconds ? std::optional<double>(*options.everySeconds * 1000.0) : std::nullopt;
     Timeline timeline(everyMs);
     LiveLines live;
-    if (sim::isLiveInput(options.capture) && !options.common.json) {
+    if (isLiveInput(options.capture) && !options.common.json) {
         live.out = &out;
         out << "reading "
-            << (sim::isStandardInput(options.capture) ? "standard input"
-                                                      : sim::utf8Of(options.capture))
+            << (sim::isStandardInput(options.capture) ? "standard input" : utf8Of(options.capture))
             << " as it comes: each state change and purge is shown as it happens; the end of the "
                "input or Ctrl+C ends the replay with its summary\n"
             << std::flush;
         stopReadingOnInterrupt();
     }
-    sim::CaptureOptions captureOptions;
+    CaptureOptions captureOptions;
     captureOptions.application = options.choice.application;
     captureOptions.run = options.choice.run;
     const std::string what = "replaying " + sim::utf8Of(options.capture.filename());
@@ -110,25 +111,25 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
         session.emplace(sessionOptions);
         timeline = Timeline(everyMs);
     };
-    sim::CaptureSummary capture;
+    CaptureSummary capture;
     try {
         capture = replayCapture(options.capture, captureOptions, [&](double ms) {
             session->frame(ms);
             timeline.frame(*session);
             live.frame(*session);
         });
-    } catch (const sim::CaptureError& error) {
+    } catch (const CaptureError& error) {
         return captureFailure(error, err);
     }
     endProgress();
-    const sim::SessionResult& result = session->result();
-    const sim::SlumpVerdict slumps = sim::judgeSlumps(result.trace, options.choice.target);
+    const SessionResult& result = session->result();
+    const SlumpVerdict slumps = judgeSlumps(result.trace, options.choice.target);
     if (options.common.json) {
-        out << sim::jsonText(sim::replayJson(options.capture, capture, result, slumps)) << '\n';
+        out << jsonText(replayJson(options.capture, capture, result, slumps)) << '\n';
     } else {
         const std::string source = options.common.ini ? "from " + sim::utf8Of(*options.common.ini)
                                                       : std::string("the defaults: no --ini given");
-        sim::printReplay(out, options.capture, capture, result, source, slumps, timeline.rows);
+        printReplay(out, options.capture, capture, result, source, slumps, timeline.rows);
     }
     const sim::ChartOptions chart{"tarnwick-sim replay: " + sim::shown(capture.application), false,
                                   nullptr, &slumps.slumps};
@@ -138,9 +139,11 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
 
 int replayFromCommandLine(ReplayOptions& options, std::ostream& out, std::ostream& err)
 {
-    if (!sim::isStandardInput(options.capture)) {
+    if (!isStandardInput(options.capture)) {
         options.capture = std::filesystem::absolute(options.capture);
     }
     const int status = checkInputsAndOutputs(options.common, {options.capture}, err);
     return status != 0 ? status : replayCommand(options, out, err);
 }
+
+} // namespace sim

@@ -11,6 +11,8 @@
 #include <memory>
 #include <sstream>
 
+namespace sim {
+
 namespace {
 
 // Without -o: beside the first capture, or in the current folder for standard input.
@@ -20,7 +22,7 @@ std::filesystem::path pageFor(const ReportOptions& options)
         return *options.common.page;
     }
     const std::filesystem::path& first = options.captures.front();
-    if (sim::isStandardInput(first)) {
+    if (isStandardInput(first)) {
         return std::filesystem::absolute("tarnwick-report.html");
     }
     std::filesystem::path page = first;
@@ -46,28 +48,28 @@ std::string reasonOf(const std::string& said)
 
 int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream& err)
 {
-    sim::ReportPage page;
-    sim::TuneReport tune;
-    tune.moderate = sim::defaultModerate;
-    tune.critical = sim::defaultCritical;
-    tune.settingsSource =
+    ReportPage page;
+    TuneReport tuned;
+    tuned.moderate = defaultModerate;
+    tuned.critical = defaultCritical;
+    tuned.settingsSource =
         options.common.ini ? "from " + sim::utf8Of(*options.common.ini) : "the defaults";
     if (options.common.ini) {
-        page.settings = sim::checkSettings(*options.common.ini);
+        page.settings = checkSettings(*options.common.ini);
     }
     // Unpacked from the zip, the tool lies in the game's folder: say how the install looks too.
-    if (const std::filesystem::path game = sim::defaultGameFolder(toolFolder(), {});
+    if (const std::filesystem::path game = defaultGameFolder(toolFolder(), {});
         !options.toolVersion.empty() && !game.empty()) {
-        page.install = sim::examine(game, options.toolVersion);
+        page.install = examine(game, options.toolVersion);
     }
     const GovernorSettings base = baseSettings(options.common);
-    sim::SessionOptions sessionOptions{options.common.ini, options.common.uptimeMs, 0};
-    std::vector<std::unique_ptr<sim::TuneFrames>> frames;
-    std::vector<const sim::TuneFrames*> parts;
+    SessionOptions sessionOptions{options.common.ini, options.common.uptimeMs, 0};
+    std::vector<std::unique_ptr<TuneFrames>> frames;
+    std::vector<const TuneFrames*> parts;
     for (const std::filesystem::path& capture : options.captures) {
-        sim::PageCapture& shown = page.captures.emplace_back();
-        auto kept = std::make_unique<sim::TuneFrames>();
-        std::optional<sim::Session> session;
+        PageCapture& shown = page.captures.emplace_back();
+        auto kept = std::make_unique<TuneFrames>();
+        std::optional<Session> session;
         std::ostringstream why;
         if (readForTuning(capture, options.choice, shown.facts, *kept, &session, sessionOptions,
                           why) != 0) {
@@ -77,14 +79,14 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
         }
         shown.replay = session->result();
         shown.tuned = parts.size();
-        tune.captures.push_back(shown.facts);
+        tuned.captures.push_back(shown.facts);
         parts.push_back(kept.get());
         frames.push_back(std::move(kept));
     }
     if (!parts.empty()) {
-        tune.result = sim::tune(parts, base, tune.moderate, tune.critical);
-        page.tune = std::move(tune);
-        sim::printVerdict(out, *page.tune);
+        tuned.result = tune(parts, base, tuned.moderate, tuned.critical);
+        page.tune = std::move(tuned);
+        printVerdict(out, *page.tune);
     }
     const bool written = writeOutput(
         pageFor(options), "page", [&](std::ostream& file) { sim::writeReportPage(file, page); },
@@ -95,7 +97,7 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
 int reportFromCommandLine(ReportOptions& options, std::ostream& out, std::ostream& err)
 {
     for (std::filesystem::path& capture : options.captures) {
-        if (!sim::isStandardInput(capture)) {
+        if (!isStandardInput(capture)) {
             capture = std::filesystem::absolute(capture);
         }
     }
@@ -104,3 +106,5 @@ int reportFromCommandLine(ReportOptions& options, std::ostream& out, std::ostrea
     const int status = checkInputsAndOutputs(options.common, options.captures, err);
     return status != 0 ? status : reportCommand(options, out, err);
 }
+
+} // namespace sim

@@ -12,41 +12,43 @@
 
 #include <utility>
 
+namespace sim {
+
 namespace {
 
 // One drive to its end; the timeline is printed as it is played when out is given.
 // in: criticalFps, the governed drive's FPS_Critical (none: this drive's own).
-sim::DriveOutcome drive(const RunOptions& options, const sim::SessionOptions& sessionOptions,
-                        std::optional<float> criticalFps, std::ostream* out)
+DriveOutcome drive(const RunOptions& options, const SessionOptions& sessionOptions,
+                   std::optional<float> criticalFps, std::ostream* out)
 {
-    sim::Session session(sessionOptions);
-    sim::CityDrive city(options.seed);
-    const sim::SessionResult& result = session.result();
+    Session session(sessionOptions);
+    CityDrive city(options.seed);
+    const SessionResult& result = session.result();
     const float range = result.settings.detectionRange;
     const float critical = criticalFps.value_or(static_cast<float>(result.settings.fpsCritical));
-    sim::DriveOutcome outcome{{options.seconds, options.seed, {}}, {}, 0};
+    DriveOutcome outcome{{options.seconds, options.seed, {}}, {}, 0};
     if (out != nullptr) {
-        sim::printDriveHeading(*out, outcome.facts, result);
+        printDriveHeading(*out, outcome.facts, result);
     }
     const double everyMs = options.everySeconds * 1000.0;
     double nextRowMs = 0;
     double frameMs = 1000.0 / 60.0;
     std::size_t changesShown = 0;
     while (session.nowMs() < options.seconds * 1000.0) {
-        const sim::FrameOutcome frame = session.frame(frameMs);
+        const FrameOutcome frame = session.frame(frameMs);
         outcome.msBelowCritical += frame.fps < critical ? frameMs : 0.0;
         frameMs = city.step(frameMs);
         if (out == nullptr) {
             continue;
         }
         for (; changesShown < result.changes.size(); ++changesShown) {
-            sim::printDriveChange(*out, result.changes[changesShown]);
+            printDriveChange(*out, result.changes[changesShown]);
         }
         if (frame.purged) {
-            sim::printDrivePurge(*out, session.nowMs(), frame.removed);
+            printDrivePurge(*out, session.nowMs(), frame.removed);
         }
         if (session.nowMs() >= nextRowMs) {
-            sim::printTimelineRow(*out, session.nowMs(), frame, city.counts(range));
+            printTimelineRow(*out, session.nowMs(), frame, city.counts(range));
             nextRowMs += everyMs;
         }
     }
@@ -60,28 +62,28 @@ sim::DriveOutcome drive(const RunOptions& options, const sim::SessionOptions& se
 int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err)
 {
     const bool text = !options.common.json;
-    sim::SessionOptions governed{options.common.ini, options.common.uptimeMs};
+    SessionOptions governed{options.common.ini, options.common.uptimeMs};
     governed.logDir = options.common.logDir;
-    const sim::DriveOutcome with = drive(options, governed, std::nullopt, text ? &out : nullptr);
-    std::optional<sim::DriveOutcome> without;
+    const DriveOutcome with = drive(options, governed, std::nullopt, text ? &out : nullptr);
+    std::optional<DriveOutcome> without;
     if (options.compare) {
-        sim::SessionOptions off = governed;
+        SessionOptions off = governed;
         off.governorOff = true;
         off.logDir.reset();
         without =
             drive(options, off, static_cast<float>(with.result.settings.fpsCritical), nullptr);
     }
     if (text) {
-        sim::printDriveEnd(out, with.facts, with.result);
+        printDriveEnd(out, with.facts, with.result);
         if (without) {
-            sim::printComparison(out, with, *without);
+            printComparison(out, with, *without);
         }
     } else {
-        nlohmann::json json = sim::driveJson(with.facts, with.result);
+        nlohmann::json json = driveJson(with.facts, with.result);
         if (without) {
-            json.update(sim::comparisonJson(with, *without));
+            json.update(comparisonJson(with, *without));
         }
-        out << sim::jsonText(std::move(json)) << '\n';
+        out << jsonText(std::move(json)) << '\n';
     }
     const sim::ChartOptions chart{"tarnwick-sim run: city drive, seed " +
                                       std::to_string(options.seed) +
@@ -93,11 +95,11 @@ int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err)
 
 int scenarioCommand(const std::filesystem::path& gameDir, std::ostream& out)
 {
-    sim::resetHost();
+    resetHost();
     sim::host().machine.exePath = sim::utf8Of(std::filesystem::absolute(gameDir) / "game.exe");
-    sim::host().clock.tickMs = 600000;
+    host().clock.tickMs = 600000;
     const int status = runScenario(out);
-    sim::resetHost();
+    resetHost();
     return status;
 }
 
@@ -106,3 +108,5 @@ int runFromCommandLine(RunOptions& options, std::ostream& out, std::ostream& err
     const int status = checkInputsAndOutputs(options.common, {}, err);
     return status != 0 ? status : runCommand(options, out, err);
 }
+
+} // namespace sim

@@ -5,15 +5,17 @@
 
 #include <stdexcept>
 
+namespace sim {
+
 int reportSettings(const std::filesystem::path& file, bool json, std::ostream& out,
                    std::ostream& err)
 {
     try {
-        const sim::SettingsCheck check = sim::checkSettings(file);
+        const SettingsCheck check = checkSettings(file);
         if (json) {
-            out << sim::jsonText(sim::settingsCheckJson(check)) << '\n';
+            out << jsonText(settingsCheckJson(check)) << '\n';
         } else {
-            sim::printSettingsCheck(out, check);
+            printSettingsCheck(out, check);
         }
         return 0;
     } catch (const std::runtime_error& error) {
@@ -25,10 +27,12 @@ int reportSettings(const std::filesystem::path& file, bool json, std::ostream& o
 bool warnAboutSettings(const std::filesystem::path& file, std::ostream& err)
 {
     try {
-        sim::printSettingsWarnings(err, sim::checkSettings(file));
+        printSettingsWarnings(err, checkSettings(file));
     } catch (const std::runtime_error& error) {
         err << "tarnwick-sim: " << error.what() << '\n';
         return false;
     }
     return true;
 }
+
+} // namespace sim

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <ostream>
 
+namespace sim {
+
 // 0 when the file was read (findings or not) or does not exist; 1 when it exists and cannot be
 // read.
 int reportSettings(const std::filesystem::path& file, bool json, std::ostream& out,
@@ -13,3 +15,5 @@ int reportSettings(const std::filesystem::path& file, bool json, std::ostream& o
 // For commands that take --ini: the check's warnings on err, before they start. False, after
 // saying why, when the file cannot be read.
 bool warnAboutSettings(const std::filesystem::path& file, std::ostream& err);
+
+} // namespace sim

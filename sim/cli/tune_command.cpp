@@ -11,40 +11,41 @@
 #include <memory>
 #include <vector>
 
+namespace sim {
+
 GovernorSettings baseSettings(const CommonOptions& common)
 {
     if (!common.ini) {
         return GovernorSettings{};
     }
-    const sim::SettingsCheck check = sim::checkSettings(*common.ini);
+    const SettingsCheck check = checkSettings(*common.ini);
     if (check.settings.enabled) {
         return check.settings;
     }
     // Enabled=0 and the plug-in reads no other key; the question is what each pair would do, so
     // the file's other values count as read.
     GovernorSettings base;
-    base.logging = sim::shownValue(check, loggingKey) != 0;
-    base.fpsModerate = static_cast<std::int32_t>(sim::shownValue(check, fpsModerateKey));
-    base.fpsCritical = static_cast<std::int32_t>(sim::shownValue(check, fpsCriticalKey));
-    base.detectionRange = static_cast<float>(sim::shownValue(check, detectionRangeKey));
+    base.logging = shownValue(check, loggingKey) != 0;
+    base.fpsModerate = static_cast<std::int32_t>(shownValue(check, fpsModerateKey));
+    base.fpsCritical = static_cast<std::int32_t>(shownValue(check, fpsCriticalKey));
+    base.detectionRange = static_cast<float>(shownValue(check, detectionRangeKey));
     return base;
 }
 
 int readForTuning(const std::filesystem::path& capture, const CaptureChoice& choice,
-                  sim::CaptureFacts& facts, sim::TuneFrames& frames,
-                  std::optional<sim::Session>* session, const sim::SessionOptions& sessionOptions,
-                  std::ostream& err)
+                  CaptureFacts& facts, TuneFrames& frames, std::optional<Session>* session,
+                  const SessionOptions& sessionOptions, std::ostream& err)
 {
     facts.capture = capture;
-    sim::CaptureOptions captureOptions;
+    CaptureOptions captureOptions;
     captureOptions.application = choice.application;
     captureOptions.run = choice.run;
     const std::string what = "reading " + sim::utf8Of(capture.filename());
     captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
     const auto start = [&] {
-        frames = sim::TuneFrames{};
+        frames = TuneFrames{};
         frames.clock.uptimeMs = sessionOptions.uptimeMs;
-        facts.frameTimes = sim::FrameTimeCounts{};
+        facts.frameTimes = FrameTimeCounts{};
         if (session != nullptr) {
             session->reset(); // one plug-in at a time: the old session ends first
             session->emplace(sessionOptions);
@@ -54,43 +55,43 @@ int readForTuning(const std::filesystem::path& capture, const CaptureChoice& cho
     captureOptions.restart = start;
     try {
         facts.summary = replayCapture(capture, captureOptions, [&](double ms) {
-            sim::addFrame(frames, ms);
+            addFrame(frames, ms);
             countFrameTime(facts.frameTimes, ms);
             if (session != nullptr) {
                 (*session)->frame(ms);
             }
         });
-    } catch (const sim::CaptureError& error) {
+    } catch (const CaptureError& error) {
         endProgress();
         return captureFailure(error, err);
     }
     endProgress();
     facts.frames = frames.frameSeconds.size();
-    sim::finishFrames(frames, choice.target);
+    finishFrames(frames, choice.target);
     return 0;
 }
 
 int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err)
 {
-    sim::TuneReport report;
+    TuneReport report;
     report.moderate = options.moderate;
     report.critical = options.critical;
     report.settingsSource =
         options.common.ini ? "from " + sim::utf8Of(*options.common.ini) : "the defaults";
     const GovernorSettings base = baseSettings(options.common);
-    if (sim::gridColumns(options.moderate, options.critical).empty()) {
+    if (gridColumns(options.moderate, options.critical).empty()) {
         err << "tarnwick-sim: the grid holds no pair: every FPS_Critical of --critical must lie "
                "below some FPS_Moderate of --moderate\n";
         return 2;
     }
     // Every capture's frames are kept until the recommendation is known: its purges on each are
     // run again for their times.
-    std::vector<std::unique_ptr<sim::TuneFrames>> frames;
-    std::vector<const sim::TuneFrames*> parts;
-    sim::SessionOptions sessionOptions;
+    std::vector<std::unique_ptr<TuneFrames>> frames;
+    std::vector<const TuneFrames*> parts;
+    SessionOptions sessionOptions;
     sessionOptions.uptimeMs = options.common.uptimeMs;
     for (const std::filesystem::path& capture : options.captures) {
-        frames.push_back(std::make_unique<sim::TuneFrames>());
+        frames.push_back(std::make_unique<TuneFrames>());
         report.captures.emplace_back();
         if (const int status = readForTuning(capture, options.choice, report.captures.back(),
                                              *frames.back(), nullptr, sessionOptions, err);
@@ -99,27 +100,29 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
         }
         parts.push_back(frames.back().get());
     }
-    report.result = sim::tune(parts, base, options.moderate, options.critical);
+    report.result = tune(parts, base, options.moderate, options.critical);
     if (options.common.json) {
-        out << sim::jsonText(sim::tuneJson(report)) << '\n';
+        out << jsonText(tuneJson(report)) << '\n';
     } else {
-        sim::printTune(out, report);
+        printTune(out, report);
     }
     const bool written =
-        !options.common.svg || writeOutput(
-                                   *options.common.svg, "chart",
-                                   [&](std::ostream& file) { sim::writeTuneSvg(file, report); },
-                                   options.common.json, out, err);
+        !options.common.svg ||
+        writeOutput(
+            *options.common.svg, "chart", [&](std::ostream& file) { writeTuneSvg(file, report); },
+            options.common.json, out, err);
     return written ? 0 : 1;
 }
 
 int tuneFromCommandLine(TuneOptions& options, std::ostream& out, std::ostream& err)
 {
     for (std::filesystem::path& capture : options.captures) {
-        if (!sim::isStandardInput(capture)) {
+        if (!isStandardInput(capture)) {
             capture = std::filesystem::absolute(capture);
         }
     }
     const int status = checkInputsAndOutputs(options.common, options.captures, err);
     return status != 0 ? status : tuneCommand(options, out, err);
 }
+
+} // namespace sim

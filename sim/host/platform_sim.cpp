@@ -28,7 +28,7 @@ std::uint32_t platformProfileInt(const char* section, const char* key, std::int3
                                  const char* path)
 {
     sim::host().machine.profileReads.push_back({section, key});
-    return readProfileInt(section, key, defaultValue, path);
+    return sim::readProfileInt(section, key, defaultValue, path);
 }
 
 std::uint32_t platformTickMs()

@@ -14,11 +14,9 @@
 #include <string>
 #include <string_view>
 
-namespace {
+namespace sim {
 
-using sim::isProfileSpace;
-using sim::trimProfileSpace;
-using sim::upToNul;
+namespace {
 
 constexpr std::size_t valueCapacity = profileValueCapacity;
 
@@ -139,7 +137,7 @@ std::string narrowUtf16(std::istream& file)
     std::string piece(std::size_t{1} << 16, '\0');
     while (file.read(piece.data(), static_cast<std::streamsize>(piece.size())) ||
            file.gcount() > 0) {
-        sim::appendNarrowedUtf16(
+        appendNarrowedUtf16(
             std::string_view(piece).substr(0, static_cast<std::size_t>(file.gcount())), narrow);
     }
     return narrow;
@@ -235,9 +233,11 @@ std::uint32_t readProfileInt(const char* section, const char* key, std::int32_t 
             c = '/';
         }
     }
-    std::ifstream file(sim::pathFromUtf8(posixPath), std::ios::binary);
+    std::ifstream file(pathFromUtf8(posixPath), std::ios::binary);
     if (!file) {
         return static_cast<std::uint32_t>(defaultValue);
     }
     return readProfileIntFrom(file, section, key, defaultValue);
 }
+
+} // namespace sim

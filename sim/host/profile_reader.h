@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <istream>
 
+namespace sim {
+
 // The value buffer the Windows reader parses from holds 30 characters with its terminator: a
 // longer value is read as its first 29.
 inline constexpr std::size_t profileValueCapacity = 29;
@@ -18,3 +20,5 @@ std::uint32_t readProfileInt(const char* section, const char* key, std::int32_t 
 // The same over an open stream of the file's bytes.
 std::uint32_t readProfileIntFrom(std::istream& file, const char* section, const char* key,
                                  std::int32_t defaultValue);
+
+} // namespace sim

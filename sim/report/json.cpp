@@ -89,7 +89,7 @@ nlohmann::json replayJson(const std::filesystem::path& capture, const CaptureSum
                  {"capture", utf8Of(capture)},
                  {"application", summary.application},
                  {"format", captureFormatName(summary.format)},
-                 {"frameTimeColumn", summary.column},
+                 {"frameTimeColumn", summary.frameTimesFrom},
                  {"otherApplications", others},
                  {"skippedCells", summary.skippedCells},
                  {"nonPositiveFrameTimes", summary.nonPositiveFrameTimes}});

@@ -156,7 +156,7 @@ void captureFigures(std::ostream& out, const CaptureFacts& facts, const SessionR
     row(out, "application", escaped(shown(summary.application)));
     row(out, "read from",
         fmt::format("{}, frame times from {}", captureFormatName(summary.format),
-                    escaped(shown(summary.column))));
+                    escaped(shown(summary.frameTimesFrom))));
     row(out, "frames", fmt::format("{} over {}", facts.frames, formatSeconds(replay.durationMs)));
     row(out, "mean fps", fmt::format("{:.1f} (frames over time)", replay.meanFps()));
     row(out, "1% low, 0.1% low",

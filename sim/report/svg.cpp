@@ -1,7 +1,8 @@
 // The chart people look at instead of reading the timeline. It holds at any length: the frame
-// rate is drawn per pixel column (the envelope of its lowest and highest, and its mean), the state
-// band takes each column's worst state, and purges have a strip of their own, counted where they
-// crowd. So the file's size follows the chart's width, not the session's length.
+// rate is drawn per pixel of the plot's width (the envelope of its lowest and highest, and its
+// mean), the state band takes each pixel's worst state, and purges have a strip of their own,
+// counted where they crowd. So the file's size follows the chart's width, not the session's length.
+#include "sim/report/chart_layout.h"
 #include "sim/report/report.h"
 #include "sim/text.h"
 
@@ -16,55 +17,10 @@
 namespace sim {
 namespace {
 
-constexpr double width = 1000;
-constexpr double left = 60;
-constexpr double right = 980;
-constexpr double purgeTop = 40;
-constexpr double purgeBottom = 54;
-constexpr double top = 62;
-constexpr double bottom = 340;
-constexpr double bandTop = 352;
-constexpr double bandHeight = 18;
-constexpr double height = 436;
-constexpr double purgeCell = 12; // pixels: purges closer than this share one counted mark
+using namespace chart;
 
-const char* stateColour(PerfState state)
-{
-    switch (state) {
-    case PerfState::Normal:
-        return "#3a9d4a";
-    case PerfState::Moderate:
-        return "#e8a317";
-    case PerfState::Critical:
-        return "#d3423a";
-    }
-    return "#888";
-}
-
-// A third, two thirds or the whole of full: the worse the state, the taller its mark.
-double stateHeight(PerfState state, double full)
-{
-    return full * (static_cast<double>(state) + 1) / 3;
-}
-
-struct Scale {
-    double durationMs;
-    double maxFps;
-    double x(double ms) const
-    {
-        return left + (right - left) * (durationMs > 0 ? std::clamp(ms / durationMs, 0.0, 1.0) : 0);
-    }
-    double y(double fps) const
-    {
-        if (std::isnan(fps)) {
-            fps = 0;
-        }
-        return bottom - (bottom - top) * std::clamp(fps, 0.0, maxFps) / maxFps;
-    }
-};
-
-// One pixel column of the plot: what its frames did.
-struct Column {
+// One pixel of the plot's width: what the frames drawn there did.
+struct Slice {
     double ms = 0;
     std::uint64_t frames = 0;
     float minFps = std::numeric_limits<float>::infinity();
@@ -73,23 +29,23 @@ struct Column {
     double meanFps() const { return framesPerSecond(frames, ms); }
 };
 
-std::vector<Column> columnsOf(const FpsHistory& history, const Scale& s)
+std::vector<Slice> slicesOf(const FpsHistory& history, const Scale& s)
 {
-    std::vector<Column> columns(static_cast<std::size_t>(right - left));
+    std::vector<Slice> slices(static_cast<std::size_t>(right - left));
     for (const FpsBucket& b : history.buckets) {
         if (b.frames == 0 || b.ms <= 0) {
             continue;
         }
-        const auto at = std::min(static_cast<std::size_t>(s.x(b.startMs + b.ms / 2) - left),
-                                 columns.size() - 1);
-        Column& c = columns[at];
+        const auto at =
+            std::min(static_cast<std::size_t>(s.x(b.startMs + b.ms / 2) - left), slices.size() - 1);
+        Slice& c = slices[at];
         c.ms += b.ms;
         c.frames += b.frames;
         c.minFps = std::min(c.minFps, b.minFps);
         c.maxFps = std::max(c.maxFps, b.maxFps);
         c.worst = std::max(c.worst, b.worst);
     }
-    return columns;
+    return slices;
 }
 
 // The scale follows what the game usually reaches: a loading screen at 500 fps for a tenth of
@@ -213,14 +169,14 @@ void axes(std::ostream& out, const Scale& s)
                (top + bottom) / 2);
 }
 
-void envelope(std::ostream& out, const std::vector<Column>& columns, const Scale& s,
-              bool withSpread, const char* colour)
+void envelope(std::ostream& out, const std::vector<Slice>& slices, const Scale& s, bool withSpread,
+              const char* colour)
 {
     std::string upper;
     std::string lower;
     std::string mean;
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        const Column& c = columns[i];
+    for (std::size_t i = 0; i < slices.size(); ++i) {
+        const Slice& c = slices[i];
         if (c.frames == 0) {
             continue;
         }
@@ -236,7 +192,7 @@ void envelope(std::ostream& out, const std::vector<Column>& columns, const Scale
                mean);
 }
 
-void stateBands(std::ostream& out, const SessionResult& result, const std::vector<Column>& cols)
+void stateBands(std::ostream& out, const SessionResult& result, const std::vector<Slice>& slices)
 {
     if (!result.enabled) {
         fmt::print(out, "<text x='{}' y='{}'>Enabled=0: the governor is off</text>\n", left,
@@ -260,104 +216,16 @@ void stateBands(std::ostream& out, const SessionResult& result, const std::vecto
                    left + static_cast<double>(from) - (w - static_cast<double>(to - from)) / 2,
                    bandTop + bandHeight - h, w, h, stateColour(state), perfStateName(state));
     };
-    for (std::size_t i = 0; i < cols.size(); ++i) {
-        // A column without frames of its own carries the state before it.
-        const PerfState here = cols[i].frames > 0 ? cols[i].worst : state;
+    for (std::size_t i = 0; i < slices.size(); ++i) {
+        // A pixel without frames of its own carries the state before it.
+        const PerfState here = slices[i].frames > 0 ? slices[i].worst : state;
         if (i == 0 || here != state) {
             band(i);
             from = i;
             state = here;
         }
     }
-    band(cols.size());
-}
-
-// Where a strip of purge marks lies, and what it is called.
-struct Strip {
-    double top;
-    double bottom;
-    const char* label;
-    const char* colour;
-};
-constexpr Strip purgeStrip{purgeTop, purgeBottom, "purges", "#6a3d9a"};
-
-void purgeMarks(std::ostream& out, const std::vector<PurgeEvent>& purges, const Scale& s,
-                bool vehicles, const Strip& strip)
-{
-    fmt::print(out, "<text x='{}' y='{}' text-anchor='end' font-size='10'>{}</text>\n", left - 6,
-               strip.bottom - 2, strip.label);
-    const auto cells = static_cast<std::size_t>((right - left) / purgeCell);
-    std::vector<std::vector<const PurgeEvent*>> crowd(cells + 1);
-    for (const PurgeEvent& purge : purges) {
-        crowd[static_cast<std::size_t>((s.x(purge.timeMs) - left) / purgeCell)].push_back(&purge);
-    }
-    for (std::size_t i = 0; i < crowd.size(); ++i) {
-        if (crowd[i].empty()) {
-            continue;
-        }
-        const double x = s.x(crowd[i].front()->timeMs);
-        const PurgeEvent& first = *crowd[i].front();
-        const std::string what =
-            crowd[i].size() > 1
-                ? fmt::format("{} purges from {} to {}", crowd[i].size(),
-                              formatSeconds(first.timeMs), formatSeconds(crowd[i].back()->timeMs))
-            : vehicles
-                ? fmt::format("purge at {}, {} removed", formatSeconds(first.timeMs), first.removed)
-                : fmt::format("a purge would run at {}", formatSeconds(first.timeMs));
-        // One purge is a mark; several close together are their count, in the mark's place.
-        if (crowd[i].size() == 1) {
-            fmt::print(out,
-                       "<path d='M{:.1f},{} L{:.1f},{} L{:.1f},{} Z' fill='{}'><title>{}"
-                       "</title></path>\n",
-                       x - 4, strip.top, x + 4, strip.top, x, strip.bottom, strip.colour, what);
-        } else {
-            // Longer counts in smaller type, so that each stays within its cell.
-            const std::string count = std::to_string(crowd[i].size());
-            const int fontPx = count.size() == 1 ? 10 : count.size() == 2 ? 8 : 6;
-            fmt::print(out,
-                       "<text x='{:.1f}' y='{}' text-anchor='middle' font-size='{}' "
-                       "font-weight='bold' fill='{}'>{}<title>{}</title></text>\n",
-                       left + (static_cast<double>(i) + 0.5) * purgeCell, strip.bottom - 2, fontPx,
-                       strip.colour, count, what);
-        }
-    }
-}
-
-// Slumps behind the plot, so that purges in them and outside them are told apart at a glance.
-void slumpBands(std::ostream& out, const std::vector<Slump>& slumps, const Scale& s, double from,
-                double to)
-{
-    for (const Slump& slump : slumps) {
-        const double x = s.x(slump.startMs);
-        fmt::print(out,
-                   "<rect x='{:.1f}' y='{}' width='{:.1f}' height='{}' fill='#cfd8e3'><title>slump "
-                   "from {} to {}, {:.1f} fps</title></rect>\n",
-                   x, from, std::max(1.0, s.x(slump.endMs) - x), to - from,
-                   formatSeconds(slump.startMs), formatSeconds(slump.endMs), slump.fps);
-    }
-}
-
-void legend(std::ostream& out, bool compared, bool slumps)
-{
-    fmt::print(out,
-               "<g transform='translate({},{})' font-size='11'>"
-               "<rect width='10' height='3.3' y='-2.3' fill='{}'/><text x='14'>Normal</text>"
-               "<rect x='62' width='10' height='6.7' y='-5.7' fill='{}'/><text x='76'>Moderate"
-               "</text><rect x='136' width='10' height='10' y='-9' fill='{}'/><text "
-               "x='150'>Critical</text><path d='M200,-9 L210,-9 L205,0 Z' fill='#6a3d9a'/>"
-               "<text x='214'>purge</text><line x1='256' x2='276' y1='-4' y2='-4' "
-               "stroke='#1f5fa8' stroke-width='1.5'/><text x='280'>mean fps (band: min to max)"
-               "</text>",
-               left, height - 10, stateColour(PerfState::Normal), stateColour(PerfState::Moderate),
-               stateColour(PerfState::Critical));
-    if (compared) {
-        fmt::print(out, "<line x1='445' x2='465' y1='-4' y2='-4' stroke='#777' stroke-width='1.5' "
-                        "stroke-dasharray='4 2'/><text x='469'>without Tarnwick</text>");
-    } else if (slumps) {
-        fmt::print(out, "<rect x='445' width='10' height='10' y='-9' fill='#cfd8e3'/>"
-                        "<text x='459'>slump</text>");
-    }
-    out << "</g>\n";
+    band(slices.size());
 }
 
 } // namespace
@@ -381,36 +249,16 @@ void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions
     }
     const std::vector<Threshold> shown = thresholdsOf(result, s);
     thresholdBands(out, shown, s);
-    const std::vector<Column> columns = columnsOf(result.fpsHistory, s);
+    const std::vector<Slice> slices = slicesOf(result.fpsHistory, s);
     if (baseline != nullptr) {
         out << "<g stroke-dasharray='4 2'>";
-        envelope(out, columnsOf(baseline->fpsHistory, s), s, false, "#777");
+        envelope(out, slicesOf(baseline->fpsHistory, s), s, false, "#777");
         out << "</g>\n";
     }
-    envelope(out, columns, s, true, "#1f5fa8");
+    envelope(out, slices, s, true, "#1f5fa8");
     purgeMarks(out, result.purges, s, options.vehicles, purgeStrip);
-    stateBands(out, result, columns);
+    stateBands(out, result, slices);
     thresholdLabels(out, shown, s);
-    out << "</svg>\n";
-}
-
-void writePurgeStrip(std::ostream& out, double durationMs, const std::vector<double>& purgeTimesMs,
-                     const std::vector<Slump>& slumps, const std::string& label)
-{
-    constexpr double stripHeight = 40;
-    const Scale s{durationMs, 1};
-    fmt::print(out,
-               "<svg xmlns='http://www.w3.org/2000/svg' width='{0}' height='{1}' viewBox='0 0 {0} "
-               "{1}' font-family='sans-serif' font-size='12' role='img'><title>{2}</title>\n"
-               "<rect width='100%' height='100%' fill='white'/>\n<text x='{3}' y='12' "
-               "font-size='11'>{2}</text>\n",
-               width, stripHeight, markupText(label), left);
-    slumpBands(out, slumps, s, 16, stripHeight);
-    std::vector<PurgeEvent> purges;
-    for (const double t : purgeTimesMs) {
-        purges.push_back({t, 0});
-    }
-    purgeMarks(out, purges, s, false, {20, 34, "purges", "#1f5fa8"});
     out << "</svg>\n";
 }
 

@@ -50,7 +50,7 @@ void printCapture(std::ostream& out, const std::filesystem::path& capture,
 {
     fmt::print(out, "capture: {}\nformat: {}, frame times from {}\napplication: {}",
                isStandardInput(capture) ? "standard input" : shown(utf8Of(capture)),
-               captureFormatName(summary.format), shown(summary.column),
+               captureFormatName(summary.format), shown(summary.frameTimesFrom),
                shown(summary.application));
     std::vector<AppFrames> others;
     for (const AppFrames& app : summary.applications) {

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace sim {
+
 namespace {
 
 struct Frames {
@@ -49,7 +51,7 @@ std::string hex(Entity handle)
 std::vector<Entity> handles()
 {
     std::vector<Entity> all;
-    for (const sim::Vehicle& v : sim::host().world.vehicles) {
+    for (const Vehicle& v : host().world.vehicles) {
         all.push_back(v.handle);
     }
     std::sort(all.begin(), all.end());
@@ -84,12 +86,12 @@ struct Transcript {
 
 void playFrame(std::ostream& out, Follower& follower, int milliseconds, Transcript& transcript)
 {
-    sim::Host& h = sim::host();
+    Host& h = host();
     h.clock.frameTimeSeconds = static_cast<float>(milliseconds) / 1000.0f;
     h.clock.tickMs += static_cast<std::uint32_t>(milliseconds);
     const std::vector<Entity> before = handles();
     const std::uint64_t listings = h.record.vehicleListings;
-    const bool running = sim::runFrame();
+    const bool running = runFrame();
     out << "frame " << ++transcript.frame << ' ' << milliseconds << " ms: ";
     if (!running && !follower.settings.enabled) {
         out << "script returned\n";
@@ -121,15 +123,15 @@ void playFrame(std::ostream& out, Follower& follower, int milliseconds, Transcri
 int runScenario(std::ostream& out)
 {
     for (const Placed& p : placed) {
-        sim::addVehicle(p.x, p.y, p.z, p.mission, p.exists);
+        addVehicle(p.x, p.y, p.z, p.mission, p.exists);
     }
     Follower follower = followPlugin();
     printSettingsLine(out, follower.settings);
-    if (!sim::loadPlugin()) {
+    if (!loadPlugin()) {
         out << "the plug-in did not load\n";
         return 1;
     }
-    const sim::ScriptLife& script = sim::host().script;
+    const ScriptLife& script = host().script;
     const bool ownModule =
         script.registrations == 1 && script.registeredModule == script.pluginModule;
     out << "registered: " << (ownModule ? "once, with the plug-in's own module handle" : "WRONG")
@@ -145,3 +147,5 @@ int runScenario(std::ostream& out)
     out << "purges: " << transcript.purges << '\n' << "vehicles left:" << listed(handles()) << '\n';
     return transcript.faithful ? 0 : 1;
 }
+
+} // namespace sim

@@ -5,6 +5,10 @@
 
 #include <ostream>
 
+namespace sim {
+
 // Loads the plug-in, plays the scenario's frames and writes the transcript. Returns 0 when the
 // plug-in loaded and did what the simulator expected of it.
 int runScenario(std::ostream& out);
+
+} // namespace sim

@@ -1,5 +1,7 @@
 #include "sim/session/follower.h"
 
+namespace sim {
+
 Follower followPlugin()
 {
     return {readSettings(getIniPath()), GovernorState{}};
@@ -23,3 +25,5 @@ FollowedPass followPass(Follower& follower, float frameTimeSeconds, std::uint32_
     }
     return pass;
 }
+
+} // namespace sim

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+namespace sim {
+
 struct Follower {
     GovernorSettings settings;
     GovernorState governor;
@@ -31,3 +33,5 @@ Follower followPlugin();
 // the counter once the purge is done. A disabled plug-in runs no pass: nothing happens.
 FollowedPass followPass(Follower& follower, float frameTimeSeconds, std::uint32_t tickAtCheckMs,
                         std::uint32_t tickAfterPurgeMs);
+
+} // namespace sim

@@ -1,0 +1,178 @@
+// The marks that sit on the chart's time axis: states' colours, purges on a strip of their own
+// (counted where they crowd) and slumps behind them, and the legend that names them; also
+// another pair's purges as a strip alone.
+#include "sim/report/chart_layout.h"
+#include "sim/report/report.h"
+
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
+#include <string>
+
+namespace sim::chart {
+
+const char* stateColour(PerfState state)
+{
+    switch (state) {
+    case PerfState::Normal:
+        return "#3a9d4a";
+    case PerfState::Moderate:
+        return "#e8a317";
+    case PerfState::Critical:
+        return "#d3423a";
+    }
+    return "#888";
+}
+
+double stateHeight(PerfState state, double full)
+{
+    return full * (static_cast<double>(state) + 1) / 3;
+}
+
+void purgeMarks(std::ostream& out, const std::vector<PurgeEvent>& purges, const Scale& s,
+                bool vehicles, const Strip& strip)
+{
+    fmt::print(out, "<text x='{}' y='{}' text-anchor='end' font-size='10'>{}</text>\n", left - 6,
+               strip.bottom - 2, strip.label);
+    const auto cells = static_cast<std::size_t>((right - left) / purgeCell);
+    std::vector<std::vector<const PurgeEvent*>> crowd(cells + 1);
+    for (const PurgeEvent& purge : purges) {
+        crowd[static_cast<std::size_t>((s.x(purge.timeMs) - left) / purgeCell)].push_back(&purge);
+    }
+    for (std::size_t i = 0; i < crowd.size(); ++i) {
+        if (crowd[i].empty()) {
+            continue;
+        }
+        const double x = s.x(crowd[i].front()->timeMs);
+        const PurgeEvent& first = *crowd[i].front();
+        const std::string what =
+            crowd[i].size() > 1
+                ? fmt::format("{} purges from {} to {}", crowd[i].size(),
+                              formatSeconds(first.timeMs), formatSeconds(crowd[i].back()->timeMs))
+            : vehicles
+                ? fmt::format("purge at {}, {} removed", formatSeconds(first.timeMs), first.removed)
+                : fmt::format("a purge would run at {}", formatSeconds(first.timeMs));
+        // One purge is a mark; several close together are their count, in the mark's place.
+        if (crowd[i].size() == 1) {
+            fmt::print(out,
+                       "<path d='M{:.1f},{} L{:.1f},{} L{:.1f},{} Z' fill='{}'><title>{}"
+                       "</title></path>\n",
+                       x - 4, strip.top, x + 4, strip.top, x, strip.bottom, strip.colour, what);
+        } else {
+            // Longer counts in smaller type, so that each stays within its cell.
+            const std::string count = std::to_string(crowd[i].size());
+            const int fontPx = count.size() == 1 ? 10 : count.size() == 2 ? 8 : 6;
+            fmt::print(out,
+                       "<text x='{:.1f}' y='{}' text-anchor='middle' font-size='{}' "
+                       "font-weight='bold' fill='{}'>{}<title>{}</title></text>\n",
+                       left + (static_cast<double>(i) + 0.5) * purgeCell, strip.bottom - 2, fontPx,
+                       strip.colour, count, what);
+        }
+    }
+}
+
+void slumpBands(std::ostream& out, const std::vector<Slump>& slumps, const Scale& s, double from,
+                double to)
+{
+    for (const Slump& slump : slumps) {
+        const double x = s.x(slump.startMs);
+        fmt::print(out,
+                   "<rect x='{:.1f}' y='{}' width='{:.1f}' height='{}' fill='#cfd8e3'><title>slump "
+                   "from {} to {}, {:.1f} fps</title></rect>\n",
+                   x, from, std::max(1.0, s.x(slump.endMs) - x), to - from,
+                   formatSeconds(slump.startMs), formatSeconds(slump.endMs), slump.fps);
+    }
+}
+
+namespace {
+
+// A legend entry: its mark, then its label after a gap; the next entry starts advance further on.
+enum class Mark { State, Purge, Line, DashedLine, Slump };
+struct LegendEntry {
+    Mark mark;
+    PerfState state; // for Mark::State
+    const char* label;
+    double advance;
+};
+
+void legendMark(std::ostream& out, const LegendEntry& entry, double x)
+{
+    constexpr double side = 10;
+    double labelAt = x + side + 4;
+    switch (entry.mark) {
+    case Mark::State: {
+        const double h = stateHeight(entry.state, side);
+        fmt::print(out, "<rect{} width='{}' height='{:.2g}' y='{:.2g}' fill='{}'/>",
+                   x > 0 ? fmt::format(" x='{}'", x) : "", side, h, 1 - h,
+                   stateColour(entry.state));
+        break;
+    }
+    case Mark::Purge:
+        fmt::print(out, "<path d='M{0},-9 L{1},-9 L{2},0 Z' fill='{3}'/>", x, x + side,
+                   x + side / 2, purgeStrip.colour);
+        break;
+    case Mark::Line:
+    case Mark::DashedLine:
+        labelAt += side;
+        fmt::print(out, "<line x1='{}' x2='{}' y1='-4' y2='-4' stroke='{}' stroke-width='1.5'{}/>",
+                   x, x + 2 * side, entry.mark == Mark::Line ? "#1f5fa8" : "#777",
+                   entry.mark == Mark::Line ? "" : " stroke-dasharray='4 2'");
+        break;
+    case Mark::Slump:
+        fmt::print(out, "<rect x='{}' width='{}' height='{}' y='-9' fill='#cfd8e3'/>", x, side,
+                   side);
+        break;
+    }
+    fmt::print(out, "<text x='{}'>{}</text>", labelAt, entry.label);
+}
+
+} // namespace
+
+void legend(std::ostream& out, bool compared, bool slumps)
+{
+    std::vector<LegendEntry> entries{
+        {Mark::State, PerfState::Normal, "Normal", 62},
+        {Mark::State, PerfState::Moderate, "Moderate", 74},
+        {Mark::State, PerfState::Critical, "Critical", 64},
+        {Mark::Purge, {}, "purge", 56},
+        {Mark::Line, {}, "mean fps (band: min to max)", 189},
+    };
+    if (compared) {
+        entries.push_back({Mark::DashedLine, {}, "without Tarnwick", 0});
+    } else if (slumps) {
+        entries.push_back({Mark::Slump, {}, "slump", 0});
+    }
+    fmt::print(out, "<g transform='translate({},{})' font-size='11'>", left, height - 10);
+    double x = 0;
+    for (const LegendEntry& entry : entries) {
+        legendMark(out, entry, x);
+        x += entry.advance;
+    }
+    out << "</g>\n";
+}
+
+} // namespace sim::chart
+
+namespace sim {
+
+void writePurgeStrip(std::ostream& out, double durationMs, const std::vector<double>& purgeTimesMs,
+                     const std::vector<Slump>& slumps, const std::string& label)
+{
+    constexpr double stripHeight = 40;
+    const chart::Scale s{durationMs, 1};
+    fmt::print(out,
+               "<svg xmlns='http://www.w3.org/2000/svg' width='{0}' height='{1}' viewBox='0 0 {0} "
+               "{1}' font-family='sans-serif' font-size='12' role='img'><title>{2}</title>\n"
+               "<rect width='100%' height='100%' fill='white'/>\n<text x='{3}' y='12' "
+               "font-size='11'>{2}</text>\n",
+               chart::width, stripHeight, markupText(label), chart::left);
+    chart::slumpBands(out, slumps, s, 16, stripHeight);
+    std::vector<PurgeEvent> purges;
+    for (const double t : purgeTimesMs) {
+        purges.push_back({t, 0});
+    }
+    chart::purgeMarks(out, purges, s, false, {20, 34, "purges", "#1f5fa8"});
+    out << "</svg>\n";
+}
+
+} // namespace sim
