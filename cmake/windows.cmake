@@ -30,6 +30,7 @@ tarnwick_strip(Tarnwick)
 # real names.
 add_library(ScriptHookV SHARED
     sim/host/host.cpp
+    sim/host/natives_sim.cpp
     sim/host/context_win32.cpp
     sim/host/loader_win32.cpp
     sim/host/ScriptHookV-standin.def)

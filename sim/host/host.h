@@ -144,6 +144,12 @@ const Vehicle* findVehicle(Entity handle);
 // Takes the vehicle off the list; an unknown handle is ignored.
 void removeVehicle(Entity handle);
 
+// For the hook's operations (host.cpp, natives_sim.cpp): each call noted while recording; the
+// listed vehicle a native changes; a native call half built, forgotten.
+void recordHookCall(HookOp op, std::uint64_t value);
+Vehicle* listedVehicle(Entity handle);
+void resetNativeCall();
+
 // A broken expectation of the host (unknown hash, wrong slot count): loud, never silent.
 [[noreturn]] void hostFault(const std::string& what);
 

@@ -24,7 +24,7 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    const int status = runScenario(std::cout);
+    const int status = sim::runScenario(std::cout);
     if (held != INVALID_HANDLE_VALUE) {
         CloseHandle(held);
     }
