@@ -4,7 +4,7 @@
 #include "host/platform.h"
 #include "sim/check/settings_check.h"
 #include "sim/host/profile_reader.h"
-#include "sim/report/report.h"
+#include "sim/report/check_report.h"
 #include "sim/text.h"
 
 #include <cstdio>

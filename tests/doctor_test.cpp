@@ -1,7 +1,8 @@
 #include "sim/doctor/binary.h"
 #include "sim/doctor/doctor.h"
 #include "sim/doctor/log_lines.h"
-#include "sim/report/report.h"
+#include "sim/report/doctor_report.h"
+#include "sim/text.h"
 
 #include "fake_dll.h"
 #include "test_support.h"
@@ -82,7 +83,8 @@ TEST(doctorBinary, readsTheHeadersAsTheLoaderDoes)
     }
 }
 
-// Each cut in a buffer of exactly its size, so that a read past it is caught (AddressSanitizer).
+// Each cut in a buffer of exactly its size, so that a read past it is caught
+// (AddressSanitizer).
 TEST(doctorBinary, everyCutOfADllIsReadWithinIt)
 {
     const std::string dll = fakeDll({.stamp = installed});

@@ -2,7 +2,8 @@
 #include "sim/session/session.h"
 
 #include "sim/cli/commands.h"
-#include "sim/report/report.h"
+#include "sim/report/chart.h"
+#include "sim/report/session_report.h"
 #include "sim/session/city.h"
 #include "test_support.h"
 

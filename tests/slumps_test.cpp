@@ -1,5 +1,5 @@
 // Slumps found from captures of known shape, and what the tuner recommends over them.
-#include "sim/report/report.h"
+#include "sim/report/tune_report.h"
 #include "sim/tune/tune.h"
 
 #include <gtest/gtest.h>

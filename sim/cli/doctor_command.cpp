@@ -1,11 +1,12 @@
 // `tarnwick-sim doctor [GAME_FOLDER]`: the game's folder as the player names it, or the one the
 // zip's tools\ folder was unpacked into.
 #include "sim/cli/commands.h"
+#include "sim/text.h"
 
 #include "sim/cli/console.h"
 #include "sim/doctor/doctor.h"
 #include "sim/files.h"
-#include "sim/report/report.h"
+#include "sim/report/doctor_report.h"
 
 namespace sim {
 

@@ -3,7 +3,7 @@
 
 #include "sim/cli/console.h"
 #include "sim/cli/settings_report.h"
-#include "sim/report/report.h"
+#include "sim/report/chart.h"
 
 #include <fmt/format.h>
 

@@ -6,7 +6,7 @@
 
 #include "sim/capture/capture.h"
 #include "sim/cli/commands.h"
-#include "sim/report/report.h"
+#include "sim/report/chart.h"
 #include "sim/session/session.h"
 
 #include <filesystem>

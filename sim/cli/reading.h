@@ -3,7 +3,7 @@
 #pragma once
 
 #include "sim/cli/commands.h"
-#include "sim/report/report.h"
+#include "sim/report/tune_report.h"
 #include "sim/session/session.h"
 
 #include <optional>

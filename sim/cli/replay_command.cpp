@@ -5,7 +5,8 @@
 #include "sim/cli/console.h"
 #include "sim/cli/output.h"
 #include "sim/files.h"
-#include "sim/report/report.h"
+#include "sim/report/chart.h"
+#include "sim/report/session_report.h"
 #include "sim/session/session.h"
 #include "sim/text.h"
 

@@ -6,7 +6,8 @@
 #include "sim/cli/output.h"
 #include "sim/cli/reading.h"
 #include "sim/files.h"
-#include "sim/report/report.h"
+#include "sim/report/page.h"
+#include "sim/report/tune_report.h"
 
 #include <memory>
 #include <sstream>

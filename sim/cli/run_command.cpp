@@ -1,11 +1,13 @@
 // `tarnwick-sim run`: the closed-loop city drive with a readable timeline, and with --compare the
 // same drive (same seed, same traffic) again with the governor off.
 #include "sim/cli/commands.h"
+#include "sim/text.h"
 
 #include "sim/cli/output.h"
 #include "sim/files.h"
 #include "sim/host/host.h"
-#include "sim/report/report.h"
+#include "sim/report/chart.h"
+#include "sim/report/session_report.h"
 #include "sim/scenario/scenario.h"
 #include "sim/session/city.h"
 #include "sim/session/session.h"

@@ -1,7 +1,8 @@
 #include "sim/cli/settings_report.h"
+#include "sim/text.h"
 
 #include "sim/check/settings_check.h"
-#include "sim/report/report.h"
+#include "sim/report/check_report.h"
 
 #include <stdexcept>
 

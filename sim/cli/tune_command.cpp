@@ -1,12 +1,13 @@
 // `tarnwick-sim tune`: which thresholds to set for this game on this machine.
 #include "sim/cli/commands.h"
+#include "sim/text.h"
 
 #include "sim/capture/capture.h"
 #include "sim/check/settings_check.h"
 #include "sim/cli/output.h"
 #include "sim/cli/reading.h"
 #include "sim/files.h"
-#include "sim/report/report.h"
+#include "sim/report/tune_report.h"
 
 #include <memory>
 #include <vector>
@@ -80,7 +81,8 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
         options.common.ini ? "from " + sim::utf8Of(*options.common.ini) : "the defaults";
     const GovernorSettings base = baseSettings(options.common);
     if (gridColumns(options.moderate, options.critical).empty()) {
-        err << "tarnwick-sim: the grid holds no pair: every FPS_Critical of --critical must lie "
+        err << "tarnwick-sim: the grid holds no pair: every FPS_Critical of --critical must "
+               "lie "
                "below some FPS_Moderate of --moderate\n";
         return 2;
     }

@@ -1,6 +1,6 @@
 // The settings check for a player (text) and for scripts (JSON).
 #include "sim/files.h"
-#include "sim/report/report.h"
+#include "sim/report/check_report.h"
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>

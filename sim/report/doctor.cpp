@@ -1,6 +1,6 @@
 // The doctor's findings for a player (text, wrapped to a console's width) and for scripts (JSON).
 #include "sim/files.h"
-#include "sim/report/report.h"
+#include "sim/report/doctor_report.h"
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>

@@ -1,6 +1,7 @@
 // The reports scripts read: one JSON object a command, its fields listed in the README.
 #include "sim/files.h"
-#include "sim/report/report.h"
+#include "sim/report/session_report.h"
+#include "sim/report/slumps_report.h"
 
 #include <cmath>
 

@@ -1,8 +1,10 @@
 // The marks that sit on the chart's time axis: states' colours, purges on a strip of their own
 // (counted where they crowd) and slumps behind them, and the legend that names them; also
 // another pair's purges as a strip alone.
+#include "sim/report/chart.h"
 #include "sim/report/chart_layout.h"
-#include "sim/report/report.h"
+#include "sim/report/session_report.h"
+#include "sim/text.h"
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>
@@ -86,7 +88,8 @@ void slumpBands(std::ostream& out, const std::vector<Slump>& slumps, const Scale
 
 namespace {
 
-// A legend entry: its mark, then its label after a gap; the next entry starts advance further on.
+// A legend entry: its mark, then its label after a gap; the next entry starts advance further
+// on.
 enum class Mark { State, Purge, Line, DashedLine, Slump };
 struct LegendEntry {
     Mark mark;

@@ -1,7 +1,12 @@
 // The report page: one self-contained HTML file that answers a player, verdict first. Charts are
 // inline SVG, so it reads with scripts off and asks nothing of any other place; its size follows
 // the charts' widths, not the captures' lengths.
-#include "sim/report/report.h"
+#include "sim/report/page.h"
+#include "sim/report/chart.h"
+#include "sim/report/session_report.h"
+#include "sim/report/slumps_report.h"
+#include "sim/report/tune_report.h"
+#include "sim/text.h"
 
 #include "sim/files.h"
 
@@ -12,6 +17,14 @@
 
 namespace sim {
 namespace {
+
+std::string upperFirst(std::string text)
+{
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') {
+        text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    }
+    return text;
+}
 
 constexpr const char* style = R"(
 body{font-family:system-ui,sans-serif;margin:0 auto;max-width:1040px;padding:12px;color:#1a1a1a;
@@ -98,8 +111,10 @@ void whatASlumpIs(std::ostream& out, const ReportPage& page)
     out << "<p class='small'>A <strong>slump</strong>: the frame rate over the last second "
            "stays below a target for at least two seconds; the target is 80% of the capture's "
            "usual "
-           "frame rate (that of its better seconds) unless one was given. A purge is worth it in "
-           "a slump and wasted outside one: on a single hitch, on frame-pacing noise, at the usual "
+           "frame rate (that of its better seconds) unless one was given. A purge is worth it "
+           "in "
+           "a slump and wasted outside one: on a single hitch, on frame-pacing noise, at the "
+           "usual "
            "frame rate.";
     for (const TunedCapture& part : page.tune->result.captures) {
         if (part.slumps.targetGiven) {
@@ -236,14 +251,6 @@ void captureSection(std::ostream& out, const ReportPage& page, const PageCapture
 
 } // namespace
 
-std::string upperFirst(std::string text)
-{
-    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') {
-        text[0] = static_cast<char>(text[0] - 'a' + 'A');
-    }
-    return text;
-}
-
 void writeReportPage(std::ostream& out, const ReportPage& page)
 {
     fmt::print(out,
@@ -280,8 +287,10 @@ void writeReportPage(std::ostream& out, const ReportPage& page)
         writeTuneSvg(heat, tune);
         out << "<figure>" << inlineSvg(heat.str()) << "</figure>\n";
     }
-    out << "<p class='small'>Made by tarnwick-sim report. A replay has no vehicles: it shows when "
-           "Tarnwick would purge, not what a purge gains; <code>tarnwick-sim run --compare</code> "
+    out << "<p class='small'>Made by tarnwick-sim report. A replay has no vehicles: it shows "
+           "when "
+           "Tarnwick would purge, not what a purge gains; <code>tarnwick-sim run "
+           "--compare</code> "
            "shows that on a simulated drive.</p>\n</body>\n</html>\n";
 }
 

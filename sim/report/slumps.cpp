@@ -1,5 +1,5 @@
 // Slumps and the purges judged by them, said the same way by replay and tune.
-#include "sim/report/report.h"
+#include "sim/report/slumps_report.h"
 
 #include <fmt/format.h>
 

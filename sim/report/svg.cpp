@@ -2,8 +2,8 @@
 // rate is drawn per pixel of the plot's width (the envelope of its lowest and highest, and its
 // mean), the state band takes each pixel's worst state, and purges have a strip of their own,
 // counted where they crowd. So the file's size follows the chart's width, not the session's length.
+#include "sim/report/chart.h"
 #include "sim/report/chart_layout.h"
-#include "sim/report/report.h"
 #include "sim/text.h"
 
 #include <fmt/format.h>

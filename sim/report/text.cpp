@@ -1,6 +1,7 @@
 // The reports people read in a terminal.
 #include "sim/files.h"
-#include "sim/report/report.h"
+#include "sim/report/session_report.h"
+#include "sim/report/slumps_report.h"
 
 #include "sim/text.h"
 

@@ -1,5 +1,7 @@
 // What tune found, for a player (text) and for scripts (JSON).
-#include "sim/report/report.h"
+#include "sim/report/slumps_report.h"
+#include "sim/report/tune_report.h"
+#include "sim/text.h"
 
 #include "sim/files.h"
 

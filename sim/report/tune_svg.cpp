@@ -1,5 +1,5 @@
 // The tuner's heat map: one cell a pair, FPS_Moderate across and FPS_Critical up.
-#include "sim/report/report.h"
+#include "sim/report/tune_report.h"
 #include "sim/text.h"
 
 #include <fmt/format.h>

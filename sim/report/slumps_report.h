@@ -1,0 +1,30 @@
+// Slumps and purges, said the same way by every command.
+#pragma once
+
+#include "sim/session/slumps.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// Slumps, said the same way by every command.
+std::string slumpsCaughtText(std::uint64_t caught, std::size_t slumps); // "catches both slumps"
+std::string purgeTimesText(std::uint64_t purges); // "never", "once", "3 times"
+std::string
+slumpTargetText(const SlumpVerdict& verdict); // "below 48 fps (80% of the usual 60 fps)"
+std::string noSlumpReason(const SlumpVerdict& verdict, double durationMs);
+// "in a slump (28 fps over the last second)", or "outside any slump (...)".
+std::string purgeJudgement(const FrameRateTrace& trace, const std::vector<Slump>& slumps,
+                           double atMs);
+nlohmann::json slumpVerdictJson(const SlumpVerdict& verdict);
+// Each slump with its first purge by these times, if any; each purge with whether it fell in one.
+nlohmann::json slumpsJson(const std::vector<Slump>& slumps,
+                          const std::vector<double>& purgeTimesMs);
+nlohmann::json purgesJson(const std::vector<double>& purgeTimesMs,
+                          const std::vector<Slump>& slumps);
+
+} // namespace sim
