@@ -4,7 +4,7 @@
 // functions' own: the differential test holds them to a replay's.
 #pragma once
 
-#include "sim/tune/grid.h"
+#include "sim/tune/cell.h"
 
 #include <vector>
 

@@ -2,8 +2,8 @@
 // column's pairs exactly as the plug-in's state functions would take them one by one.
 #pragma once
 
+#include "sim/tune/cell.h"
 #include "sim/tune/columns.h"
-#include "sim/tune/grid.h"
 
 #include <vector>
 

@@ -2,8 +2,8 @@
 // recommend.
 #pragma once
 
+#include "sim/tune/cell.h"
 #include "sim/tune/columns.h"
-#include "sim/tune/grid.h"
 
 #include <optional>
 #include <string>

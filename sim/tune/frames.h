@@ -1,15 +1,10 @@
-// Many pairs of thresholds over one capture, each exactly as a replay with that pair would go.
-// The capture is kept once, as what the plug-in's state functions read of each frame; the per-pair
-// reference here runs those functions over it the way a session does, and the grid's columns
-// (sim/tune/columns.h) are held to it.
+// A capture kept once for the tuner, as what the plug-in's state functions read of each frame and
+// when, with its slumps; every pair of the grid runs over the same frames.
 #pragma once
 
-#include "governor/state.h"
-#include "settings/settings.h"
 #include "sim/session/clock.h"
 #include "sim/session/slumps.h"
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -40,21 +35,5 @@ void addFrame(TuneFrames& frames, double frameTimeMs);
 // Once every frame is in: the slumps below targetFps (none: below a share of the capture's usual
 // rate).
 void finishFrames(TuneFrames& frames, std::optional<double> targetFps = std::nullopt);
-
-struct CellResult {
-    std::int32_t moderate = 0;
-    std::int32_t critical = 0;
-    std::uint64_t purges = 0;
-    // Every purge's time: kept by evaluateCell, not for each pair of a grid (memory would grow
-    // with the capture).
-    std::vector<double> purgeTimesMs;
-    SlumpScore slumps; // its purges against the capture's slumps
-    std::uint64_t changes = 0;
-    std::array<double, 3> timeInStateMs{};
-};
-
-// One pair, frame by frame, followed as a session follows the plug-in. in: settings, those of the
-// settings file with this pair's thresholds in them.
-CellResult evaluateCell(const TuneFrames& frames, const GovernorSettings& settings);
 
 } // namespace sim
