@@ -4,6 +4,7 @@
 #include "sim/cli/arguments.h"
 #include "sim/cli/commands.h"
 #include "sim/cli/console.h"
+#include "sim/cli/options.h"
 #include "sim/cli/output.h"
 #include "sim/cli/settings_report.h"
 #include "sim/files.h"
@@ -40,115 +41,6 @@ Examples:
   tarnwick-sim tune capture.csv --ini Tarnwick.ini --svg grid.svg
 
 In Explorer, drop captures, Tarnwick.ini or the game's folder onto tarnwick-sim.exe.)";
-
-std::string wrapped(std::string_view text);
-
-// A command's own exit statuses and examples, after what else it has to say.
-std::string commandFooter(std::string_view exit, std::initializer_list<std::string_view> examples,
-                          const std::string& before = {})
-{
-    std::string text = before.empty() ? std::string() : before + '\n';
-    text += wrapped("Exit status: " + std::string(exit));
-    text += "\nExamples:\n";
-    for (const std::string_view example : examples) {
-        text += "  ";
-        text += example;
-        text += '\n';
-    }
-    return text;
-}
-
-constexpr std::string_view usualExit =
-    "0 done; 1 the capture, the settings file or an output could not be used; 2 a bad argument.";
-
-// Binds an option to a path, read from the UTF-8 the command line was turned into.
-template <class Path>
-CLI::Option* addPathOption(CLI::App* command, const std::string& name, Path& target,
-                           const std::string& description)
-{
-    return command
-        ->add_option_function<std::string>(
-            name, [&target](const std::string& text) { target = pathFromUtf8(text); }, description)
-        ->type_name("");
-}
-
-constexpr const char* severalCaptures =
-    "PresentMon/OCAT CSV, CapFrameX JSON, MangoHud CSV or plain text, one or several, judged "
-    "together; - reads standard input as it comes";
-
-// CAPTURE...: one or several, standard input at most once.
-CLI::Option* addCapturesOption(CLI::App* command, std::vector<std::filesystem::path>& captures,
-                               const std::string& description)
-{
-    return command
-        ->add_option_function<std::vector<std::string>>(
-            "CAPTURE",
-            [&captures](const std::vector<std::string>& texts) {
-                if (std::count(texts.begin(), texts.end(), "-") > 1) {
-                    throw CLI::ValidationError("CAPTURE", "standard input (-) can be read once");
-                }
-                for (const std::string& text : texts) {
-                    captures.push_back(pathFromUtf8(text));
-                }
-            },
-            description)
-        ->type_name("")
-        ->expected(1, -1)
-        ->required()
-        ->check(existingFile());
-}
-
-// The options several commands share, each declared and checked in one place; a command words
-// what the file is for in its own terms.
-CLI::Option* addIni(CLI::App* command, std::optional<std::filesystem::path>& ini,
-                    const std::string& description)
-{
-    return addPathOption(command, "--ini", ini, description)
-        ->check(settingsFile())
-        ->option_text("FILE");
-}
-
-CLI::Option* addSvg(CLI::App* command, std::optional<std::filesystem::path>& svg,
-                    const std::string& description)
-{
-    return addPathOption(command, "--svg", svg, description)
-        ->check(outputFile())
-        ->option_text("FILE");
-}
-
-CLI::Option* addApplication(CLI::App* command, CaptureChoice& choice, const std::string& verb)
-{
-    return command
-        ->add_option("--app", choice.application,
-                     "application to " + verb + " (default: the one with the most frames)")
-        ->option_text("NAME");
-}
-
-CLI::Option* addRunNumber(CLI::App* command, CaptureChoice& choice)
-{
-    return command->add_option("--run", choice.run, "CapFrameX: which run, from 0 (default 0)")
-        ->check(wholeNumberUpTo(std::numeric_limits<std::uint32_t>::max()))
-        ->option_text("N");
-}
-
-void addCommon(CLI::App* command, CommonOptions& common)
-{
-    addIni(command, common.ini,
-           "settings file, used as the game's Tarnwick.ini (default: none, so every key takes its "
-           "default)");
-    addSvg(command, common.svg, "also draw the session as a standalone SVG chart");
-    addPathOption(command, "--log-dir", common.logDir,
-                  "keep the plug-in's Tarnwick.log in this folder (default: none is kept: the "
-                  "simulated game's own folder is deleted at the end)")
-        ->check(existingFolder())
-        ->option_text("DIR");
-    command
-        ->add_option("--uptime", common.uptimeMs,
-                     "the tick counter at the start, in milliseconds since boot (default 600000)")
-        ->check(wholeNumberUpTo(std::numeric_limits<std::uint32_t>::max()))
-        ->option_text("MS");
-    command->add_flag("--json", common.json, "print the report as one JSON object");
-}
 
 std::string failureMessage(const CLI::App* app, const CLI::Error& error)
 {
@@ -225,45 +117,6 @@ void addRun(CLI::App& app, RunOptions& run, int& status)
     command->callback([&run, &status] { status = runFromCommandLine(run, std::cout, std::cerr); });
 }
 
-// What a slump is, for both commands that judge purges by them.
-const char* const slumpsExplained =
-    "A slump: the frame rate over the last second stays below the target for at least two "
-    "seconds (a recovery shorter than a second does not end it); it runs from where the game sank "
-    "to where it recovered. A single hitch, even of a second, is not one. A purge is worth it in a "
-    "slump and wasted outside one. "
-    "The target is 80% of the capture's usual frame rate, that of its better seconds (nine in ten "
-    "whole seconds are no faster), unless --target sets it.";
-
-// A footer's paragraph in lines a terminal shows whole.
-std::string wrapped(std::string_view text)
-{
-    constexpr std::size_t width = 78;
-    std::string lines;
-    std::size_t lineStart = 0;
-    std::size_t word = 0;
-    while (word < text.size()) {
-        const std::size_t end = std::min(text.find(' ', word), text.size());
-        if (end - lineStart > width && word > lineStart) {
-            lines += text.substr(lineStart, word - 1 - lineStart);
-            lines += '\n';
-            lineStart = word;
-        }
-        word = end + 1;
-    }
-    lines += text.substr(lineStart);
-    return lines + '\n';
-}
-
-CLI::Option* addTarget(CLI::App* command, std::optional<double>& target)
-{
-    return command
-        ->add_option("--target", target,
-                     "the frame rate below which a second counts as slow (default: 80% of the "
-                     "capture's usual frame rate)")
-        ->check(numberIn(1, highestRefreshRate))
-        ->option_text("FPS");
-}
-
 void addReplay(CLI::App& app, ReplayOptions& replay, int& status)
 {
     CLI::App* command =
@@ -290,22 +143,6 @@ void addReplay(CLI::App& app, ReplayOptions& replay, int& status)
                                   wrapped(slumpsExplained)));
     command->callback(
         [&replay, &status] { status = replayFromCommandLine(replay, std::cout, std::cerr); });
-}
-
-// "LO..HI" in whole frames per second.
-CLI::Option* addRange(CLI::App* command, const std::string& name, Range& range,
-                      const std::string& description)
-{
-    return command
-        ->add_option_function<std::string>(
-            name,
-            [&range](const std::string& text) {
-                const auto dots = text.find("..");
-                range = {std::stoi(text.substr(0, dots)), std::stoi(text.substr(dots + 2))};
-            },
-            description)
-        ->check(rangeOfThresholds())
-        ->option_text("LO..HI");
 }
 
 void addTune(CLI::App& app, TuneOptions& tune, int& status)
