@@ -65,32 +65,6 @@ const char* captureFormatName(CaptureFormat format)
     return "?";
 }
 
-std::string describeApplication(const AppFrames& app)
-{
-    return shown(app.name) + " (" + std::to_string(app.frames) + " frames)";
-}
-
-std::string listApplications(const std::vector<AppFrames>& apps)
-{
-    std::string text;
-    const std::size_t listed = std::min(apps.size(), listedApplications);
-    for (std::size_t i = 0; i < listed; ++i) {
-        text += (text.empty() ? "" : ", ") + describeApplication(apps[i]);
-    }
-    if (apps.size() > listed) {
-        text += " and " + std::to_string(apps.size() - listed) + " more applications";
-    }
-    return text.empty() ? "no frames" : text;
-}
-
-void failApplicationMissing(const std::filesystem::path& path, const std::string& wanted,
-                            const std::vector<AppFrames>& apps)
-{
-    failCapture(path, 0,
-                "application '" + shown(wanted) + "' is not in the capture; it holds " +
-                    listApplications(apps));
-}
-
 void reportProgress(const CaptureOptions& options, std::uint64_t bytesRead, std::uint64_t size)
 {
     if (options.progress) {

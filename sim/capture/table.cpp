@@ -2,9 +2,11 @@
 // where the header is and which column holds the frame time. A table often interleaves several
 // processes; one application is replayed (see capture.h for the reading contract).
 #include "sim/ascii.h"
+#include "sim/capture/applications.h"
 #include "sim/capture/csv.h"
 #include "sim/capture/formats.h"
 #include "sim/capture/line_reader.h"
+#include "sim/capture/samples.h"
 #include "sim/files.h"
 
 #include <fmt/format.h>
@@ -26,32 +28,6 @@ struct Target {
     bool adoptFirstGame = false;            // replay the first application that is not dwm.exe
 };
 
-// Applications counted by name as Windows compares them, without regard to case; each shown as
-// first written.
-struct AppCounter {
-    std::vector<AppFrames> apps; // in order of appearance
-    std::unordered_map<std::string, std::size_t> byName;
-    std::size_t lastHit = 0; // rows of one application come in runs
-    std::string key;
-
-    // The index of name's count, made when it is new.
-    std::size_t indexOf(std::string_view name)
-    {
-        if (lastHit < apps.size() &&
-            (apps[lastHit].name == name || equalsIgnoringCase(apps[lastHit].name, name))) {
-            return lastHit;
-        }
-        key.assign(name);
-        std::transform(key.begin(), key.end(), key.begin(), lowerAscii);
-        const auto [found, added] = byName.try_emplace(key, apps.size());
-        if (added) {
-            apps.push_back({std::string(name), 0});
-        }
-        lastHit = found->second;
-        return lastHit;
-    }
-};
-
 // What one read of the table found.
 struct TableRead {
     AppCounter counter;
@@ -60,12 +36,7 @@ struct TableRead {
     std::optional<std::string> replayed;
     std::size_t targetIs = noField; // the application targetMatches was found for
     bool targetMatches = false;
-    // The target's rows against the capture's own clock: a log of samples shows in the gap.
-    std::uint64_t clockedRows = 0;
-    double firstClockMs = 0;
-    double lastClockMs = 0;
-    double frameMsAfterFirst = 0;
-    std::uint64_t sampledSteps = 0; // rows whose clock stepped far past their frame time
+    ClockWatch clock;
 };
 
 // The header's line as read, for what the rows must match.
@@ -75,22 +46,6 @@ struct Header {
     std::uint64_t line = 0;
     std::string text;
 };
-
-bool isCompositor(std::string_view application)
-{
-    return equalsIgnoringCase(application, "dwm.exe");
-}
-
-// Windows' own presenters, and PresentMon's names for a process it could not name: never the game.
-bool isSystemProcess(std::string_view application)
-{
-    for (const char* system : {"dwm.exe", "explorer.exe", "csrss.exe", "<error>", "<unknown>"}) {
-        if (equalsIgnoringCase(application, system)) {
-            return true;
-        }
-    }
-    return false;
-}
 
 Header findHeader(LineReader& reader, const std::filesystem::path& path, const Recognised& table,
                   std::vector<std::string_view>& fields)
@@ -164,53 +119,6 @@ void checkFieldCount(const std::filesystem::path& path, std::uint64_t lineNumber
                             count, header.line, header.fieldCount));
 }
 
-// A capture whose own clock steps far past its rows' frame times holds samples, not frames:
-// MangoHud logs a row every 100 ms unless its log interval is 0, and replayed as frames every
-// time, the 7 seconds between purges among them, would come out too short. Row by row, not in
-// total: a game that makes new swap chains leaves gaps in a per-frame capture too, but its rows
-// still step by their frame times. Decided at the 50th row, so a pipe's replay does not run on
-// samples for long, or at the end of a shorter capture.
-constexpr std::uint64_t rowsToJudgeTheClock = 50;
-
-void refuseSamples(const std::filesystem::path& path, const FieldPlaces& places,
-                   const TableRead& read)
-{
-    const double spanMs = read.lastClockMs - read.firstClockMs;
-    const std::uint64_t steps = read.clockedRows > 0 ? read.clockedRows - 1 : 0;
-    if (steps < 2 || spanMs < 1000 || read.sampledSteps * 5 <= steps * 4) {
-        return;
-    }
-    failCapture(path, 0,
-                fmt::format("a log of samples, not of frames: its own clock ({}) runs {:.1f} s "
-                            "over {} rows whose frame times add up to {:.1f} s; record one row per "
-                            "frame (for MangoHud: a log interval of 0, log_interval=0)",
-                            places.clockName, spanMs / 1000, read.clockedRows,
-                            read.frameMsAfterFirst / 1000));
-}
-
-void noteClock(const std::filesystem::path& path, std::string_view cell, const FieldPlaces& places,
-               double frameMs, TableRead& read)
-{
-    cell = trim(cell);
-    double clock = 0;
-    const auto [end, error] = std::from_chars(cell.data(), cell.data() + cell.size(), clock);
-    if (error != std::errc() || end != cell.data() + cell.size()) {
-        return;
-    }
-    const double ms = clock * places.clockMsPerUnit;
-    if (read.clockedRows++ == 0) {
-        read.firstClockMs = ms;
-    } else {
-        const double frame = frameMs > 0 ? frameMs : 0;
-        read.frameMsAfterFirst += frame;
-        read.sampledSteps += ms - read.lastClockMs > 1.5 * frame + 2 ? 1 : 0;
-    }
-    read.lastClockMs = ms;
-    if (read.clockedRows == rowsToJudgeTheClock) {
-        refuseSamples(path, places, read);
-    }
-}
-
 // One row: counted for its application, and its frame time handed on when it is the target's.
 void takeRow(const std::filesystem::path& path, std::uint64_t line, const FieldPlaces& places,
              const std::vector<std::string_view>& fields, std::string_view wholeFile,
@@ -244,8 +152,8 @@ void takeRow(const std::filesystem::path& path, std::uint64_t line, const FieldP
         ++read.skippedCells;
         return;
     }
-    if (places.clock < fields.size() && read.clockedRows < rowsToJudgeTheClock) {
-        noteClock(path, fields[places.clock], places, ms, read);
+    if (places.clock < fields.size() && read.clock.clockedRows < rowsToJudgeTheClock) {
+        noteClock(path, fields[places.clock], places, ms, read.clock);
     }
     onFrame(ms);
 }
@@ -289,8 +197,8 @@ TableRead readRows(LineReader& reader, const std::filesystem::path& path, const 
         checkFieldCount(path, reader.lineNumber(), line, cells, header);
         takeRow(path, reader.lineNumber(), places, fields, wholeFile, target, read, onFrame);
     }
-    if (read.clockedRows < rowsToJudgeTheClock) {
-        refuseSamples(path, places, read);
+    if (read.clock.clockedRows < rowsToJudgeTheClock) {
+        refuseSamples(path, places, read.clock);
     }
     return read;
 }
@@ -300,21 +208,6 @@ TableRead readOnce(const std::filesystem::path& path, const Recognised& table,
 {
     LineReader reader(path);
     return readRows(reader, path, table, options, std::move(target), onFrame);
-}
-
-// The one with the most frames, never the desktop compositor unless it is alone.
-std::string chooseApplication(const std::vector<AppFrames>& apps)
-{
-    const AppFrames* best = nullptr;
-    for (const AppFrames& app : apps) {
-        if (!isCompositor(app.name) && (best == nullptr || app.frames > best->frames)) {
-            best = &app;
-        }
-    }
-    if (best == nullptr) {
-        return apps.empty() ? std::string() : apps.front().name;
-    }
-    return best->name;
 }
 
 TableRead readChosen(const std::filesystem::path& path, const Recognised& table,
