@@ -9,6 +9,10 @@
 //   is read; should another turn out to have more frames, restart() is called (forget every frame
 //   given so far) and a second read replays that one. Most captures hold one game: one read;
 // - with neither, a first read only counts and a second replays the chosen application.
+// No reader holds the capture: tables and plain text go line by line (a line longer than 1 MiB is
+// refused), CapFrameX JSON as parse events (the line of a fault is found by reading the file
+// again, so it is read from a file, never from a pipe). What a caller keeps of the frames is its
+// own: the tuner keeps them all (sim/tune/frames.h).
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,7 @@
 // Sections: the purges a column keeps; a column; eight columns' runs in lanes; the sweep's step,
-// frame by frame; the cells at the end.
+// frame by frame; the cells at the end. Longer than most files here on purpose: the sections are
+// one algorithm over types of this file alone, and split they would need a header of internals
+// that no other file has use for, the hot step's inlining then resting on link-time optimisation.
 #include "sim/tune/sweep.h"
 
 #include "sim/session/clock.h"
