@@ -95,12 +95,13 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     LiveLines live;
     if (isLiveInput(options.capture) && !options.common.json) {
         live.out = &out;
+        // Before the line that promises it, so that a Ctrl+C as soon as it shows keeps the promise.
+        stopReadingOnInterrupt();
         out << "reading "
             << (sim::isStandardInput(options.capture) ? "standard input" : utf8Of(options.capture))
             << " as it comes: each state change and purge is shown as it happens; the end of the "
                "input or Ctrl+C ends the replay with its summary\n"
             << std::flush;
-        stopReadingOnInterrupt();
     }
     CaptureOptions captureOptions;
     captureOptions.application = options.choice.application;

@@ -33,11 +33,12 @@ for ((from = 1; from <= half; from += 40)); do
     sed -n "${from},$((from + 39 < half ? from + 39 : half))p" "$capture" >&3
     sleep 0.02
 done
+# A change's own line, not the opening line that says changes will be shown.
 for _ in $(seq 100); do
-    grep -q "state" "$dir/live.txt" && break
+    grep -Eq '^ *[0-9.]+  state ' "$dir/live.txt" && break
     sleep 0.1
 done
-grep -q " state " "$dir/live.txt" || fail "no state change shown while the input was still open"
+grep -Eq '^ *[0-9.]+  state ' "$dir/live.txt" || fail "no state change shown while the input was still open"
 grep -q "^summary:" "$dir/live.txt" && fail "the summary came before the input ended"
 tail -n +$((half + 1)) "$capture" >&3
 exec 3>&-
@@ -73,7 +74,7 @@ if [ "$mode" = native ]; then
     exec 4>"$dir/open"
     head -n "$half" "$capture" >&4
     for _ in $(seq 100); do
-        grep -q " state " "$dir/interrupted.txt" && break
+        grep -Eq '^ *[0-9.]+  state ' "$dir/interrupted.txt" && break
         sleep 0.1
     done
     kill -INT "$tool"
