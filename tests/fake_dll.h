@@ -10,6 +10,15 @@
 
 namespace testing_support {
 
+// The build stamps of the installed plug-in and of an older one, and the line each writes.
+inline const std::string installed = "Dec  8 2026 07:30:51";
+inline const std::string older = "Nov 30 2026 09:00:00";
+
+inline std::string logLine(const std::string& stamp)
+{
+    return "[" + stamp + "] Critical performance state. Purging ambient entities.\r\n";
+}
+
 struct FakeDll {
     std::uint16_t machine = 0x8664;
     bool dll = true;

@@ -273,27 +273,6 @@ TEST_F(SessionTest, replayReportAsJson)
     EXPECT_EQ(json["stateChanges"][0]["to"], "Moderate");
 }
 
-TEST(FrameTimeLows, areTheFrameRatesAtThe99thAnd999thPercentileOfFrameTimes)
-{
-    // 1000 frames: 985 of 10 ms, 10 of 20 ms, 4 of 40 ms, 1 of 100 ms. The slowest 1 % (10
-    // frames) reach 20 ms: 50 fps; the slowest 0.1 % (1 frame) is 100 ms: 10 fps.
-    sim::FrameTimeCounts counts;
-    for (int i = 0; i < 985; ++i) {
-        countFrameTime(counts, 10.0);
-    }
-    for (const auto& [ms, n] : {std::pair{20.0, 10}, std::pair{40.0, 4}, std::pair{100.0, 1}}) {
-        for (int i = 0; i < n; ++i) {
-            countFrameTime(counts, ms);
-        }
-    }
-    countFrameTime(counts, 0.0); // not a frame time
-    countFrameTime(counts, -5.0);
-    EXPECT_EQ(counts.frames, 1000u);
-    EXPECT_NEAR(lowFps(counts, 0.01), 50.0, 50.0 * 1e-4);
-    EXPECT_NEAR(lowFps(counts, 0.001), 10.0, 10.0 * 1e-4);
-    EXPECT_EQ(lowFps(sim::FrameTimeCounts{}, 0.01), 0.0);
-}
-
 TEST_F(SessionTest, compareShowsTheSameDriveWithoutTheGovernor)
 {
     sim::RunOptions options;
