@@ -189,6 +189,26 @@ TEST(LineReader, aLineLongerThanAnyCaptureHoldsIsAnErrorNamingIt)
     }
 }
 
+// CapFrameX's JSON on one line, piped in: what to do instead, not "not a capture".
+TEST(LineReader, aLongFirstLineThatStartsAsJsonSaysToGiveTheFile)
+{
+    ScratchDir dir;
+    writeFile(dir / "one-line.json", " {\"Runs\":[{\"CaptureData\":{\"MsBetweenPresents\":[" +
+                                         std::string(sim::maxLineBytes, '1') + "]}}]}");
+    sim::LineReader reader(dir / "one-line.json");
+    std::string_view line;
+    try {
+        reader.next(line);
+        FAIL() << "read a line longer than the limit";
+    } catch (const sim::CaptureError& error) {
+        EXPECT_NE(std::string(error.what())
+                      .find(":1: a line longer than 1 MiB that starts as JSON "
+                            "does: CapFrameX JSON is read from a file"),
+                  std::string::npos)
+            << error.what();
+    }
+}
+
 TEST(LineReader, directoryOrMissingFileIsAClearError)
 {
     ScratchDir dir;

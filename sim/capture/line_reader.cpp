@@ -63,6 +63,16 @@ void LineReader::rewind()
 
 void LineReader::tooLong() const
 {
+    // CapFrameX may write its JSON on one line; a file of it never comes through here (it is
+    // read as parse events), a pipe of it does.
+    const std::string_view line(buffer_.data() + begin_, end_ - begin_);
+    const auto first = line.find_first_not_of(" \t\r\n");
+    if (lineNumber_ == 0 && first != std::string_view::npos && line[first] == '{') {
+        throw CaptureError(fmt::format(
+            "{}:1: a line longer than {} MiB that starts as JSON does: CapFrameX JSON is read from "
+            "a file, not as it comes: save the capture, then replay the file",
+            utf8Of(path_), maxLineBytes >> 20));
+    }
     throw CaptureError(
         fmt::format("{}:{}: a line longer than {} MiB: not a capture (no capture tool writes lines "
                     "this long)",
