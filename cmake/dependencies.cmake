@@ -10,6 +10,8 @@ if(WIN32)
     # copied into the build, so that the cross-compiler sees them and never the rest of
     # /usr/include. Fibers are Windows' own.
     set(debian_headers ${CMAKE_BINARY_DIR}/debian-headers)
+    # Afresh each time: no header a package upgrade removed stays behind.
+    file(REMOVE_RECURSE ${debian_headers})
     foreach(library CLI fmt nlohmann)
         if(NOT IS_DIRECTORY /usr/include/${library})
             message(FATAL_ERROR "/usr/include/${library} is missing: install the Debian package")

@@ -193,19 +193,22 @@ TEST(LineReader, aLineLongerThanAnyCaptureHoldsIsAnErrorNamingIt)
 TEST(LineReader, aLongFirstLineThatStartsAsJsonSaysToGiveTheFile)
 {
     ScratchDir dir;
-    writeFile(dir / "one-line.json", " {\"Runs\":[{\"CaptureData\":{\"MsBetweenPresents\":[" +
-                                         std::string(sim::maxLineBytes, '1') + "]}}]}");
-    sim::LineReader reader(dir / "one-line.json");
-    std::string_view line;
-    try {
-        reader.next(line);
-        FAIL() << "read a line longer than the limit";
-    } catch (const sim::CaptureError& error) {
-        EXPECT_NE(std::string(error.what())
-                      .find(":1: a line longer than 1 MiB that starts as JSON "
-                            "does: CapFrameX JSON is read from a file"),
-                  std::string::npos)
-            << error.what();
+    for (const std::string mark : {"", "\xEF\xBB\xBF"}) {
+        writeFile(dir / "one-line.json",
+                  mark + " {\"Runs\":[{\"CaptureData\":{\"MsBetweenPresents\":[" +
+                      std::string(sim::maxLineBytes, '1') + "]}}]}");
+        sim::LineReader reader(dir / "one-line.json");
+        std::string_view line;
+        try {
+            reader.next(line);
+            ADD_FAILURE() << "read a line longer than the limit";
+        } catch (const sim::CaptureError& error) {
+            EXPECT_NE(std::string(error.what())
+                          .find(":1: a line longer than 1 MiB that starts as JSON does: CapFrameX "
+                                "JSON is read from a file"),
+                      std::string::npos)
+                << error.what();
+        }
     }
 }
 

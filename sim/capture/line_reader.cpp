@@ -63,9 +63,12 @@ void LineReader::rewind()
 
 void LineReader::tooLong() const
 {
-    // CapFrameX may write its JSON on one line; a file of it never comes through here (it is
-    // read as parse events), a pipe of it does.
-    const std::string_view line(buffer_.data() + begin_, end_ - begin_);
+    // CapFrameX may write its JSON on one line. A file of it is read as parse events, not here;
+    // a pipe of it comes here.
+    std::string_view line(buffer_.data() + begin_, end_ - begin_);
+    if (line.starts_with("\xEF\xBB\xBF")) {
+        line.remove_prefix(3);
+    }
     const auto first = line.find_first_not_of(" \t\r\n");
     if (lineNumber_ == 0 && first != std::string_view::npos && line[first] == '{') {
         throw CaptureError(fmt::format(

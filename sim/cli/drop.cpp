@@ -93,14 +93,14 @@ int onDrop(const Dropped& dropped, const std::string& toolVersion, std::ostream&
     case DropKind::Nothing:
         return 2;
     case DropKind::Missing:
-        err << "tarnwick-sim: there is no file " << sim::utf8Of(dropped.paths.front())
+        err << "tarnwick-sim: there is no file " << utf8Of(dropped.paths.front())
             << ": check its name and folder\n";
         break;
     case DropKind::Folder:
         status = doctorCommand({dropped.paths.front(), false, toolVersion}, out, err);
         break;
     case DropKind::Settings:
-        out << "checking " << sim::utf8Of(dropped.paths.front())
+        out << "checking " << utf8Of(dropped.paths.front())
             << " as a settings file (drop captures to see what it does on them)\n";
         status = reportSettings(dropped.paths.front(), false, out, err);
         break;

@@ -64,8 +64,8 @@ int refuseOverwriting(const std::vector<NamedPath>& outputs, const std::vector<N
             const bool same = isStandardInput(in.path) ? isStandardInputFile(out.path)
                                                        : sameFile(out.path, in.path);
             if (same) {
-                err << "tarnwick-sim: " << out.what << " " << sim::utf8Of(out.path) << " is "
-                    << in.what << ": writing it would destroy it; choose another file\n";
+                err << "tarnwick-sim: " << out.what << " " << utf8Of(out.path) << " is " << in.what
+                    << ": writing it would destroy it; choose another file\n";
                 return 2;
             }
         }
@@ -91,8 +91,7 @@ int checkInputsAndOutputs(CommonOptions& common, const std::vector<std::filesyst
     std::vector<NamedPath> inputs;
     for (const std::filesystem::path& capture : captures) {
         inputs.push_back(
-            {sim::isStandardInput(capture) ? "the capture (standard input)" : "the capture",
-             capture});
+            {isStandardInput(capture) ? "the capture (standard input)" : "the capture", capture});
     }
     if (common.ini) {
         inputs.push_back({"the settings file (--ini)", *common.ini});
@@ -112,7 +111,7 @@ int checkInputsAndOutputs(CommonOptions& common, const std::vector<std::filesyst
     }
     if (common.logDir) {
         if (const std::string why = cannotWrite(logFileIn(*common.logDir)); !why.empty()) {
-            err << "tarnwick-sim: cannot write the plug-in's log in " << sim::utf8Of(*common.logDir)
+            err << "tarnwick-sim: cannot write the plug-in's log in " << utf8Of(*common.logDir)
                 << ": " << why << '\n';
             return 1;
         }
@@ -122,15 +121,15 @@ int checkInputsAndOutputs(CommonOptions& common, const std::vector<std::filesyst
     }
     if (common.svg) {
         if (const std::string why = cannotWrite(*common.svg); !why.empty()) {
-            err << "tarnwick-sim: cannot write the chart to " << sim::utf8Of(*common.svg) << ": "
-                << why << '\n';
+            err << "tarnwick-sim: cannot write the chart to " << utf8Of(*common.svg) << ": " << why
+                << '\n';
             return 1;
         }
     }
     if (common.page) {
         if (const std::string why = cannotWrite(*common.page); !why.empty()) {
-            err << "tarnwick-sim: cannot write the page to " << sim::utf8Of(*common.page) << ": "
-                << why << '\n';
+            err << "tarnwick-sim: cannot write the page to " << utf8Of(*common.page) << ": " << why
+                << '\n';
             return 1;
         }
     }
@@ -145,7 +144,7 @@ std::string cannotWrite(const std::filesystem::path& path)
     }
     const bool existed = std::filesystem::exists(path, error);
     // Appending opens it as writing will, without touching what is there.
-    std::FILE* file = sim::openFile(path, "ab");
+    std::FILE* file = openFile(path, "ab");
     if (file == nullptr) {
         return std::strerror(errno);
     }
@@ -166,11 +165,11 @@ bool writeOutput(const std::filesystem::path& path, std::string_view what,
         file.close();
     }
     if (!file) {
-        err << "tarnwick-sim: cannot write the " << what << " to " << sim::utf8Of(path) << '\n';
+        err << "tarnwick-sim: cannot write the " << what << " to " << utf8Of(path) << '\n';
         return false;
     }
     if (!quiet) {
-        out << what << ": " << sim::utf8Of(path) << '\n';
+        out << what << ": " << utf8Of(path) << '\n';
     }
     return true;
 }
@@ -190,7 +189,7 @@ void sayWhereTheLogIs(const CommonOptions& options, const SessionResult& result,
         return;
     }
     const bool logged = result.enabled && result.settings.logging && !result.purges.empty();
-    out << "plug-in log: " << sim::utf8Of(logFileIn(*options.logDir))
+    out << "plug-in log: " << utf8Of(logFileIn(*options.logDir))
         << (logged ? " (" + std::to_string(result.purges.size()) + " lines added)"
                    : " (nothing added: no purge was logged)")
         << '\n';

@@ -98,7 +98,7 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
         // Before the line that promises it, so that a Ctrl+C as soon as it shows keeps the promise.
         stopReadingOnInterrupt();
         out << "reading "
-            << (sim::isStandardInput(options.capture) ? "standard input" : utf8Of(options.capture))
+            << (isStandardInput(options.capture) ? "standard input" : utf8Of(options.capture))
             << " as it comes: each state change and purge is shown as it happens; the end of the "
                "input or Ctrl+C ends the replay with its summary\n"
             << std::flush;
@@ -106,7 +106,7 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     CaptureOptions captureOptions;
     captureOptions.application = options.choice.application;
     captureOptions.run = options.choice.run;
-    const std::string what = "replaying " + sim::utf8Of(options.capture.filename());
+    const std::string what = "replaying " + utf8Of(options.capture.filename());
     captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
     captureOptions.restart = [&] {
         session.reset(); // one plug-in at a time: the old session ends before the new one loads
@@ -129,12 +129,12 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     if (options.common.json) {
         out << jsonText(replayJson(options.capture, capture, result, slumps)) << '\n';
     } else {
-        const std::string source = options.common.ini ? "from " + sim::utf8Of(*options.common.ini)
+        const std::string source = options.common.ini ? "from " + utf8Of(*options.common.ini)
                                                       : std::string("the defaults: no --ini given");
         printReplay(out, options.capture, capture, result, source, slumps, timeline.rows);
     }
-    const sim::ChartOptions chart{"tarnwick-sim replay: " + sim::shown(capture.application), false,
-                                  nullptr, &slumps.slumps};
+    const ChartOptions chart{"tarnwick-sim replay: " + shown(capture.application), false, nullptr,
+                             &slumps.slumps};
     sayWhereTheLogIs(options.common, result, out);
     return writeChart(options.common, result, chart, out, err) ? 0 : 1;
 }

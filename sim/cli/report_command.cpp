@@ -54,7 +54,7 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
     tuned.moderate = defaultModerate;
     tuned.critical = defaultCritical;
     tuned.settingsSource =
-        options.common.ini ? "from " + sim::utf8Of(*options.common.ini) : "the defaults";
+        options.common.ini ? "from " + utf8Of(*options.common.ini) : "the defaults";
     if (options.common.ini) {
         page.settings = checkSettings(*options.common.ini);
     }
@@ -90,8 +90,8 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
         printVerdict(out, *page.tune);
     }
     const bool written = writeOutput(
-        pageFor(options), "page", [&](std::ostream& file) { sim::writeReportPage(file, page); },
-        false, out, err);
+        pageFor(options), "page", [&](std::ostream& file) { writeReportPage(file, page); }, false,
+        out, err);
     return written && !parts.empty() ? 0 : 1;
 }
 

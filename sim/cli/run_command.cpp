@@ -87,10 +87,9 @@ int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err)
         }
         out << jsonText(std::move(json)) << '\n';
     }
-    const sim::ChartOptions chart{"tarnwick-sim run: city drive, seed " +
-                                      std::to_string(options.seed) +
-                                      (without ? ", with and without Tarnwick" : ""),
-                                  true, without ? &without->result : nullptr};
+    const ChartOptions chart{"tarnwick-sim run: city drive, seed " + std::to_string(options.seed) +
+                                 (without ? ", with and without Tarnwick" : ""),
+                             true, without ? &without->result : nullptr};
     sayWhereTheLogIs(options.common, with.result, out);
     return writeChart(options.common, with.result, chart, out, err) ? 0 : 1;
 }
@@ -98,7 +97,7 @@ int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err)
 int scenarioCommand(const std::filesystem::path& gameDir, std::ostream& out)
 {
     resetHost();
-    sim::host().machine.exePath = sim::utf8Of(std::filesystem::absolute(gameDir) / "game.exe");
+    host().machine.exePath = utf8Of(std::filesystem::absolute(gameDir) / "game.exe");
     host().clock.tickMs = 600000;
     const int status = runScenario(out);
     resetHost();

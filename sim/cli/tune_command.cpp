@@ -41,7 +41,7 @@ int readForTuning(const std::filesystem::path& capture, const CaptureChoice& cho
     CaptureOptions captureOptions;
     captureOptions.application = choice.application;
     captureOptions.run = choice.run;
-    const std::string what = "reading " + sim::utf8Of(capture.filename());
+    const std::string what = "reading " + utf8Of(capture.filename());
     captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
     const auto start = [&] {
         frames = TuneFrames{};
@@ -78,7 +78,7 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
     report.moderate = options.moderate;
     report.critical = options.critical;
     report.settingsSource =
-        options.common.ini ? "from " + sim::utf8Of(*options.common.ini) : "the defaults";
+        options.common.ini ? "from " + utf8Of(*options.common.ini) : "the defaults";
     const GovernorSettings base = baseSettings(options.common);
     if (gridColumns(options.moderate, options.critical).empty()) {
         err << "tarnwick-sim: the grid holds no pair: every FPS_Critical of --critical must "

@@ -55,12 +55,12 @@ void resultVec3(float x, float y, float z)
     std::memcpy(resultSlots.data(), &v, sizeof v);
 }
 
-void getPlayerPed()
+void serveGetPlayerPed()
 {
     resultInt(host().world.playerPed);
 }
 
-void getEntityCoords()
+void serveGetEntityCoords()
 {
     const World& world = host().world;
     const Entity entity = intArg(0);
@@ -76,20 +76,20 @@ void getEntityCoords()
     resultVec3(vehicle->x, vehicle->y, vehicle->z);
 }
 
-void doesEntityExist()
+void serveDoesEntityExist()
 {
     const Entity entity = intArg(0);
     const Vehicle* vehicle = listedVehicle(entity);
     resultInt(entity == host().world.playerPed || (vehicle != nullptr && vehicle->exists));
 }
 
-void isMissionEntity()
+void serveIsMissionEntity()
 {
     const Vehicle* vehicle = listedVehicle(intArg(0));
     resultInt(vehicle != nullptr && vehicle->mission);
 }
 
-void distanceBetweenCoords()
+void serveDistanceBetweenCoords()
 {
     const float dx = floatArg(3) - floatArg(0);
     const float dy = floatArg(4) - floatArg(1);
@@ -97,7 +97,7 @@ void distanceBetweenCoords()
     resultFloat(std::sqrt(dx * dx + dy * dy + dz * dz));
 }
 
-void setAsMissionEntity()
+void serveSetAsMissionEntity()
 {
     if (Vehicle* vehicle = listedVehicle(intArg(0))) {
         vehicle->mission = true;
@@ -105,7 +105,7 @@ void setAsMissionEntity()
     resultInt(0);
 }
 
-void deleteVehicle()
+void serveDeleteVehicle()
 {
     auto* handle = reinterpret_cast<Entity*>(static_cast<std::uintptr_t>(pending.slots[0]));
     if (handle == nullptr) {
@@ -117,7 +117,7 @@ void deleteVehicle()
     resultInt(0);
 }
 
-void getFrameTime()
+void serveGetFrameTime()
 {
     resultFloat(host().clock.frameTimeSeconds);
 }
@@ -130,14 +130,14 @@ struct SimulatedNative {
 };
 
 constexpr SimulatedNative simulatedNatives[] = {
-    {nativeHash::getPlayerPed, "getPlayerPed", 0, getPlayerPed},
-    {nativeHash::getEntityCoords, "getEntityCoords", 2, getEntityCoords},
-    {nativeHash::doesEntityExist, "doesEntityExist", 1, doesEntityExist},
-    {nativeHash::isMissionEntity, "isMissionEntity", 1, isMissionEntity},
-    {nativeHash::distanceBetweenCoords, "distanceBetweenCoords", 7, distanceBetweenCoords},
-    {nativeHash::setAsMissionEntity, "setAsMissionEntity", 3, setAsMissionEntity},
-    {nativeHash::deleteVehicle, "deleteVehicle", 1, deleteVehicle},
-    {nativeHash::getFrameTime, "getFrameTime", 0, getFrameTime},
+    {nativeHash::getPlayerPed, "getPlayerPed", 0, serveGetPlayerPed},
+    {nativeHash::getEntityCoords, "getEntityCoords", 2, serveGetEntityCoords},
+    {nativeHash::doesEntityExist, "doesEntityExist", 1, serveDoesEntityExist},
+    {nativeHash::isMissionEntity, "isMissionEntity", 1, serveIsMissionEntity},
+    {nativeHash::distanceBetweenCoords, "distanceBetweenCoords", 7, serveDistanceBetweenCoords},
+    {nativeHash::setAsMissionEntity, "setAsMissionEntity", 3, serveSetAsMissionEntity},
+    {nativeHash::deleteVehicle, "deleteVehicle", 1, serveDeleteVehicle},
+    {nativeHash::getFrameTime, "getFrameTime", 0, serveGetFrameTime},
 };
 
 void dispatch()

@@ -1,7 +1,5 @@
 #include "sim/tune/frames.h"
 
-#include "sim/session/follower.h"
-
 #include <algorithm>
 #include <cmath>
 
