@@ -11,7 +11,6 @@
 #include <cstdlib>
 
 namespace sim {
-namespace {
 
 std::string pairName(const CellResult& c)
 {
@@ -22,6 +21,8 @@ bool samePair(const CellResult& a, const CellResult& b)
 {
     return a.moderate == b.moderate && a.critical == b.critical;
 }
+
+namespace {
 
 // "catches 5 of the 6 slumps, 0.4 s after each starts on average"
 std::string catches(const CellResult& c, std::size_t slumps)
@@ -152,35 +153,29 @@ std::string recommendationWhy(const TuneResult& r)
                            : fmt::format("yours misses {} of them", missed);
     };
     // The first of the rule's keys on which yours falls behind.
-    const auto eagerOutside = [&r](const CellResult& c) {
-        const auto eager = neighbourOf(r.cells, c, true);
-        return eager ? r.cells[*eager].slumps.outside : c.slumps.outside;
-    };
-    const auto waryCaught = [&r](const CellResult& c) {
-        const auto wary = neighbourOf(r.cells, c, false);
-        return wary ? r.cells[*wary].slumps.caught : c.slumps.caught;
-    };
+    const Standing y = standingOf(r.cells, yours, yours, slumps);
+    const Standing b = standingOf(r.cells, best, yours, slumps);
     std::string yoursDoes;
-    if (eagerOutside(yours) > eagerOutside(best)) {
+    if (y.outsideEager > b.outsideEager) {
         yoursDoes =
             yours.slumps.outside > 0
                 ? fmt::format("yours purges {} outside any slump",
                               purgeTimesText(yours.slumps.outside))
                 : fmt::format("yours sits at the edge of this capture's noise: with "
                               "FPS_Critical a tenth higher it would purge {} outside a slump",
-                              purgeTimesText(eagerOutside(yours)));
-    } else if (yours.slumps.outside > best.slumps.outside) {
+                              purgeTimesText(y.outsideEager));
+    } else if (y.outside > b.outside) {
         yoursDoes =
             fmt::format("yours purges {} outside any slump", purgeTimesText(yours.slumps.outside));
-    } else if (waryCaught(yours) < waryCaught(best)) {
-        yoursDoes = yours.slumps.caught < best.slumps.caught ? yoursMisses(yours)
+    } else if (y.missedWary > b.missedWary) {
+        yoursDoes = y.missed > b.missed ? yoursMisses(yours)
                     : slumps == 1
                         ? std::string("yours catches it only narrowly: with FPS_Critical a "
                                       "tenth lower it would miss it")
                         : fmt::format("yours catches them only narrowly: with FPS_Critical a "
                                       "tenth lower it would miss {} of them",
-                                      slumps - waryCaught(yours));
-    } else if (yours.slumps.caught < best.slumps.caught) {
+                                      y.missedWary);
+    } else if (y.missed > b.missed) {
         yoursDoes = yoursMisses(yours);
     } else {
         yoursDoes =

@@ -30,6 +30,9 @@ struct TuneReport {
     Range critical;
     TuneResult result;
 };
+// "FPS_Moderate 45, FPS_Critical 35"
+std::string pairName(const CellResult& c);
+bool samePair(const CellResult& a, const CellResult& b);
 void printTune(std::ostream& out, const TuneReport& report);
 // Why the recommendation is what it is, in one sentence of a player's words.
 std::string recommendationWhy(const TuneResult& result);

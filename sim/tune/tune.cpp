@@ -38,20 +38,6 @@ std::optional<std::size_t> neighbourOf(const std::vector<CellResult>& cells, con
     return static_cast<std::size_t>(at - cells.begin());
 }
 
-namespace {
-
-// The rule's keys in order, smaller first.
-struct Standing {
-    std::uint64_t outsideEager;
-    std::uint64_t outside;
-    std::int64_t missedWary;
-    std::int64_t missed;
-    std::int64_t waitSeconds;
-    std::int32_t distance;
-    std::int32_t lowerCritical;
-    auto operator<=>(const Standing&) const = default;
-};
-
 Standing standingOf(const std::vector<CellResult>& cells, const CellResult& c,
                     const CellResult& yours, std::size_t slumps)
 {
@@ -69,6 +55,8 @@ Standing standingOf(const std::vector<CellResult>& cells, const CellResult& c,
             std::abs(c.moderate - yours.moderate) + std::abs(c.critical - yours.critical),
             -c.critical};
 }
+
+namespace {
 
 std::optional<std::size_t> recommend(const std::vector<CellResult>& cells, const CellResult& yours,
                                      std::size_t slumps)

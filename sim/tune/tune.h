@@ -50,6 +50,21 @@ inline constexpr double thresholdMargin = 0.1;
 std::optional<std::size_t> neighbourOf(const std::vector<CellResult>& cells, const CellResult& c,
                                        bool eager);
 
+// The rule's keys for one pair, in order, smaller first: what the recommendation is chosen by,
+// and what its why names where yours falls behind.
+struct Standing {
+    std::uint64_t outsideEager; // purges outside a slump, FPS_Critical a tenth higher
+    std::uint64_t outside;
+    std::int64_t missedWary; // slumps missed, FPS_Critical a tenth lower
+    std::int64_t missed;
+    std::int64_t waitSeconds;
+    std::int32_t distance; // from yours
+    std::int32_t lowerCritical;
+    auto operator<=>(const Standing&) const = default;
+};
+Standing standingOf(const std::vector<CellResult>& cells, const CellResult& c,
+                    const CellResult& yours, std::size_t slumps);
+
 // in: frames, finished (see finishFrames); base, the settings file's values (the detection range
 // and the rest); the grid's pairs replace its thresholds. The player's pair and the
 // recommendation keep every purge's time. Uses both cores.
