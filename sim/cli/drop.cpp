@@ -1,6 +1,7 @@
 // What a player drops onto the tool in a file manager, or a double-click with nothing: no options
 // to type, so the sensible ones are chosen for the player and said, and a console opened for the
 // tool alone waits for Enter before it closes.
+#include "sim/ascii.h"
 #include "sim/cli/commands.h"
 
 #include "sim/cli/console.h"
@@ -38,11 +39,7 @@ std::optional<std::filesystem::path> settingsBesideTheTool()
 
 bool isSettingsFile(const std::filesystem::path& path)
 {
-    std::string extension = utf8Of(path.extension());
-    for (char& c : extension) {
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    }
-    return extension == ".ini";
+    return equalsIgnoringCase(utf8Of(path.extension()), ".ini");
 }
 
 // A word the player typed as a command looks like this; a path does not.

@@ -161,12 +161,12 @@ void addTune(CLI::App& app, TuneOptions& tune, int& status)
     addRange(command, "--critical", tune.critical,
              "FPS_Critical values, below FPS_Moderate only (default 10..110)");
     addTarget(command, tune.choice.target);
-    command->footer(commandFooter(
-        usualExit,
-        {"tarnwick-sim tune capture.csv --ini Tarnwick.ini --svg grid.svg",
-         "tarnwick-sim tune monday.csv tuesday.csv --json"},
-        wrapped(slumpsExplained) + '\n' +
-            wrapped(std::string("The recommendation: ") + sim::recommendationRule + ".")));
+    command->footer(
+        commandFooter(usualExit,
+                      {"tarnwick-sim tune capture.csv --ini Tarnwick.ini --svg grid.svg",
+                       "tarnwick-sim tune monday.csv tuesday.csv --json"},
+                      wrapped(slumpsExplained) + '\n' +
+                          wrapped(std::string("The recommendation: ") + recommendationRule + ".")));
     command->callback(
         [&tune, &status] { status = tuneFromCommandLine(tune, std::cout, std::cerr); });
 }

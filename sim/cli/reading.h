@@ -2,6 +2,7 @@
 // session with the player's pair going through it at the same time.
 #pragma once
 
+#include "sim/check/settings_check.h"
 #include "sim/cli/commands.h"
 #include "sim/report/tune_report.h"
 #include "sim/session/session.h"
@@ -17,8 +18,9 @@ int readForTuning(const std::filesystem::path& capture, const CaptureChoice& cho
                   CaptureFacts& facts, TuneFrames& frames, std::optional<Session>* session,
                   const SessionOptions& sessionOptions, std::ostream& err);
 
-// The settings file's values, read as the plug-in reads them, for every pair of the grid: a file
-// with Enabled=0 still gives its other values (the question is what each pair would do).
-GovernorSettings baseSettings(const CommonOptions& common);
+// The settings file's values (from its check; none: no file), read as the plug-in reads them,
+// for every pair of the grid: a file with Enabled=0 still gives its other values (the question
+// is what each pair would do).
+GovernorSettings baseSettings(const std::optional<SettingsCheck>& settings);
 
 } // namespace sim

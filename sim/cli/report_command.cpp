@@ -63,7 +63,7 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
         !options.toolVersion.empty() && !game.empty()) {
         page.install = examine(game, options.toolVersion);
     }
-    const GovernorSettings base = baseSettings(options.common);
+    const GovernorSettings base = baseSettings(page.settings);
     SessionOptions sessionOptions{options.common.ini, options.common.uptimeMs, 0};
     std::vector<std::unique_ptr<TuneFrames>> frames;
     std::vector<const TuneFrames*> parts;

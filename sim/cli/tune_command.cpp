@@ -14,12 +14,12 @@
 
 namespace sim {
 
-GovernorSettings baseSettings(const CommonOptions& common)
+GovernorSettings baseSettings(const std::optional<SettingsCheck>& settings)
 {
-    if (!common.ini) {
+    if (!settings) {
         return GovernorSettings{};
     }
-    const SettingsCheck check = checkSettings(*common.ini);
+    const SettingsCheck& check = *settings;
     if (check.settings.enabled) {
         return check.settings;
     }
@@ -63,7 +63,6 @@ int readForTuning(const std::filesystem::path& capture, const CaptureChoice& cho
             }
         });
     } catch (const CaptureError& error) {
-        endProgress();
         return captureFailure(error, err);
     }
     endProgress();
@@ -79,7 +78,8 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
     report.critical = options.critical;
     report.settingsSource =
         options.common.ini ? "from " + utf8Of(*options.common.ini) : "the defaults";
-    const GovernorSettings base = baseSettings(options.common);
+    const GovernorSettings base = baseSettings(
+        options.common.ini ? std::optional(checkSettings(*options.common.ini)) : std::nullopt);
     if (gridColumns(options.moderate, options.critical).empty()) {
         err << "tarnwick-sim: the grid holds no pair: every FPS_Critical of --critical must "
                "lie "

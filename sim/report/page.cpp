@@ -41,16 +41,6 @@ figure{margin:0;overflow-x:auto}
 @media (max-width:480px){body{padding:6px}td,th{padding-right:6px}figure svg{min-width:720px}}
 )";
 
-std::string escaped(std::string_view text)
-{
-    return markupText(text);
-}
-
-std::string pairText(std::int32_t moderate, std::int32_t critical)
-{
-    return fmt::format("FPS_Moderate {}, FPS_Critical {}", moderate, critical);
-}
-
 std::string minutes(double ms)
 {
     return ms >= 120000 ? fmt::format("{:.0f} min", ms / 60000)
@@ -73,7 +63,7 @@ void verdict(std::ostream& out, const ReportPage& page)
         "{} ({})", read == 1 ? std::string("this capture") : fmt::format("these {} captures", read),
         minutes(r.durationMs));
     fmt::print(out, "<div class='verdict'><p>With your settings ({}, {}), Tarnwick ",
-               pairText(yours.moderate, yours.critical), escaped(page.tune->settingsSource));
+               pairName(yours), markupText(page.tune->settingsSource));
     if (yours.purges == 0) {
         fmt::print(out, "would never purge on {}", over);
     } else {
@@ -85,23 +75,23 @@ void verdict(std::ostream& out, const ReportPage& page)
     }
     out << ".</p>\n";
     if (const std::string warning = mixedRatesWarning(r); !warning.empty()) {
-        fmt::print(out, "<p class='warning'>{}.</p>\n", escaped(upperFirst(warning)));
+        fmt::print(out, "<p class='warning'>{}.</p>\n", markupText(upperFirst(warning)));
     }
     if (!r.recommended) {
-        fmt::print(out, "<p>No recommendation: {}.</p></div>\n", escaped(recommendationWhy(r)));
+        fmt::print(out, "<p>No recommendation: {}.</p></div>\n", markupText(recommendationWhy(r)));
         return;
     }
     const CellResult& best = r.cells[*r.recommended];
-    if (best.moderate == yours.moderate && best.critical == yours.critical) {
+    if (samePair(best, yours)) {
         fmt::print(out, "<p><strong>Your settings are right for {}.</strong> {}.</p>",
                    read == 1 ? "this capture" : "these captures",
-                   escaped(upperFirst(recommendationWhy(r))));
+                   markupText(upperFirst(recommendationWhy(r))));
     } else {
         fmt::print(out,
                    "<p><strong>Set instead</strong> (copy these lines into Tarnwick.ini, under "
                    "[Settings]):</p>\n<pre>[Settings]\nFPS_Moderate={}\nFPS_Critical={}</pre>\n"
                    "<p>Why: {}.</p>",
-                   best.moderate, best.critical, escaped(recommendationWhy(r)));
+                   best.moderate, best.critical, markupText(recommendationWhy(r)));
     }
     out << "</div>\n";
 }
@@ -127,7 +117,7 @@ void whatASlumpIs(std::ostream& out, const ReportPage& page)
 
 void settingsFindings(std::ostream& out, const SettingsCheck& check)
 {
-    fmt::print(out, "<h2>Your settings file</h2>\n<p>{}</p>\n", escaped(utf8Of(check.file)));
+    fmt::print(out, "<h2>Your settings file</h2>\n<p>{}</p>\n", markupText(utf8Of(check.file)));
     if (!check.exists) {
         out << "<p>It does not exist, so every setting takes its default.</p>\n";
     }
@@ -140,7 +130,7 @@ void settingsFindings(std::ostream& out, const SettingsCheck& check)
         const char* level = findingLevelName(finding.level);
         fmt::print(out, "<li class='{0}'>{0}{1}: {2}</li>\n", level,
                    finding.line > 0 ? fmt::format(", line {}", finding.line) : std::string(),
-                   escaped(finding.message));
+                   markupText(finding.message));
     }
     out << "</ul>\n";
 }
@@ -148,12 +138,12 @@ void settingsFindings(std::ostream& out, const SettingsCheck& check)
 void installFindings(std::ostream& out, const Examination& install)
 {
     fmt::print(out, "<h2>Tarnwick in the game's folder</h2>\n<p>{}</p>\n<ul>\n",
-               escaped(utf8Of(install.folder)));
+               markupText(utf8Of(install.folder)));
     for (const DoctorFinding& finding : install.findings) {
         const char* level = finding.severity == Severity::NeedsDoing ? "warning" : "note";
         fmt::print(out, "<li class='{}'>{}: {}{}</li>\n", level, severityName(finding.severity),
-                   escaped(finding.message),
-                   finding.toDo.empty() ? std::string() : " (" + escaped(finding.toDo) + ")");
+                   markupText(finding.message),
+                   finding.toDo.empty() ? std::string() : " (" + markupText(finding.toDo) + ")");
     }
     out << "</ul>\n";
 }
@@ -168,10 +158,10 @@ void captureFigures(std::ostream& out, const CaptureFacts& facts, const SessionR
     const FrameTimeCounts& times = facts.frameTimes;
     const CaptureSummary& summary = facts.summary;
     out << "<table>\n";
-    row(out, "application", escaped(shown(summary.application)));
+    row(out, "application", markupText(shown(summary.application)));
     row(out, "read from",
         fmt::format("{}, frame times from {}", captureFormatName(summary.format),
-                    escaped(shown(summary.frameTimesFrom))));
+                    markupText(shown(summary.frameTimesFrom))));
     row(out, "frames", fmt::format("{} over {}", facts.frames, formatSeconds(replay.durationMs)));
     row(out, "mean fps", fmt::format("{:.1f} (frames over time)", replay.meanFps()));
     row(out, "1% low, 0.1% low",
@@ -188,7 +178,7 @@ void captureFigures(std::ostream& out, const CaptureFacts& facts, const SessionR
         }
     }
     if (!others.empty()) {
-        row(out, "not read", escaped(listApplications(others)));
+        row(out, "not read", markupText(listApplications(others)));
     }
     if (summary.skippedCells > 0) {
         row(out, "skipped", fmt::format("{} NA or empty frame-time cells", summary.skippedCells));
@@ -206,26 +196,25 @@ void slumpList(std::ostream& out, const TunedCapture& part)
     const std::vector<Slump>& slumps = part.slumps.slumps;
     if (slumps.empty()) {
         fmt::print(out, "<p>Slumps: none: {}.</p>\n",
-                   escaped(noSlumpReason(part.slumps, part.durationMs)));
+                   markupText(noSlumpReason(part.slumps, part.durationMs)));
         return;
     }
     fmt::print(out, "<p>Slumps: {}, {}.</p>\n", slumps.size(),
-               escaped(slumpTargetText(part.slumps)));
+               markupText(slumpTargetText(part.slumps)));
 }
 
-std::string purgesOn(const CellResult& pair, const TunedCapture& part)
+// in: pair, run alone over one capture, its purges scored against that capture's slumps.
+std::string purgesOn(const CellResult& pair)
 {
-    const SlumpScore score = scorePurges(part.slumps.slumps, pair.purgeTimesMs);
-    return fmt::format("{}: {} purges, {} in slumps, {} outside any",
-                       pairText(pair.moderate, pair.critical), pair.purgeTimesMs.size(),
-                       score.inSlumps, score.outside);
+    return fmt::format("{}: {} purges, {} in slumps, {} outside any", pairName(pair), pair.purges,
+                       pair.slumps.inSlumps, pair.slumps.outside);
 }
 
 void captureSection(std::ostream& out, const ReportPage& page, const PageCapture& capture)
 {
-    fmt::print(out, "<h2>{}</h2>\n", escaped(shown(utf8Of(capture.facts.capture.filename()))));
+    fmt::print(out, "<h2>{}</h2>\n", markupText(shown(utf8Of(capture.facts.capture.filename()))));
     if (!capture.replay) {
-        fmt::print(out, "<p class='error'>Not read: {}</p>\n", escaped(capture.error));
+        fmt::print(out, "<p class='error'>Not read: {}</p>\n", markupText(capture.error));
         return;
     }
     const TuneResult& r = page.tune->result;
@@ -233,16 +222,16 @@ void captureSection(std::ostream& out, const ReportPage& page, const PageCapture
     captureFigures(out, capture.facts, *capture.replay);
     slumpList(out, part);
     std::ostringstream chart;
-    const ChartOptions options{"your settings: " + purgesOn(part.current, part), false, nullptr,
+    const ChartOptions options{"your settings: " + purgesOn(part.current), false, nullptr,
                                &part.slumps.slumps};
     writeSvg(chart, *capture.replay, options);
     out << "<figure>" << inlineSvg(chart.str());
     if (r.recommended) {
         const CellResult& best = r.cells[*r.recommended];
-        if (best.moderate != part.current.moderate || best.critical != part.current.critical) {
+        if (!samePair(best, part.current)) {
             std::ostringstream strip;
             writePurgeStrip(strip, part.durationMs, part.recommended.purgeTimesMs,
-                            part.slumps.slumps, "recommended: " + purgesOn(part.recommended, part));
+                            part.slumps.slumps, "recommended: " + purgesOn(part.recommended));
             out << strip.str();
         }
     }
