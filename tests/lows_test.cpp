@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <random>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -26,6 +30,31 @@ TEST(FrameTimeLows, areTheFrameRatesAtThe99thAnd999thPercentileOfFrameTimes)
     EXPECT_NEAR(sim::lowFps(counts, 0.01), 50.0, 50.0 * 1e-4);
     EXPECT_NEAR(sim::lowFps(counts, 0.001), 10.0, 10.0 * 1e-4);
     EXPECT_EQ(sim::lowFps(sim::FrameTimeCounts{}, 0.01), 0.0);
+}
+
+// Frames counted in batches over many bins give what sorting every frame time gives: the
+// nearest-rank frame time, to the bins' width.
+TEST(FrameTimeLows, overManyBatchesAreTheNearestRankOfAllFrameTimes)
+{
+    for (const std::size_t frames : {1u, 999u, 4096u, 4097u, 50000u}) {
+        std::mt19937 random(static_cast<unsigned>(frames));
+        std::lognormal_distribution<double> frameMs(std::log(16.0), 0.4);
+        sim::FrameTimeCounts counts;
+        std::vector<double> all;
+        for (std::size_t i = 0; i < frames; ++i) {
+            all.push_back(frameMs(random));
+            sim::countFrameTime(counts, all.back());
+        }
+        std::sort(all.begin(), all.end(), std::greater<>());
+        for (const double share : {0.01, 0.001, 0.5}) {
+            const auto rank = std::max<std::size_t>(
+                static_cast<std::size_t>(std::ceil(share * static_cast<double>(frames))), 1);
+            const double expected = 1000.0 / all[rank - 1];
+            EXPECT_NEAR(sim::lowFps(counts, share), expected, expected * 1e-4)
+                << frames << " frames, share " << share;
+        }
+        EXPECT_EQ(counts.frames, frames);
+    }
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <utility>
+#include <vector>
 
 namespace sim {
 namespace {
@@ -53,6 +55,44 @@ double msOfBin(std::size_t bin)
     return (edges[bin] + edges[bin + 1]) / 2;
 }
 
+// Large enough that merging costs little per frame, small enough to be nothing beside the frames.
+constexpr std::size_t pendingBatch = 4096;
+
+// The pending bins merged into counted, which stays ascending with each bin once.
+void merge(std::vector<BinCount>& counted, std::vector<std::uint32_t>& pending)
+{
+    std::sort(pending.begin(), pending.end());
+    std::vector<BinCount> merged;
+    merged.reserve(counted.size() + pending.size());
+    auto old = counted.begin();
+    for (std::size_t i = 0; i < pending.size();) {
+        const std::uint32_t bin = pending[i];
+        std::uint32_t frames = 0;
+        for (; i < pending.size() && pending[i] == bin; ++i) {
+            ++frames;
+        }
+        for (; old != counted.end() && old->bin < bin; ++old) {
+            merged.push_back(*old);
+        }
+        if (old != counted.end() && old->bin == bin) {
+            frames += (old++)->frames;
+        }
+        merged.push_back({bin, frames});
+    }
+    merged.insert(merged.end(), old, counted.end());
+    counted = std::move(merged);
+    pending.clear();
+}
+
+// Every frame's bin, ascending, for a figure asked of counts that may still hold a batch.
+std::vector<BinCount> allCounted(const FrameTimeCounts& counts)
+{
+    std::vector<BinCount> counted = counts.counted;
+    std::vector<std::uint32_t> pending = counts.pending;
+    merge(counted, pending);
+    return counted;
+}
+
 } // namespace
 
 void countFrameTime(FrameTimeCounts& counts, double ms)
@@ -60,11 +100,11 @@ void countFrameTime(FrameTimeCounts& counts, double ms)
     if (!(ms > 0) || !std::isfinite(ms)) {
         return;
     }
-    if (counts.bins.empty()) {
-        counts.bins.assign(binEdges().size() - 1, 0);
-    }
     counts.lastBin = binOf(ms, counts.lastBin);
-    ++counts.bins[counts.lastBin];
+    counts.pending.push_back(static_cast<std::uint32_t>(counts.lastBin));
+    if (counts.pending.size() >= pendingBatch) {
+        merge(counts.counted, counts.pending);
+    }
     ++counts.frames;
 }
 
@@ -76,11 +116,12 @@ double lowFps(const FrameTimeCounts& counts, double share)
     // Nearest rank from the slow end: the frame time that share of the frames reach or pass.
     const auto slowest =
         static_cast<std::uint64_t>(std::ceil(share * static_cast<double>(counts.frames)));
+    const std::vector<BinCount> counted = allCounted(counts);
     std::uint64_t seen = 0;
-    for (std::size_t bin = counts.bins.size(); bin-- > 0;) {
-        seen += counts.bins[bin];
+    for (auto it = counted.rbegin(); it != counted.rend(); ++it) {
+        seen += it->frames;
         if (seen >= std::max<std::uint64_t>(slowest, 1)) {
-            return 1000.0 / msOfBin(bin);
+            return 1000.0 / msOfBin(it->bin);
         }
     }
     return 0;
@@ -93,12 +134,13 @@ double averageLowFps(const FrameTimeCounts& counts, double share)
     }
     const std::uint64_t slowest = std::max<std::uint64_t>(
         static_cast<std::uint64_t>(std::ceil(share * static_cast<double>(counts.frames))), 1);
+    const std::vector<BinCount> counted = allCounted(counts);
     std::uint64_t taken = 0;
     double totalMs = 0;
-    for (std::size_t bin = counts.bins.size(); bin-- > 0 && taken < slowest;) {
-        const std::uint64_t here = std::min<std::uint64_t>(counts.bins[bin], slowest - taken);
+    for (auto it = counted.rbegin(); it != counted.rend() && taken < slowest; ++it) {
+        const std::uint64_t here = std::min<std::uint64_t>(it->frames, slowest - taken);
         taken += here;
-        totalMs += static_cast<double>(here) * msOfBin(bin);
+        totalMs += static_cast<double>(here) * msOfBin(it->bin);
     }
     return 1000.0 * static_cast<double>(taken) / totalMs;
 }

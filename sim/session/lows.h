@@ -1,7 +1,8 @@
 // The 1 % and 0.1 % low frame rates, as PresentMon-based tools report them: the frame rate at the
 // 99th and 99.9th percentile of frame times (nearest rank). Frame times are counted in bins a
-// hundredth of a percent wide, so memory stays the same whatever the capture's length and the
-// figure is exact to 0.01 %.
+// hundredth of a percent wide, so the figure is exact to 0.01 %; only bins that hold a frame are
+// kept, so memory is bounded by the bins (however long the capture) and by the frames (however
+// many captures are kept side by side).
 #pragma once
 
 #include <cstdint>
@@ -9,8 +10,14 @@
 
 namespace sim {
 
+struct BinCount {
+    std::uint32_t bin = 0;
+    std::uint32_t frames = 0;
+};
+
 struct FrameTimeCounts {
-    std::vector<std::uint32_t> bins;
+    std::vector<BinCount> counted;      // ascending by bin, each bin once
+    std::vector<std::uint32_t> pending; // bins of the latest frames, merged into counted in batches
     std::uint64_t frames = 0;
     std::size_t lastBin = 0; // where the last frame went: the next is usually near
 };
