@@ -42,5 +42,21 @@ std::size_t readSome(std::FILE* file, char* out, std::size_t size);
 
 // From a signal handler or another thread: every readSome from now on finds the end.
 void endInputs();
+// Whether endInputs was called: the input was stopped, not at its end.
+bool inputsWereEnded();
+
+// Writes bytes as the file at path, whole or not at all: into a new file beside it under a name no
+// other writer uses, flushed to the disk, then renamed over path. On failure the new file is gone
+// and what was at path is as it was. A path that is not a regular file (a named pipe, a device)
+// is written straight: there is nothing to keep and nothing to rename. Empty when written, else
+// the reason in a player's words ("no space left on the disk").
+std::string writeWhole(const std::filesystem::path& path, std::string_view bytes);
+
+// A named pipe, a device: something that exists and is neither a file nor a folder.
+bool isSpecialFile(const std::filesystem::path& path);
+
+// Why no file could be written at path, found without opening path itself (a named pipe's reader
+// would see an end) and leaving nothing behind; empty when one can.
+std::string whyNotWritable(const std::filesystem::path& path);
 
 } // namespace sim

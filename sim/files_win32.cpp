@@ -1,4 +1,5 @@
 #include "sim/files.h"
+#include "sim/files_platform.h"
 
 #include <windows.h>
 
@@ -88,6 +89,132 @@ std::size_t readSome(std::FILE* file, char* out, std::size_t size)
 void endInputs()
 {
     inputsEnded.store(true);
+}
+
+bool inputsWereEnded()
+{
+    return inputsEnded.load();
+}
+
+namespace {
+
+std::string reasonOfWindowsError(DWORD error)
+{
+    switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return "no space left on the disk";
+    case ERROR_WRITE_PROTECT:
+        return "the disk is write-protected";
+    case ERROR_ACCESS_DENIED:
+        return "access denied";
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return "the file is open in another program";
+    case ERROR_PATH_NOT_FOUND:
+        return "there is no such folder";
+    case ERROR_FILE_TOO_LARGE:
+        return "the file would be larger than this disk allows";
+    default:
+        break;
+    }
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string said = "Windows error " + std::to_string(error);
+    if (length > 0 && text != nullptr) {
+        const std::wstring wide(text, length);
+        said = utf8Of(std::filesystem::path(wide));
+        while (!said.empty() &&
+               (said.back() == '\n' || said.back() == '\r' || said.back() == '.')) {
+            said.pop_back();
+        }
+    }
+    LocalFree(text);
+    return said;
+}
+
+HANDLE createBeside(const std::filesystem::path& target, std::filesystem::path& made)
+{
+    static std::atomic<unsigned> count{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        made = besideName(target, static_cast<unsigned>(GetCurrentProcessId()), count++);
+        const HANDLE file = CreateFileW(made.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) {
+            return file;
+        }
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+bool writeAll(HANDLE file, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const auto piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        DWORD put = 0;
+        if (WriteFile(file, bytes.data(), piece, &put, nullptr) == 0) {
+            return false;
+        }
+        if (put == 0) {
+            SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        bytes.remove_prefix(put);
+    }
+    return true;
+}
+
+// Another writer renaming over the same target, or a reader that opened it without sharing
+// deletion, holds it for a moment: a few tries before giving up.
+bool renameOver(const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExW(from.c_str(), to.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (attempt == 20 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
+            return false;
+        }
+        Sleep(50);
+    }
+}
+
+} // namespace
+
+std::string replaceWhole(const std::filesystem::path& target, std::string_view bytes)
+{
+    std::filesystem::path made;
+    const HANDLE file = createBeside(target, made);
+    if (file == INVALID_HANDLE_VALUE) {
+        return reasonOfWindowsError(GetLastError());
+    }
+    bool done = writeAll(file, bytes) && FlushFileBuffers(file) != 0;
+    DWORD error = GetLastError();
+    CloseHandle(file);
+    if (done && renameOver(made, target)) {
+        return {};
+    }
+    if (done) {
+        error = GetLastError();
+    }
+    DeleteFileW(made.c_str());
+    return reasonOfWindowsError(error);
+}
+
+std::string probeBeside(const std::filesystem::path& target)
+{
+    std::filesystem::path made;
+    const HANDLE file = createBeside(target, made);
+    if (file == INVALID_HANDLE_VALUE) {
+        return reasonOfWindowsError(GetLastError());
+    }
+    CloseHandle(file);
+    DeleteFileW(made.c_str());
+    return {};
 }
 
 } // namespace sim

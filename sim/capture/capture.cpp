@@ -9,6 +9,8 @@
 #include "sim/handoff.h"
 #include "sim/text.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <exception>
 #include <optional>
@@ -222,10 +224,23 @@ CaptureSummary replayLive(const std::filesystem::path& path, const CaptureOption
     } else {
         readTableLive(reader, path, recognised, options, counting, summary);
     }
+    if (inputsWereEnded()) {
+        summary.stoppedAtMs = counts.totalMs;
+    }
     return finish(path, options, summary, counts);
 }
 
 } // namespace
+
+std::string describeStop(const CaptureSummary& summary)
+{
+    if (!summary.stoppedAtMs) {
+        return {};
+    }
+    return fmt::format("the input was stopped (Ctrl+C) at {:.1f} s of the capture: what came "
+                       "before is judged",
+                       *summary.stoppedAtMs / 1000.0);
+}
 
 bool isLiveInput(const std::filesystem::path& path)
 {

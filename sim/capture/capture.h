@@ -52,6 +52,9 @@ struct CaptureSummary {
     std::uint64_t skippedCells = 0;      // NA or empty frame times of the replayed application
     // Zero or negative frame times: replayed all the same, as the plug-in would read them.
     std::uint64_t nonPositiveFrameTimes = 0;
+    // Live input the player ended (Ctrl+C) before its end: the capture's time then, the frame
+    // times read added up.
+    std::optional<double> stoppedAtMs;
 };
 
 struct CaptureOptions {
@@ -68,6 +71,8 @@ struct CaptureOptions {
 inline constexpr std::size_t listedApplications = 10;
 
 std::string describeApplication(const AppFrames& app); // "name (N frames)", a long name cut short
+// "the input was stopped (Ctrl+C) at 83.4 s of the capture: ...", or empty when it was not.
+std::string describeStop(const CaptureSummary& summary);
 std::string listApplications(const std::vector<AppFrames>& apps);
 
 // Standard input ("-"), a named pipe or a device: read once, as it comes (see replayCapture).

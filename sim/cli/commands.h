@@ -65,9 +65,13 @@ int runFromCommandLine(RunOptions& options, std::ostream& out, std::ostream& err
 int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream& err);
 int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err);
 int tuneFromCommandLine(TuneOptions& options, std::ostream& out, std::ostream& err);
-// The page, at -o or beside the first capture (<capture>.tarnwick.html); says where on out.
-int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream& err);
-int reportFromCommandLine(ReportOptions& options, std::ostream& out, std::ostream& err);
+// The page, at -o or beside the first capture (<capture>.tarnwick.html; where that folder cannot
+// take it, the tool's folder or the temporary one), written whole; says where on out, and gives
+// it in pageWritten (none: no page was written).
+int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream& err,
+                  std::optional<std::filesystem::path>* pageWritten = nullptr);
+int reportFromCommandLine(ReportOptions& options, std::ostream& out, std::ostream& err,
+                          std::optional<std::filesystem::path>* pageWritten = nullptr);
 // replay as the command line asks for it: outputs prepared first (see checkInputsAndOutputs).
 int replayFromCommandLine(ReplayOptions& options, std::ostream& out, std::ostream& err);
 struct DoctorOptions {

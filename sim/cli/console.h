@@ -21,8 +21,9 @@ bool errorsGoToTerminal();
 // closes as soon as the tool ends.
 bool consoleIsOurs();
 
-// From now on Ctrl+C ends the reading of standard input or a pipe (the input then ends as at its
-// end, so the replay prints its summary) instead of the tool.
+// From now on Ctrl+C (on Windows also Ctrl+Break and closing the window) ends the reading of
+// standard input or a pipe (the input then ends as at its end, so the command finishes with what
+// was read) instead of the tool; a second Ctrl+C ends the tool.
 void stopReadingOnInterrupt();
 
 // Opens a page in the player's default browser (Windows; elsewhere the page's path is enough).

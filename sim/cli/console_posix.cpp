@@ -11,7 +11,11 @@ std::vector<std::string> utf8Arguments(int argc, char** argv)
     return {argv, argv + argc};
 }
 
-void prepareConsole() {}
+void prepareConsole()
+{
+    // Past a limit on file size a write fails with its reason instead of ending the tool.
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 bool errorsGoToTerminal()
 {
@@ -26,7 +30,8 @@ bool consoleIsOurs()
 namespace {
 
 // A read waiting on input ends (the handler is installed without SA_RESTART), and every read after
-// it finds the end: closing standard input and a lock-free flag are safe in a signal handler.
+// it finds the end: closing standard input and a lock-free flag are safe in a signal handler. Once
+// only: a second Ctrl+C ends the tool at once.
 extern "C" void endInput(int)
 {
     endInputs();
@@ -40,7 +45,7 @@ void stopReadingOnInterrupt()
     struct sigaction action = {};
     action.sa_handler = endInput;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;
+    action.sa_flags = static_cast<int>(SA_RESETHAND);
     sigaction(SIGINT, &action, nullptr);
 }
 

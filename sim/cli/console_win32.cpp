@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <io.h>
 #include <shellapi.h>
 
@@ -59,10 +60,19 @@ namespace {
 HANDLE mainThread = nullptr;
 
 // Runs on a thread of its own: the read the main thread waits in is cancelled, and the input
-// counts as ended, so the replay finishes with its summary.
+// counts as ended, so the command finishes with what was read. A second Ctrl+C ends the tool at
+// once. Closing the window ends the process as soon as this returns, so it waits here for the
+// work to finish (the process ends with it) within the few seconds Windows allows.
 BOOL WINAPI endInput(DWORD event)
 {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
+    static std::atomic<bool> once{false};
+    if (event == CTRL_CLOSE_EVENT) {
+        endInputs();
+        CancelSynchronousIo(mainThread);
+        Sleep(4500);
+        return TRUE;
+    }
+    if ((event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) || once.exchange(true)) {
         return FALSE;
     }
     endInputs();

@@ -110,9 +110,10 @@ int onDrop(const Dropped& dropped, const std::string& toolVersion, std::ostream&
             << (report.common.ini ? utf8Of(*report.common.ini)
                                   : "no Tarnwick.ini beside the tool, so every default")
             << '\n';
-        status = reportFromCommandLine(report, out, err);
-        if (report.common.page && status != 2 && consoleIsOurs()) {
-            openInBrowser(*report.common.page);
+        std::optional<std::filesystem::path> page;
+        status = reportFromCommandLine(report, out, err, &page);
+        if (page && consoleIsOurs()) {
+            openInBrowser(*page); // only a page written whole
         }
         break;
     }

@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -14,6 +15,8 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <iterator>
+#include <sstream>
 #include <vector>
 
 namespace sim {
@@ -82,7 +85,8 @@ std::filesystem::path logFileIn(const std::filesystem::path& dir)
 
 // Everything that can be known wrong before the simulation starts is said before it starts.
 int checkInputsAndOutputs(CommonOptions& common, const std::vector<std::filesystem::path>& captures,
-                          std::ostream& err)
+                          std::ostream& err,
+                          const std::optional<std::filesystem::path>& movablePage)
 {
     makeAbsolute(common.ini);
     makeAbsolute(common.svg);
@@ -103,6 +107,9 @@ int checkInputsAndOutputs(CommonOptions& common, const std::vector<std::filesyst
     if (common.page) {
         outputs.push_back({"the page (-o)", *common.page});
     }
+    if (movablePage) {
+        outputs.push_back({"the page", *movablePage});
+    }
     if (common.logDir) {
         outputs.push_back({"the plug-in's log in --log-dir", logFileIn(*common.logDir)});
     }
@@ -110,7 +117,7 @@ int checkInputsAndOutputs(CommonOptions& common, const std::vector<std::filesyst
         return status;
     }
     if (common.logDir) {
-        if (const std::string why = cannotWrite(logFileIn(*common.logDir)); !why.empty()) {
+        if (const std::string why = whyNotWritable(logFileIn(*common.logDir)); !why.empty()) {
             err << "tarnwick-sim: cannot write the plug-in's log in " << utf8Of(*common.logDir)
                 << ": " << why << '\n';
             return 1;
@@ -120,14 +127,14 @@ int checkInputsAndOutputs(CommonOptions& common, const std::vector<std::filesyst
         return 1;
     }
     if (common.svg) {
-        if (const std::string why = cannotWrite(*common.svg); !why.empty()) {
+        if (const std::string why = whyNotWritable(*common.svg); !why.empty()) {
             err << "tarnwick-sim: cannot write the chart to " << utf8Of(*common.svg) << ": " << why
                 << '\n';
             return 1;
         }
     }
     if (common.page) {
-        if (const std::string why = cannotWrite(*common.page); !why.empty()) {
+        if (const std::string why = whyNotWritable(*common.page); !why.empty()) {
             err << "tarnwick-sim: cannot write the page to " << utf8Of(*common.page) << ": " << why
                 << '\n';
             return 1;
@@ -136,36 +143,28 @@ int checkInputsAndOutputs(CommonOptions& common, const std::vector<std::filesyst
     return 0;
 }
 
-std::string cannotWrite(const std::filesystem::path& path)
+std::string rendered(const std::function<void(std::ostream&)>& write)
+{
+    std::ostringstream text;
+    write(text);
+    return std::move(text).str();
+}
+
+void sayNotWritten(const std::filesystem::path& path, std::string_view what, const std::string& why,
+                   std::ostream& err)
 {
     std::error_code error;
-    if (std::filesystem::is_directory(path, error)) {
-        return "it is a folder";
-    }
-    const bool existed = std::filesystem::exists(path, error);
-    // Appending opens it as writing will, without touching what is there.
-    std::FILE* file = openFile(path, "ab");
-    if (file == nullptr) {
-        return std::strerror(errno);
-    }
-    std::fclose(file);
-    if (!existed) {
-        std::filesystem::remove(path, error);
-    }
-    return {};
+    const bool kept = std::filesystem::is_regular_file(path, error);
+    err << "tarnwick-sim: cannot write the " << what << " to " << utf8Of(path) << ": " << why
+        << (kept ? fmt::format(" (the {} already there is as it was)", what) : "") << '\n';
 }
 
 bool writeOutput(const std::filesystem::path& path, std::string_view what,
                  const std::function<void(std::ostream&)>& write, bool quiet, std::ostream& out,
                  std::ostream& err)
 {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (file) {
-        write(file);
-        file.close();
-    }
-    if (!file) {
-        err << "tarnwick-sim: cannot write the " << what << " to " << utf8Of(path) << '\n';
+    if (const std::string why = writeWhole(path, rendered(write)); !why.empty()) {
+        sayNotWritten(path, what, why, err);
         return false;
     }
     if (!quiet) {
@@ -183,16 +182,40 @@ bool writeChart(const CommonOptions& options, const SessionResult& result,
                options.json, out, err);
 }
 
-void sayWhereTheLogIs(const CommonOptions& options, const SessionResult& result, std::ostream& out)
+bool keepPluginLog(const CommonOptions& options, const std::string& log, std::ostream& out,
+                   std::ostream& err)
 {
-    if (!options.logDir || options.json) {
-        return;
+    if (!options.logDir) {
+        return true;
     }
-    const bool logged = result.enabled && result.settings.logging && !result.purges.empty();
-    out << "plug-in log: " << utf8Of(logFileIn(*options.logDir))
-        << (logged ? " (" + std::to_string(result.purges.size()) + " lines added)"
-                   : " (nothing added: no purge was logged)")
-        << '\n';
+    const std::filesystem::path file = logFileIn(*options.logDir);
+    if (log.empty()) {
+        if (!options.json) {
+            out << "plug-in log: " << utf8Of(file) << " (nothing added: no purge was logged)\n";
+        }
+        return true;
+    }
+    // Added as the plug-in appends, but whole: the log as it was, or with every line.
+    std::string whole;
+    if (!isSpecialFile(file)) {
+        std::ifstream earlier(file, std::ios::binary);
+        whole.assign(std::istreambuf_iterator<char>(earlier), std::istreambuf_iterator<char>());
+    }
+    whole += log;
+    const auto lines = std::count(log.begin(), log.end(), '\n') + (log.back() == '\n' ? 0 : 1);
+    if (const std::string why = writeWhole(file, whole); !why.empty()) {
+        std::error_code error;
+        err << "tarnwick-sim: cannot add the plug-in's " << lines
+            << (lines == 1 ? " line" : " lines") << " to " << utf8Of(file) << ": " << why
+            << (std::filesystem::exists(file, error) ? " (the log there is as it was)" : "")
+            << '\n';
+        return false;
+    }
+    if (!options.json) {
+        out << "plug-in log: " << utf8Of(file) << " (" << lines
+            << (lines == 1 ? " line added)\n" : " lines added)\n");
+    }
+    return true;
 }
 
 int captureFailure(const CaptureError& error, std::ostream& err)
@@ -200,6 +223,14 @@ int captureFailure(const CaptureError& error, std::ostream& err)
     endProgress();
     err << "tarnwick-sim: " << error.what() << '\n';
     return dynamic_cast<const CaptureOptionError*>(&error) != nullptr ? 2 : 1;
+}
+
+void stopLiveInputsOnInterrupt(const std::vector<std::filesystem::path>& captures)
+{
+    if (std::any_of(captures.begin(), captures.end(),
+                    [](const std::filesystem::path& capture) { return isLiveInput(capture); })) {
+        stopReadingOnInterrupt();
+    }
 }
 
 void showProgress(const std::string& what, double fraction)

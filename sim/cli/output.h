@@ -18,19 +18,25 @@ namespace sim {
 
 // Before a command runs: paths made absolute, no output the same file as an input (the captures,
 // the settings file), the settings file checked and its warnings said, the chart's or the page's
-// file and the log's folder known writable. Returns the exit status to stop with, or 0.
+// file and the log's folder known writable. movablePage, a page the tool placed itself, is only
+// kept off the inputs: where it cannot go, it goes elsewhere. Returns the exit status to stop
+// with, or 0.
 int checkInputsAndOutputs(CommonOptions& common, const std::vector<std::filesystem::path>& captures,
-                          std::ostream& err);
+                          std::ostream& err,
+                          const std::optional<std::filesystem::path>& movablePage = std::nullopt);
 
 // Where the plug-in's log lies when it writes in dir.
 std::filesystem::path logFileIn(const std::filesystem::path& dir);
 
-// Why path cannot be written, or empty when it can. Leaves an existing file as it was and no new
-// one behind.
-std::string cannotWrite(const std::filesystem::path& path);
+// What write puts out, as one text: an output is written whole or not at all.
+std::string rendered(const std::function<void(std::ostream&)>& write);
 
-// Writes an output file (what: "chart", "page") and says where on out unless quiet; false, after
-// saying why on err, when it cannot be written.
+// "cannot write the page to PATH: why", and that an earlier file there was kept.
+void sayNotWritten(const std::filesystem::path& path, std::string_view what, const std::string& why,
+                   std::ostream& err);
+
+// Writes an output file whole (what: "chart", "page") and says where on out unless quiet; false,
+// after saying why on err, when it cannot be written (an earlier file there is left as it was).
 bool writeOutput(const std::filesystem::path& path, std::string_view what,
                  const std::function<void(std::ostream&)>& write, bool quiet, std::ostream& out,
                  std::ostream& err);
@@ -38,12 +44,18 @@ bool writeOutput(const std::filesystem::path& path, std::string_view what,
 bool writeChart(const CommonOptions& options, const SessionResult& result,
                 const ChartOptions& chart, std::ostream& out, std::ostream& err);
 
-// With --log-dir and a text report: where the plug-in's lines went.
-void sayWhereTheLogIs(const CommonOptions& options, const SessionResult& result, std::ostream& out);
+// With --log-dir: the plug-in's lines added to the log there, whole or not at all, and with a text
+// report where they went and how many are there; false, after saying why, when they could not be.
+bool keepPluginLog(const CommonOptions& options, const std::string& log, std::ostream& out,
+                   std::ostream& err);
 
 // A capture that could not be replayed, said; the exit status: 2 for an option the capture has
 // no use for, else 1.
 int captureFailure(const CaptureError& error, std::ostream& err);
+
+// With any capture read as it comes, Ctrl+C ends the reading, not the work
+// (stopReadingOnInterrupt).
+void stopLiveInputsOnInterrupt(const std::vector<std::filesystem::path>& captures);
 
 // A progress line on a terminal, quiet otherwise.
 void showProgress(const std::string& what, double fraction);

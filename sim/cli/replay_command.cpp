@@ -87,16 +87,15 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     SessionOptions sessionOptions{options.common.ini, options.common.uptimeMs,
                                   options.common.json ? std::numeric_limits<std::size_t>::max()
                                                       : listedChanges};
-    sessionOptions.logDir = options.common.logDir;
     std::optional<Session> session(std::in_place, sessionOptions);
     const std::optional<double> everyMs =
         options.everySeconds ? std::optional<double>(*options.everySeconds * 1000.0) : std::nullopt;
     Timeline timeline(everyMs);
     LiveLines live;
+    // Before the line that promises it, so that a Ctrl+C as soon as it shows keeps the promise.
+    stopLiveInputsOnInterrupt({options.capture});
     if (isLiveInput(options.capture) && !options.common.json) {
         live.out = &out;
-        // Before the line that promises it, so that a Ctrl+C as soon as it shows keeps the promise.
-        stopReadingOnInterrupt();
         out << "reading "
             << (isStandardInput(options.capture) ? "standard input" : utf8Of(options.capture))
             << " as it comes: each state change and purge is shown as it happens; the end of the "
@@ -135,8 +134,8 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     }
     const ChartOptions chart{"tarnwick-sim replay: " + shown(capture.application), false, nullptr,
                              &slumps.slumps};
-    sayWhereTheLogIs(options.common, result, out);
-    return writeChart(options.common, result, chart, out, err) ? 0 : 1;
+    const bool logKept = keepPluginLog(options.common, session->pluginLog(), out, err);
+    return writeChart(options.common, result, chart, out, err) && logKept ? 0 : 1;
 }
 
 int replayFromCommandLine(ReplayOptions& options, std::ostream& out, std::ostream& err)

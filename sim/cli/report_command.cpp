@@ -10,6 +10,7 @@
 #include "sim/report/tune_report.h"
 
 #include <memory>
+#include <optional>
 #include <sstream>
 
 namespace sim {
@@ -17,11 +18,8 @@ namespace sim {
 namespace {
 
 // Without -o: beside the first capture, or in the current folder for standard input.
-std::filesystem::path pageFor(const ReportOptions& options)
+std::filesystem::path pageBesideTheCapture(const ReportOptions& options)
 {
-    if (options.common.page) {
-        return *options.common.page;
-    }
     const std::filesystem::path& first = options.captures.front();
     if (isStandardInput(first)) {
         return std::filesystem::absolute("tarnwick-report.html");
@@ -29,6 +27,45 @@ std::filesystem::path pageFor(const ReportOptions& options)
     std::filesystem::path page = first;
     page.concat(".tarnwick.html");
     return page;
+}
+
+// -o, or where the page can go: beside the capture, and where that folder cannot take it (a disc,
+// a full or read-only stick) the tool's own folder, then the system's temporary one.
+std::vector<std::filesystem::path> pagePlaces(const ReportOptions& options)
+{
+    if (options.common.page) {
+        return {*options.common.page};
+    }
+    const std::filesystem::path beside = pageBesideTheCapture(options);
+    std::vector<std::filesystem::path> places{beside};
+    std::error_code error;
+    for (const std::filesystem::path& folder :
+         {toolFolder(), std::filesystem::temp_directory_path(error)}) {
+        if (!folder.empty() && folder != beside.parent_path()) {
+            places.push_back(folder / beside.filename());
+        }
+    }
+    return places;
+}
+
+// The page written whole at the first place that takes it; each place that did not, said.
+std::optional<std::filesystem::path> writePage(const ReportOptions& options, const ReportPage& page,
+                                               std::ostream& out, std::ostream& err)
+{
+    const std::string text = rendered([&](std::ostream& file) { writeReportPage(file, page); });
+    const std::vector<std::filesystem::path> places = pagePlaces(options);
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        const std::string why = writeWhole(places[i], text);
+        if (why.empty()) {
+            out << "page: " << utf8Of(places[i]) << '\n';
+            return places[i];
+        }
+        sayNotWritten(places[i], "page", why, err);
+        if (i + 1 < places.size()) {
+            err << "tarnwick-sim: writing the page to " << utf8Of(places[i + 1]) << " instead\n";
+        }
+    }
+    return std::nullopt;
 }
 
 // What a capture's reading said on failure, as the page gives it.
@@ -47,7 +84,8 @@ std::string reasonOf(const std::string& said)
 
 } // namespace
 
-int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream& err)
+int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream& err,
+                  std::optional<std::filesystem::path>* pageWritten)
 {
     ReportPage page;
     TuneReport tuned;
@@ -64,6 +102,7 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
         page.install = examine(game, options.toolVersion);
     }
     const GovernorSettings base = baseSettings(page.settings);
+    stopLiveInputsOnInterrupt(options.captures);
     SessionOptions sessionOptions{options.common.ini, options.common.uptimeMs, 0};
     std::vector<std::unique_ptr<TuneFrames>> frames;
     std::vector<const TuneFrames*> parts;
@@ -79,6 +118,10 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
             continue;
         }
         shown.replay = session->result();
+        if (const std::string stopped = describeStop(shown.facts.summary); !stopped.empty()) {
+            out << (isStandardInput(capture) ? "standard input" : utf8Of(capture.filename()))
+                << ": " << stopped << '\n';
+        }
         shown.tuned = parts.size();
         tuned.captures.push_back(shown.facts);
         parts.push_back(kept.get());
@@ -89,13 +132,15 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
         page.tune = std::move(tuned);
         printVerdict(out, *page.tune);
     }
-    const bool written = writeOutput(
-        pageFor(options), "page", [&](std::ostream& file) { writeReportPage(file, page); }, false,
-        out, err);
+    const std::optional<std::filesystem::path> written = writePage(options, page, out, err);
+    if (pageWritten != nullptr) {
+        *pageWritten = written;
+    }
     return written && !parts.empty() ? 0 : 1;
 }
 
-int reportFromCommandLine(ReportOptions& options, std::ostream& out, std::ostream& err)
+int reportFromCommandLine(ReportOptions& options, std::ostream& out, std::ostream& err,
+                          std::optional<std::filesystem::path>* pageWritten)
 {
     for (std::filesystem::path& capture : options.captures) {
         if (!isStandardInput(capture)) {
@@ -103,9 +148,10 @@ int reportFromCommandLine(ReportOptions& options, std::ostream& out, std::ostrea
         }
     }
     // The page beside the first capture is an output like any other: never over an input.
-    options.common.page = pageFor(options);
-    const int status = checkInputsAndOutputs(options.common, options.captures, err);
-    return status != 0 ? status : reportCommand(options, out, err);
+    const std::optional<std::filesystem::path> beside =
+        options.common.page ? std::nullopt : std::optional(pageBesideTheCapture(options));
+    const int status = checkInputsAndOutputs(options.common, options.captures, err, beside);
+    return status != 0 ? status : reportCommand(options, out, err, pageWritten);
 }
 
 } // namespace sim

@@ -28,7 +28,7 @@ DriveOutcome drive(const RunOptions& options, const SessionOptions& sessionOptio
     const SessionResult& result = session.result();
     const float range = result.settings.detectionRange;
     const float critical = criticalFps.value_or(static_cast<float>(result.settings.fpsCritical));
-    DriveOutcome outcome{{options.seconds, options.seed, {}}, {}, 0};
+    DriveOutcome outcome{{options.seconds, options.seed, {}}, {}, 0, {}};
     if (out != nullptr) {
         printDriveHeading(*out, outcome.facts, result);
     }
@@ -56,6 +56,9 @@ DriveOutcome drive(const RunOptions& options, const SessionOptions& sessionOptio
     }
     outcome.facts.vehiclesAtEnd = city.counts(range);
     outcome.result = result;
+    if (options.common.logDir && !sessionOptions.governorOff) {
+        outcome.pluginLog = session.pluginLog();
+    }
     return outcome;
 }
 
@@ -65,13 +68,11 @@ int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err)
 {
     const bool text = !options.common.json;
     SessionOptions governed{options.common.ini, options.common.uptimeMs};
-    governed.logDir = options.common.logDir;
     const DriveOutcome with = drive(options, governed, std::nullopt, text ? &out : nullptr);
     std::optional<DriveOutcome> without;
     if (options.compare) {
         SessionOptions off = governed;
         off.governorOff = true;
-        off.logDir.reset();
         without =
             drive(options, off, static_cast<float>(with.result.settings.fpsCritical), nullptr);
     }
@@ -90,8 +91,8 @@ int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err)
     const ChartOptions chart{"tarnwick-sim run: city drive, seed " + std::to_string(options.seed) +
                                  (without ? ", with and without Tarnwick" : ""),
                              true, without ? &without->result : nullptr};
-    sayWhereTheLogIs(options.common, with.result, out);
-    return writeChart(options.common, with.result, chart, out, err) ? 0 : 1;
+    const bool logKept = keepPluginLog(options.common, with.pluginLog, out, err);
+    return writeChart(options.common, with.result, chart, out, err) && logKept ? 0 : 1;
 }
 
 int scenarioCommand(const std::filesystem::path& gameDir, std::ostream& out)

@@ -86,6 +86,7 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
                "below some FPS_Moderate of --moderate\n";
         return 2;
     }
+    stopLiveInputsOnInterrupt(options.captures);
     // Every capture's frames are kept until the recommendation is known: its purges on each are
     // run again for their times.
     std::vector<std::unique_ptr<TuneFrames>> frames;

@@ -94,6 +94,9 @@ nlohmann::json replayJson(const std::filesystem::path& capture, const CaptureSum
                  {"otherApplications", others},
                  {"skippedCells", summary.skippedCells},
                  {"nonPositiveFrameTimes", summary.nonPositiveFrameTimes}});
+    if (summary.stoppedAtMs) {
+        json["inputStoppedAtMs"] = *summary.stoppedAtMs;
+    }
     std::vector<double> times;
     for (const PurgeEvent& purge : result.purges) {
         times.push_back(purge.timeMs);

@@ -29,6 +29,7 @@ struct DriveOutcome {
     DriveFacts facts;
     SessionResult result;
     double msBelowCritical = 0; // below the governed settings' FPS_Critical
+    std::string pluginLog;      // what the plug-in logged, when it is to be kept
 };
 
 std::string formatSeconds(double ms); // "12.345 s"

@@ -195,6 +195,9 @@ void printTune(std::ostream& out, const TuneReport& report)
                    part.durationMs / 1000.0);
         fmt::print(out, "  1% low fps {:.1f}, 0.1% low fps {:.1f}\n",
                    lowFps(facts.frameTimes, 0.01), lowFps(facts.frameTimes, 0.001));
+        if (facts.summary.stoppedAtMs) {
+            fmt::print(out, "  stopped: {}\n", describeStop(facts.summary));
+        }
         printSlumps(out, part.slumps, part.durationMs);
     }
     if (report.captures.size() > 1) {

@@ -49,12 +49,16 @@ nlohmann::json pairJson(const CellResult& c, const TuneResult& r,
 // What was read of a capture, as every tune JSON gives it.
 nlohmann::json factsJson(const CaptureFacts& facts)
 {
-    return {{"capture", utf8Of(facts.capture)},
-            {"application", facts.summary.application},
-            {"format", captureFormatName(facts.summary.format)},
-            {"frames", facts.frames},
-            {"onePercentLowFps", lowFps(facts.frameTimes, 0.01)},
-            {"pointOnePercentLowFps", lowFps(facts.frameTimes, 0.001)}};
+    nlohmann::json json = {{"capture", utf8Of(facts.capture)},
+                           {"application", facts.summary.application},
+                           {"format", captureFormatName(facts.summary.format)},
+                           {"frames", facts.frames},
+                           {"onePercentLowFps", lowFps(facts.frameTimes, 0.01)},
+                           {"pointOnePercentLowFps", lowFps(facts.frameTimes, 0.001)}};
+    if (facts.summary.stoppedAtMs) {
+        json["inputStoppedAtMs"] = *facts.summary.stoppedAtMs;
+    }
+    return json;
 }
 
 nlohmann::json capturesJson(const TuneReport& report)

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 
@@ -49,10 +50,7 @@ Session::Session(const SessionOptions& options)
     // The plug-in writes its log in the process's current folder, as in the game.
     std::error_code error;
     previousDir_ = std::filesystem::current_path(error);
-    std::filesystem::current_path(options.logDir.value_or(gameDir_), error);
-    if (error) {
-        std::filesystem::current_path(gameDir_, error); // never the folder the tool was run in
-    }
+    std::filesystem::current_path(gameDir_, error);
     resetHost();
     host().machine.exePath = utf8Of(gameDir_ / "game.exe");
     clock_.uptimeMs = options.uptimeMs;
@@ -70,6 +68,12 @@ Session::~Session()
     std::error_code ignored;
     std::filesystem::current_path(previousDir_, ignored); // Windows keeps a current folder
     std::filesystem::remove_all(gameDir_, ignored);
+}
+
+std::string Session::pluginLog() const
+{
+    std::ifstream file(gameDir_ / "Tarnwick.log", std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 void Session::countStateTime(const FollowedPass& pass, std::int64_t elapsedBeforeNs)

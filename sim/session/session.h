@@ -28,9 +28,6 @@ struct SessionOptions {
     std::size_t keptChanges = std::numeric_limits<std::size_t>::max();
     // The same game with the governor off: a Tarnwick.ini of Enabled=0 instead of iniFile.
     bool governorOff = false;
-    // Where the plug-in's log is kept; none: the session's own game folder, deleted at its end,
-    // so that simulated purges never land in a real game's log.
-    std::optional<std::filesystem::path> logDir = std::nullopt;
 };
 
 struct StateChange {
@@ -58,10 +55,7 @@ struct SessionResult {
     FpsHistory fpsHistory;
     FrameTimeCounts frameTimes; // for the 1 % and 0.1 % lows
     FrameRateTrace trace;       // for the slumps
-    double meanFps() const
-    {
-        return framesPerSecond(frames, durationMs);
-    }
+    double meanFps() const { return framesPerSecond(frames, durationMs); }
 };
 
 struct FrameOutcome {
@@ -82,6 +76,10 @@ class Session {
     FrameOutcome frame(double frameTimeMs);
 
     const SessionResult& result() const { return result_; }
+    // What the plug-in wrote in its log: it lies in the session's own game folder, deleted at the
+    // session's end, so that simulated purges never land in a real game's log unless a caller
+    // adds them there.
+    std::string pluginLog() const;
     PerfState state() const { return follower_.governor.state; }
     double nowMs() const { return clock_.elapsedMs; }
 
