@@ -1,5 +1,6 @@
 // Slumps found from captures of known shape, and what the tuner recommends over them.
 #include "sim/report/tune_report.h"
+#include "sim/report/verdict.h"
 #include "sim/tune/tune.h"
 
 #include <gtest/gtest.h>
@@ -239,7 +240,10 @@ TEST(Slumps, neitherCaptureThatFooledTheOldRuleDoesSoNow)
     EXPECT_TRUE(steady.captures[0].slumps.slumps.empty());
     EXPECT_GT(steady.current.purges, 10u) << "the defaults purge on noise";
     EXPECT_EQ(steady.cells[*steady.recommended].purges, 0u);
-    EXPECT_NE(sim::recommendationWhy(steady).find("nothing here needs a purge"), std::string::npos);
+    sim::TuneReport report{{}, "the defaults", sim::defaultModerate, sim::defaultCritical, steady,
+                           {}};
+    EXPECT_NE(sim::judge(report, std::nullopt).why.find("nothing here needs a purge"),
+              std::string::npos);
 }
 
 // A pair at the very edge of one evening's noise would purge on the next: the recommendation keeps

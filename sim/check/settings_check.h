@@ -52,6 +52,8 @@ std::int64_t shownValue(const SettingsCheck& check, const SettingKey& key);
 
 // True when the check would warn about this pair of thresholds, wherever it stood in a file.
 bool thresholdsDrawAWarning(std::int32_t fpsModerate, std::int32_t fpsCritical);
+// That warning's message; empty when there is none.
+std::string thresholdsWarning(std::int32_t fpsModerate, std::int32_t fpsCritical);
 
 // Files beside a missing one that were surely meant as it: "Tarnwick.ini.txt" from an editor
 // that hides extensions, another case, a stray space. The first five found, sorted, so a

@@ -74,13 +74,15 @@ void Effects::thresholds() const
     const std::int32_t moderate = settings.fpsModerate;
     const std::int32_t critical = settings.fpsCritical;
     if (moderate <= 0) {
-        out.warn(lineOf(fpsModerateKey), fmt::format("FPS_Moderate is {}: a frame rate never falls below it, so "
-                                        "the game never counts as strained and nothing is purged",
-                                        moderate));
+        out.warn(lineOf(fpsModerateKey),
+                 fmt::format("FPS_Moderate is {}: a frame rate never falls below it, so "
+                             "the game never counts as strained and nothing is purged",
+                             moderate));
     } else if (critical <= 0) {
-        out.warn(lineOf(fpsCriticalKey), fmt::format("FPS_Critical is {}: a frame rate never falls below it, so "
-                                        "the game never reaches Critical and nothing is purged",
-                                        critical));
+        out.warn(lineOf(fpsCriticalKey),
+                 fmt::format("FPS_Critical is {}: a frame rate never falls below it, so "
+                             "the game never reaches Critical and nothing is purged",
+                             critical));
     } else if (critical >= moderate) {
         out.warn(std::max(lineOf(fpsModerateKey), lineOf(fpsCriticalKey)),
                  fmt::format("FPS_Critical ({}) is not below FPS_Moderate ({}): every drop below "
@@ -141,7 +143,7 @@ void checkValues(const GovernorSettings& settings, const Sources& sources,
     }
 }
 
-bool thresholdsDrawAWarning(std::int32_t fpsModerate, std::int32_t fpsCritical)
+std::string thresholdsWarning(std::int32_t fpsModerate, std::int32_t fpsCritical)
 {
     GovernorSettings settings;
     settings.fpsModerate = fpsModerate;
@@ -150,8 +152,15 @@ bool thresholdsDrawAWarning(std::int32_t fpsModerate, std::int32_t fpsCritical)
     Findings findings{list};
     const Sources nowhere;
     Effects{settings, nowhere, findings}.thresholds();
-    return std::any_of(list.begin(), list.end(),
-                       [](const Finding& f) { return f.level == FindingLevel::Warning; });
+    const auto warning = std::find_if(list.begin(), list.end(), [](const Finding& f) {
+        return f.level == FindingLevel::Warning;
+    });
+    return warning == list.end() ? std::string() : warning->message;
+}
+
+bool thresholdsDrawAWarning(std::int32_t fpsModerate, std::int32_t fpsCritical)
+{
+    return !thresholdsWarning(fpsModerate, fpsCritical).empty();
 }
 
 } // namespace sim

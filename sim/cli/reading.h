@@ -18,6 +18,11 @@ int readForTuning(const std::filesystem::path& capture, const CaptureChoice& cho
                   CaptureFacts& facts, TuneFrames& frames, std::optional<Session>* session,
                   const SessionOptions& sessionOptions, std::ostream& err);
 
+// Every capture judged together, and each alone as well when they are games at different usual
+// rates. in: report, its grid set.
+void tuneAll(TuneReport& report, const std::vector<const TuneFrames*>& parts,
+             const GovernorSettings& base);
+
 // The settings file's values (from its check; none: no file), read as the plug-in reads them,
 // for every pair of the grid: a file with Enabled=0 still gives its other values (the question
 // is what each pair would do).

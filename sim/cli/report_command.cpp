@@ -128,9 +128,10 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
         frames.push_back(std::move(kept));
     }
     if (!parts.empty()) {
-        tuned.result = tune(parts, base, tuned.moderate, tuned.critical);
+        tuneAll(tuned, parts, base);
         page.tune = std::move(tuned);
-        printVerdict(out, *page.tune);
+        page.verdict = judge(*page.tune, page.settings);
+        printVerdict(out, *page.verdict);
     }
     const std::optional<std::filesystem::path> written = writePage(options, page, out, err);
     if (pageWritten != nullptr) {

@@ -8,6 +8,7 @@
 #include "sim/cli/reading.h"
 #include "sim/files.h"
 #include "sim/report/tune_report.h"
+#include "sim/report/verdict.h"
 
 #include <memory>
 #include <vector>
@@ -31,6 +32,17 @@ GovernorSettings baseSettings(const std::optional<SettingsCheck>& settings)
     base.fpsCritical = static_cast<std::int32_t>(shownValue(check, fpsCriticalKey));
     base.detectionRange = static_cast<float>(shownValue(check, detectionRangeKey));
     return base;
+}
+
+void tuneAll(TuneReport& report, const std::vector<const TuneFrames*>& parts,
+             const GovernorSettings& base)
+{
+    report.result = tune(parts, base, report.moderate, report.critical);
+    if (parts.size() > 1 && mixedRates(report.result)) {
+        for (const TuneFrames* part : parts) {
+            report.perCapture.push_back(tune(*part, base, report.moderate, report.critical));
+        }
+    }
 }
 
 int readForTuning(const std::filesystem::path& capture, const CaptureChoice& choice,
@@ -78,8 +90,9 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
     report.critical = options.critical;
     report.settingsSource =
         options.common.ini ? "from " + utf8Of(*options.common.ini) : "the defaults";
-    const GovernorSettings base = baseSettings(
-        options.common.ini ? std::optional(checkSettings(*options.common.ini)) : std::nullopt);
+    const std::optional<SettingsCheck> settings =
+        options.common.ini ? std::optional(checkSettings(*options.common.ini)) : std::nullopt;
+    const GovernorSettings base = baseSettings(settings);
     if (gridColumns(options.moderate, options.critical).empty()) {
         err << "tarnwick-sim: the grid holds no pair: every FPS_Critical of --critical must "
                "lie "
@@ -103,11 +116,12 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
         }
         parts.push_back(frames.back().get());
     }
-    report.result = tune(parts, base, options.moderate, options.critical);
+    tuneAll(report, parts, base);
+    const Verdict verdict = judge(report, settings);
     if (options.common.json) {
-        out << jsonText(tuneJson(report)) << '\n';
+        out << jsonText(tuneJson(report, verdict)) << '\n';
     } else {
-        printTune(out, report);
+        printTune(out, report, verdict);
     }
     const bool written =
         !options.common.svg ||

@@ -54,45 +54,69 @@ std::string inlineSvg(const std::string& svg)
     return start == std::string::npos ? svg : svg.substr(start);
 }
 
+void answer(std::ostream& out, const Verdict& v)
+{
+    switch (v.answer) {
+    case Answer::TooShort:
+    case Answer::NothingAllowed:
+        fmt::print(out, "<p>No recommendation: {}.</p>\n", markupText(v.why));
+        return;
+    case Answer::Keep:
+        fmt::print(out, "<p><strong>Your settings are right for {}.</strong> {}.</p>\n",
+                   v.captures == 1 ? "this capture" : "these captures",
+                   markupText(upperFirst(v.why)));
+        return;
+    case Answer::EachGame:
+        fmt::print(out, "<p>No pair for all of them: {}.</p>\n", markupText(v.why));
+        for (std::size_t i = 0; i < v.eachGame.size(); ++i) {
+            fmt::print(out, "<h3>{}</h3>\n", markupText(shown(v.gameNames[i])));
+            answer(out, v.eachGame[i]);
+        }
+        return;
+    case Answer::Change:
+        break;
+    }
+    fmt::print(out, "<p><strong>{}</strong>. In Tarnwick.ini:</p>\n<ul class='changes'>\n",
+               markupText(upperFirst(answerText(v))));
+    for (const LineChange& change : v.changes) {
+        fmt::print(out, "<li>{}</li>\n", markupText(changeText(change)));
+    }
+    fmt::print(out, "</ul>\n<p>Why: {}.</p>\n", markupText(v.why));
+}
+
 void verdict(std::ostream& out, const ReportPage& page)
 {
-    const TuneResult& r = page.tune->result;
-    const CellResult& yours = r.current;
-    const std::size_t read = page.tune->captures.size();
-    const std::string over = fmt::format(
-        "{} ({})", read == 1 ? std::string("this capture") : fmt::format("these {} captures", read),
-        minutes(r.durationMs));
-    fmt::print(out, "<div class='verdict'><p>With your settings ({}, {}), Tarnwick ",
-               pairName(yours), markupText(page.tune->settingsSource));
+    const Verdict& v = *page.verdict;
+    const CellResult& yours = v.yours;
+    const std::string over =
+        fmt::format("{} ({})",
+                    v.captures == 1 ? std::string("this capture")
+                                    : fmt::format("these {} captures", v.captures),
+                    minutes(v.durationMs));
+    out << "<div class='verdict'>";
+    if (v.switchedOff) {
+        fmt::print(out,
+                   "<p><strong>Tarnwick is switched off in {} (Enabled=0): it does "
+                   "nothing.</strong> Switched on, it would do this.</p>\n",
+                   markupText(v.settingsSource));
+    }
+    fmt::print(out, "<p>With your settings ({}, {}), Tarnwick ", pairName(yours),
+               markupText(v.settingsSource));
     if (yours.purges == 0) {
         fmt::print(out, "would never purge on {}", over);
     } else {
         fmt::print(out, "would purge {} over {}: {} in slumps, {} outside any",
                    purgeTimesText(yours.purges), over, yours.slumps.inSlumps, yours.slumps.outside);
     }
-    if (r.slumps > 0) {
-        out << "; it " << slumpsCaughtText(yours.slumps.caught, r.slumps);
+    if (v.slumps > 0) {
+        out << "; it " << slumpsCaughtText(yours.slumps.caught, v.slumps);
     }
     out << ".</p>\n";
-    if (const std::string warning = mixedRatesWarning(r); !warning.empty()) {
-        fmt::print(out, "<p class='warning'>{}.</p>\n", markupText(upperFirst(warning)));
+    if (!v.yoursWarning.empty()) {
+        fmt::print(out, "<p class='warning'>The settings check warns about your pair: {}.</p>\n",
+                   markupText(v.yoursWarning));
     }
-    if (!r.recommended) {
-        fmt::print(out, "<p>No recommendation: {}.</p></div>\n", markupText(recommendationWhy(r)));
-        return;
-    }
-    const CellResult& best = r.cells[*r.recommended];
-    if (samePair(best, yours)) {
-        fmt::print(out, "<p><strong>Your settings are right for {}.</strong> {}.</p>",
-                   read == 1 ? "this capture" : "these captures",
-                   markupText(upperFirst(recommendationWhy(r))));
-    } else {
-        fmt::print(out,
-                   "<p><strong>Set instead</strong> (copy these lines into Tarnwick.ini, under "
-                   "[Settings]):</p>\n<pre>[Settings]\nFPS_Moderate={}\nFPS_Critical={}</pre>\n"
-                   "<p>Why: {}.</p>",
-                   best.moderate, best.critical, markupText(recommendationWhy(r)));
-    }
+    answer(out, v);
     out << "</div>\n";
 }
 
@@ -251,7 +275,7 @@ void writeReportPage(std::ostream& out, const ReportPage& page)
                "what your settings do</title>\n<style>{}</style>\n</head>\n<body>\n<h1>Tarnwick: "
                "what your settings do</h1>\n",
                style);
-    if (page.tune) {
+    if (page.tune && page.verdict) {
         verdict(out, page);
         whatASlumpIs(out, page);
     } else {

@@ -4,6 +4,7 @@
 #include "sim/check/settings_check.h"
 #include "sim/doctor/doctor.h"
 #include "sim/report/tune_report.h"
+#include "sim/report/verdict.h"
 #include "sim/session/session.h"
 
 #include <optional>
@@ -25,6 +26,7 @@ struct ReportPage {
     std::optional<SettingsCheck> settings;
     std::optional<Examination> install; // the doctor's, when the tool lies in the game's folder
     std::optional<TuneReport> tune;     // none when no capture could be read
+    std::optional<Verdict> verdict;     // of tune
 };
 void writeReportPage(std::ostream& out, const ReportPage& page);
 

@@ -17,6 +17,20 @@ std::string slumpsCaughtText(std::uint64_t caught, std::size_t slumps)
                        : fmt::format("catches {} of the {} slumps", caught, slumps);
 }
 
+std::string catchesText(std::uint64_t caught, double meanDelayMs, std::size_t slumps)
+{
+    const std::string text = slumpsCaughtText(caught, slumps);
+    if (caught == 0) {
+        return text;
+    }
+    const bool one = caught == 1;
+    if (meanDelayMs < 50) {
+        return text + (one ? ", as it starts" : ", as each starts");
+    }
+    return fmt::format("{}, {:.1f} s after {}", text, meanDelayMs / 1000.0,
+                       one ? "it starts" : "each starts on average");
+}
+
 std::string purgeTimesText(std::uint64_t purges)
 {
     return purges == 0 ? "never" : purges == 1 ? "once" : fmt::format("{} times", purges);

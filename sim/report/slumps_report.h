@@ -14,6 +14,8 @@ namespace sim {
 // Slumps, said the same way by every command.
 std::string slumpsCaughtText(std::uint64_t caught, std::size_t slumps); // "catches both slumps"
 std::string purgeTimesText(std::uint64_t purges); // "never", "once", "3 times"
+// "catches 5 of the 6 slumps, 0.4 s after each starts on average"
+std::string catchesText(std::uint64_t caught, double meanDelayMs, std::size_t slumps);
 std::string
 slumpTargetText(const SlumpVerdict& verdict); // "below 48 fps (80% of the usual 60 fps)"
 std::string noSlumpReason(const SlumpVerdict& verdict, double durationMs);

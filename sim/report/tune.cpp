@@ -1,6 +1,7 @@
 // What tune found, for a player: the whole answer, the verdict in a few lines and why.
 #include "sim/report/slumps_report.h"
 #include "sim/report/tune_report.h"
+#include "sim/report/verdict.h"
 #include "sim/text.h"
 
 #include "sim/files.h"
@@ -24,19 +25,9 @@ bool samePair(const CellResult& a, const CellResult& b)
 
 namespace {
 
-// "catches 5 of the 6 slumps, 0.4 s after each starts on average"
 std::string catches(const CellResult& c, std::size_t slumps)
 {
-    const std::string caught = slumpsCaughtText(c.slumps.caught, slumps);
-    if (c.slumps.caught == 0) {
-        return caught;
-    }
-    const bool one = c.slumps.caught == 1;
-    if (c.slumps.meanDelayMs() < 50) {
-        return caught + (one ? ", as it starts" : ", as each starts");
-    }
-    return fmt::format("{}, {:.1f} s after {}", caught, c.slumps.meanDelayMs() / 1000.0,
-                       one ? "it starts" : "each starts on average");
+    return catchesText(c.slumps.caught, c.slumps.meanDelayMs(), slumps);
 }
 
 void printCell(std::ostream& out, const CellResult& c, double durationMs, std::size_t slumps)
@@ -88,7 +79,10 @@ void printNeighbours(std::ostream& out, const TuneReport& report, const CellResu
 
 } // namespace
 
-std::string mixedRatesWarning(const TuneResult& r)
+namespace {
+
+// The slowest and the fastest usual rate of the captures; 0, 0 without one.
+std::pair<double, double> usualRange(const TuneResult& r)
 {
     double slowest = 0;
     double fastest = 0;
@@ -99,92 +93,30 @@ std::string mixedRatesWarning(const TuneResult& r)
             fastest = std::max(fastest, usual);
         }
     }
+    return {slowest, fastest};
+}
+
+} // namespace
+
+bool mixedRates(const TuneResult& r)
+{
+    const auto [slowest, fastest] = usualRange(r);
     // A fifth apart, a threshold that suits one game's slumps is the other's usual rate.
-    if (slowest == 0 || fastest <= slowest * 1.25) {
+    return slowest > 0 && slowest < fastest * (1 - mixedRatesApart);
+}
+
+std::string mixedRatesWarning(const TuneResult& r)
+{
+    if (!mixedRates(r)) {
         return {};
     }
+    const auto [slowest, fastest] = usualRange(r);
     return fmt::format("these captures run at different usual frame rates ({:g} to {:g} fps): "
-                       "one pair fits them badly; judge each game on its own",
+                       "one pair fits them badly, so each game gets its own answer",
                        slowest, fastest);
 }
 
-std::string recommendationWhy(const TuneResult& r)
-{
-    if (!r.recommended) {
-        return r.durationMs < static_cast<double>(purgeIntervalMs)
-                   ? fmt::format("{} {:.1f} s, less than the {} s between two purges: too "
-                                 "short to judge",
-                                 r.captures.size() == 1 ? "the capture lasts" : "the captures last",
-                                 r.durationMs / 1000.0, purgeIntervalMs / 1000)
-                   : "no pair of the grid is free of the settings check's warnings";
-    }
-    const CellResult& best = r.cells[*r.recommended];
-    const CellResult& yours = r.current;
-    const std::size_t slumps = r.slumps;
-    const bool keep = samePair(best, yours);
-    if (slumps == 0) {
-        if (best.purges > 0) {
-            return fmt::format("nothing here needs a purge, yet every pair purges at least {} "
-                               "(long single frames set them off); {}",
-                               purgeTimesText(best.purges),
-                               keep ? "yours purges no more than any: keep it"
-                                    : pairName(best) + " is the nearest pair that purges no more");
-        }
-        return keep ? "nothing here needs a purge and yours never purges: keep it"
-                    : fmt::format("nothing here needs a purge, and yours purges {}; {} is the "
-                                  "nearest pair that never does",
-                                  purgeTimesText(yours.purges), pairName(best));
-    }
-    const std::string bestDoes =
-        best.purges == 0
-            ? fmt::format("never purges: every pair that would catch one of the {} slumps also "
-                          "purges outside them",
-                          slumps)
-        : best.slumps.outside == 0
-            ? fmt::format("purges only in slumps and {}", catches(best, slumps))
-            : fmt::format("purges {} outside a slump, the fewest of any pair, and {}",
-                          purgeTimesText(best.slumps.outside), catches(best, slumps));
-    if (keep) {
-        return fmt::format("yours {}: keep it", bestDoes);
-    }
-    const auto yoursMisses = [slumps](const CellResult& c) {
-        const std::uint64_t missed = slumps - c.slumps.caught;
-        return slumps == 1 ? std::string("yours misses it")
-                           : fmt::format("yours misses {} of them", missed);
-    };
-    // The first of the rule's keys on which yours falls behind.
-    const Standing y = standingOf(r.cells, yours, yours, slumps);
-    const Standing b = standingOf(r.cells, best, yours, slumps);
-    std::string yoursDoes;
-    if (y.outsideEager > b.outsideEager) {
-        yoursDoes =
-            yours.slumps.outside > 0
-                ? fmt::format("yours purges {} outside any slump",
-                              purgeTimesText(yours.slumps.outside))
-                : fmt::format("yours sits at the edge of this capture's noise: with "
-                              "FPS_Critical a tenth higher it would purge {} outside a slump",
-                              purgeTimesText(y.outsideEager));
-    } else if (y.outside > b.outside) {
-        yoursDoes =
-            fmt::format("yours purges {} outside any slump", purgeTimesText(yours.slumps.outside));
-    } else if (y.missedWary > b.missedWary) {
-        yoursDoes = y.missed > b.missed ? yoursMisses(yours)
-                    : slumps == 1
-                        ? std::string("yours catches it only narrowly: with FPS_Critical a "
-                                      "tenth lower it would miss it")
-                        : fmt::format("yours catches them only narrowly: with FPS_Critical a "
-                                      "tenth lower it would miss {} of them",
-                                      y.missedWary);
-    } else if (y.missed > b.missed) {
-        yoursDoes = yoursMisses(yours);
-    } else {
-        yoursDoes =
-            fmt::format("yours waits {:.1f} s on average", yours.slumps.meanDelayMs() / 1000.0);
-    }
-    return fmt::format("{} {}; {}", pairName(best), bestDoes, yoursDoes);
-}
-
-void printTune(std::ostream& out, const TuneReport& report)
+void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdict)
 {
     const TuneResult& r = report.result;
     for (std::size_t i = 0; i < report.captures.size(); ++i) {
@@ -214,43 +146,23 @@ void printTune(std::ostream& out, const TuneReport& report)
                r.cells.size());
     fmt::print(out, "your pair: {} ({})\n", pairName(r.current), report.settingsSource);
     printCell(out, r.current, r.durationMs, r.slumps);
+    if (verdict.answer == Answer::EachGame) {
+        printVerdict(out, verdict);
+        return;
+    }
     if (!r.recommended) {
-        fmt::print(out, "no recommendation: {}\n", recommendationWhy(r));
+        fmt::print(out, "no recommendation: {}\n", verdict.why);
         return;
     }
     const CellResult& best = r.cells[*r.recommended];
     fmt::print(out, "recommended: {}{}\n", pairName(best),
                samePair(best, r.current) ? " (yours)" : "");
     printCell(out, best, r.durationMs, r.slumps);
-    fmt::print(out, "  why: {}\n  rule: {}\n", recommendationWhy(r), recommendationRule);
+    fmt::print(out, "  why: {}\n  rule: {}\n", verdict.why, recommendationRule);
+    for (const LineChange& change : verdict.changes) {
+        fmt::print(out, "  in Tarnwick.ini: {}\n", changeText(change));
+    }
     printNeighbours(out, report, best);
-}
-
-void printVerdict(std::ostream& out, const TuneReport& report)
-{
-    const TuneResult& r = report.result;
-    if (const std::string warning = mixedRatesWarning(r); !warning.empty()) {
-        fmt::print(out, "warning: {}\n", warning);
-    }
-    const CellResult& yours = r.current;
-    fmt::print(out, "your pair: {} ({}): {} purges, {} in slumps, {} outside any", pairName(yours),
-               report.settingsSource, yours.purges, yours.slumps.inSlumps, yours.slumps.outside);
-    if (r.slumps > 0) {
-        fmt::print(out, "; {}", slumpsCaughtText(yours.slumps.caught, r.slumps));
-    }
-    out << '\n';
-    if (!r.recommended) {
-        fmt::print(out, "no recommendation: {}\n", recommendationWhy(r));
-    } else if (samePair(r.cells[*r.recommended], yours)) {
-        fmt::print(out, "your settings are right for {}: {}\n",
-                   r.captures.size() == 1 ? "this capture" : "these captures",
-                   recommendationWhy(r));
-    } else {
-        const CellResult& best = r.cells[*r.recommended];
-        fmt::print(out,
-                   "set instead: FPS_Moderate={} and FPS_Critical={} in Tarnwick.ini\n  why: {}\n",
-                   best.moderate, best.critical, recommendationWhy(r));
-    }
 }
 
 } // namespace sim

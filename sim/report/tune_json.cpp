@@ -2,6 +2,7 @@
 // pairs with their purges and slumps.
 #include "sim/report/slumps_report.h"
 #include "sim/report/tune_report.h"
+#include "sim/report/verdict.h"
 
 #include "sim/files.h"
 
@@ -83,7 +84,7 @@ nlohmann::json capturesJson(const TuneReport& report)
 
 } // namespace
 
-nlohmann::json tuneJson(const TuneReport& report)
+nlohmann::json tuneJson(const TuneReport& report, const Verdict& verdict)
 {
     const TuneResult& r = report.result;
     nlohmann::json cells = nlohmann::json::array();
@@ -103,7 +104,8 @@ nlohmann::json tuneJson(const TuneReport& report)
                    {"fpsCritical", {report.critical.low, report.critical.high}}}},
                  {"slumps", slumps},
                  {"rule", recommendationRule},
-                 {"why", recommendationWhy(r)},
+                 {"why", verdict.why},
+                 {"verdict", verdictJson(verdict)},
                  {"warning", mixedRatesWarning(r)},
                  {"current", pairJson(r.current, r, &TunedCapture::current)},
                  {"recommended",

@@ -29,18 +29,22 @@ struct TuneReport {
     Range moderate;
     Range critical;
     TuneResult result;
+    // Captures of games at different usual rates: each tuned alone as well, for one answer each.
+    std::vector<TuneResult> perCapture;
 };
+
+struct Verdict; // sim/report/verdict.h: what text, JSON and the page say of a TuneReport
 // "FPS_Moderate 45, FPS_Critical 35"
 std::string pairName(const CellResult& c);
 bool samePair(const CellResult& a, const CellResult& b);
-void printTune(std::ostream& out, const TuneReport& report);
-// Why the recommendation is what it is, in one sentence of a player's words.
-std::string recommendationWhy(const TuneResult& result);
+void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdict);
+// Games whose usual rates lie more than this share apart: a threshold that suits one game's slumps
+// is the other's usual rate.
+inline constexpr double mixedRatesApart = 0.2;
+bool mixedRates(const TuneResult& result);
 // Captures of games at different usual frame rates judged together: said, or empty.
 std::string mixedRatesWarning(const TuneResult& result);
-nlohmann::json tuneJson(const TuneReport& report);
-// The answer in two or three lines: what the player's pair does, what to set instead and why.
-void printVerdict(std::ostream& out, const TuneReport& report);
+nlohmann::json tuneJson(const TuneReport& report, const Verdict& verdict);
 // A heat map: FPS_Moderate across, FPS_Critical up, colour for purges a minute, pairs that purge
 // outside slumps and pairs that miss slumps marked, the player's pair and the recommendation too.
 void writeTuneSvg(std::ostream& out, const TuneReport& report);

@@ -31,15 +31,21 @@ if grep -Eiq "$outside" "$work/dom.html"; then
 fi
 # The figures, as the browser shows them, are the commands' own.
 json() { python3 -c "import json,sys; d=json.load(open(sys.argv[1])); print(eval(sys.argv[2]))" "$@"; }
-moderate=$(json "$work/tune.json" "d['recommended']['fpsModerate']")
-critical=$(json "$work/tune.json" "d['recommended']['fpsCritical']")
 purges=$(json "$work/tune.json" "d['current']['purges']")
-if [ "$(json "$work/tune.json" "d['recommended']['fpsModerate']==d['current']['fpsModerate'] and d['recommended']['fpsCritical']==d['current']['fpsCritical']")" = True ]; then
-    grep -q "Your settings are right for these captures" "$work/dom.html" || fail "no 'right' verdict"
-else
-    grep -q "FPS_Moderate=$moderate" "$work/dom.html" || fail "not the recommended FPS_Moderate $moderate"
-    grep -q "FPS_Critical=$critical" "$work/dom.html" || fail "not the recommended FPS_Critical $critical"
-fi
+# The verdict as tune decided it, on the page in the same words.
+case $(json "$work/tune.json" "d['verdict']['answer']") in
+keep) grep -q "Your settings are right for these captures" "$work/dom.html" || fail "no 'right' verdict" ;;
+change)
+    json "$work/tune.json" "'\\n'.join(c['text'] for c in d['verdict']['changes'])" >"$work/changes.txt"
+    [ -s "$work/changes.txt" ] || fail "a change without a line to change"
+    while read -r change; do
+        grep -qF "$change" "$work/dom.html" || fail "the page lacks the change '$change'"
+    done <"$work/changes.txt"
+    grep -q "\[Settings\]</pre>\|<pre>\[Settings\]" "$work/dom.html" && fail "a block to paste with its section header"
+    ;;
+eachGame) grep -q "No pair for all of them" "$work/dom.html" || fail "no answer for each game" ;;
+*) fail "no verdict in tune's JSON" ;;
+esac
 case $purges in
 0) said="would never purge" ;;
 1) said="would purge once" ;;

@@ -1,0 +1,405 @@
+#include "sim/report/verdict.h"
+
+#include "sim/report/slumps_report.h"
+#include "sim/files.h"
+#include "sim/text.h"
+
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace sim {
+namespace {
+
+std::string plural(std::uint64_t count, std::string_view one, std::string_view many)
+{
+    return fmt::format("{} {}", count, count == 1 ? one : many);
+}
+
+// "a tenth", as the margin is set.
+std::string margin()
+{
+    return fmt::format("{:g}%", thresholdMargin * 100);
+}
+
+std::string catches(const CellResult& c, std::size_t slumps)
+{
+    return catchesText(c.slumps.caught, c.slumps.meanDelayMs(), slumps);
+}
+
+std::string fpsList(const std::vector<double>& fps)
+{
+    constexpr std::size_t named = 5;
+    std::string text;
+    for (std::size_t i = 0; i < fps.size() && i < named; ++i) {
+        text += fmt::format("{}{:.0f}", i == 0 ? "" : ", ", fps[i]);
+    }
+    if (fps.size() > named) {
+        text += fmt::format(" and {} more", fps.size() - named);
+    }
+    return text + " fps";
+}
+
+// The first of the rule's keys on which yours stands behind the recommendation.
+RuleKey decidingKey(const TuneResult& r, const CellResult& best, const TuneReport& report)
+{
+    if (samePair(best, r.current)) {
+        return RuleKey::None;
+    }
+    const Standing y = standingOf(r.cells, r.current, r.current, r.slumps);
+    const Standing b = standingOf(r.cells, best, r.current, r.slumps);
+    if (y.outsideEager != b.outsideEager) {
+        return RuleKey::OutsideEager;
+    }
+    if (y.outside != b.outside) {
+        return RuleKey::Outside;
+    }
+    if (y.missedWary != b.missedWary) {
+        return RuleKey::MissedWary;
+    }
+    if (y.missed != b.missed) {
+        return RuleKey::Missed;
+    }
+    if (y.waitSeconds != b.waitSeconds) {
+        return RuleKey::Wait;
+    }
+    if (thresholdsDrawAWarning(r.current.moderate, r.current.critical)) {
+        return RuleKey::Warned;
+    }
+    const bool inGrid =
+        r.current.moderate >= report.moderate.low && r.current.moderate <= report.moderate.high &&
+        r.current.critical >= report.critical.low && r.current.critical <= report.critical.high;
+    return inGrid ? RuleKey::None : RuleKey::OutsideGrid;
+}
+
+// What the recommendation does, in the terms of the key that chose it.
+std::string bestDoes(const Verdict& v)
+{
+    const CellResult& best = *v.best;
+    const std::size_t slumps = v.slumps;
+    if (best.purges == 0) {
+        if (!v.uncaughtSlumpFps.empty()) {
+            return fmt::format("never purges: no pair of the grid catches {} (at {})",
+                               slumps == 1 ? std::string("the slump")
+                                           : fmt::format("any of the {} slumps", slumps),
+                               fpsList(v.uncaughtSlumpFps));
+        }
+        return slumps == 1 ? std::string("never purges: every pair that would catch the slump "
+                                         "also purges outside it")
+                           : fmt::format("never purges: every pair that would catch one of the "
+                                         "{} slumps also purges outside them",
+                                         slumps);
+    }
+    if (best.slumps.outside == 0) {
+        return "purges only in slumps and " + catches(best, slumps);
+    }
+    return fmt::format("purges {} outside a slump, the fewest of any pair, and {}",
+                       purgeTimesText(best.slumps.outside), catches(best, slumps));
+}
+
+// Where yours stands behind, from the key that decided and no other.
+std::string yoursDoes(const Verdict& v, const TuneResult& r, const TuneReport& report)
+{
+    const CellResult& yours = v.yours;
+    const CellResult& best = *v.best;
+    const std::size_t slumps = v.slumps;
+    const Standing y = standingOf(r.cells, yours, yours, slumps);
+    const auto misses = [&](std::int64_t missed) {
+        return slumps == 1 ? std::string("yours misses it")
+                           : fmt::format("yours misses {} of them", missed);
+    };
+    switch (v.decidedBy) {
+    case RuleKey::OutsideEager:
+        return yours.slumps.outside > 0
+                   ? fmt::format("yours purges {} outside any slump",
+                                 purgeTimesText(yours.slumps.outside))
+                   : fmt::format("yours sits at the edge of this capture's noise: with "
+                                 "FPS_Critical {} higher it would purge {} outside a slump",
+                                 margin(), purgeTimesText(y.outsideEager));
+    case RuleKey::Outside:
+        return fmt::format("yours purges {} outside any slump",
+                           purgeTimesText(yours.slumps.outside));
+    case RuleKey::MissedWary:
+        return slumps == 1 ? fmt::format("yours catches it only narrowly: with FPS_Critical {} "
+                                         "lower it would miss it",
+                                         margin())
+                           : fmt::format("yours catches them only narrowly: with FPS_Critical "
+                                         "{} lower it would miss {} of them",
+                                         margin(), y.missedWary);
+    case RuleKey::Missed:
+        return misses(y.missed);
+    case RuleKey::Wait:
+        return fmt::format("yours waits {:.1f} s on average for a slump's first purge, {} {:.1f} s",
+                           yours.slumps.meanDelayMs() / 1000.0, pairName(best),
+                           best.slumps.meanDelayMs() / 1000.0);
+    case RuleKey::Warned:
+        return "yours does as well here, but the settings check warns about it: " + v.yoursWarning;
+    case RuleKey::OutsideGrid:
+        return fmt::format("yours does as well here, but lies outside the pairs judged "
+                           "(FPS_Moderate {} to {}, FPS_Critical {} to {}); {} is the nearest "
+                           "among them",
+                           report.moderate.low, report.moderate.high, report.critical.low,
+                           report.critical.high, pairName(best));
+    case RuleKey::None:
+        break;
+    }
+    return {};
+}
+
+std::string whyOf(const Verdict& v, const TuneResult& r, const TuneReport& report)
+{
+    if (!v.best) {
+        return v.answer == Answer::TooShort
+                   ? fmt::format("{} {:.1f} s, less than the {} s between two purges: too "
+                                 "short to judge",
+                                 v.captures == 1 ? "the capture lasts" : "the captures last",
+                                 v.durationMs / 1000.0, purgeIntervalMs / 1000)
+                   : "no pair of the grid is free of the settings check's warnings";
+    }
+    const CellResult& best = *v.best;
+    const bool keep = v.decidedBy == RuleKey::None;
+    if (v.slumps == 0) {
+        const std::string needs =
+            best.purges > 0
+                ? fmt::format("nothing here needs a purge, yet every pair purges at least {} "
+                              "(long single frames set them off)",
+                              purgeTimesText(best.purges))
+                : std::string("nothing here needs a purge");
+        if (keep) {
+            return needs + (best.purges > 0 ? "; yours purges no more than any: keep it"
+                                            : " and yours never purges: keep it");
+        }
+        return fmt::format("{}; {}; {} {}", needs, yoursDoes(v, r, report), pairName(best),
+                           best.purges > 0 ? "purges no more" : "never does");
+    }
+    if (keep) {
+        return fmt::format("yours {}: keep it", bestDoes(v));
+    }
+    return fmt::format("{} {}; {}", pairName(best), bestDoes(v), yoursDoes(v, r, report));
+}
+
+std::vector<LineChange> changesFor(const Verdict& v, const std::optional<SettingsCheck>& settings)
+{
+    std::vector<LineChange> changes;
+    const auto lineOf = [&](const SettingKey& key) -> std::optional<std::uint64_t> {
+        if (!settings) {
+            return std::nullopt;
+        }
+        for (const CheckedSetting& shown : settings->shown) {
+            if (std::string_view(shown.key) == key.name) {
+                return shown.line;
+            }
+        }
+        return std::nullopt;
+    };
+    if (v.switchedOff) {
+        changes.push_back({enabledKey.section, enabledKey.name, 0, 1, lineOf(enabledKey)});
+    }
+    if (v.best && v.best->moderate != v.yours.moderate) {
+        changes.push_back({fpsModerateKey.section, fpsModerateKey.name, v.yours.moderate,
+                           v.best->moderate, lineOf(fpsModerateKey)});
+    }
+    if (v.best && v.best->critical != v.yours.critical) {
+        changes.push_back({fpsCriticalKey.section, fpsCriticalKey.name, v.yours.critical,
+                           v.best->critical, lineOf(fpsCriticalKey)});
+    }
+    return changes;
+}
+
+Verdict judgeOne(const TuneResult& r, const TuneReport& report,
+                 const std::optional<SettingsCheck>& settings)
+{
+    Verdict v;
+    v.settingsSource = report.settingsSource;
+    v.switchedOff = settings && settings->exists && !settings->settings.enabled;
+    v.yoursWarning = thresholdsWarning(r.current.moderate, r.current.critical);
+    v.yours = r.current;
+    v.captures = r.captures.size();
+    v.slumps = r.slumps;
+    v.durationMs = r.durationMs;
+    const bool anyCatches = std::any_of(r.cells.begin(), r.cells.end(),
+                                        [](const CellResult& c) { return c.slumps.caught > 0; });
+    if (r.slumps > 0 && !anyCatches) {
+        for (const TunedCapture& part : r.captures) {
+            for (const Slump& slump : part.slumps.slumps) {
+                v.uncaughtSlumpFps.push_back(slump.fps);
+            }
+        }
+    }
+    for (const TunedCapture& part : r.captures) {
+        v.usualFps.push_back(part.slumps.usualFps);
+    }
+    if (!r.recommended) {
+        v.answer = r.durationMs < static_cast<double>(purgeIntervalMs) ? Answer::TooShort
+                                                                       : Answer::NothingAllowed;
+    } else {
+        v.best = r.cells[*r.recommended];
+        v.decidedBy = decidingKey(r, *v.best, report);
+        v.answer = v.decidedBy == RuleKey::None && !v.switchedOff ? Answer::Keep : Answer::Change;
+    }
+    v.why = whyOf(v, r, report);
+    if (v.answer == Answer::Change) {
+        v.changes = changesFor(v, settings);
+    }
+    return v;
+}
+
+} // namespace
+
+const char* ruleKeyName(RuleKey key)
+{
+    switch (key) {
+    case RuleKey::OutsideEager:
+        return "outsideWithFpsCriticalHigher";
+    case RuleKey::Outside:
+        return "outside";
+    case RuleKey::MissedWary:
+        return "missedWithFpsCriticalLower";
+    case RuleKey::Missed:
+        return "missed";
+    case RuleKey::Wait:
+        return "wait";
+    case RuleKey::Warned:
+        return "settingsCheckWarns";
+    case RuleKey::OutsideGrid:
+        return "outsideTheGrid";
+    case RuleKey::None:
+        break;
+    }
+    return "none";
+}
+
+Verdict judge(const TuneReport& report, const std::optional<SettingsCheck>& settings)
+{
+    Verdict v = judgeOne(report.result, report, settings);
+    if (report.perCapture.empty()) {
+        return v;
+    }
+    v.answer = Answer::EachGame;
+    v.best.reset();
+    v.decidedBy = RuleKey::None;
+    v.changes.clear();
+    v.why = mixedRatesWarning(report.result);
+    for (std::size_t i = 0; i < report.perCapture.size(); ++i) {
+        v.eachGame.push_back(judgeOne(report.perCapture[i], report, settings));
+        v.gameNames.push_back(utf8Of(report.captures[i].capture.filename()));
+    }
+    return v;
+}
+
+std::string changeText(const LineChange& change)
+{
+    if (change.line) {
+        return fmt::format("change {1}={2} to {1}={3} (line {4})", change.section, change.key,
+                           change.from, change.to, *change.line);
+    }
+    return fmt::format("add {1}={3} under [{0}] (it is not in the file: {1} is {2} now)",
+                       change.section, change.key, change.from, change.to);
+}
+
+std::string yoursText(const Verdict& v)
+{
+    const CellResult& yours = v.yours;
+    std::string text = fmt::format("{}your pair: {} ({}): {}, {} in slumps, {} outside any",
+                                   v.switchedOff ? "switched on, " : "", pairName(yours),
+                                   v.settingsSource, plural(yours.purges, "purge", "purges"),
+                                   yours.slumps.inSlumps, yours.slumps.outside);
+    if (v.slumps > 0) {
+        text += "; " + slumpsCaughtText(yours.slumps.caught, v.slumps);
+    }
+    return text;
+}
+
+std::string answerText(const Verdict& v)
+{
+    switch (v.answer) {
+    case Answer::TooShort:
+    case Answer::NothingAllowed:
+        return "no recommendation: " + v.why;
+    case Answer::Keep:
+        return fmt::format("your settings are right for {}: {}",
+                           v.captures == 1 ? "this capture" : "these captures", v.why);
+    case Answer::Change:
+        if (v.decidedBy == RuleKey::None) {
+            return fmt::format("switch Tarnwick on: your pair is right for {}",
+                               v.captures == 1 ? "this capture" : "these captures");
+        }
+        return fmt::format("set instead: FPS_Moderate {}, FPS_Critical {}{}", v.best->moderate,
+                           v.best->critical, v.switchedOff ? ", switched on" : "");
+    case Answer::EachGame:
+        return "no pair for all of them: " + v.why;
+    }
+    return {};
+}
+
+namespace {
+
+void printAnswer(std::ostream& out, const Verdict& v, std::string_view indent)
+{
+    fmt::print(out, "{}{}\n", indent, answerText(v));
+    if (v.answer != Answer::Change) {
+        return;
+    }
+    for (const LineChange& change : v.changes) {
+        fmt::print(out, "{}  {}\n", indent, changeText(change));
+    }
+    fmt::print(out, "{}  why: {}\n", indent, v.why);
+}
+
+} // namespace
+
+void printVerdict(std::ostream& out, const Verdict& v)
+{
+    if (v.switchedOff) {
+        fmt::print(out, "Tarnwick is switched off in {} (Enabled=0): it does nothing\n",
+                   v.settingsSource);
+    }
+    fmt::print(out, "{}\n", yoursText(v));
+    printAnswer(out, v, "");
+    for (std::size_t i = 0; i < v.eachGame.size(); ++i) {
+        fmt::print(out, "{} (usual {:.0f} fps):\n", shown(v.gameNames[i]),
+                   v.eachGame[i].usualFps.empty() ? 0.0 : v.eachGame[i].usualFps.front());
+        printAnswer(out, v.eachGame[i], "  ");
+    }
+}
+
+nlohmann::json verdictJson(const Verdict& v)
+{
+    static const char* const answers[] = {"tooShort", "nothingAllowed", "keep", "change",
+                                          "eachGame"};
+    nlohmann::json changes = nlohmann::json::array();
+    for (const LineChange& change : v.changes) {
+        changes.push_back({{"section", change.section},
+                           {"key", change.key},
+                           {"from", change.from},
+                           {"to", change.to},
+                           {"line", change.line ? nlohmann::json(*change.line) : nullptr},
+                           {"text", changeText(change)}});
+    }
+    nlohmann::json json = {{"answer", answers[static_cast<std::size_t>(v.answer)]},
+                           {"decidedBy", ruleKeyName(v.decidedBy)},
+                           {"settings", v.settingsSource},
+                           {"switchedOff", v.switchedOff},
+                           {"yoursWarning", v.yoursWarning},
+                           {"why", v.why},
+                           {"changes", changes},
+                           {"uncaughtSlumpFps", v.uncaughtSlumpFps}};
+    if (v.best) {
+        json["recommended"] = {{"fpsModerate", v.best->moderate},
+                               {"fpsCritical", v.best->critical}};
+    }
+    if (!v.eachGame.empty()) {
+        nlohmann::json games = nlohmann::json::array();
+        for (std::size_t i = 0; i < v.eachGame.size(); ++i) {
+            nlohmann::json game = verdictJson(v.eachGame[i]);
+            game["capture"] = v.gameNames[i];
+            games.push_back(std::move(game));
+        }
+        json["eachGame"] = std::move(games);
+    }
+    return json;
+}
+
+} // namespace sim

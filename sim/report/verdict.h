@@ -1,0 +1,83 @@
+// The answer to a player, decided once from the replay of their settings as the plug-in runs them
+// and from the grid: the text, the JSON and the page only render it.
+#pragma once
+
+#include "sim/check/settings_check.h"
+#include "sim/report/tune_report.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+enum class Answer {
+    TooShort,       // shorter than the least time between two purges
+    NothingAllowed, // every pair of the grid draws the settings check's warning
+    Keep,           // yours is the recommendation
+    Change,         // set the recommendation instead
+    EachGame,       // games at different usual rates: one answer each, no joint pair
+};
+
+// The rule's key on which yours falls behind the recommendation (see the rule in sim/tune/tune.h).
+enum class RuleKey {
+    None,         // yours is the recommendation
+    OutsideEager, // purges outside a slump with FPS_Critical a tenth higher
+    Outside,      // purges outside a slump
+    MissedWary,   // misses slumps with FPS_Critical a tenth lower
+    Missed,       // misses slumps
+    Wait,         // waits longer for a slump's first purge
+    Warned,       // as good, but the settings check warns about it
+    OutsideGrid,  // as good, but not among the pairs judged
+};
+
+// A line of Tarnwick.ini as it should read, and the one it replaces.
+struct LineChange {
+    const char* section;
+    const char* key;
+    std::int64_t from = 0; // as the plug-in reads it now (a default where no line holds it)
+    std::int64_t to = 0;
+    std::optional<std::uint64_t> line; // the line read now; none: the key is not in the file
+};
+
+struct Verdict {
+    Answer answer = Answer::TooShort;
+    RuleKey decidedBy = RuleKey::None;
+    std::string settingsSource; // the settings judged, as the text names them
+    // Enabled=0 in the file: it does nothing; the figures are what it would do switched on.
+    bool switchedOff = false;
+    std::string yoursWarning; // the settings check's warning about your pair; empty: none
+    CellResult yours;
+    std::optional<CellResult> best;
+    std::size_t captures = 0;
+    std::size_t slumps = 0;
+    double durationMs = 0;
+    // Slumps there are, and no pair of the grid catches any: their frame rates.
+    std::vector<double> uncaughtSlumpFps;
+    std::string why; // one sentence, from the key that decided
+    std::vector<LineChange> changes;
+    std::vector<double> usualFps;       // each capture's, for games at different rates
+    std::vector<Verdict> eachGame;      // EachGame: one per capture, in order
+    std::vector<std::string> gameNames; // EachGame: the capture each answer is for
+};
+
+// in: report, tuned (with perCapture when its captures run at different usual rates); settings,
+// the file judged (none: the defaults).
+Verdict judge(const TuneReport& report, const std::optional<SettingsCheck>& settings);
+
+// "change FPS_Critical=35 to FPS_Critical=30 (line 14)", "add FPS_Critical=30 under [Settings]".
+std::string changeText(const LineChange& change);
+// What your pair does: "your pair: FPS_Moderate 45, FPS_Critical 35 (from X): 2 purges, ..."
+std::string yoursText(const Verdict& verdict);
+// The answer's first line: "set instead: ...", "your settings are right for this capture", ...
+std::string answerText(const Verdict& verdict);
+
+// The verdict in two or three lines, as tune and report print it.
+void printVerdict(std::ostream& out, const Verdict& verdict);
+nlohmann::json verdictJson(const Verdict& verdict);
+const char* ruleKeyName(RuleKey key);
+
+} // namespace sim
