@@ -172,6 +172,28 @@ TEST(LineReader, linesLongerThanTheBufferAndMixedLineEnds)
     EXPECT_EQ(reader.lineNumber(), 5u);
 }
 
+// Only the last line can lack a line end; a carriage return alone still ends what it holds.
+TEST(LineReader, saysWhetherALineEndFollowedEachLine)
+{
+    ScratchDir dir;
+    const std::pair<std::string, std::vector<bool>> files[] = {
+        {"a\r\nb\nc", {true, true, false}},
+        {"a\nb\r", {true, true}},
+        {"a\rb", {true, false}},
+        {"a\n\n", {true, true}},
+        {utf16("a\r\nb", false, true), {true, false}}};
+    for (const auto& [text, ended] : files) {
+        writeFile(dir / "lines", text);
+        sim::LineReader reader(dir / "lines");
+        std::vector<bool> got;
+        std::string_view line;
+        while (reader.next(line)) {
+            got.push_back(reader.lineEnded());
+        }
+        EXPECT_EQ(got, ended) << testing::PrintToString(text);
+    }
+}
+
 // A source without line ends (a file of NUL bytes, /dev/zero) is not read into one growing line.
 TEST(LineReader, aLineLongerThanAnyCaptureHoldsIsAnErrorNamingIt)
 {
