@@ -172,6 +172,17 @@ TEST(LineReader, linesLongerThanTheBufferAndMixedLineEnds)
     EXPECT_EQ(reader.lineNumber(), 5u);
 }
 
+// A tool stopped in the middle of a UTF-16 letter: the line it was writing is cut short.
+TEST(Capture, utf16CutInsideALetterIsCutShort)
+{
+    ScratchDir dir;
+    const std::string whole = utf16("16.6\n20\n25", false, true);
+    writeFile(dir / "cut.txt", whole.substr(0, whole.size() - 1));
+    const Replayed r = replay(dir / "cut.txt");
+    EXPECT_EQ(r.frames, (std::vector<double>{16.6, 20}));
+    EXPECT_EQ(r.summary.cutLastLineBytes, 4u); // "2" and U+FFFD
+}
+
 // Only the last line can lack a line end; a carriage return alone still ends what it holds.
 TEST(LineReader, saysWhetherALineEndFollowedEachLine)
 {
