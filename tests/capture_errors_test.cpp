@@ -72,7 +72,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "JSON, MangoHud CSV, or one frame time in milliseconds per line"},
         Malformed{"plainTextWithWord", "16.6\n16.7\nstutter\n",
                   ":3: frame time 'stutter' in column 1 is not a number"},
-        Malformed{"brokenJson", "{\n  \"Runs\": [\n", ":3: not valid JSON"},
+        Malformed{"brokenJson", "{\n  \"Runs\": [\n  x\n]}\n", ":3: not valid JSON"},
+        Malformed{"jsonCutBeforeItsFrames", "{\n  \"Runs\": [\n",
+                  ": the file ends inside its JSON (cut short after 14 bytes) before "
+                  "Runs[0].CaptureData.MsBetweenPresents: the capture tool was probably stopped "
+                  "while writing"},
         Malformed{"jsonNumberBeyondDouble", "{\"Runs\": [1e999]}",
                   ":1: not valid JSON: number overflow parsing '1e999'"},
         Malformed{"sampledLogWithItsHeaderFirst",

@@ -77,6 +77,12 @@ std::string cutShortText(const CaptureSummary& summary)
         return "the last line is cut short (" + std::to_string(summary.cutLastLineBytes) +
                " bytes): left out; the capture tool was probably stopped while writing";
     }
+    if (summary.cutJsonAfterBytes > 0) {
+        return "the file ends inside its JSON (cut short after " +
+               std::to_string(summary.cutJsonAfterBytes) +
+               " bytes): the frames before the cut are read; the capture tool was probably "
+               "stopped while writing";
+    }
     return "";
 }
 

@@ -14,8 +14,8 @@
 // again, so it is read from a file, never from a pipe). What a caller keeps of the frames is its
 // own: the tuner keeps them all (sim/tune/frames.h).
 // A tool stopped while writing leaves its capture cut short: a last line with no line end that is
-// short of its cells or cut inside its frame time. What comes before the cut is read, and the
-// summary says so; a fault anywhere else is an error.
+// short of its cells or cut inside its frame time, or JSON that ends inside itself. What comes
+// before the cut is read, and the summary says so; a fault anywhere else is an error.
 #pragma once
 
 #include <cstdint>
@@ -56,6 +56,7 @@ struct CaptureSummary {
     // Zero or negative frame times: replayed all the same, as the plug-in would read them.
     std::uint64_t nonPositiveFrameTimes = 0;
     std::uint64_t cutLastLineBytes = 0;  // the last line, cut short and left out; 0: none
+    std::uint64_t cutJsonAfterBytes = 0; // CapFrameX JSON that ends inside itself: its size
 };
 
 // What a capture cut short says of its end, in one line; empty for a whole one.
