@@ -188,6 +188,9 @@ void captureFigures(std::ostream& out, const CaptureFacts& facts, const SessionR
             fmt::format("{} frame times, read as the plug-in reads them (60 fps)",
                         summary.nonPositiveFrameTimes));
     }
+    if (const std::string cut = cutShortText(summary); !cut.empty()) {
+        row(out, "cut short", markupText(cut));
+    }
     out << "</table>\n";
 }
 

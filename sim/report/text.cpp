@@ -73,6 +73,9 @@ void printCapture(std::ostream& out, const std::filesystem::path& capture,
             out, "zero or negative: {} frame times, replayed as the plug-in reads them (60 fps)\n",
             summary.nonPositiveFrameTimes);
     }
+    if (const std::string cut = cutShortText(summary); !cut.empty()) {
+        fmt::print(out, "{}\n", cut);
+    }
 }
 
 } // namespace
