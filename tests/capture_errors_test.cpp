@@ -51,6 +51,17 @@ INSTANTIATE_TEST_SUITE_P(
                   ":2: frame time '1e999' in column MsBetweenPresents is out of range"},
         Malformed{"tooFewColumns", "Application,ProcessID,MsBetweenPresents\nGame.exe,1\n",
                   ":2: expected at least 3 columns, found 2"},
+        // Only the last line, with no line end, can be cut short by a tool stopped while writing.
+        Malformed{"shortLineInTheMiddle",
+                  "Application,ProcessID,MsBetweenPresents\nGame.exe,1,16\nGame.e\nGame.exe,1,16",
+                  ":3: expected at least 3 columns, found 1"},
+        Malformed{"numberCutInTheMiddle", "16.6\n1.5e\n20",
+                  ":2: frame time '1.5e' in column 1 is not a number"},
+        Malformed{"wordOnALastLineWithoutLineEnd", "16.6\n20\nfast",
+                  ":3: frame time 'fast' in column 1 is not a number"},
+        Malformed{"onlyRowCutShort", "Application,ProcessID,MsBetweenPresents\nGame.e",
+                  ": no frames: the capture holds a header and the last line is cut short (6 "
+                  "bytes): left out; the capture tool was probably stopped while writing"},
         // Longer than the first read: looking past it must not move the line from under us.
         Malformed{"longLinesAfterAHeaderWithoutFrameTimeColumn",
                   std::string(600 << 10, 'a') + ",b\n" + std::string(900 << 10, 'c') + "\nd\n",
@@ -61,7 +72,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "JSON, MangoHud CSV, or one frame time in milliseconds per line"},
         Malformed{"plainTextWithWord", "16.6\n16.7\nstutter\n",
                   ":3: frame time 'stutter' in column 1 is not a number"},
-        Malformed{"brokenJson", "{\n  \"Runs\": [\n", ":3: not valid JSON"},
+        Malformed{"brokenJson", "{\n  \"Runs\": [\n  x\n]}\n", ":3: not valid JSON"},
+        Malformed{"jsonCutBeforeItsFrames", "{\n  \"Runs\": [\n",
+                  ": the file ends inside its JSON (cut short after 14 bytes) before "
+                  "Runs[0].CaptureData.MsBetweenPresents: the capture tool was probably stopped "
+                  "while writing"},
         Malformed{"jsonNumberBeyondDouble", "{\"Runs\": [1e999]}",
                   ":1: not valid JSON: number overflow parsing '1e999'"},
         Malformed{"sampledLogWithItsHeaderFirst",

@@ -225,6 +225,65 @@ TEST(Capture, zeroOrNegativeFrameTimesAreReplayedAndCounted)
     EXPECT_EQ(r.summary.nonPositiveFrameTimes, 2u);
 }
 
+// A capture tool stopped while writing: the last line, with no line end, short of its cells or
+// cut inside its number, is left out and said; a last line that is whole is a frame.
+struct CutCapture {
+    const char* name;
+    std::string file;
+    std::vector<double> frames;
+    std::uint64_t cutLastLineBytes;
+    std::uint64_t cutJsonAfterBytes;
+};
+
+class CutCaptures : public ::testing::TestWithParam<CutCapture> {};
+
+TEST_P(CutCaptures, readUpToTheCut)
+{
+    const CutCapture& c = GetParam();
+    ScratchDir dir;
+    writeFile(dir / "capture", c.file);
+    const Replayed r = replay(dir / "capture");
+    EXPECT_EQ(r.frames, c.frames);
+    EXPECT_EQ(r.summary.cutLastLineBytes, c.cutLastLineBytes);
+    EXPECT_EQ(r.summary.cutJsonAfterBytes, c.cutJsonAfterBytes);
+    EXPECT_EQ(r.summary.applications.front().frames, c.frames.size());
+}
+
+const std::string table = "Application,ProcessID,MsBetweenPresents\nG.exe,1,16.6\nG.exe,1,20\n";
+// OCAT writes its system cells on the first row only.
+const std::string ocat = "Application,MsBetweenPresents,MsUntilDisplayed,Motherboard,OS\n"
+                         "G.exe,16.6,3,Board,Windows\nG.exe,20,4\n";
+const std::string frameTimes = R"({"Info":{"ProcessName":"G.exe"},"Runs":[{"CaptureData":)"
+                               R"({"MsBetweenPresents":[16.6, 20, )";
+
+INSTANTIATE_TEST_SUITE_P(
+    cut, CutCaptures,
+    ::testing::Values(
+        CutCapture{"tableShortOfCells", table + "G.e", {16.6, 20}, 3, 0},
+        CutCapture{"tableCutInsideTheNumber", table + "G.exe,1,1.5e", {16.6, 20}, 12, 0},
+        CutCapture{"tableWholeLastLineWithoutLineEnd", table + "G.exe,1,25", {16.6, 20, 25}, 0, 0},
+        CutCapture{"tableCrLfCutBeforeTheLineFeed", table + "G.exe,1,25\r", {16.6, 20, 25}, 0, 0},
+        CutCapture{"ocatShortOfTheRowBefore", ocat + "G.exe,25", {16.6, 20}, 8, 0},
+        CutCapture{"ocatWholeRowShorterThanTheFirst", ocat + "G.exe,25,5", {16.6, 20, 25}, 0, 0},
+        CutCapture{"mangoHudShortOfCells",
+                   "os,cpu\nLinux,x\nfps,frametime,elapsed\n60,16.6,1\n50,20,2\n40,2",
+                   {16.6, 20},
+                   4,
+                   0},
+        CutCapture{"plainTextCutInsideTheNumber", "16.6\n20\n2.5e-", {16.6, 20}, 5, 0},
+        CutCapture{"plainTextCutInsideNA", "16.6\n20\nN", {16.6, 20}, 1, 0},
+        CutCapture{"plainTextWholeLastLine", "16.6\n20\n25", {16.6, 20, 25}, 0, 0},
+        CutCapture{"capFrameXCutInsideTheNumber", frameTimes + "33.", {16.6, 20}, 0, 90},
+        // 33 may be the start of 33.3.
+        CutCapture{"capFrameXCutAfterADigit", frameTimes + "33", {16.6, 20}, 0, 89},
+        CutCapture{"capFrameXCutAfterTheNumber", frameTimes + "33 ", {16.6, 20, 33}, 0, 90},
+        CutCapture{"capFrameXCutAfterTheArray",
+                   frameTimes + "33]}}, {\"CaptureData\": {\"MsBetw",
+                   {16.6, 20, 33},
+                   0,
+                   118}),
+    [](const auto& row) { return std::string(row.param.name); });
+
 TEST(Capture, plainTextOneFrameTimePerLine)
 {
     const Replayed r = replay(fixtures / "plain.txt");

@@ -172,6 +172,39 @@ TEST(LineReader, linesLongerThanTheBufferAndMixedLineEnds)
     EXPECT_EQ(reader.lineNumber(), 5u);
 }
 
+// A tool stopped in the middle of a UTF-16 letter: the line it was writing is cut short.
+TEST(Capture, utf16CutInsideALetterIsCutShort)
+{
+    ScratchDir dir;
+    const std::string whole = utf16("16.6\n20\n25", false, true);
+    writeFile(dir / "cut.txt", whole.substr(0, whole.size() - 1));
+    const Replayed r = replay(dir / "cut.txt");
+    EXPECT_EQ(r.frames, (std::vector<double>{16.6, 20}));
+    EXPECT_EQ(r.summary.cutLastLineBytes, 4u); // "2" and U+FFFD
+}
+
+// Only the last line can lack a line end; a carriage return alone still ends what it holds.
+TEST(LineReader, saysWhetherALineEndFollowedEachLine)
+{
+    ScratchDir dir;
+    const std::pair<std::string, std::vector<bool>> files[] = {
+        {"a\r\nb\nc", {true, true, false}},
+        {"a\nb\r", {true, true}},
+        {"a\rb", {true, false}},
+        {"a\n\n", {true, true}},
+        {utf16("a\r\nb", false, true), {true, false}}};
+    for (const auto& [text, ended] : files) {
+        writeFile(dir / "lines", text);
+        sim::LineReader reader(dir / "lines");
+        std::vector<bool> got;
+        std::string_view line;
+        while (reader.next(line)) {
+            got.push_back(reader.lineEnded());
+        }
+        EXPECT_EQ(got, ended) << testing::PrintToString(text);
+    }
+}
+
 // A source without line ends (a file of NUL bytes, /dev/zero) is not read into one growing line.
 TEST(LineReader, aLineLongerThanAnyCaptureHoldsIsAnErrorNamingIt)
 {

@@ -116,6 +116,31 @@ TEST(ReplayText, listsTheFirstStateChangesAndCountsTheRest)
     EXPECT_EQ(nlohmann::json::parse(json.str())["stateChanges"].size(), 2000u);
 }
 
+// Said once in the text, counted in the JSON only when it happened.
+TEST(ReplayText, aCutLastLineIsSaidInTextAndJson)
+{
+    ScratchDir dir;
+    const std::string whole = flickeryCapture(40);
+    writeFile(dir / "whole.csv", whole);
+    writeFile(dir / "cut.csv", whole + "Game.ex");
+    const auto replayed = [&](const char* file, bool json) {
+        sim::ReplayOptions options;
+        options.capture = dir / file;
+        options.common.json = json;
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(sim::replayCommand(options, out, err), 0) << err.str();
+        return out.str();
+    };
+    const std::string said = "the last line is cut short (7 bytes): left out; the capture tool "
+                             "was probably stopped while writing\n";
+    const std::string text = replayed("cut.csv", false);
+    EXPECT_NE(text.find("(40 frames)\n" + said), std::string::npos) << text;
+    EXPECT_EQ(replayed("whole.csv", false).find("cut short"), std::string::npos);
+    EXPECT_EQ(nlohmann::json::parse(replayed("cut.csv", true))["cutLastLineBytes"], 7);
+    EXPECT_FALSE(nlohmann::json::parse(replayed("whole.csv", true)).contains("cutLastLineBytes"));
+}
+
 // The grid goes through the frames while the capture is read. A launcher replayed first until the
 // game turns out to have more frames must leave nothing behind.
 TEST(TuneCommand, aGameFoundAfterALauncherIsTunedAsIfAlone)

@@ -86,6 +86,18 @@ TEST(ReportPage, withNoCaptureReadStillSaysWhyAndFails)
     EXPECT_NE(page.text.find("unrecognised capture format"), std::string::npos);
 }
 
+TEST(ReportPage, saysACaptureWasCutShortAmongItsFacts)
+{
+    ScratchDir dir;
+    writeFile(dir / "a.csv", withASlump("Game.exe") + "Game.e");
+    const Page page = reported({dir / "a.csv"}, dir / "p.html");
+    EXPECT_EQ(page.status, 0) << page.console;
+    EXPECT_NE(page.text.find("<tr><th scope='row'>cut short</th><td>the last line is cut short (6 "
+                             "bytes): left out; the capture tool was probably stopped while "
+                             "writing</td></tr>"),
+              std::string::npos);
+}
+
 TEST(ReportPage, neverWritesOverACapture)
 {
     ScratchDir dir;

@@ -1,7 +1,8 @@
 // CapFrameX JSON: runs of frame times under Runs[n].CaptureData.MsBetweenPresents, the
 // application's name under Info.ProcessName. Read as a stream of parse events, so a capture of
 // millions of frames is never held whole: memory holds the path to the value being read, and the
-// longest single string in the file.
+// longest single string in the file. A file that ends inside its JSON was cut short as it was
+// written: the frames before the cut are read.
 #include "sim/capture/csv.h"
 #include "sim/capture/formats.h"
 #include "sim/files.h"
@@ -44,11 +45,19 @@ std::uint64_t lineOfByte(const std::filesystem::path& path, std::size_t byte)
     return line;
 }
 
+// A number that runs into the end of the file may be the start of a longer one.
+bool endsInADigit(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    char last = 0;
+    return file.seekg(-1, std::ios::end) && file.get(last) && last >= '0' && last <= '9';
+}
+
 class Reader : public nlohmann::json_sax<Json> {
   public:
-    Reader(const std::filesystem::path& path, std::size_t run, const FrameSink& onFrame,
-           CaptureSummary& summary)
-        : path_(path), run_(run), onFrame_(onFrame), summary_(summary),
+    Reader(const std::filesystem::path& path, std::uint64_t size, std::size_t run,
+           const FrameSink& onFrame, CaptureSummary& summary)
+        : path_(path), size_(size), run_(run), onFrame_(onFrame), summary_(summary),
           where_("Runs[" + std::to_string(run) + "].CaptureData.MsBetweenPresents")
     {
     }
@@ -84,6 +93,12 @@ class Reader : public nlohmann::json_sax<Json> {
     bool parse_error(std::size_t byte, const std::string&,
                      const nlohmann::detail::exception& error) override
     {
+        // The parser read past the last byte: the document was cut, not broken.
+        if (error.id < 400 && size_ > 0 && byte > size_) {
+            cutShort();
+            return false;
+        }
+        flush();               // the frames before a fault are replayed, then it is told
         if (error.id >= 400) { // out of range, such as a number beyond a double
             const std::string what = error.what();
             const auto code = what.find("] ");
@@ -97,6 +112,13 @@ class Reader : public nlohmann::json_sax<Json> {
     // After the whole document: what it lacked, if anything.
     void finish()
     {
+        const bool cut = summary_.cutJsonAfterBytes > 0;
+        if (cut && (!runsSeen_ || run_ >= runCount_ || !framesSeen_)) {
+            failCapture(path_, 0,
+                        "the file ends inside its JSON (cut short after " + std::to_string(size_) +
+                            " bytes) before " + where_ +
+                            ": the capture tool was probably stopped while writing");
+        }
         if (!runsSeen_) {
             failCapture(path_, 0, "no Runs array: not a CapFrameX capture");
         }
@@ -141,6 +163,29 @@ class Reader : public nlohmann::json_sax<Json> {
         return levels_.size() == 2 && under(0, "Info") && under(1, "ProcessName");
     }
 
+    void cutShort()
+    {
+        if (pending_ && endsInADigit(path_)) {
+            pending_.reset();
+        }
+        flush();
+        // The run being written when the file was cut is there, as far as it goes.
+        if (levels_.size() >= 2 && under(0, "Runs") && levels_[1].array) {
+            runCount_ = levels_[1].index + (levels_.size() > 2 ? 1 : 0);
+        }
+        summary_.cutJsonAfterBytes = size_;
+    }
+
+    // A frame is handed on once the next event shows that the file was not cut inside it.
+    void flush()
+    {
+        if (pending_) {
+            ++frames_;
+            onFrame_(*pending_);
+            pending_.reset();
+        }
+    }
+
     void notFrame()
     {
         failCapture(path_, 0,
@@ -148,19 +193,20 @@ class Reader : public nlohmann::json_sax<Json> {
     }
     bool frame(double ms)
     {
+        flush();
         if (inFrameTimes()) {
             if (ms > maxFrameTimeMs) {
                 failCapture(path_, 0,
                             where_ + "[" + std::to_string(levels_.back().index) +
                                 "] is longer than an hour: no frame lasts that long");
             }
-            ++frames_;
-            onFrame_(ms);
+            pending_ = ms;
         }
         return advance();
     }
     bool scalar(Kind kind)
     {
+        flush();
         if (inFrameTimes()) {
             if (kind == Kind::Other) {
                 notFrame();
@@ -171,6 +217,7 @@ class Reader : public nlohmann::json_sax<Json> {
     }
     bool open(bool array)
     {
+        flush();
         if (inFrameTimes()) {
             notFrame();
         }
@@ -185,6 +232,7 @@ class Reader : public nlohmann::json_sax<Json> {
     }
     bool close()
     {
+        flush();
         // The Runs array ends: its length is the number of runs.
         if (levels_.size() == 2 && under(0, "Runs") && levels_[1].array) {
             runCount_ = levels_[1].index;
@@ -202,6 +250,7 @@ class Reader : public nlohmann::json_sax<Json> {
     }
 
     const std::filesystem::path& path_;
+    std::uint64_t size_;
     std::size_t run_;
     const FrameSink& onFrame_;
     CaptureSummary& summary_;
@@ -212,6 +261,7 @@ class Reader : public nlohmann::json_sax<Json> {
     std::size_t runCount_ = 0;
     bool framesSeen_ = false;
     std::uint64_t frames_ = 0;
+    std::optional<double> pending_;
 };
 
 } // namespace
@@ -223,7 +273,9 @@ void readCapFrameX(const std::filesystem::path& path, const CaptureOptions& opti
     if (!file) {
         failCapture(path, 0, "cannot open");
     }
-    Reader reader(path, options.run.value_or(0), onFrame, summary);
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    Reader reader(path, error ? 0 : size, options.run.value_or(0), onFrame, summary);
     Json::sax_parse(file, &reader);
     reader.finish();
 }

@@ -34,6 +34,12 @@ std::string whyNoneUsable(const CaptureSummary& summary, std::uint64_t nonPositi
     return "the capture holds no frames of " + app;
 }
 
+std::string withCut(const std::string& why, const CaptureSummary& summary)
+{
+    const std::string cut = cutShortText(summary);
+    return cut.empty() ? why : why + "; " + cut;
+}
+
 void readFamily(const std::filesystem::path& path, const Recognised& recognised,
                 const CaptureOptions& options, const FrameSink& onFrame, CaptureSummary& summary)
 {
@@ -65,6 +71,24 @@ const char* captureFormatName(CaptureFormat format)
         return "plain text";
     }
     return "?";
+}
+
+std::string cutShortText(const CaptureSummary& summary)
+{
+    if (summary.cutLastLineBytes > 0) {
+        // A stop in the middle of a line cuts it too; the tool is not to blame then.
+        return "the last line is cut short (" + std::to_string(summary.cutLastLineBytes) +
+               " bytes): left out; " +
+               (summary.stoppedAtMs ? "the input was stopped while it came"
+                                    : "the capture tool was probably stopped while writing");
+    }
+    if (summary.cutJsonAfterBytes > 0) {
+        return "the file ends inside its JSON (cut short after " +
+               std::to_string(summary.cutJsonAfterBytes) +
+               " bytes): the frames before the cut are read; the capture tool was probably "
+               "stopped while writing";
+    }
+    return "";
 }
 
 void reportProgress(const CaptureOptions& options, std::uint64_t bytesRead, std::uint64_t size)
@@ -192,7 +216,9 @@ CaptureSummary finish(const std::filesystem::path& path, const CaptureOptions& o
     }
     summary.nonPositiveFrameTimes = counts.nonPositive;
     if (counts.usable == 0) {
-        failCapture(path, 0, "no usable frame time: " + whyNoneUsable(summary, counts.nonPositive));
+        failCapture(path, 0,
+                    "no usable frame time: " +
+                        withCut(whyNoneUsable(summary, counts.nonPositive), summary));
     }
     return summary;
 }

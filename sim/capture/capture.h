@@ -13,6 +13,9 @@
 // refused), CapFrameX JSON as parse events (the line of a fault is found by reading the file
 // again, so it is read from a file, never from a pipe). What a caller keeps of the frames is its
 // own: the tuner keeps them all (sim/tune/frames.h).
+// A tool stopped while writing leaves its capture cut short: a last line with no line end that is
+// short of its cells or cut inside its frame time, or JSON that ends inside itself. What comes
+// before the cut is read, and the summary says so; a fault anywhere else is an error.
 #pragma once
 
 #include <cstdint>
@@ -55,7 +58,12 @@ struct CaptureSummary {
     // Live input the player ended (Ctrl+C) before its end: the capture's time then, the frame
     // times read added up.
     std::optional<double> stoppedAtMs;
+    std::uint64_t cutLastLineBytes = 0;  // the last line, cut short and left out; 0: none
+    std::uint64_t cutJsonAfterBytes = 0; // CapFrameX JSON that ends inside itself: its size
 };
+
+// What a capture cut short says of its end, in one line; empty for a whole one.
+std::string cutShortText(const CaptureSummary& summary);
 
 struct CaptureOptions {
     std::optional<std::string> application; // none: the one with the most frames, not dwm.exe

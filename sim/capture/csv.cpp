@@ -269,6 +269,29 @@ Cell parseCell(std::string_view cell, double& ms, const std::filesystem::path& p
     return Cell::Value;
 }
 
+bool isCutNumber(std::string_view cell)
+{
+    constexpr std::string_view numberLetters = "0123456789+-.eE";
+    constexpr std::string_view halfALetter = "\xEF\xBF\xBD"; // U+FFFD: see Decoder
+    cell = trim(cell);
+    if (cell.ends_with(halfALetter)) {
+        cell.remove_suffix(halfALetter.size());
+        return cell == "N" || cell.find_first_not_of(numberLetters) == std::string_view::npos;
+    }
+    if (cell == "N") {
+        return true;
+    }
+    if (cell.empty() || cell == "NA" ||
+        cell.find_first_not_of(numberLetters) != std::string_view::npos) {
+        return false;
+    }
+    double ms = 0;
+    const char* first = cell.data() + (cell.front() == '+' ? 1 : 0);
+    const char* last = cell.data() + cell.size();
+    const auto [end, error] = std::from_chars(first, last, ms);
+    return error == std::errc::invalid_argument || end != last;
+}
+
 bool isNumberLine(std::string_view line)
 {
     line = trim(line);

@@ -57,6 +57,9 @@ enum class Cell { Value, Skipped };
 // finite number up to maxFrameTimeMs throws, naming the cell, its column and line.
 Cell parseCell(std::string_view cell, double& ms, const std::filesystem::path& path,
                std::uint64_t line, std::string_view column);
+// A number (or NA) cut short where it was being written: its start, such as "1.5e" or "-",
+// that does not read as a number, or one that ends in half a UTF-16 letter. A word is not one.
+bool isCutNumber(std::string_view cell);
 
 bool isNumberLine(std::string_view line);
 

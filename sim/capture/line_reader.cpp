@@ -127,6 +127,7 @@ bool LineReader::next(std::string_view& line)
             line = std::string_view(buffer_.data() + begin_, at - begin_);
             consumed_ += at + 1 - begin_;
             begin_ = at + 1;
+            lineEnded_ = true;
             break;
         }
         const std::size_t keep = end_ - begin_;
@@ -137,6 +138,8 @@ bool LineReader::next(std::string_view& line)
             line = std::string_view(buffer_.data() + begin_, end_ - begin_);
             consumed_ += end_ - begin_;
             begin_ = end_;
+            // A carriage return without its line feed still ends what the line holds.
+            lineEnded_ = line.back() == '\r';
             break;
         }
         scanned = begin_ + keep;

@@ -28,6 +28,9 @@ class LineReader {
     // The next line without its line end; valid until the next call. False at the end. Throws
     // CaptureError naming the line when it is longer than maxLineBytes.
     bool next(std::string_view& line);
+    // Whether a line end followed the line just given. Only the input's last line can lack one:
+    // the tool that wrote it was stopped in the middle of it, or never ends its last line.
+    bool lineEnded() const { return lineEnded_; }
 
     // For input that cannot be read twice (a pipe): from holdFromStart() on, every line stays in
     // memory until rewind() starts the reading again at the first line, and lets them go.
@@ -53,6 +56,7 @@ class LineReader {
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     bool eof_ = false;
+    bool lineEnded_ = false;
     std::uint64_t lineNumber_ = 0;
     std::uint64_t consumed_ = 0;
     std::uint64_t size_ = 0;

@@ -19,6 +19,10 @@ void readPlainText(LineReader& reader, const std::filesystem::path& path,
         if (reader.lineNumber() % progressEveryLines == 0) {
             reportProgress(options, reader.bytesConsumed(), reader.fileSize());
         }
+        if (!reader.lineEnded() && isCutNumber(cell)) {
+            summary.cutLastLineBytes = line.size();
+            break;
+        }
         double ms = 0;
         if (parseCell(cell, ms, path, reader.lineNumber(), "1") == Cell::Skipped) {
             ++summary.skippedCells;

@@ -37,6 +37,7 @@ struct TableRead {
     std::size_t targetIs = noField; // the application targetMatches was found for
     bool targetMatches = false;
     ClockWatch clock;
+    std::uint64_t cutLineBytes = 0;
 };
 
 // The header's line as read, for what the rows must match.
@@ -173,6 +174,8 @@ TableRead readRows(LineReader& reader, const std::filesystem::path& path, const 
     TableRead read;
     read.frameTimesFrom = places.frameTimeName;
     std::uint64_t lines = 0;
+    // OCAT writes its system cells on the first row only: a row is short against the one before.
+    std::size_t rowCells = header.fieldCount;
     std::string_view line;
     while (reader.next(line)) {
         if (trim(line).empty()) {
@@ -183,9 +186,15 @@ TableRead readRows(LineReader& reader, const std::filesystem::path& path, const 
         }
         std::size_t cells = 0;
         const std::size_t got = splitCsv(line, fields, wanted, &cells);
+        // A tool stopped while writing leaves its last line cut, with no line end.
+        const bool unended = !reader.lineEnded();
         if (got < needed) {
             if (namesAFrameTimeField(line)) {
                 failSecondHeader(path, reader.lineNumber(), header);
+            }
+            if (unended) {
+                read.cutLineBytes = line.size();
+                break;
             }
             failCapture(path, reader.lineNumber(),
                         "expected at least " + std::to_string(needed) + " columns, found " +
@@ -195,6 +204,11 @@ TableRead readRows(LineReader& reader, const std::filesystem::path& path, const 
             continue;
         }
         checkFieldCount(path, reader.lineNumber(), line, cells, header);
+        if (unended && (cells < rowCells || isCutNumber(fields[places.frameTime]))) {
+            read.cutLineBytes = line.size();
+            break;
+        }
+        rowCells = cells;
         takeRow(path, reader.lineNumber(), places, fields, wholeFile, target, read, onFrame);
     }
     if (read.clock.clockedRows < rowsToJudgeTheClock) {
@@ -240,8 +254,12 @@ void summarise(const std::filesystem::path& path, const CaptureOptions& options,
     summary.frameTimesFrom = read.frameTimesFrom;
     summary.skippedCells = read.skippedCells;
     summary.applications = read.counter.apps;
+    summary.cutLastLineBytes = read.cutLineBytes;
     if (summary.applications.empty()) {
-        failCapture(path, 0, "no frames: the capture holds a header and nothing else");
+        failCapture(path, 0,
+                    read.cutLineBytes > 0
+                        ? "no frames: the capture holds a header and " + cutShortText(summary)
+                        : "no frames: the capture holds a header and nothing else");
     }
     const std::string wanted = options.application.value_or(read.replayed.value_or(""));
     const auto replayed =

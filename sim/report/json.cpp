@@ -114,6 +114,12 @@ nlohmann::json replayJson(const std::filesystem::path& capture, const CaptureSum
     if (notListed > 0) {
         json["otherApplicationsNotListed"] = notListed;
     }
+    if (summary.cutLastLineBytes > 0) {
+        json["cutLastLineBytes"] = summary.cutLastLineBytes;
+    }
+    if (summary.cutJsonAfterBytes > 0) {
+        json["cutJsonAfterBytes"] = summary.cutJsonAfterBytes;
+    }
     return json;
 }
 

@@ -215,6 +215,9 @@ void captureFigures(std::ostream& out, const CaptureFacts& facts, const SessionR
     if (summary.stoppedAtMs) {
         row(out, "stopped", markupText(describeStop(summary)));
     }
+    if (const std::string cut = cutShortText(summary); !cut.empty()) {
+        row(out, "cut short", markupText(cut));
+    }
     out << "</table>\n";
 }
 

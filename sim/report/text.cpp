@@ -76,6 +76,9 @@ void printCapture(std::ostream& out, const std::filesystem::path& capture,
     if (summary.stoppedAtMs) {
         fmt::print(out, "stopped: {}\n", describeStop(summary));
     }
+    if (const std::string cut = cutShortText(summary); !cut.empty()) {
+        fmt::print(out, "{}\n", cut);
+    }
 }
 
 } // namespace

@@ -64,7 +64,16 @@ grep -q "state Moderate -> Critical" "$dir/few.txt" ||
     fail "28 bytes in a pipe held open: no state change shown"
 exec 5>&-
 wait "$tool" || fail "exit status $? after the few bytes"
-passed=3
+# A capture tool stopped while writing: its last line cut short still ends with the summary, and
+# the cut is said.
+{
+    cat "$capture"
+    tail -n 1 "$capture" | head -c 7
+} | run replay - >"$dir/cut.txt" || fail "exit status $? on a last line cut short"
+grep -q "^summary:" "$dir/cut.txt" || fail "no summary after a last line cut short"
+grep -q "^the last line is cut short (7 bytes): left out" "$dir/cut.txt" ||
+    fail "a last line cut short, not said"
+passed=4
 # Ctrl+C while the input is still open: the replay ends with its summary (POSIX signals here;
 # Windows cancels the console's read, which Wine cannot show).
 if [ "$mode" = native ]; then
@@ -83,6 +92,6 @@ if [ "$mode" = native ]; then
     exec 4>&-
     [ "$status" = 0 ] || fail "exit status $status after Ctrl+C"
     grep -q "^summary:" "$dir/interrupted.txt" || fail "no summary after Ctrl+C"
-    passed=4
+    passed=5
 fi
 echo "$passed passed, 0 failed: $(wc -l <"$dir/live-changes.txt") state changes shown as they came, as the file's replay has them"
