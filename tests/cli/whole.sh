@@ -117,7 +117,7 @@ if [ "$root" = yes ]; then
     cp "$capture" "$ro/capture.csv"
     mount -o remount,ro "$ro"
     # The tool on the read-only medium too: the page goes to the system's temporary folder.
-    mount -t tmpfs -o size=64m tmpfs "$tool"
+    mount -t tmpfs -o size=$(($(stat -c %s "$program") / 1048576 + 2))m tmpfs "$tool"
     cp "$program" "$tool/"
     mount -o remount,ro "$tool"
     status=0
