@@ -24,4 +24,10 @@ inline bool equalsIgnoringCase(std::string_view a, std::string_view b)
     return true;
 }
 
+inline bool endsWithIgnoringCase(std::string_view name, std::string_view end)
+{
+    return name.size() >= end.size() &&
+           equalsIgnoringCase(name.substr(name.size() - end.size()), end);
+}
+
 } // namespace sim

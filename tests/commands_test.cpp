@@ -1,10 +1,13 @@
 // The commands as a player meets them: a capture dropped onto the tool.
 #include "sim/cli/commands.h"
+#include "sim/cli/settings_source.h"
 
 #include "test_support.h"
 
 #include <nlohmann/json.hpp>
 
+#include <array>
+#include <optional>
 #include <sstream>
 
 namespace {
@@ -13,72 +16,148 @@ using testing_support::InDirectory;
 using testing_support::ScratchDir;
 using testing_support::writeFile;
 
-TEST(Dropped, isToldFromACommandLineByWhatExists)
+TEST(Dropped, isSortedByWhatEachIs)
 {
     ScratchDir dir;
     writeFile(dir / "run 1.csv", "16.6\n");
     writeFile(dir / "run 2.csv", "16.6\n");
     writeFile(dir / "Tarnwick.INI", "[Settings]\n");
-    const std::string one = (dir / "run 1.csv").string();
-    const std::string two = (dir / "run 2.csv").string();
+    writeFile(dir / "notes.txt", "remember to buy milk\n");
+    writeFile(dir / "captures.zip", "PK\x03\x04");
+    writeFile(dir / "run 1.csv.tarnwick.html", "<!DOCTYPE html>");
+    writeFile(dir / "Tarnwick.log", "[Dec  1 2026 10:00:00] purge\n");
+    const auto at = [&](const char* name) { return (dir / name).string(); };
     const std::string folder = dir.path().string();
+    // captures, settings, folders, missing, not captures, logs
+    using Counts = std::array<std::size_t, 6>;
     const struct {
+        const char* name;
         std::vector<std::string> arguments;
-        sim::DropKind kind;
+        std::optional<Counts> counts; // none: a command line
     } cases[] = {
-        {{one}, sim::DropKind::Captures},
-        {{one, two}, sim::DropKind::Captures},
-        {{(dir / "Tarnwick.INI").string()}, sim::DropKind::Settings},
-        {{folder}, sim::DropKind::Folder},
-        {{(dir / "absent.csv").string()}, sim::DropKind::Missing},
-        {{one, (dir / "absent.csv").string()}, sim::DropKind::Missing},
-        {{"replay"}, sim::DropKind::Nothing}, // a word, not a path: a command line's slip
-        {{"--help"}, sim::DropKind::Nothing},
-        {{one, "--json"}, sim::DropKind::Nothing},
-        {{folder, one}, sim::DropKind::Nothing},
-        {{}, sim::DropKind::Nothing},
+        {"one capture", {at("run 1.csv")}, Counts{1, 0, 0, 0, 0, 0}},
+        {"two captures", {at("run 1.csv"), at("run 2.csv")}, Counts{2, 0, 0, 0, 0, 0}},
+        {"settings alone", {at("Tarnwick.INI")}, Counts{0, 1, 0, 0, 0, 0}},
+        {"settings with a capture",
+         {at("run 1.csv"), at("Tarnwick.INI")},
+         Counts{1, 1, 0, 0, 0, 0}},
+        {"a folder", {folder}, Counts{0, 0, 1, 0, 0, 0}},
+        {"a folder with a capture", {folder, at("run 1.csv")}, Counts{1, 0, 1, 0, 0, 0}},
+        {"missing", {at("absent.csv")}, Counts{0, 0, 0, 1, 0, 0}},
+        {"one missing of two", {at("run 1.csv"), at("absent.csv")}, Counts{1, 0, 0, 1, 0, 0}},
+        {"what is no capture",
+         {at("notes.txt"), at("captures.zip"), at("run 1.csv.tarnwick.html")},
+         Counts{0, 0, 0, 0, 3, 0}},
+        {"Ctrl+A in the folder",
+         {at("run 1.csv"), at("run 1.csv.tarnwick.html"), at("Tarnwick.log")},
+         Counts{1, 0, 0, 0, 1, 1}},
+        {"a command's word", {"replay"}, std::nullopt},
+        {"an option", {"--help"}, std::nullopt},
+        {"a capture and an option", {at("run 1.csv"), "--json"}, std::nullopt},
+        {"nothing", {}, std::nullopt},
     };
     for (const auto& c : cases) {
         std::vector<std::string> arguments{"tarnwick-sim"};
         arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-        EXPECT_EQ(sim::whatWasDropped(arguments).kind, c.kind)
-            << (c.arguments.empty() ? "" : c.arguments.front());
+        const sim::Dropped d = sim::whatWasDropped(arguments);
+        EXPECT_EQ(d.commandLine, !c.counts) << c.name;
+        if (c.counts) {
+            EXPECT_EQ((Counts{d.captures.size(), d.settings.size(), d.folders.size(),
+                              d.missing.size(), d.others.size(), d.logs.size()}),
+                      *c.counts)
+                << c.name;
+        }
     }
+}
+
+std::string twoSpeeds()
+{
+    std::string frames = "Application,MsBetweenPresents\n";
+    for (int i = 0; i < 600; ++i) {
+        frames += i % 100 < 50 ? "Game.exe,16\n" : "Game.exe,40\n";
+    }
+    return frames;
+}
+
+sim::Dropped dropOf(const std::vector<std::filesystem::path>& paths)
+{
+    std::vector<std::string> arguments{"tarnwick-sim"};
+    for (const std::filesystem::path& path : paths) {
+        arguments.push_back(path.string());
+    }
+    return sim::whatWasDropped(arguments);
 }
 
 TEST(Dropped, capturesGetThePageBesideTheFirst)
 {
     ScratchDir dir;
     InDirectory stay(std::filesystem::current_path());
-    std::string frames = "Application,MsBetweenPresents\n";
-    for (int i = 0; i < 600; ++i) {
-        frames += i % 100 < 50 ? "Game.exe,16\n" : "Game.exe,40\n";
-    }
-    writeFile(dir / "run 1.csv", frames);
-    writeFile(dir / "run 2.csv", frames);
+    writeFile(dir / "run 1.csv", twoSpeeds());
+    writeFile(dir / "run 2.csv", twoSpeeds());
     std::ostringstream out;
     std::ostringstream err;
-    const sim::Dropped dropped{sim::DropKind::Captures, {dir / "run 1.csv", dir / "run 2.csv"}};
-    EXPECT_EQ(sim::onDrop(dropped, "0", out, err), 0) << err.str();
+    EXPECT_EQ(sim::onDrop(dropOf({dir / "run 1.csv", dir / "run 2.csv"}), "0", out, err), 0)
+        << err.str();
     EXPECT_TRUE(std::filesystem::is_regular_file(dir / "run 1.csv.tarnwick.html"));
     EXPECT_FALSE(std::filesystem::exists(dir / "run 2.csv.tarnwick.html"));
     const std::string text = out.str();
-    EXPECT_NE(text.find("settings: no Tarnwick.ini beside the tool, so every default"),
+    EXPECT_NE(text.find("your pair: FPS_Moderate 45, FPS_Critical 35 (the defaults"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("your pair: FPS_Moderate 45, FPS_Critical 35"), std::string::npos) << text;
     EXPECT_NE(text.find("page: " + (dir / "run 1.csv.tarnwick.html").string()), std::string::npos)
         << text;
 }
 
-TEST(Dropped, aMissingFileIsSaidAsSuch)
+// What comes with the captures is taken for what it is; what is no capture gets no page.
+TEST(Dropped, eachThingDroppedIsTakenForWhatItIs)
 {
-    std::ostringstream out;
-    std::ostringstream err;
-    EXPECT_EQ(sim::onDrop({sim::DropKind::Missing, {"Z:/captures/nonexist.csv"}}, "0", out, err),
-              2);
-    EXPECT_NE(err.str().find("there is no file Z:/captures/nonexist.csv"), std::string::npos)
-        << err.str();
+    ScratchDir dir;
+    InDirectory stay(std::filesystem::current_path());
+    writeFile(dir / "run.csv", twoSpeeds());
+    writeFile(dir / "Tarnwick.ini", "[Settings]\nFPS_Moderate=70\nFPS_Critical=62\n");
+    writeFile(dir / "notes.txt", "remember to buy milk\n");
+    writeFile(dir / "captures.zip", "PK\x03\x04");
+    const struct {
+        const char* name;
+        std::vector<std::filesystem::path> dropped;
+        int status;
+        std::vector<std::string> said; // on the console, out and err together
+        bool page;                     // run.csv.tarnwick.html written
+    } cases[] = {
+        {"settings with the capture",
+         {dir / "run.csv", dir / "Tarnwick.ini"},
+         0,
+         {"your pair: FPS_Moderate 70, FPS_Critical 62 (from ",
+          "Tarnwick.ini, dropped with the captures)"},
+         true},
+        {"a missing file among several",
+         {dir / "run.csv", dir / "gone.csv"},
+         2,
+         {"there is no file ", "gone.csv: check its name", "page: "},
+         true},
+        {"no capture at all",
+         {dir / "notes.txt", dir / "captures.zip"},
+         2,
+         {"notes.txt is not a frame-time capture", "captures.zip is an archive: unpack it"},
+         false},
+        {"a folder with a capture",
+         {dir.path(), dir / "run.csv"},
+         1,
+         {"no program (.exe)", "page: "},
+         true},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(dir / "run.csv.tarnwick.html");
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(sim::onDrop(dropOf(c.dropped), "0", out, err), c.status) << c.name;
+        const std::string said = out.str() + err.str();
+        for (const std::string& part : c.said) {
+            EXPECT_NE(said.find(part), std::string::npos) << c.name << ": " << said;
+        }
+        EXPECT_EQ(std::filesystem::exists(dir / "run.csv.tarnwick.html"), c.page) << c.name;
+        EXPECT_FALSE(std::filesystem::exists(dir / "notes.txt.tarnwick.html")) << c.name;
+    }
 }
 
 // Slow and fast frames in turn: the state changes at nearly every frame.
@@ -171,6 +250,83 @@ TEST(TuneCommand, aGameFoundAfterALauncherIsTunedAsIfAlone)
     ASSERT_EQ(both["cells"].size(), 6015u);
     EXPECT_EQ(both["cells"], alone["cells"]);
     EXPECT_EQ(both["recommended"], alone["recommended"]);
+}
+
+} // namespace
+
+namespace {
+
+// The settings judged are the game's, whatever other copies lie about.
+TEST(SettingsJudged, areTheOnesTheGameReads)
+{
+    ScratchDir dir;
+    const auto make = [&](const std::string& name, const std::string& text = "") {
+        std::filesystem::create_directories((dir / name).parent_path());
+        writeFile(dir / name, text);
+    };
+    make("Game/game.exe");
+    make("Game/ScriptHookV.dll");
+    make("Game/tools/tarnwick-sim.exe");
+    make("Bare/game.exe");
+    make("Bare/tools/Tarnwick.ini", "[Settings]\n");
+    make("Game/Tarnwick.ini", "[Settings]\nFPS_Moderate=50\n");
+    make("Game/Tarnwick-0.1.0-win64/tools/tarnwick-sim.exe");
+    make("Game/Tarnwick-0.1.0-win64/Tarnwick.ini", "[Settings]\n");
+    make("Downloads/setup.exe");
+    make("Downloads/Tarnwick-0.1.0-win64/tools/tarnwick-sim.exe");
+    make("Downloads/Tarnwick-0.1.0-win64/Tarnwick.ini", "[Settings]\n");
+    const struct {
+        const char* name;
+        std::optional<std::string> ini;
+        std::string tool;
+        std::optional<std::string> judged;
+        std::string source;
+        std::vector<std::string> unread;
+    } cases[] = {
+        {"in the game's tools",
+         std::nullopt,
+         "Game/tools",
+         "Game/Tarnwick.ini",
+         "beside the game's .exe",
+         {}},
+        {"the game has none; tools has one",
+         std::nullopt,
+         "Bare/tools",
+         std::nullopt,
+         "the defaults: there is no Tarnwick.ini beside the game's .exe",
+         {"Bare/tools/Tarnwick.ini"}},
+        {"unpacked into a folder of its own",
+         std::nullopt,
+         "Game/Tarnwick-0.1.0-win64/tools",
+         "Game/Tarnwick.ini",
+         "beside the game's .exe",
+         {"Game/Tarnwick-0.1.0-win64/Tarnwick.ini"}},
+        {"not in a game's folder",
+         std::nullopt,
+         "Downloads/Tarnwick-0.1.0-win64/tools",
+         std::nullopt,
+         "the defaults: no --ini given",
+         {}},
+        {"given, but not the game's",
+         "Game/Tarnwick-0.1.0-win64/Tarnwick.ini",
+         "Game/Tarnwick-0.1.0-win64/tools",
+         "Game/Tarnwick-0.1.0-win64/Tarnwick.ini",
+         "Tarnwick.ini, dropped with the captures",
+         {"Game/Tarnwick-0.1.0-win64/Tarnwick.ini"}},
+    };
+    for (const auto& c : cases) {
+        const std::optional<std::filesystem::path> ini =
+            c.ini ? std::optional(dir / *c.ini) : std::nullopt;
+        const sim::SettingsChoice choice = sim::chooseSettings(ini, true, dir / c.tool);
+        EXPECT_EQ(choice.file, c.judged ? std::optional(dir / *c.judged) : std::nullopt) << c.name;
+        EXPECT_NE(choice.source.find(c.source), std::string::npos)
+            << c.name << ": " << choice.source;
+        std::vector<std::filesystem::path> unread;
+        for (const std::string& path : c.unread) {
+            unread.push_back(dir / path);
+        }
+        EXPECT_EQ(choice.unread, unread) << c.name;
+    }
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // Slumps found from captures of known shape, and what the tuner recommends over them.
+#include "shape_support.h"
 #include "sim/report/tune_report.h"
 #include "sim/report/verdict.h"
 #include "sim/tune/tune.h"
@@ -11,42 +12,10 @@
 
 namespace {
 
-// Frame times, built a stretch at a time.
-struct Shape {
-    std::vector<double> ms;
-    std::mt19937 random{7};
-    double seconds() const
-    {
-        double total = 0;
-        for (const double m : ms) {
-            total += m;
-        }
-        return total / 1000.0;
-    }
-    // Frames from `next` until the stretch is `seconds` long.
-    Shape& add(double seconds, const std::function<double(std::mt19937&)>& next)
-    {
-        for (double t = 0; t < seconds * 1000.0;) {
-            ms.push_back(next(random));
-            t += ms.back();
-        }
-        return *this;
-    }
-    Shape& steady(double seconds, double frameMs)
-    {
-        return add(seconds, [frameMs](std::mt19937&) { return frameMs; });
-    }
-    Shape& hitch(double frameMs)
-    {
-        ms.push_back(frameMs);
-        return *this;
-    }
-};
-
-double jittered(std::mt19937& random, double meanMs, double spread)
-{
-    return meanMs * std::exp(std::normal_distribution<double>(0.0, spread)(random));
-}
+using testing_support::framesOf;
+using testing_support::jittered;
+using testing_support::pair;
+using testing_support::Shape;
 
 // About 60 fps, then six stretches of about a minute at 16 to 30 ms: 20,000 frames.
 Shape noisySlumps()
@@ -81,24 +50,6 @@ Shape stutter()
         shape.steady(every(shape.random), 16.7).hitch(hitch(shape.random));
     }
     return shape;
-}
-
-sim::TuneFrames framesOf(const Shape& shape, std::optional<double> target = std::nullopt)
-{
-    sim::TuneFrames frames;
-    for (const double ms : shape.ms) {
-        sim::addFrame(frames, ms);
-    }
-    sim::finishFrames(frames, target);
-    return frames;
-}
-
-GovernorSettings pair(std::int32_t moderate, std::int32_t critical)
-{
-    GovernorSettings settings;
-    settings.fpsModerate = moderate;
-    settings.fpsCritical = critical;
-    return settings;
 }
 
 struct SlumpCase {
@@ -240,8 +191,10 @@ TEST(Slumps, neitherCaptureThatFooledTheOldRuleDoesSoNow)
     EXPECT_TRUE(steady.captures[0].slumps.slumps.empty());
     EXPECT_GT(steady.current.purges, 10u) << "the defaults purge on noise";
     EXPECT_EQ(steady.cells[*steady.recommended].purges, 0u);
-    sim::TuneReport report{{}, "the defaults", sim::defaultModerate, sim::defaultCritical, steady,
-                           {}};
+    sim::TuneReport report;
+    report.moderate = sim::defaultModerate;
+    report.critical = sim::defaultCritical;
+    report.result = steady;
     EXPECT_NE(sim::judge(report, std::nullopt).why.find("nothing here needs a purge"),
               std::string::npos);
 }

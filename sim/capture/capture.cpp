@@ -258,6 +258,16 @@ CaptureSummary replayLive(const std::filesystem::path& path, const CaptureOption
 
 } // namespace
 
+std::string whyNotACapture(const std::filesystem::path& path)
+{
+    try {
+        recognise(path);
+    } catch (const CaptureError& error) {
+        return error.what();
+    }
+    return {};
+}
+
 std::string describeStop(const CaptureSummary& summary)
 {
     if (!summary.stoppedAtMs) {

@@ -83,6 +83,9 @@ std::string describeApplication(const AppFrames& app); // "name (N frames)", a l
 std::string describeStop(const CaptureSummary& summary);
 std::string listApplications(const std::vector<AppFrames>& apps);
 
+// Why the file is no capture of a format read here, from its first lines; empty when it is one.
+std::string whyNotACapture(const std::filesystem::path& path);
+
 // Standard input ("-"), a named pipe or a device: read once, as it comes (see replayCapture).
 bool isLiveInput(const std::filesystem::path& path);
 

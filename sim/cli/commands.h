@@ -19,6 +19,10 @@ struct CommonOptions {
     std::optional<std::filesystem::path> page;   // report: the HTML page
     std::uint32_t uptimeMs = 600000;
     bool json = false;
+    bool iniDropped = false; // the settings file came with the captures dropped onto the tool
+    // The settings judged, as the reports name them, and copies the game does not read.
+    std::string settingsSource = "the defaults";
+    std::vector<std::string> unreadSettings;
 };
 
 struct RunOptions {
@@ -49,6 +53,7 @@ struct TuneOptions {
     CaptureChoice choice;
     Range moderate = defaultModerate;
     Range critical = defaultCritical;
+    bool gridFollowsCaptures = true; // no range given: the grid reaches the captures' usual rate
 };
 
 struct ReportOptions {
@@ -82,17 +87,28 @@ struct DoctorOptions {
 
 // 0 when nothing needs doing, 1 when something does, 2 when the folder is not one.
 int doctorCommand(const DoctorOptions& options, std::ostream& out, std::ostream& err);
-// What Explorer passes when things are dropped onto the tool: each one's whole path.
-enum class DropKind { Nothing, Captures, Settings, Folder, Missing };
+// What Explorer passes when things are dropped onto the tool: each one's whole path, sorted by
+// what it is.
+struct NotACapture {
+    std::filesystem::path path;
+    std::string what; // "a zip: unpack it and drop the capture inside"
+};
 struct Dropped {
-    DropKind kind = DropKind::Nothing; // nothing: the arguments are a command line
-    std::vector<std::filesystem::path> paths;
+    bool commandLine = true; // the arguments are a command line, not a drop
+    std::vector<std::filesystem::path> captures;
+    std::vector<std::filesystem::path> settings; // .ini files
+    std::vector<std::filesystem::path> folders;
+    std::vector<std::filesystem::path> missing;
+    std::vector<NotACapture> others;
+    std::vector<std::filesystem::path> logs; // Tarnwick.log: the doctor of its folder
 };
 // in: arguments, with the program's name first and a first argument that names no command.
 Dropped whatWasDropped(const std::vector<std::string>& arguments);
-// Captures: the report page beside the first, with the Tarnwick.ini beside the tool or one
-// folder up, opened in the browser; a .ini: the settings check; a folder: the doctor; a path
-// that is not there: said. A console opened for the tool alone then waits for Enter.
+// Captures: the report page beside the first, judged with a Tarnwick.ini dropped with them or
+// else the one the game reads, opened in the browser when written whole; a folder: the doctor
+// (and the page for captures dropped with it); a .ini alone: the settings check; a Tarnwick.log:
+// the doctor of its folder; a path that is not there, or a file that is no capture: said, each,
+// with what to drop instead. A console opened for the tool alone then waits for Enter.
 int onDrop(const Dropped& dropped, const std::string& toolVersion, std::ostream& out,
            std::ostream& err);
 // Started with nothing, from Explorer: what the tool is for and what to drop on it.

@@ -4,11 +4,15 @@
 #include "sim/ascii.h"
 #include "sim/cli/commands.h"
 
+#include "sim/capture/capture.h"
 #include "sim/cli/console.h"
 #include "sim/cli/settings_report.h"
 #include "sim/files.h"
 
+#include <algorithm>
+#include <initializer_list>
 #include <iostream>
+#include <optional>
 
 namespace sim {
 
@@ -23,29 +27,89 @@ void waitForEnter(std::ostream& out)
     }
 }
 
-// Beside the tool, or one folder up: the zip puts the tool in tools/ and the settings above it.
-std::optional<std::filesystem::path> settingsBesideTheTool()
+bool hasExtension(const std::filesystem::path& path, std::initializer_list<std::string_view> ends)
 {
-    const std::filesystem::path folder = toolFolder();
-    for (const std::filesystem::path& candidate :
-         {folder / "Tarnwick.ini", folder.parent_path() / "Tarnwick.ini"}) {
-        std::error_code error;
-        if (std::filesystem::is_regular_file(candidate, error)) {
-            return candidate;
-        }
-    }
-    return std::nullopt;
-}
-
-bool isSettingsFile(const std::filesystem::path& path)
-{
-    return equalsIgnoringCase(utf8Of(path.extension()), ".ini");
+    const std::string extension = utf8Of(path.extension());
+    return std::any_of(ends.begin(), ends.end(),
+                       [&](std::string_view end) { return equalsIgnoringCase(extension, end); });
 }
 
 // A word the player typed as a command looks like this; a path does not.
 bool looksLikeAPath(std::string_view argument)
 {
     return argument.find_first_of("/\\.:") != std::string_view::npos;
+}
+
+// What a dropped file is when it is no capture, and what to drop instead; empty for a capture.
+std::string whatItIsInstead(const std::filesystem::path& path)
+{
+    const std::string name = utf8Of(path.filename());
+    if (hasExtension(path, {".zip", ".7z", ".rar"})) {
+        return "an archive: unpack it, then drop the capture inside";
+    }
+    if (hasExtension(path, {".lnk", ".url"})) {
+        return "a shortcut: drop the file it points to";
+    }
+    if (endsWithIgnoringCase(name, ".tarnwick.html")) {
+        return "a page this tool made: drop the capture it was made from";
+    }
+    if (hasExtension(path, {".html", ".htm"})) {
+        return "a web page: drop a frame-time capture";
+    }
+    if (const std::string why = whyNotACapture(path); !why.empty()) {
+        return "not a frame-time capture (" + why +
+               "): drop a PresentMon, OCAT, CapFrameX or MangoHud file";
+    }
+    return {};
+}
+
+void sortDropped(const std::filesystem::path& path, std::filesystem::file_status status,
+                 Dropped& dropped)
+{
+    if (std::filesystem::is_directory(status)) {
+        dropped.folders.push_back(path);
+    } else if (equalsIgnoringCase(utf8Of(path.filename()), "Tarnwick.log")) {
+        dropped.logs.push_back(path);
+    } else if (hasExtension(path, {".ini"})) {
+        dropped.settings.push_back(path);
+    } else if (std::string what = whatItIsInstead(path); !what.empty()) {
+        dropped.others.push_back({path, std::move(what)});
+    } else {
+        dropped.captures.push_back(path);
+    }
+}
+
+void sayWhatIsNot(const Dropped& dropped, std::ostream& err)
+{
+    for (const std::filesystem::path& path : dropped.missing) {
+        err << "tarnwick-sim: there is no file " << utf8Of(path) << ": check its name and folder\n";
+    }
+    for (const NotACapture& other : dropped.others) {
+        err << "tarnwick-sim: " << utf8Of(other.path) << " is " << other.what << '\n';
+    }
+    if (dropped.settings.size() > 1 && !dropped.captures.empty()) {
+        err << "tarnwick-sim: " << dropped.settings.size()
+            << " settings files were dropped with the captures: drop one, the Tarnwick.ini the "
+               "game reads; the captures are judged with the one the game reads\n";
+    }
+}
+
+int reportDropped(const Dropped& dropped, const std::string& toolVersion, std::ostream& out,
+                  std::ostream& err)
+{
+    ReportOptions report;
+    report.captures = dropped.captures;
+    if (dropped.settings.size() == 1) {
+        report.common.ini = dropped.settings.front();
+        report.common.iniDropped = true;
+    }
+    report.toolVersion = toolVersion;
+    std::optional<std::filesystem::path> page;
+    const int status = reportFromCommandLine(report, out, err, &page);
+    if (page && consoleIsOurs()) {
+        openInBrowser(*page); // only a page written whole
+    }
+    return status;
 }
 
 } // namespace
@@ -56,7 +120,6 @@ Dropped whatWasDropped(const std::vector<std::string>& arguments)
     if (arguments.size() < 2) {
         return dropped;
     }
-    std::size_t folders = 0;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (argument.empty() || argument.front() == '-') {
@@ -67,56 +130,44 @@ Dropped whatWasDropped(const std::vector<std::string>& arguments)
         const auto status = std::filesystem::status(path, error);
         if (!std::filesystem::exists(status)) {
             // Explorer passes only what exists: a typed path with a slip in it.
-            return looksLikeAPath(argument) ? Dropped{DropKind::Missing, {path}} : Dropped{};
+            if (!looksLikeAPath(argument)) {
+                return {};
+            }
+            dropped.missing.push_back(path);
+            continue;
         }
-        folders += std::filesystem::is_directory(status) ? 1u : 0u;
-        dropped.paths.push_back(path);
+        sortDropped(path, status, dropped);
     }
-    if (folders > 0) {
-        return folders == 1 && dropped.paths.size() == 1 ? Dropped{DropKind::Folder, dropped.paths}
-                                                         : Dropped{};
-    }
-    dropped.kind = dropped.paths.size() == 1 && isSettingsFile(dropped.paths[0])
-                       ? DropKind::Settings
-                       : DropKind::Captures;
+    dropped.commandLine = false;
     return dropped;
 }
 
 int onDrop(const Dropped& dropped, const std::string& toolVersion, std::ostream& out,
            std::ostream& err)
 {
-    int status = 2;
-    switch (dropped.kind) {
-    case DropKind::Nothing:
+    if (dropped.commandLine) {
         return 2;
-    case DropKind::Missing:
-        err << "tarnwick-sim: there is no file " << utf8Of(dropped.paths.front())
-            << ": check its name and folder\n";
-        break;
-    case DropKind::Folder:
-        status = doctorCommand({dropped.paths.front(), false, toolVersion}, out, err);
-        break;
-    case DropKind::Settings:
-        out << "checking " << utf8Of(dropped.paths.front())
-            << " as a settings file (drop captures to see what it does on them)\n";
-        status = reportSettings(dropped.paths.front(), false, out, err);
-        break;
-    case DropKind::Captures: {
-        ReportOptions report;
-        report.captures = dropped.paths;
-        report.common.ini = settingsBesideTheTool();
-        report.toolVersion = toolVersion;
-        out << "settings: "
-            << (report.common.ini ? utf8Of(*report.common.ini)
-                                  : "no Tarnwick.ini beside the tool, so every default")
-            << '\n';
-        std::optional<std::filesystem::path> page;
-        status = reportFromCommandLine(report, out, err, &page);
-        if (page && consoleIsOurs()) {
-            openInBrowser(*page); // only a page written whole
-        }
-        break;
     }
+    sayWhatIsNot(dropped, err);
+    int status = dropped.missing.empty() && dropped.others.empty() ? 0 : 2;
+    const auto worst = [&status](int more) { status = std::max(status, more); };
+    for (const std::filesystem::path& folder : dropped.folders) {
+        worst(doctorCommand({folder, false, toolVersion}, out, err));
+    }
+    // The log lies where the game runs: the doctor of that folder says what it shows.
+    for (const std::filesystem::path& log : dropped.logs) {
+        out << "checking the folder of " << utf8Of(log)
+            << " (Tarnwick's own log: drop captures to see what it would do on them)\n";
+        worst(doctorCommand({log.parent_path(), false, toolVersion}, out, err));
+    }
+    if (!dropped.captures.empty()) {
+        worst(reportDropped(dropped, toolVersion, out, err));
+    } else {
+        for (const std::filesystem::path& settings : dropped.settings) {
+            out << "checking " << utf8Of(settings)
+                << " as a settings file (drop captures to see what it does on them)\n";
+            worst(reportSettings(settings, false, out, err));
+        }
     }
     waitForEnter(out);
     return status;

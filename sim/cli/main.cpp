@@ -167,8 +167,11 @@ void addTune(CLI::App& app, TuneOptions& tune, int& status)
                        "tarnwick-sim tune monday.csv tuesday.csv --json"},
                       wrapped(slumpsExplained) + '\n' +
                           wrapped(std::string("The recommendation: ") + recommendationRule + ".")));
-    command->callback(
-        [&tune, &status] { status = tuneFromCommandLine(tune, std::cout, std::cerr); });
+    command->callback([command, &tune, &status] {
+        tune.gridFollowsCaptures =
+            command->count("--moderate") == 0 && command->count("--critical") == 0;
+        status = tuneFromCommandLine(tune, std::cout, std::cerr);
+    });
 }
 
 void addReport(CLI::App& app, ReportOptions& report, int& status)
@@ -260,7 +263,7 @@ int runTool(int argc, char** argv)
     }
     const auto command = [&](const CLI::App* c) { return c->check_name(arguments[1]); };
     if (arguments.size() >= 2 && app.get_subcommands(command).empty()) {
-        if (const Dropped dropped = whatWasDropped(arguments); dropped.kind != DropKind::Nothing) {
+        if (const Dropped dropped = whatWasDropped(arguments); !dropped.commandLine) {
             status = onDrop(dropped, doctor.toolVersion, std::cout, std::cerr);
             return outputWritten() ? status : 1;
         }

@@ -19,9 +19,10 @@ int readForTuning(const std::filesystem::path& capture, const CaptureChoice& cho
                   const SessionOptions& sessionOptions, std::ostream& err);
 
 // Every capture judged together, and each alone as well when they are games at different usual
-// rates. in: report, its grid set.
+// rates. in: report, its grid set; gridFollowsCaptures, the grid's top raised to the fastest
+// capture's usual rate where it lies above.
 void tuneAll(TuneReport& report, const std::vector<const TuneFrames*>& parts,
-             const GovernorSettings& base);
+             const GovernorSettings& base, bool gridFollowsCaptures);
 
 // The settings file's values (from its check; none: no file), read as the plug-in reads them,
 // for every pair of the grid: a file with Enabled=0 still gives its other values (the question

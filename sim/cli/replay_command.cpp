@@ -4,6 +4,7 @@
 #include "sim/capture/capture.h"
 #include "sim/cli/console.h"
 #include "sim/cli/output.h"
+#include "sim/cli/settings_source.h"
 #include "sim/files.h"
 #include "sim/report/chart.h"
 #include "sim/report/session_report.h"
@@ -128,9 +129,11 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     if (options.common.json) {
         out << jsonText(replayJson(options.capture, capture, result, slumps)) << '\n';
     } else {
-        const std::string source = options.common.ini ? "from " + utf8Of(*options.common.ini)
-                                                      : std::string("the defaults: no --ini given");
-        printReplay(out, options.capture, capture, result, source, slumps, timeline.rows);
+        printReplay(out, options.capture, capture, result, options.common.settingsSource, slumps,
+                    timeline.rows);
+        for (const std::string& note : options.common.unreadSettings) {
+            out << "note: " << note << '\n';
+        }
     }
     const ChartOptions chart{"tarnwick-sim replay: " + shown(capture.application), false, nullptr,
                              &slumps.slumps};
@@ -143,6 +146,7 @@ int replayFromCommandLine(ReplayOptions& options, std::ostream& out, std::ostrea
     if (!isStandardInput(options.capture)) {
         options.capture = std::filesystem::absolute(options.capture);
     }
+    chooseSettingsFor(options.common);
     const int status = checkInputsAndOutputs(options.common, {options.capture}, err);
     return status != 0 ? status : replayCommand(options, out, err);
 }

@@ -5,6 +5,7 @@
 #include "sim/cli/console.h"
 #include "sim/cli/output.h"
 #include "sim/cli/reading.h"
+#include "sim/cli/settings_source.h"
 #include "sim/files.h"
 #include "sim/report/page.h"
 #include "sim/report/tune_report.h"
@@ -91,8 +92,8 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
     TuneReport tuned;
     tuned.moderate = defaultModerate;
     tuned.critical = defaultCritical;
-    tuned.settingsSource =
-        options.common.ini ? "from " + utf8Of(*options.common.ini) : "the defaults";
+    tuned.settingsSource = options.common.settingsSource;
+    tuned.unreadSettings = options.common.unreadSettings;
     if (options.common.ini) {
         page.settings = checkSettings(*options.common.ini);
     }
@@ -128,7 +129,7 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
         frames.push_back(std::move(kept));
     }
     if (!parts.empty()) {
-        tuneAll(tuned, parts, base);
+        tuneAll(tuned, parts, base, true);
         page.tune = std::move(tuned);
         page.verdict = judge(*page.tune, page.settings);
         printVerdict(out, *page.verdict);
@@ -148,6 +149,7 @@ int reportFromCommandLine(ReportOptions& options, std::ostream& out, std::ostrea
             capture = std::filesystem::absolute(capture);
         }
     }
+    chooseSettingsFor(options.common);
     // The page beside the first capture is an output like any other: never over an input.
     const std::optional<std::filesystem::path> beside =
         options.common.page ? std::nullopt : std::optional(pageBesideTheCapture(options));

@@ -6,10 +6,13 @@
 #include "sim/check/settings_check.h"
 #include "sim/cli/output.h"
 #include "sim/cli/reading.h"
+#include "sim/cli/settings_source.h"
 #include "sim/files.h"
 #include "sim/report/tune_report.h"
 #include "sim/report/verdict.h"
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -35,8 +38,19 @@ GovernorSettings baseSettings(const std::optional<SettingsCheck>& settings)
 }
 
 void tuneAll(TuneReport& report, const std::vector<const TuneFrames*>& parts,
-             const GovernorSettings& base)
+             const GovernorSettings& base, bool gridFollowsCaptures)
 {
+    // A game far faster than the default grid's top slumps where no pair of it could catch it.
+    double usual = 0;
+    for (const TuneFrames* part : parts) {
+        usual = std::max(usual, part->slumps.usualFps);
+    }
+    const auto top =
+        static_cast<std::int32_t>(std::min<double>(std::ceil(usual), highestRefreshRate));
+    if (gridFollowsCaptures && top > report.moderate.high) {
+        report.critical.high += top - report.moderate.high;
+        report.moderate.high = top;
+    }
     report.result = tune(parts, base, report.moderate, report.critical);
     if (parts.size() > 1 && mixedRates(report.result)) {
         for (const TuneFrames* part : parts) {
@@ -88,8 +102,8 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
     TuneReport report;
     report.moderate = options.moderate;
     report.critical = options.critical;
-    report.settingsSource =
-        options.common.ini ? "from " + utf8Of(*options.common.ini) : "the defaults";
+    report.settingsSource = options.common.settingsSource;
+    report.unreadSettings = options.common.unreadSettings;
     const std::optional<SettingsCheck> settings =
         options.common.ini ? std::optional(checkSettings(*options.common.ini)) : std::nullopt;
     const GovernorSettings base = baseSettings(settings);
@@ -116,7 +130,7 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
         }
         parts.push_back(frames.back().get());
     }
-    tuneAll(report, parts, base);
+    tuneAll(report, parts, base, options.gridFollowsCaptures);
     const Verdict verdict = judge(report, settings);
     if (options.common.json) {
         out << jsonText(tuneJson(report, verdict)) << '\n';
@@ -138,6 +152,7 @@ int tuneFromCommandLine(TuneOptions& options, std::ostream& out, std::ostream& e
             capture = std::filesystem::absolute(capture);
         }
     }
+    chooseSettingsFor(options.common);
     const int status = checkInputsAndOutputs(options.common, options.captures, err);
     return status != 0 ? status : tuneCommand(options, out, err);
 }

@@ -23,12 +23,6 @@ struct FolderEntry {
 // Tarnwick.asi, and so does Wine.
 const FolderEntry* findEntry(const std::vector<FolderEntry>& entries, std::string_view name);
 
-inline bool endsWithIgnoringCase(std::string_view name, std::string_view end)
-{
-    return name.size() >= end.size() &&
-           equalsIgnoringCase(name.substr(name.size() - end.size()), end);
-}
-
 // The whole file, or why not ("Permission denied", "it is a folder", "it is larger than 64 MiB").
 std::optional<std::string> readSmallFile(const std::filesystem::path& file, std::uint64_t maxBytes,
                                          std::string& why);

@@ -112,6 +112,9 @@ void verdict(std::ostream& out, const ReportPage& page)
         out << "; it " << slumpsCaughtText(yours.slumps.caught, v.slumps);
     }
     out << ".</p>\n";
+    for (const std::string& note : v.unreadSettings) {
+        fmt::print(out, "<p class='warning'>{}.</p>\n", markupText(upperFirst(note)));
+    }
     if (!v.yoursWarning.empty()) {
         fmt::print(out, "<p class='warning'>The settings check warns about your pair: {}.</p>\n",
                    markupText(v.yoursWarning));

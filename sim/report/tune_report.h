@@ -24,8 +24,9 @@ struct CaptureFacts {
 
 // tune: the captures, the player's pair, the recommendation and its rule, the pairs around it.
 struct TuneReport {
-    std::vector<CaptureFacts> captures; // as the result's, in order
-    std::string settingsSource;         // the settings file, or "the defaults"
+    std::vector<CaptureFacts> captures;      // as the result's, in order
+    std::string settingsSource;              // the settings file, or "the defaults"
+    std::vector<std::string> unreadSettings; // copies of Tarnwick.ini the game does not read
     Range moderate;
     Range critical;
     TuneResult result;

@@ -1,7 +1,7 @@
 #include "sim/report/verdict.h"
 
-#include "sim/report/slumps_report.h"
 #include "sim/files.h"
+#include "sim/report/slumps_report.h"
 #include "sim/text.h"
 
 #include <fmt/format.h>
@@ -122,6 +122,9 @@ std::string yoursDoes(const Verdict& v, const TuneResult& r, const TuneReport& r
         return fmt::format("yours purges {} outside any slump",
                            purgeTimesText(yours.slumps.outside));
     case RuleKey::MissedWary:
+        if (y.missed > static_cast<std::int64_t>(slumps - best.slumps.caught)) {
+            return misses(y.missed);
+        }
         return slumps == 1 ? fmt::format("yours catches it only narrowly: with FPS_Critical {} "
                                          "lower it would miss it",
                                          margin())
@@ -213,6 +216,7 @@ Verdict judgeOne(const TuneResult& r, const TuneReport& report,
 {
     Verdict v;
     v.settingsSource = report.settingsSource;
+    v.unreadSettings = report.unreadSettings;
     v.switchedOff = settings && settings->exists && !settings->settings.enabled;
     v.yoursWarning = thresholdsWarning(r.current.moderate, r.current.critical);
     v.yours = r.current;
@@ -357,6 +361,9 @@ void printVerdict(std::ostream& out, const Verdict& v)
                    v.settingsSource);
     }
     fmt::print(out, "{}\n", yoursText(v));
+    for (const std::string& note : v.unreadSettings) {
+        fmt::print(out, "note: {}\n", note);
+    }
     printAnswer(out, v, "");
     for (std::size_t i = 0; i < v.eachGame.size(); ++i) {
         fmt::print(out, "{} (usual {:.0f} fps):\n", shown(v.gameNames[i]),
@@ -381,6 +388,7 @@ nlohmann::json verdictJson(const Verdict& v)
     nlohmann::json json = {{"answer", answers[static_cast<std::size_t>(v.answer)]},
                            {"decidedBy", ruleKeyName(v.decidedBy)},
                            {"settings", v.settingsSource},
+                           {"unreadSettings", v.unreadSettings},
                            {"switchedOff", v.switchedOff},
                            {"yoursWarning", v.yoursWarning},
                            {"why", v.why},

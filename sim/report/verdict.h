@@ -46,7 +46,8 @@ struct LineChange {
 struct Verdict {
     Answer answer = Answer::TooShort;
     RuleKey decidedBy = RuleKey::None;
-    std::string settingsSource; // the settings judged, as the text names them
+    std::string settingsSource;              // the settings judged, as the text names them
+    std::vector<std::string> unreadSettings; // copies of Tarnwick.ini the game does not read
     // Enabled=0 in the file: it does nothing; the figures are what it would do switched on.
     bool switchedOff = false;
     std::string yoursWarning; // the settings check's warning about your pair; empty: none

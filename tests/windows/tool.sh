@@ -84,6 +84,7 @@ dropped)
     rm -rf "$work/drop"
     mkdir -p "$root/tools" "$captures"
     cp "$windows/tarnwick-sim.exe" "$root/tools/"
+    : >"$root/game.exe"
     printf '[Settings]\r\nFPS_Moderate=70\r\nFPS_Critical=60\r\n' >"$root/Tarnwick.ini"
     cp "$data/captures/ocat.csv" "$captures/metro.csv"
     # Logs of the real game beside the capture and in the game's folder: a drop adds nothing.
@@ -93,8 +94,8 @@ dropped)
     out=$(wine_both 120 "$root/tools/tarnwick-sim.exe" "$(windows_path "$captures/metro.csv")" \
         </dev/null | tr -d '\r' || true)
     echo "$out"
-    grep -q "^settings: .*Tarnwick.Tarnwick.ini" <<<"$out" || fail "the settings one folder up not used"
-    grep -q "^your pair: FPS_Moderate 70, FPS_Critical 60" <<<"$out" || fail "not judged with them"
+    grep -q "^your pair: FPS_Moderate 70, FPS_Critical 60 (from .*Tarnwick.Tarnwick.ini, beside the game's .exe)" <<<"$out" ||
+        fail "not judged with the settings beside the game's .exe"
     grep -q "^page: .*metro.csv.tarnwick.html" <<<"$out" || fail "the page is not named"
     [ -s "$captures/metro.csv.tarnwick.html" ] || fail "no page beside the capture"
     # Dropped together, two captures make one page beside the first.
@@ -107,6 +108,17 @@ dropped)
     out=$(wine_both 120 "$root/tools/tarnwick-sim.exe" "$(windows_path "$root/Tarnwick.ini")" \
         </dev/null | tr -d '\r' || true)
     grep -q "FPS_Moderate=70 *line 2" <<<"$out" || fail "Tarnwick.ini dropped: $out"
+    # Settings dropped with the capture are its settings; a file that is no capture gets no page.
+    printf '[Settings]\r\nFPS_Moderate=75\r\nFPS_Critical=65\r\n' >"$captures/Tarnwick.ini"
+    out=$(wine_both 120 "$root/tools/tarnwick-sim.exe" "$(windows_path "$captures/metro.csv")" \
+        "$(windows_path "$captures/Tarnwick.ini")" </dev/null | tr -d '\r' || true)
+    grep -q "^your pair: FPS_Moderate 75, FPS_Critical 65 (from .*dropped with the captures)" <<<"$out" ||
+        fail "Tarnwick.ini dropped with a capture: $out"
+    printf 'remember the milk\r\n' >"$captures/notes.txt"
+    out=$(wine_both 60 "$root/tools/tarnwick-sim.exe" "$(windows_path "$captures/notes.txt")" \
+        </dev/null | tr -d '\r' || true)
+    grep -q "notes.txt is not a frame-time capture" <<<"$out" || fail "notes.txt dropped: $out"
+    [ ! -e "$captures/notes.txt.tarnwick.html" ] || fail "a page for notes.txt"
     # A typed path with a slip in it.
     out=$(wine_both 60 "$root/tools/tarnwick-sim.exe" "$(windows_path "$captures/nonexist.csv")" \
         </dev/null | tr -d '\r' || true)

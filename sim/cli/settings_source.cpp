@@ -1,0 +1,141 @@
+// Which Tarnwick.ini a command judges: the one the game reads, found one way for every command.
+#include "sim/cli/settings_source.h"
+
+#include "sim/ascii.h"
+#include "sim/cli/console.h"
+#include "sim/doctor/doctor.h"
+#include "sim/files.h"
+
+#include <algorithm>
+
+namespace sim {
+namespace {
+
+bool holds(const std::filesystem::path& folder, auto&& wanted)
+{
+    std::error_code error;
+    std::filesystem::directory_iterator it(folder, error);
+    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        std::error_code ignored;
+        if (!it->is_directory(ignored) && wanted(utf8Of(it->path().filename()))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool holdsAProgram(const std::filesystem::path& folder)
+{
+    return holds(folder, [](const std::string& name) {
+        return endsWithIgnoringCase(name, ".exe") && !equalsIgnoringCase(name, "tarnwick-sim.exe");
+    });
+}
+
+bool holdsTheHook(const std::filesystem::path& folder)
+{
+    return holds(folder, [](const std::string& name) {
+        return equalsIgnoringCase(name, "ScriptHookV.dll");
+    });
+}
+
+bool isFile(const std::filesystem::path& path)
+{
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b)
+{
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error);
+}
+
+} // namespace
+
+std::optional<std::filesystem::path> gameFolderOfTool(const std::filesystem::path& toolFolder)
+{
+    const std::filesystem::path above = defaultGameFolder(toolFolder, {});
+    if (above.empty()) {
+        // Beside the game's own .exe, with the hook: the tool copied into the game's folder.
+        return holdsAProgram(toolFolder) && holdsTheHook(toolFolder) ? std::optional(toolFolder)
+                                                                     : std::nullopt;
+    }
+    if (holdsAProgram(above)) {
+        return above;
+    }
+    // The zip unpacked into a folder of its own inside the game's: the game is one further up,
+    // where the hook lies beside it (a downloads folder holds programs too).
+    const std::filesystem::path further = above.parent_path();
+    if (further != above && holdsAProgram(further) && holdsTheHook(further)) {
+        return further;
+    }
+    return std::nullopt;
+}
+
+SettingsChoice chooseSettings(const std::optional<std::filesystem::path>& ini, bool dropped,
+                              const std::filesystem::path& toolFolder)
+{
+    SettingsChoice choice;
+    const std::optional<std::filesystem::path> game = gameFolderOfTool(toolFolder);
+    if (ini) {
+        choice.file = ini;
+        choice.source = (dropped ? "from " + utf8Of(*ini) + ", dropped with the captures"
+                                 : "from " + utf8Of(*ini));
+    } else if (game) {
+        const std::filesystem::path read = *game / "Tarnwick.ini";
+        if (isFile(read)) {
+            choice.file = read;
+            choice.source = "from " + utf8Of(read) + ", beside the game's .exe";
+        } else {
+            choice.source =
+                "the defaults: there is no Tarnwick.ini beside the game's .exe in " + utf8Of(*game);
+        }
+    } else {
+        choice.source = "the defaults: no --ini given";
+    }
+    // Copies the game never reads, where a player may have edited one instead; the one judged too
+    // when it is such a copy.
+    if (!game) {
+        return choice;
+    }
+    std::vector<std::filesystem::path> near{toolFolder / "Tarnwick.ini"};
+    if (const std::filesystem::path above = defaultGameFolder(toolFolder, {}); !above.empty()) {
+        near.push_back(above / "Tarnwick.ini");
+    }
+    if (ini) {
+        near.push_back(*ini);
+    }
+    for (const std::filesystem::path& copy : near) {
+        const bool listed =
+            std::any_of(choice.unread.begin(), choice.unread.end(),
+                        [&](const std::filesystem::path& p) { return sameFile(p, copy); });
+        if (isFile(copy) && !sameFile(copy, *game / "Tarnwick.ini") && !listed) {
+            choice.unread.push_back(copy);
+        }
+    }
+    return choice;
+}
+
+std::vector<std::string> unreadSettingsText(const std::vector<std::filesystem::path>& unread)
+{
+    std::vector<std::string> lines;
+    for (const std::filesystem::path& copy : unread) {
+        lines.push_back(utf8Of(copy) +
+                        " is not read by the game: Tarnwick reads the Tarnwick.ini beside the "
+                        "game's .exe, so an edit there changes nothing");
+    }
+    return lines;
+}
+
+void chooseSettingsFor(CommonOptions& common)
+{
+    if (common.ini) {
+        common.ini = std::filesystem::absolute(*common.ini).lexically_normal();
+    }
+    const SettingsChoice choice = chooseSettings(common.ini, common.iniDropped, toolFolder());
+    common.ini = choice.file;
+    common.settingsSource = choice.source;
+    common.unreadSettings = unreadSettingsText(choice.unread);
+}
+
+} // namespace sim

@@ -1,0 +1,35 @@
+// The settings a command judges are the ones the game reads, found one way for every command:
+// --ini when given (or a Tarnwick.ini dropped with the captures); else, when the tool lies in a
+// game's folder, that folder's Tarnwick.ini, whatever other copies lie about; else the defaults.
+#pragma once
+
+#include "sim/cli/commands.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// The game's folder the tool lies in: above tools\ (as the zip unpacks), one further up when the
+// zip went into a folder of its own there, or the tool's own beside the game's .exe and the hook.
+std::optional<std::filesystem::path> gameFolderOfTool(const std::filesystem::path& toolFolder);
+
+struct SettingsChoice {
+    std::optional<std::filesystem::path> file; // none: the defaults
+    std::string source;                        // as the reports name it
+    // Tarnwick.ini files near the tool or given that the game does not read.
+    std::vector<std::filesystem::path> unread;
+};
+
+SettingsChoice chooseSettings(const std::optional<std::filesystem::path>& ini, bool dropped,
+                              const std::filesystem::path& toolFolder);
+
+// "FILE is not read by the game: ..." for each.
+std::vector<std::string> unreadSettingsText(const std::vector<std::filesystem::path>& unread);
+
+// common.ini, settingsSource and unreadSettings as chooseSettings finds them for this tool.
+void chooseSettingsFor(CommonOptions& common);
+
+} // namespace sim

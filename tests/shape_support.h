@@ -1,0 +1,70 @@
+// Captures of a known shape, made a stretch at a time, and the tuner's frames of them.
+#pragma once
+
+#include "settings/settings.h"
+#include "sim/tune/frames.h"
+
+#include <cmath>
+#include <functional>
+#include <optional>
+#include <random>
+#include <vector>
+
+namespace testing_support {
+
+// Frame times, built a stretch at a time.
+struct Shape {
+    std::vector<double> ms;
+    std::mt19937 random{7};
+    double seconds() const
+    {
+        double total = 0;
+        for (const double m : ms) {
+            total += m;
+        }
+        return total / 1000.0;
+    }
+    // Frames from `next` until the stretch is `seconds` long.
+    Shape& add(double seconds, const std::function<double(std::mt19937&)>& next)
+    {
+        for (double t = 0; t < seconds * 1000.0;) {
+            ms.push_back(next(random));
+            t += ms.back();
+        }
+        return *this;
+    }
+    Shape& steady(double seconds, double frameMs)
+    {
+        return add(seconds, [frameMs](std::mt19937&) { return frameMs; });
+    }
+    Shape& hitch(double frameMs)
+    {
+        ms.push_back(frameMs);
+        return *this;
+    }
+};
+
+inline double jittered(std::mt19937& random, double meanMs, double spread)
+{
+    return meanMs * std::exp(std::normal_distribution<double>(0.0, spread)(random));
+}
+
+inline sim::TuneFrames framesOf(const Shape& shape, std::optional<double> target = std::nullopt)
+{
+    sim::TuneFrames frames;
+    for (const double ms : shape.ms) {
+        sim::addFrame(frames, ms);
+    }
+    sim::finishFrames(frames, target);
+    return frames;
+}
+
+inline GovernorSettings pair(std::int32_t moderate, std::int32_t critical)
+{
+    GovernorSettings settings;
+    settings.fpsModerate = moderate;
+    settings.fpsCritical = critical;
+    return settings;
+}
+
+} // namespace testing_support

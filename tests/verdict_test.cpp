@@ -1,0 +1,172 @@
+// The verdict: decided once, each sentence from the key that decided it.
+#include "sim/report/verdict.h"
+
+#include "shape_support.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+using testing_support::framesOf;
+using testing_support::ScratchDir;
+using testing_support::Shape;
+using testing_support::writeFile;
+
+struct VerdictCase {
+    const char* name;
+    std::vector<Shape> captures;
+    const char* settings; // Tarnwick.ini's text; nullptr: no file
+    sim::Answer answer;
+    sim::RuleKey decidedBy;
+    std::vector<std::string> said;    // in the verdict as text
+    std::vector<std::string> notSaid; // never in it
+};
+
+Shape cleanSlump()
+{
+    return Shape{}.steady(20, 16.7).steady(8, 33).steady(20, 16.7);
+}
+
+// The text as tune and report print it, JSON's text fields beside it.
+std::string verdictText(const sim::Verdict& verdict)
+{
+    std::ostringstream text;
+    sim::printVerdict(text, verdict);
+    return text.str() + sim::verdictJson(verdict).dump();
+}
+
+sim::Verdict verdictOf(const VerdictCase& c, const ScratchDir& dir)
+{
+    std::vector<sim::TuneFrames> frames;
+    for (const Shape& shape : c.captures) {
+        frames.push_back(framesOf(shape));
+    }
+    std::vector<const sim::TuneFrames*> parts;
+    for (const sim::TuneFrames& f : frames) {
+        parts.push_back(&f);
+    }
+    std::optional<sim::SettingsCheck> settings;
+    GovernorSettings base;
+    sim::TuneReport report;
+    report.settingsSource = "the defaults";
+    if (c.settings != nullptr) {
+        writeFile(dir / "Tarnwick.ini", c.settings);
+        settings = sim::checkSettings(dir / "Tarnwick.ini");
+        base.fpsModerate = static_cast<std::int32_t>(shownValue(*settings, fpsModerateKey));
+        base.fpsCritical = static_cast<std::int32_t>(shownValue(*settings, fpsCriticalKey));
+        report.settingsSource = "from Tarnwick.ini";
+    }
+    report.moderate = sim::defaultModerate;
+    report.critical = sim::defaultCritical;
+    for (std::size_t i = 0; i < c.captures.size(); ++i) {
+        report.captures.push_back({"capture " + std::to_string(i + 1) + ".csv", {}, 0, {}});
+    }
+    report.result = sim::tune(parts, base, report.moderate, report.critical);
+    if (parts.size() > 1 && sim::mixedRates(report.result)) {
+        for (const sim::TuneFrames* part : parts) {
+            report.perCapture.push_back(sim::tune(*part, base, report.moderate, report.critical));
+        }
+    }
+    return sim::judge(report, settings);
+}
+
+TEST(Verdict, isDecidedOnceAndSaysWhatDecidedIt)
+{
+    const auto steady60 = Shape{}.steady(120, 16.7);
+    const auto fast = Shape{}.steady(30, 1000.0 / 240).steady(10, 1000.0 / 150).steady(30, 4.2);
+    const auto slow = Shape{}.steady(30, 33.3).steady(8, 50).steady(30, 33.3);
+    const auto quick = Shape{}.steady(30, 7.1).steady(8, 11).steady(30, 7.1);
+    const std::vector<std::string> noBadPlural = {" 1 purges", "of the 1 slumps", "[Settings]\n"};
+    const VerdictCase cases[] = {
+        {"switched off",
+         {cleanSlump()},
+         "[Main]\nEnabled=0\n[Settings]\nFPS_Moderate=45\nFPS_Critical=35\n",
+         sim::Answer::Change,
+         sim::RuleKey::None,
+         {"switched off in from Tarnwick.ini (Enabled=0): it does nothing",
+          "change Enabled=0 to Enabled=1 (line 2)", "switch Tarnwick on"},
+         noBadPlural},
+        {"a pair the settings check warns about",
+         {steady60},
+         "[Settings]\nFPS_Moderate=45\nFPS_Critical=45\n",
+         sim::Answer::Change,
+         sim::RuleKey::Warned,
+         {"the settings check warns about it: FPS_Critical (45) is not below FPS_Moderate",
+          "change FPS_Moderate=45 to FPS_Moderate=46 (line 2)"},
+         {"waits", " 1 purges"}},
+        {"a pair outside the grid",
+         {steady60},
+         "[Settings]\nFPS_Moderate=45\nFPS_Critical=5\n",
+         sim::Answer::Change,
+         sim::RuleKey::OutsideGrid,
+         {"lies outside the pairs judged (FPS_Moderate 20 to 120, FPS_Critical 10 to 110)",
+          "(line 3)"},
+         {"waits", " 1 purges"}},
+        {"no slumps, keep",
+         {steady60},
+         nullptr,
+         sim::Answer::Keep,
+         sim::RuleKey::None,
+         {"nothing here needs a purge and yours never purges: keep it"},
+         noBadPlural},
+        {"too short",
+         {Shape{}.steady(5, 16.7)},
+         nullptr,
+         sim::Answer::TooShort,
+         sim::RuleKey::None,
+         {"too short to judge", "5.0 s, less than the 7 s"},
+         noBadPlural},
+        {"games at different usual rates",
+         {slow, quick},
+         nullptr,
+         sim::Answer::EachGame,
+         sim::RuleKey::None,
+         {"different usual frame rates", "capture 1.csv (usual 30 fps)",
+          "capture 2.csv (usual 141 fps)"},
+         noBadPlural},
+        {"no pair catches the slump",
+         {fast},
+         nullptr,
+         sim::Answer::Keep,
+         sim::RuleKey::None,
+         {"no pair of the grid catches the slump (at 150 fps)"},
+         {"every pair that would catch"}},
+        {"misses the slump",
+         {cleanSlump()},
+         "[Settings]\nFPS_Moderate=45\nFPS_Critical=20\n",
+         sim::Answer::Change,
+         sim::RuleKey::MissedWary,
+         {"yours misses it", "change FPS_Critical=20 to FPS_Critical="},
+         {"waits", "outside any slump"}},
+        {"purges on noise",
+         {Shape{}.add(300,
+                      [](std::mt19937& r) { return testing_support::jittered(r, 20.0, 0.25); })},
+         nullptr,
+         sim::Answer::Change,
+         sim::RuleKey::OutsideEager,
+         {"yours purges", "outside any slump",
+          "add FPS_Critical=", "under [Settings] (it is not in the file"},
+         {"waits", "misses"}},
+    };
+    for (const VerdictCase& c : cases) {
+        ScratchDir dir;
+        const sim::Verdict verdict = verdictOf(c, dir);
+        EXPECT_EQ(verdict.answer, c.answer) << c.name;
+        EXPECT_EQ(verdict.decidedBy, c.decidedBy)
+            << c.name << ": " << sim::ruleKeyName(verdict.decidedBy);
+        const std::string text = verdictText(verdict);
+        for (const std::string& part : c.said) {
+            EXPECT_NE(text.find(part), std::string::npos) << c.name << " lacks '" << part << "':\n"
+                                                          << text;
+        }
+        for (const std::string& part : c.notSaid) {
+            EXPECT_EQ(text.find(part), std::string::npos) << c.name << " says '" << part << "':\n"
+                                                          << text;
+        }
+    }
+}
+
+} // namespace
