@@ -14,6 +14,10 @@ source "$(dirname "$0")/wine_env.sh"
 # Wine turns the command line into Windows' wide one through the locale: make it UTF-8.
 export LC_ALL=C.UTF-8
 fail() { echo "FAIL ($case): $*"; exit 1; }
+# The tool alone in a folder, as a player keeps it: the build's folder holds the stand-in hook
+# and other programs, which make it look like a game's folder.
+alone="$work/tool-alone-$case"
+rm -rf "$alone" && mkdir -p "$alone" && cp "$windows/tarnwick-sim.exe" "$alone/"
 # Its standard error too: the tool's warnings are looked at (Wine's own are quiet: WINEDEBUG).
 wine_both() { # wine_both SECONDS PROGRAM ARGS...
     local seconds=$1
@@ -32,7 +36,7 @@ same-json)
         set +e
         "$native" replay "$capture" --json >"$work/native.json" 2>/dev/null
         native_status=$?
-        wine_run 120 "$windows/tarnwick-sim.exe" replay "$(windows_path "$capture")" --json |
+        wine_run 120 "$alone/tarnwick-sim.exe" replay "$(windows_path "$capture")" --json |
             tr -d '\r' >"$work/wine.json"
         wine_status=${PIPESTATUS[0]}
         set -e
@@ -44,19 +48,19 @@ same-json)
     done
     capture="$data/captures/presentmon-1.csv"
     "$native" tune "$capture" --moderate 40..60 --critical 30..50 --json >"$work/native.json"
-    wine_run 300 "$windows/tarnwick-sim.exe" tune "$(windows_path "$capture")" --moderate 40..60 \
+    wine_run 300 "$alone/tarnwick-sim.exe" tune "$(windows_path "$capture")" --moderate 40..60 \
         --critical 30..50 --json | tr -d '\r' >"$work/wine.json"
     diff <(same_json "$work/native.json") <(same_json "$work/wine.json") || fail "tune differs"
     "$native" run --json >"$work/native.json"
-    wine_run 300 "$windows/tarnwick-sim.exe" run --json | tr -d '\r' >"$work/wine.json"
+    wine_run 300 "$alone/tarnwick-sim.exe" run --json | tr -d '\r' >"$work/wine.json"
     diff "$work/native.json" "$work/wine.json" || fail "the default drive differs"
     "$native" run --compare --seconds 60 --json >"$work/native.json"
-    wine_run 300 "$windows/tarnwick-sim.exe" run --compare --seconds 60 --json | tr -d '\r' \
+    wine_run 300 "$alone/tarnwick-sim.exe" run --compare --seconds 60 --json | tr -d '\r' \
         >"$work/wine.json"
     diff "$work/native.json" "$work/wine.json" || fail "the compared drive differs"
     for ini in "$data"/misspelt.ini "$(dirname "$0")/../../dist/Tarnwick.ini"; do
         "$native" settings "$ini" | tail -n +2 >"$work/native.txt"
-        wine_run 60 "$windows/tarnwick-sim.exe" settings "$(windows_path "$ini")" | tr -d '\r' |
+        wine_run 60 "$alone/tarnwick-sim.exe" settings "$(windows_path "$ini")" | tr -d '\r' |
             tail -n +2 >"$work/wine.txt"
         diff "$work/native.txt" "$work/wine.txt" || fail "settings $ini differs"
     done
@@ -130,7 +134,7 @@ dropped)
 report)
     a="$data/captures/presentmon-1.csv" b="$data/captures/ocat.csv"
     "$native" report "$a" "$b" -o "$work/native.html" >/dev/null
-    wine_run 300 "$windows/tarnwick-sim.exe" report "$(windows_path "$a")" "$(windows_path "$b")" \
+    wine_run 300 "$alone/tarnwick-sim.exe" report "$(windows_path "$a")" "$(windows_path "$b")" \
         -o "$(windows_path "$work/wine.html")" >/dev/null
     [ -s "$work/wine.html" ] || fail "no page"
     cmp "$work/native.html" "$work/wine.html" || fail "the page differs from the native one"
