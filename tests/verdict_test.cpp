@@ -75,6 +75,7 @@ sim::Verdict verdictOf(const VerdictCase& c, const ScratchDir& dir)
 
 TEST(Verdict, isDecidedOnceAndSaysWhatDecidedIt)
 {
+    ScratchDir dir;
     const auto steady60 = Shape{}.steady(120, 16.7);
     const auto fast = Shape{}.steady(30, 1000.0 / 240).steady(10, 1000.0 / 150).steady(30, 4.2);
     const auto slow = Shape{}.steady(30, 33.3).steady(8, 50).steady(30, 33.3);
@@ -86,7 +87,7 @@ TEST(Verdict, isDecidedOnceAndSaysWhatDecidedIt)
          "[Main]\nEnabled=0\n[Settings]\nFPS_Moderate=45\nFPS_Critical=35\n",
          sim::Answer::Change,
          sim::RuleKey::None,
-         {"switched off in from Tarnwick.ini (Enabled=0): it does nothing",
+         {"switched off in " + (dir / "Tarnwick.ini").string() + " (Enabled=0): it does nothing",
           "change Enabled=0 to Enabled=1 (line 2)", "switch Tarnwick on"},
          noBadPlural},
         {"a pair the settings check warns about",
@@ -147,12 +148,11 @@ TEST(Verdict, isDecidedOnceAndSaysWhatDecidedIt)
          nullptr,
          sim::Answer::Change,
          sim::RuleKey::OutsideEager,
-         {"yours purges", "outside any slump",
-          "add FPS_Critical=", "under [Settings] (it is not in the file"},
+         {"yours purges", "outside any slump", "there is no Tarnwick.ini: make one",
+          "\n    FPS_Critical="},
          {"waits", "misses"}},
     };
     for (const VerdictCase& c : cases) {
-        ScratchDir dir;
         const sim::Verdict verdict = verdictOf(c, dir);
         EXPECT_EQ(verdict.answer, c.answer) << c.name;
         EXPECT_EQ(verdict.decidedBy, c.decidedBy)

@@ -76,8 +76,8 @@ void answer(std::ostream& out, const Verdict& v)
     case Answer::Change:
         break;
     }
-    fmt::print(out, "<p><strong>{}</strong>. In Tarnwick.ini:</p>\n<ul class='changes'>\n",
-               markupText(upperFirst(answerText(v))));
+    fmt::print(out, "<p><strong>{}</strong>. {}:</p>\n<ul class='changes'>\n",
+               markupText(upperFirst(answerText(v))), markupText(upperFirst(changesHeading(v))));
     for (const LineChange& change : v.changes) {
         fmt::print(out, "<li>{}</li>\n", markupText(changeText(change)));
     }
@@ -98,7 +98,7 @@ void verdict(std::ostream& out, const ReportPage& page)
         fmt::print(out,
                    "<p><strong>Tarnwick is switched off in {} (Enabled=0): it does "
                    "nothing.</strong> Switched on, it would do this.</p>\n",
-                   markupText(v.settingsSource));
+                   markupText(v.settingsFile));
     }
     fmt::print(out, "<p>With your settings ({}, {}), Tarnwick ", pairName(yours),
                markupText(v.settingsSource));

@@ -159,8 +159,11 @@ void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdi
                samePair(best, r.current) ? " (yours)" : "");
     printCell(out, best, r.durationMs, r.slumps);
     fmt::print(out, "  why: {}\n  rule: {}\n", verdict.why, recommendationRule);
+    if (!verdict.changes.empty()) {
+        fmt::print(out, "  {}:\n", changesHeading(verdict));
+    }
     for (const LineChange& change : verdict.changes) {
-        fmt::print(out, "  in Tarnwick.ini: {}\n", changeText(change));
+        fmt::print(out, "    {}\n", changeText(change));
     }
     printNeighbours(out, report, best);
 }

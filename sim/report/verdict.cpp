@@ -218,6 +218,7 @@ Verdict judgeOne(const TuneResult& r, const TuneReport& report,
     v.settingsSource = report.settingsSource;
     v.unreadSettings = report.unreadSettings;
     v.switchedOff = settings && settings->exists && !settings->settings.enabled;
+    v.settingsFile = settings && settings->exists ? utf8Of(settings->file) : std::string();
     v.yoursWarning = thresholdsWarning(r.current.moderate, r.current.critical);
     v.yours = r.current;
     v.captures = r.captures.size();
@@ -246,6 +247,9 @@ Verdict judgeOne(const TuneResult& r, const TuneReport& report,
     v.why = whyOf(v, r, report);
     if (v.answer == Answer::Change) {
         v.changes = changesFor(v, settings);
+        for (LineChange& change : v.changes) {
+            change.noFile = v.settingsFile.empty();
+        }
     }
     return v;
 }
@@ -293,8 +297,19 @@ Verdict judge(const TuneReport& report, const std::optional<SettingsCheck>& sett
     return v;
 }
 
+std::string changesHeading(const Verdict& v)
+{
+    return v.settingsFile.empty()
+               ? std::string("there is no Tarnwick.ini: make one beside the game's .exe holding a "
+                             "line [Settings] and under it")
+               : "in " + v.settingsFile;
+}
+
 std::string changeText(const LineChange& change)
 {
+    if (change.noFile) {
+        return fmt::format("{}={}", change.key, change.to);
+    }
     if (change.line) {
         return fmt::format("change {1}={2} to {1}={3} (line {4})", change.section, change.key,
                            change.from, change.to, *change.line);
@@ -346,8 +361,9 @@ void printAnswer(std::ostream& out, const Verdict& v, std::string_view indent)
     if (v.answer != Answer::Change) {
         return;
     }
+    fmt::print(out, "{}  {}:\n", indent, changesHeading(v));
     for (const LineChange& change : v.changes) {
-        fmt::print(out, "{}  {}\n", indent, changeText(change));
+        fmt::print(out, "{}    {}\n", indent, changeText(change));
     }
     fmt::print(out, "{}  why: {}\n", indent, v.why);
 }
@@ -358,7 +374,7 @@ void printVerdict(std::ostream& out, const Verdict& v)
 {
     if (v.switchedOff) {
         fmt::print(out, "Tarnwick is switched off in {} (Enabled=0): it does nothing\n",
-                   v.settingsSource);
+                   v.settingsFile);
     }
     fmt::print(out, "{}\n", yoursText(v));
     for (const std::string& note : v.unreadSettings) {

@@ -41,6 +41,7 @@ struct LineChange {
     std::int64_t from = 0; // as the plug-in reads it now (a default where no line holds it)
     std::int64_t to = 0;
     std::optional<std::uint64_t> line; // the line read now; none: the key is not in the file
+    bool noFile = false;               // there is no settings file to change
 };
 
 struct Verdict {
@@ -50,6 +51,7 @@ struct Verdict {
     std::vector<std::string> unreadSettings; // copies of Tarnwick.ini the game does not read
     // Enabled=0 in the file: it does nothing; the figures are what it would do switched on.
     bool switchedOff = false;
+    std::string settingsFile; // the file judged; empty: the defaults
     std::string yoursWarning; // the settings check's warning about your pair; empty: none
     CellResult yours;
     std::optional<CellResult> best;
@@ -71,6 +73,8 @@ Verdict judge(const TuneReport& report, const std::optional<SettingsCheck>& sett
 
 // "change FPS_Critical=35 to FPS_Critical=30 (line 14)", "add FPS_Critical=30 under [Settings]".
 std::string changeText(const LineChange& change);
+// What the changes are made in: "in D:\Game\Tarnwick.ini", or the file to make.
+std::string changesHeading(const Verdict& verdict);
 // What your pair does: "your pair: FPS_Moderate 45, FPS_Critical 35 (from X): 2 purges, ..."
 std::string yoursText(const Verdict& verdict);
 // The answer's first line: "set instead: ...", "your settings are right for this capture", ...
