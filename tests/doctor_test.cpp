@@ -4,24 +4,20 @@
 #include "sim/report/doctor_report.h"
 #include "sim/text.h"
 
-#include "fake_dll.h"
-#include "test_support.h"
+#include "doctor_support.h"
 
 #include <chrono>
 #include <functional>
-#include <map>
-#include <memory>
-#include <sstream>
 
 namespace {
 
 using testing_support::FakeDll;
 using testing_support::fakeDll;
 using testing_support::installed;
-using testing_support::logLine;
 using testing_support::older;
-using testing_support::putLittleEndian;
+using testing_support::rightInstall;
 using testing_support::ScratchDir;
+using testing_support::snapshot;
 using testing_support::writeFile;
 
 TEST(doctorFolder, theDefaultIsAboveAToolsFolderElseTheCurrentOne)
@@ -34,40 +30,18 @@ TEST(doctorFolder, theDefaultIsAboveAToolsFolderElseTheCurrentOne)
     EXPECT_EQ(sim::defaultGameFolder("game/tools2", current), current);
 }
 
-// A right install, which each case then changes.
-void rightInstall(const std::filesystem::path& game)
-{
-    for (const char* name : {"Game.exe", "ScriptHookV.dll", "dinput8.dll"}) {
-        writeFile(game / name, "");
-    }
-    writeFile(game / "Tarnwick.asi", fakeDll({.stamp = installed}));
-    writeFile(game / "Tarnwick.ini", "[Settings]\r\nFPS_Moderate=60\r\nFPS_Critical=50\r\n");
-    writeFile(game / "Tarnwick.log", logLine(older) + logLine(installed));
-}
-
 struct FolderCase {
     const char* name;
     std::function<void(const std::filesystem::path&)> change;
-    std::vector<std::string> ids; // after game.found, hook.found, loader.found
+    std::vector<std::string> ids;       // after game.found, hook.found, loader.found
+    std::vector<std::string> said = {}; // in the findings' messages and to-dos
 };
-
-// Everything the doctor might touch: names, sizes and times of every file below the folder.
-std::map<std::string, std::pair<std::uintmax_t, std::filesystem::file_time_type>>
-snapshot(const std::filesystem::path& folder)
-{
-    std::map<std::string, std::pair<std::uintmax_t, std::filesystem::file_time_type>> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-        files[entry.path().string()] = {entry.is_regular_file() ? entry.file_size() : 0,
-                                        entry.last_write_time()};
-    }
-    return files;
-}
 
 TEST(doctorFolder, findingsOfEachInstallAndTheFolderUnchanged)
 {
     using std::filesystem::path;
-    const auto asi = [](FakeDll dll) {
-        return [dll](const path& game) { writeFile(game / "Tarnwick.asi", fakeDll(dll)); };
+    const auto asi = [](FakeDll dll, const char* name = "Tarnwick.asi") {
+        return [dll, name](const path& game) { writeFile(game / name, fakeDll(dll)); };
     };
     const FolderCase cases[] = {
         {"right", [](const path&) {}, {"plugin.found", "settings.read", "log.found"}},
@@ -124,6 +98,39 @@ TEST(doctorFolder, findingsOfEachInstallAndTheFolderUnchanged)
         {"logWithoutPurges",
          [](const path& game) { writeFile(game / "Tarnwick.log", "notes\n"); },
          {"plugin.found", "settings.read", "log.noPurges"}},
+        {"copiesByName",
+         [&](const path& game) {
+             asi({.stamp = installed}, "Tarnwick (1).asi")(game);
+             asi({.version = "0.0.9", .product = std::nullopt}, "tarnwick_old.asi")(game);
+             writeFile(game / "Tarnwick-0.0.9.asi", "MZ cut short");
+         },
+         {"plugin.found", "plugin.copies", "settings.read", "log.found"},
+         {"Tarnwick (1).asi, Tarnwick-0.0.9.asi and tarnwick_old.asi are copies of Tarnwick too, "
+          "beside Tarnwick.asi: the loader loads every .asi in the game's folder",
+          "delete Tarnwick (1).asi, Tarnwick-0.0.9.asi and tarnwick_old.asi, or move them out"}},
+        {"copyByItsProductNotAnotherProductByItsName",
+         [&](const path& game) {
+             asi({}, "FrameGovernor.asi")(game);
+             asi({.product = "Tarnwick Weather"}, "TarnwickWeather.asi")(game);
+             asi({.product = "Menu"}, "Menu.asi")(game);
+         },
+         {"plugin.found", "plugin.copies", "settings.read", "log.found"},
+         {"FrameGovernor.asi is a copy of Tarnwick too, beside Tarnwick.asi",
+          "delete FrameGovernor.asi, or move it out of the game's folder"}},
+        {"copiesWithoutTarnwickAsi",
+         [&](const path& game) {
+             std::filesystem::rename(game / "Tarnwick.asi", game / "Tarnwick (1).asi");
+             asi({}, "Tarnwick - Copy.asi")(game);
+         },
+         {"plugin.misnamed", "plugin.copies", "settings.read", "log.found"},
+         {"no Tarnwick.asi, but Tarnwick (1).asi is here",
+          "Tarnwick - Copy.asi is a copy of Tarnwick too, beside Tarnwick (1).asi"}},
+        {"anotherProductUnderOurName",
+         asi({.version = "2.3.0", .product = "FPS Booster"}),
+         {"plugin.otherProduct", "settings.read", "log.found"},
+         {"Tarnwick.asi is not Tarnwick: its version resource names another product, FPS "
+          "Booster, version 2.3.0",
+          "copy Tarnwick.asi from Tarnwick's zip into the game's folder, over this one"}},
     };
     for (const FolderCase& c : cases) {
         ScratchDir game;
@@ -132,11 +139,17 @@ TEST(doctorFolder, findingsOfEachInstallAndTheFolderUnchanged)
         const auto before = snapshot(game.path());
         const sim::Examination examination = sim::examine(game.path(), "0.1.0");
         std::vector<std::string> ids;
+        std::string text;
         for (const sim::DoctorFinding& finding : examination.findings) {
             ids.push_back(finding.id);
+            text += finding.message + "\n" + finding.toDo + "\n";
             EXPECT_FALSE(finding.message.empty()) << c.name << ": " << finding.id;
             EXPECT_EQ(finding.toDo.empty(), finding.severity == sim::Severity::Fine)
                 << c.name << ": " << finding.id;
+        }
+        for (const std::string& phrase : c.said) {
+            EXPECT_NE(text.find(phrase), std::string::npos) << c.name << ": " << phrase << "\n"
+                                                            << text;
         }
         std::vector<std::string> expected = {"game.found", "hook.found", "loader.found"};
         expected.insert(expected.end(), c.ids.begin(), c.ids.end());
