@@ -5,6 +5,7 @@
 #include "fake_dll.h"
 #include "test_support.h"
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -33,6 +34,13 @@ snapshot(const std::filesystem::path& folder)
                                         entry.last_write_time()};
     }
     return files;
+}
+
+// A file written an hour before or after another.
+inline void writtenBeside(const std::filesystem::path& file, const std::filesystem::path& other,
+                          std::chrono::hours later)
+{
+    std::filesystem::last_write_time(file, std::filesystem::last_write_time(other) + later);
 }
 
 } // namespace testing_support

@@ -11,6 +11,7 @@
 
 namespace {
 
+using std::chrono::hours;
 using testing_support::FakeDll;
 using testing_support::fakeDll;
 using testing_support::installed;
@@ -19,6 +20,7 @@ using testing_support::rightInstall;
 using testing_support::ScratchDir;
 using testing_support::snapshot;
 using testing_support::writeFile;
+using testing_support::writtenBeside;
 
 TEST(doctorFolder, theDefaultIsAboveAToolsFolderElseTheCurrentOne)
 {
@@ -42,6 +44,13 @@ TEST(doctorFolder, findingsOfEachInstallAndTheFolderUnchanged)
     using std::filesystem::path;
     const auto asi = [](FakeDll dll, const char* name = "Tarnwick.asi") {
         return [dll, name](const path& game) { writeFile(game / name, fakeDll(dll)); };
+    };
+    // A copy of Tarnwick.ini under another name, changed, written an hour before or after it.
+    const auto settingsCopy = [](const char* name, hours later) {
+        return [name, later](const path& game) {
+            writeFile(game / name, "[Settings]\r\nFPS_Moderate=70\r\n");
+            writtenBeside(game / name, game / "Tarnwick.ini", later);
+        };
     };
     const FolderCase cases[] = {
         {"right", [](const path&) {}, {"plugin.found", "settings.read", "log.found"}},
@@ -131,6 +140,35 @@ TEST(doctorFolder, findingsOfEachInstallAndTheFolderUnchanged)
          {"Tarnwick.asi is not Tarnwick: its version resource names another product, FPS "
           "Booster, version 2.3.0",
           "copy Tarnwick.asi from Tarnwick's zip into the game's folder, over this one"}},
+        {"settingsSavedAsTextBeside",
+         settingsCopy("Tarnwick.ini.txt", hours(1)),
+         {"plugin.found", "settings.read", "settings.nearNameNotRead", "log.found"},
+         {"your edit in Tarnwick.ini.txt is not read: Tarnwick reads Tarnwick.ini only",
+          "copy your edit into Tarnwick.ini and delete Tarnwick.ini.txt; or delete Tarnwick.ini "
+          "and rename Tarnwick.ini.txt to Tarnwick.ini (Explorer hides known extensions"}},
+        {"settingsCopyEditedLast",
+         settingsCopy("Tarnwick (1).ini", hours(1)),
+         {"plugin.found", "settings.read", "settings.nearNameNotRead", "log.found"},
+         {"your edit in Tarnwick (1).ini is not read",
+          "rename Tarnwick (1).ini to Tarnwick.ini\n"}},
+        {"settingsCopyKeptBefore",
+         settingsCopy("Tarnwick - Copy.ini", hours(-1)),
+         {"plugin.found", "settings.read", "settings.nearNameNotRead", "log.found"},
+         {"Tarnwick - Copy.ini differs from Tarnwick.ini and is not read",
+          "nothing, if Tarnwick - Copy.ini is a copy you keep"}},
+        {"settingsCopyTheSame",
+         [](const path& game) {
+             std::filesystem::copy_file(game / "Tarnwick.ini", game / "Tarnwick - Copy.ini");
+             writtenBeside(game / "Tarnwick - Copy.ini", game / "Tarnwick.ini", hours(1));
+         },
+         {"plugin.found", "settings.read", "log.found"}},
+        {"onlyACopyOfTheSettings",
+         [](const path& game) {
+             std::filesystem::rename(game / "Tarnwick.ini", game / "Tarnwick (1).ini");
+         },
+         {"plugin.found", "settings.nearName", "log.found"},
+         {"no Tarnwick.ini, but Tarnwick (1).ini is here", "rename Tarnwick (1).ini to "
+                                                           "Tarnwick.ini"}},
     };
     for (const FolderCase& c : cases) {
         ScratchDir game;

@@ -127,6 +127,10 @@ grep -Fq "to do: delete FrameGovernor.asi and Tarnwick (1).asi, or move them out
 case_folder other-product
 "$fake_dll" "$f/Tarnwick.asi" 8664 dll 2.3.0 - "FPS Booster"
 check anotherProductUnderOurName 1 "game.found hook.found loader.found plugin.otherProduct settings.read log.found" "$f"
+case_folder ini-txt-beside
+printf '[Settings]\r\nFPS_Moderate=70\r\n' >"$f/Tarnwick.ini.txt"
+touch -r "$f/Tarnwick.ini" -d '+1 hour' "$f/Tarnwick.ini.txt"
+check iniSavedAsTextBesideIt 1 "game.found hook.found loader.found plugin.found settings.read settings.nearNameNotRead log.found" "$f"
 # check_denied NAME IDS FOLDER PATH: the case with PATH's permissions taken away. Root reads it all
 # the same: natively the tool then runs as nobody, where it can; elsewhere the case is skipped.
 nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups)
