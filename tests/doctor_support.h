@@ -1,5 +1,5 @@
-// The doctor's test folders: a right install for each case to change, and what the doctor might
-// touch in it.
+// The doctor's test folders: a right install for each case to change, what the doctor might touch
+// in it, and the commands its to-dos give a player.
 #pragma once
 
 #include "fake_dll.h"
@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace testing_support {
@@ -41,6 +42,26 @@ inline void writtenBeside(const std::filesystem::path& file, const std::filesyst
                           std::chrono::hours later)
 {
     std::filesystem::last_write_time(file, std::filesystem::last_write_time(other) + later);
+}
+
+// True when every command in text starts the tool as cmd and PowerShell both run it from its own
+// folder (".\tarnwick-sim.exe", "./tarnwick-sim" natively); the tool named in prose ("drop it
+// onto tarnwick-sim.exe") is no command.
+inline bool commandsRunAsTyped(std::string_view text)
+{
+    for (std::size_t at = text.find("tarnwick-sim"); at != std::string_view::npos;
+         at = text.find("tarnwick-sim", at + 1)) {
+        std::string_view after = text.substr(at + 12);
+        if (after.starts_with(".exe")) {
+            after.remove_prefix(4);
+        }
+        const bool command = after.starts_with(" doctor") || after.starts_with(" settings");
+        const std::string_view before = text.substr(0, at);
+        if (command && !before.ends_with(".\\") && !before.ends_with("./")) {
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace testing_support

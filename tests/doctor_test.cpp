@@ -12,6 +12,7 @@
 namespace {
 
 using std::chrono::hours;
+using testing_support::commandsRunAsTyped;
 using testing_support::FakeDll;
 using testing_support::fakeDll;
 using testing_support::installed;
@@ -184,6 +185,7 @@ TEST(doctorFolder, findingsOfEachInstallAndTheFolderUnchanged)
             EXPECT_FALSE(finding.message.empty()) << c.name << ": " << finding.id;
             EXPECT_EQ(finding.toDo.empty(), finding.severity == sim::Severity::Fine)
                 << c.name << ": " << finding.id;
+            EXPECT_TRUE(commandsRunAsTyped(finding.toDo)) << c.name << ": " << finding.toDo;
         }
         for (const std::string& phrase : c.said) {
             EXPECT_NE(text.find(phrase), std::string::npos) << c.name << ": " << phrase << "\n"

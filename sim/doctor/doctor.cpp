@@ -94,8 +94,9 @@ bool examineGame(const std::filesystem::path& folder, const std::vector<FolderEn
     out.push_back({"game.missing",
                    Severity::NeedsDoing,
                    message,
-                   "give the folder that holds the game's .exe: tarnwick-sim doctor "
-                   "\"D:\\Games\\YourGame\", or drop that folder onto tarnwick-sim.exe",
+                   fmt::format("give the folder that holds the game's .exe: {} doctor "
+                               "\"D:\\Games\\YourGame\", or drop that folder onto tarnwick-sim.exe",
+                               toolCommand),
                    {},
                    {{"folder", utf8Of(folder)}}});
     return false;

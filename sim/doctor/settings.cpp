@@ -166,9 +166,9 @@ DoctorFinding checked(const SettingsCheck& check)
                             "file seems to mean{}; read as {}",
                             counted(warnings, "warning"),
                             notes > 0 ? ", and " + counted(notes, "note") : "", asRead(check)),
-                fmt::format("change those lines; tarnwick-sim settings \"{}\" shows every key as "
-                            "Tarnwick reads it",
-                            utf8Of(check.file)),
+                fmt::format("change those lines; {} settings \"{}\" shows every key as Tarnwick "
+                            "reads it",
+                            toolCommand, utf8Of(check.file)),
                 details,
                 facts};
     }
@@ -177,9 +177,9 @@ DoctorFinding checked(const SettingsCheck& check)
             "settings.notes",
             Severity::Note,
             fmt::format("Tarnwick.ini: read as {}, with {}", asRead(check), counted(notes, "note")),
-            fmt::format("nothing, unless a note says otherwise; tarnwick-sim settings \"{}\" "
-                        "shows every key and where it came from",
-                        utf8Of(check.file)),
+            fmt::format("nothing, unless a note says otherwise; {} settings \"{}\" shows every "
+                        "key and where it came from",
+                        toolCommand, utf8Of(check.file)),
             details,
             facts};
     }
