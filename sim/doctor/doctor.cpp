@@ -94,6 +94,48 @@ std::string listed(const std::vector<std::string>& names, std::size_t most)
     return text;
 }
 
+// Tarnwick's zip unpacked into a folder of its own inside the game's: what to move up, and where.
+bool unpackedBelow(const std::filesystem::path& folder, const std::vector<FolderEntry>& entries,
+                   const std::filesystem::path& above, const std::vector<FolderEntry>& aboveEntries,
+                   const std::vector<std::string>& programs, std::vector<DoctorFinding>& out)
+{
+    const FolderEntry* asi = findEntry(entries, "Tarnwick.asi");
+    const FolderEntry* ini = findEntry(entries, "Tarnwick.ini");
+    const bool iniAbove = findEntry(aboveEntries, "Tarnwick.ini") != nullptr;
+    std::vector<std::string> moved;
+    if (asi != nullptr && !asi->folder) {
+        moved.push_back(asi->name);
+    }
+    if (ini != nullptr && !ini->folder && !iniAbove) {
+        moved.push_back(ini->name);
+    }
+    if (moved.empty()) {
+        return false;
+    }
+    const std::string from = utf8Of(folder);
+    const std::string to = utf8Of(above);
+    out.push_back(
+        {"game.inFolderAbove",
+         Severity::NeedsDoing,
+         fmt::format("no program (.exe) in {}: the game is in the folder above it, {} ({}), and "
+                     "Tarnwick's files are here, one folder too deep: the .asi loader looks only "
+                     "beside the game's .exe",
+                     from, to, listed(programs, namedPrograms)),
+         fmt::format("move {} from {} up into {}{}{}; then look at the game's folder: {} doctor "
+                     "\"{}\"",
+                     fmt::join(moved, " and "), from, to,
+                     findEntry(aboveEntries, "Tarnwick.asi") != nullptr && asi != nullptr
+                         ? ", over the Tarnwick.asi there"
+                         : "",
+                     ini != nullptr && iniAbove
+                         ? " (not Tarnwick.ini: the one already there is the one read)"
+                         : "",
+                     toolCommand, to),
+         {},
+         {{"folder", from}, {"gameFolder", to}, {"programs", programs}, {"move", moved}}});
+    return true;
+}
+
 // False, after saying so, when nothing here looks like a game: the rest would only be noise.
 bool examineGame(const std::filesystem::path& folder, const Listing& listing,
                  const FolderLimits& limits, std::vector<DoctorFinding>& out)
@@ -127,18 +169,26 @@ bool examineGame(const std::filesystem::path& folder, const Listing& listing,
                         "game's folder"
             : fmt::format("no program (.exe) in {}: this does not look like the game's folder",
                           utf8Of(folder));
+    std::string example = "D:\\Games\\YourGame";
     const std::filesystem::path above = folder.parent_path();
     std::error_code error;
     const Listing aboveListing = above != folder ? listFolder(above, limits, error) : Listing{};
-    if (!programsIn(aboveListing.entries).empty()) {
-        message += fmt::format(" (the folder above it, {}, holds one)", utf8Of(above));
+    const std::vector<std::string> programsAbove = programsIn(aboveListing.entries);
+    if (!programsAbove.empty()) {
+        if (!listing.stopped && unpackedBelow(folder, listing.entries, above, aboveListing.entries,
+                                              programsAbove, out)) {
+            return false;
+        }
+        message += fmt::format(" (the folder above it, {}, holds one: {})", utf8Of(above),
+                               listed(programsAbove, namedPrograms));
+        example = utf8Of(above);
     }
     out.push_back({"game.missing",
                    Severity::NeedsDoing,
                    message,
-                   fmt::format("give the folder that holds the game's .exe: {} doctor "
-                               "\"D:\\Games\\YourGame\", or drop that folder onto tarnwick-sim.exe",
-                               toolCommand),
+                   fmt::format("give the folder that holds the game's .exe: {} doctor \"{}\", or "
+                               "drop that folder onto tarnwick-sim.exe",
+                               toolCommand, example),
                    {},
                    {{"folder", utf8Of(folder)}, {"looked", listing.looked}}});
     return false;

@@ -164,6 +164,17 @@ cp "$program" "$f/TOOLS/"
 out=$(cd "$root" && run_tool "$f/TOOLS/$(basename "$program")" doctor --json) || true
 [ "$(ids_of <<<"$out")" = "$right" ] || fail defaultFolderAboveTools "not the folder above" "$out"
 grep -q '"folder": ".*with tools"' <<<"$out" || fail defaultFolderAboveTools "folder not named" "$out"
+# The zip unpacked into a folder of its own inside the game's, the tool run from its tools folder:
+# the game's folder named, and what to move up into it.
+case_folder "unpacked below"
+below="$f/Tarnwick-0.1.0-win64"
+mkdir -p "$below/tools"
+mv "$f/Tarnwick.asi" "$f/Tarnwick.ini" "$below/"
+cp "$program" "$below/tools/"
+check unpackedOneFolderTooDeep 1 "game.inFolderAbove" "$below"
+out=$(cd "$below/tools" && run_tool "$below/tools/$(basename "$program")" doctor) || true
+grep -Fq "move Tarnwick.asi and Tarnwick.ini from $(path_of "$below") up into $(path_of "$f");" <<<"$(tr -s ' \n' ' ' <<<"$out")" ||
+    fail unpackedOneFolderTooDeep "what to move not said" "$out"
 set +e
 out=$(run_tool "$program" "$(path_of "$root/Spiel Zoë (été)")")
 got=$?
