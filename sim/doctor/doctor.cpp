@@ -86,7 +86,8 @@ std::string listed(const std::vector<std::string>& names, std::size_t most)
 {
     std::string text;
     for (std::size_t i = 0; i < names.size() && i < most; ++i) {
-        text += (i == 0 ? "" : ", ") + shown(names[i]);
+        text += i == 0 ? "" : ", ";
+        text += shown(names[i]);
     }
     if (names.size() > most) {
         text += fmt::format(" and {} more", names.size() - most);

@@ -183,10 +183,8 @@ std::string namesText(const std::vector<std::string>& names)
     std::string text;
     const std::size_t named = std::min(names.size(), namedCopies);
     for (std::size_t i = 0; i < named; ++i) {
-        text += (i == 0                                    ? ""
-                 : i + 1 == named && named == names.size() ? " and "
-                                                           : ", ") +
-                shown(names[i]);
+        text += i == 0 ? "" : i + 1 == named && named == names.size() ? " and " : ", ";
+        text += shown(names[i]);
     }
     if (names.size() > named) {
         text += fmt::format(" and {} more", names.size() - named);
