@@ -17,6 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     if (pe.version && pe.version->find_first_not_of("0123456789.") != std::string::npos) {
         std::abort();
     }
+    if (pe.product && (pe.product->empty() || pe.product->size() > 1024)) {
+        std::abort(); // said only when there is one, and of at most 256 UTF-16 units
+    }
     if (const auto stamp = sim::findStamp(bytes); stamp && stamp->size() != sim::stampBytes - 3) {
         std::abort();
     }

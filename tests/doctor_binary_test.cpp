@@ -30,6 +30,7 @@ struct PeCase {
     std::uint16_t machine;
     bool dll;
     std::optional<std::string> version;
+    std::optional<std::string> product;
     std::string problem;
 };
 
@@ -43,27 +44,45 @@ TEST(doctorBinary, readsTheHeadersAsTheLoaderDoes)
 {
     const std::string dll = fakeDll({});
     const std::size_t section = 0x40 + 24 + 0xF0;
+    // The version resource at 0x200: its ProductName block at +152, the name's text at +184.
+    const std::size_t productBlock = 0x200 + 152;
+    const std::size_t productText = 0x200 + 184;
+    const std::optional<std::string> none;
     const PeCase cases[] = {
-        {"x64Dll", dll, true, 0x8664, true, "0.1.0", ""},
-        {"i386Dll", fakeDll({.machine = 0x14c}), true, 0x14c, true, "0.1.0", ""},
-        {"x64Program", fakeDll({.dll = false}), true, 0x8664, false, "0.1.0", ""},
-        {"withoutVersion", fakeDll({.version = std::nullopt}), true, 0x8664, true, std::nullopt,
-         ""},
-        {"empty", "", false, 0, false, std::nullopt, "it is empty"},
-        {"webPage", "<!DOCTYPE html><html>Not found</html>", false, 0, false, std::nullopt,
+        {"x64Dll", dll, true, 0x8664, true, "0.1.0", "Tarnwick", ""},
+        {"i386Dll", fakeDll({.machine = 0x14c}), true, 0x14c, true, "0.1.0", "Tarnwick", ""},
+        {"x64Program", fakeDll({.dll = false}), true, 0x8664, false, "0.1.0", "Tarnwick", ""},
+        {"withoutVersion", fakeDll({.version = none}), true, 0x8664, true, none, none, ""},
+        {"anotherProduct", fakeDll({.product = "FPS Booster"}), true, 0x8664, true, "0.1.0",
+         "FPS Booster", ""},
+        {"productNotInAscii", fakeDll({.product = "Zo\xEB"}), true, 0x8664, true, "0.1.0",
+         "Zo\xC3\xAB", ""},
+        {"productOutsideTheBasicPlane",
+         patched(patched(dll, productText, 0xD83D, 2), productText + 2, 0xDE00, 2), true, 0x8664,
+         true, "0.1.0", "\xF0\x9F\x98\x80rnwick", ""},
+        {"productEndingInHalfAPair", patched(dll, productText + 14, 0xD800, 2), true, 0x8664, true,
+         "0.1.0", "Tarnwic\xEF\xBF\xBD", ""},
+        {"withoutProductName", fakeDll({.product = none}), true, 0x8664, true, "0.1.0", none, ""},
+        {"emptyProductName", fakeDll({.product = ""}), true, 0x8664, true, "0.1.0", none, ""},
+        {"versionInfoShorterThanItsStrings", patched(dll, 0x200, 0x60, 2), true, 0x8664, true,
+         "0.1.0", none, ""},
+        {"productNameLongerThanItsTable", patched(dll, productBlock, 0xFFFF, 2), true, 0x8664, true,
+         "0.1.0", none, ""},
+        {"empty", "", false, 0, false, none, none, "it is empty"},
+        {"webPage", "<!DOCTYPE html><html>Not found</html>", false, 0, false, none, none,
          "it does not start as every Windows DLL does (with MZ)"},
-        {"dosHeaderCut", dll.substr(0, 12), false, 0, false, std::nullopt,
+        {"dosHeaderCut", dll.substr(0, 12), false, 0, false, none, none,
          "it is cut short (12 bytes)"},
-        {"signatureFarBeyondTheEnd", patched(dll, 0x3C, 0xFFFFFFFC, 4), false, 0, false,
-         std::nullopt, "its header is cut short or damaged"},
-        {"sectionBeyondTheEnd", patched(dll, section + 20, 0x7FFFFFFF, 4), true, 0x8664, true,
-         std::nullopt, ""},
+        {"signatureFarBeyondTheEnd", patched(dll, 0x3C, 0xFFFFFFFC, 4), false, 0, false, none, none,
+         "its header is cut short or damaged"},
+        {"sectionBeyondTheEnd", patched(dll, section + 20, 0x7FFFFFFF, 4), true, 0x8664, true, none,
+         none, ""},
         {"sectionLongerThanTheFile", patched(dll, section + 16, 0xFFFFFFFF, 4), true, 0x8664, true,
-         "0.1.0", ""},
+         "0.1.0", "Tarnwick", ""},
         {"sectionTableBeyondTheEnd", patched(dll, 0x40 + 6, 0xFFFF, 2), true, 0x8664, true, "0.1.0",
-         ""},
-        {"optionalHeaderBeyondTheEnd", patched(dll, 0x40 + 20, 0xFFFF, 2), true, 0x8664, true,
-         std::nullopt, ""},
+         "Tarnwick", ""},
+        {"optionalHeaderBeyondTheEnd", patched(dll, 0x40 + 20, 0xFFFF, 2), true, 0x8664, true, none,
+         none, ""},
     };
     for (const PeCase& c : cases) {
         const sim::PortableExecutable pe = sim::readPortableExecutable(c.bytes);
@@ -71,6 +90,7 @@ TEST(doctorBinary, readsTheHeadersAsTheLoaderDoes)
         EXPECT_EQ(pe.machine, c.machine) << c.name;
         EXPECT_EQ(pe.dll, c.dll) << c.name;
         EXPECT_EQ(pe.version, c.version) << c.name;
+        EXPECT_EQ(pe.product, c.product) << c.name;
         EXPECT_EQ(pe.problem, c.problem) << c.name;
     }
 }
@@ -87,6 +107,7 @@ TEST(doctorBinary, everyCutOfADllIsReadWithinIt)
         const sim::PortableExecutable pe = sim::readPortableExecutable(cut);
         EXPECT_EQ(pe.headers, size >= 0x40 + 24) << size;
         EXPECT_TRUE(!pe.version || *pe.version == "0.1.0") << size;
+        EXPECT_TRUE(!pe.product || *pe.product == "Tarnwick") << size;
         EXPECT_EQ(sim::findStamp(cut).has_value(), size >= dll.size() - 1) << size;
     }
 }

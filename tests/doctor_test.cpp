@@ -4,25 +4,24 @@
 #include "sim/report/doctor_report.h"
 #include "sim/text.h"
 
-#include "fake_dll.h"
-#include "test_support.h"
+#include "doctor_support.h"
 
 #include <chrono>
 #include <functional>
-#include <map>
-#include <memory>
-#include <sstream>
 
 namespace {
 
+using std::chrono::hours;
+using testing_support::commandsRunAsTyped;
 using testing_support::FakeDll;
 using testing_support::fakeDll;
 using testing_support::installed;
-using testing_support::logLine;
 using testing_support::older;
-using testing_support::putLittleEndian;
+using testing_support::rightInstall;
 using testing_support::ScratchDir;
+using testing_support::snapshot;
 using testing_support::writeFile;
+using testing_support::writtenBeside;
 
 TEST(doctorFolder, theDefaultIsAboveAToolsFolderElseTheCurrentOne)
 {
@@ -34,40 +33,25 @@ TEST(doctorFolder, theDefaultIsAboveAToolsFolderElseTheCurrentOne)
     EXPECT_EQ(sim::defaultGameFolder("game/tools2", current), current);
 }
 
-// A right install, which each case then changes.
-void rightInstall(const std::filesystem::path& game)
-{
-    for (const char* name : {"Game.exe", "ScriptHookV.dll", "dinput8.dll"}) {
-        writeFile(game / name, "");
-    }
-    writeFile(game / "Tarnwick.asi", fakeDll({.stamp = installed}));
-    writeFile(game / "Tarnwick.ini", "[Settings]\r\nFPS_Moderate=60\r\nFPS_Critical=50\r\n");
-    writeFile(game / "Tarnwick.log", logLine(older) + logLine(installed));
-}
-
 struct FolderCase {
     const char* name;
     std::function<void(const std::filesystem::path&)> change;
-    std::vector<std::string> ids; // after game.found, hook.found, loader.found
+    std::vector<std::string> ids;       // after game.found, hook.found, loader.found
+    std::vector<std::string> said = {}; // in the findings' messages and to-dos
 };
-
-// Everything the doctor might touch: names, sizes and times of every file below the folder.
-std::map<std::string, std::pair<std::uintmax_t, std::filesystem::file_time_type>>
-snapshot(const std::filesystem::path& folder)
-{
-    std::map<std::string, std::pair<std::uintmax_t, std::filesystem::file_time_type>> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-        files[entry.path().string()] = {entry.is_regular_file() ? entry.file_size() : 0,
-                                        entry.last_write_time()};
-    }
-    return files;
-}
 
 TEST(doctorFolder, findingsOfEachInstallAndTheFolderUnchanged)
 {
     using std::filesystem::path;
-    const auto asi = [](FakeDll dll) {
-        return [dll](const path& game) { writeFile(game / "Tarnwick.asi", fakeDll(dll)); };
+    const auto asi = [](FakeDll dll, const char* name = "Tarnwick.asi") {
+        return [dll, name](const path& game) { writeFile(game / name, fakeDll(dll)); };
+    };
+    // A copy of Tarnwick.ini under another name, changed, written an hour before or after it.
+    const auto settingsCopy = [](const char* name, hours later) {
+        return [name, later](const path& game) {
+            writeFile(game / name, "[Settings]\r\nFPS_Moderate=70\r\n");
+            writtenBeside(game / name, game / "Tarnwick.ini", later);
+        };
     };
     const FolderCase cases[] = {
         {"right", [](const path&) {}, {"plugin.found", "settings.read", "log.found"}},
@@ -124,6 +108,68 @@ TEST(doctorFolder, findingsOfEachInstallAndTheFolderUnchanged)
         {"logWithoutPurges",
          [](const path& game) { writeFile(game / "Tarnwick.log", "notes\n"); },
          {"plugin.found", "settings.read", "log.noPurges"}},
+        {"copiesByName",
+         [&](const path& game) {
+             asi({.stamp = installed}, "Tarnwick (1).asi")(game);
+             asi({.version = "0.0.9", .product = std::nullopt}, "tarnwick_old.asi")(game);
+             writeFile(game / "Tarnwick-0.0.9.asi", "MZ cut short");
+         },
+         {"plugin.found", "plugin.copies", "settings.read", "log.found"},
+         {"Tarnwick (1).asi, Tarnwick-0.0.9.asi and tarnwick_old.asi are copies of Tarnwick too, "
+          "beside Tarnwick.asi: the loader loads every .asi in the game's folder",
+          "delete Tarnwick (1).asi, Tarnwick-0.0.9.asi and tarnwick_old.asi, or move them out"}},
+        {"copyByItsProductNotAnotherProductByItsName",
+         [&](const path& game) {
+             asi({}, "FrameGovernor.asi")(game);
+             asi({.product = "Tarnwick Weather"}, "TarnwickWeather.asi")(game);
+             asi({.product = "Menu"}, "Menu.asi")(game);
+         },
+         {"plugin.found", "plugin.copies", "settings.read", "log.found"},
+         {"FrameGovernor.asi is a copy of Tarnwick too, beside Tarnwick.asi",
+          "delete FrameGovernor.asi, or move it out of the game's folder"}},
+        {"copiesWithoutTarnwickAsi",
+         [&](const path& game) {
+             std::filesystem::rename(game / "Tarnwick.asi", game / "Tarnwick (1).asi");
+             asi({}, "Tarnwick - Copy.asi")(game);
+         },
+         {"plugin.misnamed", "plugin.copies", "settings.read", "log.found"},
+         {"no Tarnwick.asi, but Tarnwick (1).asi is here",
+          "Tarnwick - Copy.asi is a copy of Tarnwick too, beside Tarnwick (1).asi"}},
+        {"anotherProductUnderOurName",
+         asi({.version = "2.3.0", .product = "FPS Booster"}),
+         {"plugin.otherProduct", "settings.read", "log.found"},
+         {"Tarnwick.asi is not Tarnwick: its version resource names another product, FPS "
+          "Booster, version 2.3.0",
+          "copy Tarnwick.asi from Tarnwick's zip into the game's folder, over this one"}},
+        {"settingsSavedAsTextBeside",
+         settingsCopy("Tarnwick.ini.txt", hours(1)),
+         {"plugin.found", "settings.read", "settings.nearNameNotRead", "log.found"},
+         {"your edit in Tarnwick.ini.txt is not read: Tarnwick reads Tarnwick.ini only",
+          "copy your edit into Tarnwick.ini and delete Tarnwick.ini.txt; or delete Tarnwick.ini "
+          "and rename Tarnwick.ini.txt to Tarnwick.ini (Explorer hides known extensions"}},
+        {"settingsCopyEditedLast",
+         settingsCopy("Tarnwick (1).ini", hours(1)),
+         {"plugin.found", "settings.read", "settings.nearNameNotRead", "log.found"},
+         {"your edit in Tarnwick (1).ini is not read",
+          "rename Tarnwick (1).ini to Tarnwick.ini\n"}},
+        {"settingsCopyKeptBefore",
+         settingsCopy("Tarnwick - Copy.ini", hours(-1)),
+         {"plugin.found", "settings.read", "settings.nearNameNotRead", "log.found"},
+         {"Tarnwick - Copy.ini differs from Tarnwick.ini and is not read",
+          "nothing, if Tarnwick - Copy.ini is a copy you keep"}},
+        {"settingsCopyTheSame",
+         [](const path& game) {
+             std::filesystem::copy_file(game / "Tarnwick.ini", game / "Tarnwick - Copy.ini");
+             writtenBeside(game / "Tarnwick - Copy.ini", game / "Tarnwick.ini", hours(1));
+         },
+         {"plugin.found", "settings.read", "log.found"}},
+        {"onlyACopyOfTheSettings",
+         [](const path& game) {
+             std::filesystem::rename(game / "Tarnwick.ini", game / "Tarnwick (1).ini");
+         },
+         {"plugin.found", "settings.nearName", "log.found"},
+         {"no Tarnwick.ini, but Tarnwick (1).ini is here", "rename Tarnwick (1).ini to "
+                                                           "Tarnwick.ini"}},
     };
     for (const FolderCase& c : cases) {
         ScratchDir game;
@@ -132,11 +178,18 @@ TEST(doctorFolder, findingsOfEachInstallAndTheFolderUnchanged)
         const auto before = snapshot(game.path());
         const sim::Examination examination = sim::examine(game.path(), "0.1.0");
         std::vector<std::string> ids;
+        std::string text;
         for (const sim::DoctorFinding& finding : examination.findings) {
             ids.push_back(finding.id);
+            text += finding.message + "\n" + finding.toDo + "\n";
             EXPECT_FALSE(finding.message.empty()) << c.name << ": " << finding.id;
             EXPECT_EQ(finding.toDo.empty(), finding.severity == sim::Severity::Fine)
                 << c.name << ": " << finding.id;
+            EXPECT_TRUE(commandsRunAsTyped(finding.toDo)) << c.name << ": " << finding.toDo;
+        }
+        for (const std::string& phrase : c.said) {
+            EXPECT_NE(text.find(phrase), std::string::npos) << c.name << ": " << phrase << "\n"
+                                                            << text;
         }
         std::vector<std::string> expected = {"game.found", "hook.found", "loader.found"};
         expected.insert(expected.end(), c.ids.begin(), c.ids.end());

@@ -1,11 +1,15 @@
 // A DLL's headers as the loader reads them (PE/COFF), and the plug-in's log stamp.
 #include "sim/doctor/binary.h"
 
+#include "sim/ascii.h"
+#include "sim/text.h"
+
 #include <fmt/format.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <vector>
 
 namespace sim {
 namespace {
@@ -59,20 +63,123 @@ std::string_view resourceSection(std::string_view bytes, std::size_t table, std:
     return {};
 }
 
-// VS_FIXEDFILEINFO, found by its signature: dwFileVersionMS at +8, dwFileVersionLS at +12.
-std::optional<std::string> fileVersion(std::string_view resources)
+// VS_FIXEDFILEINFO, found by its signature.
+std::optional<std::size_t> fixedFileInfoAt(std::string_view resources)
 {
     for (std::size_t at = 0; at + fixedFileInfoBytes <= resources.size(); ++at) {
-        if (u32At(resources, at) != fixedFileInfoSignature) {
+        if (u32At(resources, at) == fixedFileInfoSignature) {
+            return at;
+        }
+    }
+    return std::nullopt;
+}
+
+// dwFileVersionMS at +8, dwFileVersionLS at +12.
+std::string fileVersion(std::string_view info)
+{
+    const std::uint32_t high = *u32At(info, 8);
+    const std::uint32_t low = *u32At(info, 12);
+    std::string version = fmt::format("{}.{}.{}", high >> 16, high & 0xFFFF, low >> 16);
+    if ((low & 0xFFFF) != 0) {
+        version += fmt::format(".{}", low & 0xFFFF);
+    }
+    return version;
+}
+
+// VS_VERSIONINFO's header and key ("VS_VERSION_INFO"), padded: where VS_FIXEDFILEINFO starts.
+constexpr std::size_t fixedFileInfoOffset = 40;
+constexpr std::size_t blockHeaderBytes = 6; // wLength, wValueLength, wType
+constexpr std::size_t maxProductUnits = 256;
+
+// One block of a version resource: a UTF-16 key ending in a zero, then its value and its
+// children, each on a 4-byte boundary of the resource.
+struct VersionBlock {
+    std::size_t end = 0;         // past its last byte, never past its parent's
+    std::string key;             // keys are ASCII: any other unit is '?'
+    std::size_t value = 0;       // where its value starts
+    std::size_t valueLength = 0; // wValueLength
+};
+
+std::size_t aligned(std::size_t at)
+{
+    return (at + 3) & ~std::size_t{3};
+}
+
+std::optional<VersionBlock> blockAt(std::string_view info, std::size_t at, std::size_t limit)
+{
+    const auto length = u16At(info, at);
+    const auto valueLength = u16At(info, at + 2);
+    if (!length || !valueLength || *length < blockHeaderBytes || *length > limit - at) {
+        return std::nullopt;
+    }
+    VersionBlock block{at + *length, {}, 0, *valueLength};
+    for (std::size_t i = at + blockHeaderBytes; i + 2 <= block.end; i += 2) {
+        const std::uint16_t unit = *u16At(info, i);
+        if (unit == 0) {
+            block.value = aligned(i + 2);
+            return block;
+        }
+        block.key += unit < 0x80 ? static_cast<char>(unit) : '?';
+    }
+    return std::nullopt;
+}
+
+// The blocks inside parent, from its value's end on, as far as each is whole.
+std::vector<VersionBlock> children(std::string_view info, const VersionBlock& parent)
+{
+    std::vector<VersionBlock> found;
+    std::size_t at = aligned(parent.value + parent.valueLength);
+    while (at < parent.end) {
+        const std::optional<VersionBlock> child = blockAt(info, at, parent.end);
+        if (!child) {
+            break;
+        }
+        found.push_back(*child);
+        at = aligned(child->end);
+    }
+    return found;
+}
+
+// UTF-16 up to its zero or the block's end; a surrogate without its pair as U+FFFD.
+std::string utf16Text(std::string_view info, std::size_t at, std::size_t end)
+{
+    std::string text;
+    for (std::size_t units = 0; at + 2 <= end && units < maxProductUnits; at += 2, ++units) {
+        char32_t unit = *u16At(info, at);
+        if (unit == 0) {
+            break;
+        }
+        if (unit >= 0xD800 && unit <= 0xDBFF && at + 4 <= end) {
+            const char32_t low = *u16At(info, at + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                at += 2;
+            }
+        }
+        appendUtf8(text, unit >= 0xD800 && unit <= 0xDFFF ? char32_t{0xFFFD} : unit);
+    }
+    return text;
+}
+
+// StringFileInfo's ProductName in any of its tables, in the version resource that starts info.
+std::optional<std::string> productName(std::string_view info)
+{
+    const std::optional<VersionBlock> root = blockAt(info, 0, info.size());
+    if (!root || root->key != "VS_VERSION_INFO") {
+        return std::nullopt;
+    }
+    for (const VersionBlock& strings : children(info, *root)) {
+        if (strings.key != "StringFileInfo") {
             continue;
         }
-        const std::uint32_t high = *u32At(resources, at + 8);
-        const std::uint32_t low = *u32At(resources, at + 12);
-        std::string version = fmt::format("{}.{}.{}", high >> 16, high & 0xFFFF, low >> 16);
-        if ((low & 0xFFFF) != 0) {
-            version += fmt::format(".{}", low & 0xFFFF);
+        for (const VersionBlock& table : children(info, strings)) {
+            for (const VersionBlock& string : children(info, table)) {
+                if (equalsIgnoringCase(string.key, "ProductName")) {
+                    std::string text = utf16Text(info, string.value, string.end);
+                    return text.empty() ? std::nullopt : std::optional<std::string>(text);
+                }
+            }
         }
-        return version;
     }
     return std::nullopt;
 }
@@ -111,7 +218,13 @@ PortableExecutable readPortableExecutable(std::string_view bytes)
     pe.machine = *machine;
     pe.dll = (*characteristics & imageFileDll) != 0;
     const std::size_t table = header + 4 + coffHeaderBytes + *optionalHeaderBytes;
-    pe.version = fileVersion(resourceSection(bytes, table, *sections));
+    const std::string_view resources = resourceSection(bytes, table, *sections);
+    if (const std::optional<std::size_t> info = fixedFileInfoAt(resources)) {
+        pe.version = fileVersion(resources.substr(*info));
+        if (*info >= fixedFileInfoOffset) {
+            pe.product = productName(resources.substr(*info - fixedFileInfoOffset));
+        }
+    }
     return pe;
 }
 

@@ -19,6 +19,7 @@ struct PortableExecutable {
     std::uint16_t machine = 0;
     bool dll = false;                   // IMAGE_FILE_DLL in the characteristics
     std::optional<std::string> version; // VS_FIXEDFILEINFO's file version, "0.1.0"
+    std::optional<std::string> product; // StringFileInfo's ProductName (UTF-8), "Tarnwick"
 };
 
 PortableExecutable readPortableExecutable(std::string_view bytes);

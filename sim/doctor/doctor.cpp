@@ -24,20 +24,44 @@ constexpr std::string_view hookName = "ScriptHookV.dll";
 constexpr std::array<std::string_view, 4> loaderNames = {"dinput8.dll", "version.dll", "winmm.dll",
                                                          "dsound.dll"};
 constexpr std::size_t namedPrograms = 5;
-// A game's folder holds hundreds of entries: a folder of far more is not a game's.
-constexpr std::size_t maxListed = 100000;
 
-// The first maxListed entries; symbolic links as what they point to.
-std::vector<FolderEntry> listFolder(const std::filesystem::path& folder, std::error_code& error)
-{
+struct Listing {
     std::vector<FolderEntry> entries;
+    std::size_t looked = 0;
+    bool stopped = false; // there were more than FolderLimits::looked
+};
+
+// The names the doctor looks up, kept however far down a crowded folder they come.
+bool lookedUp(std::string_view name)
+{
+    const auto loader = [&](std::string_view loaderName) {
+        return equalsIgnoringCase(name, loaderName);
+    };
+    return equalsIgnoringCase(name.substr(0, 8), "tarnwick") ||
+           endsWithIgnoringCase(name, ".exe") || endsWithIgnoringCase(name, ".asi") ||
+           equalsIgnoringCase(name, hookName) ||
+           std::any_of(loaderNames.begin(), loaderNames.end(), loader);
+}
+
+// Symbolic links as what they point to.
+Listing listFolder(const std::filesystem::path& folder, const FolderLimits& limits,
+                   std::error_code& error)
+{
+    Listing listing;
     std::filesystem::directory_iterator it(folder, error);
-    for (; !error && it != std::filesystem::directory_iterator() && entries.size() < maxListed;
-         it.increment(error)) {
-        std::error_code ignored;
-        entries.push_back({utf8Of(it->path().filename()), it->is_directory(ignored)});
+    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        if (listing.looked == limits.looked) {
+            listing.stopped = true;
+            break;
+        }
+        ++listing.looked;
+        std::string name = utf8Of(it->path().filename());
+        if (listing.looked <= limits.kept || lookedUp(name)) {
+            std::error_code ignored;
+            listing.entries.push_back({std::move(name), it->is_directory(ignored)});
+        }
     }
-    return entries;
+    return listing;
 }
 
 bool isProgram(const FolderEntry& entry)
@@ -62,7 +86,8 @@ std::string listed(const std::vector<std::string>& names, std::size_t most)
 {
     std::string text;
     for (std::size_t i = 0; i < names.size() && i < most; ++i) {
-        text += (i == 0 ? "" : ", ") + shown(names[i]);
+        text += i == 0 ? "" : ", ";
+        text += shown(names[i]);
     }
     if (names.size() > most) {
         text += fmt::format(" and {} more", names.size() - most);
@@ -70,11 +95,55 @@ std::string listed(const std::vector<std::string>& names, std::size_t most)
     return text;
 }
 
-// False, after saying so, when nothing here looks like a game: the rest would only be noise.
-bool examineGame(const std::filesystem::path& folder, const std::vector<FolderEntry>& entries,
-                 std::vector<DoctorFinding>& out)
+// Tarnwick's zip unpacked into a folder of its own inside the game's: what to move up, and where.
+bool unpackedBelow(const std::filesystem::path& folder, const std::vector<FolderEntry>& entries,
+                   const std::filesystem::path& above, const std::vector<FolderEntry>& aboveEntries,
+                   const std::vector<std::string>& programs, std::vector<DoctorFinding>& out)
 {
-    const std::vector<std::string> programs = programsIn(entries);
+    const FolderEntry* asi = findEntry(entries, "Tarnwick.asi");
+    const FolderEntry* ini = findEntry(entries, "Tarnwick.ini");
+    const bool iniAbove = findEntry(aboveEntries, "Tarnwick.ini") != nullptr;
+    std::vector<std::string> moved;
+    if (asi != nullptr && !asi->folder) {
+        moved.push_back(asi->name);
+    }
+    if (ini != nullptr && !ini->folder && !iniAbove) {
+        moved.push_back(ini->name);
+    }
+    if (moved.empty()) {
+        return false;
+    }
+    const std::string from = utf8Of(folder);
+    const std::string to = utf8Of(above);
+    out.push_back(
+        {"game.inFolderAbove",
+         Severity::NeedsDoing,
+         fmt::format("no program (.exe) in {}: the game is in the folder above it, {} ({}), and "
+                     "Tarnwick's files are here, one folder too deep: the .asi loader looks only "
+                     "beside the game's .exe",
+                     from, to, listed(programs, namedPrograms)),
+         fmt::format("move {} from {} up into {}{}{}; then look at the game's folder: {} doctor "
+                     "\"{}\"",
+                     fmt::join(moved, " and "), from, to,
+                     findEntry(aboveEntries, "Tarnwick.asi") != nullptr && asi != nullptr
+                         ? ", over the Tarnwick.asi there"
+                         : "",
+                     ini != nullptr && iniAbove
+                         ? " (not Tarnwick.ini: the one already there is the one read)"
+                         : "",
+                     toolCommand, to),
+         {},
+         {{"folder", from}, {"gameFolder", to}, {"programs", programs}, {"move", moved}}});
+    return true;
+}
+
+// False, after saying so, when nothing here looks like a game: the rest would only be noise.
+bool examineGame(const std::filesystem::path& folder, const Listing& listing,
+                 const FolderLimits& limits, std::vector<DoctorFinding>& out)
+{
+    const std::vector<std::string> programs = programsIn(listing.entries);
+    const std::string stopped = fmt::format("looked at the first {} entries of {} and stopped",
+                                            listing.looked, utf8Of(folder));
     if (!programs.empty()) {
         out.push_back({"game.found",
                        Severity::Fine,
@@ -82,22 +151,47 @@ bool examineGame(const std::filesystem::path& folder, const std::vector<FolderEn
                        "",
                        {},
                        {{"programs", programs}}});
+        if (listing.stopped) {
+            out.push_back({"game.notAllLooked",
+                           Severity::Note,
+                           stopped + ": a game's folder holds a few hundred, so a file of "
+                                     "Tarnwick's or the script hook's past them may be there "
+                                     "unseen, and called missing below",
+                           "move what is not the game's out of its folder, then run the doctor "
+                           "again",
+                           {},
+                           {{"looked", listing.looked}}});
+        }
         return true;
     }
-    std::string message = fmt::format(
-        "no program (.exe) in {}: this does not look like the game's folder", utf8Of(folder));
+    std::string message =
+        listing.stopped
+            ? stopped + ": none of them is a program (.exe), so this does not look like the "
+                        "game's folder"
+            : fmt::format("no program (.exe) in {}: this does not look like the game's folder",
+                          utf8Of(folder));
+    std::string example = "D:\\Games\\YourGame";
     const std::filesystem::path above = folder.parent_path();
-    std::error_code ignored;
-    if (above != folder && !programsIn(listFolder(above, ignored)).empty()) {
-        message += fmt::format(" (the folder above it, {}, holds one)", utf8Of(above));
+    std::error_code error;
+    const Listing aboveListing = above != folder ? listFolder(above, limits, error) : Listing{};
+    const std::vector<std::string> programsAbove = programsIn(aboveListing.entries);
+    if (!programsAbove.empty()) {
+        if (!listing.stopped && unpackedBelow(folder, listing.entries, above, aboveListing.entries,
+                                              programsAbove, out)) {
+            return false;
+        }
+        message += fmt::format(" (the folder above it, {}, holds one: {})", utf8Of(above),
+                               listed(programsAbove, namedPrograms));
+        example = utf8Of(above);
     }
     out.push_back({"game.missing",
                    Severity::NeedsDoing,
                    message,
-                   "give the folder that holds the game's .exe: tarnwick-sim doctor "
-                   "\"D:\\Games\\YourGame\", or drop that folder onto tarnwick-sim.exe",
+                   fmt::format("give the folder that holds the game's .exe: {} doctor \"{}\", or "
+                               "drop that folder onto tarnwick-sim.exe",
+                               toolCommand, example),
                    {},
-                   {{"folder", utf8Of(folder)}}});
+                   {{"folder", utf8Of(folder)}, {"looked", listing.looked}}});
     return false;
 }
 
@@ -204,19 +298,21 @@ std::string thresholdsText(const GovernorSettings& settings)
                        settings.fpsCritical, settings.detectionRange);
 }
 
-Examination examine(const std::filesystem::path& folder, const std::string& toolVersion)
+Examination examine(const std::filesystem::path& folder, const std::string& toolVersion,
+                    const FolderLimits& limits)
 {
     Examination examination{folder, toolVersion, {}};
     std::vector<DoctorFinding>& out = examination.findings;
     std::error_code error;
-    const std::vector<FolderEntry> entries = listFolder(folder, error);
+    const Listing listing = listFolder(folder, limits, error);
+    const std::vector<FolderEntry>& entries = listing.entries;
     if (error) {
         out.push_back({"game.unreadable", Severity::NeedsDoing,
                        fmt::format("cannot look into {}: {}", utf8Of(folder), error.message()),
                        "run the doctor as a user who may open that folder, or give another"});
         return examination;
     }
-    if (!examineGame(folder, entries, out)) {
+    if (!examineGame(folder, listing, limits, out)) {
         return examination;
     }
     examineHook(entries, out);

@@ -27,8 +27,15 @@ struct Examination {
     std::vector<DoctorFinding> findings;
 };
 
+// How much of a folder the doctor reads: a game's folder holds hundreds of entries.
+struct FolderLimits {
+    std::size_t kept = 100000;    // entries kept whole; past them only names the doctor looks up
+    std::size_t looked = 2000000; // entries looked at in all; the looking stops there, and says so
+};
+
 // in: folder, the game's folder (it must exist); toolVersion, this tool's own version.
-Examination examine(const std::filesystem::path& folder, const std::string& toolVersion);
+Examination examine(const std::filesystem::path& folder, const std::string& toolVersion,
+                    const FolderLimits& limits = {});
 
 // The folder above the tool when the tool lies in a folder named "tools" (as the zip unpacks
 // into the game's folder), else the current one.

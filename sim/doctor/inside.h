@@ -14,6 +14,14 @@
 
 namespace sim {
 
+// The tool as a player types it in its own folder: PowerShell runs nothing from the current
+// folder without ".\", and cmd takes it too.
+#ifdef _WIN32
+inline constexpr std::string_view toolCommand = ".\\tarnwick-sim.exe";
+#else
+inline constexpr std::string_view toolCommand = "./tarnwick-sim";
+#endif
+
 struct FolderEntry {
     std::string name; // UTF-8
     bool folder = false;

@@ -1,5 +1,6 @@
-// Tarnwick.asi: there, loadable by the 64-bit game, of this tool's version; or where it went
-// instead (tools\, a folder below, a name an editor or a browser gave it).
+// Tarnwick.asi: there, loadable by the 64-bit game, Tarnwick and of this tool's version; or where
+// it went instead (tools\, a folder below, a name an editor or a browser gave it); and no second
+// copy beside it that the loader would start as well.
 #include "sim/ascii.h"
 #include "sim/doctor/binary.h"
 #include "sim/doctor/inside.h"
@@ -14,6 +15,9 @@ namespace sim {
 namespace {
 
 constexpr std::string_view pluginName = "Tarnwick.asi";
+constexpr std::string_view productName = "Tarnwick"; // the version resource's ProductName
+// Copies named in a message and its to-do; the facts list them all.
+constexpr std::size_t namedCopies = 10;
 // Tarnwick.asi is a few hundred kilobytes: a bigger file is something else, and is not read.
 constexpr std::uint64_t maxPluginBytes = std::uint64_t{64} << 20;
 // A game's folders can hold tens of thousands of files: the search gives up after this many.
@@ -37,20 +41,67 @@ bool mayBeThePlugin(std::string_view name)
            (b.starts_with("tarnwick") && b.ends_with(".asi"));
 }
 
-// Other names in the game's folder first, then two levels of folders below it.
+bool isTarnwick(std::string_view product)
+{
+    return equalsIgnoringCase(product, productName);
+}
+
+// What a file's version resource calls it, when the file is a Windows image that says.
+std::optional<std::string> productOf(const std::filesystem::path& file)
+{
+    std::string why;
+    const std::optional<std::string> bytes = readSmallFile(file, maxPluginBytes, why);
+    return bytes ? readPortableExecutable(*bytes).product : std::nullopt;
+}
+
+// Tarnwick in the game's folder under a name other than the installed one's.
+struct OtherName {
+    std::string name;
+    bool loaded = false; // an .asi, so the loader starts it as it starts Tarnwick.asi
+};
+
+// An .asi is Tarnwick by its version resource or, when that names no product, by its name: a
+// file named like Tarnwick that says it is something else is left alone.
+std::vector<OtherName> otherNames(const std::filesystem::path& folder,
+                                  const std::vector<FolderEntry>& entries,
+                                  const FolderEntry* installed)
+{
+    std::vector<OtherName> found;
+    for (const FolderEntry& entry : entries) {
+        if (entry.folder || &entry == installed) {
+            continue;
+        }
+        if (!endsWithIgnoringCase(entry.name, ".asi")) {
+            if (mayBeThePlugin(entry.name)) {
+                found.push_back({entry.name, false});
+            }
+            continue;
+        }
+        const std::optional<std::string> product = productOf(folder / pathFromUtf8(entry.name));
+        if (product ? isTarnwick(*product) : mayBeThePlugin(entry.name)) {
+            found.push_back({entry.name, true});
+        }
+    }
+    std::sort(found.begin(), found.end(),
+              [](const OtherName& a, const OtherName& b) { return a.name < b.name; });
+    return found;
+}
+
+// The other names in the game's folder first, then two levels of folders below it.
 std::vector<std::filesystem::path> searchNearby(const std::filesystem::path& folder,
-                                                const std::vector<FolderEntry>& entries)
+                                                const std::vector<FolderEntry>& entries,
+                                                const std::vector<OtherName>& here)
 {
     std::vector<std::filesystem::path> found;
+    for (const OtherName& other : here) {
+        found.push_back(pathFromUtf8(other.name));
+    }
     std::vector<std::filesystem::path> level;
     for (const FolderEntry& entry : entries) {
         if (entry.folder) {
             level.push_back(pathFromUtf8(entry.name));
-        } else if (mayBeThePlugin(entry.name)) {
-            found.push_back(pathFromUtf8(entry.name));
         }
     }
-    std::sort(found.begin(), found.end());
     const std::size_t inTheFolder = found.size();
     std::size_t searched = 0;
     for (int depth = 1; depth <= 2; ++depth) {
@@ -76,9 +127,9 @@ std::vector<std::filesystem::path> searchNearby(const std::filesystem::path& fol
 }
 
 void notFound(const std::filesystem::path& folder, const std::vector<FolderEntry>& entries,
-              std::vector<DoctorFinding>& out)
+              const std::vector<OtherName>& here, std::vector<DoctorFinding>& out)
 {
-    const std::vector<std::filesystem::path> found = searchNearby(folder, entries);
+    const std::vector<std::filesystem::path> found = searchNearby(folder, entries, here);
     const std::string belongs = utf8Of(folder / pluginName);
     if (found.empty()) {
         out.push_back({"plugin.missing",
@@ -126,6 +177,48 @@ void notFound(const std::filesystem::path& folder, const std::vector<FolderEntry
          facts});
 }
 
+// "A", "A and B", "A, B and C", the first few named and the rest counted.
+std::string namesText(const std::vector<std::string>& names)
+{
+    std::string text;
+    const std::size_t named = std::min(names.size(), namedCopies);
+    for (std::size_t i = 0; i < named; ++i) {
+        text += i == 0 ? "" : i + 1 == named && named == names.size() ? " and " : ", ";
+        text += shown(names[i]);
+    }
+    if (names.size() > named) {
+        text += fmt::format(" and {} more", names.size() - named);
+    }
+    return text;
+}
+
+// Each copy of Tarnwick the loader starts beside the one kept is a governor of its own.
+void extraCopies(const std::string& kept, const std::vector<OtherName>& here,
+                 std::vector<DoctorFinding>& out)
+{
+    std::vector<std::string> copies;
+    for (const OtherName& other : here) {
+        if (other.loaded && other.name != kept) {
+            copies.push_back(other.name);
+        }
+    }
+    if (copies.empty()) {
+        return;
+    }
+    const bool one = copies.size() == 1;
+    const std::string names = namesText(copies);
+    out.push_back(
+        {"plugin.copies",
+         Severity::NeedsDoing,
+         fmt::format("{} {} Tarnwick too, beside {}: the loader loads every .asi in the game's "
+                     "folder, and each copy is a governor of its own, purging independently of "
+                     "the other{}",
+                     names, one ? "is a copy of" : "are copies of", shown(kept), one ? "" : "s"),
+         fmt::format("delete {}, or move {} out of the game's folder", names, one ? "it" : "them"),
+         {},
+         {{"copies", copies}, {"kept", kept}}});
+}
+
 std::string machineText(std::uint16_t machine)
 {
     if (machine == machineI386) {
@@ -134,18 +227,12 @@ std::string machineText(std::uint16_t machine)
     return fmt::format("built for another processor (machine 0x{:04X})", machine);
 }
 
-} // namespace
-
-std::optional<std::string> examinePlugin(const std::filesystem::path& folder,
-                                         const std::vector<FolderEntry>& entries,
-                                         const std::string& toolVersion,
-                                         std::vector<DoctorFinding>& out)
+// Tarnwick.asi, as the loader and the game will find it.
+std::optional<std::string> examineInstalled(const std::filesystem::path& folder,
+                                            const FolderEntry* entry,
+                                            const std::string& toolVersion,
+                                            std::vector<DoctorFinding>& out)
 {
-    const FolderEntry* entry = findEntry(entries, pluginName);
-    if (entry == nullptr) {
-        notFound(folder, entries, out);
-        return std::nullopt;
-    }
     const std::filesystem::path file = folder / pathFromUtf8(entry->name);
     nlohmann::json facts = {{"file", utf8Of(file)}, {"toolVersion", toolVersion}};
     std::string why;
@@ -170,6 +257,24 @@ std::optional<std::string> examinePlugin(const std::filesystem::path& folder,
         return std::nullopt;
     }
     facts["machine"] = fmt::format("0x{:04X}", pe.machine);
+    facts["product"] = pe.product ? nlohmann::json(*pe.product) : nlohmann::json(nullptr);
+    if (pe.product && !isTarnwick(*pe.product)) {
+        facts["version"] = pe.version ? nlohmann::json(*pe.version) : nlohmann::json(nullptr);
+        const std::string product = shown(*pe.product);
+        out.push_back(
+            {"plugin.otherProduct",
+             Severity::NeedsDoing,
+             fmt::format("Tarnwick.asi is not Tarnwick: its version resource names another "
+                         "product, {}{}",
+                         product, pe.version ? ", version " + *pe.version : ""),
+             fmt::format("if you meant to install Tarnwick, copy Tarnwick.asi from Tarnwick's zip "
+                         "into the game's folder, over this one (to keep {} as well, first give "
+                         "this file a name of its own)",
+                         product),
+             {},
+             facts});
+        return std::nullopt;
+    }
     if (pe.machine != machineX64) {
         out.push_back({"plugin.not64Bit",
                        Severity::NeedsDoing,
@@ -232,6 +337,27 @@ std::optional<std::string> examinePlugin(const std::filesystem::path& folder,
                        {},
                        facts});
     }
+    return stamp;
+}
+
+} // namespace
+
+std::optional<std::string> examinePlugin(const std::filesystem::path& folder,
+                                         const std::vector<FolderEntry>& entries,
+                                         const std::string& toolVersion,
+                                         std::vector<DoctorFinding>& out)
+{
+    const FolderEntry* entry = findEntry(entries, pluginName);
+    const std::vector<OtherName> here = otherNames(folder, entries, entry);
+    std::optional<std::string> stamp;
+    if (entry == nullptr) {
+        notFound(folder, entries, here, out);
+    } else {
+        stamp = examineInstalled(folder, entry, toolVersion, out);
+    }
+    // Without Tarnwick.asi, the one the player is told to rename is the one kept.
+    const std::string kept = entry ? entry->name : here.empty() ? "" : here.front().name;
+    extraCopies(kept, here, out);
     return stamp;
 }
 

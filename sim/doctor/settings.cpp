@@ -1,4 +1,5 @@
-// Tarnwick.ini: there or not, under a near name, and what the settings check finds in it.
+// Tarnwick.ini: there or not, under a near name, what the settings check finds in it, and copies
+// beside it whose edits Tarnwick never reads.
 #include "sim/check/settings_check.h"
 #include "sim/doctor/inside.h"
 #include "sim/files.h"
@@ -6,12 +7,51 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace sim {
 namespace {
 
 constexpr std::string_view settingsName = "Tarnwick.ini";
+// A settings file is a few kilobytes; the check reads no more than this either.
+constexpr std::uint64_t maxSettingsBytes = std::uint64_t{64} << 20;
+constexpr std::size_t nearNamesLooked = 5;
+const char* const extensionsHidden =
+    " (Explorer hides known extensions; View, File name extensions shows them)";
+
+// The names a copy of Tarnwick.ini gets: "Tarnwick.ini.txt" from Notepad's Save As, "Tarnwick
+// (1).ini" from a browser, "Tarnwick - Copy.ini" from Explorer, a stray space. The first few in
+// order, never the file itself.
+std::vector<std::string> nearSettingsNames(const std::vector<FolderEntry>& entries,
+                                           const FolderEntry* settings)
+{
+    std::vector<std::string> found;
+    for (const FolderEntry& entry : entries) {
+        std::string bare;
+        for (const char c : entry.name) {
+            if (c != ' ') {
+                bare += lowerAscii(c);
+            }
+        }
+        const std::string_view b = bare;
+        if (!entry.folder && &entry != settings &&
+            (b.starts_with("tarnwick.ini") || (b.starts_with("tarnwick") && b.ends_with(".ini")))) {
+            found.push_back(entry.name);
+        }
+    }
+    std::sort(found.begin(), found.end());
+    found.resize(std::min(found.size(), nearNamesLooked));
+    return found;
+}
+
+bool writtenAfter(const std::filesystem::path& file, const std::filesystem::path& other)
+{
+    std::error_code error;
+    const auto written = std::filesystem::last_write_time(file, error);
+    const auto otherWritten = std::filesystem::last_write_time(other, error);
+    return !error && written > otherWritten;
+}
 
 std::string counted(std::size_t count, const char* what)
 {
@@ -29,9 +69,10 @@ std::string asRead(const SettingsCheck& check)
     return text;
 }
 
-void missing(const std::filesystem::path& folder, std::vector<DoctorFinding>& out)
+void missing(const std::filesystem::path& folder, const std::vector<FolderEntry>& entries,
+             std::vector<DoctorFinding>& out)
 {
-    const std::vector<std::string> near = nearNames(folder / settingsName);
+    const std::vector<std::string> near = nearSettingsNames(entries, nullptr);
     if (near.empty()) {
         out.push_back({"settings.missing", Severity::Note,
                        "no Tarnwick.ini: every setting takes its default (" +
@@ -46,11 +87,56 @@ void missing(const std::filesystem::path& folder, std::vector<DoctorFinding>& ou
                    "no Tarnwick.ini, but " + name +
                        " is here: Tarnwick reads only Tarnwick.ini, so every setting takes its "
                        "default",
-                   "rename " + name +
-                       " to Tarnwick.ini (Explorer hides known extensions; View, File name "
-                       "extensions shows them)",
+                   "rename " + name + " to Tarnwick.ini" + extensionsHidden,
                    {},
                    {{"file", utf8Of(folder / pathFromUtf8(near.front()))}}});
+}
+
+// A copy that differs from Tarnwick.ini: written after it, most likely the player's edit; else
+// most likely a copy kept on purpose.
+void unreadCopies(const std::filesystem::path& folder, const std::vector<FolderEntry>& entries,
+                  const FolderEntry& settings, std::vector<DoctorFinding>& out)
+{
+    const std::filesystem::path file = folder / pathFromUtf8(settings.name);
+    std::string why;
+    const std::optional<std::string> read = readSmallFile(file, maxSettingsBytes, why);
+    if (!read) {
+        return; // said already, by the settings check
+    }
+    for (const std::string& name : nearSettingsNames(entries, &settings)) {
+        const std::filesystem::path copy = folder / pathFromUtf8(name);
+        const std::optional<std::string> bytes = readSmallFile(copy, maxSettingsBytes, why);
+        if (!bytes || *bytes == *read) {
+            continue;
+        }
+        const std::string shownName = shown(name);
+        const nlohmann::json facts = {{"file", utf8Of(copy)}, {"settingsFile", utf8Of(file)}};
+        if (writtenAfter(copy, file)) {
+            out.push_back(
+                {"settings.nearNameNotRead",
+                 Severity::NeedsDoing,
+                 fmt::format("your edit in {0} is not read: Tarnwick reads Tarnwick.ini "
+                             "only ({0} differs from it and was written after it)",
+                             shownName),
+                 fmt::format("copy your edit into Tarnwick.ini and delete {0}; or delete "
+                             "Tarnwick.ini and rename {0} to Tarnwick.ini{1}",
+                             shownName, endsWithIgnoringCase(name, ".ini") ? "" : extensionsHidden),
+                 {},
+                 facts});
+        } else {
+            out.push_back({"settings.nearNameNotRead",
+                           Severity::Note,
+                           fmt::format("{0} differs from Tarnwick.ini and is not read: Tarnwick "
+                                       "reads Tarnwick.ini only ({0} is not the newer of the two, "
+                                       "so it may be a copy kept on purpose)",
+                                       shownName),
+                           fmt::format("nothing, if {} is a copy you keep; if its settings are the "
+                                       "ones you want, copy them into Tarnwick.ini",
+                                       shownName),
+                           {},
+                           facts});
+        }
+    }
 }
 
 DoctorFinding checked(const SettingsCheck& check)
@@ -80,9 +166,9 @@ DoctorFinding checked(const SettingsCheck& check)
                             "file seems to mean{}; read as {}",
                             counted(warnings, "warning"),
                             notes > 0 ? ", and " + counted(notes, "note") : "", asRead(check)),
-                fmt::format("change those lines; tarnwick-sim settings \"{}\" shows every key as "
-                            "Tarnwick reads it",
-                            utf8Of(check.file)),
+                fmt::format("change those lines; {} settings \"{}\" shows every key as Tarnwick "
+                            "reads it",
+                            toolCommand, utf8Of(check.file)),
                 details,
                 facts};
     }
@@ -91,9 +177,9 @@ DoctorFinding checked(const SettingsCheck& check)
             "settings.notes",
             Severity::Note,
             fmt::format("Tarnwick.ini: read as {}, with {}", asRead(check), counted(notes, "note")),
-            fmt::format("nothing, unless a note says otherwise; tarnwick-sim settings \"{}\" "
-                        "shows every key and where it came from",
-                        utf8Of(check.file)),
+            fmt::format("nothing, unless a note says otherwise; {} settings \"{}\" shows every "
+                        "key and where it came from",
+                        toolCommand, utf8Of(check.file)),
             details,
             facts};
     }
@@ -110,7 +196,7 @@ SettingsSeen examineSettings(const std::filesystem::path& folder,
     SettingsSeen seen;
     const FolderEntry* entry = findEntry(entries, settingsName);
     if (entry == nullptr) {
-        missing(folder, out);
+        missing(folder, entries, out);
         return seen;
     }
     seen.file = true;
@@ -130,6 +216,7 @@ SettingsSeen examineSettings(const std::filesystem::path& folder,
                        {},
                        {{"file", utf8Of(file)}}});
     }
+    unreadCopies(folder, entries, *entry, out);
     return seen;
 }
 

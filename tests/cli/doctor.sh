@@ -114,6 +114,23 @@ check pluginCutAfterItsHeader 1 "game.found hook.found loader.found plugin.noVer
 case_folder dll32
 "$fake_dll" "$f/Tarnwick.asi" 14c dll "$version" "$installed"
 check plugin32Bit 1 "game.found hook.found loader.found plugin.not64Bit settings.read log.found" "$f"
+# Copies the loader starts beside Tarnwick.asi: by name, and by the product their version resource
+# names (not a file named like Tarnwick that names another).
+case_folder copies
+"$fake_dll" "$f/Tarnwick (1).asi" 8664 dll "$version" "$installed"
+"$fake_dll" "$f/FrameGovernor.asi" 8664 dll "$version" -
+"$fake_dll" "$f/TarnwickWeather.asi" 8664 dll 1.0.0 - "Tarnwick Weather"
+check twoGovernors 1 "game.found hook.found loader.found plugin.found plugin.copies settings.read log.found" "$f"
+grep -Fq "to do: delete FrameGovernor.asi and Tarnwick (1).asi, or move them out of the game's folder" \
+    <<<"$(run_tool "$program" doctor "$(path_of "$f")" | tr -s ' \n' ' ')" ||
+    fail twoGovernors "the copies not named in the to-do"
+case_folder other-product
+"$fake_dll" "$f/Tarnwick.asi" 8664 dll 2.3.0 - "FPS Booster"
+check anotherProductUnderOurName 1 "game.found hook.found loader.found plugin.otherProduct settings.read log.found" "$f"
+case_folder ini-txt-beside
+printf '[Settings]\r\nFPS_Moderate=70\r\n' >"$f/Tarnwick.ini.txt"
+touch -r "$f/Tarnwick.ini" -d '+1 hour' "$f/Tarnwick.ini.txt"
+check iniSavedAsTextBesideIt 1 "game.found hook.found loader.found plugin.found settings.read settings.nearNameNotRead log.found" "$f"
 # check_denied NAME IDS FOLDER PATH: the case with PATH's permissions taken away. Root reads it all
 # the same: natively the tool then runs as nobody, where it can; elsewhere the case is skipped.
 nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups)
@@ -147,6 +164,17 @@ cp "$program" "$f/TOOLS/"
 out=$(cd "$root" && run_tool "$f/TOOLS/$(basename "$program")" doctor --json) || true
 [ "$(ids_of <<<"$out")" = "$right" ] || fail defaultFolderAboveTools "not the folder above" "$out"
 grep -q '"folder": ".*with tools"' <<<"$out" || fail defaultFolderAboveTools "folder not named" "$out"
+# The zip unpacked into a folder of its own inside the game's, the tool run from its tools folder:
+# the game's folder named, and what to move up into it.
+case_folder "unpacked below"
+below="$f/Tarnwick-0.1.0-win64"
+mkdir -p "$below/tools"
+mv "$f/Tarnwick.asi" "$f/Tarnwick.ini" "$below/"
+cp "$program" "$below/tools/"
+check unpackedOneFolderTooDeep 1 "game.inFolderAbove" "$below"
+out=$(cd "$below/tools" && run_tool "$below/tools/$(basename "$program")" doctor) || true
+grep -Fq "move Tarnwick.asi and Tarnwick.ini from $(path_of "$below") up into $(path_of "$f");" <<<"$(tr -s ' \n' ' ' <<<"$out")" ||
+    fail unpackedOneFolderTooDeep "what to move not said" "$out"
 set +e
 out=$(run_tool "$program" "$(path_of "$root/Spiel Zoë (été)")")
 got=$?
@@ -177,6 +205,8 @@ if [ "$mode" = wine ]; then
     cp "$windows/tarnwick-wine-harness.exe" "$windows/ScriptHookV.dll" "$windows/Tarnwick.asi" "$f/"
     (cd "$f" && wine_run 120 tarnwick-wine-harness.exe scenario >/dev/null)
     check realPluginsOwnLog 0 "game.found hook.found loader.missing plugin.found settings.missing log.found" "$f"
+    grep -q '"product": "Tarnwick"' <<<"$(run_tool "$program" doctor --json "$(path_of "$f")")" ||
+        fail realPluginsOwnLog "the real plug-in's product name not read"
     grep -q "Tarnwick.log: 1 purge, the last written .* by the installed Tarnwick.asi" <<<"$(run_tool "$program" doctor "$(path_of "$f")")" ||
         fail realPluginsOwnLog "not by the installed build"
 fi
