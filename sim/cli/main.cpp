@@ -151,8 +151,8 @@ void addTune(CLI::App& app, TuneOptions& tune, int& status)
         "tune", "Which thresholds to set: every pair of a grid replayed over the captures");
     addCapturesOption(command, tune.captures, severalCaptures);
     addIni(command, tune.common.ini,
-           "settings file: your pair, and the detection range for every pair (default: none, so "
-           "the defaults)");
+           "settings file: your pair, and the detection range for every pair (default: the "
+           "game's Tarnwick.ini when this tool lies in the game's folder, else the defaults)");
     addSvg(command, tune.common.svg, "also draw the grid as a heat map");
     command->add_flag("--json", tune.common.json, "print every pair as one JSON object");
     addApplication(command, tune.choice, "replay");
@@ -181,7 +181,8 @@ void addReport(CLI::App& app, ReportOptions& report, int& status)
                   "capture's chart and figures, every pair of thresholds");
     addCapturesOption(command, report.captures, severalCaptures);
     addIni(command, report.common.ini,
-           "settings file: your pair, its findings on the page (default: none, so the defaults)");
+           "settings file: your pair, its findings on the page (default: the game's Tarnwick.ini "
+           "when this tool lies in the game's folder, else the defaults)");
     addPathOption(command, "-o,--output", report.common.page,
                   "the page (default: beside the first capture, CAPTURE.tarnwick.html)")
         ->check(outputFile())

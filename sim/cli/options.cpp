@@ -98,8 +98,8 @@ CLI::Option* addRunNumber(CLI::App* command, CaptureChoice& choice)
 void addCommon(CLI::App* command, CommonOptions& common)
 {
     addIni(command, common.ini,
-           "settings file, used as the game's Tarnwick.ini (default: none, so every key takes its "
-           "default)");
+           "settings file, used as the game's Tarnwick.ini (default: replay takes the game's when "
+           "this tool lies in the game's folder; else none, so every key takes its default)");
     addSvg(command, common.svg, "also draw the session as a standalone SVG chart");
     addPathOption(command, "--log-dir", common.logDir,
                   "keep the plug-in's Tarnwick.log in this folder (default: none is kept: the "

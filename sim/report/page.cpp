@@ -239,8 +239,8 @@ void slumpList(std::ostream& out, const TunedCapture& part)
 // in: pair, run alone over one capture, its purges scored against that capture's slumps.
 std::string purgesOn(const CellResult& pair)
 {
-    return fmt::format("{}: {} purges, {} in slumps, {} outside any", pairName(pair), pair.purges,
-                       pair.slumps.inSlumps, pair.slumps.outside);
+    return fmt::format("{}: {} purge{}, {} in slumps, {} outside any", pairName(pair), pair.purges,
+                       pair.purges == 1 ? "" : "s", pair.slumps.inSlumps, pair.slumps.outside);
 }
 
 void captureSection(std::ostream& out, const ReportPage& page, const PageCapture& capture)

@@ -53,7 +53,8 @@ case $purges in
 esac
 grep -q "Tarnwick $said" "$work/dom.html" || fail "not $purges purges as tune counts"
 replayed=$(json "$work/replay.json" "len(d['purges'])")
-grep -q "FPS_Critical 35: $replayed purges" "$work/dom.html" || fail "not $replayed purges as replay counts"
+plural=$([ "$replayed" = 1 ] && echo purge || echo purges)
+grep -q "FPS_Critical 35: $replayed $plural" "$work/dom.html" || fail "not $replayed purges as replay counts"
 low=$(json "$work/replay.json" "'%.1f' % d['onePercentLowFps']")
 grep -q "<td>$low, " "$work/dom.html" || fail "not the 1% low of replay ($low)"
 grep -q "^page: $work/page.html" "$work/console.txt" || fail "the console does not name the page"
