@@ -7,6 +7,7 @@
 #include "sim/capture/formats.h"
 #include "sim/files.h"
 
+#include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -132,7 +133,14 @@ class Reader : public nlohmann::json_sax<Json> {
         }
         summary_.application = processName_.value_or(utf8Of(path_.filename()));
         summary_.frameTimesFrom = where_;
-        summary_.applications = {{summary_.application, frames_}};
+        summary_.applications = {{summary_.application, frames_ - generated_}};
+        if (generated_ > 0) {
+            summary_.generatedFrames = generated_;
+            summary_.rules.push_back(fmt::format(
+                "{} presents, of which {} generated frames the game never sees (0.0 in "
+                "MsBetweenPresents, as CapFrameX writes them): replayed the {} it rendered",
+                countText(frames_), countText(generated_), countText(frames_ - generated_)));
+        }
     }
 
   private:
@@ -177,11 +185,17 @@ class Reader : public nlohmann::json_sax<Json> {
     }
 
     // A frame is handed on once the next event shows that the file was not cut inside it.
+    // CapFrameX records no frame types: with frame generation on, a generated present's
+    // interval is written as 0.0, which no frame the game renders has.
     void flush()
     {
         if (pending_) {
             ++frames_;
-            onFrame_(*pending_);
+            if (*pending_ == 0) {
+                ++generated_;
+            } else {
+                onFrame_(*pending_);
+            }
             pending_.reset();
         }
     }
@@ -261,6 +275,7 @@ class Reader : public nlohmann::json_sax<Json> {
     std::size_t runCount_ = 0;
     bool framesSeen_ = false;
     std::uint64_t frames_ = 0;
+    std::uint64_t generated_ = 0;
     std::optional<double> pending_;
 };
 

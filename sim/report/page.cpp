@@ -215,6 +215,9 @@ void captureFigures(std::ostream& out, const CaptureFacts& facts, const SessionR
             fmt::format("{} frame times, read as the plug-in reads them (60 fps)",
                         summary.nonPositiveFrameTimes));
     }
+    for (const std::string& rule : summary.rules) {
+        row(out, "read as", markupText(rule));
+    }
     if (summary.stoppedAtMs) {
         row(out, "stopped", markupText(describeStop(summary)));
     }
