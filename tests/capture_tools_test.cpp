@@ -264,6 +264,24 @@ const std::string mangoNow = "fps,frametime,cpu_load,cpu_power,gpu_load,cpu_temp
                              "gpu_core_clock,gpu_mem_clock,gpu_vram_used,gpu_power,ram_used,"
                              "swap_used,process_rss,cpu_mhz,elapsed";
 
+const std::string mangoVersioned(const std::string& version)
+{
+    return "v1\n" + version + "\n---------------------SYSTEM INFO---------------------\n" +
+           mangoSystem + "--------------------FRAME METRICS--------------------\n";
+}
+
+// A row every 100 ms, as MangoHud logged by default up to 0.6.8: each the frame time of that
+// moment.
+std::vector<Present> sampledShape()
+{
+    std::vector<Present> samples;
+    for (int at = 100; at <= 12000; at += 100) {
+        const double ms = at > 4000 && at <= 8000 ? 1000.0 / 30 : 1000.0 / 60;
+        samples.push_back({static_cast<double>(at), ms, ms, false});
+    }
+    return samples;
+}
+
 // OCAT's first row: the PresentMon cells, then the system's, four for each GPU.
 std::string ocatCapture(int gpus)
 {
@@ -388,6 +406,25 @@ const ToolFile toolFiles[] = {
                       shape(Extra::None));
      },
      "MsBetweenPresents"},
+    {"PresentMon_qpc_time_ms", pm(pmV1, Extra::None, {true, true}), "msBetweenPresents", 0,
+     "TimeInSeconds holds milliseconds"},
+    {"CapFrameX_raw_CSV",
+     [] {
+         return table("//Ignore=true\n", capFrameXRaw, shape(Extra::None), {true, true});
+     },
+     "MsBetweenPresents", 0, "TimeInSeconds holds milliseconds"},
+    {"MangoHud_0_6_8_per_frame",
+     [] {
+         return table(mangoSystem, mango068, shape(Extra::None), {true, false, true});
+     },
+     "frametime", 0, "frametime in microseconds"},
+    {"MangoHud_0_6_8_log_versioning",
+     [] {
+         return table(mangoVersioned("0.6.8"), mango068, shape(Extra::None), {true, false, true});
+     },
+     "frametime", 0, "frametime in microseconds"},
+    {"MangoHud_current_log_versioning",
+     [] { return table(mangoVersioned("0.8.2"), mangoNow, shape(Extra::None)); }, "frametime"},
     {"MangoHud_0_6_9_per_frame", [] { return table(mangoSystem, mango069, shape(Extra::None)); },
      "frametime"},
     {"MangoHud_current_per_frame", [] { return table(mangoSystem, mangoNow, shape(Extra::None)); },
@@ -396,6 +433,55 @@ const ToolFile toolFiles[] = {
 
 INSTANTIATE_TEST_SUITE_P(files, EveryTool, ::testing::ValuesIn(toolFiles),
                          [](const auto& test) { return std::string(test.param.name); });
+
+struct RefusedFile {
+    const char* name;
+    std::string contents;
+    const char* why;
+};
+
+class Refused : public ::testing::TestWithParam<RefusedFile> {};
+
+TEST_P(Refused, withWhatToRecordInstead)
+{
+    const RefusedFile& file = GetParam();
+    ScratchDir dir;
+    writeFile(dir / file.name, file.contents);
+    writeFile(dir / "Game_2025-01-31_20-00-00.csv", "beside the summary");
+    try {
+        replay(dir / file.name);
+        ADD_FAILURE() << file.name << " was replayed";
+    } catch (const sim::CaptureError& error) {
+        EXPECT_NE(std::string(error.what()).find(file.why), std::string::npos) << error.what();
+    }
+}
+
+const std::string samplesAdvice = "a log of samples, not of frames";
+
+INSTANTIATE_TEST_SUITE_P(
+    files, Refused,
+    ::testing::Values(
+        RefusedFile{"mangohud-0.6.8-sampled.csv",
+                    table(mangoSystem, mango068, sampledShape(), {true, false, true}),
+                    "(for MangoHud: a log interval of 0, log_interval=0)"},
+        RefusedFile{"mangohud-current-sampled.csv", table(mangoSystem, mangoNow, sampledShape()),
+                    "(for MangoHud: a log interval of 0, log_interval=0)"},
+        RefusedFile{"presentmon-samples-in-ms.csv", table("", pmV1, sampledShape(), {true, true}),
+                    samplesAdvice.c_str()},
+        RefusedFile{"Game_2025-01-31_20-00-00_summary.csv",
+                    "0.1% Min FPS,1% Min FPS,97% Percentile FPS,Average FPS,GPU Load,CPU Load\n"
+                    "30.0,30.0,60.0,50.0,90.0,40.0",
+                    "this is a summary, not frames: give the per-frame file "
+                    "(Game_2025-01-31_20-00-00.csv, beside it)"},
+        RefusedFile{"Game_2025-01-31_20-00-00-stats.csv",
+                    "Duration,Total Frames,Average FPS,Minimum FPS,1st Percentile FPS,"
+                    "5th Percentile FPS,Maximum FPS,AnimationErrorPerSecond,"
+                    "AnimationErrorPerFrame\n12.0,600,50.0,30.0,30.0,30.0,60.0,0,0\n",
+                    "(Game_2025-01-31_20-00-00.csv, beside it)"},
+        RefusedFile{"lone-stats.csv",
+                    "Duration,Total Frames,Average FPS,Minimum FPS\n12.0,600,50.0,30.0\n",
+                    "give the per-frame file the capture tool wrote beside it"}),
+    [](const auto& test) { return std::to_string(test.index); });
 
 TEST(EveryTool, swapChainsTakingTurnsAreOneGameMakingNewOnes)
 {

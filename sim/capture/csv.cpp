@@ -245,6 +245,9 @@ FieldPlaces findFields(std::string_view header, std::vector<std::string_view>& f
         };
         first(places.frameType, "FrameType");
         first(places.swapChain, "SwapChainAddress");
+        if (!frameTimeField.empty()) {
+            first(places.fps, "fps");
+        }
         if (places.appStart == noField && (equalsIgnoringCase(name, "MsBetweenAppStart") ||
                                            equalsIgnoringCase(name, "FrameTime"))) {
             places.appStart = i;

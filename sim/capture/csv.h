@@ -48,6 +48,7 @@ struct FieldPlaces {
     std::size_t appStart = noField;
     std::string appStartName;
     std::size_t swapChain = noField;
+    std::size_t fps = noField; // MangoHud's, beside its frametime
 };
 
 // in: header, the line naming the columns; frameTimeField, the frame-time column's name, or

@@ -100,6 +100,8 @@ struct TableRead {
     double generatedMs = 0;      // their intervals since the game's last frame
     SwapChains chains;           // the target's
     bool ocatMoreGpus = false;
+    // MangoHud up to 0.6.8 writes frametime in microseconds: 1000 / fps tells, on the first row.
+    std::optional<double> frameTimeScale;
     std::optional<std::string> swapChainKept;
 };
 
@@ -183,6 +185,19 @@ void checkFieldCount(const std::filesystem::path& path, std::uint64_t lineNumber
                             count, header.line, header.fieldCount));
 }
 
+// Milliseconds or microseconds, from the first row whose fps and frame time say which; none yet.
+std::optional<double> frameTimeScale(std::string_view fpsCell, double frameTime)
+{
+    fpsCell = trim(fpsCell);
+    double fps = 0;
+    const auto [end, error] = std::from_chars(fpsCell.data(), fpsCell.data() + fpsCell.size(), fps);
+    if (error != std::errc() || fps <= 0 || frameTime <= 0) {
+        return std::nullopt;
+    }
+    // 1000 for milliseconds, a million for microseconds.
+    return fps * frameTime > 30000 ? 0.001 : 1.0;
+}
+
 bool isGameFrameType(std::string_view type)
 {
     return type.empty() || type == "NA" || equalsIgnoringCase(type, "Application") ||
@@ -259,6 +274,10 @@ void takeRow(const std::filesystem::path& path, std::uint64_t line, const FieldP
         ++read.skippedCells;
         return;
     }
+    if (places.fps < fields.size() && !read.frameTimeScale) {
+        read.frameTimeScale = frameTimeScale(fields[places.fps], ms);
+    }
+    ms *= read.frameTimeScale.value_or(1.0);
     if (places.frameTimeAddend != noField) {
         double wait = 0;
         if (parseCell(fields[places.frameTimeAddend], wait, path, line, "CPUWait") ==
@@ -463,6 +482,18 @@ void sayRules(const TableRead& read, CaptureSummary& summary)
     if (places.frameTimeAddend != noField) {
         summary.rules.push_back("no frame-time column (PresentMon 2.0.0 and 2.0.1): a frame's time "
                                 "is its CPUBusy + CPUWait");
+    }
+    if (read.clock.millisecondsUnderSeconds) {
+        summary.rules.push_back(fmt::format(
+            "{} holds milliseconds (PresentMon's --qpc_time_ms, CapFrameX's raw file): its clock "
+            "advances as the frame times add up in milliseconds, a thousand times too far for "
+            "seconds",
+            shown(places.clockName)));
+    }
+    if (read.frameTimeScale.value_or(1.0) != 1.0) {
+        summary.rules.push_back(
+            "frametime in microseconds (MangoHud up to 0.6.8: its fps is a million over it): "
+            "read as milliseconds");
     }
     if (read.ocatMoreGpus) {
         summary.rules.push_back("the first row's system cells for more than one GPU (four each): "
