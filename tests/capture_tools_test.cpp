@@ -483,6 +483,23 @@ INSTANTIATE_TEST_SUITE_P(
                     "give the per-frame file the capture tool wrote beside it"}),
     [](const auto& test) { return std::to_string(test.index); });
 
+TEST(EveryTool, capFrameXRunsAreCountedAndPicked)
+{
+    ScratchDir dir;
+    writeFile(dir / "two.json", capFrameXJson({shape(Extra::None), shape(Extra::FrameGeneration)}));
+    writeFile(dir / "one.json", capFrameXJson({shape(Extra::None)}));
+    writeFile(dir / "table.csv", table("", pmNow, shape(Extra::None)));
+    EXPECT_EQ(sim::capFrameXRunCount(dir / "two.json"), 2u);
+    EXPECT_EQ(sim::capFrameXRunCount(dir / "one.json"), 1u);
+    EXPECT_EQ(sim::capFrameXRunCount(dir / "table.csv"), 0u);
+    sim::CaptureOptions second;
+    second.run = 1;
+    const Replayed r = replay(dir / "two.json", second);
+    EXPECT_EQ(r.summary.frameTimesFrom, "Runs[1].CaptureData.MsBetweenPresents");
+    EXPECT_EQ(r.frames.size(), static_cast<std::size_t>(gameFrames));
+    EXPECT_EQ(r.summary.generatedFrames, 600u);
+}
+
 TEST(EveryTool, swapChainsTakingTurnsAreOneGameMakingNewOnes)
 {
     // A game that makes a new swap chain for a mode change presents on one, then the other.

@@ -143,6 +143,8 @@ class Reader : public nlohmann::json_sax<Json> {
         }
     }
 
+    std::size_t runs() const { return runCount_; }
+
   private:
     enum class Kind { Null, Other };
 
@@ -293,6 +295,33 @@ void readCapFrameX(const std::filesystem::path& path, const CaptureOptions& opti
     Reader reader(path, error ? 0 : size, options.run.value_or(0), onFrame, summary);
     Json::sax_parse(file, &reader);
     reader.finish();
+}
+
+} // namespace sim
+
+namespace sim {
+
+std::size_t capFrameXRunCount(const std::filesystem::path& path)
+{
+    if (isLiveInput(path)) {
+        return 0;
+    }
+    try {
+        if (recognise(path).format != CaptureFormat::CapFrameX) {
+            return 0;
+        }
+        // Read once more as a stream, every run passed over: only their count is kept.
+        std::ifstream file(path, std::ios::binary);
+        std::error_code error;
+        const std::uintmax_t size = std::filesystem::file_size(path, error);
+        CaptureSummary unused;
+        const FrameSink none = [](double) {};
+        Reader reader(path, error ? 0 : size, SIZE_MAX, none, unused);
+        Json::sax_parse(file, &reader);
+        return reader.runs();
+    } catch (const CaptureError&) {
+        return 0; // the reading proper says what is wrong
+    }
 }
 
 } // namespace sim

@@ -93,6 +93,9 @@ std::string listApplications(const std::vector<AppFrames>& apps);
 // Why the file is no capture of a format read here, from its first lines; empty when it is one.
 std::string whyNotACapture(const std::filesystem::path& path);
 
+// How many runs a CapFrameX JSON capture holds; 0 for any other file, or one that cannot be read.
+std::size_t capFrameXRunCount(const std::filesystem::path& path);
+
 // Standard input ("-"), a named pipe or a device: read once, as it comes (see replayCapture).
 bool isLiveInput(const std::filesystem::path& path);
 

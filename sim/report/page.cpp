@@ -248,7 +248,7 @@ std::string purgesOn(const CellResult& pair)
 
 void captureSection(std::ostream& out, const ReportPage& page, const PageCapture& capture)
 {
-    fmt::print(out, "<h2>{}</h2>\n", markupText(shown(utf8Of(capture.facts.capture.filename()))));
+    fmt::print(out, "<h2>{}</h2>\n", markupText(shown(captureLabel(capture.facts, false))));
     if (!capture.replay) {
         fmt::print(out, "<p class='error'>Not read: {}</p>\n", markupText(capture.error));
         return;
