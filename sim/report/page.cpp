@@ -316,7 +316,10 @@ void writeReportPage(std::ostream& out, const ReportPage& page)
            "when "
            "Tarnwick would purge, not what a purge gains; <code>tarnwick-sim run "
            "--compare</code> "
-           "shows that on a simulated drive.</p>\n</body>\n</html>\n";
+           "shows that on a simulated drive. Frame generation that marks nothing in the capture "
+           "doubles the presents, read as twice the game's frame rate: capture with it off, or "
+           "with frame types recorded (PresentMon <code>--track_frame_type</code>, or the "
+           "PresentMon app).</p>\n</body>\n</html>\n";
 }
 
 } // namespace sim
