@@ -38,7 +38,8 @@ constexpr int gameFrames = 600;
 constexpr double gameMs = 12000;
 
 // The game's frames, each followed by a generated present halfway to the next where frame
-// generation is on; another window's chain presents twice a second beside them.
+// generation is on (a capture starts with a frame the game rendered); another window's chain
+// presents twice a second beside them.
 std::vector<Present> shape(Extra extra)
 {
     std::vector<double> frames;
@@ -51,8 +52,8 @@ std::vector<Present> shape(Extra extra)
     double nextWindowAt = 500;
     for (const double ms : frames) {
         if (extra == Extra::FrameGeneration) {
-            presents.push_back({at + ms / 2, ms / 2, 0, true});
-            presents.push_back({at + ms, ms / 2, ms, false});
+            presents.push_back({at + ms, presents.empty() ? ms : ms / 2, ms, false});
+            presents.push_back({at + ms * 1.5, ms / 2, 0, true});
         } else {
             presents.push_back({at + ms, ms, ms, false});
         }
@@ -524,6 +525,20 @@ TEST(EveryTool, readWithoutRestartGivesTheSameFrames)
     EXPECT_EQ(frames, replay(dir / "c.csv").frames);
     EXPECT_EQ(summary.generatedFrames, 600u);
     EXPECT_EQ(summary.frameTimesFrom, "MsBetweenAppStart");
+}
+
+TEST(EveryTool, aFirstFrameWithoutAFrameStartIntervalIsTheGames)
+{
+    // The first present has no frame before it: its frame-start interval is 0, and no more.
+    ScratchDir dir;
+    writeFile(dir / "c.csv", "Application,MsBetweenPresents,MsBetweenAppStart\n"
+                             "Game.exe,16.6,0\n"
+                             "Game.exe,16.8,16.7\n"
+                             "Game.exe,16.5,16.6\n");
+    const Replayed r = replay(dir / "c.csv");
+    EXPECT_EQ(r.frames, (std::vector<double>{16.6, 16.8, 16.5}));
+    EXPECT_EQ(r.summary.generatedFrames, 0u);
+    EXPECT_TRUE(r.summary.rules.empty());
 }
 
 TEST(EveryTool, frameTypesDecideOverAZeroFrameStart)

@@ -207,12 +207,13 @@ bool isGameFrameType(std::string_view type)
 // Where the capture marks frame types, they decide; else a present the game did not start has 0
 // as the game's frame-start interval while presents go on.
 bool isGenerated(const FieldPlaces& places, const std::vector<std::string_view>& fields,
-                 double presentMs)
+                 double presentMs, bool firstPresent)
 {
     if (places.frameType < fields.size()) {
         return !isGameFrameType(trim(fields[places.frameType]));
     }
-    if (places.appStart >= fields.size()) {
+    // A process's first present has no frame before it: its interval is 0, and no more.
+    if (firstPresent || places.appStart >= fields.size()) {
         return false;
     }
     const std::string_view start = trim(fields[places.appStart]);
@@ -287,8 +288,7 @@ void takeRow(const std::filesystem::path& path, std::uint64_t line, const FieldP
         }
         ms += wait;
     }
-    ++read.presents;
-    if (isGenerated(places, fields, ms)) {
+    if (isGenerated(places, fields, ms, read.presents++ == 0)) {
         ++read.generated;
         // A present interval runs on into the game's next frame; FrameTime is the game's already.
         read.generatedMs += places.appStart == places.frameTime ? 0 : std::max(ms, 0.0);
