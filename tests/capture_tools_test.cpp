@@ -171,7 +171,11 @@ std::string table(const std::string& before, const std::string& header,
     return text;
 }
 
-// The headers as each version writes them (see the README's table of formats).
+// The headers as each version writes them, from the tools' sources: the PresentMon console's
+// PresentMon/CsvOutput.cpp and CommandLine.cpp; the PresentMon app's
+// IntelPresentMon/Core/source/pmon/RawFrameDataMetricList.h; OCAT 1.6.3's PresentMon.cpp and
+// Recording.cpp; CapFrameX's SessionRun.cs, SessionCaptureData.cs and
+// PresentMonCaptureService.cs (its raw file); MangoHud's src/logging.cpp.
 const std::string pm15 = "Application,ProcessID,SwapChainAddress,Runtime,SyncInterval,PresentFlags,"
                          "AllowsTearing,PresentMode,Dropped,TimeInSeconds,MsBetweenPresents,"
                          "MsBetweenDisplayChange,MsInPresentAPI,MsUntilRenderComplete,"
