@@ -252,6 +252,41 @@ TEST(TuneCommand, aGameFoundAfterALauncherIsTunedAsIfAlone)
     EXPECT_EQ(both["recommended"], alone["recommended"]);
 }
 
+// A CapFrameX capture of several runs is several captures, each judged as its own, unless --run
+// picks one.
+TEST(TuneCommand, eachRunOfACapFrameXCaptureIsACaptureOfItsOwn)
+{
+    ScratchDir dir;
+    const auto run = [](double ms) {
+        std::string frames;
+        for (int i = 0; i < 600; ++i) {
+            frames += (i == 0 ? "" : ",") + std::to_string(ms);
+        }
+        return R"({"CaptureData":{"MsBetweenPresents":[)" + frames + "]}}";
+    };
+    writeFile(dir / "runs.json", R"({"Info":{"ProcessName":"Game.exe"},"Runs":[)" + run(16.7) +
+                                     "," + run(33.3) + "]}");
+    const auto tuned = [&dir](std::optional<std::size_t> picked) {
+        sim::TuneOptions options;
+        options.captures = {dir / "runs.json"};
+        options.choice.run = picked;
+        options.common.json = true;
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(sim::tuneCommand(options, out, err), 0) << err.str();
+        return nlohmann::json::parse(out.str());
+    };
+    const nlohmann::json each = tuned(std::nullopt);
+    ASSERT_EQ(each["captures"].size(), 2u);
+    EXPECT_EQ(each["captures"][0]["run"], 0);
+    EXPECT_EQ(each["captures"][1]["run"], 1);
+    EXPECT_EQ(each["captures"][1]["frames"], 600);
+    const nlohmann::json second = tuned(1);
+    ASSERT_EQ(second["captures"].size(), 1u);
+    EXPECT_EQ(second["captures"][0]["run"], 1);
+    EXPECT_NEAR(second["captures"][0]["onePercentLowFps"].get<double>(), 1000 / 33.3, 0.1);
+}
+
 } // namespace
 
 namespace {

@@ -7,6 +7,7 @@
 #include "sim/capture/formats.h"
 #include "sim/files.h"
 
+#include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -132,8 +133,17 @@ class Reader : public nlohmann::json_sax<Json> {
         }
         summary_.application = processName_.value_or(utf8Of(path_.filename()));
         summary_.frameTimesFrom = where_;
-        summary_.applications = {{summary_.application, frames_}};
+        summary_.applications = {{summary_.application, frames_ - generated_}};
+        if (generated_ > 0) {
+            summary_.generatedFrames = generated_;
+            summary_.rules.push_back(fmt::format(
+                "{} presents, of which {} generated frames the game never sees (0.0 in "
+                "MsBetweenPresents, as CapFrameX writes them): replayed the {} it rendered",
+                countText(frames_), countText(generated_), countText(frames_ - generated_)));
+        }
     }
+
+    std::size_t runs() const { return runCount_; }
 
   private:
     enum class Kind { Null, Other };
@@ -177,11 +187,17 @@ class Reader : public nlohmann::json_sax<Json> {
     }
 
     // A frame is handed on once the next event shows that the file was not cut inside it.
+    // CapFrameX records no frame types: with frame generation on, a generated present's
+    // interval is written as 0.0, which no frame the game renders has.
     void flush()
     {
         if (pending_) {
             ++frames_;
-            onFrame_(*pending_);
+            if (*pending_ == 0) {
+                ++generated_;
+            } else {
+                onFrame_(*pending_);
+            }
             pending_.reset();
         }
     }
@@ -261,6 +277,7 @@ class Reader : public nlohmann::json_sax<Json> {
     std::size_t runCount_ = 0;
     bool framesSeen_ = false;
     std::uint64_t frames_ = 0;
+    std::uint64_t generated_ = 0;
     std::optional<double> pending_;
 };
 
@@ -278,6 +295,33 @@ void readCapFrameX(const std::filesystem::path& path, const CaptureOptions& opti
     Reader reader(path, error ? 0 : size, options.run.value_or(0), onFrame, summary);
     Json::sax_parse(file, &reader);
     reader.finish();
+}
+
+} // namespace sim
+
+namespace sim {
+
+std::size_t capFrameXRunCount(const std::filesystem::path& path)
+{
+    if (isLiveInput(path)) {
+        return 0;
+    }
+    try {
+        if (recognise(path).format != CaptureFormat::CapFrameX) {
+            return 0;
+        }
+        // Read once more as a stream, every run passed over: only their count is kept.
+        std::ifstream file(path, std::ios::binary);
+        std::error_code error;
+        const std::uintmax_t size = std::filesystem::file_size(path, error);
+        CaptureSummary unused;
+        const FrameSink none = [](double) {};
+        Reader reader(path, error ? 0 : size, SIZE_MAX, none, unused);
+        Json::sax_parse(file, &reader);
+        return reader.runs();
+    } catch (const CaptureError&) {
+        return 0; // the reading proper says what is wrong
+    }
 }
 
 } // namespace sim

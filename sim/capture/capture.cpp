@@ -73,6 +73,15 @@ const char* captureFormatName(CaptureFormat format)
     return "?";
 }
 
+std::string countText(std::uint64_t count)
+{
+    std::string digits = std::to_string(count);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) {
+        digits.insert(at - 3, ",");
+    }
+    return digits;
+}
+
 std::string cutShortText(const CaptureSummary& summary)
 {
     if (summary.cutLastLineBytes > 0) {

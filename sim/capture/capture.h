@@ -60,6 +60,11 @@ struct CaptureSummary {
     std::optional<double> stoppedAtMs;
     std::uint64_t cutLastLineBytes = 0;  // the last line, cut short and left out; 0: none
     std::uint64_t cutJsonAfterBytes = 0; // CapFrameX JSON that ends inside itself: its size
+    // Presents the game never rendered (frame generation): left out of the replay.
+    std::uint64_t generatedFrames = 0;
+    // Each way of reading this capture that a player may want to check, one line each: frames
+    // left out as generated, swap chains left out, a frame time put together from two columns.
+    std::vector<std::string> rules;
 };
 
 // What a capture cut short says of its end, in one line; empty for a whole one.
@@ -78,6 +83,8 @@ struct CaptureOptions {
 // A list of applications in a message names this many and counts the rest.
 inline constexpr std::size_t listedApplications = 10;
 
+std::string countText(std::uint64_t count); // 1,200
+
 std::string describeApplication(const AppFrames& app); // "name (N frames)", a long name cut short
 // "the input was stopped (Ctrl+C) at 83.4 s of the capture: ...", or empty when it was not.
 std::string describeStop(const CaptureSummary& summary);
@@ -85,6 +92,9 @@ std::string listApplications(const std::vector<AppFrames>& apps);
 
 // Why the file is no capture of a format read here, from its first lines; empty when it is one.
 std::string whyNotACapture(const std::filesystem::path& path);
+
+// How many runs a CapFrameX JSON capture holds; 0 for any other file, or one that cannot be read.
+std::size_t capFrameXRunCount(const std::filesystem::path& path);
 
 // Standard input ("-"), a named pipe or a device: read once, as it comes (see replayCapture).
 bool isLiveInput(const std::filesystem::path& path);

@@ -238,6 +238,35 @@ FieldPlaces findFields(std::string_view header, std::vector<std::string_view>& f
             places.clockName = std::string(name);
             places.clockMsPerUnit = seconds ? 1000.0 : 1e-6;
         }
+        const auto first = [&](std::size_t& place, std::string_view wanted) {
+            if (place == noField && equalsIgnoringCase(name, wanted)) {
+                place = i;
+            }
+        };
+        first(places.frameType, "FrameType");
+        first(places.swapChain, "SwapChainAddress");
+        if (!frameTimeField.empty()) {
+            first(places.fps, "fps");
+        }
+        if (places.appStart == noField && (equalsIgnoringCase(name, "MsBetweenAppStart") ||
+                                           equalsIgnoringCase(name, "FrameTime"))) {
+            places.appStart = i;
+            places.appStartName = std::string(name);
+        }
+    }
+    if (frameTimeField.empty() && places.frameTime == noField) {
+        std::size_t busy = noField;
+        std::size_t wait = noField;
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            const std::string_view name = trim(fields[i]);
+            busy = busy == noField && equalsIgnoringCase(name, "CPUBusy") ? i : busy;
+            wait = wait == noField && equalsIgnoringCase(name, "CPUWait") ? i : wait;
+        }
+        if (busy != noField && wait != noField) {
+            places.frameTime = busy;
+            places.frameTimeAddend = wait;
+            places.frameTimeName = "CPUBusy + CPUWait";
+        }
     }
     return places;
 }

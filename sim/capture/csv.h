@@ -39,6 +39,16 @@ struct FieldPlaces {
     std::size_t clock = noField;
     std::string clockName;
     double clockMsPerUnit = 0;
+    // PresentMon 2.0.0 and 2.0.1 write no frame time: CPUBusy (frameTime) plus CPUWait is one.
+    std::size_t frameTimeAddend = noField;
+    // Frame generation. FrameType names each present's source; the game's own frame-start
+    // interval (MsBetweenAppStart, or FrameTime in 2.0 to 2.3.0) is 0 on a present it did not
+    // start.
+    std::size_t frameType = noField;
+    std::size_t appStart = noField;
+    std::string appStartName;
+    std::size_t swapChain = noField;
+    std::size_t fps = noField; // MangoHud's, beside its frametime
 };
 
 // in: header, the line naming the columns; frameTimeField, the frame-time column's name, or

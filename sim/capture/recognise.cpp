@@ -4,6 +4,8 @@
 #include "sim/capture/csv.h"
 #include "sim/capture/formats.h"
 #include "sim/capture/line_reader.h"
+#include "sim/files.h"
+#include "sim/text.h"
 
 #include <fstream>
 #include <optional>
@@ -93,19 +95,36 @@ std::optional<Recognised> presentMonTable(const Opening& opening, Cells& fields)
     return Recognised{CaptureFormat::PresentMon, header->number};
 }
 
+bool isMangoHudBanner(std::string_view line)
+{
+    return line.starts_with("---") && line.ends_with("---");
+}
+
 // MangoHud's own layout: system information ("os,cpu,gpu,...") and its values, then the frame
-// header "fps,frametime,...", blank lines aside. Nothing else that merely names a frame time is
+// header "fps,frametime,...", blank lines aside. With log_versioning, "v1" and the version come
+// first, and a banner line before each part. Nothing else that merely names a frame time is
 // MangoHud.
 std::optional<Recognised> mangoHudTable(const Opening& opening, Cells& fields)
 {
-    if (opening.lines.size() < 3) {
+    std::size_t at = 0;
+    if (!opening.lines.empty() && opening.lines[0].text == "v1") {
+        at = 2;
+        while (at < opening.lines.size() && isMangoHudBanner(opening.lines[at].text)) {
+            ++at;
+        }
+    }
+    if (opening.lines.size() < at + 3) {
         return std::nullopt;
     }
-    splitCsv(opening.lines[0].text, fields, 1);
+    splitCsv(opening.lines[at].text, fields, 1);
     if (!equalsIgnoringCase(trim(fields.front()), "os")) {
         return std::nullopt;
     }
-    const OpeningLine& header = opening.lines[2];
+    at += 2;
+    while (at + 1 < opening.lines.size() && isMangoHudBanner(opening.lines[at].text)) {
+        ++at;
+    }
+    const OpeningLine& header = opening.lines[at];
     splitCsv(header.text, fields, SIZE_MAX);
     if (!equalsIgnoringCase(trim(fields.front()), "fps")) {
         return std::nullopt;
@@ -117,6 +136,44 @@ std::optional<Recognised> mangoHudTable(const Opening& opening, Cells& fields)
     return Recognised{CaptureFormat::MangoHud, header.number};
 }
 
+// The per-frame file a summary was written beside: MangoHud's NAME_summary.csv beside NAME.csv,
+// the PresentMon app's NAME-stats.csv beside NAME.csv.
+std::filesystem::path perFrameFileOf(const std::filesystem::path& summary)
+{
+    const std::string name = utf8Of(summary.filename());
+    for (const std::string_view end : {"_summary.csv", "-stats.csv"}) {
+        if (endsWithIgnoringCase(name, end)) {
+            // The ending is ASCII: as many code units in the native name as in UTF-8.
+            const std::filesystem::path whole = summary.filename();
+            const auto& native = whole.native();
+            std::filesystem::path file = native.substr(0, native.size() - end.size());
+            file += ".csv";
+            return summary.parent_path() / file;
+        }
+    }
+    return {};
+}
+
+// A tool's summary of a capture (MangoHud's, the PresentMon app's): figures, not frames.
+std::optional<Recognised> summaryFile(const Opening& opening, Cells& fields)
+{
+    const OpeningLine* header = opening.first();
+    if (header == nullptr) {
+        return std::nullopt;
+    }
+    splitCsv(header->text, fields, SIZE_MAX);
+    if (!hasField(fields, "Average FPS")) {
+        return std::nullopt;
+    }
+    const std::filesystem::path beside = perFrameFileOf(opening.path);
+    std::error_code error;
+    const std::string which = !beside.empty() && std::filesystem::is_regular_file(beside, error)
+                                  ? "(" + shown(utf8Of(beside.filename())) + ", beside it)"
+                                  : "the capture tool wrote beside it";
+    failCapture(opening.path, header->number,
+                "this is a summary, not frames: give the per-frame file " + which);
+}
+
 std::optional<Recognised> plainText(const Opening& opening, Cells&)
 {
     const OpeningLine* first = opening.first();
@@ -126,7 +183,8 @@ std::optional<Recognised> plainText(const Opening& opening, Cells&)
     return Recognised{CaptureFormat::PlainText};
 }
 
-constexpr Rule rules[] = {capFrameX, sampledLog, presentMonTable, mangoHudTable, plainText};
+constexpr Rule rules[] = {capFrameX,       sampledLog,    summaryFile,
+                          presentMonTable, mangoHudTable, plainText};
 
 [[noreturn]] void failUnrecognised(const Opening& opening)
 {

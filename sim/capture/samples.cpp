@@ -6,12 +6,15 @@
 
 namespace sim {
 
-void refuseSamples(const std::filesystem::path& path, const FieldPlaces& places,
-                   const ClockWatch& read)
+void refuseSamples(const std::filesystem::path& path, const FieldPlaces& places, ClockWatch& read)
 {
     const double spanMs = read.lastClockMs - read.firstClockMs;
     const std::uint64_t steps = read.clockedRows > 0 ? read.clockedRows - 1 : 0;
     if (steps < 2 || spanMs < 1000 || read.sampledSteps * 5 <= steps * 4) {
+        return;
+    }
+    if (places.clockMsPerUnit == 1000.0 && read.millisecondSteps * 5 > steps * 4) {
+        read.millisecondsUnderSeconds = true;
         return;
     }
     failCapture(path, 0,
@@ -38,6 +41,9 @@ void noteClock(const std::filesystem::path& path, std::string_view cell, const F
         const double frame = frameMs > 0 ? frameMs : 0;
         read.frameMsAfterFirst += frame;
         read.sampledSteps += ms - read.lastClockMs > 1.5 * frame + 2 ? 1 : 0;
+        const double unitStep = (ms - read.lastClockMs) / places.clockMsPerUnit;
+        read.millisecondSteps +=
+            unitStep > 0.5 * frame - 2 && unitStep < 1.5 * frame + 2 && frame > 0 ? 1 : 0;
     }
     read.lastClockMs = ms;
     if (read.clockedRows == rowsToJudgeTheClock) {

@@ -23,13 +23,18 @@ struct ClockWatch {
     double lastClockMs = 0;
     double frameMsAfterFirst = 0;
     std::uint64_t sampledSteps = 0; // rows whose clock stepped far past their frame time
+    // PresentMon's --qpc_time_ms and CapFrameX's raw file write milliseconds under the name
+    // TimeInSeconds: read as seconds, that clock runs a thousand times too far.
+    std::uint64_t millisecondSteps =
+        0; // rows whose clock, in its own units, stepped by their frame
+    bool millisecondsUnderSeconds = false;
 };
 
 // A row's clock cell beside its frame time; refuses the capture at the deciding row.
 void noteClock(const std::filesystem::path& path, std::string_view cell, const FieldPlaces& places,
                double frameMs, ClockWatch& read);
-// Refuses a capture whose rows so far are samples; for one that ends before the deciding row.
-void refuseSamples(const std::filesystem::path& path, const FieldPlaces& places,
-                   const ClockWatch& read);
+// Refuses a capture whose rows so far are samples, unless its clock named in seconds steps by the
+// frame times in milliseconds; for one that ends before the deciding row.
+void refuseSamples(const std::filesystem::path& path, const FieldPlaces& places, ClockWatch& read);
 
 } // namespace sim

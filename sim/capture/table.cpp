@@ -8,6 +8,7 @@
 #include "sim/capture/line_reader.h"
 #include "sim/capture/samples.h"
 #include "sim/files.h"
+#include "sim/text.h"
 
 #include <fmt/format.h>
 
@@ -26,7 +27,62 @@ namespace {
 struct Target {
     std::optional<std::string> application; // none: count only, or adopt as below
     bool adoptFirstGame = false;            // replay the first application that is not dwm.exe
+    // Known only once the application's rows were read: a second read applies them.
+    bool fromAppStart = false;            // a game frame's time is its own frame-start interval
+    std::optional<std::string> swapChain; // the one read of several presenting at once
 };
+
+Target targetOf(std::optional<std::string> application, bool adoptFirstGame = false)
+{
+    Target target;
+    target.application = std::move(application);
+    target.adoptFirstGame = adoptFirstGame;
+    return target;
+}
+
+struct SwapChainCount {
+    std::string address;
+    std::uint64_t presents = 0;
+};
+
+// A game that makes a new swap chain (a mode change, a new window) presents on one after another;
+// another window of the process presents beside the game's, and the two take turns all along.
+struct SwapChains {
+    std::vector<SwapChainCount> counts; // in order of appearance
+    std::size_t last = noField;
+    std::uint64_t returns = 0; // presents on a chain that had given way to another
+};
+
+// More turns than a game's new swap chains ever take: windows presenting at the same time.
+constexpr std::uint64_t turnsOfChainsAtOnce = 8;
+// Memory must not grow with the capture: a game making thousands of chains is counted this far.
+constexpr std::size_t countedSwapChains = 64;
+
+void noteSwapChain(std::string_view address, SwapChains& chains)
+{
+    if (chains.last != noField && chains.counts[chains.last].address == address) {
+        ++chains.counts[chains.last].presents;
+        return;
+    }
+    const auto found =
+        std::find_if(chains.counts.begin(), chains.counts.end(),
+                     [&](const SwapChainCount& chain) { return chain.address == address; });
+    if (found != chains.counts.end()) {
+        ++found->presents;
+        ++chains.returns;
+        chains.last = static_cast<std::size_t>(found - chains.counts.begin());
+        return;
+    }
+    if (chains.counts.size() < countedSwapChains) {
+        chains.counts.push_back({std::string(address), 1});
+        chains.last = chains.counts.size() - 1;
+    }
+}
+
+bool presentAtOnce(const SwapChains& chains)
+{
+    return chains.counts.size() > 1 && chains.returns > turnsOfChainsAtOnce;
+}
 
 // What one read of the table found.
 struct TableRead {
@@ -38,6 +94,15 @@ struct TableRead {
     bool targetMatches = false;
     ClockWatch clock;
     std::uint64_t cutLineBytes = 0;
+    FieldPlaces places;
+    std::uint64_t presents = 0;  // the target's rows with a frame time
+    std::uint64_t generated = 0; // of which the game never rendered
+    double generatedMs = 0;      // their intervals since the game's last frame
+    SwapChains chains;           // the target's
+    bool ocatMoreGpus = false;
+    // MangoHud up to 0.6.8 writes frametime in microseconds: 1000 / fps tells, on the first row.
+    std::optional<double> frameTimeScale;
+    std::optional<std::string> swapChainKept;
 };
 
 // The header's line as read, for what the rows must match.
@@ -120,6 +185,56 @@ void checkFieldCount(const std::filesystem::path& path, std::uint64_t lineNumber
                             count, header.line, header.fieldCount));
 }
 
+// Milliseconds or microseconds, from the first row whose fps and frame time say which; none yet.
+std::optional<double> frameTimeScale(std::string_view fpsCell, double frameTime)
+{
+    fpsCell = trim(fpsCell);
+    double fps = 0;
+    const auto [end, error] = std::from_chars(fpsCell.data(), fpsCell.data() + fpsCell.size(), fps);
+    if (error != std::errc() || fps <= 0 || frameTime <= 0) {
+        return std::nullopt;
+    }
+    // 1000 for milliseconds, a million for microseconds.
+    return fps * frameTime > 30000 ? 0.001 : 1.0;
+}
+
+bool isGameFrameType(std::string_view type)
+{
+    return type.empty() || type == "NA" || equalsIgnoringCase(type, "Application") ||
+           equalsIgnoringCase(type, "Unspecified");
+}
+
+// Where the capture marks frame types, they decide; else a present the game did not start has 0
+// as the game's frame-start interval while presents go on.
+bool isGenerated(const FieldPlaces& places, const std::vector<std::string_view>& fields,
+                 double presentMs, bool firstPresent)
+{
+    if (places.frameType < fields.size()) {
+        return !isGameFrameType(trim(fields[places.frameType]));
+    }
+    // A process's first present has no frame before it: its interval is 0, and no more.
+    if (firstPresent || places.appStart >= fields.size()) {
+        return false;
+    }
+    const std::string_view start = trim(fields[places.appStart]);
+    double value = 0;
+    const auto [end, error] = std::from_chars(start.data(), start.data() + start.size(), value);
+    const bool zero = error == std::errc() && end == start.data() + start.size() && value == 0;
+    return zero && (places.appStart == places.frameTime || presentMs > 0);
+}
+
+// OCAT writes its system cells on the first row alone, four for each GPU where the header names
+// the first GPU's.
+bool isOcatSystemRow(std::size_t cells, const Header& header)
+{
+    if (cells <= header.fieldCount || (cells - header.fieldCount) % 4 != 0) {
+        return cells <= header.fieldCount;
+    }
+    std::vector<std::string_view> names;
+    splitCsv(header.text, names, SIZE_MAX);
+    return hasField(names, "GPU #") && hasField(names, "GPU Memory (MB)");
+}
+
 // One row: counted for its application, and its frame time handed on when it is the target's.
 void takeRow(const std::filesystem::path& path, std::uint64_t line, const FieldPlaces& places,
              const std::vector<std::string_view>& fields, std::string_view wholeFile,
@@ -147,11 +262,46 @@ void takeRow(const std::filesystem::path& path, std::uint64_t line, const FieldP
         return;
     }
     read.replayed = target.application;
+    if (places.swapChain < fields.size()) {
+        const std::string_view chain = trim(fields[places.swapChain]);
+        noteSwapChain(chain, read.chains);
+        if (target.swapChain && chain != *target.swapChain) {
+            return;
+        }
+    }
     double ms = 0;
     if (parseCell(fields[places.frameTime], ms, path, line, places.frameTimeName) ==
         Cell::Skipped) {
         ++read.skippedCells;
         return;
+    }
+    if (places.fps < fields.size() && !read.frameTimeScale) {
+        read.frameTimeScale = frameTimeScale(fields[places.fps], ms);
+    }
+    ms *= read.frameTimeScale.value_or(1.0);
+    if (places.frameTimeAddend != noField) {
+        double wait = 0;
+        if (parseCell(fields[places.frameTimeAddend], wait, path, line, "CPUWait") ==
+            Cell::Skipped) {
+            ++read.skippedCells;
+            return;
+        }
+        ms += wait;
+    }
+    if (isGenerated(places, fields, ms, read.presents++ == 0)) {
+        ++read.generated;
+        // A present interval runs on into the game's next frame; FrameTime is the game's already.
+        read.generatedMs += places.appStart == places.frameTime ? 0 : std::max(ms, 0.0);
+        return;
+    }
+    ms += std::exchange(read.generatedMs, 0.0);
+    if (target.fromAppStart && places.appStart < fields.size()) {
+        double start = 0;
+        if (parseCell(fields[places.appStart], start, path, line, places.appStartName) ==
+                Cell::Value &&
+            start > 0) {
+            ms = start;
+        }
     }
     if (places.clock < fields.size() && read.clock.clockedRows < rowsToJudgeTheClock) {
         noteClock(path, fields[places.clock], places, ms, read.clock);
@@ -168,11 +318,20 @@ TableRead readRows(LineReader& reader, const std::filesystem::path& path, const 
     const Header header = findHeader(reader, path, table, fields);
     const FieldPlaces& places = header.places;
     const bool named = places.application != noField;
-    const std::size_t needed = std::max(places.frameTime, named ? places.application : 0) + 1;
-    const std::size_t wanted = std::max(needed, places.clock == noField ? 0 : places.clock + 1);
+    std::size_t needed = std::max(places.frameTime, named ? places.application : 0) + 1;
+    if (places.frameTimeAddend != noField) {
+        needed = std::max(needed, places.frameTimeAddend + 1);
+    }
+    std::size_t wanted = needed;
+    for (const std::size_t place :
+         {places.clock, places.frameType, places.appStart, places.swapChain}) {
+        wanted = place == noField ? wanted : std::max(wanted, place + 1);
+    }
     const std::string wholeFile = utf8Of(path.filename());
     TableRead read;
-    read.frameTimesFrom = places.frameTimeName;
+    read.places = places;
+    read.swapChainKept = target.swapChain;
+    read.frameTimesFrom = target.fromAppStart ? places.appStartName : places.frameTimeName;
     std::uint64_t lines = 0;
     // OCAT writes its system cells on the first row only: a row is short against the one before.
     std::size_t rowCells = header.fieldCount;
@@ -203,7 +362,11 @@ TableRead readRows(LineReader& reader, const std::filesystem::path& path, const 
         if (isRepeatedHeader(path, reader.lineNumber(), line, header, fields)) {
             continue;
         }
-        checkFieldCount(path, reader.lineNumber(), line, cells, header);
+        if (lines == 1 && isOcatSystemRow(cells, header)) {
+            read.ocatMoreGpus = cells > header.fieldCount;
+        } else {
+            checkFieldCount(path, reader.lineNumber(), line, cells, header);
+        }
         if (unended && (cells < rowCells || isCutNumber(fields[places.frameTime]))) {
             read.cutLineBytes = line.size();
             break;
@@ -224,29 +387,151 @@ TableRead readOnce(const std::filesystem::path& path, const Recognised& table,
     return readRows(reader, path, table, options, std::move(target), onFrame);
 }
 
+std::string mostPresents(const SwapChains& chains)
+{
+    return std::max_element(chains.counts.begin(), chains.counts.end(),
+                            [](const SwapChainCount& a, const SwapChainCount& b) {
+                                return a.presents < b.presents;
+                            })
+        ->address;
+}
+
+// What the target's rows showed, for a read that knows it from the start.
+Target refined(Target target, const TableRead& read)
+{
+    const FieldPlaces& places = read.places;
+    target.fromAppStart =
+        read.generated > 0 && places.appStart != noField && places.appStart != places.frameTime;
+    if (presentAtOnce(read.chains)) {
+        target.swapChain = mostPresents(read.chains);
+    }
+    return target;
+}
+
+// Without restart, no frame may be given before the one read that gives them all: the target's
+// rows are looked at first. A fault there is told by that last read, after the frames before it.
+TableRead readWithoutRestart(const std::filesystem::path& path, const Recognised& table,
+                             const CaptureOptions& options, const FrameSink& onFrame)
+{
+    const FrameSink unused = [](double) {};
+    Target target = targetOf(options.application);
+    try {
+        if (!options.application) {
+            const TableRead counted = readOnce(path, table, options, Target{}, unused);
+            target = targetOf(chooseApplication(counted.counter.apps));
+        }
+        target = refined(target, readOnce(path, table, options, target, unused));
+    } catch (const CaptureError&) {
+    }
+    return readOnce(path, table, options, target, onFrame);
+}
+
 TableRead readChosen(const std::filesystem::path& path, const Recognised& table,
                      const CaptureOptions& options, const FrameSink& onFrame)
 {
-    if (options.application) {
-        return readOnce(path, table, options, {options.application}, onFrame);
-    }
     if (!options.restart) {
-        const TableRead counted = readOnce(path, table, options, {}, onFrame);
-        return readOnce(path, table, options, {chooseApplication(counted.counter.apps)}, onFrame);
+        return readWithoutRestart(path, table, options, onFrame);
     }
-    // Most captures hold one game, found at once: replaying it while counting reads them once.
-    TableRead first = readOnce(path, table, options, {std::nullopt, true}, onFrame);
-    const std::string best = chooseApplication(first.counter.apps);
-    if (best.empty() || (first.replayed && equalsIgnoringCase(*first.replayed, best))) {
-        return first;
+    Target target;
+    TableRead read;
+    if (options.application) {
+        target = targetOf(options.application);
+        read = readOnce(path, table, options, target, onFrame);
+    } else {
+        // Most captures hold one game, found at once: replaying it while counting reads them once.
+        read = readOnce(path, table, options, targetOf(std::nullopt, true), onFrame);
+        const std::string best = chooseApplication(read.counter.apps);
+        if (best.empty() || (read.replayed && equalsIgnoringCase(*read.replayed, best))) {
+            target = targetOf(read.replayed);
+        } else {
+            options.restart();
+            target = targetOf(best);
+            read = readOnce(path, table, options, target, onFrame);
+        }
+    }
+    // Frame generation or several swap chains, seen in the target's rows: read again knowing it.
+    const Target better = refined(target, read);
+    if (better.fromAppStart == target.fromAppStart && better.swapChain == target.swapChain) {
+        return read;
     }
     options.restart();
-    return readOnce(path, table, options, {best}, onFrame);
+    return readOnce(path, table, options, better, onFrame);
 }
 
 } // namespace
 
 namespace {
+
+std::string swapChainText(const SwapChainCount& chain)
+{
+    return fmt::format("{} ({} presents)", shown(chain.address), countText(chain.presents));
+}
+
+std::uint64_t leftOutPresents(const TableRead& read)
+{
+    std::uint64_t presents = 0;
+    for (const SwapChainCount& chain : read.chains.counts) {
+        presents += read.swapChainKept && chain.address != *read.swapChainKept ? chain.presents : 0;
+    }
+    return presents;
+}
+
+void sayRules(const TableRead& read, CaptureSummary& summary)
+{
+    const FieldPlaces& places = read.places;
+    if (places.frameTimeAddend != noField) {
+        summary.rules.push_back("no frame-time column (PresentMon 2.0.0 and 2.0.1): a frame's time "
+                                "is its CPUBusy + CPUWait");
+    }
+    if (read.clock.millisecondsUnderSeconds) {
+        summary.rules.push_back(fmt::format(
+            "{} holds milliseconds (PresentMon's --qpc_time_ms, CapFrameX's raw file): its clock "
+            "advances as the frame times add up in milliseconds, a thousand times too far for "
+            "seconds",
+            shown(places.clockName)));
+    }
+    if (read.frameTimeScale.value_or(1.0) != 1.0) {
+        summary.rules.push_back(
+            "frametime in microseconds (MangoHud up to 0.6.8: its fps is a million over it): "
+            "read as milliseconds");
+    }
+    if (read.ocatMoreGpus) {
+        summary.rules.push_back("the first row's system cells for more than one GPU (four each): "
+                                "OCAT's own layout");
+    }
+    if (read.swapChainKept) {
+        const std::string& kept = *read.swapChainKept;
+        std::string others;
+        for (const SwapChainCount& chain : read.chains.counts) {
+            if (chain.address != kept) {
+                others += (others.empty() ? "" : ", ") + swapChainText(chain);
+            }
+        }
+        const auto main = std::find_if(read.chains.counts.begin(), read.chains.counts.end(),
+                                       [&](const SwapChainCount& c) { return c.address == kept; });
+        summary.rules.push_back(fmt::format(
+            "{} swap chains presenting at the same time: replayed the one with the most presents, "
+            "{}; left out {}",
+            read.chains.counts.size(), swapChainText(*main), others));
+    }
+    if (read.generated > 0) {
+        summary.generatedFrames = read.generated;
+        const std::string how =
+            places.frameType != noField
+                ? "FrameType other than Application"
+                : fmt::format("{} 0 while presents go on", shown(places.appStartName));
+        const std::string each =
+            places.appStart == places.frameTime ? "each its own " + shown(places.frameTimeName)
+            : read.frameTimesFrom == places.appStartName
+                ? "each its own frame-start interval, " + shown(places.appStartName)
+                : "each the time since the one before it";
+        summary.rules.push_back(fmt::format(
+            "{} presents, of which {} generated frames the game never sees ({}): replayed the {} "
+            "it rendered, {}",
+            countText(read.presents), countText(read.generated), how,
+            countText(read.presents - read.generated), each));
+    }
+}
 
 void summarise(const std::filesystem::path& path, const CaptureOptions& options,
                const TableRead& read, CaptureSummary& summary)
@@ -269,6 +554,9 @@ void summarise(const std::filesystem::path& path, const CaptureOptions& options,
         failApplicationMissing(path, wanted, summary.applications);
     }
     summary.application = replayed->name;
+    // The application's frames are those the game rendered, on the chain read.
+    replayed->frames -= read.generated + leftOutPresents(read);
+    sayRules(read, summary);
 }
 
 } // namespace
@@ -283,7 +571,7 @@ void readTableLive(LineReader& reader, const std::filesystem::path& path, const 
                    const CaptureOptions& options, const FrameSink& onFrame, CaptureSummary& summary)
 {
     summarise(path, options,
-              readRows(reader, path, table, options, {options.application, true}, onFrame),
+              readRows(reader, path, table, options, targetOf(options.application, true), onFrame),
               summary);
 }
 

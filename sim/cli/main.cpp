@@ -188,6 +188,7 @@ void addReport(CLI::App& app, ReportOptions& report, int& status)
         ->check(outputFile())
         ->option_text("FILE.html");
     addApplication(command, report.choice, "read");
+    addRunNumber(command, report.choice);
     addTarget(command, report.choice.target);
     command->footer(commandFooter(
         "0 the page was written; 1 no capture could be read, or the page or the settings file "

@@ -90,7 +90,10 @@ CLI::Option* addApplication(CLI::App* command, CaptureChoice& choice, const std:
 
 CLI::Option* addRunNumber(CLI::App* command, CaptureChoice& choice)
 {
-    return command->add_option("--run", choice.run, "CapFrameX: which run, from 0 (default 0)")
+    return command
+        ->add_option(
+            "--run", choice.run,
+            "CapFrameX: which run, from 0 (default: each, as a capture of its own; replay: 0)")
         ->check(wholeNumberUpTo(std::numeric_limits<std::uint32_t>::max()))
         ->option_text("N");
 }

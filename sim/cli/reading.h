@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <ostream>
+#include <vector>
 
 namespace sim {
 
@@ -17,6 +18,11 @@ namespace sim {
 int readForTuning(const std::filesystem::path& capture, const CaptureChoice& choice,
                   CaptureFacts& facts, TuneFrames& frames, std::optional<Session>* session,
                   const SessionOptions& sessionOptions, std::ostream& err);
+
+// A CapFrameX capture of several runs is several captures, judged each as its own: the runs to
+// read of capture, one choice each (the choice's own when it picks one, or the file holds one).
+std::vector<CaptureChoice> choicesOf(const std::filesystem::path& capture,
+                                     const CaptureChoice& choice);
 
 // Every capture judged together, and each alone as well when they are games at different usual
 // rates. in: report, its grid set; gridFollowsCaptures, the grid's top raised to the fastest

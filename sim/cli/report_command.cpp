@@ -108,25 +108,27 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
     std::vector<std::unique_ptr<TuneFrames>> frames;
     std::vector<const TuneFrames*> parts;
     for (const std::filesystem::path& capture : options.captures) {
-        PageCapture& shown = page.captures.emplace_back();
-        auto kept = std::make_unique<TuneFrames>();
-        std::optional<Session> session;
-        std::ostringstream why;
-        if (readForTuning(capture, options.choice, shown.facts, *kept, &session, sessionOptions,
-                          why) != 0) {
-            shown.error = reasonOf(why.str());
-            err << why.str();
-            continue;
+        for (const CaptureChoice& choice : choicesOf(capture, options.choice)) {
+            PageCapture& shown = page.captures.emplace_back();
+            auto kept = std::make_unique<TuneFrames>();
+            std::optional<Session> session;
+            std::ostringstream why;
+            if (readForTuning(capture, choice, shown.facts, *kept, &session, sessionOptions, why) !=
+                0) {
+                shown.error = reasonOf(why.str());
+                err << why.str();
+                continue;
+            }
+            shown.replay = session->result();
+            if (const std::string stopped = describeStop(shown.facts.summary); !stopped.empty()) {
+                out << (isStandardInput(capture) ? "standard input" : utf8Of(capture.filename()))
+                    << ": " << stopped << '\n';
+            }
+            shown.tuned = parts.size();
+            tuned.captures.push_back(shown.facts);
+            parts.push_back(kept.get());
+            frames.push_back(std::move(kept));
         }
-        shown.replay = session->result();
-        if (const std::string stopped = describeStop(shown.facts.summary); !stopped.empty()) {
-            out << (isStandardInput(capture) ? "standard input" : utf8Of(capture.filename()))
-                << ": " << stopped << '\n';
-        }
-        shown.tuned = parts.size();
-        tuned.captures.push_back(shown.facts);
-        parts.push_back(kept.get());
-        frames.push_back(std::move(kept));
     }
     if (!parts.empty()) {
         tuneAll(tuned, parts, base, true);

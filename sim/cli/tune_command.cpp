@@ -59,6 +59,20 @@ void tuneAll(TuneReport& report, const std::vector<const TuneFrames*>& parts,
     }
 }
 
+std::vector<CaptureChoice> choicesOf(const std::filesystem::path& capture,
+                                     const CaptureChoice& choice)
+{
+    const std::size_t runs = choice.run ? 0 : capFrameXRunCount(capture);
+    if (runs < 2) {
+        return {choice};
+    }
+    std::vector<CaptureChoice> choices(runs, choice);
+    for (std::size_t run = 0; run < runs; ++run) {
+        choices[run].run = run;
+    }
+    return choices;
+}
+
 int readForTuning(const std::filesystem::path& capture, const CaptureChoice& choice,
                   CaptureFacts& facts, TuneFrames& frames, std::optional<Session>* session,
                   const SessionOptions& sessionOptions, std::ostream& err)
@@ -93,6 +107,9 @@ int readForTuning(const std::filesystem::path& capture, const CaptureChoice& cho
     }
     endProgress();
     facts.frames = frames.frameSeconds.size();
+    if (choice.run) {
+        facts.run = choice.run;
+    }
     finishFrames(frames, choice.target);
     return 0;
 }
@@ -121,14 +138,16 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
     SessionOptions sessionOptions;
     sessionOptions.uptimeMs = options.common.uptimeMs;
     for (const std::filesystem::path& capture : options.captures) {
-        frames.push_back(std::make_unique<TuneFrames>());
-        report.captures.emplace_back();
-        if (const int status = readForTuning(capture, options.choice, report.captures.back(),
-                                             *frames.back(), nullptr, sessionOptions, err);
-            status != 0) {
-            return status;
+        for (const CaptureChoice& choice : choicesOf(capture, options.choice)) {
+            frames.push_back(std::make_unique<TuneFrames>());
+            report.captures.emplace_back();
+            if (const int status = readForTuning(capture, choice, report.captures.back(),
+                                                 *frames.back(), nullptr, sessionOptions, err);
+                status != 0) {
+                return status;
+            }
+            parts.push_back(frames.back().get());
         }
-        parts.push_back(frames.back().get());
     }
     tuneAll(report, parts, base, options.gridFollowsCaptures);
     const Verdict verdict = judge(report, settings);

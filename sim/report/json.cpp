@@ -97,6 +97,13 @@ nlohmann::json replayJson(const std::filesystem::path& capture, const CaptureSum
     if (summary.stoppedAtMs) {
         json["inputStoppedAtMs"] = *summary.stoppedAtMs;
     }
+    // Only where a rule was applied: the reports of other captures stay as they were.
+    if (summary.generatedFrames > 0) {
+        json["generatedFrames"] = summary.generatedFrames;
+    }
+    if (!summary.rules.empty()) {
+        json["readingRules"] = summary.rules;
+    }
     std::vector<double> times;
     for (const PurgeEvent& purge : result.purges) {
         times.push_back(purge.timeMs);

@@ -215,6 +215,9 @@ void captureFigures(std::ostream& out, const CaptureFacts& facts, const SessionR
             fmt::format("{} frame times, read as the plug-in reads them (60 fps)",
                         summary.nonPositiveFrameTimes));
     }
+    for (const std::string& rule : summary.rules) {
+        row(out, "read as", markupText(rule));
+    }
     if (summary.stoppedAtMs) {
         row(out, "stopped", markupText(describeStop(summary)));
     }
@@ -245,7 +248,7 @@ std::string purgesOn(const CellResult& pair)
 
 void captureSection(std::ostream& out, const ReportPage& page, const PageCapture& capture)
 {
-    fmt::print(out, "<h2>{}</h2>\n", markupText(shown(utf8Of(capture.facts.capture.filename()))));
+    fmt::print(out, "<h2>{}</h2>\n", markupText(shown(captureLabel(capture.facts, false))));
     if (!capture.replay) {
         fmt::print(out, "<p class='error'>Not read: {}</p>\n", markupText(capture.error));
         return;
@@ -313,7 +316,10 @@ void writeReportPage(std::ostream& out, const ReportPage& page)
            "when "
            "Tarnwick would purge, not what a purge gains; <code>tarnwick-sim run "
            "--compare</code> "
-           "shows that on a simulated drive.</p>\n</body>\n</html>\n";
+           "shows that on a simulated drive. Frame generation that marks nothing in the capture "
+           "doubles the presents, read as twice the game's frame rate: capture with it off, or "
+           "with frame types recorded (PresentMon <code>--track_frame_type</code>, or the "
+           "PresentMon app).</p>\n</body>\n</html>\n";
 }
 
 } // namespace sim

@@ -73,6 +73,9 @@ void printCapture(std::ostream& out, const std::filesystem::path& capture,
             out, "zero or negative: {} frame times, replayed as the plug-in reads them (60 fps)\n",
             summary.nonPositiveFrameTimes);
     }
+    for (const std::string& rule : summary.rules) {
+        fmt::print(out, "read as: {}\n", rule);
+    }
     if (summary.stoppedAtMs) {
         fmt::print(out, "stopped: {}\n", describeStop(summary));
     }

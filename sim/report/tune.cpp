@@ -13,6 +13,12 @@
 
 namespace sim {
 
+std::string captureLabel(const CaptureFacts& facts, bool wholePath)
+{
+    const std::string file = utf8Of(wholePath ? facts.capture : facts.capture.filename());
+    return facts.run ? fmt::format("{}, run {}", file, *facts.run) : file;
+}
+
 std::string pairName(const CellResult& c)
 {
     return fmt::format("FPS_Moderate {}, FPS_Critical {}", c.moderate, c.critical);
@@ -123,7 +129,7 @@ void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdi
         const CaptureFacts& facts = report.captures[i];
         const TunedCapture& part = r.captures[i];
         fmt::print(out, "capture: {}\napplication: {}, {} frames, {:.1f} s\n",
-                   shown(utf8Of(facts.capture)), shown(facts.summary.application), facts.frames,
+                   shown(captureLabel(facts, true)), shown(facts.summary.application), facts.frames,
                    part.durationMs / 1000.0);
         fmt::print(out, "  1% low fps {:.1f}, 0.1% low fps {:.1f}\n",
                    lowFps(facts.frameTimes, 0.01), lowFps(facts.frameTimes, 0.001));

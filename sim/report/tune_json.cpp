@@ -59,6 +59,9 @@ nlohmann::json factsJson(const CaptureFacts& facts)
     if (facts.summary.stoppedAtMs) {
         json["inputStoppedAtMs"] = *facts.summary.stoppedAtMs;
     }
+    if (facts.run) {
+        json["run"] = *facts.run;
+    }
     return json;
 }
 

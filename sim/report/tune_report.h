@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -20,7 +21,12 @@ struct CaptureFacts {
     CaptureSummary summary;
     std::uint64_t frames = 0;
     FrameTimeCounts frameTimes;
+    std::optional<std::size_t> run = std::nullopt; // of a CapFrameX capture, where it was picked
 };
+
+// The capture's file (its name alone, or the whole path), with its run where one was picked:
+// "x.json, run 1".
+std::string captureLabel(const CaptureFacts& facts, bool wholePath);
 
 // tune: the captures, the player's pair, the recommendation and its rule, the pairs around it.
 struct TuneReport {

@@ -292,7 +292,7 @@ Verdict judge(const TuneReport& report, const std::optional<SettingsCheck>& sett
     v.why = mixedRatesWarning(report.result);
     for (std::size_t i = 0; i < report.perCapture.size(); ++i) {
         v.eachGame.push_back(judgeOne(report.perCapture[i], report, settings));
-        v.gameNames.push_back(utf8Of(report.captures[i].capture.filename()));
+        v.gameNames.push_back(captureLabel(report.captures[i], false));
     }
     return v;
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The players' tarnwick-sim.exe under Wine, against the native tool.
 #   tool.sh CASE WINDOWS_BUILD NATIVE_SIM DATA WORK
-# same-json: every capture in DATA, the default drive and a tune give the same --json as natively,
+# same-json: every capture in DATA (each capture tool's files in DATA/tools among them), the default drive and a tune give the same --json as natively,
 #   and settings prints the same; only the path fields differ (Z:\... against /...).
 # odd-paths: the tool in a folder with spaces and a non-ASCII letter reads a capture and a
 #   settings file in another such folder and writes its chart there.
@@ -32,7 +32,8 @@ same_json() {
 case $case in
 same-json)
     compared=0
-    for capture in "$data"/captures/*.csv "$data"/*.csv "$data"/*.json "$data"/*.txt; do
+    for capture in "$data"/captures/*.csv "$data"/*.csv "$data"/*.json "$data"/*.txt \
+        "$data"/tools/*.csv; do
         set +e
         "$native" replay "$capture" --json >"$work/native.json" 2>/dev/null
         native_status=$?
