@@ -184,7 +184,8 @@ int welcome(std::ostream& out)
            "  - Tarnwick.ini: how the plug-in reads it, and anything that is probably not what "
            "you meant;\n"
            "  - the game's folder: whether Tarnwick is installed right.\n\n"
-           "From a command prompt, tarnwick-sim --help lists every command.\n";
+           "From a command prompt in this folder, .\\tarnwick-sim.exe --help lists every "
+           "command.\n";
     waitForEnter(out);
     return 0;
 }
