@@ -493,7 +493,7 @@ void sayRules(const TableRead& read, CaptureSummary& summary)
     if (read.frameTimeScale.value_or(1.0) != 1.0) {
         summary.rules.push_back(
             "frametime in microseconds (MangoHud up to 0.6.8: its fps is a million over it): "
-            "read as milliseconds");
+            "divided by a thousand");
     }
     if (read.ocatMoreGpus) {
         summary.rules.push_back("the first row's system cells for more than one GPU (four each): "

@@ -140,7 +140,8 @@ CLI::Validator outputFile()
             const std::filesystem::path path = pathFromUtf8(text);
             const std::string name = utf8Of(path.filename());
             if (name.empty()) {
-                return inQuotes(text) + " names no file: give a file name, such as chart.svg";
+                return inQuotes(text) + " names no file: give a file name, such as page.html or "
+                                        "chart.svg";
             }
             if (isWindowsDeviceName(name.substr(0, name.find('.')))) {
                 return inQuotes(text) + " is a device on Windows, not a file: choose another name";

@@ -99,9 +99,9 @@ int reportDropped(const Dropped& dropped, const std::string& toolVersion, std::o
 {
     ReportOptions report;
     report.captures = dropped.captures;
+    report.common.iniDropped = true;
     if (dropped.settings.size() == 1) {
         report.common.ini = dropped.settings.front();
-        report.common.iniDropped = true;
     }
     report.toolVersion = toolVersion;
     std::optional<std::filesystem::path> page;
@@ -125,8 +125,8 @@ Dropped whatWasDropped(const std::vector<std::string>& arguments)
         if (argument.empty() || argument.front() == '-') {
             return {};
         }
-        const std::filesystem::path path = pathFromUtf8(argument);
         std::error_code error;
+        const std::filesystem::path path = std::filesystem::absolute(pathFromUtf8(argument), error);
         const auto status = std::filesystem::status(path, error);
         if (!std::filesystem::exists(status)) {
             // Explorer passes only what exists: a typed path with a slip in it.
@@ -149,7 +149,14 @@ int onDrop(const Dropped& dropped, const std::string& toolVersion, std::ostream&
         return 2;
     }
     sayWhatIsNot(dropped, err);
-    int status = dropped.missing.empty() && dropped.others.empty() ? 0 : 2;
+    // A drop of nothing but slips is a bad argument; what is no capture, or missing beside what
+    // was judged, is an input that could not be used.
+    const bool nothingElse = dropped.captures.empty() && dropped.settings.empty() &&
+                             dropped.folders.empty() && dropped.logs.empty() &&
+                             dropped.others.empty();
+    int status = !dropped.missing.empty() && nothingElse             ? 2
+                 : dropped.missing.empty() && dropped.others.empty() ? 0
+                                                                     : 1;
     const auto worst = [&status](int more) { status = std::max(status, more); };
     for (const std::filesystem::path& folder : dropped.folders) {
         worst(doctorCommand({folder, false, toolVersion}, out, err));

@@ -91,7 +91,9 @@ SettingsChoice chooseSettings(const std::optional<std::filesystem::path>& ini, b
                 "the defaults: there is no Tarnwick.ini beside the game's .exe in " + utf8Of(*game);
         }
     } else {
-        choice.source = "the defaults: no --ini given";
+        choice.source = dropped ? "the defaults: no Tarnwick.ini dropped with the captures, and "
+                                  "this tool does not lie in a game's folder"
+                                : "the defaults: no --ini given";
     }
     // Copies the game never reads, where a player may have edited one instead; the one judged too
     // when it is such a copy.

@@ -150,6 +150,15 @@ void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdi
                "pairs\n",
                report.moderate.low, report.moderate.high, report.critical.low, report.critical.high,
                r.cells.size());
+    if (verdict.switchedOff) {
+        fmt::print(out,
+                   "Tarnwick is switched off in {} (Enabled=0): it does nothing; below is what it "
+                   "would do switched on\n",
+                   verdict.settingsFile);
+    }
+    for (const std::string& note : verdict.unreadSettings) {
+        fmt::print(out, "note: {}\n", note);
+    }
     fmt::print(out, "your pair: {} ({})\n", pairName(r.current), report.settingsSource);
     printCell(out, r.current, r.durationMs, r.slumps);
     if (verdict.answer == Answer::EachGame) {

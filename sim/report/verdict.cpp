@@ -138,13 +138,15 @@ std::string yoursDoes(const Verdict& v, const TuneResult& r, const TuneReport& r
                            yours.slumps.meanDelayMs() / 1000.0, pairName(best),
                            best.slumps.meanDelayMs() / 1000.0);
     case RuleKey::Warned:
-        return "yours does as well here, but the settings check warns about it: " + v.yoursWarning;
+        return "yours would do as well on these frames, but the settings check warns about it: " +
+               v.yoursWarning;
     case RuleKey::OutsideGrid:
-        return fmt::format("yours does as well here, but lies outside the pairs judged "
-                           "(FPS_Moderate {} to {}, FPS_Critical {} to {}); {} is the nearest "
-                           "among them",
-                           report.moderate.low, report.moderate.high, report.critical.low,
-                           report.critical.high, pairName(best));
+        return fmt::format(
+            "yours would do as well on these frames, but lies outside the pairs judged "
+            "(FPS_Moderate {} to {}, FPS_Critical {} to {}); {} is the nearest "
+            "among them",
+            report.moderate.low, report.moderate.high, report.critical.low, report.critical.high,
+            pairName(best));
     case RuleKey::None:
         break;
     }
@@ -242,9 +244,16 @@ Verdict judgeOne(const TuneResult& r, const TuneReport& report,
     } else {
         v.best = r.cells[*r.recommended];
         v.decidedBy = decidingKey(r, *v.best, report);
-        v.answer = v.decidedBy == RuleKey::None && !v.switchedOff ? Answer::Keep : Answer::Change;
+        // Off, Tarnwick does nothing; where nothing needs a purge and yours would never purge,
+        // that is as right as switching it on.
+        const bool offIsRight = v.switchedOff && r.slumps == 0 && r.current.purges == 0;
+        v.answer = v.decidedBy == RuleKey::None && (!v.switchedOff || offIsRight) ? Answer::Keep
+                                                                                  : Answer::Change;
     }
     v.why = whyOf(v, r, report);
+    if (v.switchedOff && v.answer == Answer::Keep) {
+        v.why += "; switched off as it is, Tarnwick does nothing, which does as well here";
+    }
     if (v.answer == Answer::Change) {
         v.changes = changesFor(v, settings);
         for (LineChange& change : v.changes) {
@@ -314,7 +323,9 @@ std::string changeText(const LineChange& change)
         return fmt::format("change {1}={2} to {1}={3} (line {4})", change.section, change.key,
                            change.from, change.to, *change.line);
     }
-    return fmt::format("add {1}={3} under [{0}] (it is not in the file: {1} is {2} now)",
+    return fmt::format("add {1}={3} on a line of its own under the first [{0}] line (if the file "
+                       "has none, add [{0}] on a line of its own first): Tarnwick reads no {1} "
+                       "from the file now, so it is {2}",
                        change.section, change.key, change.from, change.to);
 }
 
