@@ -37,18 +37,6 @@ void makeAbsolute(std::optional<std::filesystem::path>& path)
     }
 }
 
-// One file under two names (a link, another spelling, the same folder twice) counts as one.
-bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b)
-{
-    std::error_code error;
-    if (std::filesystem::equivalent(a, b, error)) {
-        return true;
-    }
-    const auto canonicalA = std::filesystem::weakly_canonical(a, error);
-    const auto canonicalB = std::filesystem::weakly_canonical(b, error);
-    return !error && canonicalA == canonicalB;
-}
-
 struct NamedPath {
     std::string what; // as the player named it: "--svg", "the capture"
     std::filesystem::path path;
@@ -77,6 +65,17 @@ int refuseOverwriting(const std::vector<NamedPath>& outputs, const std::vector<N
 }
 
 } // namespace
+
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b)
+{
+    std::error_code error;
+    if (std::filesystem::equivalent(a, b, error)) {
+        return true;
+    }
+    const auto canonicalA = std::filesystem::weakly_canonical(a, error);
+    const auto canonicalB = std::filesystem::weakly_canonical(b, error);
+    return !error && canonicalA == canonicalB;
+}
 
 std::filesystem::path logFileIn(const std::filesystem::path& dir)
 {

@@ -25,6 +25,9 @@ int checkInputsAndOutputs(CommonOptions& common, const std::vector<std::filesyst
                           std::ostream& err,
                           const std::optional<std::filesystem::path>& movablePage = std::nullopt);
 
+// One file under two names (a link, another spelling, the same folder twice) counts as one.
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
 // Where the plug-in's log lies when it writes in dir.
 std::filesystem::path logFileIn(const std::filesystem::path& dir);
 

@@ -3,6 +3,7 @@
 
 #include "sim/ascii.h"
 #include "sim/cli/console.h"
+#include "sim/cli/output.h"
 #include "sim/doctor/doctor.h"
 #include "sim/files.h"
 
@@ -42,12 +43,6 @@ bool isFile(const std::filesystem::path& path)
 {
     std::error_code error;
     return std::filesystem::is_regular_file(path, error);
-}
-
-bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b)
-{
-    std::error_code error;
-    return std::filesystem::equivalent(a, b, error);
 }
 
 } // namespace
