@@ -56,7 +56,7 @@ void expectSameAsReplay(const std::filesystem::path& capture, std::int32_t moder
     // The replay's own trace finds the same slumps, and judges its purges as the tuner does.
     const sim::SlumpVerdict slumps = sim::judgeSlumps(r.trace, std::nullopt);
     ASSERT_EQ(slumps.slumps.size(), frames.slumps.slumps.size()) << pair;
-    const sim::SlumpScore score = sim::scorePurges(slumps.slumps, purgeTimes);
+    const sim::SlumpScore score = sim::scorePurges(slumps, purgeTimes);
     EXPECT_EQ(cell.slumps.inSlumps, score.inSlumps) << pair;
     EXPECT_EQ(cell.slumps.outside, score.outside) << pair;
     EXPECT_EQ(cell.slumps.caught, score.caught) << pair;

@@ -84,7 +84,7 @@ TEST(Verdict, isDecidedOnceAndSaysWhatDecidedIt)
     const VerdictCase cases[] = {
         {"switched off",
          {cleanSlump()},
-         "[Main]\nEnabled=0\n[Settings]\nFPS_Moderate=45\nFPS_Critical=35\n",
+         "[Main]\nEnabled=0\n[Settings]\nFPS_Moderate=45\nFPS_Critical=41\n",
          sim::Answer::Change,
          sim::RuleKey::None,
          {"switched off in " + (dir / "Tarnwick.ini").string() + " (Enabled=0): it does nothing",
@@ -139,7 +139,7 @@ TEST(Verdict, isDecidedOnceAndSaysWhatDecidedIt)
          {cleanSlump()},
          "[Settings]\nFPS_Moderate=45\nFPS_Critical=20\n",
          sim::Answer::Change,
-         sim::RuleKey::MissedWary,
+         sim::RuleKey::Missed,
          {"yours misses it", "change FPS_Critical=20 to FPS_Critical="},
          {"waits", "outside any slump"}},
         {"purges on noise",
@@ -147,9 +147,9 @@ TEST(Verdict, isDecidedOnceAndSaysWhatDecidedIt)
                       [](std::mt19937& r) { return testing_support::jittered(r, 20.0, 0.25); })},
          nullptr,
          sim::Answer::Change,
-         sim::RuleKey::OutsideEager,
-         {"yours purges", "outside any slump", "there is no Tarnwick.ini: make one",
-          "\n    FPS_Critical="},
+         sim::RuleKey::ModerateAtUsual,
+         {"yours leaves ordinary play too little room", "purges 40 times outside any slump",
+          "there is no Tarnwick.ini: make one", "\n    FPS_Critical="},
          {"waits", "misses"}},
     };
     for (const VerdictCase& c : cases) {

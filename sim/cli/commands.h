@@ -36,8 +36,10 @@ struct RunOptions {
 // Which frames of a capture are read, and what slumps are judged against.
 struct CaptureChoice {
     std::optional<std::string> application;
-    std::optional<std::size_t> run; // CapFrameX only
-    std::optional<double> target;   // slumps are below it; none: from the capture
+    std::optional<std::size_t> run;    // CapFrameX only
+    std::optional<double> target;      // slumps are below it; none: from the capture
+    std::optional<double> fromSeconds; // the part played starts there; none: at the start
+    std::optional<double> toSeconds;   // and ends there; none: at the end
 };
 
 struct ReplayOptions {

@@ -136,6 +136,7 @@ void addReplay(CLI::App& app, ReplayOptions& replay, int& status)
         ->option_text("S");
     addRunNumber(command, replay.choice);
     addTarget(command, replay.choice.target);
+    addPlayedPart(command, replay.choice);
     command->footer(commandFooter(usualExit,
                                   {"tarnwick-sim replay capture.csv --ini Tarnwick.ini --svg "
                                    "capture.svg",
@@ -161,12 +162,13 @@ void addTune(CLI::App& app, TuneOptions& tune, int& status)
     addRange(command, "--critical", tune.critical,
              "FPS_Critical values, below FPS_Moderate only (default 10..110)");
     addTarget(command, tune.choice.target);
+    addPlayedPart(command, tune.choice);
     command->footer(
         commandFooter(usualExit,
                       {"tarnwick-sim tune capture.csv --ini Tarnwick.ini --svg grid.svg",
                        "tarnwick-sim tune monday.csv tuesday.csv --json"},
                       wrapped(slumpsExplained) + '\n' +
-                          wrapped(std::string("The recommendation: ") + recommendationRule + ".")));
+                          wrapped("The recommendation: " + recommendationRule() + ".")));
     command->callback([command, &tune, &status] {
         tune.gridFollowsCaptures =
             command->count("--moderate") == 0 && command->count("--critical") == 0;
@@ -190,6 +192,7 @@ void addReport(CLI::App& app, ReportOptions& report, int& status)
     addApplication(command, report.choice, "read");
     addRunNumber(command, report.choice);
     addTarget(command, report.choice.target);
+    addPlayedPart(command, report.choice);
     command->footer(commandFooter(
         "0 the page was written; 1 no capture could be read, or the page or the settings file "
         "could not be used; 2 a bad argument.",

@@ -127,6 +127,22 @@ CLI::Option* addTarget(CLI::App* command, std::optional<double>& target)
         ->option_text("FPS");
 }
 
+void addPlayedPart(CLI::App* command, CaptureChoice& choice)
+{
+    constexpr double longestCaptureSeconds = 1000.0 * 3600;
+    command
+        ->add_option("--from", choice.fromSeconds,
+                     "leave out the capture's first S seconds (a loading screen, a menu): judge "
+                     "from there on")
+        ->check(numberIn(0, longestCaptureSeconds))
+        ->option_text("S");
+    command
+        ->add_option("--to", choice.toSeconds,
+                     "leave out what comes after the capture's first S seconds: judge up to there")
+        ->check(numberIn(0, longestCaptureSeconds))
+        ->option_text("S");
+}
+
 // "LO..HI" in whole frames per second.
 CLI::Option* addRange(CLI::App* command, const std::string& name, Range& range,
                       const std::string& description)

@@ -65,6 +65,8 @@ CLI::Option* addRunNumber(CLI::App* command, CaptureChoice& choice);
 void addCommon(CLI::App* command, CommonOptions& common);
 
 CLI::Option* addTarget(CLI::App* command, std::optional<double>& target);
+// --from and --to.
+void addPlayedPart(CLI::App* command, CaptureChoice& choice);
 
 // "LO..HI" in whole frames per second.
 CLI::Option* addRange(CLI::App* command, const std::string& name, Range& range,

@@ -4,6 +4,7 @@
 #include "sim/capture/capture.h"
 #include "sim/cli/console.h"
 #include "sim/cli/output.h"
+#include "sim/cli/played_part.h"
 #include "sim/cli/settings_source.h"
 #include "sim/files.h"
 #include "sim/report/chart.h"
@@ -108,7 +109,9 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     captureOptions.run = options.choice.run;
     const std::string what = "replaying " + utf8Of(options.capture.filename());
     captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
+    PlayedPart played(options.choice);
     captureOptions.restart = [&] {
+        played.restart();
         session.reset(); // one plug-in at a time: the old session ends before the new one loads
         session.emplace(sessionOptions);
         timeline = Timeline(everyMs);
@@ -116,6 +119,9 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     CaptureSummary capture;
     try {
         capture = replayCapture(options.capture, captureOptions, [&](double ms) {
+            if (!played.keeps(ms)) {
+                return;
+            }
             session->frame(ms);
             timeline.frame(*session);
             live.frame(*session);
@@ -125,7 +131,18 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     }
     endProgress();
     const SessionResult& result = session->result();
+    if (played.cuts()) {
+        if (result.frames == 0) {
+            return noFramePlayed(options.capture, played, err);
+        }
+        capture.rules.push_back(playedPartText(played));
+    }
     const SlumpVerdict slumps = judgeSlumps(result.trace, options.choice.target);
+    if (const int status =
+            refuseTargetAtUsual(options.choice, utf8Of(options.capture), slumps.usualFps, err);
+        status != 0) {
+        return status;
+    }
     if (options.common.json) {
         out << jsonText(replayJson(options.capture, capture, result, slumps)) << '\n';
     } else {
@@ -147,7 +164,10 @@ int replayFromCommandLine(ReplayOptions& options, std::ostream& out, std::ostrea
         options.capture = std::filesystem::absolute(options.capture);
     }
     chooseSettingsFor(options.common);
-    const int status = checkInputsAndOutputs(options.common, {options.capture}, err);
+    int status = refuseEmptyPlayedPart(options.choice, err);
+    if (status == 0) {
+        status = checkInputsAndOutputs(options.common, {options.capture}, err);
+    }
     return status != 0 ? status : replayCommand(options, out, err);
 }
 

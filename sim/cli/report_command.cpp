@@ -4,6 +4,7 @@
 #include "sim/check/settings_check.h"
 #include "sim/cli/console.h"
 #include "sim/cli/output.h"
+#include "sim/cli/played_part.h"
 #include "sim/cli/reading.h"
 #include "sim/cli/settings_source.h"
 #include "sim/files.h"
@@ -155,7 +156,10 @@ int reportFromCommandLine(ReportOptions& options, std::ostream& out, std::ostrea
     // The page beside the first capture is an output like any other: never over an input.
     const std::optional<std::filesystem::path> beside =
         options.common.page ? std::nullopt : std::optional(pageBesideTheCapture(options));
-    const int status = checkInputsAndOutputs(options.common, options.captures, err, beside);
+    int status = refuseEmptyPlayedPart(options.choice, err);
+    if (status == 0) {
+        status = checkInputsAndOutputs(options.common, options.captures, err, beside);
+    }
     return status != 0 ? status : reportCommand(options, out, err, pageWritten);
 }
 

@@ -5,6 +5,7 @@
 #include "sim/capture/capture.h"
 #include "sim/check/settings_check.h"
 #include "sim/cli/output.h"
+#include "sim/cli/played_part.h"
 #include "sim/cli/reading.h"
 #include "sim/cli/settings_source.h"
 #include "sim/files.h"
@@ -83,7 +84,9 @@ int readForTuning(const std::filesystem::path& capture, const CaptureChoice& cho
     captureOptions.run = choice.run;
     const std::string what = "reading " + utf8Of(capture.filename());
     captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
+    PlayedPart played(choice);
     const auto start = [&] {
+        played.restart();
         frames = TuneFrames{};
         frames.clock.uptimeMs = sessionOptions.uptimeMs;
         facts.frameTimes = FrameTimeCounts{};
@@ -96,6 +99,9 @@ int readForTuning(const std::filesystem::path& capture, const CaptureChoice& cho
     captureOptions.restart = start;
     try {
         facts.summary = replayCapture(capture, captureOptions, [&](double ms) {
+            if (!played.keeps(ms)) {
+                return;
+            }
             addFrame(frames, ms);
             countFrameTime(facts.frameTimes, ms);
             if (session != nullptr) {
@@ -110,8 +116,14 @@ int readForTuning(const std::filesystem::path& capture, const CaptureChoice& cho
     if (choice.run) {
         facts.run = choice.run;
     }
+    if (played.cuts()) {
+        if (facts.frames == 0) {
+            return noFramePlayed(capture, played, err);
+        }
+        facts.summary.rules.push_back(playedPartText(played));
+    }
     finishFrames(frames, choice.target);
-    return 0;
+    return refuseTargetAtUsual(choice, utf8Of(capture), frames.slumps.usualFps, err);
 }
 
 int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err)
@@ -172,7 +184,10 @@ int tuneFromCommandLine(TuneOptions& options, std::ostream& out, std::ostream& e
         }
     }
     chooseSettingsFor(options.common);
-    const int status = checkInputsAndOutputs(options.common, options.captures, err);
+    int status = refuseEmptyPlayedPart(options.choice, err);
+    if (status == 0) {
+        status = checkInputsAndOutputs(options.common, options.captures, err);
+    }
     return status != 0 ? status : tuneCommand(options, out, err);
 }
 

@@ -108,14 +108,21 @@ nlohmann::json replayJson(const std::filesystem::path& capture, const CaptureSum
     for (const PurgeEvent& purge : result.purges) {
         times.push_back(purge.timeMs);
     }
-    const SlumpScore score = scorePurges(slumps.slumps, times);
+    const SlumpScore score = scorePurges(slumps, times);
     json["slumps"] = slumpVerdictJson(slumps);
-    json["slumps"]["list"] = slumpsJson(slumps.slumps, times);
+    json["slumps"]["list"] = slumpsJson(slumps, times);
     json["purgesInSlumps"] = score.inSlumps;
     json["purgesOutsideSlumps"] = score.outside;
+    if (score.setAside > 0) {
+        json["purgesSetAside"] = score.setAside;
+    }
     json["slumpsMissed"] = slumps.slumps.size() - score.caught;
     for (std::size_t i = 0; i < times.size(); ++i) {
-        json["purges"][i]["inSlump"] = slumpAt(slumps.slumps, times[i]).has_value();
+        const PurgePlace place = placeOf(slumps, times[i]);
+        json["purges"][i]["inSlump"] = place.slump.has_value();
+        if (place.setAside) {
+            json["purges"][i]["setAside"] = true;
+        }
         json["purges"][i]["fpsOverLastSecond"] = fpsOverLastSecond(result.trace, times[i]);
     }
     if (notListed > 0) {

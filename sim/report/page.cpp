@@ -59,6 +59,7 @@ void answer(std::ostream& out, const Verdict& v)
     switch (v.answer) {
     case Answer::TooShort:
     case Answer::NothingAllowed:
+    case Answer::RecordedOn:
         fmt::print(out, "<p>No recommendation: {}.</p>\n", markupText(v.why));
         return;
     case Answer::Keep:

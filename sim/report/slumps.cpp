@@ -63,11 +63,14 @@ std::string noSlumpReason(const SlumpVerdict& verdict, double durationMs)
                        slumpTargetText(verdict), slumpLowSeconds);
 }
 
-std::string purgeJudgement(const FrameRateTrace& trace, const std::vector<Slump>& slumps,
-                           double atMs)
+std::string purgeJudgement(const FrameRateTrace& trace, const SlumpVerdict& verdict, double atMs)
 {
-    if (const auto slump = slumpAt(slumps, atMs)) {
-        const Slump& in = slumps[*slump];
+    const PurgePlace place = placeOf(verdict, atMs);
+    if (place.setAside) {
+        return "in a pause, a loading screen or a menu: not judged";
+    }
+    if (place.slump) {
+        const Slump& in = verdict.slumps[*place.slump];
         return fmt::format("in a slump ({:.1f} s to {:.1f} s at {:.0f} fps)", in.startMs / 1000.0,
                            in.endMs / 1000.0, in.fps);
     }
@@ -75,20 +78,47 @@ std::string purgeJudgement(const FrameRateTrace& trace, const std::vector<Slump>
                        fpsOverLastSecond(trace, atMs));
 }
 
-nlohmann::json slumpVerdictJson(const SlumpVerdict& verdict)
+std::string setAsideText(const SlumpVerdict& verdict)
 {
-    return {{"targetFps", verdict.targetFps},
-            {"targetFrom", verdict.targetGiven ? "--target" : "usualFps"},
-            {"usualFps", verdict.usualFps},
-            {"count", verdict.slumps.size()}};
+    std::string text;
+    if (verdict.loadingMs > 0) {
+        text = fmt::format("{:g} s of loading screens or menus", verdict.loadingMs / 1000.0);
+    }
+    if (verdict.pauses > 0) {
+        text += fmt::format("{}{} {}", text.empty() ? "" : " and ", verdict.pauses,
+                            verdict.pauses == 1 ? "pause" : "pauses");
+    }
+    return text.empty() ? text
+                        : "left out: " + text +
+                              ", not play: never a slump, no purge in them judged, not in the "
+                              "usual rate";
 }
 
-nlohmann::json slumpsJson(const std::vector<Slump>& slumps, const std::vector<double>& purgeTimesMs)
+nlohmann::json slumpVerdictJson(const SlumpVerdict& verdict)
 {
+    nlohmann::json json = {{"targetFps", verdict.targetFps},
+                           {"targetFrom", verdict.targetGiven ? "--target" : "usualFps"},
+                           {"usualFps", verdict.usualFps},
+                           {"count", verdict.slumps.size()}};
+    // Only where something was: the reports of other captures stay as they were.
+    if (!verdict.setAside.empty()) {
+        nlohmann::json spans = nlohmann::json::array();
+        for (const Span& span : verdict.setAside) {
+            spans.push_back({{"startMs", span.startMs}, {"endMs", span.endMs}});
+        }
+        json["setAside"] = {
+            {"loadingMs", verdict.loadingMs}, {"pauses", verdict.pauses}, {"spans", spans}};
+    }
+    return json;
+}
+
+nlohmann::json slumpsJson(const SlumpVerdict& verdict, const std::vector<double>& purgeTimesMs)
+{
+    const std::vector<Slump>& slumps = verdict.slumps;
     nlohmann::json list = nlohmann::json::array();
     std::vector<std::optional<double>> firstPurge(slumps.size());
     for (const double t : purgeTimesMs) {
-        if (const auto slump = slumpAt(slumps, t); slump && !firstPurge[*slump]) {
+        if (const auto slump = placeOf(verdict, t).slump; slump && !firstPurge[*slump]) {
             firstPurge[*slump] = t;
         }
     }
@@ -102,11 +132,15 @@ nlohmann::json slumpsJson(const std::vector<Slump>& slumps, const std::vector<do
     return list;
 }
 
-nlohmann::json purgesJson(const std::vector<double>& purgeTimesMs, const std::vector<Slump>& slumps)
+nlohmann::json purgesJson(const std::vector<double>& purgeTimesMs, const SlumpVerdict& verdict)
 {
     nlohmann::json list = nlohmann::json::array();
     for (const double t : purgeTimesMs) {
-        list.push_back({{"timeMs", t}, {"inSlump", slumpAt(slumps, t).has_value()}});
+        const PurgePlace place = placeOf(verdict, t);
+        list.push_back({{"timeMs", t}, {"inSlump", place.slump.has_value()}});
+        if (place.setAside) {
+            list.back()["setAside"] = true;
+        }
     }
     return list;
 }

@@ -19,14 +19,13 @@ std::string catchesText(std::uint64_t caught, double meanDelayMs, std::size_t sl
 std::string
 slumpTargetText(const SlumpVerdict& verdict); // "below 48 fps (80% of the usual 60 fps)"
 std::string noSlumpReason(const SlumpVerdict& verdict, double durationMs);
-// "in a slump (28 fps over the last second)", or "outside any slump (...)".
-std::string purgeJudgement(const FrameRateTrace& trace, const std::vector<Slump>& slumps,
-                           double atMs);
+// "in a slump (28 fps over the last second)", "outside any slump (...)", or in what is set aside.
+std::string purgeJudgement(const FrameRateTrace& trace, const SlumpVerdict& verdict, double atMs);
+// "left out: 20 s of loading screens or menus and 1 pause, ..."; empty when nothing was.
+std::string setAsideText(const SlumpVerdict& verdict);
 nlohmann::json slumpVerdictJson(const SlumpVerdict& verdict);
 // Each slump with its first purge by these times, if any; each purge with whether it fell in one.
-nlohmann::json slumpsJson(const std::vector<Slump>& slumps,
-                          const std::vector<double>& purgeTimesMs);
-nlohmann::json purgesJson(const std::vector<double>& purgeTimesMs,
-                          const std::vector<Slump>& slumps);
+nlohmann::json slumpsJson(const SlumpVerdict& verdict, const std::vector<double>& purgeTimesMs);
+nlohmann::json purgesJson(const std::vector<double>& purgeTimesMs, const SlumpVerdict& verdict);
 
 } // namespace sim

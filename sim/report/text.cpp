@@ -28,13 +28,20 @@ void printEvents(std::ostream& out, const SessionResult& result, const SlumpVerd
     } else {
         fmt::print(out, "slumps: {}, {}\n", slumps.size(), slumpTargetText(verdict));
     }
+    if (const std::string aside = setAsideText(verdict); !aside.empty()) {
+        fmt::print(out, "  {}\n", aside);
+    }
     std::vector<double> times;
     for (const PurgeEvent& purge : result.purges) {
         times.push_back(purge.timeMs);
     }
-    const SlumpScore score = scorePurges(slumps, times);
-    fmt::print(out, "purges: {} ({} in slumps, {} outside any)", result.purges.size(),
+    const SlumpScore score = scorePurges(verdict, times);
+    fmt::print(out, "purges: {} ({} in slumps, {} outside any", result.purges.size(),
                score.inSlumps, score.outside);
+    if (score.setAside > 0) {
+        fmt::print(out, ", {} in what is left out", score.setAside);
+    }
+    out << ')';
     if (!slumps.empty()) {
         fmt::print(out, "; slumps without a purge: {} of {}", slumps.size() - score.caught,
                    slumps.size());
@@ -42,7 +49,7 @@ void printEvents(std::ostream& out, const SessionResult& result, const SlumpVerd
     out << '\n';
     for (const PurgeEvent& purge : result.purges) {
         fmt::print(out, "  {:10.3f} s  a purge would run, {}\n", purge.timeMs / 1000.0,
-                   purgeJudgement(result.trace, slumps, purge.timeMs));
+                   purgeJudgement(result.trace, verdict, purge.timeMs));
     }
 }
 

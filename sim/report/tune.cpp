@@ -133,10 +133,16 @@ void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdi
                    part.durationMs / 1000.0);
         fmt::print(out, "  1% low fps {:.1f}, 0.1% low fps {:.1f}\n",
                    lowFps(facts.frameTimes, 0.01), lowFps(facts.frameTimes, 0.001));
+        for (const std::string& rule : facts.summary.rules) {
+            fmt::print(out, "  read as: {}\n", rule);
+        }
         if (facts.summary.stoppedAtMs) {
             fmt::print(out, "  stopped: {}\n", describeStop(facts.summary));
         }
         printSlumps(out, part.slumps, part.durationMs);
+        if (const std::string aside = setAsideText(part.slumps); !aside.empty()) {
+            fmt::print(out, "  {}\n", aside);
+        }
     }
     if (report.captures.size() > 1) {
         fmt::print(out, "judged together: {} captures, {:.1f} s, {} slumps\n",
@@ -165,7 +171,7 @@ void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdi
         printVerdict(out, verdict);
         return;
     }
-    if (!r.recommended) {
+    if (!verdict.best) {
         fmt::print(out, "no recommendation: {}\n", verdict.why);
         return;
     }
@@ -173,7 +179,7 @@ void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdi
     fmt::print(out, "recommended: {}{}\n", pairName(best),
                samePair(best, r.current) ? " (yours)" : "");
     printCell(out, best, r.durationMs, r.slumps);
-    fmt::print(out, "  why: {}\n  rule: {}\n", verdict.why, recommendationRule);
+    fmt::print(out, "  why: {}\n  rule: {}\n", verdict.why, recommendationRule());
     if (!verdict.changes.empty()) {
         fmt::print(out, "  {}:\n", changesHeading(verdict));
     }

@@ -28,7 +28,7 @@ nlohmann::json cellJson(const CellResult& c, double durationMs, std::size_t slum
 }
 
 // A pair on one capture: every slump and every purge.
-nlohmann::json purgesOnJson(const CellResult& c, const std::vector<Slump>& slumps)
+nlohmann::json purgesOnJson(const CellResult& c, const SlumpVerdict& slumps)
 {
     return {{"purgeTimesMs", c.purgeTimesMs},
             {"purgeList", purgesJson(c.purgeTimesMs, slumps)},
@@ -42,7 +42,7 @@ nlohmann::json pairJson(const CellResult& c, const TuneResult& r,
     nlohmann::json json = cellJson(c, r.durationMs, r.slumps);
     if (r.captures.size() == 1) {
         const TunedCapture& only = r.captures.front();
-        json.update(purgesOnJson(only.*onCapture, only.slumps.slumps));
+        json.update(purgesOnJson(only.*onCapture, only.slumps));
     }
     return json;
 }
@@ -59,6 +59,9 @@ nlohmann::json factsJson(const CaptureFacts& facts)
     if (facts.summary.stoppedAtMs) {
         json["inputStoppedAtMs"] = *facts.summary.stoppedAtMs;
     }
+    if (!facts.summary.rules.empty()) {
+        json["readingRules"] = facts.summary.rules;
+    }
     if (facts.run) {
         json["run"] = *facts.run;
     }
@@ -72,14 +75,14 @@ nlohmann::json capturesJson(const TuneReport& report)
         const CaptureFacts& facts = report.captures[i];
         const TunedCapture& part = report.result.captures[i];
         nlohmann::json slumps = slumpVerdictJson(part.slumps);
-        slumps["list"] = slumpsJson(part.slumps.slumps, {});
+        slumps["list"] = slumpsJson(part.slumps, {});
         nlohmann::json entry = factsJson(facts);
-        entry.update({{"durationMs", part.durationMs},
-                      {"slumps", slumps},
-                      {"current", purgesOnJson(part.current, part.slumps.slumps)},
-                      {"recommended", report.result.recommended
-                                          ? purgesOnJson(part.recommended, part.slumps.slumps)
-                                          : nlohmann::json(nullptr)}});
+        entry.update(
+            {{"durationMs", part.durationMs},
+             {"slumps", slumps},
+             {"current", purgesOnJson(part.current, part.slumps)},
+             {"recommended", report.result.recommended ? purgesOnJson(part.recommended, part.slumps)
+                                                       : nlohmann::json(nullptr)}});
         list.push_back(std::move(entry));
     }
     return list;
@@ -106,7 +109,7 @@ nlohmann::json tuneJson(const TuneReport& report, const Verdict& verdict)
                   {{"fpsModerate", {report.moderate.low, report.moderate.high}},
                    {"fpsCritical", {report.critical.low, report.critical.high}}}},
                  {"slumps", slumps},
-                 {"rule", recommendationRule},
+                 {"rule", recommendationRule()},
                  {"why", verdict.why},
                  {"verdict", verdictJson(verdict)},
                  {"warning", mixedRatesWarning(r)},

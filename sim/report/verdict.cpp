@@ -3,6 +3,7 @@
 #include "sim/files.h"
 #include "sim/report/slumps_report.h"
 #include "sim/text.h"
+#include "sim/tune/recoveries.h"
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>
@@ -18,10 +19,9 @@ std::string plural(std::uint64_t count, std::string_view one, std::string_view m
     return fmt::format("{} {}", count, count == 1 ? one : many);
 }
 
-// "a tenth", as the margin is set.
-std::string margin()
+std::int64_t missedOf(const CellResult& c, std::size_t slumps)
 {
-    return fmt::format("{:g}%", thresholdMargin * 100);
+    return static_cast<std::int64_t>(slumps) - static_cast<std::int64_t>(c.slumps.caught);
 }
 
 std::string catches(const CellResult& c, std::size_t slumps)
@@ -42,25 +42,49 @@ std::string fpsList(const std::vector<double>& fps)
     return text + " fps";
 }
 
+// What yours does a step past its room, against the recommendation's room.
+std::string roomText(const TuneResult& r, const CellResult& yours, const CellResult& best)
+{
+    const Room room = roomOf(r.cells, yours, r.slumps);
+    const double further = (room.steps + 1) * roomStep * 100;
+    std::string edge;
+    if (room.purgesOutside && room.outside > yours.slumps.outside) {
+        edge =
+            fmt::format("with both thresholds {:g}% higher, as a slower evening of the same game "
+                        "would meet them, it would purge {} outside a slump",
+                        further, purgeTimesText(room.outside));
+    } else if (room.misses && room.missed > missedOf(yours, r.slumps)) {
+        edge = fmt::format("with both thresholds {:g}% lower, as a dip a little shallower would "
+                           "meet them, it would miss {}",
+                           further,
+                           room.missed == 1 ? std::string("a slump")
+                                            : fmt::format("{} slumps", room.missed));
+    } else {
+        edge = fmt::format("{:g}% further lies outside the pairs judged", further);
+    }
+    return fmt::format("yours sits near the edge of this capture: {}; {} holds {:g}% either way",
+                       edge, pairName(best), roomOf(r.cells, best, r.slumps).percent());
+}
+
 // The first of the rule's keys on which yours stands behind the recommendation.
 RuleKey decidingKey(const TuneResult& r, const CellResult& best, const TuneReport& report)
 {
     if (samePair(best, r.current)) {
         return RuleKey::None;
     }
-    const Standing y = standingOf(r.cells, r.current, r.current, r.slumps);
-    const Standing b = standingOf(r.cells, best, r.current, r.slumps);
-    if (y.outsideEager != b.outsideEager) {
-        return RuleKey::OutsideEager;
+    const Standing y = standingOf(r, r.current);
+    const Standing b = standingOf(r, best);
+    if (y.moderateInPlay != b.moderateInPlay) {
+        return RuleKey::ModerateAtUsual;
     }
     if (y.outside != b.outside) {
         return RuleKey::Outside;
     }
-    if (y.missedWary != b.missedWary) {
-        return RuleKey::MissedWary;
-    }
     if (y.missed != b.missed) {
         return RuleKey::Missed;
+    }
+    if (y.lessRoom != b.lessRoom) {
+        return RuleKey::Room;
     }
     if (y.waitSeconds != b.waitSeconds) {
         return RuleKey::Wait;
@@ -105,34 +129,29 @@ std::string yoursDoes(const Verdict& v, const TuneResult& r, const TuneReport& r
     const CellResult& yours = v.yours;
     const CellResult& best = *v.best;
     const std::size_t slumps = v.slumps;
-    const Standing y = standingOf(r.cells, yours, yours, slumps);
+    const Standing y = standingOf(r, yours);
     const auto misses = [&](std::int64_t missed) {
         return slumps == 1 ? std::string("yours misses it")
                            : fmt::format("yours misses {} of them", missed);
     };
     switch (v.decidedBy) {
-    case RuleKey::OutsideEager:
-        return yours.slumps.outside > 0
-                   ? fmt::format("yours purges {} outside any slump",
-                                 purgeTimesText(yours.slumps.outside))
-                   : fmt::format("yours sits at the edge of this capture's noise: with "
-                                 "FPS_Critical {} higher it would purge {} outside a slump",
-                                 margin(), purgeTimesText(y.outsideEager));
+    case RuleKey::ModerateAtUsual:
+        return fmt::format("yours leaves ordinary play too little room: all but 1 in {} of its "
+                           "frames run at {:.0f} fps or more, and with FPS_Moderate {} the game "
+                           "is often Moderate there, where a single long frame below "
+                           "FPS_Critical purges{}",
+                           ordinaryLowOneIn, lowestOrdinaryFps(r), yours.moderate,
+                           yours.slumps.outside > 0
+                               ? fmt::format(" (here it purges {} outside any slump)",
+                                             purgeTimesText(yours.slumps.outside))
+                               : std::string());
     case RuleKey::Outside:
         return fmt::format("yours purges {} outside any slump",
                            purgeTimesText(yours.slumps.outside));
-    case RuleKey::MissedWary:
-        if (y.missed > static_cast<std::int64_t>(slumps - best.slumps.caught)) {
-            return misses(y.missed);
-        }
-        return slumps == 1 ? fmt::format("yours catches it only narrowly: with FPS_Critical {} "
-                                         "lower it would miss it",
-                                         margin())
-                           : fmt::format("yours catches them only narrowly: with FPS_Critical "
-                                         "{} lower it would miss {} of them",
-                                         margin(), y.missedWary);
     case RuleKey::Missed:
         return misses(y.missed);
+    case RuleKey::Room:
+        return roomText(r, yours, best);
     case RuleKey::Wait:
         return fmt::format("yours waits {:.1f} s on average for a slump's first purge, {} {:.1f} s",
                            yours.slumps.meanDelayMs() / 1000.0, pairName(best),
@@ -263,19 +282,39 @@ Verdict judgeOne(const TuneResult& r, const TuneReport& report,
     return v;
 }
 
+std::string recordedOnText(const Verdict& v)
+{
+    std::string which;
+    for (std::size_t i = 0; i < v.recordedOn.size(); ++i) {
+        const Verdict::Recorded& r = v.recordedOn[i];
+        which += fmt::format("{}{} ({} of your pair's {} purges)",
+                             i == 0                         ? ""
+                             : i + 1 == v.recordedOn.size() ? " and "
+                                                            : ", ",
+                             shown(r.capture), r.recoveries, r.purges);
+    }
+    return fmt::format(
+        "{} {} recorded with Tarnwick on: after most of your pair's purges the game was back at "
+        "its usual rate within a second{}, so the recoveries are Tarnwick's own and cannot show "
+        "what the game does without them; to tune, record again with Enabled=0 under [Main] in "
+        "Tarnwick.ini and give that capture",
+        v.recordedOn.size() == 1 ? "the capture" : "the captures",
+        v.recordedOn.size() == 1 ? "looks" : "look", " (" + which + ")");
+}
+
 } // namespace
 
 const char* ruleKeyName(RuleKey key)
 {
     switch (key) {
-    case RuleKey::OutsideEager:
-        return "outsideWithFpsCriticalHigher";
+    case RuleKey::ModerateAtUsual:
+        return "moderateAtUsualRate";
     case RuleKey::Outside:
         return "outside";
-    case RuleKey::MissedWary:
-        return "missedWithFpsCriticalLower";
     case RuleKey::Missed:
         return "missed";
+    case RuleKey::Room:
+        return "room";
     case RuleKey::Wait:
         return "wait";
     case RuleKey::Warned:
@@ -291,6 +330,25 @@ const char* ruleKeyName(RuleKey key)
 Verdict judge(const TuneReport& report, const std::optional<SettingsCheck>& settings)
 {
     Verdict v = judgeOne(report.result, report, settings);
+    for (std::size_t i = 0; i < report.result.captures.size(); ++i) {
+        const TunedCapture& part = report.result.captures[i];
+        if (looksRecordedWithTarnwickOn(part.recoveriesAfterYours, part.current.purges)) {
+            v.recordedOn.push_back({i < report.captures.size()
+                                        ? captureLabel(report.captures[i], false)
+                                        : std::string("the capture"),
+                                    part.recoveriesAfterYours, part.current.purges});
+        }
+    }
+    if (!v.recordedOn.empty()) {
+        // Its recoveries are Tarnwick's own: any pair judged on them is judged on a game that is
+        // not there without it.
+        v.answer = Answer::RecordedOn;
+        v.best.reset();
+        v.decidedBy = RuleKey::None;
+        v.changes.clear();
+        v.why = recordedOnText(v);
+        return v;
+    }
     if (report.perCapture.empty()) {
         return v;
     }
@@ -360,6 +418,8 @@ std::string answerText(const Verdict& v)
                            v.best->critical, v.switchedOff ? ", switched on" : "");
     case Answer::EachGame:
         return "no pair for all of them: " + v.why;
+    case Answer::RecordedOn:
+        return "no recommendation: " + v.why;
     }
     return {};
 }
@@ -401,8 +461,8 @@ void printVerdict(std::ostream& out, const Verdict& v)
 
 nlohmann::json verdictJson(const Verdict& v)
 {
-    static const char* const answers[] = {"tooShort", "nothingAllowed", "keep", "change",
-                                          "eachGame"};
+    static const char* const answers[] = {"tooShort", "nothingAllowed", "keep",
+                                          "change",   "eachGame",       "recordedWithTarnwickOn"};
     nlohmann::json changes = nlohmann::json::array();
     for (const LineChange& change : v.changes) {
         changes.push_back({{"section", change.section},
@@ -421,6 +481,14 @@ nlohmann::json verdictJson(const Verdict& v)
                            {"why", v.why},
                            {"changes", changes},
                            {"uncaughtSlumpFps", v.uncaughtSlumpFps}};
+    if (!v.recordedOn.empty()) {
+        json["recordedWithTarnwickOn"] = nlohmann::json::array();
+        for (const Verdict::Recorded& r : v.recordedOn) {
+            json["recordedWithTarnwickOn"].push_back({{"capture", r.capture},
+                                                      {"purgesFollowedByRecovery", r.recoveries},
+                                                      {"purges", r.purges}});
+        }
+    }
     if (v.best) {
         json["recommended"] = {{"fpsModerate", v.best->moderate},
                                {"fpsCritical", v.best->critical}};

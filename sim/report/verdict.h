@@ -20,18 +20,19 @@ enum class Answer {
     Keep,           // yours is the recommendation
     Change,         // set the recommendation instead
     EachGame,       // games at different usual rates: one answer each, no joint pair
+    RecordedOn,     // recorded with Tarnwick on: its recoveries are Tarnwick's own
 };
 
 // The rule's key on which yours falls behind the recommendation (see the rule in sim/tune/tune.h).
 enum class RuleKey {
-    None,         // yours is the recommendation
-    OutsideEager, // purges outside a slump with FPS_Critical a tenth higher
-    Outside,      // purges outside a slump
-    MissedWary,   // misses slumps with FPS_Critical a tenth lower
-    Missed,       // misses slumps
-    Wait,         // waits longer for a slump's first purge
-    Warned,       // as good, but the settings check warns about it
-    OutsideGrid,  // as good, but not among the pairs judged
+    None,            // yours is the recommendation
+    ModerateAtUsual, // FPS_Moderate leaves the usual rate no room
+    Outside,         // purges outside a slump
+    Missed,          // misses slumps
+    Room,            // less room from purging outside slumps or missing one
+    Wait,            // waits longer for a slump's first purge
+    Warned,          // as good, but the settings check warns about it
+    OutsideGrid,     // as good, but not among the pairs judged
 };
 
 // A line of Tarnwick.ini as it should read, and the one it replaces.
@@ -62,7 +63,15 @@ struct Verdict {
     std::vector<double> uncaughtSlumpFps;
     std::string why; // one sentence, from the key that decided
     std::vector<LineChange> changes;
-    std::vector<double> usualFps;       // each capture's, for games at different rates
+    std::vector<double> usualFps; // each capture's, for games at different rates
+    // RecordedOn: the captures that look recorded with Tarnwick on, with your purges after which
+    // the game was back within a second, of how many.
+    struct Recorded {
+        std::string capture;
+        std::size_t recoveries = 0;
+        std::size_t purges = 0;
+    };
+    std::vector<Recorded> recordedOn;
     std::vector<Verdict> eachGame;      // EachGame: one per capture, in order
     std::vector<std::string> gameNames; // EachGame: the capture each answer is for
 };

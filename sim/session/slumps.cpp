@@ -29,6 +29,9 @@ std::uint64_t framesIn(const FrameRateTrace& trace, std::size_t first, std::size
 
 void traceFrame(FrameRateTrace& trace, double endMs)
 {
+    if (endMs - trace.endMs >= pauseFrameMs) {
+        trace.pauses.push_back({trace.endMs, endMs});
+    }
     const auto tenth = static_cast<std::size_t>(std::max(0.0, endMs) / traceTenthMs);
     if (tenth >= trace.framesPerTenth.size()) {
         trace.framesPerTenth.resize(tenth + 1, 0);
@@ -40,31 +43,122 @@ void traceFrame(FrameRateTrace& trace, double endMs)
     trace.endMs = std::max(trace.endMs, endMs);
 }
 
-double usualFps(const FrameRateTrace& trace)
+namespace {
+
+std::size_t tenthOf(double ms)
 {
-    // Seconds counted by their frames: memory does not grow with the capture.
-    constexpr std::size_t mostInASecond =
+    return static_cast<std::size_t>(std::max(0.0, ms) / traceTenthMs);
+}
+
+// Seconds counted by their frames: memory does not grow with the capture.
+struct SecondCounts {
+    static constexpr std::size_t mostInASecond =
         std::numeric_limits<std::uint8_t>::max() * tenthsPerSecond;
-    std::vector<std::uint64_t> secondsWith(mostInASecond + 1, 0);
+    std::vector<std::uint64_t> with = std::vector<std::uint64_t>(mostInASecond + 1, 0);
     std::uint64_t seconds = 0;
-    for (std::size_t first = 0; first + tenthsPerSecond <= wholeTenths(trace);
-         first += tenthsPerSecond) {
-        ++secondsWith[framesIn(trace, first, first + tenthsPerSecondIndex)];
-        ++seconds;
+    // The frames of the second at this percentile, slowest first, as if they were sorted.
+    double at(std::size_t percentile) const
+    {
+        const std::uint64_t place = seconds * percentile / 100;
+        std::uint64_t passed = 0;
+        for (std::size_t frames = 0; frames < with.size(); ++frames) {
+            passed += with[frames];
+            if (passed > place) {
+                return static_cast<double>(frames);
+            }
+        }
+        return static_cast<double>(mostInASecond);
     }
-    if (seconds == 0) {
-        return 0;
-    }
-    // The second at this place, slowest first, as if they were sorted.
-    const std::uint64_t place = seconds * usualPercentile / 100;
-    std::uint64_t passed = 0;
-    for (std::size_t frames = 0; frames < secondsWith.size(); ++frames) {
-        passed += secondsWith[frames];
-        if (passed > place) {
-            return static_cast<double>(frames);
+};
+
+bool anyAside(const std::vector<bool>& aside, std::size_t first, std::size_t last)
+{
+    for (std::size_t t = first; t <= last && t < aside.size(); ++t) {
+        if (aside[t]) {
+            return true;
         }
     }
-    return static_cast<double>(mostInASecond);
+    return false;
+}
+
+// Whole seconds of the capture, in order, that hold nothing set aside.
+template <class F>
+void eachPlayedSecond(const FrameRateTrace& trace, const std::vector<bool>& aside, F&& f)
+{
+    for (std::size_t first = 0; first + tenthsPerSecond <= wholeTenths(trace);
+         first += tenthsPerSecond) {
+        const std::size_t last = first + tenthsPerSecondIndex;
+        if (!anyAside(aside, first, last)) {
+            f(first, framesIn(trace, first, last));
+        }
+    }
+}
+
+void markAside(std::vector<bool>& aside, double startMs, double endMs)
+{
+    for (std::size_t t = tenthOf(startMs); t <= tenthOf(endMs) && t < aside.size(); ++t) {
+        aside[t] = true;
+    }
+}
+
+} // namespace
+
+SetAside setAsideOf(const FrameRateTrace& trace)
+{
+    SetAside result;
+    result.tenths.assign(trace.framesPerTenth.size(), false);
+    for (const Span& pause : trace.pauses) {
+        markAside(result.tenths, pause.startMs, pause.endMs);
+    }
+    result.pauses = trace.pauses.size();
+    SecondCounts counts;
+    eachPlayedSecond(trace, result.tenths, [&](std::size_t, std::uint64_t frames) {
+        ++counts.with[frames];
+        ++counts.seconds;
+    });
+    std::vector<Span> loading;
+    const double median = counts.seconds > 0 ? counts.at(50) : 0;
+    if (median >= 1) {
+        eachPlayedSecond(trace, result.tenths, [&](std::size_t first, std::uint64_t frames) {
+            if (static_cast<double>(frames) <= median * loadingOverMedian) {
+                return;
+            }
+            const double startMs = static_cast<double>(first) * traceTenthMs;
+            if (!loading.empty() && loading.back().endMs == startMs) {
+                loading.back().endMs += 1000;
+            } else {
+                loading.push_back({startMs, startMs + 1000});
+            }
+            result.loadingMs += 1000;
+        });
+    }
+    // Both kinds in one list in time order, joined where they touch.
+    std::vector<Span> all = trace.pauses;
+    all.insert(all.end(), loading.begin(), loading.end());
+    std::sort(all.begin(), all.end(),
+              [](const Span& a, const Span& b) { return a.startMs < b.startMs; });
+    for (const Span& span : all) {
+        if (!result.spans.empty() && span.startMs <= result.spans.back().endMs) {
+            result.spans.back().endMs = std::max(result.spans.back().endMs, span.endMs);
+        } else {
+            result.spans.push_back(span);
+        }
+    }
+    for (const Span& span : loading) {
+        // A loading second's last tenth is the next second's first frames' neighbour only.
+        markAside(result.tenths, span.startMs, span.endMs - traceTenthMs);
+    }
+    return result;
+}
+
+double usualFps(const FrameRateTrace& trace, const SetAside& aside)
+{
+    SecondCounts counts;
+    eachPlayedSecond(trace, aside.tenths, [&](std::size_t, std::uint64_t frames) {
+        ++counts.with[frames];
+        ++counts.seconds;
+    });
+    return counts.seconds == 0 ? 0 : counts.at(usualPercentile);
 }
 
 double fpsOverLastSecond(const FrameRateTrace& trace, double atMs)
@@ -75,56 +169,92 @@ double fpsOverLastSecond(const FrameRateTrace& trace, double atMs)
     return static_cast<double>(framesIn(trace, first, last)) / seconds;
 }
 
-std::vector<Slump> findSlumps(const FrameRateTrace& trace, double targetFps)
+namespace {
+
+// Window ends (tenths) of slow seconds, and the tenths a slump of them spans.
+struct Run {
+    std::size_t first;
+    std::size_t last;
+    std::size_t from = 0;
+    std::size_t to = 0;
+};
+
+// Each whole tenth from the tenth one on ends a second: slow when that second holds fewer
+// frames than the target and nothing set aside. Runs of slow seconds' ends, joined across gaps
+// under a second.
+std::vector<Run> slowRuns(const FrameRateTrace& trace, double targetFps,
+                          const std::vector<bool>& aside)
 {
-    // Each whole tenth from the tenth one on ends a second: slow when that second holds fewer
-    // frames than the target. Runs of slow seconds' ends, joined across gaps under a second, are
-    // slumps when their ends span a second.
-    struct Run {
-        std::size_t first;
-        std::size_t last;
-    };
     std::vector<Run> runs;
     std::uint64_t window = framesIn(trace, 0, tenthsPerSecondIndex - 1);
+    const auto asideAt = [&aside](std::size_t t) -> std::size_t {
+        return t < aside.size() && aside[t] ? 1 : 0;
+    };
+    std::size_t asideInWindow = 0;
+    for (std::size_t t = 0; t + 1 < tenthsPerSecond; ++t) {
+        asideInWindow += asideAt(t);
+    }
     const std::size_t whole = wholeTenths(trace);
     for (std::size_t t = tenthsPerSecondIndex; t < whole; ++t) {
         window += trace.framesPerTenth[t];
-        if (static_cast<double>(window) < targetFps) {
+        asideInWindow += asideAt(t);
+        if (asideInWindow == 0 && static_cast<double>(window) < targetFps) {
             if (!runs.empty() && t - runs.back().last <= tenthsPerSecond) {
                 runs.back().last = t;
             } else {
                 runs.push_back({t, t});
             }
         }
-        window -= trace.framesPerTenth[t - tenthsPerSecondIndex];
+        const std::size_t leaving = t - tenthsPerSecondIndex;
+        window -= trace.framesPerTenth[leaving];
+        asideInWindow -= asideAt(leaving);
     }
-    std::vector<Slump> slumps;
+    return runs;
+}
+
+} // namespace
+
+std::vector<Slump> findSlumps(const FrameRateTrace& trace, double targetFps, const SetAside& aside)
+{
+    std::vector<Run> runs = slowRuns(trace, targetFps, aside.tenths);
     // A tenth at the target's pace or faster, at either edge of the first or last slow second, is
     // the game before it sank or after it recovered: not the slump's.
     const double fastTenth = targetFps / static_cast<double>(tenthsPerSecond);
     const auto fast = [&](std::size_t tenth) {
         return static_cast<double>(trace.framesPerTenth[tenth]) >= fastTenth;
     };
-    for (const Run& run : runs) {
+    std::vector<Run> joined;
+    for (Run run : runs) {
+        run.from = run.first - tenthsPerSecondIndex;
+        while (run.from < run.first && fast(run.from)) {
+            ++run.from;
+        }
+        run.to = run.last;
+        while (run.to > run.last - tenthsPerSecondIndex && fast(run.to)) {
+            --run.to;
+        }
+        // Where the game sank again less than a second after it recovered, it is one slump.
+        if (!joined.empty() && run.from < joined.back().to + 1 + tenthsPerSecond) {
+            joined.back().last = run.last;
+            joined.back().to = run.to;
+        } else {
+            joined.push_back(run);
+        }
+    }
+    std::vector<Slump> slumps;
+    const std::size_t whole = wholeTenths(trace);
+    for (const Run& run : joined) {
         if (run.last - run.first < slumpLowSeconds * tenthsPerSecond) {
             continue;
         }
-        std::size_t from = run.first - tenthsPerSecondIndex;
-        while (from < run.first && fast(from)) {
-            ++from;
-        }
-        std::size_t to = run.last; // the last tenth in it
-        while (to > run.last - tenthsPerSecondIndex && fast(to)) {
-            --to;
-        }
         Slump slump;
-        slump.startMs = static_cast<double>(from) * traceTenthMs;
+        slump.startMs = static_cast<double>(run.from) * traceTenthMs;
         // A slump still on when the capture ends holds its last frames too.
-        slump.endMs = run.last + 1 == whole && to == run.last
+        slump.endMs = run.last + 1 == whole && run.to == run.last
                           ? trace.endMs
-                          : static_cast<double>(to + 1) * traceTenthMs;
-        const double seconds = static_cast<double>(to + 1 - from) / tenthsPerSecond;
-        slump.fps = static_cast<double>(framesIn(trace, from, to)) / seconds;
+                          : static_cast<double>(run.to + 1) * traceTenthMs;
+        const double seconds = static_cast<double>(run.to + 1 - run.from) / tenthsPerSecond;
+        slump.fps = static_cast<double>(framesIn(trace, run.from, run.to)) / seconds;
         slumps.push_back(slump);
     }
     return slumps;
@@ -133,45 +263,57 @@ std::vector<Slump> findSlumps(const FrameRateTrace& trace, double targetFps)
 SlumpVerdict judgeSlumps(const FrameRateTrace& trace, std::optional<double> targetFps)
 {
     SlumpVerdict verdict;
-    verdict.usualFps = usualFps(trace);
+    const SetAside aside = setAsideOf(trace);
+    verdict.usualFps = usualFps(trace, aside);
     verdict.targetGiven = targetFps.has_value();
     verdict.targetFps = targetFps.value_or(std::round(verdict.usualFps * slumpShareOfUsual));
-    verdict.slumps = findSlumps(trace, verdict.targetFps);
+    verdict.slumps = findSlumps(trace, verdict.targetFps, aside);
+    verdict.setAside = aside.spans;
+    verdict.loadingMs = aside.loadingMs;
+    verdict.pauses = aside.pauses;
     return verdict;
 }
 
-void scorePurge(SlumpScore& score, const std::vector<Slump>& slumps,
-                std::optional<std::size_t> slump, double atMs)
+void scorePurge(SlumpScore& score, const std::vector<Slump>& slumps, PurgePlace place, double atMs)
 {
-    if (!slump) {
+    if (place.setAside) {
+        ++score.setAside;
+        return;
+    }
+    if (!place.slump) {
         ++score.outside;
         return;
     }
+    const std::size_t slump = *place.slump;
     ++score.inSlumps;
-    if (score.lastCaught != *slump + 1) {
+    if (score.lastCaught != slump + 1) {
         ++score.caught;
-        score.delaySumMs += std::max(0.0, atMs - slumps[*slump].startMs);
-        score.lastCaught = *slump + 1;
+        score.delaySumMs += std::max(0.0, atMs - slumps[slump].startMs);
+        score.lastCaught = slump + 1;
     }
 }
 
-SlumpScore scorePurges(const std::vector<Slump>& slumps, const std::vector<double>& purgeTimesMs)
+SlumpScore scorePurges(const SlumpVerdict& verdict, const std::vector<double>& purgeTimesMs)
 {
     SlumpScore score;
     SlumpCursor cursor;
     for (const double t : purgeTimesMs) {
-        scorePurge(score, slumps, cursor.at(slumps, t), t);
+        scorePurge(score, verdict.slumps, cursor.at(verdict, t), t);
     }
     return score;
 }
 
-std::optional<std::size_t> slumpAt(const std::vector<Slump>& slumps, double atMs)
+PurgePlace placeOf(const SlumpVerdict& verdict, double atMs)
 {
     SlumpCursor cursor;
-    const auto after = std::partition_point(slumps.begin(), slumps.end(),
-                                            [atMs](const Slump& s) { return s.endMs < atMs; });
-    cursor.next = static_cast<std::size_t>(after - slumps.begin());
-    return cursor.at(slumps, atMs);
+    const auto aside = std::partition_point(verdict.setAside.begin(), verdict.setAside.end(),
+                                            [atMs](const Span& s) { return s.endMs < atMs; });
+    cursor.nextAside = static_cast<std::size_t>(aside - verdict.setAside.begin());
+    const auto after =
+        std::partition_point(verdict.slumps.begin(), verdict.slumps.end(),
+                             [atMs](const Slump& s) { return s.endMs + slumpEdgeMs < atMs; });
+    cursor.next = static_cast<std::size_t>(after - verdict.slumps.begin());
+    return cursor.at(verdict, atMs);
 }
 
 } // namespace sim

@@ -13,9 +13,16 @@ namespace sim {
 // Frames counted by the tenth of a second they end in, on the session's clock: the frame rate over
 // wall time in a byte a tenth (36 MB for the longest capture read, 1,000 hours). A tenth holds at
 // most 255 frames: 2,550 fps, five times the fastest monitor.
+// A stretch of the capture that is not play.
+struct Span {
+    double startMs = 0;
+    double endMs = 0;
+};
+
 struct FrameRateTrace {
     std::deque<std::uint8_t> framesPerTenth; // grows without copying what it holds
     double endMs = 0;                        // where the last frame ended
+    std::vector<Span> pauses;                // single frames of pauseFrameMs or more, in order
 };
 
 inline constexpr double traceTenthMs = 100;
@@ -23,13 +30,31 @@ inline constexpr std::size_t tenthsPerSecond = 10;
 // Unless the player names a target, a slump is below this share of the capture's usual rate.
 inline constexpr double slumpShareOfUsual = 0.8;
 
+// A single frame this long is the game stopped (alt-tab, a save, a loading hitch), not played: no
+// frame of play holds a second's frame rate down for longer than a slump needs.
+inline constexpr double pauseFrameMs = 1500;
+// A second with more than this many times the median second's frames is a loading screen or a
+// menu: play that fast in a game that usually runs at half the rate is not what is tuned for.
+inline constexpr double loadingOverMedian = 2;
+
+// in: endMs, the session's clock once the frame is over; frames come in order.
 void traceFrame(FrameRateTrace& trace, double endMs);
 
-// The frame rate the game runs at when nothing is wrong: that of the capture's better seconds,
-// the 90th percentile of its whole seconds' frame counts. Not the median: a capture made to tune
-// Tarnwick may spend most of its time in slumps. 0 for a capture shorter than a second.
+// What of a capture is not play: its pauses, and its seconds of loading screens or menus.
+struct SetAside {
+    std::vector<Span> spans;  // in order, apart from each other
+    double loadingMs = 0;     // of them, loading screens and menus
+    std::size_t pauses = 0;   // of them, single frames of pauseFrameMs or more
+    std::vector<bool> tenths; // a tenth of the trace that is not play
+};
+SetAside setAsideOf(const FrameRateTrace& trace);
+
+// The frame rate the game runs at when nothing is wrong: that of the capture's better seconds of
+// play, the 90th percentile of its whole seconds' frame counts, leaving out what is set aside.
+// Not the median: a capture made to tune Tarnwick may spend most of its time in slumps. 0 for a
+// capture with less than a second of play.
 inline constexpr std::size_t usualPercentile = 90;
-double usualFps(const FrameRateTrace& trace);
+double usualFps(const FrameRateTrace& trace, const SetAside& aside);
 
 // The frames over the second before atMs (over less where the capture is younger), as a rate.
 double fpsOverLastSecond(const FrameRateTrace& trace, double atMs);
@@ -44,11 +69,12 @@ struct Slump {
 // shorter than about a second and a half never holds it down that long.
 inline constexpr std::size_t slumpLowSeconds = 2;
 
-// The capture's slumps, in time order: stretches in which the frame rate over the last second
-// stays below targetFps for slumpLowSeconds; a recovery shorter than a second does not end one.
-// A slump runs from the first slow second to the last, less the tenths at either edge that still
-// run at the target's pace: it starts where the game sank and ends where it recovered.
-std::vector<Slump> findSlumps(const FrameRateTrace& trace, double targetFps);
+// The capture's slumps, in time order: stretches of play in which the frame rate over the last
+// second stays below targetFps for slumpLowSeconds; a recovery shorter than a second does not end
+// one. A slump runs from the first slow second to the last, less the tenths at either edge that
+// still run at the target's pace: it starts where the game sank and ends where it recovered. No
+// second that holds what is set aside is judged.
+std::vector<Slump> findSlumps(const FrameRateTrace& trace, double targetFps, const SetAside& aside);
 
 // Where each slump stood: the target, and the usual rate it was taken from.
 struct SlumpVerdict {
@@ -56,6 +82,9 @@ struct SlumpVerdict {
     double targetFps = 0;
     bool targetGiven = false; // by the player, rather than taken from the usual rate
     std::vector<Slump> slumps;
+    std::vector<Span> setAside; // not play: never a slump, no purge in it judged
+    double loadingMs = 0;
+    std::size_t pauses = 0;
 };
 
 SlumpVerdict judgeSlumps(const FrameRateTrace& trace, std::optional<double> targetFps);
@@ -64,39 +93,54 @@ SlumpVerdict judgeSlumps(const FrameRateTrace& trace, std::optional<double> targ
 struct SlumpScore {
     std::uint64_t inSlumps = 0;
     std::uint64_t outside = 0;
+    std::uint64_t setAside = 0; // in what is not play: neither
     std::uint64_t caught = 0;   // slumps with a purge in them
     double delaySumMs = 0;      // from each caught slump's start to its first purge
     std::size_t lastCaught = 0; // one past the index of the slump caught last; 0: none yet
     double meanDelayMs() const { return caught > 0 ? delaySumMs / static_cast<double>(caught) : 0; }
 };
 
-// in: slump, the index of the slump the purge fell in, if any (see SlumpCursor).
-void scorePurge(SlumpScore& score, const std::vector<Slump>& slumps,
-                std::optional<std::size_t> slump, double atMs);
+// Where a purge fell: in a slump (its index), in what is set aside, or outside both.
+struct PurgePlace {
+    std::optional<std::size_t> slump;
+    bool setAside = false;
+};
+
+void scorePurge(SlumpScore& score, const std::vector<Slump>& slumps, PurgePlace place, double atMs);
 
 // Every purge of a run, by their times in order.
-SlumpScore scorePurges(const std::vector<Slump>& slumps, const std::vector<double>& purgeTimesMs);
+SlumpScore scorePurges(const SlumpVerdict& verdict, const std::vector<double>& purgeTimesMs);
 
-// A slump's start is known to within a tenth, and the first slow frames set a purge off before
-// the frame rate over any stretch can show it: a purge this little before a slump is in it.
-inline constexpr double slumpLeadMs = 500;
+// A slump's edges are known to within a tenth, and its slow frames set a purge off before the
+// frame rate over any stretch can show it sank, and after it shows it recovered: a purge this
+// close to a slump, before or after, is its own.
+inline constexpr double slumpEdgeMs = 500;
 
-// Walks the slumps alongside frames that come in time order.
+// Walks the slumps and what is set aside alongside frames that come in time order.
 struct SlumpCursor {
-    std::size_t next = 0; // the first slump not over before the last time asked
-    std::optional<std::size_t> at(const std::vector<Slump>& slumps, double ms)
+    std::size_t next = 0;      // the first slump not over before the last time asked
+    std::size_t nextAside = 0; // the same for what is set aside
+    PurgePlace at(const SlumpVerdict& verdict, double ms)
     {
-        while (next < slumps.size() && slumps[next].endMs < ms) {
+        const std::vector<Span>& aside = verdict.setAside;
+        while (nextAside < aside.size() && aside[nextAside].endMs < ms) {
+            ++nextAside;
+        }
+        if (nextAside < aside.size() && aside[nextAside].startMs <= ms) {
+            return {std::nullopt, true};
+        }
+        const std::vector<Slump>& slumps = verdict.slumps;
+        while (next < slumps.size() && slumps[next].endMs + slumpEdgeMs < ms) {
             ++next;
         }
-        if (next < slumps.size() && slumps[next].startMs - slumpLeadMs <= ms) {
-            return next;
+        if (next < slumps.size() && slumps[next].startMs - slumpEdgeMs <= ms) {
+            return {next, false};
         }
-        return std::nullopt;
+        return {};
     }
 };
 
-// The slump that holds atMs, if any, for times in any order.
-std::optional<std::size_t> slumpAt(const std::vector<Slump>& slumps, double atMs);
+// Where a purge at atMs fell, for times in any order.
+PurgePlace placeOf(const SlumpVerdict& verdict, double atMs);
 
 } // namespace sim

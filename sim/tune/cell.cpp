@@ -12,7 +12,6 @@ CellResult evaluateCell(const TuneFrames& frames, const GovernorSettings& settin
     Follower follower{settings, GovernorState{}};
     StateTimes times;
     SlumpCursor slumpCursor;
-    const std::vector<Slump>& slumps = frames.slumps.slumps;
     for (std::size_t i = 0; i < frames.frameSeconds.size(); ++i) {
         // The tick does not move while a simulated purge runs.
         const FollowedPass pass =
@@ -25,7 +24,7 @@ CellResult evaluateCell(const TuneFrames& frames, const GovernorSettings& settin
             const double t = frames.elapsedMs[i];
             cell.purgeTimesMs.push_back(t);
             ++cell.purges;
-            scorePurge(cell.slumps, slumps, slumpCursor.at(slumps, t), t);
+            scorePurge(cell.slumps, frames.slumps.slumps, slumpCursor.at(frames.slumps, t), t);
         }
     }
     const std::int64_t endNs = frames.elapsedNs.empty() ? 0 : frames.elapsedNs.back();

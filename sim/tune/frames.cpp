@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace sim {
 
@@ -28,6 +29,21 @@ void addFrame(TuneFrames& frames, double frameTimeMs)
 void finishFrames(TuneFrames& frames, std::optional<double> targetFps)
 {
     frames.slumps = judgeSlumps(frames.trace, targetFps);
+    std::vector<float> ordinary;
+    SlumpCursor cursor;
+    for (std::size_t i = 0; i < frames.frameSeconds.size(); ++i) {
+        const PurgePlace place = cursor.at(frames.slumps, frames.elapsedMs[i]);
+        if (!place.slump && !place.setAside) {
+            ordinary.push_back(frames.frameSeconds[i]);
+        }
+    }
+    if (ordinary.empty()) {
+        return;
+    }
+    const auto slowest =
+        ordinary.begin() + static_cast<std::ptrdiff_t>((ordinary.size() - 1) / ordinaryLowOneIn);
+    std::nth_element(ordinary.begin(), slowest, ordinary.end(), std::greater<>());
+    frames.ordinaryLowFps = *slowest > 0 ? 1.0 / static_cast<double>(*slowest) : 0;
 }
 
 } // namespace sim

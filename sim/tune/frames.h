@@ -29,7 +29,13 @@ struct TuneFrames {
     std::vector<Level> levels;
     FrameRateTrace trace; // the frame rate over wall time, for the slumps
     SlumpVerdict slumps;  // judged once every frame is in
+    // The frame rate that all but the slowest of ordinary play's frames (outside slumps and what
+    // is set aside) reach: where the game runs when nothing is wrong, frame by frame.
+    double ordinaryLowFps = 0;
 };
+
+// All but one frame in this many.
+inline constexpr std::size_t ordinaryLowOneIn = 100;
 
 void addFrame(TuneFrames& frames, double frameTimeMs);
 // Once every frame is in: the slumps below targetFps (none: below a share of the capture's usual

@@ -107,7 +107,7 @@ struct SweepFrame {
 // column's thresholds in lanes; only the columns it moved are then visited.
 class Sweep {
   public:
-    Sweep(const std::vector<ColumnSpan>& spans, const std::vector<Slump>& slumps);
+    Sweep(const std::vector<ColumnSpan>& spans, const SlumpVerdict& slumps);
     void take(const SweepFrame& frame);
     std::vector<std::vector<CellResult>> results() const;
 
@@ -124,12 +124,12 @@ class Sweep {
     std::vector<Column> columns_;
     std::vector<ColumnPurges> purges_;
     std::vector<LaneGroup> groups_;
-    const std::vector<Slump>& slumps_;
+    const SlumpVerdict& slumps_;
     SlumpCursor slumpCursor_;
     std::int64_t endNs_ = 0; // the clock once the last frame taken was over
 };
 
-Sweep::Sweep(const std::vector<ColumnSpan>& spans, const std::vector<Slump>& slumps)
+Sweep::Sweep(const std::vector<ColumnSpan>& spans, const SlumpVerdict& slumps)
     : used_(spans.size()), usedLanes_(~0ull >> (sweepColumns - spans.size())), slumps_(slumps)
 {
     // Lanes past the last column repeat it; their figures are not used.
@@ -261,10 +261,10 @@ void Sweep::runDuePurges(std::size_t c, const SweepFrame& frame, bool entered)
     if (!due.any()) {
         return;
     }
-    const std::optional<std::size_t> slump = slumpCursor_.at(slumps_, frame.endMs);
+    const PurgePlace place = slumpCursor_.at(slumps_, frame.endMs);
     due.each([&](std::size_t k) {
         ++purges.count[k];
-        scorePurge(purges.slumpScores[k], slumps_, slump, frame.endMs);
+        scorePurge(purges.slumpScores[k], slumps_.slumps, place, frame.endMs);
     });
     purges.recentlyPurged = purges.recentlyPurged | due;
     purges.recentPurges.add({tick, due});
@@ -333,7 +333,7 @@ std::vector<std::vector<CellResult>> Sweep::results() const
 std::vector<std::vector<CellResult>> sweepFrames(const TuneFrames& frames,
                                                  const std::vector<ColumnSpan>& spans)
 {
-    Sweep sweep(spans, frames.slumps.slumps);
+    Sweep sweep(spans, frames.slumps);
     for (std::size_t i = 0; i < frames.levels.size(); ++i) {
         sweep.take({frames.elapsedNs[i], frames.elapsedMs[i], frames.ticks[i], frames.levels[i]});
     }

@@ -3,30 +3,54 @@
 #include "sim/check/settings_check.h"
 #include "sim/tune/columns.h"
 #include "sim/tune/lanes.h"
+#include "sim/tune/recoveries.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
+#include <fmt/format.h>
+
 namespace sim {
 
-const char* const recommendationRule =
-    "no purge outside a slump, even with FPS_Critical a tenth higher (the fewest, where no pair "
-    "manages none), then none itself; then the most slumps caught, even with FPS_Critical a tenth "
-    "lower, then itself; then the shortest wait from a slump's start to its first purge, in whole "
-    "seconds; then the pair nearest yours, one step per frame per second on either threshold, "
-    "ties to the higher FPS_Critical; never a pair the settings check warns about";
-
-std::optional<std::size_t> neighbourOf(const std::vector<CellResult>& cells, const CellResult& c,
-                                       bool eager)
+std::string recommendationRule()
 {
-    const double shifted = eager ? std::ceil(c.critical * (1 + thresholdMargin))
-                                 : std::floor(c.critical / (1 + thresholdMargin));
-    const auto critical =
-        static_cast<std::int32_t>(eager ? std::max<double>(shifted, c.critical + 1)
-                                        : std::min<double>(shifted, c.critical - 1));
-    // FPS_Critical stays below FPS_Moderate, which rises with it where it must.
-    const std::int32_t moderate = std::max(c.moderate, critical + 1);
+    return fmt::format(
+        "FPS_Moderate below the frame rate of all but the slowest 1 in {} frames of ordinary play "
+        "by {:g}% and by the hysteresis; then the fewest "
+        "purges outside a slump; then the most slumps caught; then the most room, both "
+        "thresholds moved together in steps of {:g}% up to {:g}%, with no more purges outside "
+        "slumps moved up and no more slumps missed moved down (where nothing needs a purge, "
+        "only when yours purges outside one); then the shortest wait from a slump's start to its "
+        "first purge, in whole seconds; then the pair nearest yours, one step per frame per "
+        "second on either threshold, ties to the higher FPS_Critical; never a pair the settings "
+        "check warns about",
+        ordinaryLowOneIn, moderateRoom * 100, roomStep * 100, roomStep * roomSteps * 100);
+}
+
+bool moderateFitsPlay(const CellResult& c, double ordinaryLowFps)
+{
+    return c.moderate * (1 + moderateRoom) <= ordinaryLowFps &&
+           c.moderate + static_cast<double>(hysteresisFps) <= ordinaryLowFps;
+}
+
+std::optional<std::size_t> movedBy(const std::vector<CellResult>& cells, const CellResult& c,
+                                   int steps)
+{
+    if (cells.empty()) {
+        return std::nullopt;
+    }
+    const double factor = 1 + roomStep * std::abs(steps);
+    const auto moved = [&](std::int32_t threshold) {
+        return static_cast<std::int32_t>(steps > 0 ? std::ceil(threshold * factor)
+                                                   : std::floor(threshold / factor));
+    };
+    // Held to the grid, whose edges lie past any pair a player would set: FPS_Moderate at the
+    // top is Moderate at the usual rate already, FPS_Critical at the floor purges next to never.
+    const std::int32_t moderate =
+        std::clamp(moved(c.moderate), cells.front().moderate, cells.back().moderate);
+    std::int32_t critical = std::min(moved(c.critical), moderate - 1);
+    critical = std::clamp(critical, cells.front().critical, cells.back().critical);
     const auto at =
         std::lower_bound(cells.begin(), cells.end(), std::pair{moderate, critical},
                          [](const CellResult& cell, std::pair<std::int32_t, std::int32_t> p) {
@@ -38,19 +62,56 @@ std::optional<std::size_t> neighbourOf(const std::vector<CellResult>& cells, con
     return static_cast<std::size_t>(at - cells.begin());
 }
 
-Standing standingOf(const std::vector<CellResult>& cells, const CellResult& c,
-                    const CellResult& yours, std::size_t slumps)
+namespace {
+
+std::int64_t missedOf(const CellResult& c, std::size_t slumps)
 {
-    const auto missed = [slumps](const CellResult& cell) {
-        return static_cast<std::int64_t>(slumps) - static_cast<std::int64_t>(cell.slumps.caught);
-    };
-    // Where the grid ends there is no neighbour to ask: the pair answers for itself.
-    const std::optional<std::size_t> eager = neighbourOf(cells, c, true);
-    const std::optional<std::size_t> wary = neighbourOf(cells, c, false);
-    return {eager ? cells[*eager].slumps.outside : c.slumps.outside,
+    return static_cast<std::int64_t>(slumps) - static_cast<std::int64_t>(c.slumps.caught);
+}
+
+} // namespace
+
+Room roomOf(const std::vector<CellResult>& cells, const CellResult& c, std::size_t slumps)
+{
+    Room room;
+    const std::int64_t missed = missedOf(c, slumps);
+    for (int step = 1; step <= roomSteps; ++step) {
+        const std::optional<std::size_t> up = movedBy(cells, c, step);
+        const std::optional<std::size_t> down = movedBy(cells, c, -step);
+        room.purgesOutside = !up || cells[*up].slumps.outside > c.slumps.outside;
+        room.misses = !down || missedOf(cells[*down], slumps) > missed;
+        if (room.purgesOutside || room.misses) {
+            room.outside = up ? cells[*up].slumps.outside : 0;
+            room.missed = down ? missedOf(cells[*down], slumps) : 0;
+            return room;
+        }
+        room.steps = step;
+    }
+    return room;
+}
+
+double lowestOrdinaryFps(const TuneResult& r)
+{
+    double lowest = 0;
+    for (const TunedCapture& part : r.captures) {
+        if (lowest == 0 || (part.ordinaryLowFps > 0 && part.ordinaryLowFps < lowest)) {
+            lowest = part.ordinaryLowFps;
+        }
+    }
+    return lowest;
+}
+
+Standing standingOf(const TuneResult& r, const CellResult& c)
+{
+    const CellResult& yours = r.current;
+    const double ordinary = lowestOrdinaryFps(r);
+    // Nothing needs a purge: a pair that purges nowhere is as good as any, however near the
+    // edge, unless yours purges: then the one chosen instead keeps its distance.
+    const bool roomCounts = r.slumps > 0 || yours.slumps.outside > 0;
+    return {ordinary > 0 && !moderateFitsPlay(c, ordinary),
             c.slumps.outside,
-            wary ? missed(cells[*wary]) : missed(c),
-            missed(c),
+            missedOf(c, r.slumps),
+            roomCounts ? roomSteps - roomOf(r.cells, c, r.slumps).steps : 0,
             static_cast<std::int64_t>(std::floor(c.slumps.meanDelayMs() / 1000.0)),
             std::abs(c.moderate - yours.moderate) + std::abs(c.critical - yours.critical),
             -c.critical};
@@ -58,16 +119,15 @@ Standing standingOf(const std::vector<CellResult>& cells, const CellResult& c,
 
 namespace {
 
-std::optional<std::size_t> recommend(const std::vector<CellResult>& cells, const CellResult& yours,
-                                     std::size_t slumps)
+std::optional<std::size_t> recommend(const TuneResult& r)
 {
     std::optional<std::size_t> best;
     std::optional<Standing> bestStanding;
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        if (thresholdsDrawAWarning(cells[i].moderate, cells[i].critical)) {
+    for (std::size_t i = 0; i < r.cells.size(); ++i) {
+        if (thresholdsDrawAWarning(r.cells[i].moderate, r.cells[i].critical)) {
             continue;
         }
-        const Standing standing = standingOf(cells, cells[i], yours, slumps);
+        const Standing standing = standingOf(r, r.cells[i]);
         if (!bestStanding || standing < *bestStanding) {
             best = i;
             bestStanding = standing;
@@ -131,6 +191,7 @@ TuneResult tune(const std::vector<const TuneFrames*>& captures, const GovernorSe
         TunedCapture& part = result.captures.emplace_back();
         part.durationMs = frames->elapsedMs.empty() ? 0.0 : frames->elapsedMs.back();
         part.slumps = frames->slumps;
+        part.ordinaryLowFps = frames->ordinaryLowFps;
         result.durationMs += part.durationMs;
         result.slumps += part.slumps.slumps.size();
         std::size_t cell = 0;
@@ -148,11 +209,12 @@ TuneResult tune(const std::vector<const TuneFrames*>& captures, const GovernorSe
         // The grid keeps no pair's purge times (memory would grow with the capture): the
         // player's pair and the recommendation run again alone for theirs.
         part.current = evaluateCell(*frames, base);
+        part.recoveriesAfterYours = purgesEndingDips(*frames, part.current.purgeTimesMs);
         addUp(result.current, part.current);
     }
     // Shorter than the least time between two purges, a capture cannot tell one pair from another.
     if (result.durationMs >= static_cast<double>(purgeIntervalMs)) {
-        result.recommended = recommend(result.cells, result.current, result.slumps);
+        result.recommended = recommend(result);
     }
     if (result.recommended) {
         for (std::size_t i = 0; i < captures.size(); ++i) {

@@ -27,7 +27,11 @@ struct TunedCapture {
     double durationMs = 0;
     SlumpVerdict slumps;
     CellResult current;
-    CellResult recommended; // nothing without a recommendation
+    CellResult recommended;    // nothing without a recommendation
+    double ordinaryLowFps = 0; // see TuneFrames
+    // The player's purges after which the game was back at its usual rate within a second: most
+    // of them, and the capture was recorded with Tarnwick on (see recoveries.h).
+    std::size_t recoveriesAfterYours = 0;
 };
 
 // Several captures are judged together: a pair's figures are added over them.
@@ -41,29 +45,51 @@ struct TuneResult {
 };
 
 // The rule the recommendation follows, in one sentence.
-extern const char* const recommendationRule;
+std::string recommendationRule();
 
-// A capture is one evening's noise: a pair is also judged by its neighbours a tenth more eager
-// (FPS_Critical higher) and more wary (lower), so that it is not chosen at the edge of that noise.
-inline constexpr double thresholdMargin = 0.1;
-// That neighbour of c in cells (sorted as a TuneResult's), when the grid holds it.
-std::optional<std::size_t> neighbourOf(const std::vector<CellResult>& cells, const CellResult& c,
-                                       bool eager);
+// FPS_Moderate leaves this much room below the frame rate ordinary play reaches (all but its
+// slowest frames), and so does the hysteresis above it: the game is Normal where it usually runs,
+// a little slower the next evening as well. Moderate there, a game purges on any single long frame.
+inline constexpr double moderateRoom = 0.1;
+bool moderateFitsPlay(const CellResult& c, double ordinaryLowFps);
+
+// A capture is one evening's noise: the next evening's game runs a little slower or dips a little
+// less deep, which moves its frame rates as moving both thresholds the other way would. A pair's
+// room is how far they move, in steps of roomStep up to roomSteps, with it still purging outside
+// slumps no more often (moved up) and missing no more slumps (moved down) than it does itself.
+inline constexpr double roomStep = 0.05;
+inline constexpr int roomSteps = 6;
+
+struct Room {
+    int steps = 0;
+    // Where it stops short of roomSteps: what the pair moved one step further does.
+    bool purgesOutside = false; // moved up, it purges outside slumps this often
+    std::uint64_t outside = 0;
+    bool misses = false; // moved down, it misses this many slumps
+    std::int64_t missed = 0;
+    double percent() const { return steps * roomStep * 100; }
+};
+Room roomOf(const std::vector<CellResult>& cells, const CellResult& c, std::size_t slumps);
+
+// c with both thresholds moved by steps of roomStep (up or down), held to the grid's edges.
+std::optional<std::size_t> movedBy(const std::vector<CellResult>& cells, const CellResult& c,
+                                   int steps);
 
 // The rule's keys for one pair, in order, smaller first: what the recommendation is chosen by,
 // and what its why names where yours falls behind.
 struct Standing {
-    std::uint64_t outsideEager; // purges outside a slump, FPS_Critical a tenth higher
+    bool moderateInPlay; // FPS_Moderate leaves ordinary play no room
     std::uint64_t outside;
-    std::int64_t missedWary; // slumps missed, FPS_Critical a tenth lower
     std::int64_t missed;
+    int lessRoom; // roomSteps less the pair's room; none where nothing needs a purge
     std::int64_t waitSeconds;
     std::int32_t distance; // from yours
     std::int32_t lowerCritical;
     auto operator<=>(const Standing&) const = default;
 };
-Standing standingOf(const std::vector<CellResult>& cells, const CellResult& c,
-                    const CellResult& yours, std::size_t slumps);
+Standing standingOf(const TuneResult& r, const CellResult& c);
+// The lowest of the captures' ordinary lows: the one FPS_Moderate must leave room below.
+double lowestOrdinaryFps(const TuneResult& r);
 
 // in: frames, finished (see finishFrames); base, the settings file's values (the detection range
 // and the rest); the grid's pairs replace its thresholds. The player's pair and the

@@ -1,0 +1,97 @@
+#include "sim/cli/played_part.h"
+
+#include "sim/capture/capture.h"
+#include "sim/files.h"
+#include "sim/session/slumps.h"
+
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace sim {
+
+PlayedPart::PlayedPart(const CaptureChoice& choice)
+{
+    if (choice.fromSeconds) {
+        fromMs = *choice.fromSeconds * 1000;
+    }
+    if (choice.toSeconds) {
+        toMs = *choice.toSeconds * 1000;
+    }
+}
+
+bool PlayedPart::keeps(double frameMs)
+{
+    // A frame time of no length, or less, takes no time, as on the session's clock.
+    elapsedMs += std::max(0.0, frameMs);
+    if (fromMs && elapsedMs <= *fromMs) {
+        ++before;
+        return false;
+    }
+    if (toMs && elapsedMs > *toMs) {
+        ++after;
+        return false;
+    }
+    return true;
+}
+
+void PlayedPart::restart()
+{
+    elapsedMs = 0;
+    before = 0;
+    after = 0;
+}
+
+std::string playedPartText(const PlayedPart& part)
+{
+    std::string text = "only the part played:";
+    if (part.fromMs) {
+        text += fmt::format(" {} frames before --from {:g} s left out, times below count from "
+                            "there{}",
+                            countText(part.before), *part.fromMs / 1000, part.toMs ? ";" : "");
+    }
+    if (part.toMs) {
+        text += fmt::format(" {} frames after --to {:g} s left out", countText(part.after),
+                            *part.toMs / 1000);
+    }
+    return text;
+}
+
+int noFramePlayed(const std::filesystem::path& capture, const PlayedPart& part, std::ostream& err)
+{
+    fmt::print(err,
+               "tarnwick-sim: {}: no frame between --from and --to: the capture lasts {:.1f} s\n",
+               utf8Of(capture), part.elapsedMs / 1000);
+    return 1;
+}
+
+int refuseEmptyPlayedPart(const CaptureChoice& choice, std::ostream& err)
+{
+    if (choice.fromSeconds && choice.toSeconds && *choice.toSeconds <= *choice.fromSeconds) {
+        fmt::print(err,
+                   "tarnwick-sim: --to {:g} does not lie after --from {:g}: they are the "
+                   "seconds of the capture where the part played starts and ends\n",
+                   *choice.toSeconds, *choice.fromSeconds);
+        return 2;
+    }
+    return 0;
+}
+
+int refuseTargetAtUsual(const CaptureChoice& choice, const std::string& capture, double usualFps,
+                        std::ostream& err)
+{
+    if (!choice.target || usualFps <= 0 || *choice.target < usualFps) {
+        return 0;
+    }
+    fmt::print(err,
+               "tarnwick-sim: --target {:g} is not below the usual frame rate of {} ({:g} fps): a "
+               "slump is a stretch below the usual rate, so the whole capture would be one; give "
+               "a lower --target, or leave it out for {:.0f}% of the usual rate ({:g} fps)\n",
+               *choice.target, capture, usualFps, slumpShareOfUsual * 100,
+               std::round(usualFps * slumpShareOfUsual));
+    return 2;
+}
+
+} // namespace sim
