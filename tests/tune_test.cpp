@@ -59,6 +59,7 @@ void expectSameAsReplay(const std::filesystem::path& capture, std::int32_t moder
     const sim::SlumpScore score = sim::scorePurges(slumps, purgeTimes);
     EXPECT_EQ(cell.slumps.inSlumps, score.inSlumps) << pair;
     EXPECT_EQ(cell.slumps.outside, score.outside) << pair;
+    EXPECT_EQ(cell.slumps.setAside, score.setAside) << pair;
     EXPECT_EQ(cell.slumps.caught, score.caught) << pair;
     EXPECT_EQ(cell.slumps.delaySumMs, score.delaySumMs) << pair;
     EXPECT_EQ(cell.changes, r.changeCount) << pair;
@@ -83,9 +84,22 @@ std::string generated(std::uint32_t seed, int frames, double slowShare)
     return text;
 }
 
+// Play, a pause of 3 s, a loading screen of 5 s at 500 fps, play again: purges in what is set
+// aside are judged neither way, by the grid as by a replay.
+std::string withoutPlay(std::uint32_t seed)
+{
+    std::string text = generated(seed, 6000, 0.1) + "Game.exe,3000\n";
+    for (int i = 0; i < 2500; ++i) {
+        text += "Game.exe,2\n";
+    }
+    const std::string more = generated(seed + 1, 6000, 0.1);
+    return text + more.substr(more.find('\n') + 1);
+}
+
 TEST(TuneGrid, everyCellIsWhatAReplayWithThatPairReports)
 {
     ScratchDir dir;
+    writeFile(dir / "paused.csv", withoutPlay(3));
     writeFile(dir / "calm.csv", generated(1, 20000, 0.02));
     writeFile(dir / "flickery.csv", generated(2, 20000, 0.4));
     const std::filesystem::path data = TARNWICK_TEST_DATA_DIR;
@@ -94,7 +108,8 @@ TEST(TuneGrid, everyCellIsWhatAReplayWithThatPairReports)
                                                          data / "captures/presentmon-2-default.csv",
                                                          data / "capframex.json",
                                                          dir / "calm.csv",
-                                                         dir / "flickery.csv"};
+                                                         dir / "flickery.csv",
+                                                         dir / "paused.csv"};
     std::mt19937 random(11);
     for (const std::filesystem::path& capture : captures) {
         const sim::TuneFrames frames = framesOf(capture);
@@ -119,6 +134,7 @@ void expectSameCells(const sim::CellResult& a, const sim::CellResult& b)
     EXPECT_EQ(a.changes, b.changes) << pair;
     EXPECT_EQ(a.slumps.inSlumps, b.slumps.inSlumps) << pair;
     EXPECT_EQ(a.slumps.outside, b.slumps.outside) << pair;
+    EXPECT_EQ(a.slumps.setAside, b.slumps.setAside) << pair;
     EXPECT_EQ(a.slumps.caught, b.slumps.caught) << pair;
     EXPECT_EQ(a.slumps.delaySumMs, b.slumps.delaySumMs) << pair;
     EXPECT_EQ(a.timeInStateMs, b.timeInStateMs) << pair;
@@ -130,10 +146,15 @@ TEST(TuneGrid, theWholeGridIsEachPairRunAlone)
     ScratchDir dir;
     writeFile(dir / "calm.csv", generated(4, 8000, 0.02));
     writeFile(dir / "flickery.csv", generated(5, 8000, 0.4));
+    writeFile(dir / "paused.csv", withoutPlay(6));
     const std::filesystem::path data = TARNWICK_TEST_DATA_DIR;
     for (const auto& capture : {data / "captures/presentmon-1.csv", data / "captures/ocat.csv",
-                                dir / "calm.csv", dir / "flickery.csv"}) {
+                                dir / "calm.csv", dir / "flickery.csv", dir / "paused.csv"}) {
         const sim::TuneFrames frames = framesOf(capture);
+        if (capture.filename() == "paused.csv") {
+            EXPECT_EQ(frames.slumps.pauses, 1u);
+            EXPECT_GT(frames.slumps.loadingMs, 0.0);
+        }
         const sim::TuneResult r =
             sim::tune(frames, GovernorSettings{}, sim::defaultModerate, sim::defaultCritical);
         ASSERT_EQ(r.cells.size(), 6015u);

@@ -31,7 +31,10 @@ inline constexpr const char* slumpsExplained =
     "to where it recovered. A single hitch, even of a second, is not one. A purge is worth it in a "
     "slump and wasted outside one. "
     "The target is 80% of the capture's usual frame rate, that of its better seconds (nine in ten "
-    "whole seconds are no faster), unless --target sets it.";
+    "whole seconds of play are no faster), unless --target sets it. Not play, and never a slump: "
+    "a pause (a single frame of 1.5 s or more) and a loading screen or a menu (a second with more "
+    "than twice the frames of the median second); --from and --to cut a capture to the part "
+    "played. To tune, record with Tarnwick switched off (Enabled=0).";
 
 // A footer's paragraph in lines a terminal shows whole.
 std::string wrapped(std::string_view text);

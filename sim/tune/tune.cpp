@@ -164,6 +164,7 @@ void addUp(CellResult& total, const CellResult& more)
     total.purges += more.purges;
     total.slumps.inSlumps += more.slumps.inSlumps;
     total.slumps.outside += more.slumps.outside;
+    total.slumps.setAside += more.slumps.setAside;
     total.slumps.caught += more.slumps.caught;
     total.slumps.delaySumMs += more.slumps.delaySumMs;
     total.changes += more.changes;
