@@ -109,13 +109,18 @@ void slumpList(html::Writer& page, const TunedCapture& part)
     }
 }
 
-// A chart in a figure that scrolls sideways on a narrow screen, which says so there.
+// A chart in a figure that scrolls sideways on a narrow screen, which says so there. in:
+// durationMs, the length its time axis runs to; 0, none.
 void figure(html::Writer& page, const std::string& svg, double durationMs,
             const html::Markup& caption)
 {
     const std::size_t start = svg.find("<svg");
-    page.put("<figure><p class='scrolls'>Swipe the chart sideways: it runs to {}.</p>\n",
-             minutes(durationMs));
+    if (durationMs > 0) {
+        page.put("<figure><p class='scrolls'>Swipe the chart sideways: it runs to {}.</p>\n",
+                 minutes(durationMs));
+    } else {
+        page.put("<figure><p class='scrolls'>Swipe the chart sideways to see all of it.</p>\n");
+    }
     page.put(html::trusted(start == std::string::npos ? svg : svg.substr(start)));
     page.put("<figcaption class='small'>{}</figcaption></figure>\n", caption);
 }
@@ -143,11 +148,11 @@ void frameRateChart(html::Writer& page, const ReportPage& report, const CaptureV
         "A number on a strip counts purges too close together to draw apart (their times in its "
         "tooltip). ");
     if (!r.recommended) {
-        figure(page, svg.str(), part.durationMs,
+        figure(page, svg.str(), scales.frameTimes.durationMs,
                html::format("{}No recommendation, so only your pair is drawn.", counts));
         return;
     }
-    figure(page, svg.str(), part.durationMs,
+    figure(page, svg.str(), scales.frameTimes.durationMs,
            html::format("Triangles and dashed lines: your pair. Circles and dotted lines: the "
                         "recommended pair, {}{}. {}Shaded: slumps.",
                         purgesOn(part.recommended),
@@ -166,7 +171,7 @@ void unreadCapture(html::Writer& page, const PageCapture& capture)
 void captureSection(html::Writer& page, const ReportPage& report, const CaptureView& view,
                     const Scales& scales)
 {
-    const double durationMs = view.part->durationMs;
+    const double durationMs = scales.frameTimes.durationMs;
     page.put("<h2>{}</h2>\n", shown(captureLabel(view.capture->facts, false)));
     figures(page, view);
     slumpList(page, *view.part);
@@ -187,7 +192,7 @@ void captureSection(html::Writer& page, const ReportPage& report, const CaptureV
     std::ostringstream spread;
     writeDistributionSvg(spread, view.frames, scales.frameTimes.maxMs,
                          "Frame-time distribution: the frame time at each percentile");
-    figure(page, spread.str(), durationMs,
+    figure(page, spread.str(), 0,
            html::format("The median frame takes {:.1f} ms; the curve's right end holds the "
                         "frames behind the lows.",
                         view.frames.medianMs));
