@@ -33,7 +33,7 @@ h1{font-size:1.5em;margin:.3em 0}h2{font-size:1.2em;margin-top:1.6em;border-bott
 overflow-wrap:anywhere}
 pre{background:#f4f4f4;padding:8px 12px;overflow-x:auto;font-size:1em}
 table{border-collapse:collapse;margin:.5em 0}td,th{text-align:left;padding:2px 12px 2px 0;
-vertical-align:top}th{font-weight:600}.figures td{text-align:right}
+vertical-align:top}th{font-weight:600}.figures td,.figures th[scope=col]{text-align:right}
 .wide{overflow-x:auto;max-width:100%}td{overflow-wrap:anywhere}
 svg{max-width:100%;height:auto;display:block}
 .warning{color:#a0281f}.note{color:#555}.error{color:#a0281f;font-weight:600}
@@ -125,7 +125,15 @@ void whatASlumpIs(Writer& out, const ReportPage& page)
             break;
         }
     }
-    out.put("</p>\n");
+    out.put("</p>\n<p class='small'>The lows: <strong>P1</strong> and <strong>P0.1</strong> "
+            "are 1000 over the 99th and 99.9th percentile frame time (nearest rank); the "
+            "<strong>average</strong> lows, the frame rate of the mean of the slowest 1% and 0.1% "
+            "of frame times. Capture tools work lows out their own ways (CapFrameX takes a "
+            "percentile of frame rates, the PresentMon app interpolates between frame times, "
+            "MangoHud takes the frame at a rounded-down rank), so theirs may differ from these by "
+            "a few fps. A <strong>hitch</strong>: a frame over {:g} times the median of its {} "
+            "neighbours, the measure CapFrameX calls stutter.</p>\n",
+            hitchFactor, 2 * hitchNeighbours);
 }
 
 void settingsFindings(Writer& out, const SettingsCheck& check)

@@ -40,9 +40,7 @@ void figures(html::Writer& page, const CaptureView& view)
         html::format("{:.1f} (the frames over the capture's length)", replay.meanFps()));
     row(page, "1% low, 0.1% low",
         html::format("{:.1f}, {:.1f} fps (P1, P0.1: 1000 over the 99th and 99.9th percentile "
-                     "frame time, nearest rank; CapFrameX takes a percentile of frame rates, the "
-                     "PresentMon app interpolates between frame times and MangoHud takes the "
-                     "frame at a rounded-down rank, so their lows differ from these by a few fps)",
+                     "frame time, nearest rank)",
                      lowFps(times, 0.01), lowFps(times, 0.001)));
     row(page, "1% low, 0.1% low (average)",
         html::format("{:.1f}, {:.1f} fps (the frame rate of the mean of the slowest 1% and 0.1% "
