@@ -47,7 +47,9 @@ TEST(Hitches, areFramesWellOverTheirNeighboursMedian)
     std::vector<double> slump = steady(100, 16.7, steady(100, 40.0));
     std::vector<double> withZero = steady(30, 16.7, {50, 0, 16.7});
     const std::vector<Case> cases{
-        {"a spike of three times the pace", steady(30, 16.7, steady(1, 50, steady(30, 16.7))), {30}},
+        {"a spike of three times the pace",
+         steady(30, 16.7, steady(1, 50, steady(30, 16.7))),
+         {30}},
         {"just under 2.5 times", steady(30, 16.7, steady(1, 41.7, steady(30, 16.7))), {}},
         {"two spikes together", steady(30, 16.7, steady(2, 60, steady(30, 16.7))), {30, 31}},
         {"the first frame", steady(1, 100, steady(30, 16.7)), {0}},
@@ -82,10 +84,14 @@ TEST(FrameTimeChart, marksEveryHitchAndKeepsItsSizeAtAMillionFrames)
         ms.push_back(i % 997 == 500 ? 70.0 : 8.0 + static_cast<double>(i % 7) * 0.1);
     }
     const sim::TuneFrames frames = framesOf(ms);
+    sim::FrameTimeCounts counts;
+    for (const double m : ms) {
+        sim::countFrameTime(counts, m);
+    }
     const std::vector<sim::Hitch> hitches = sim::findHitches(frames);
     EXPECT_EQ(hitches.size(), spikes);
     const double durationMs = frames.elapsedMs.back();
-    const sim::FrameTimeView view = sim::viewFrameTimes(frames, hitches, durationMs);
+    const sim::FrameTimeView view = sim::viewFrameTimes(frames, counts, hitches, durationMs);
     std::size_t marked = 0;
     std::size_t columns = 0;
     for (const sim::FrameTimeColumn& c : view.columns) {
@@ -100,14 +106,16 @@ TEST(FrameTimeChart, marksEveryHitchAndKeepsItsSizeAtAMillionFrames)
     sim::writeFrameTimeSvg(svg, view, view.wants, "frame times");
     const std::string text = svg.str();
     const std::regex mark("<title>\\d+ hitch");
-    const auto drawn = static_cast<std::size_t>(
-        std::distance(std::sregex_iterator(text.begin(), text.end(), mark), std::sregex_iterator()));
+    const auto drawn = static_cast<std::size_t>(std::distance(
+        std::sregex_iterator(text.begin(), text.end(), mark), std::sregex_iterator()));
     EXPECT_EQ(drawn, columns) << "a mark for each column that holds a hitch";
     EXPECT_LT(text.size(), 150'000u);
-    // The distribution: the fastest frame at its start, the hitches at its slow end.
+    // The distribution: the fastest frame at its start, the hitches at its slow end, and the lows
+    // on it where the lows say.
     EXPECT_NEAR(view.percentileMs.front(), 8.0, 1e-3);
-    EXPECT_NEAR(view.percentileMs.back(), 70.0, 1e-3);
+    EXPECT_NEAR(view.percentileMs.back(), 70.0, 1e-2);
     EXPECT_NEAR(view.medianMs, 8.3, 1e-3);
+    EXPECT_DOUBLE_EQ(view.percentileMs[200], 1000 / sim::lowFps(counts, 0.01));
 }
 
 } // namespace

@@ -139,12 +139,14 @@ TEST(ReportPage, printsAHostileNameInEveryFieldAsText)
     }
     writeFile(dir / (hostile(3) + ".csv"), table);
     std::filesystem::create_directories(dir / hostile(4));
-    writeFile(dir / hostile(4) / "Tarnwick.ini", "[Settings]\nFPS_Moderate=45\n[" + hostile(5) + "]\n");
+    writeFile(dir / hostile(4) / "Tarnwick.ini",
+              "[Settings]\nFPS_Moderate=45\n[" + hostile(5) + "]\n");
     writeFile(dir / (hostile(6) + ".txt"), "nonsense " + hostile(6) + "\n");
-    writeFile(dir / "cfx.json",
-              R"({"Info": {"ProcessName": ")" + hostile(7) + R"(", "Processor": ")" + hostile(8) +
-                  R"(", "GPU": ")" + hostile(9) + R"(", "Comment": ")" + hostile(10) +
-                  R"("}, "Runs": [{"CaptureData": {"MsBetweenPresents": [16.6, 16.6, 50, 16.6]}}]})");
+    writeFile(
+        dir / "cfx.json",
+        R"({"Info": {"ProcessName": ")" + hostile(7) + R"(", "Processor": ")" + hostile(8) +
+            R"(", "GPU": ")" + hostile(9) + R"(", "Comment": ")" + hostile(10) +
+            R"("}, "Runs": [{"CaptureData": {"MsBetweenPresents": [16.6, 16.6, 50, 16.6]}}]})");
     sim::ReportOptions options;
     options.captures = {dir / (hostile(3) + ".csv"), dir / (hostile(6) + ".txt"), dir / "cfx.json"};
     options.common.page = dir / "p.html";

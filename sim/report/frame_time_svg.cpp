@@ -85,6 +85,7 @@ void writeFrameTimeSvg(std::ostream& out, const FrameTimeView& view, const Frame
         scale.durationMs > 0 ? std::min(1.0, view.wants.durationMs / scale.durationMs) : 1;
     std::string upper;
     std::string lower;
+    std::string mean;
     std::string hitches;
     for (std::size_t i = 0; i < view.columns.size(); ++i) {
         const FrameTimeColumn& c = view.columns[i];
@@ -92,26 +93,29 @@ void writeFrameTimeSvg(std::ostream& out, const FrameTimeView& view, const Frame
         if (c.frames > 0) {
             upper += fmt::format("{:.1f},{:.1f} ", x, yOf(c.maxMs, scale.maxMs));
             lower.insert(0, fmt::format("{:.1f},{:.1f} ", x, yOf(c.minMs, scale.maxMs) + 0.5));
+            mean += fmt::format("{:.1f},{:.1f} ", x, yOf(c.sumMs / c.frames, scale.maxMs));
         }
         if (c.hitches > 0) {
             hitches += fmt::format(
                 "<path d='M{0:.1f},{1} L{2:.1f},{1} L{3:.1f},{4} Z'><title>{5} hitch{6}{7}</title>"
                 "</path>\n",
-                x - 3, top - 12, x + 3, x, top - 3, c.hitches, c.hitches == 1 ? "" : "es",
+                x - 3, top - 15, x + 3, x, top - 6, c.hitches, c.hitches == 1 ? "" : "es",
                 c.maxMs > scale.maxMs ? fmt::format(", the slowest {:.0f} ms", c.maxMs) : "");
         }
     }
     if (!upper.empty()) {
         fmt::print(out, "<polygon fill='{0}' stroke='{0}' stroke-width='1' points='{1}{2}'/>\n",
                    frameColour, upper, lower);
+        fmt::print(out, "<polyline fill='none' stroke='#ffd34d' stroke-width='1.2' points='{}'/>\n",
+                   mean);
     }
     fmt::print(out, "<g fill='{}'>\n{}</g>\n", hitchColour, hitches);
     fmt::print(out,
                "<text x='{}' y='{}' text-anchor='end' font-size='10' fill='{}'>hitches</text>\n",
-               left - 6, top - 3, hitchColour);
-    footNote(out, fmt::format("Each pixel column: its fastest to its slowest frame. Red marks: "
-                              "hitches, frames over {:g} times the median of their {} neighbours. "
-                              "Frames above {:g} ms are cut at the top.",
+               left - 6, top - 7, hitchColour);
+    footNote(out, fmt::format("Each pixel column: its fastest to its slowest frame, its mean in "
+                              "yellow. Red: hitches (over {:g} times the median of {} "
+                              "neighbours). Frames above {:g} ms are cut at the top.",
                               hitchFactor, 2 * hitchNeighbours, scale.maxMs));
     out << "</svg>\n";
 }

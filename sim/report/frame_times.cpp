@@ -83,8 +83,8 @@ std::uint64_t hitchesWithPurge(const std::vector<Hitch>& hitches, const TuneFram
     return count;
 }
 
-FrameTimeView viewFrameTimes(const TuneFrames& frames, const std::vector<Hitch>& hitches,
-                             double durationMs)
+FrameTimeView viewFrameTimes(const TuneFrames& frames, const FrameTimeCounts& counts,
+                             const std::vector<Hitch>& hitches, double durationMs)
 {
     FrameTimeView view;
     view.columns.resize(static_cast<std::size_t>(chart::right - chart::left));
@@ -95,40 +95,35 @@ FrameTimeView viewFrameTimes(const TuneFrames& frames, const std::vector<Hitch>&
                                                              static_cast<double>(last + 1)))
                    : 0;
     };
-    std::vector<float> sorted;
-    sorted.reserve(frames.frameSeconds.size());
     for (std::size_t i = 0; i < frames.frameSeconds.size(); ++i) {
         const float seconds = frames.frameSeconds[i];
         if (!isFrame(seconds)) {
             continue;
         }
         const float ms = seconds * 1000.0F;
-        sorted.push_back(ms);
         FrameTimeColumn& c = view.columns[columnOf(frames.elapsedMs[i] - ms / 2)];
         c.minMs = c.frames == 0 ? ms : std::min(c.minMs, ms);
         c.maxMs = std::max(c.maxMs, ms);
+        c.sumMs += ms;
         ++c.frames;
     }
     for (const Hitch& hitch : hitches) {
         ++view.columns[columnOf(hitch.endMs - hitch.ms / 2)].hitches;
     }
-    if (sorted.empty()) {
-        return view;
-    }
-    std::sort(sorted.begin(), sorted.end());
-    // Nearest rank, as the lows are taken.
-    const auto at = [&](double share) {
-        const auto rank = static_cast<std::size_t>(
-            std::ceil(std::clamp(share, 0.0, 1.0) * static_cast<double>(sorted.size())));
-        return static_cast<double>(sorted[std::clamp<std::size_t>(rank, 1, sorted.size()) - 1]);
-    };
+    // The same counts and ranks as the lows, so that the curve passes through them.
+    std::vector<double> shares;
     for (std::size_t k = 0; k < distributionPoints; ++k) {
         const double decades =
             distributionDecades * static_cast<double>(k) / (distributionPoints - 1);
-        view.percentileMs.push_back(at(1 - std::pow(10.0, -decades)));
+        shares.push_back(std::pow(10.0, -decades));
     }
-    view.medianMs = at(0.5);
-    view.wants = {durationMs, niceAbove(std::max(at(0.999) * 1.25, view.medianMs * 3))};
+    view.percentileMs = frameTimesAt(counts, shares);
+    const std::vector<double> marks = frameTimesAt(counts, {0.5, 0.001});
+    if (marks.empty()) {
+        return view;
+    }
+    view.medianMs = marks[0];
+    view.wants = {durationMs, niceAbove(std::max(marks[1] * 1.25, view.medianMs * 3))};
     return view;
 }
 

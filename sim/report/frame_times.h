@@ -2,6 +2,7 @@
 // frame-time chart drawn per pixel column, and the distribution.
 #pragma once
 
+#include "sim/session/lows.h"
 #include "sim/tune/frames.h"
 
 #include <cstdint>
@@ -33,10 +34,12 @@ std::vector<Hitch> findHitches(const TuneFrames& frames);
 std::uint64_t hitchesWithPurge(const std::vector<Hitch>& hitches, const TuneFrames& frames,
                                const std::vector<double>& purgeTimesMs);
 
-// One pixel column of the frame-time chart: the slowest and fastest frame drawn there.
+// One pixel column of the frame-time chart: the slowest and fastest frame drawn there, and the
+// mean.
 struct FrameTimeColumn {
     float minMs = 0;
     float maxMs = 0;
+    double sumMs = 0; // for the mean, the typical frame there
     std::uint32_t frames = 0;
     std::uint32_t hitches = 0;
 };
@@ -57,11 +60,12 @@ struct FrameTimeView {
 
 // The distribution's axis runs from the 0th percentile to the 99.99th, stretched toward the slow
 // end (equal steps for 90, 99, 99.9, 99.99) so that the frames behind the lows are not one pixel.
-inline constexpr std::size_t distributionPoints = 400;
+inline constexpr std::size_t distributionPoints = 401; // 100 a decade, and its ends
 inline constexpr double distributionDecades = 4;
 
-FrameTimeView viewFrameTimes(const TuneFrames& frames, const std::vector<Hitch>& hitches,
-                             double durationMs);
+// in: counts, the capture's frame times as its lows are taken from them.
+FrameTimeView viewFrameTimes(const TuneFrames& frames, const FrameTimeCounts& counts,
+                             const std::vector<Hitch>& hitches, double durationMs);
 
 // in: title, what the chart's <title> and heading say; scale, the page's common one.
 void writeFrameTimeSvg(std::ostream& out, const FrameTimeView& view, const FrameTimeScale& scale,

@@ -38,7 +38,8 @@ std::vector<CaptureView> viewCaptures(const ReportPage& page)
             view.hitches = findHitches(*capture.frames);
             view.hitchPurges =
                 hitchesWithPurge(view.hitches, *capture.frames, view.part->current.purgeTimesMs);
-            view.frames = viewFrameTimes(*capture.frames, view.hitches, view.part->durationMs);
+            view.frames = viewFrameTimes(*capture.frames, capture.facts.frameTimes, view.hitches,
+                                         view.part->durationMs);
         }
     }
     return views;
