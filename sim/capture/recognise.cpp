@@ -100,29 +100,6 @@ bool isMangoHudBanner(std::string_view line)
     return line.starts_with("---") && line.ends_with("---");
 }
 
-// MangoHud's system line, as the page names it.
-std::string systemName(std::string_view mangoHud)
-{
-    for (const auto& [key, name] :
-         {std::pair{"os", "system"}, std::pair{"cpu", "processor"}, std::pair{"gpu", "GPU"},
-          std::pair{"ram", "memory"}, std::pair{"cpuscheduler", "CPU scheduler"}}) {
-        if (equalsIgnoringCase(trim(mangoHud), key)) {
-            return name;
-        }
-    }
-    return std::string(trim(mangoHud));
-}
-
-std::vector<std::string> splitCsvCopy(std::string_view line, Cells& fields)
-{
-    splitCsv(line, fields, SIZE_MAX);
-    std::vector<std::string> cells;
-    for (const std::string_view cell : fields) {
-        cells.emplace_back(trim(cell));
-    }
-    return cells;
-}
-
 // MangoHud's own layout: system information ("os,cpu,gpu,...") and its values, then the frame
 // header "fps,frametime,...", blank lines aside. With log_versioning, "v1" and the version come
 // first, and a banner line before each part. Nothing else that merely names a frame time is
@@ -303,28 +280,6 @@ Recognised locateHeader(const std::filesystem::path& path, CaptureFormat format)
         failCapture(path, 0, "the capture is empty");
     }
     return {format, header->number};
-}
-
-std::vector<std::pair<std::string, std::string>> mangoHudSystem(const std::filesystem::path& path)
-{
-    LineReader reader(path);
-    const Opening opening = readOpening(reader, path);
-    Cells fields;
-    std::vector<std::pair<std::string, std::string>> system;
-    for (std::size_t at = 0; at + 1 < opening.lines.size(); ++at) {
-        const std::vector<std::string> names = splitCsvCopy(opening.lines[at].text, fields);
-        if (equalsIgnoringCase(names.front(), "os")) {
-            const std::vector<std::string> values =
-                splitCsvCopy(opening.lines[at + 1].text, fields);
-            for (std::size_t i = 0; i < names.size() && i < values.size(); ++i) {
-                if (!values[i].empty()) {
-                    system.emplace_back(systemName(names[i]), values[i]);
-                }
-            }
-            break;
-        }
-    }
-    return system;
 }
 
 } // namespace sim
