@@ -91,7 +91,8 @@ void slumpList(html::Writer& page, const TunedCapture& part)
         return;
     }
     page.put("<p>Slumps: {}, {}:</p>\n<div class='wide'><table class='figures'>\n<tr><th>"
-             "</th><th>from</th><th>to</th><th>length</th><th>frame rate</th></tr>\n",
+             "</th><th scope='col'>from</th><th scope='col'>to</th><th scope='col'>length</th>"
+             "<th scope='col'>frame rate</th></tr>\n",
              slumps.size(), slumpTargetText(part.slumps));
     for (std::size_t i = 0; i < slumps.size() && i < listedSlumps; ++i) {
         const Slump& slump = slumps[i];
