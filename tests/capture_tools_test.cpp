@@ -15,6 +15,7 @@
 #include <numeric>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -558,6 +559,45 @@ TEST(EveryTool, frameTypesDecideOverAZeroFrameStart)
     const Replayed r = replay(dir / "c.csv");
     EXPECT_EQ(r.frames, (std::vector<double>{16.6, 16.9, 16.4}));
     EXPECT_EQ(r.summary.generatedFrames, 1u);
+}
+
+// The machine as the capture names it, for the report: CapFrameX's processor, GPU and comment, and
+// MangoHud's system line (with log_versioning's banners too); nothing from a file that names none.
+TEST(CaptureSystem, isWhatTheFileSaysOfTheMachine)
+{
+    using System = std::vector<std::pair<std::string, std::string>>;
+    ScratchDir dir;
+    writeFile(dir / "cfx.json",
+              R"({"Info": {"ProcessName": "Game.exe", "Processor": "Ryzen 7", "GPU": "RX 6800", )"
+              R"("Comment": "downtown, rain", "GameName": "Game"}, )"
+              R"("Runs": [{"CaptureData": {"MsBetweenPresents": [16.6, 16.7]}}]})");
+    const struct {
+        std::filesystem::path file;
+        System system;
+    } cases[] = {
+        {dir / "cfx.json",
+         {{"processor", "Ryzen 7"}, {"GPU", "RX 6800"}, {"comment", "downtown, rain"}}},
+        {capture_support::fixtures / "mangohud.csv",
+         {{"system", "Debian GNU/Linux 12"},
+          {"processor", "AMD Ryzen 5 5600X 6-Core Processor"},
+          {"GPU", "AMD Radeon RX 6700 XT"},
+          {"memory", "32768"},
+          {"kernel", "6.1.0-13-amd64"},
+          {"driver", "Mesa 23.2.1"},
+          {"CPU scheduler", "performance"}}},
+        {capture_support::fixtures / "tools" / "mangohud-0.6.8-log-versioning.csv",
+         {{"system", "Arch Linux"},
+          {"processor", "AMD Ryzen 7 5800X"},
+          {"GPU", "AMD Radeon RX 6800"},
+          {"memory", "32 GB"},
+          {"kernel", "6.6.1"},
+          {"driver", "Mesa 23.2"},
+          {"CPU scheduler", "performance"}}},
+        {capture_support::captures / "presentmon-1.csv", {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(replay(c.file).summary.system, c.system) << c.file;
+    }
 }
 
 } // namespace

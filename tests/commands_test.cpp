@@ -285,6 +285,12 @@ TEST(TuneCommand, eachRunOfACapFrameXCaptureIsACaptureOfItsOwn)
     ASSERT_EQ(second["captures"].size(), 1u);
     EXPECT_EQ(second["captures"][0]["run"], 1);
     EXPECT_NEAR(second["captures"][0]["onePercentLowFps"].get<double>(), 1000 / 33.3, 0.1);
+    // The same lows under the names of their method, beside the old keys.
+    const nlohmann::json& lows = second["captures"][0]["lows"];
+    EXPECT_EQ(lows["p1Fps"], second["captures"][0]["onePercentLowFps"]);
+    EXPECT_EQ(lows["p01Fps"], second["captures"][0]["pointOnePercentLowFps"]);
+    EXPECT_NEAR(lows["averageOnePercentFps"].get<double>(), 1000 / 33.3, 0.1);
+    EXPECT_NE(lows["method"].get<std::string>().find("nearest rank"), std::string::npos);
 }
 
 } // namespace

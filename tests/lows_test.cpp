@@ -32,6 +32,25 @@ TEST(FrameTimeLows, areTheFrameRatesAtThe99thAnd999thPercentileOfFrameTimes)
     EXPECT_EQ(sim::lowFps(sim::FrameTimeCounts{}, 0.01), 0.0);
 }
 
+// The distribution's points in one walk: each share's frame time as the lows take it.
+TEST(FrameTimeLows, frameTimesAtManySharesAreEachTheLowsFrameTime)
+{
+    sim::FrameTimeCounts counts;
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> ms(5.0, 60.0);
+    for (int i = 0; i < 20000; ++i) {
+        sim::countFrameTime(counts, ms(random));
+    }
+    const std::vector<double> shares{1.0, 0.5, 0.1, 0.01, 0.001, 0.0001, 0.0};
+    const std::vector<double> times = sim::frameTimesAt(counts, shares);
+    ASSERT_EQ(times.size(), shares.size());
+    for (std::size_t i = 0; i < shares.size(); ++i) {
+        EXPECT_DOUBLE_EQ(1000 / times[i], sim::lowFps(counts, shares[i])) << shares[i];
+    }
+    EXPECT_LT(times.front(), 5.01) << "every frame reaches the fastest";
+    EXPECT_TRUE(sim::frameTimesAt(sim::FrameTimeCounts{}, shares).empty());
+}
+
 // Frames counted in batches over many bins give what sorting every frame time gives: the
 // nearest-rank frame time, to the bins' width.
 TEST(FrameTimeLows, overManyBatchesAreTheNearestRankOfAllFrameTimes)

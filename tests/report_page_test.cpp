@@ -1,9 +1,13 @@
 // The report page as a player opens it: one file, the verdict first, names shown as text, every
 // capture accounted for.
 #include "sim/cli/commands.h"
+#include "sim/doctor/doctor.h"
+#include "sim/report/page.h"
 
 #include "test_support.h"
 
+#include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -109,6 +113,101 @@ TEST(ReportPage, neverWritesOverACapture)
     std::ostringstream err;
     EXPECT_EQ(sim::reportFromCommandLine(options, out, err), 2);
     EXPECT_EQ(readAll(dir / "a.csv"), withASlump("Game.exe"));
+}
+
+// A hostile name in every field the page prints: the file's names, the applications read and left
+// out, the settings file's path and its findings, an error's reason, a capture's comment, the
+// game's folder. Each must arrive as text.
+std::string hostile(int field)
+{
+    return "<img src=x onerror=alert(" + std::to_string(field) + ")>";
+}
+
+std::string lowered(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+TEST(ReportPage, printsAHostileNameInEveryFieldAsText)
+{
+    ScratchDir dir;
+    std::string table = withASlump(hostile(1) + ".exe");
+    for (int i = 0; i < 30; ++i) {
+        table += hostile(2) + ".exe,16\n";
+    }
+    writeFile(dir / (hostile(3) + ".csv"), table);
+    std::filesystem::create_directories(dir / hostile(4));
+    writeFile(dir / hostile(4) / "Tarnwick.ini",
+              "[Settings]\nFPS_Moderate=45\n[" + hostile(5) + "]\n");
+    writeFile(dir / (hostile(6) + ".txt"), "nonsense " + hostile(6) + "\n");
+    writeFile(
+        dir / "cfx.json",
+        R"({"Info": {"ProcessName": ")" + hostile(7) + R"(", "Processor": ")" + hostile(8) +
+            R"(", "GPU": ")" + hostile(9) + R"(", "Comment": ")" + hostile(10) +
+            R"("}, "Runs": [{"CaptureData": {"MsBetweenPresents": [16.6, 16.6, 50, 16.6]}}]})");
+    sim::ReportOptions options;
+    options.captures = {dir / (hostile(3) + ".csv"), dir / (hostile(6) + ".txt"), dir / "cfx.json"};
+    options.common.page = dir / "p.html";
+    options.common.ini = dir / hostile(4) / "Tarnwick.ini";
+    std::ostringstream out;
+    std::ostringstream err;
+    ASSERT_EQ(sim::reportFromCommandLine(options, out, err), 0) << out.str() << err.str();
+    std::string page = readAll(dir / "p.html");
+    // The game's folder, as the page names it when the tool lies in it.
+    std::filesystem::create_directories(dir / hostile(11));
+    sim::ReportPage install;
+    install.install = sim::examine(dir / hostile(11), "1.0");
+    std::ostringstream second;
+    sim::writeReportPage(second, install);
+    page += second.str();
+    EXPECT_EQ(lowered(page).find("<img"), std::string::npos) << "a name ran as markup";
+    for (int field = 1; field <= 11; ++field) {
+        EXPECT_NE(page.find("&lt;img src=x onerror=alert(" + std::to_string(field) + ")&gt;"),
+                  std::string::npos)
+            << "field " << field << " is not on the page";
+    }
+}
+
+TEST(ReportPage, setsCapturesSideBySideAndTitlesEveryChart)
+{
+    ScratchDir dir;
+    writeFile(dir / "a.csv", withASlump("Game.exe"));
+    std::string hitchy = "Application,MsBetweenPresents\n";
+    for (int i = 0; i < 900; ++i) {
+        hitchy += i % 100 == 50 ? "Game.exe,90\n" : "Game.exe,16.7\n";
+    }
+    writeFile(dir / "b.csv", hitchy);
+    const Page page = reported({dir / "a.csv", dir / "b.csv"}, dir / "p.html");
+    ASSERT_EQ(page.status, 0) << page.console;
+    const std::size_t table = page.text.find("<h2>The captures side by side</h2>");
+    ASSERT_NE(table, std::string::npos);
+    EXPECT_LT(table, page.text.find("<h2>a.csv</h2>"));
+    // Nine frames of 90 ms among 16.7 ms ones: nine hitches, counted in b's column.
+    EXPECT_TRUE(std::regex_search(page.text, std::regex("<th scope='row'>hitches</th><td>0</td>"
+                                                        "<td>9</td>")));
+    EXPECT_TRUE(std::regex_search(page.text, std::regex("<tr><td>1</td><td>10\\.\\d+ s</td><td>"
+                                                        "14\\.\\d+ s</td><td>4\\.\\d s</td><td>"
+                                                        "2\\d\\.\\d fps</td></tr>")))
+        << "the slump with its start, end, length and frame rate";
+    std::size_t charts = 0;
+    for (std::size_t at = page.text.find("<svg"); at != std::string::npos;
+         at = page.text.find("<svg", at + 1)) {
+        ++charts;
+        // Its own title, before any of its text, for a screen reader to name it by.
+        EXPECT_LT(page.text.find("<title>", at), page.text.find("<text", at))
+            << "a chart without its title: " << page.text.substr(at, 200);
+    }
+    EXPECT_EQ(charts, 7u) << "three charts a capture and the heat map";
+    // One scale: every time axis of both captures runs to 25 s, the longer one's length.
+    std::size_t swipes = 0;
+    for (std::size_t at = page.text.find("it runs to"); at != std::string::npos;
+         at = page.text.find("it runs to", at + 1)) {
+        EXPECT_EQ(page.text.compare(at, 16, "it runs to 25 s."), 0);
+        ++swipes;
+    }
+    EXPECT_EQ(swipes, 4u);
 }
 
 } // namespace

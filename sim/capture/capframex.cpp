@@ -79,6 +79,13 @@ class Reader : public nlohmann::json_sax<Json> {
         if (atProcessName()) {
             processName_ = value;
         }
+        // What CapFrameX notes of the machine and the player's comment, for the report.
+        for (const auto& [key, name] : {std::pair{"Processor", "processor"},
+                                        std::pair{"GPU", "GPU"}, std::pair{"Comment", "comment"}}) {
+            if (levels_.size() == 2 && under(0, "Info") && under(1, key) && !value.empty()) {
+                summary_.system.emplace_back(name, value);
+            }
+        }
         return scalar(value == "NA" ? Kind::Null : Kind::Other);
     }
     bool binary(binary_t&) override { return scalar(Kind::Other); }

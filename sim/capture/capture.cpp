@@ -43,6 +43,9 @@ std::string withCut(const std::string& why, const CaptureSummary& summary)
 void readFamily(const std::filesystem::path& path, const Recognised& recognised,
                 const CaptureOptions& options, const FrameSink& onFrame, CaptureSummary& summary)
 {
+    if (recognised.format == CaptureFormat::MangoHud) {
+        summary.system = mangoHudSystem(path);
+    }
     switch (recognised.format) {
     case CaptureFormat::PresentMon:
     case CaptureFormat::MangoHud:

@@ -24,6 +24,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sim {
@@ -65,6 +66,9 @@ struct CaptureSummary {
     // Each way of reading this capture that a player may want to check, one line each: frames
     // left out as generated, swap chains left out, a frame time put together from two columns.
     std::vector<std::string> rules;
+    // What the file says of the machine, where it says it (CapFrameX's processor, GPU and the
+    // player's comment; MangoHud's system line): name and value, in the file's order.
+    std::vector<std::pair<std::string, std::string>> system;
 };
 
 // What a capture cut short says of its end, in one line; empty for a whole one.

@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace sim {
 
@@ -22,6 +25,8 @@ struct Recognised {
 Recognised recognise(const std::filesystem::path& path);
 // The same from a reader at its first line, which it leaves past the lines it looked at.
 Recognised recognise(LineReader& reader, const std::filesystem::path& path);
+// MangoHud's system line (processor, GPU, ...) as named pairs; empty for any other file.
+std::vector<std::pair<std::string, std::string>> mangoHudSystem(const std::filesystem::path& path);
 // A format the caller gave: only the header's line is still to be found.
 Recognised locateHeader(const std::filesystem::path& path, CaptureFormat format);
 

@@ -126,6 +126,7 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
                     << ": " << stopped << '\n';
             }
             shown.tuned = parts.size();
+            shown.frames = kept.get();
             tuned.captures.push_back(shown.facts);
             parts.push_back(kept.get());
             frames.push_back(std::move(kept));

@@ -1,28 +1,40 @@
-// The session chart as a standalone SVG, and another pair's purges on its time axis.
+// The session chart as a standalone SVG.
 #pragma once
 
 #include "sim/session/session.h"
 #include "sim/session/slumps.h"
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
 
 namespace sim {
 
+// Another pair on the same axes: its thresholds dotted, labelled at the left, and its purges as
+// circles on a strip of their own, so that it never hides the player's pair, even when it is it.
+struct OtherPair {
+    std::int32_t moderate = 0;
+    std::int32_t critical = 0;
+    std::vector<double> purgeTimesMs;
+};
+
 struct ChartOptions {
     std::string title;
     bool vehicles = true; // false: a replay, whose purges have no vehicles to remove
     const SessionResult* baseline = nullptr;    // drawn beside: the same drive without Tarnwick
     const std::vector<Slump>* slumps = nullptr; // shaded behind the frame rate
+    const OtherPair* recommended = nullptr;
+    // The page's captures share one scale; 0: the session's own.
+    double durationMs = 0;
+    double maxFps = 0;
 };
 
 // A standalone SVG: frame rate over time, thresholds with their hysteresis bands, the state as
 // coloured bands, and the purges on a strip of their own. Its size follows its width, not the
 // session's length.
 void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions& options);
-// Another pair's purges on the same time axis as writeSvg's chart, with the slumps behind them.
-void writePurgeStrip(std::ostream& out, double durationMs, const std::vector<double>& purgeTimesMs,
-                     const std::vector<Slump>& slumps, const std::string& label);
+// The top of the frame-rate scale writeSvg would choose for this session alone.
+double chartMaxFps(const SessionResult& result);
 
 } // namespace sim

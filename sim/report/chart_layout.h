@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ostream>
+#include <string>
 #include <vector>
 
 namespace sim::chart {
@@ -16,9 +17,11 @@ namespace sim::chart {
 inline constexpr double width = 1000;
 inline constexpr double left = 60;
 inline constexpr double right = 980;
-inline constexpr double purgeTop = 40;
-inline constexpr double purgeBottom = 54;
-inline constexpr double top = 62;
+inline constexpr double purgeTop = 34;
+inline constexpr double purgeBottom = 48;
+inline constexpr double otherTop = 50; // another pair's purges
+inline constexpr double otherBottom = 64;
+inline constexpr double top = 72;
 inline constexpr double bottom = 340;
 inline constexpr double bandTop = 352;
 inline constexpr double bandHeight = 18;
@@ -45,25 +48,39 @@ struct Scale {
     }
 };
 
-// Where a strip of purge marks lies, and what it is called.
+// Where a strip of purge marks lies, what it is called and the shape of its marks.
+enum class Shape { Triangle, Circle };
 struct Strip {
     double top;
     double bottom;
     const char* label;
     const char* colour;
+    Shape shape = Shape::Triangle;
 };
 inline constexpr Strip purgeStrip{purgeTop, purgeBottom, "purges", "#6a3d9a"};
+inline constexpr Strip yoursStrip{purgeTop, purgeBottom, "yours", "#6a3d9a"};
+inline constexpr Strip otherStrip{otherTop, otherBottom, "recomm.", "#00798c", Shape::Circle};
 
 // in: vehicles, whether the purges removed vehicles that were counted (not a tuner's pair).
 void purgeMarks(std::ostream& out, const std::vector<PurgeEvent>& purges, const Scale& s,
                 bool vehicles, const Strip& strip);
-// Slumps behind the plot from y from to y to, so that purges in them and outside them are told
-// apart at a glance.
-void slumpBands(std::ostream& out, const std::vector<Slump>& slumps, const Scale& s, double from,
-                double to);
+// A stretch of the capture shaded behind the plot, from y from to y to, so that purges in it and
+// outside it are told apart at a glance. Each kind of stretch is one call with its own fill.
+struct Span {
+    double startMs = 0;
+    double endMs = 0;
+    std::string what; // its <title>
+};
+void spanBands(std::ostream& out, const std::vector<Span>& spans, const char* fill, const Scale& s,
+               double from, double to);
+inline constexpr const char* slumpFill = "#cfd8e3";
+std::vector<Span> slumpSpans(const std::vector<Slump>& slumps);
+
+// The time axis's labels at y, a dozen at most, in seconds, minutes or hours as the length asks.
+void timeLabels(std::ostream& out, const Scale& s, double y);
 
 // What each mark means, along the chart's foot; the line of a run without Tarnwick, or else the
-// slumps, when they are drawn.
-void legend(std::ostream& out, bool compared, bool slumps);
+// slumps, when they are drawn; the other pair's purges, when there is one.
+void legend(std::ostream& out, bool compared, bool slumps, bool otherPair);
 
 } // namespace sim::chart

@@ -40,10 +40,20 @@ nlohmann::json sessionJson(const SessionResult& result)
         {"meanFps", result.meanFps()},
         {"onePercentLowFps", lowFps(result.frameTimes, 0.01)},
         {"pointOnePercentLowFps", lowFps(result.frameTimes, 0.001)},
+        {"lows", lowsJson(result.frameTimes)},
         // No frames, or only infinite estimates: there is no lowest frame rate to give.
         {"lowestFps", std::isfinite(result.lowestFps) ? nlohmann::json(result.lowestFps)
                                                       : nlohmann::json(nullptr)},
     };
+}
+
+nlohmann::json lowsJson(const FrameTimeCounts& counts)
+{
+    return {{"p1Fps", lowFps(counts, 0.01)},
+            {"p01Fps", lowFps(counts, 0.001)},
+            {"averageOnePercentFps", averageLowFps(counts, 0.01)},
+            {"averagePointOnePercentFps", averageLowFps(counts, 0.001)},
+            {"method", lowsMethod}};
 }
 
 nlohmann::json settingsJson(const SessionResult& result)
@@ -103,6 +113,9 @@ nlohmann::json replayJson(const std::filesystem::path& capture, const CaptureSum
     }
     if (!summary.rules.empty()) {
         json["readingRules"] = summary.rules;
+    }
+    for (const auto& [name, value] : summary.system) {
+        json["system"][name] = value;
     }
     std::vector<double> times;
     for (const PurgeEvent& purge : result.purges) {

@@ -1,6 +1,6 @@
 // The marks that sit on the chart's time axis: states' colours, purges on a strip of their own
-// (counted where they crowd) and slumps behind them, and the legend that names them; also
-// another pair's purges as a strip alone.
+// (counted where they crowd), spans such as slumps behind them, the time labels, and the legend
+// that names them.
 #include "sim/report/chart.h"
 #include "sim/report/chart_layout.h"
 #include "sim/report/session_report.h"
@@ -9,6 +9,8 @@
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 namespace sim::chart {
@@ -36,6 +38,11 @@ void purgeMarks(std::ostream& out, const std::vector<PurgeEvent>& purges, const 
 {
     fmt::print(out, "<text x='{}' y='{}' text-anchor='end' font-size='10'>{}</text>\n", left - 6,
                strip.bottom - 2, strip.label);
+    if (purges.empty()) {
+        fmt::print(out, "<text x='{}' y='{}' font-size='10' fill='{}'>no purge</text>\n", left + 4,
+                   strip.bottom - 3, strip.colour);
+        return;
+    }
     const auto cells = static_cast<std::size_t>((right - left) / purgeCell);
     std::vector<std::vector<const PurgeEvent*>> crowd(cells + 1);
     for (const PurgeEvent& purge : purges) {
@@ -55,7 +62,11 @@ void purgeMarks(std::ostream& out, const std::vector<PurgeEvent>& purges, const 
                 ? fmt::format("purge at {}, {} removed", formatSeconds(first.timeMs), first.removed)
                 : fmt::format("a purge would run at {}", formatSeconds(first.timeMs));
         // One purge is a mark; several close together are their count, in the mark's place.
-        if (crowd[i].size() == 1) {
+        if (crowd[i].size() == 1 && strip.shape == Shape::Circle) {
+            fmt::print(out,
+                       "<circle cx='{:.1f}' cy='{}' r='4.5' fill='{}'><title>{}</title></circle>\n",
+                       x, (strip.top + strip.bottom) / 2, strip.colour, what);
+        } else if (crowd[i].size() == 1) {
             fmt::print(out,
                        "<path d='M{:.1f},{} L{:.1f},{} L{:.1f},{} Z' fill='{}'><title>{}"
                        "</title></path>\n",
@@ -73,16 +84,63 @@ void purgeMarks(std::ostream& out, const std::vector<PurgeEvent>& purges, const 
     }
 }
 
-void slumpBands(std::ostream& out, const std::vector<Slump>& slumps, const Scale& s, double from,
-                double to)
+void spanBands(std::ostream& out, const std::vector<Span>& spans, const char* fill, const Scale& s,
+               double from, double to)
 {
-    for (const Slump& slump : slumps) {
-        const double x = s.x(slump.startMs);
+    for (const Span& span : spans) {
+        const double x = s.x(span.startMs);
         fmt::print(out,
-                   "<rect x='{:.1f}' y='{}' width='{:.1f}' height='{}' fill='#cfd8e3'><title>slump "
-                   "from {} to {}, {:.1f} fps</title></rect>\n",
-                   x, from, std::max(1.0, s.x(slump.endMs) - x), to - from,
-                   formatSeconds(slump.startMs), formatSeconds(slump.endMs), slump.fps);
+                   "<rect x='{:.1f}' y='{}' width='{:.1f}' height='{}' fill='{}'><title>{}</title>"
+                   "</rect>\n",
+                   x, from, std::max(1.0, s.x(span.endMs) - x), to - from, fill,
+                   markupText(span.what));
+    }
+}
+
+std::vector<Span> slumpSpans(const std::vector<Slump>& slumps)
+{
+    std::vector<Span> spans;
+    for (const Slump& slump : slumps) {
+        spans.push_back(
+            {slump.startMs, slump.endMs,
+             fmt::format("slump from {} to {}, {:.1f} fps", formatSeconds(slump.startMs),
+                         formatSeconds(slump.endMs), slump.fps)});
+    }
+    return spans;
+}
+
+namespace {
+
+std::string timeLabel(double seconds, double step)
+{
+    if (step >= 3600) {
+        return fmt::format("{:g} h", seconds / 3600);
+    }
+    if (step >= 60) {
+        return fmt::format("{:g} min", seconds / 60);
+    }
+    return fmt::format("{:g} s", seconds);
+}
+
+} // namespace
+
+void timeLabels(std::ostream& out, const Scale& s, double y)
+{
+    const double seconds = s.durationMs / 1000.0;
+    constexpr double steps[] = {1,   2,    5,    10,   15,    30,    60,    120,  300,
+                                600, 1800, 3600, 7200, 14400, 21600, 43200, 86400};
+    constexpr int mostLabels = 12; // what the chart's width holds
+    // Past a day a step, whole days: the labels follow the width, never the capture's length.
+    double step = std::ceil(seconds / mostLabels / 86400.0) * 86400.0;
+    for (const double candidate : steps) {
+        if (seconds / candidate <= mostLabels) {
+            step = candidate;
+            break;
+        }
+    }
+    for (int i = 0; i <= mostLabels && i * step <= seconds; ++i) {
+        fmt::print(out, "<text x='{:.1f}' y='{}' text-anchor='middle'>{}</text>\n",
+                   s.x(i * step * 1000), y, timeLabel(i * step, step));
     }
 }
 
@@ -90,7 +148,7 @@ namespace {
 
 // A legend entry: its mark, then its label after a gap; the next entry starts advance further
 // on.
-enum class Mark { State, Purge, Line, DashedLine, Slump };
+enum class Mark { State, Purge, OtherPurge, Line, DashedLine, Slump };
 struct LegendEntry {
     Mark mark;
     PerfState state; // for Mark::State
@@ -114,6 +172,10 @@ void legendMark(std::ostream& out, const LegendEntry& entry, double x)
         fmt::print(out, "<path d='M{0},-9 L{1},-9 L{2},0 Z' fill='{3}'/>", x, x + side,
                    x + side / 2, purgeStrip.colour);
         break;
+    case Mark::OtherPurge:
+        fmt::print(out, "<circle cx='{}' cy='-4.5' r='4.5' fill='{}'/>", x + side / 2,
+                   otherStrip.colour);
+        break;
     case Mark::Line:
     case Mark::DashedLine:
         labelAt += side;
@@ -122,8 +184,8 @@ void legendMark(std::ostream& out, const LegendEntry& entry, double x)
                    entry.mark == Mark::Line ? "" : " stroke-dasharray='4 2'");
         break;
     case Mark::Slump:
-        fmt::print(out, "<rect x='{}' width='{}' height='{}' y='-9' fill='#cfd8e3'/>", x, side,
-                   side);
+        fmt::print(out, "<rect x='{}' width='{}' height='{}' y='-9' fill='{}'/>", x, side, side,
+                   slumpFill);
         break;
     }
     fmt::print(out, "<text x='{}'>{}</text>", labelAt, entry.label);
@@ -131,15 +193,20 @@ void legendMark(std::ostream& out, const LegendEntry& entry, double x)
 
 } // namespace
 
-void legend(std::ostream& out, bool compared, bool slumps)
+void legend(std::ostream& out, bool compared, bool slumps, bool otherPair)
 {
     std::vector<LegendEntry> entries{
         {Mark::State, PerfState::Normal, "Normal", 62},
         {Mark::State, PerfState::Moderate, "Moderate", 74},
         {Mark::State, PerfState::Critical, "Critical", 64},
-        {Mark::Purge, {}, "purge", 56},
-        {Mark::Line, {}, "mean fps (band: min to max)", 189},
     };
+    if (otherPair) {
+        entries.push_back({Mark::Purge, {}, "purge, yours", 90});
+        entries.push_back({Mark::OtherPurge, {}, "purge, recommended (dotted lines)", 216});
+    } else {
+        entries.push_back({Mark::Purge, {}, "purge", 56});
+    }
+    entries.push_back({Mark::Line, {}, "mean fps (band: min to max)", 189});
     if (compared) {
         entries.push_back({Mark::DashedLine, {}, "without Tarnwick", 0});
     } else if (slumps) {
@@ -155,27 +222,3 @@ void legend(std::ostream& out, bool compared, bool slumps)
 }
 
 } // namespace sim::chart
-
-namespace sim {
-
-void writePurgeStrip(std::ostream& out, double durationMs, const std::vector<double>& purgeTimesMs,
-                     const std::vector<Slump>& slumps, const std::string& label)
-{
-    constexpr double stripHeight = 40;
-    const chart::Scale s{durationMs, 1};
-    fmt::print(out,
-               "<svg xmlns='http://www.w3.org/2000/svg' width='{0}' height='{1}' viewBox='0 0 {0} "
-               "{1}' font-family='sans-serif' font-size='12' role='img'><title>{2}</title>\n"
-               "<rect width='100%' height='100%' fill='white'/>\n<text x='{3}' y='12' "
-               "font-size='11'>{2}</text>\n",
-               chart::width, stripHeight, markupText(label), chart::left);
-    chart::slumpBands(out, slumps, s, 16, stripHeight);
-    std::vector<PurgeEvent> purges;
-    for (const double t : purgeTimesMs) {
-        purges.push_back({t, 0});
-    }
-    chart::purgeMarks(out, purges, s, false, {20, 34, "purges", "#1f5fa8"});
-    out << "</svg>\n";
-}
-
-} // namespace sim

@@ -6,6 +6,7 @@
 #include "sim/report/tune_report.h"
 #include "sim/report/verdict.h"
 #include "sim/session/session.h"
+#include "sim/tune/frames.h"
 
 #include <optional>
 #include <ostream>
@@ -20,6 +21,7 @@ struct PageCapture {
     std::optional<SessionResult> replay; // with the player's pair; none: it could not be read
     std::string error;                   // why not
     std::size_t tuned = 0;               // its place among the captures tuned
+    const TuneFrames* frames = nullptr;  // as tuned: each frame, for the frame-time charts
 };
 struct ReportPage {
     std::vector<PageCapture> captures;

@@ -64,7 +64,14 @@ void printReplay(std::ostream& out, const std::filesystem::path& capture,
                  std::string_view settingsSource, const SlumpVerdict& slumps,
                  const std::vector<TimelineRow>& rows);
 
+// How the lows are worked out, in words: capture tools work them out differently.
+inline constexpr const char* lowsMethod =
+    "P1 and P0.1: 1000 over the 99th and 99.9th percentile frame time, nearest rank; average: the "
+    "frame rate of the mean of the slowest 1% and 0.1% of frame times";
+
 // JSON.
+// The lows named by their method: p1Fps, p01Fps, averageOnePercentFps, averagePointOnePercentFps.
+nlohmann::json lowsJson(const FrameTimeCounts& counts);
 nlohmann::json settingsJson(const SessionResult& result);
 nlohmann::json sessionJson(const SessionResult& result); // what run and replay share
 // run --compare: the governed drive's figures and the same drive's without Tarnwick.

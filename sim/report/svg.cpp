@@ -51,7 +51,8 @@ std::vector<Slice> slicesOf(const FpsHistory& history, const Scale& s)
 // The scale follows what the game usually reaches: a loading screen at 500 fps for a tenth of
 // the session would otherwise squeeze the play into the bottom of the chart (it is drawn
 // clipped at the top instead).
-double chooseMaxFps(const SessionResult& result, const SessionResult* baseline)
+double chooseMaxFps(const SessionResult& result, const SessionResult* baseline,
+                    const OtherPair* other)
 {
     std::vector<double> tops;
     for (const SessionResult* r : {&result, baseline}) {
@@ -69,6 +70,9 @@ double chooseMaxFps(const SessionResult& result, const SessionResult* baseline)
     }
     if (result.enabled) {
         highest = std::max(highest, result.settings.fpsModerate + 15.0);
+    }
+    if (other != nullptr) {
+        highest = std::max(highest, other->moderate + 15.0);
     }
     return std::min(std::ceil(highest * 1.1 / 10.0) * 10.0, 500.0);
 }
@@ -110,6 +114,36 @@ void thresholdBands(std::ostream& out, const std::vector<Threshold>& shown, cons
     }
 }
 
+// Another pair's thresholds: dotted, over the player's, labelled at the left where the player's
+// are labelled at the right, so that neither hides the other when they are the same.
+void otherThresholds(std::ostream& out, const OtherPair& pair, const SessionResult& yours,
+                     const Scale& s)
+{
+    constexpr double lineHeight = 14;
+    double lastY = -lineHeight;
+    const GovernorSettings& mine = yours.settings;
+    for (const auto& [t, same] :
+         {std::pair{Threshold{static_cast<double>(pair.moderate), stateColour(PerfState::Moderate),
+                              "FPS_Moderate"},
+                    yours.enabled && pair.moderate == mine.fpsModerate},
+          std::pair{Threshold{static_cast<double>(pair.critical), stateColour(PerfState::Critical),
+                              "FPS_Critical"},
+                    yours.enabled && pair.critical == mine.fpsCritical}}) {
+        if (t.fps < 0 || t.fps > s.maxFps) {
+            continue;
+        }
+        const double y = std::max(s.y(t.fps) + 13, lastY + lineHeight);
+        fmt::print(
+            out,
+            "<line x1='{0}' x2='{1}' y1='{2:.1f}' y2='{2:.1f}' stroke='{3}' stroke-width='2' "
+            "stroke-dasharray='1 3'/>\n<text x='{4}' y='{5:.1f}' fill='{3}' stroke='white' "
+            "stroke-width='4' paint-order='stroke'>recommended {6} {7}{8}</text>\n",
+            left, right, s.y(t.fps), t.colour, left + 4, y, t.label, t.fps,
+            same ? " (yours too)" : "");
+        lastY = y;
+    }
+}
+
 // Drawn last, with a white halo, so the data never hides them.
 // Close thresholds (59 and 58) would print over each other: the lower label steps down a line.
 void thresholdLabels(std::ostream& out, const std::vector<Threshold>& shown, const Scale& s)
@@ -127,17 +161,6 @@ void thresholdLabels(std::ostream& out, const std::vector<Threshold>& shown, con
     }
 }
 
-std::string timeLabel(double seconds, double step)
-{
-    if (step >= 3600) {
-        return fmt::format("{:g} h", seconds / 3600);
-    }
-    if (step >= 60) {
-        return fmt::format("{:g} min", seconds / 60);
-    }
-    return fmt::format("{:g} s", seconds);
-}
-
 void axes(std::ostream& out, const Scale& s)
 {
     fmt::print(out, "<rect x='{}' y='{}' width='{}' height='{}' fill='none' stroke='#999'/>\n",
@@ -147,22 +170,7 @@ void axes(std::ostream& out, const Scale& s)
         fmt::print(out, "<text x='{}' y='{:.1f}' text-anchor='end'>{}</text>\n", left - 6,
                    s.y(fps) + 4, fps);
     }
-    const double seconds = s.durationMs / 1000.0;
-    constexpr double steps[] = {1,   2,    5,    10,   15,    30,    60,    120,  300,
-                                600, 1800, 3600, 7200, 14400, 21600, 43200, 86400};
-    constexpr int mostLabels = 12; // what the chart's width holds
-    // Past a day a step, whole days: the labels follow the width, never the capture's length.
-    double step = std::ceil(seconds / mostLabels / 86400.0) * 86400.0;
-    for (const double candidate : steps) {
-        if (seconds / candidate <= mostLabels) {
-            step = candidate;
-            break;
-        }
-    }
-    for (int i = 0; i <= mostLabels && i * step <= seconds; ++i) {
-        fmt::print(out, "<text x='{:.1f}' y='{}' text-anchor='middle'>{}</text>\n",
-                   s.x(i * step * 1000), bandTop + bandHeight + 16, timeLabel(i * step, step));
-    }
+    timeLabels(out, s, bandTop + bandHeight + 16);
     fmt::print(out,
                "<text x='16' y='{0}' transform='rotate(-90 16 {0})' text-anchor='middle'>frames "
                "per second</text>\n",
@@ -230,11 +238,20 @@ void stateBands(std::ostream& out, const SessionResult& result, const std::vecto
 
 } // namespace
 
+double chartMaxFps(const SessionResult& result)
+{
+    return chooseMaxFps(result, nullptr, nullptr);
+}
+
 void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions& options)
 {
     const SessionResult* baseline = options.baseline;
-    const double durationMs = std::max(result.durationMs, baseline ? baseline->durationMs : 0.0);
-    const Scale s{durationMs, chooseMaxFps(result, baseline)};
+    const OtherPair* other = options.recommended;
+    const double durationMs =
+        options.durationMs > 0 ? options.durationMs
+                               : std::max(result.durationMs, baseline ? baseline->durationMs : 0.0);
+    const Scale s{durationMs,
+                  options.maxFps > 0 ? options.maxFps : chooseMaxFps(result, baseline, other)};
     fmt::print(
         out,
         "<?xml version='1.0' encoding='UTF-8'?>\n<svg xmlns='http://www.w3.org/2000/svg' "
@@ -242,10 +259,10 @@ void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions
         "font-size='12' role='img'>\n<title>{3}</title>\n<rect width='100%' height='100%' "
         "fill='white'/>\n<text x='{2}' y='24' font-size='15' font-weight='bold'>{3}</text>\n",
         width, height, left, markupText(options.title));
-    legend(out, baseline != nullptr, options.slumps != nullptr);
+    legend(out, baseline != nullptr, options.slumps != nullptr, other != nullptr);
     axes(out, s);
     if (options.slumps != nullptr) {
-        slumpBands(out, *options.slumps, s, top, bottom);
+        spanBands(out, slumpSpans(*options.slumps), slumpFill, s, top, bottom);
     }
     const std::vector<Threshold> shown = thresholdsOf(result, s);
     thresholdBands(out, shown, s);
@@ -256,7 +273,15 @@ void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions
         out << "</g>\n";
     }
     envelope(out, slices, s, true, "#1f5fa8");
-    purgeMarks(out, result.purges, s, options.vehicles, purgeStrip);
+    purgeMarks(out, result.purges, s, options.vehicles, other ? yoursStrip : purgeStrip);
+    if (other != nullptr) {
+        std::vector<PurgeEvent> purges;
+        for (const double t : other->purgeTimesMs) {
+            purges.push_back({t, 0});
+        }
+        purgeMarks(out, purges, s, false, otherStrip);
+        otherThresholds(out, *other, result, s);
+    }
     stateBands(out, result, slices);
     thresholdLabels(out, shown, s);
     out << "</svg>\n";

@@ -127,8 +127,13 @@ void printSummary(std::ostream& out, const SessionResult& result, bool vehicles)
     }
     fmt::print(out, "  lowest fps        {:.1f}\n  mean fps          {:.1f}\n",
                result.frames > 0 ? static_cast<double>(result.lowestFps) : 0.0, result.meanFps());
-    fmt::print(out, "  1% low fps        {:.1f}\n  0.1% low fps      {:.1f}\n",
-               lowFps(result.frameTimes, 0.01), lowFps(result.frameTimes, 0.001));
+    fmt::print(
+        out,
+        "  1% low fps        {:.1f} (P1)\n  0.1% low fps      {:.1f} (P0.1)\n  average 1% low    "
+        "{:.1f}\n  average 0.1% low  {:.1f}\n  ({})\n",
+        lowFps(result.frameTimes, 0.01), lowFps(result.frameTimes, 0.001),
+        averageLowFps(result.frameTimes, 0.01), averageLowFps(result.frameTimes, 0.001),
+        lowsMethod);
     if (!vehicles) {
         out << "a replay has no vehicles: it shows when Tarnwick would purge, not what a purge "
                "gains; run --compare shows that on a simulated drive\n";

@@ -1,5 +1,6 @@
 // What tune found, for scripts: every pair of the grid, and the player's and the recommended
 // pairs with their purges and slumps.
+#include "sim/report/session_report.h"
 #include "sim/report/slumps_report.h"
 #include "sim/report/tune_report.h"
 #include "sim/report/verdict.h"
@@ -55,7 +56,8 @@ nlohmann::json factsJson(const CaptureFacts& facts)
                            {"format", captureFormatName(facts.summary.format)},
                            {"frames", facts.frames},
                            {"onePercentLowFps", lowFps(facts.frameTimes, 0.01)},
-                           {"pointOnePercentLowFps", lowFps(facts.frameTimes, 0.001)}};
+                           {"pointOnePercentLowFps", lowFps(facts.frameTimes, 0.001)},
+                           {"lows", lowsJson(facts.frameTimes)}};
     if (facts.summary.stoppedAtMs) {
         json["inputStoppedAtMs"] = *facts.summary.stoppedAtMs;
     }

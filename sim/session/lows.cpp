@@ -127,6 +127,30 @@ double lowFps(const FrameTimeCounts& counts, double share)
     return 0;
 }
 
+std::vector<double> frameTimesAt(const FrameTimeCounts& counts, const std::vector<double>& shares)
+{
+    std::vector<double> times;
+    if (counts.frames == 0) {
+        return times;
+    }
+    const std::vector<BinCount> counted = allCounted(counts);
+    auto bin = counted.begin();
+    std::uint64_t seen = bin->frames;
+    for (const double share : shares) {
+        // Nearest rank from the slow end, as lowFps, counted from the fast end.
+        const std::uint64_t slowest = std::clamp<std::uint64_t>(
+            static_cast<std::uint64_t>(
+                std::ceil(std::clamp(share, 0.0, 1.0) * static_cast<double>(counts.frames))),
+            1, counts.frames);
+        const std::uint64_t rank = counts.frames - slowest + 1;
+        while (seen < rank && bin + 1 != counted.end()) {
+            seen += (++bin)->frames;
+        }
+        times.push_back(msOfBin(bin->bin));
+    }
+    return times;
+}
+
 double averageLowFps(const FrameTimeCounts& counts, double share)
 {
     if (counts.frames == 0) {

@@ -27,6 +27,10 @@ void countFrameTime(FrameTimeCounts& counts, double ms);
 
 // in: share, 0.01 for the 1 % low. 0 without frames.
 double lowFps(const FrameTimeCounts& counts, double share);
+// The frame time that each share of the frames reaches or passes, taken as lowFps takes it (0.01:
+// the 99th percentile frame time), in one walk over the counts. in: shares, descending within
+// 0..1. Empty without frames.
+std::vector<double> frameTimesAt(const FrameTimeCounts& counts, const std::vector<double>& shares);
 // The other way tools give lows: the frame rate of the mean of the slowest share of frame times.
 double averageLowFps(const FrameTimeCounts& counts, double share);
 

@@ -1,0 +1,200 @@
+// Each capture's section of the report page: what was read and its figures, named by the way
+// they are worked out (capture tools work lows out differently), its slumps and hitches, and the
+// charts a player holds against their capture tool's: frame rate with both pairs, frame times,
+// their distribution.
+#include "sim/report/chart.h"
+#include "sim/report/page_parts.h"
+#include "sim/report/session_report.h"
+#include "sim/report/slumps_report.h"
+
+#include <sstream>
+
+namespace sim::page {
+namespace {
+
+// A list of slumps longer than this names the first and counts the rest.
+constexpr std::size_t listedSlumps = 40;
+
+void row(html::Writer& page, std::string_view name, const html::Markup& value)
+{
+    page.put("<tr><th scope='row'>{}</th><td>{}</td></tr>\n", name, value);
+}
+
+void figures(html::Writer& page, const CaptureView& view)
+{
+    const CaptureFacts& facts = view.capture->facts;
+    const SessionResult& replay = *view.capture->replay;
+    const CaptureSummary& summary = facts.summary;
+    const FrameTimeCounts& times = facts.frameTimes;
+    page.put("<div class='wide'><table>\n");
+    row(page, "application", html::format("{}", shown(summary.application)));
+    row(page, "read from",
+        html::format("{}, frame times from {}", captureFormatName(summary.format),
+                     shown(summary.frameTimesFrom)));
+    for (const auto& [name, value] : summary.system) {
+        row(page, name, html::format("{}", shown(value)));
+    }
+    row(page, "frames",
+        html::format("{} over {}", countText(facts.frames), formatSeconds(replay.durationMs)));
+    row(page, "mean fps",
+        html::format("{:.1f} (the frames over the capture's length)", replay.meanFps()));
+    row(page, "1% low, 0.1% low",
+        html::format("{:.1f}, {:.1f} fps (P1, P0.1: 1000 over the 99th and 99.9th percentile "
+                     "frame time, nearest rank)",
+                     lowFps(times, 0.01), lowFps(times, 0.001)));
+    row(page, "1% low, 0.1% low (average)",
+        html::format("{:.1f}, {:.1f} fps (the frame rate of the mean of the slowest 1% and 0.1% "
+                     "of frame times)",
+                     averageLowFps(times, 0.01), averageLowFps(times, 0.001)));
+    row(page, "hitches",
+        html::format("{} (frames over {:g} times the median of their {} neighbours, the measure "
+                     "CapFrameX calls stutter); {} of them with a purge of your pair at once",
+                     countText(view.hitches.size()), hitchFactor, 2 * hitchNeighbours,
+                     countText(view.hitchPurges)));
+    std::vector<AppFrames> others;
+    for (const AppFrames& app : summary.applications) {
+        if (app.name != summary.application) {
+            others.push_back(app);
+        }
+    }
+    if (!others.empty()) {
+        row(page, "other applications",
+            html::format("read, not judged: {}. Tarnwick judges the game's frames alone; "
+                         "--app NAME picks another application",
+                         listApplications(others)));
+    }
+    if (summary.skippedCells > 0) {
+        row(page, "skipped", html::format("{} NA or empty frame-time cells", summary.skippedCells));
+    }
+    if (summary.nonPositiveFrameTimes > 0) {
+        row(page, "zero or negative",
+            html::format("{} frame times, read as the plug-in reads them (60 fps)",
+                         summary.nonPositiveFrameTimes));
+    }
+    for (const std::string& rule : summary.rules) {
+        row(page, "read as", html::format("{}", rule));
+    }
+    if (summary.stoppedAtMs) {
+        row(page, "stopped", html::format("{}", describeStop(summary)));
+    }
+    if (const std::string cut = cutShortText(summary); !cut.empty()) {
+        row(page, "cut short", html::format("{}", cut));
+    }
+    page.put("</table></div>\n");
+}
+
+void slumpList(html::Writer& page, const TunedCapture& part)
+{
+    const std::vector<Slump>& slumps = part.slumps.slumps;
+    if (slumps.empty()) {
+        page.put("<p>Slumps: none: {}.</p>\n", noSlumpReason(part.slumps, part.durationMs));
+        return;
+    }
+    page.put("<p>Slumps: {}, {}:</p>\n<div class='wide'><table class='figures'>\n<tr><th>"
+             "</th><th scope='col'>from</th><th scope='col'>to</th><th scope='col'>length</th>"
+             "<th scope='col'>frame rate</th></tr>\n",
+             slumps.size(), slumpTargetText(part.slumps));
+    for (std::size_t i = 0; i < slumps.size() && i < listedSlumps; ++i) {
+        const Slump& slump = slumps[i];
+        page.put("<tr><td>{}</td><td>{}</td><td>{}</td><td>{:.1f} s</td><td>{:.1f} fps</td></tr>\n",
+                 i + 1, formatSeconds(slump.startMs), formatSeconds(slump.endMs),
+                 (slump.endMs - slump.startMs) / 1000, slump.fps);
+    }
+    page.put("</table></div>\n");
+    if (slumps.size() > listedSlumps) {
+        page.put("<p class='small'>And {} more: <code>tarnwick-sim tune --json</code> lists them "
+                 "all.</p>\n",
+                 slumps.size() - listedSlumps);
+    }
+}
+
+// A chart in a figure that scrolls sideways on a narrow screen, which says so there. in:
+// durationMs, the length its time axis runs to; 0, none.
+void figure(html::Writer& page, const std::string& svg, double durationMs,
+            const html::Markup& caption)
+{
+    const std::size_t start = svg.find("<svg");
+    if (durationMs > 0) {
+        page.put("<figure><p class='scrolls'>Swipe the chart sideways: it runs to {}.</p>\n",
+                 minutes(durationMs));
+    } else {
+        page.put("<figure><p class='scrolls'>Swipe the chart sideways to see all of it.</p>\n");
+    }
+    page.put(html::trusted(start == std::string::npos ? svg : svg.substr(start)));
+    page.put("<figcaption class='small'>{}</figcaption></figure>\n", caption);
+}
+
+void frameRateChart(html::Writer& page, const ReportPage& report, const CaptureView& view,
+                    const Scales& scales)
+{
+    const TunedCapture& part = *view.part;
+    const TuneResult& r = report.tune->result;
+    OtherPair other;
+    if (r.recommended) {
+        const CellResult& best = part.recommended;
+        other = {best.moderate, best.critical, best.purgeTimesMs};
+    }
+    ChartOptions options{"Frame rate, yours: " + purgesOn(part.current),
+                         false,
+                         nullptr,
+                         &part.slumps.slumps,
+                         r.recommended ? &other : nullptr,
+                         scales.frameTimes.durationMs,
+                         scales.maxFps};
+    std::ostringstream svg;
+    writeSvg(svg, *view.capture->replay, options);
+    const html::Markup counts = html::format(
+        "A number on a strip counts purges too close together to draw apart (their times in its "
+        "tooltip). ");
+    if (!r.recommended) {
+        figure(page, svg.str(), scales.frameTimes.durationMs,
+               html::format("{}No recommendation, so only your pair is drawn.", counts));
+        return;
+    }
+    figure(page, svg.str(), scales.frameTimes.durationMs,
+           html::format("Triangles and dashed lines: your pair. Circles and dotted lines: the "
+                        "recommended pair, {}{}. {}Shaded: slumps.",
+                        purgesOn(part.recommended),
+                        samePair(part.recommended, part.current) ? " (the same as yours)" : "",
+                        counts));
+}
+
+} // namespace
+
+void unreadCapture(html::Writer& page, const PageCapture& capture)
+{
+    page.put("<h2>{}</h2>\n<p class='error'>Not read: {}</p>\n",
+             shown(captureLabel(capture.facts, false)), capture.error);
+}
+
+void captureSection(html::Writer& page, const ReportPage& report, const CaptureView& view,
+                    const Scales& scales)
+{
+    const double durationMs = scales.frameTimes.durationMs;
+    page.put("<h2>{}</h2>\n", shown(captureLabel(view.capture->facts, false)));
+    figures(page, view);
+    slumpList(page, *view.part);
+    frameRateChart(page, report, view, scales);
+    if (view.frames.columns.empty()) {
+        return;
+    }
+    std::ostringstream times;
+    writeFrameTimeSvg(times, view.frames, scales.frameTimes,
+                      fmt::format("Frame times over time, {} hitch{} marked",
+                                  countText(view.hitches.size()),
+                                  view.hitches.size() == 1 ? "" : "es"));
+    figure(page, times.str(), durationMs,
+           html::format("What a capture tool's frame-time graph shows: spikes are hitches, a "
+                        "raised floor is a slump. Your pair purged at {} of the {} hitches at "
+                        "once.",
+                        countText(view.hitchPurges), countText(view.hitches.size())));
+    std::ostringstream spread;
+    writeDistributionSvg(spread, view.frames, scales.frameTimes.maxMs,
+                         "Frame-time distribution: the frame time at each percentile");
+    figure(page, spread.str(), 0,
+           html::format("The median frame takes {:.1f} ms; the curve's right end holds the "
+                        "frames behind the lows.",
+                        view.frames.medianMs));
+}
+
+} // namespace sim::page

@@ -1,0 +1,121 @@
+// Hitches as a capture tool counts stutter, and the frame-time chart that must show every one of
+// them however long the capture.
+#include "sim/report/frame_times.h"
+
+#include <gtest/gtest.h>
+
+#include <iterator>
+#include <regex>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+sim::TuneFrames framesOf(const std::vector<double>& ms)
+{
+    sim::TuneFrames frames;
+    for (const double m : ms) {
+        sim::addFrame(frames, m);
+    }
+    return frames;
+}
+
+// count frames of ms, then the rest.
+std::vector<double> steady(std::size_t count, double ms, std::vector<double> then = {})
+{
+    std::vector<double> all(count, ms);
+    all.insert(all.end(), then.begin(), then.end());
+    return all;
+}
+
+std::vector<std::size_t> hitchFrames(const std::vector<double>& ms)
+{
+    std::vector<std::size_t> at;
+    for (const sim::Hitch& hitch : sim::findHitches(framesOf(ms))) {
+        at.push_back(hitch.frame);
+    }
+    return at;
+}
+
+TEST(Hitches, areFramesWellOverTheirNeighboursMedian)
+{
+    struct Case {
+        const char* what;
+        std::vector<double> ms;
+        std::vector<std::size_t> hitches;
+    };
+    std::vector<double> slump = steady(100, 16.7, steady(100, 40.0));
+    std::vector<double> withZero = steady(30, 16.7, {50, 0, 16.7});
+    const std::vector<Case> cases{
+        {"a spike of three times the pace",
+         steady(30, 16.7, steady(1, 50, steady(30, 16.7))),
+         {30}},
+        {"just under 2.5 times", steady(30, 16.7, steady(1, 41.7, steady(30, 16.7))), {}},
+        {"two spikes together", steady(30, 16.7, steady(2, 60, steady(30, 16.7))), {30, 31}},
+        {"the first frame", steady(1, 100, steady(30, 16.7)), {0}},
+        {"the edge of a slump, which moves the median with it", slump, {}},
+        {"a zero frame is no frame and no neighbour", withZero, {30}},
+        {"a single frame has no neighbours", {500}, {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(hitchFrames(c.ms), c.hitches) << c.what;
+    }
+}
+
+TEST(Hitches, withAPurgeAreThoseThePurgeFollowsAtOnce)
+{
+    const sim::TuneFrames frames = framesOf(steady(30, 16.7, steady(1, 60, steady(60, 16.7))));
+    const std::vector<sim::Hitch> hitches = sim::findHitches(frames);
+    ASSERT_EQ(hitches.size(), 1u);
+    const auto at = [&](std::size_t frame) { return std::vector{frames.elapsedMs[frame]}; };
+    EXPECT_EQ(sim::hitchesWithPurge(hitches, frames, at(30)), 1u) << "on the hitch's frame";
+    EXPECT_EQ(sim::hitchesWithPurge(hitches, frames, at(32)), 1u) << "two frames after";
+    EXPECT_EQ(sim::hitchesWithPurge(hitches, frames, at(33)), 0u) << "three frames after";
+    EXPECT_EQ(sim::hitchesWithPurge(hitches, frames, at(29)), 0u) << "before it";
+    EXPECT_EQ(sim::hitchesWithPurge(hitches, frames, {}), 0u);
+}
+
+TEST(FrameTimeChart, marksEveryHitchAndKeepsItsSizeAtAMillionFrames)
+{
+    std::vector<double> ms;
+    std::size_t spikes = 0;
+    for (std::size_t i = 0; i < 1'000'000; ++i) {
+        spikes += i % 997 == 500 ? 1 : 0;
+        ms.push_back(i % 997 == 500 ? 70.0 : 8.0 + static_cast<double>(i % 7) * 0.1);
+    }
+    const sim::TuneFrames frames = framesOf(ms);
+    sim::FrameTimeCounts counts;
+    for (const double m : ms) {
+        sim::countFrameTime(counts, m);
+    }
+    const std::vector<sim::Hitch> hitches = sim::findHitches(frames);
+    EXPECT_EQ(hitches.size(), spikes);
+    const double durationMs = frames.elapsedMs.back();
+    const sim::FrameTimeView view = sim::viewFrameTimes(frames, counts, hitches, durationMs);
+    std::size_t marked = 0;
+    std::size_t columns = 0;
+    for (const sim::FrameTimeColumn& c : view.columns) {
+        marked += c.hitches;
+        columns += c.hitches > 0 ? 1 : 0;
+        if (c.hitches > 0) {
+            EXPECT_GE(c.maxMs, 70.0F) << "the column's top is its hitch";
+        }
+    }
+    EXPECT_EQ(marked, hitches.size());
+    std::ostringstream svg;
+    sim::writeFrameTimeSvg(svg, view, view.wants, "frame times");
+    const std::string text = svg.str();
+    const std::regex mark("<title>\\d+ hitch");
+    const auto drawn = static_cast<std::size_t>(std::distance(
+        std::sregex_iterator(text.begin(), text.end(), mark), std::sregex_iterator()));
+    EXPECT_EQ(drawn, columns) << "a mark for each column that holds a hitch";
+    EXPECT_LT(text.size(), 150'000u);
+    // The distribution: the fastest frame at its start, the hitches at its slow end, and the lows
+    // on it where the lows say.
+    EXPECT_NEAR(view.percentileMs.front(), 8.0, 1e-3);
+    EXPECT_NEAR(view.percentileMs.back(), 70.0, 1e-2);
+    EXPECT_NEAR(view.medianMs, 8.3, 1e-3);
+    EXPECT_DOUBLE_EQ(view.percentileMs[200], 1000 / sim::lowFps(counts, 0.01));
+}
+
+} // namespace
