@@ -210,4 +210,29 @@ TEST(ReportPage, setsCapturesSideBySideAndTitlesEveryChart)
     EXPECT_EQ(swipes, 4u);
 }
 
+// A menu at 250 fps before play, and a pause: set aside, said, shaded apart from the slumps, and
+// the frame-rate scale made for the play, not for the menu.
+TEST(ReportPage, showsWhatIsNotPlayApartFromTheSlumps)
+{
+    ScratchDir dir;
+    std::string text = "Application,MsBetweenPresents\n";
+    for (int i = 0; i < 2500; ++i) {
+        text += "Game.exe,4\n";
+    }
+    const std::string played = withASlump("Game.exe");
+    text += played.substr(played.find('\n') + 1) + "Game.exe,5000\n" +
+            played.substr(played.find('\n') + 1);
+    writeFile(dir / "menu.csv", text);
+    const Page page = reported({dir / "menu.csv"}, dir / "p.html");
+    ASSERT_EQ(page.status, 0) << page.console;
+    EXPECT_NE(page.text.find("Left out: 10 s of loading screens or menus and 1 pause, not play"),
+              std::string::npos);
+    EXPECT_NE(page.text.find("<title>not play, left out: a loading screen, a menu or a pause from "
+                             "0.000 s to 10.000 s</title>"),
+              std::string::npos);
+    EXPECT_NE(page.text.find("fill='#ebe6d9'"), std::string::npos);
+    EXPECT_EQ(page.text.find(">250</text>"), std::string::npos) << "a scale made for the menu";
+    EXPECT_NE(page.text.find("recorded with Tarnwick switched off"), std::string::npos);
+}
+
 } // namespace

@@ -153,7 +153,7 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
         }
     }
     const ChartOptions chart{"tarnwick-sim replay: " + shown(capture.application), false, nullptr,
-                             &slumps.slumps};
+                             &slumps.slumps, &slumps.setAside};
     const bool logKept = keepPluginLog(options.common, session->pluginLog(), out, err);
     return writeChart(options.common, result, chart, out, err) && logKept ? 0 : 1;
 }

@@ -75,12 +75,15 @@ void spanBands(std::ostream& out, const std::vector<Span>& spans, const char* fi
                double from, double to);
 inline constexpr const char* slumpFill = "#cfd8e3";
 std::vector<Span> slumpSpans(const std::vector<Slump>& slumps);
+inline constexpr const char* setAsideFill = "#ebe6d9";
+std::vector<Span> setAsideSpans(const std::vector<sim::Span>& spans);
 
 // The time axis's labels at y, a dozen at most, in seconds, minutes or hours as the length asks.
 void timeLabels(std::ostream& out, const Scale& s, double y);
 
 // What each mark means, along the chart's foot; the line of a run without Tarnwick, or else the
-// slumps, when they are drawn; the other pair's purges, when there is one.
-void legend(std::ostream& out, bool compared, bool slumps, bool otherPair);
+// slumps, when they are drawn, and what is set aside, when there is some; the other pair's
+// purges, when there is one.
+void legend(std::ostream& out, bool compared, bool slumps, bool setAside, bool otherPair);
 
 } // namespace sim::chart

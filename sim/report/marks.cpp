@@ -97,6 +97,18 @@ void spanBands(std::ostream& out, const std::vector<Span>& spans, const char* fi
     }
 }
 
+std::vector<Span> setAsideSpans(const std::vector<sim::Span>& spans)
+{
+    std::vector<Span> shaded;
+    for (const sim::Span& span : spans) {
+        shaded.push_back({span.startMs, span.endMs,
+                          fmt::format("not play, left out: a loading screen, a menu or a pause "
+                                      "from {} to {}",
+                                      formatSeconds(span.startMs), formatSeconds(span.endMs))});
+    }
+    return shaded;
+}
+
 std::vector<Span> slumpSpans(const std::vector<Slump>& slumps)
 {
     std::vector<Span> spans;
@@ -148,7 +160,7 @@ namespace {
 
 // A legend entry: its mark, then its label after a gap; the next entry starts advance further
 // on.
-enum class Mark { State, Purge, OtherPurge, Line, DashedLine, Slump };
+enum class Mark { State, Purge, OtherPurge, Line, DashedLine, Slump, SetAside };
 struct LegendEntry {
     Mark mark;
     PerfState state; // for Mark::State
@@ -184,8 +196,9 @@ void legendMark(std::ostream& out, const LegendEntry& entry, double x)
                    entry.mark == Mark::Line ? "" : " stroke-dasharray='4 2'");
         break;
     case Mark::Slump:
+    case Mark::SetAside:
         fmt::print(out, "<rect x='{}' width='{}' height='{}' y='-9' fill='{}'/>", x, side, side,
-                   slumpFill);
+                   entry.mark == Mark::Slump ? slumpFill : setAsideFill);
         break;
     }
     fmt::print(out, "<text x='{}'>{}</text>", labelAt, entry.label);
@@ -193,7 +206,7 @@ void legendMark(std::ostream& out, const LegendEntry& entry, double x)
 
 } // namespace
 
-void legend(std::ostream& out, bool compared, bool slumps, bool otherPair)
+void legend(std::ostream& out, bool compared, bool slumps, bool setAside, bool otherPair)
 {
     std::vector<LegendEntry> entries{
         {Mark::State, PerfState::Normal, "Normal", 62},
@@ -210,7 +223,10 @@ void legend(std::ostream& out, bool compared, bool slumps, bool otherPair)
     if (compared) {
         entries.push_back({Mark::DashedLine, {}, "without Tarnwick", 0});
     } else if (slumps) {
-        entries.push_back({Mark::Slump, {}, "slump", 0});
+        entries.push_back({Mark::Slump, {}, "slump", 56});
+        if (setAside) {
+            entries.push_back({Mark::SetAside, {}, "not play", 0});
+        }
     }
     fmt::print(out, "<g transform='translate({},{})' font-size='11'>", left, height - 10);
     double x = 0;

@@ -17,13 +17,7 @@ namespace {
 
 using html::Writer;
 
-std::string upperFirst(std::string text)
-{
-    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') {
-        text[0] = static_cast<char>(text[0] - 'a' + 'A');
-    }
-    return text;
-}
+using page::upperFirst;
 
 constexpr const char* style = R"(
 body{font-family:system-ui,sans-serif;margin:0 auto;max-width:1040px;padding:12px;color:#1a1a1a;
@@ -118,8 +112,10 @@ void whatASlumpIs(Writer& out, const ReportPage& page)
             "frame rate (that of its better seconds) unless one was given. A purge is worth it "
             "in "
             "a slump and wasted outside one: on a single hitch, on frame-pacing noise, at the "
-            "usual "
-            "frame rate.");
+            "usual frame rate. Loading screens, menus and pauses are not play: left out, never "
+            "a slump. Tune from a capture recorded with Tarnwick switched off (Enabled=0 under "
+            "[Main] in Tarnwick.ini): with it on, its own purges end the slumps, and the "
+            "capture cannot show what the game does without them.");
     for (const TunedCapture& part : page.tune->result.captures) {
         if (part.slumps.targetGiven) {
             out.put(" Here the target is {:g} fps.", part.slumps.targetFps);

@@ -85,6 +85,9 @@ void figures(html::Writer& page, const CaptureView& view)
 
 void slumpList(html::Writer& page, const TunedCapture& part)
 {
+    if (const std::string aside = setAsideText(part.slumps); !aside.empty()) {
+        page.put("<p>{}.</p>\n", upperFirst(aside));
+    }
     const std::vector<Slump>& slumps = part.slumps.slumps;
     if (slumps.empty()) {
         page.put("<p>Slumps: none: {}.</p>\n", noSlumpReason(part.slumps, part.durationMs));
@@ -138,6 +141,7 @@ void frameRateChart(html::Writer& page, const ReportPage& report, const CaptureV
                          false,
                          nullptr,
                          &part.slumps.slumps,
+                         &part.slumps.setAside,
                          r.recommended ? &other : nullptr,
                          scales.frameTimes.durationMs,
                          scales.maxFps};
@@ -153,13 +157,24 @@ void frameRateChart(html::Writer& page, const ReportPage& report, const CaptureV
     }
     figure(page, svg.str(), scales.frameTimes.durationMs,
            html::format("Triangles and dashed lines: your pair. Circles and dotted lines: the "
-                        "recommended pair, {}{}. {}Shaded: slumps.",
+                        "recommended pair, {}{}. {}Shaded: slumps{}.",
                         purgesOn(part.recommended),
                         samePair(part.recommended, part.current) ? " (the same as yours)" : "",
-                        counts));
+                        counts,
+                        part.slumps.setAside.empty()
+                            ? ""
+                            : "; in beige, what is not play (loading screens, menus, pauses)"));
 }
 
 } // namespace
+
+std::string upperFirst(std::string text)
+{
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') {
+        text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    }
+    return text;
+}
 
 void unreadCapture(html::Writer& page, const PageCapture& capture)
 {

@@ -52,7 +52,8 @@ Scales commonScales(const std::vector<CaptureView>& views)
         scales.frameTimes.durationMs =
             std::max(scales.frameTimes.durationMs, view.capture->replay->durationMs);
         scales.frameTimes.maxMs = std::max(scales.frameTimes.maxMs, view.frames.wants.maxMs);
-        scales.maxFps = std::max(scales.maxFps, chartMaxFps(*view.capture->replay));
+        scales.maxFps = std::max(scales.maxFps,
+                                 chartMaxFps(*view.capture->replay, &view.part->slumps.setAside));
     }
     return scales;
 }

@@ -34,6 +34,8 @@ Scales commonScales(const std::vector<CaptureView>& views);
 std::string purgesOn(const CellResult& pair);
 // "2 min", "15 s"
 std::string minutes(double ms);
+// A sentence of the text's as the page starts one.
+std::string upperFirst(std::string text);
 
 // The captures side by side; nothing for fewer than two. in: recommended, whether there is a
 // recommendation to set beside the player's pair.

@@ -51,12 +51,27 @@ std::vector<Slice> slicesOf(const FpsHistory& history, const Scale& s)
 // The scale follows what the game usually reaches: a loading screen at 500 fps for a tenth of
 // the session would otherwise squeeze the play into the bottom of the chart (it is drawn
 // clipped at the top instead).
+// A stretch of the chart that lies wholly in what is set aside: a loading screen at 500 fps is not
+// what the scale is for.
+bool setAside(const FpsBucket& b, const std::vector<sim::Span>* spans)
+{
+    if (spans == nullptr) {
+        return false;
+    }
+    return std::any_of(spans->begin(), spans->end(), [&b](const sim::Span& s) {
+        return s.startMs <= b.startMs && b.startMs + b.ms <= s.endMs;
+    });
+}
+
 double chooseMaxFps(const SessionResult& result, const SessionResult* baseline,
-                    const OtherPair* other)
+                    const OtherPair* other, const std::vector<sim::Span>* aside)
 {
     std::vector<double> tops;
     for (const SessionResult* r : {&result, baseline}) {
         for (const FpsBucket& b : r ? r->fpsHistory.buckets : std::vector<FpsBucket>{}) {
+            if (setAside(b, aside)) {
+                continue;
+            }
             // The envelope's tops too, but not a lone spike far above its stretch's mean.
             tops.push_back(
                 std::max(b.meanFps(), std::min(static_cast<double>(b.maxFps), 1.5 * b.meanFps())));
@@ -238,9 +253,9 @@ void stateBands(std::ostream& out, const SessionResult& result, const std::vecto
 
 } // namespace
 
-double chartMaxFps(const SessionResult& result)
+double chartMaxFps(const SessionResult& result, const std::vector<sim::Span>* setAside)
 {
-    return chooseMaxFps(result, nullptr, nullptr);
+    return chooseMaxFps(result, nullptr, nullptr, setAside);
 }
 
 void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions& options)
@@ -250,8 +265,9 @@ void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions
     const double durationMs =
         options.durationMs > 0 ? options.durationMs
                                : std::max(result.durationMs, baseline ? baseline->durationMs : 0.0);
-    const Scale s{durationMs,
-                  options.maxFps > 0 ? options.maxFps : chooseMaxFps(result, baseline, other)};
+    const Scale s{durationMs, options.maxFps > 0
+                                  ? options.maxFps
+                                  : chooseMaxFps(result, baseline, other, options.setAside)};
     fmt::print(
         out,
         "<?xml version='1.0' encoding='UTF-8'?>\n<svg xmlns='http://www.w3.org/2000/svg' "
@@ -259,10 +275,14 @@ void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions
         "font-size='12' role='img'>\n<title>{3}</title>\n<rect width='100%' height='100%' "
         "fill='white'/>\n<text x='{2}' y='24' font-size='15' font-weight='bold'>{3}</text>\n",
         width, height, left, markupText(options.title));
-    legend(out, baseline != nullptr, options.slumps != nullptr, other != nullptr);
+    const bool setAside = options.setAside != nullptr && !options.setAside->empty();
+    legend(out, baseline != nullptr, options.slumps != nullptr, setAside, other != nullptr);
     axes(out, s);
     if (options.slumps != nullptr) {
         spanBands(out, slumpSpans(*options.slumps), slumpFill, s, top, bottom);
+    }
+    if (setAside) {
+        spanBands(out, setAsideSpans(*options.setAside), setAsideFill, s, top, bottom);
     }
     const std::vector<Threshold> shown = thresholdsOf(result, s);
     thresholdBands(out, shown, s);

@@ -62,8 +62,9 @@ std::string roomText(const TuneResult& r, const CellResult& yours, const CellRes
     } else {
         edge = fmt::format("{:g}% further lies outside the pairs judged", further);
     }
-    return fmt::format("yours sits near the edge of this capture: {}; {} holds {:g}% either way",
-                       edge, pairName(best), roomOf(r.cells, best, r.slumps).percent());
+    return fmt::format("yours sits near the edge of {}: {}; {} holds {:g}% either way",
+                       r.captures.size() == 1 ? "this capture" : "these captures", edge,
+                       pairName(best), roomOf(r.cells, best, r.slumps).percent());
 }
 
 // The first of the rule's keys on which yours stands behind the recommendation.
