@@ -181,6 +181,20 @@ void expectTheRuleHolds(const sim::TuneFrames& frames, const GovernorSettings& y
     }
     EXPECT_EQ(best.slumps.outside, fewestOutside) << name;
     EXPECT_EQ(best.slumps.caught, mostCaught) << name;
+    // No pair allowed stands before it; of those level with it but for FPS_Critical, it has the
+    // highest.
+    const sim::Standing standing = sim::standingOf(r, best);
+    for (const sim::CellResult& c : r.cells) {
+        if (sim::thresholdsDrawAWarning(c.moderate, c.critical)) {
+            continue;
+        }
+        sim::Standing other = sim::standingOf(r, c);
+        EXPECT_FALSE(other < standing) << name << ": " << c.moderate << "/" << c.critical;
+        other.lowerCritical = standing.lowerCritical;
+        if (other == standing && !sim::samePair(c, best)) {
+            EXPECT_LT(c.critical, best.critical) << name << ": " << c.moderate << "/" << c.critical;
+        }
+    }
     // Adopted, it is recommended again.
     const sim::TuneResult again = sim::tune(frames, pair(best.moderate, best.critical),
                                             sim::defaultModerate, sim::defaultCritical);
@@ -272,6 +286,44 @@ TEST(Slumps, theRecommendationKeepsItsDistanceFromTheCapturesNoise)
     ASSERT_TRUE(wary);
     EXPECT_EQ(best.slumps.outside, 0u);
     EXPECT_EQ(dips.cells[*wary].slumps.caught, 3u) << best.critical << " catches only narrowly";
+}
+
+// A pair's room ends at the first step where, moved up, it purges outside a slump more often or,
+// moved down, misses more slumps than it does itself.
+TEST(Slumps, aPairsRoomEndsWhereAMovedPairFaresWorse)
+{
+    std::vector<sim::CellResult> cells;
+    for (std::int32_t m = 20; m <= 40; ++m) {
+        for (std::int32_t c = 10; c < m; ++c) {
+            sim::CellResult& cell = cells.emplace_back();
+            cell.moderate = m;
+            cell.critical = c;
+            cell.slumps.outside = c >= 33 ? 1u : 0u; // eager enough to purge on a hitch
+            cell.slumps.caught = c <= 18 ? 0u : 1u;  // too wary to catch the one slump
+        }
+    }
+    const auto at = [&cells](std::int32_t m, std::int32_t c) {
+        for (const sim::CellResult& cell : cells) {
+            if (cell.moderate == m && cell.critical == c) {
+                return cell;
+            }
+        }
+        return sim::CellResult{};
+    };
+    // 25 moved up by 30% is 33: five steps of room, the sixth purges outside.
+    const sim::Room up = sim::roomOf(cells, at(30, 25), 1);
+    EXPECT_EQ(up.steps, 5);
+    EXPECT_TRUE(up.purgesOutside);
+    EXPECT_EQ(up.outside, 1u);
+    EXPECT_FALSE(up.misses);
+    // 22 moved down by 20% is 18: three steps of room, the fourth misses the slump.
+    const sim::Room down = sim::roomOf(cells, at(30, 22), 1);
+    EXPECT_EQ(down.steps, 3);
+    EXPECT_TRUE(down.misses);
+    EXPECT_EQ(down.missed, 1);
+    EXPECT_FALSE(down.purgesOutside);
+    // Moved beyond the grid, a pair is held to its edge: 39 up by 5% is 41, held to 40.
+    EXPECT_TRUE(sim::movedBy(cells, at(39, 20), 1));
 }
 
 } // namespace
