@@ -31,6 +31,11 @@ std::uint32_t platformTickMs()
     return 0;
 }
 
+std::ofstream platformOpenLog()
+{
+    return {};
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size)
 {
     static const std::filesystem::path path =

@@ -15,7 +15,6 @@
 
 namespace {
 
-using testing_support::InDirectory;
 using testing_support::readFile;
 using testing_support::ScratchDir;
 using testing_support::writeFile;
@@ -41,7 +40,6 @@ std::vector<double> slowReplay(std::uint32_t uptimeMs, int frames)
 class SessionTest : public ::testing::Test {
   protected:
     ScratchDir logDir;
-    InDirectory inLogDir{logDir.path()};
     void TearDown() override { loggingEnabled = true; }
 };
 
@@ -105,6 +103,8 @@ TEST_F(SessionTest, disabledSettingsRunNoGovernor)
 TEST_F(SessionTest, thePluginsLogStaysInTheSessionsOwnFolder)
 {
     writeFile(logDir / "Tarnwick.log", "a real line\n");
+    sim::host().machine.logPath = (logDir / "Tarnwick.log").string();
+    const std::filesystem::path folder = std::filesystem::current_path();
     {
         sim::Session session(sim::SessionOptions{std::nullopt, 600000});
         for (int i = 0; i < 400; ++i) {
@@ -114,7 +114,7 @@ TEST_F(SessionTest, thePluginsLogStaysInTheSessionsOwnFolder)
         const std::string log = session.pluginLog();
         EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3);
     }
-    EXPECT_EQ(std::filesystem::current_path(), logDir.path()) << "the folder is given back";
+    EXPECT_EQ(std::filesystem::current_path(), folder) << "the process's folder is left alone";
     EXPECT_EQ(readFile(logDir / "Tarnwick.log"), "a real line\n");
 }
 

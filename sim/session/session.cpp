@@ -47,12 +47,9 @@ Session::Session(const SessionOptions& options)
                                      " as the settings file: " + why);
         }
     }
-    // The plug-in writes its log in the process's current folder, as in the game.
-    std::error_code error;
-    previousDir_ = std::filesystem::current_path(error);
-    std::filesystem::current_path(gameDir_, error);
     resetHost();
     host().machine.exePath = utf8Of(gameDir_ / "game.exe");
+    host().machine.logPath = utf8Of(gameDir_ / "Tarnwick.log");
     clock_.uptimeMs = options.uptimeMs;
     host().clock.tickMs = clock_.tick();
     follower_ = followPlugin();
@@ -66,7 +63,6 @@ Session::~Session()
 {
     resetHost();
     std::error_code ignored;
-    std::filesystem::current_path(previousDir_, ignored); // Windows keeps a current folder
     std::filesystem::remove_all(gameDir_, ignored);
 }
 

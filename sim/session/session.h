@@ -86,7 +86,6 @@ class Session {
   private:
     void countStateTime(const FollowedPass& pass, std::int64_t elapsedBeforeNs);
     std::filesystem::path gameDir_;
-    std::filesystem::path previousDir_; // the process's folder before the session entered its own
     std::size_t keptChanges_;
     SessionClock clock_;
     Follower follower_;
