@@ -18,7 +18,8 @@ sim::TuneFrames framesOf(const std::filesystem::path& capture)
     sim::TuneFrames frames;
     sim::CaptureOptions options;
     options.restart = [&frames] { frames = sim::TuneFrames{}; };
-    sim::replayCapture(capture, options, [&frames](double ms) { sim::addFrame(frames, ms); });
+    EXPECT_TRUE(
+        sim::replayCapture(capture, options, [&frames](double ms) { sim::addFrame(frames, ms); }));
     sim::finishFrames(frames);
     return frames;
 }
@@ -31,7 +32,8 @@ sim::SessionResult replayed(const std::filesystem::path& capture, const std::fil
         session.reset();
         session.emplace(sim::SessionOptions{ini, 600000});
     };
-    sim::replayCapture(capture, options, [&session](double ms) { session->frame(ms); });
+    EXPECT_TRUE(
+        sim::replayCapture(capture, options, [&session](double ms) { session->frame(ms); }));
     return session->result();
 }
 

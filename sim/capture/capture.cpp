@@ -210,9 +210,10 @@ void refuseRunOutsideCapFrameX(const std::filesystem::path& path, const CaptureO
                                const Recognised& recognised)
 {
     if (options.run && recognised.format != CaptureFormat::CapFrameX) {
-        throw CaptureOptionError(utf8Of(path) +
-                                 ": --run picks a run of a CapFrameX JSON capture; this is " +
-                                 captureFormatName(recognised.format) + ", which holds one");
+        throw CaptureError(Failure{FailureKind::BadOption, path, 0,
+                                   std::string("--run picks a run of a CapFrameX JSON capture; "
+                                               "this is ") +
+                                       captureFormatName(recognised.format) + ", which holds one"});
     }
 }
 
@@ -272,7 +273,7 @@ std::string whyNotACapture(const std::filesystem::path& path)
     try {
         recognise(path);
     } catch (const CaptureError& error) {
-        return error.what();
+        return failureText(error.failure);
     }
     return {};
 }
@@ -294,10 +295,12 @@ bool isLiveInput(const std::filesystem::path& path)
            std::filesystem::is_character_file(path, error);
 }
 
+namespace {
+
 // Reading a capture and replaying it take about as long each: one thread reads ahead while this
 // one replays.
-CaptureSummary replayCapture(const std::filesystem::path& path, const CaptureOptions& options,
-                             const std::function<void(double)>& onFrame)
+CaptureSummary replayThrowing(const std::filesystem::path& path, const CaptureOptions& options,
+                              const std::function<void(double)>& onFrame)
 {
     if (isLiveInput(path)) {
         return replayLive(path, options, onFrame);
@@ -330,6 +333,19 @@ CaptureSummary replayCapture(const std::filesystem::path& path, const CaptureOpt
         std::rethrow_exception(readFailure);
     }
     return finish(path, options, summary, counts);
+}
+
+} // namespace
+
+Result<CaptureSummary> replayCapture(const std::filesystem::path& path,
+                                     const CaptureOptions& options,
+                                     const std::function<void(double)>& onFrame)
+{
+    try {
+        return replayThrowing(path, options, onFrame);
+    } catch (const CaptureError& error) {
+        return error.failure;
+    }
 }
 
 } // namespace sim

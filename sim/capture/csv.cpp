@@ -17,10 +17,7 @@ namespace sim {
 
 void failCapture(const std::filesystem::path& path, std::uint64_t line, const std::string& what)
 {
-    if (line == 0) {
-        throw CaptureError(utf8Of(path) + ": " + what);
-    }
-    throw CaptureError(utf8Of(path) + ":" + std::to_string(line) + ": " + what);
+    throw CaptureError(Failure{FailureKind::Malformed, path, line, what});
 }
 
 std::string_view trim(std::string_view text)

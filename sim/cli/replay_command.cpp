@@ -113,17 +113,17 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
         session.emplace(sessionOptions);
         timeline = Timeline(everyMs);
     };
-    CaptureSummary capture;
-    try {
-        capture = replayCapture(options.capture, captureOptions, [&](double ms) {
+    const Result<CaptureSummary> read =
+        replayCapture(options.capture, captureOptions, [&](double ms) {
             session->frame(ms);
             timeline.frame(*session);
             live.frame(*session);
         });
-    } catch (const CaptureError& error) {
-        return captureFailure(error, err);
-    }
     endProgress();
+    if (!read) {
+        return tellFailure(read.failure(), err);
+    }
+    const CaptureSummary& capture = *read;
     const SessionResult& result = session->result();
     const SlumpVerdict slumps = judgeSlumps(result.trace, options.choice.target);
     if (options.common.json) {

@@ -69,20 +69,6 @@ std::optional<std::filesystem::path> writePage(const ReportOptions& options, con
     return std::nullopt;
 }
 
-// What a capture's reading said on failure, as the page gives it.
-std::string reasonOf(const std::string& said)
-{
-    std::string reason = said;
-    const std::string prefix = "tarnwick-sim: ";
-    if (reason.rfind(prefix, 0) == 0) {
-        reason.erase(0, prefix.size());
-    }
-    while (!reason.empty() && reason.back() == '\n') {
-        reason.pop_back();
-    }
-    return reason;
-}
-
 } // namespace
 
 int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream& err,
@@ -95,7 +81,11 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
     tuned.settingsSource = options.common.settingsSource;
     tuned.unreadSettings = options.common.unreadSettings;
     if (options.common.ini) {
-        page.settings = checkSettings(*options.common.ini);
+        Result<SettingsCheck> check = checkSettings(*options.common.ini);
+        if (!check) {
+            return tellFailure(settingsFailureText(check.failure()), err);
+        }
+        page.settings = std::move(*check);
     }
     // Unpacked from the zip, the tool lies in the game's folder: say how the install looks too.
     if (const std::filesystem::path game = defaultGameFolder(toolFolder(), {});
@@ -112,11 +102,11 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
             PageCapture& shown = page.captures.emplace_back();
             auto kept = std::make_unique<TuneFrames>();
             std::optional<Session> session;
-            std::ostringstream why;
-            if (readForTuning(capture, choice, shown.facts, *kept, &session, sessionOptions, why) !=
-                0) {
-                shown.error = reasonOf(why.str());
-                err << why.str();
+            if (const Result<Done> read =
+                    readForTuning(capture, choice, shown.facts, *kept, &session, sessionOptions);
+                !read) {
+                shown.error = failureText(read.failure());
+                tellFailure(read.failure(), err);
                 continue;
             }
             shown.replay = session->result();

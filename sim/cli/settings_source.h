@@ -12,10 +12,6 @@
 
 namespace sim {
 
-// The game's folder the tool lies in: above tools\ (as the zip unpacks), one further up when the
-// zip went into a folder of its own there, or the tool's own beside the game's .exe and the hook.
-std::optional<std::filesystem::path> gameFolderOfTool(const std::filesystem::path& toolFolder);
-
 struct SettingsChoice {
     std::optional<std::filesystem::path> file; // none: the defaults
     std::string source;                        // as the reports name it

@@ -73,9 +73,9 @@ std::vector<CaptureChoice> choicesOf(const std::filesystem::path& capture,
     return choices;
 }
 
-int readForTuning(const std::filesystem::path& capture, const CaptureChoice& choice,
-                  CaptureFacts& facts, TuneFrames& frames, std::optional<Session>* session,
-                  const SessionOptions& sessionOptions, std::ostream& err)
+Result<Done> readForTuning(const std::filesystem::path& capture, const CaptureChoice& choice,
+                           CaptureFacts& facts, TuneFrames& frames, std::optional<Session>* session,
+                           const SessionOptions& sessionOptions)
 {
     facts.capture = capture;
     CaptureOptions captureOptions;
@@ -94,24 +94,24 @@ int readForTuning(const std::filesystem::path& capture, const CaptureChoice& cho
     };
     start();
     captureOptions.restart = start;
-    try {
-        facts.summary = replayCapture(capture, captureOptions, [&](double ms) {
-            addFrame(frames, ms);
-            countFrameTime(facts.frameTimes, ms);
-            if (session != nullptr) {
-                (*session)->frame(ms);
-            }
-        });
-    } catch (const CaptureError& error) {
-        return captureFailure(error, err);
-    }
+    Result<CaptureSummary> read = replayCapture(capture, captureOptions, [&](double ms) {
+        addFrame(frames, ms);
+        countFrameTime(facts.frameTimes, ms);
+        if (session != nullptr) {
+            (*session)->frame(ms);
+        }
+    });
     endProgress();
+    if (!read) {
+        return read.failure();
+    }
+    facts.summary = std::move(*read);
     facts.frames = frames.frameSeconds.size();
     if (choice.run) {
         facts.run = choice.run;
     }
     finishFrames(frames, choice.target);
-    return 0;
+    return Done{};
 }
 
 int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err)
@@ -121,8 +121,14 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
     report.critical = options.critical;
     report.settingsSource = options.common.settingsSource;
     report.unreadSettings = options.common.unreadSettings;
-    const std::optional<SettingsCheck> settings =
-        options.common.ini ? std::optional(checkSettings(*options.common.ini)) : std::nullopt;
+    std::optional<SettingsCheck> settings;
+    if (options.common.ini) {
+        Result<SettingsCheck> check = checkSettings(*options.common.ini);
+        if (!check) {
+            return tellFailure(settingsFailureText(check.failure()), err);
+        }
+        settings = std::move(*check);
+    }
     const GovernorSettings base = baseSettings(settings);
     if (gridColumns(options.moderate, options.critical).empty()) {
         err << "tarnwick-sim: the grid holds no pair: every FPS_Critical of --critical must "
@@ -141,10 +147,10 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
         for (const CaptureChoice& choice : choicesOf(capture, options.choice)) {
             frames.push_back(std::make_unique<TuneFrames>());
             report.captures.emplace_back();
-            if (const int status = readForTuning(capture, choice, report.captures.back(),
-                                                 *frames.back(), nullptr, sessionOptions, err);
-                status != 0) {
-                return status;
+            if (const Result<Done> read = readForTuning(capture, choice, report.captures.back(),
+                                                        *frames.back(), nullptr, sessionOptions);
+                !read) {
+                return tellFailure(read.failure(), err);
             }
             parts.push_back(frames.back().get());
         }
