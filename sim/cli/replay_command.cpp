@@ -14,6 +14,7 @@
 #include <fmt/format.h>
 
 #include <limits>
+#include <memory>
 #include <optional>
 
 namespace sim {
@@ -88,7 +89,12 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     SessionOptions sessionOptions{options.common.ini, options.common.uptimeMs,
                                   options.common.json ? std::numeric_limits<std::size_t>::max()
                                                       : listedChanges};
-    std::optional<Session> session(std::in_place, sessionOptions);
+    Result<std::unique_ptr<Session>> opened = Session::open(sessionOptions);
+    if (!opened) {
+        return tellFailure(opened.failure(), err);
+    }
+    std::unique_ptr<Session> session = std::move(*opened);
+    std::optional<Failure> restartFailed;
     const std::optional<double> everyMs =
         options.everySeconds ? std::optional<double>(*options.everySeconds * 1000.0) : std::nullopt;
     Timeline timeline(everyMs);
@@ -110,18 +116,25 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
     captureOptions.restart = [&] {
         session.reset(); // one plug-in at a time: the old session ends before the new one loads
-        session.emplace(sessionOptions);
+        if (Result<std::unique_ptr<Session>> again = Session::open(sessionOptions)) {
+            session = std::move(*again);
+        } else {
+            restartFailed = again.failure();
+        }
         timeline = Timeline(everyMs);
     };
     const Result<CaptureSummary> read =
         replayCapture(options.capture, captureOptions, [&](double ms) {
+            if (!session) {
+                return; // told below
+            }
             session->frame(ms);
             timeline.frame(*session);
             live.frame(*session);
         });
     endProgress();
-    if (!read) {
-        return tellFailure(read.failure(), err);
+    if (!read || restartFailed) {
+        return tellFailure(restartFailed ? *restartFailed : read.failure(), err);
     }
     const CaptureSummary& capture = *read;
     const SessionResult& result = session->result();

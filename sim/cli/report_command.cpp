@@ -101,7 +101,7 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
         for (const CaptureChoice& choice : choicesOf(capture, options.choice)) {
             PageCapture& shown = page.captures.emplace_back();
             auto kept = std::make_unique<TuneFrames>();
-            std::optional<Session> session;
+            std::unique_ptr<Session> session;
             if (const Result<Done> read =
                     readForTuning(capture, choice, shown.facts, *kept, &session, sessionOptions);
                 !read) {

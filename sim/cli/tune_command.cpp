@@ -74,8 +74,8 @@ std::vector<CaptureChoice> choicesOf(const std::filesystem::path& capture,
 }
 
 Result<Done> readForTuning(const std::filesystem::path& capture, const CaptureChoice& choice,
-                           CaptureFacts& facts, TuneFrames& frames, std::optional<Session>* session,
-                           const SessionOptions& sessionOptions)
+                           CaptureFacts& facts, TuneFrames& frames,
+                           std::unique_ptr<Session>* session, const SessionOptions& sessionOptions)
 {
     facts.capture = capture;
     CaptureOptions captureOptions;
@@ -83,13 +83,18 @@ Result<Done> readForTuning(const std::filesystem::path& capture, const CaptureCh
     captureOptions.run = choice.run;
     const std::string what = "reading " + utf8Of(capture.filename());
     captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
+    std::optional<Failure> sessionFailed;
     const auto start = [&] {
         frames = TuneFrames{};
         frames.clock.uptimeMs = sessionOptions.uptimeMs;
         facts.frameTimes = FrameTimeCounts{};
         if (session != nullptr) {
             session->reset(); // one plug-in at a time: the old session ends first
-            session->emplace(sessionOptions);
+            if (Result<std::unique_ptr<Session>> opened = Session::open(sessionOptions)) {
+                *session = std::move(*opened);
+            } else {
+                sessionFailed = opened.failure();
+            }
         }
     };
     start();
@@ -97,13 +102,13 @@ Result<Done> readForTuning(const std::filesystem::path& capture, const CaptureCh
     Result<CaptureSummary> read = replayCapture(capture, captureOptions, [&](double ms) {
         addFrame(frames, ms);
         countFrameTime(facts.frameTimes, ms);
-        if (session != nullptr) {
+        if (session != nullptr && *session) {
             (*session)->frame(ms);
         }
     });
     endProgress();
-    if (!read) {
-        return read.failure();
+    if (sessionFailed || !read) {
+        return sessionFailed ? *sessionFailed : read.failure();
     }
     facts.summary = std::move(*read);
     facts.frames = frames.frameSeconds.size();
