@@ -25,13 +25,7 @@ inline constexpr const char* severalCaptures =
     "together; - reads standard input as it comes";
 
 // What a slump is, for both commands that judge purges by them.
-inline constexpr const char* slumpsExplained =
-    "A slump: the frame rate over the last second stays below the target for at least two "
-    "seconds (a recovery shorter than a second does not end it); it runs from where the game sank "
-    "to where it recovered. A single hitch, even of a second, is not one. A purge is worth it in a "
-    "slump and wasted outside one. "
-    "The target is 80% of the capture's usual frame rate, that of its better seconds (nine in ten "
-    "whole seconds are no faster), unless --target sets it.";
+std::string slumpsExplained();
 
 // A footer's paragraph in lines a terminal shows whole.
 std::string wrapped(std::string_view text);

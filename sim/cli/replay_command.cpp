@@ -156,11 +156,9 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
 
 int replayFromCommandLine(ReplayOptions& options, std::ostream& out, std::ostream& err)
 {
-    if (!isStandardInput(options.capture)) {
-        options.capture = std::filesystem::absolute(options.capture);
-    }
-    chooseSettingsFor(options.common);
-    const int status = checkInputsAndOutputs(options.common, {options.capture}, err);
+    std::vector<std::filesystem::path> captures{options.capture};
+    const int status = prepareCaptures(options.common, captures, err);
+    options.capture = captures.front();
     return status != 0 ? status : replayCommand(options, out, err);
 }
 

@@ -136,16 +136,10 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
 int reportFromCommandLine(ReportOptions& options, std::ostream& out, std::ostream& err,
                           std::optional<std::filesystem::path>* pageWritten)
 {
-    for (std::filesystem::path& capture : options.captures) {
-        if (!isStandardInput(capture)) {
-            capture = std::filesystem::absolute(capture);
-        }
-    }
-    chooseSettingsFor(options.common);
     // The page beside the first capture is an output like any other: never over an input.
-    const std::optional<std::filesystem::path> beside =
-        options.common.page ? std::nullopt : std::optional(pageBesideTheCapture(options));
-    const int status = checkInputsAndOutputs(options.common, options.captures, err, beside);
+    const int status = prepareCaptures(options.common, options.captures, err, [&options] {
+        return options.common.page ? std::nullopt : std::optional(pageBesideTheCapture(options));
+    });
     return status != 0 ? status : reportCommand(options, out, err, pageWritten);
 }
 

@@ -88,4 +88,17 @@ void chooseSettingsFor(CommonOptions& common)
     common.unreadSettings = unreadSettingsText(choice.unread);
 }
 
+int prepareCaptures(CommonOptions& common, std::vector<std::filesystem::path>& captures,
+                    std::ostream& err,
+                    const std::function<std::optional<std::filesystem::path>()>& movablePage)
+{
+    for (std::filesystem::path& capture : captures) {
+        if (!isStandardInput(capture)) {
+            capture = std::filesystem::absolute(capture);
+        }
+    }
+    chooseSettingsFor(common);
+    return checkInputsAndOutputs(common, captures, err, movablePage ? movablePage() : std::nullopt);
+}
+
 } // namespace sim

@@ -6,7 +6,9 @@
 #include "sim/cli/commands.h"
 
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -27,5 +29,12 @@ std::vector<std::string> unreadSettingsText(const std::vector<std::filesystem::p
 
 // common.ini, settingsSource and unreadSettings as chooseSettings finds them for this tool.
 void chooseSettingsFor(CommonOptions& common);
+
+// Before a command over captures runs: each capture but "-" made absolute, the settings file
+// chosen (chooseSettingsFor), then checkInputsAndOutputs, with the page the tool places itself
+// (movablePage, from the absolute captures). Returns the exit status to stop with, or 0.
+int prepareCaptures(CommonOptions& common, std::vector<std::filesystem::path>& captures,
+                    std::ostream& err,
+                    const std::function<std::optional<std::filesystem::path>()>& movablePage = {});
 
 } // namespace sim

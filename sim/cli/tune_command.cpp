@@ -177,13 +177,7 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
 
 int tuneFromCommandLine(TuneOptions& options, std::ostream& out, std::ostream& err)
 {
-    for (std::filesystem::path& capture : options.captures) {
-        if (!isStandardInput(capture)) {
-            capture = std::filesystem::absolute(capture);
-        }
-    }
-    chooseSettingsFor(options.common);
-    const int status = checkInputsAndOutputs(options.common, options.captures, err);
+    const int status = prepareCaptures(options.common, options.captures, err);
     return status != 0 ? status : tuneCommand(options, out, err);
 }
 

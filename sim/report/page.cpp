@@ -126,13 +126,11 @@ void verdict(std::ostream& out, const ReportPage& page)
 void whatASlumpIs(std::ostream& out, const ReportPage& page)
 {
     out << "<p class='small'>A <strong>slump</strong>: the frame rate over the last second "
-           "stays below a target for at least two seconds; the target is 80% of the capture's "
-           "usual "
-           "frame rate (that of its better seconds) unless one was given. A purge is worth it "
-           "in "
-           "a slump and wasted outside one: on a single hitch, on frame-pacing noise, at the "
-           "usual "
-           "frame rate.";
+           "stays below a target for at least "
+        << slumpLowText() << "; the target is " << slumpShareText()
+        << " of the capture's usual frame rate (that of its better seconds) unless one was given. "
+           "A purge is worth it in a slump and wasted outside one: on a single hitch, on "
+           "frame-pacing noise, at the usual frame rate.";
     for (const TunedCapture& part : page.tune->result.captures) {
         if (part.slumps.targetGiven) {
             fmt::print(out, " Here the target is {:g} fps.", part.slumps.targetFps);

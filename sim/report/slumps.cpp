@@ -5,6 +5,34 @@
 
 namespace sim {
 
+namespace {
+
+// "two", "nine": the small numbers the texts spell out.
+std::string spelt(std::size_t number)
+{
+    constexpr const char* words[] = {"no",  "one",   "two",   "three", "four", "five",
+                                     "six", "seven", "eight", "nine",  "ten"};
+    return number < std::size(words) ? words[number] : std::to_string(number);
+}
+
+} // namespace
+
+std::string slumpShareText()
+{
+    return fmt::format("{:g}%", slumpShareOfUsual * 100);
+}
+
+std::string slumpLowText()
+{
+    return spelt(slumpLowSeconds) + (slumpLowSeconds == 1 ? " second" : " seconds");
+}
+
+std::string usualShareText()
+{
+    return usualPercentile % 10 == 0 ? spelt(usualPercentile / 10) + " in ten"
+                                     : std::to_string(usualPercentile) + " in a hundred";
+}
+
 std::string slumpsCaughtText(std::uint64_t caught, std::size_t slumps)
 {
     if (slumps == 1) {

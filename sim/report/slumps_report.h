@@ -11,6 +11,12 @@
 
 namespace sim {
 
+// The rules' own numbers as the texts say them, from their constants: "80%", "two seconds",
+// "nine in ten".
+std::string slumpShareText();
+std::string slumpLowText();
+std::string usualShareText();
+
 // Slumps, said the same way by every command.
 std::string slumpsCaughtText(std::uint64_t caught, std::size_t slumps); // "catches both slumps"
 std::string purgeTimesText(std::uint64_t purges); // "never", "once", "3 times"
