@@ -19,6 +19,7 @@ enum class FailureKind {
     Unreadable, // the system refused: what says why
     Malformed,  // read, and not what it should be: what says how
     BadOption,  // an option the input has no use for: a bad argument, not a bad input
+    Setup,      // the tool's own work could not start (a simulated game's folder): not the input's
 };
 
 struct Failure {

@@ -105,6 +105,9 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
             if (const Result<Done> read =
                     readForTuning(capture, choice, shown.facts, *kept, &session, sessionOptions);
                 !read) {
+                if (read.failure().kind == FailureKind::Setup) {
+                    return tellFailure(read.failure(), err); // no capture could be judged
+                }
                 shown.error = failureText(read.failure());
                 tellFailure(read.failure(), err);
                 continue;

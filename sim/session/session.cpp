@@ -28,9 +28,9 @@ Result<std::filesystem::path> makeGameDir()
             }
         }
         return Failure{
-            FailureKind::Unreadable, {}, 0, "cannot create a game folder under " + utf8Of(temp)};
+            FailureKind::Setup, {}, 0, "cannot create a game folder under " + utf8Of(temp)};
     } catch (const std::filesystem::filesystem_error& error) {
-        return Failure{FailureKind::Unreadable, {}, 0, error.what()};
+        return Failure{FailureKind::Setup, {}, 0, error.what()};
     }
 }
 
@@ -50,7 +50,7 @@ Result<std::unique_ptr<Session>> Session::open(const SessionOptions& options)
         if (error) {
             const std::string why = error.message();
             std::filesystem::remove_all(*dir, error);
-            return Failure{FailureKind::Unreadable,
+            return Failure{FailureKind::Setup,
                            {},
                            0,
                            "cannot use " + utf8Of(*options.iniFile) +
