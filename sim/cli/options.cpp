@@ -128,7 +128,8 @@ std::string slumpsExplained()
         "where it recovered. A single hitch, even of a second, is not one. A purge is worth it in "
         "a slump and wasted outside one. The target is {} of the capture's usual frame rate, that "
         "of its better seconds ({} whole seconds are no faster), unless --target sets it.",
-        slumpLowText(), slumpShareText(), usualShareText());
+        secondsSpelt(slumpLowSeconds), percentText(slumpShareOfUsual),
+        percentileAsShare(usualPercentile));
 }
 
 CLI::Option* addTarget(CLI::App* command, std::optional<double>& target)
@@ -136,7 +137,7 @@ CLI::Option* addTarget(CLI::App* command, std::optional<double>& target)
     return command
         ->add_option("--target", target,
                      "the frame rate below which a second counts as slow (default: " +
-                         slumpShareText() + " of the capture's usual frame rate)")
+                         percentText(slumpShareOfUsual) + " of the capture's usual frame rate)")
         ->check(numberIn(1, highestRefreshRate))
         ->option_text("FPS");
 }

@@ -127,7 +127,7 @@ void whatASlumpIs(std::ostream& out, const ReportPage& page)
 {
     out << "<p class='small'>A <strong>slump</strong>: the frame rate over the last second "
            "stays below a target for at least "
-        << slumpLowText() << "; the target is " << slumpShareText()
+        << secondsSpelt(slumpLowSeconds) << "; the target is " << percentText(slumpShareOfUsual)
         << " of the capture's usual frame rate (that of its better seconds) unless one was given. "
            "A purge is worth it in a slump and wasted outside one: on a single hitch, on "
            "frame-pacing noise, at the usual frame rate.";

@@ -17,20 +17,20 @@ std::string spelt(std::size_t number)
 
 } // namespace
 
-std::string slumpShareText()
+std::string percentText(double share)
 {
-    return fmt::format("{:g}%", slumpShareOfUsual * 100);
+    return fmt::format("{:g}%", share * 100);
 }
 
-std::string slumpLowText()
+std::string secondsSpelt(std::size_t seconds)
 {
-    return spelt(slumpLowSeconds) + (slumpLowSeconds == 1 ? " second" : " seconds");
+    return spelt(seconds) + (seconds == 1 ? " second" : " seconds");
 }
 
-std::string usualShareText()
+std::string percentileAsShare(std::size_t percentile)
 {
-    return usualPercentile % 10 == 0 ? spelt(usualPercentile / 10) + " in ten"
-                                     : std::to_string(usualPercentile) + " in a hundred";
+    return percentile % 10 == 0 ? spelt(percentile / 10) + " in ten"
+                                : std::to_string(percentile) + " in a hundred";
 }
 
 std::string slumpsCaughtText(std::uint64_t caught, std::size_t slumps)
