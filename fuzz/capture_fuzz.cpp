@@ -39,8 +39,9 @@ void checkWriters(const sim::CaptureSummary& summary)
     for (const sim::AppFrames& app : summary.applications) {
         names.push_back(app.name);
     }
-    const std::string json = sim::jsonText(
-        {{"application", summary.application}, {"column", summary.frameTimesFrom}, {"others", names}});
+    const std::string json = sim::jsonText({{"application", summary.application},
+                                            {"column", summary.frameTimesFrom},
+                                            {"others", names}});
     if (!nlohmann::json::accept(json) ||
         nlohmann::json::parse(json)["application"] != sim::playerText(summary.application)) {
         std::abort();
@@ -77,14 +78,14 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
         options.format = formats[data[0] % 5];
     }
     sim::CaptureSummary summary;
-    try {
-        summary = sim::replayCapture(path, options, [](double ms) {
+    if (sim::Result<sim::CaptureSummary> read = sim::replayCapture(path, options, [](double ms) {
             if (!std::isfinite(ms)) {
                 std::abort();
             }
-        });
-    } catch (const sim::CaptureError& error) {
-        summary.application = error.what(); // messages quote the file too
+        })) {
+        summary = std::move(*read);
+    } else {
+        summary.application = sim::failureText(read.failure()); // messages quote the file too
     }
     checkWriters(summary);
     return 0;

@@ -31,6 +31,11 @@ std::uint32_t platformTickMs()
     return 0;
 }
 
+std::ofstream platformOpenLog()
+{
+    return {};
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size)
 {
     static const std::filesystem::path path =
@@ -42,12 +47,11 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     }
     std::fwrite(data, 1, size, file);
     std::fclose(file);
-    sim::SettingsCheck check;
-    try {
-        check = sim::checkSettings(path);
-    } catch (const std::runtime_error&) {
+    const sim::Result<sim::SettingsCheck> checked = sim::checkSettings(path);
+    if (!checked) {
         return 0; // the check's word for a file it cannot read
     }
+    const sim::SettingsCheck& check = *checked;
     const std::string json = sim::jsonText(sim::settingsCheckJson(check));
     if (!nlohmann::json::accept(json)) {
         std::abort();

@@ -4,8 +4,54 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <system_error>
 
 namespace sim {
+
+std::string failureText(const Failure& failure)
+{
+    if (failure.path.empty()) {
+        return failure.what;
+    }
+    const std::string line = failure.line > 0 ? ":" + std::to_string(failure.line) : "";
+    return utf8Of(failure.path) + line + ": " + failure.what;
+}
+
+Result<std::string> readBounded(const std::filesystem::path& path, std::uint64_t maxBytes)
+{
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    const auto failed = [&](FailureKind kind, std::string what) {
+        return Failure{kind, path, 0, std::move(what), maxBytes};
+    };
+    if (!std::filesystem::exists(status)) {
+        return failed(FailureKind::Missing, std::generic_category().message(ENOENT));
+    }
+    if (std::filesystem::is_directory(status)) {
+        return failed(FailureKind::Folder, "");
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        return failed(FailureKind::NotAFile, "");
+    }
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (!error && size > maxBytes) {
+        return failed(FailureKind::TooLarge, "");
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return failed(FailureKind::Unreadable, std::generic_category().message(errno));
+    }
+    std::string bytes;
+    char chunk[1 << 16];
+    while (bytes.size() <= maxBytes && (in.read(chunk, sizeof chunk) || in.gcount() > 0)) {
+        bytes.append(chunk, static_cast<std::size_t>(in.gcount()));
+    }
+    if (bytes.size() > maxBytes) {
+        return failed(FailureKind::TooLarge, "");
+    }
+    return bytes;
+}
 
 std::string reasonOfErrno(int error)
 {

@@ -2,6 +2,9 @@
 // that "C:\Users\Zoë\run 1.csv" opens on Windows as "/home/zoë/run 1.csv" does elsewhere.
 #pragma once
 
+#include "sim/failure.h"
+
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -44,6 +47,12 @@ std::size_t readSome(std::FILE* file, char* out, std::size_t size);
 void endInputs();
 // Whether endInputs was called: the input was stopped, not at its end.
 bool inputsWereEnded();
+
+// The whole file when it holds at most maxBytes (what is read is held, so a source without end,
+// /dev/zero or a pipe that never closes, stops there); else Missing, Folder, NotAFile (a pipe
+// would hold the reader until something wrote to it), TooLarge or Unreadable, the system's reason
+// in what.
+Result<std::string> readBounded(const std::filesystem::path& path, std::uint64_t maxBytes);
 
 // Writes bytes as the file at path, whole or not at all: into a new file beside it under a name no
 // other writer uses, flushed to the disk, then renamed over path. On failure the new file is gone

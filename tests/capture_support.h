@@ -1,7 +1,9 @@
-// What the capture suites share: where the captures are, and a replay that keeps its frames.
+// What the capture suites share: where the captures are, and a replay that keeps its frames and
+// throws its failure, so that a case can look at the words.
 #pragma once
 
 #include "sim/capture/capture.h"
+#include "sim/capture/fault.h"
 
 #include <filesystem>
 #include <vector>
@@ -20,8 +22,12 @@ inline Replayed replay(const std::filesystem::path& path, sim::CaptureOptions op
 {
     Replayed replayed;
     options.restart = [&replayed] { replayed.frames.clear(); };
-    replayed.summary =
+    sim::Result<sim::CaptureSummary> read =
         sim::replayCapture(path, options, [&](double ms) { replayed.frames.push_back(ms); });
+    if (!read) {
+        throw sim::CaptureError(read.failure());
+    }
+    replayed.summary = std::move(*read);
     return replayed;
 }
 

@@ -137,9 +137,8 @@ TEST(Capture, readingAheadKeepsOrderAndErrors)
     constexpr int count = 100000;
     writeFile(dir / "late-error.csv", manyFrames(count) + "Game.exe,oops\n");
     std::vector<double> frames;
-    EXPECT_THROW(sim::replayCapture(dir / "late-error.csv", {},
-                                    [&frames](double ms) { frames.push_back(ms); }),
-                 sim::CaptureError);
+    EXPECT_FALSE(sim::replayCapture(dir / "late-error.csv", {},
+                                    [&frames](double ms) { frames.push_back(ms); }));
     ASSERT_EQ(frames.size(), static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         ASSERT_EQ(frames[static_cast<std::size_t>(i)], 10 + i % 50) << "frame " << i;

@@ -526,7 +526,7 @@ TEST(EveryTool, readWithoutRestartGivesTheSameFrames)
     writeFile(dir / "c.csv", table("", pmFrameTypes, shape(Extra::FrameGeneration)));
     std::vector<double> frames;
     const sim::CaptureSummary summary =
-        sim::replayCapture(dir / "c.csv", {}, [&](double ms) { frames.push_back(ms); });
+        *sim::replayCapture(dir / "c.csv", {}, [&](double ms) { frames.push_back(ms); });
     EXPECT_EQ(frames, replay(dir / "c.csv").frames);
     EXPECT_EQ(summary.generatedFrames, 600u);
     EXPECT_EQ(summary.frameTimesFrom, "MsBetweenAppStart");

@@ -12,7 +12,6 @@
 
 namespace {
 
-using testing_support::InDirectory;
 using testing_support::ScratchDir;
 using testing_support::writeFile;
 
@@ -91,7 +90,6 @@ sim::Dropped dropOf(const std::vector<std::filesystem::path>& paths)
 TEST(Dropped, capturesGetThePageBesideTheFirst)
 {
     ScratchDir dir;
-    InDirectory stay(std::filesystem::current_path());
     writeFile(dir / "run 1.csv", twoSpeeds());
     writeFile(dir / "run 2.csv", twoSpeeds());
     std::ostringstream out;
@@ -112,7 +110,6 @@ TEST(Dropped, capturesGetThePageBesideTheFirst)
 TEST(Dropped, eachThingDroppedIsTakenForWhatItIs)
 {
     ScratchDir dir;
-    InDirectory stay(std::filesystem::current_path());
     writeFile(dir / "run.csv", twoSpeeds());
     writeFile(dir / "Tarnwick.ini", "[Settings]\nFPS_Moderate=70\nFPS_Critical=62\n");
     writeFile(dir / "notes.txt", "remember to buy milk\n");

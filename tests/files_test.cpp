@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <optional>
 #include <thread>
 
 namespace {
@@ -75,6 +76,51 @@ TEST(WriteWhole, aNamedPipeIsNeitherProbedNorReplaced)
     reader.join();
     EXPECT_EQ(got, "<svg>whole</svg>");
     EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+}
+
+// The one bounded reader: the whole file up to the limit, else what was in the way, as data.
+TEST(ReadBounded, givesTheWholeFileOrTheKindOfFailure)
+{
+    ScratchDir dir;
+    writeFile(dir / "ten", "0123456789");
+    std::filesystem::create_directory(dir / "folder");
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+    struct Case {
+        const char* name;
+        std::filesystem::path file;
+        std::uint64_t limit;
+        std::optional<sim::FailureKind> failure; // none: read whole
+    };
+    const Case cases[] = {
+        {"under the limit", dir / "ten", 11, std::nullopt},
+        {"at the limit", dir / "ten", 10, std::nullopt},
+        {"one byte over", dir / "ten", 9, sim::FailureKind::TooLarge},
+        {"a folder", dir / "folder", 100, sim::FailureKind::Folder},
+        {"a pipe, never opened", dir / "pipe", 100, sim::FailureKind::NotAFile},
+        {"missing", dir / "absent", 100, sim::FailureKind::Missing},
+    };
+    for (const Case& c : cases) {
+        const sim::Result<std::string> read = sim::readBounded(c.file, c.limit);
+        if (!c.failure) {
+            ASSERT_TRUE(read) << c.name << ": " << sim::failureText(read.failure());
+            EXPECT_EQ(*read, "0123456789") << c.name;
+            continue;
+        }
+        ASSERT_FALSE(read) << c.name;
+        EXPECT_EQ(read.failure().kind, *c.failure) << c.name;
+        EXPECT_EQ(read.failure().path, c.file) << c.name;
+        EXPECT_EQ(read.failure().limitBytes, c.limit) << c.name;
+    }
+}
+
+TEST(Failure, isPutIntoWordsWithItsFileAndLine)
+{
+    EXPECT_EQ(sim::failureText({sim::FailureKind::Malformed, "run.csv", 12, "not a number"}),
+              "run.csv:12: not a number");
+    EXPECT_EQ(sim::failureText({sim::FailureKind::Missing, "run.csv", 0, "no such file"}),
+              "run.csv: no such file");
+    EXPECT_EQ(sim::failureText({sim::FailureKind::Setup, {}, 0, "no game folder"}),
+              "no game folder");
 }
 
 } // namespace

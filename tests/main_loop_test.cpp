@@ -25,9 +25,9 @@ class MainLoopTest : public testing_support::GameTest {
 
     static std::uint64_t purges() { return sim::host().record.vehicleListings; }
 
-    static std::size_t logLines()
+    std::size_t logLines() const
     {
-        const std::string text = readFile("Tarnwick.log");
+        const std::string text = readFile(game / "Tarnwick.log");
         return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
     }
 };
@@ -61,7 +61,7 @@ TEST_F(MainLoopTest, disabledReturnsWithoutOtherKeysOrLog)
     EXPECT_EQ(sim::host().record.waits, 0u);
     EXPECT_EQ(sim::host().record.nativeCalls, 0u);
     EXPECT_TRUE(loggingEnabled) << "keeps its initial value";
-    EXPECT_FALSE(std::filesystem::exists("Tarnwick.log"));
+    EXPECT_FALSE(std::filesystem::exists(game / "Tarnwick.log"));
 }
 
 TEST_F(MainLoopTest, noSettingsFileRunsTheDefaults)
@@ -113,7 +113,7 @@ TEST_F(MainLoopTest, loggingOffPurgesWithoutAnyLine)
     }
     EXPECT_GE(purges(), 2u);
     EXPECT_FALSE(loggingEnabled);
-    EXPECT_FALSE(std::filesystem::exists("Tarnwick.log"));
+    EXPECT_FALSE(std::filesystem::exists(game / "Tarnwick.log"));
 }
 
 TEST_F(MainLoopTest, everyPassEndsWithOneWaitOfZero)

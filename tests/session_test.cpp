@@ -15,7 +15,6 @@
 
 namespace {
 
-using testing_support::InDirectory;
 using testing_support::readFile;
 using testing_support::ScratchDir;
 using testing_support::writeFile;
@@ -29,9 +28,18 @@ std::vector<double> purgeTimes(const sim::SessionResult& result)
     return times;
 }
 
+// A session that must start: the tests' own temporary folder is usable.
+std::unique_ptr<sim::Session> started(const sim::SessionOptions& options)
+{
+    sim::Result<std::unique_ptr<sim::Session>> opened = sim::Session::open(options);
+    EXPECT_TRUE(opened) << (opened ? "" : sim::failureText(opened.failure()));
+    return opened ? std::move(*opened) : nullptr;
+}
+
 std::vector<double> slowReplay(std::uint32_t uptimeMs, int frames)
 {
-    sim::Session session({std::nullopt, uptimeMs});
+    const auto holder = started(sim::SessionOptions{std::nullopt, uptimeMs});
+    sim::Session& session = *holder;
     for (int i = 0; i < frames; ++i) {
         session.frame(40.0);
     }
@@ -41,7 +49,6 @@ std::vector<double> slowReplay(std::uint32_t uptimeMs, int frames)
 class SessionTest : public ::testing::Test {
   protected:
     ScratchDir logDir;
-    InDirectory inLogDir{logDir.path()};
     void TearDown() override { loggingEnabled = true; }
 };
 
@@ -63,7 +70,8 @@ TEST_F(SessionTest, justAfterBootTheFirstPurgeWaitsForTheCounterToPass7000)
 
 TEST_F(SessionTest, reportCountsStatesAndChanges)
 {
-    sim::Session session({std::nullopt, 600000});
+    const auto holder = started(sim::SessionOptions{std::nullopt, 600000});
+    sim::Session& session = *holder;
     for (const double ms : {10.0, 40.0, 40.0, 40.0, 10.0, 10.0}) {
         session.frame(ms);
     }
@@ -92,7 +100,8 @@ TEST_F(SessionTest, disabledSettingsRunNoGovernor)
 {
     writeFile(logDir / "off.ini", "[Main]\nEnabled=0\n");
     sim::SessionOptions options{logDir / "off.ini", 600000};
-    sim::Session session(options);
+    const auto holder = started(options);
+    sim::Session& session = *holder;
     for (int i = 0; i < 300; ++i) {
         EXPECT_EQ(session.frame(100.0).state, PerfState::Normal);
     }
@@ -105,8 +114,11 @@ TEST_F(SessionTest, disabledSettingsRunNoGovernor)
 TEST_F(SessionTest, thePluginsLogStaysInTheSessionsOwnFolder)
 {
     writeFile(logDir / "Tarnwick.log", "a real line\n");
+    sim::host().machine.logPath = (logDir / "Tarnwick.log").string();
+    const std::filesystem::path folder = std::filesystem::current_path();
     {
-        sim::Session session(sim::SessionOptions{std::nullopt, 600000});
+        const auto holder = started(sim::SessionOptions{std::nullopt, 600000});
+        sim::Session& session = *holder;
         for (int i = 0; i < 400; ++i) {
             session.frame(40.0);
         }
@@ -114,13 +126,14 @@ TEST_F(SessionTest, thePluginsLogStaysInTheSessionsOwnFolder)
         const std::string log = session.pluginLog();
         EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3);
     }
-    EXPECT_EQ(std::filesystem::current_path(), logDir.path()) << "the folder is given back";
+    EXPECT_EQ(std::filesystem::current_path(), folder) << "the process's folder is left alone";
     EXPECT_EQ(readFile(logDir / "Tarnwick.log"), "a real line\n");
 }
 
 TEST_F(SessionTest, chartStaysBoundedAndMarksEveryPurge)
 {
-    sim::Session session({std::nullopt, 600000});
+    const auto holder = started(sim::SessionOptions{std::nullopt, 600000});
+    sim::Session& session = *holder;
     for (int i = 0; i < 200000; ++i) {
         session.frame(i % 2000 < 1000 ? 40.0 : 10.0);
     }
@@ -196,7 +209,8 @@ struct LongDrive {
 
 LongDrive driveTwoHours(const std::optional<std::filesystem::path>& ini)
 {
-    sim::Session session({ini, 600000});
+    const auto holder = started(sim::SessionOptions{ini, 600000});
+    sim::Session& session = *holder;
     sim::CityDrive city(1);
     LongDrive drive;
     const double hourMs = 3600.0 * 1000.0;
@@ -241,9 +255,14 @@ TEST_F(SessionTest, unusableSettingsFileLeavesNoGameFolderBehind)
     const char* const previous = std::getenv("TMPDIR");
     const std::string restore = previous != nullptr ? previous : "";
     ::setenv("TMPDIR", temp.path().c_str(), 1);
-    // A folder where the settings file should be: copying it fails inside the constructor.
-    EXPECT_THROW(sim::Session({temp.path(), 600000}), std::runtime_error);
-    EXPECT_THROW(sim::Session({temp / "absent.ini", 600000}), std::runtime_error);
+    // A folder where the settings file should be: copying it fails once the folder is made.
+    const auto folder = sim::Session::open({temp.path(), 600000});
+    ASSERT_FALSE(folder);
+    EXPECT_NE(folder.failure().what.find("cannot use " + temp.path().string() +
+                                         " as the settings file: "),
+              std::string::npos)
+        << folder.failure().what;
+    EXPECT_FALSE(sim::Session::open({temp / "absent.ini", 600000}));
     previous != nullptr ? ::setenv("TMPDIR", restore.c_str(), 1) : ::unsetenv("TMPDIR");
     EXPECT_TRUE(std::filesystem::is_empty(temp.path()));
 }

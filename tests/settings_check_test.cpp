@@ -36,7 +36,7 @@ TEST_P(SettingsCheckTable, findsWhatAPlayerSurelyDidNotMean)
 {
     ScratchDir dir;
     writeFile(dir / "Tarnwick.ini", GetParam().file);
-    EXPECT_EQ(findingsOf(sim::checkSettings(dir / "Tarnwick.ini")), GetParam().findings);
+    EXPECT_EQ(findingsOf(*sim::checkSettings(dir / "Tarnwick.ini")), GetParam().findings);
 }
 
 using namespace std::string_literals;
@@ -191,7 +191,7 @@ class SettingsCheckTest : public testing_support::SimTest {
 
 TEST_F(SettingsCheckTest, missingFileIsANoteAndEveryDefault)
 {
-    const sim::SettingsCheck check = sim::checkSettings(dir / "Tarnwick.ini");
+    const sim::SettingsCheck check = *sim::checkSettings(dir / "Tarnwick.ini");
     EXPECT_FALSE(check.exists);
     EXPECT_EQ(findingsOf(check),
               (std::vector<std::string>{"note: " + (dir / "Tarnwick.ini").string() +
@@ -208,7 +208,7 @@ TEST_F(SettingsCheckTest, aMissingFileWithANearNameBesideItIsAWarningNamingIt)
         ScratchDir folder;
         writeFile(folder / near, "[Settings]\nFPS_Moderate=60\n");
         writeFile(folder / "Other.ini", "");
-        const sim::SettingsCheck check = sim::checkSettings(folder / "Tarnwick.ini");
+        const sim::SettingsCheck check = *sim::checkSettings(folder / "Tarnwick.ini");
         if (std::filesystem::exists(folder / "Tarnwick.ini")) {
             continue; // a file system without regard to case: the file is there
         }
@@ -226,13 +226,17 @@ TEST_F(SettingsCheckTest, aMissingFileWithANearNameBesideItIsAWarningNamingIt)
 
 TEST_F(SettingsCheckTest, aFolderInPlaceOfTheFileCannotBeRead)
 {
-    EXPECT_THROW(sim::checkSettings(dir.path()), std::runtime_error);
+    const sim::Result<sim::SettingsCheck> check = sim::checkSettings(dir.path());
+    ASSERT_FALSE(check);
+    EXPECT_EQ(check.failure().kind, sim::FailureKind::Folder);
+    EXPECT_EQ(sim::settingsFailureText(check.failure()),
+              dir.path().string() + " is a folder, not a settings file");
 }
 
 TEST_F(SettingsCheckTest, showsWhereEachValueCameFromAndWhatEnabledZeroLeavesUnread)
 {
     writeFile(dir / "a.ini", "; tuned\n[Settings]\nFPS_Critical=20\n[Main]\nEnabled=0\n");
-    const sim::SettingsCheck check = sim::checkSettings(dir / "a.ini");
+    const sim::SettingsCheck check = *sim::checkSettings(dir / "a.ini");
     ASSERT_EQ(check.shown.size(), 5u);
     EXPECT_EQ(check.shown[0].line, 5u);
     EXPECT_EQ(check.shown[0].value, 0);
@@ -255,7 +259,7 @@ TEST_F(SettingsCheckTest, garbageBinaryAndHugeLinesNeverCrashNorChangeTheValues)
     }
     for (const std::string& bytes : files) {
         writeFile(dir / "t.ini", bytes);
-        const sim::SettingsCheck check = sim::checkSettings(dir / "t.ini");
+        const sim::SettingsCheck check = *sim::checkSettings(dir / "t.ini");
         const GovernorSettings plugin = readSettings((dir / "t.ini").string());
         EXPECT_EQ(check.settings.fpsModerate, plugin.fpsModerate);
         EXPECT_EQ(check.settings.enabled, plugin.enabled);

@@ -38,22 +38,6 @@ class ScratchDir {
     std::filesystem::path path_;
 };
 
-// Runs the test inside a folder and returns to where it was.
-class InDirectory {
-  public:
-    explicit InDirectory(const std::filesystem::path& dir)
-        : previous_(std::filesystem::current_path())
-    {
-        std::filesystem::current_path(dir);
-    }
-    ~InDirectory() { std::filesystem::current_path(previous_); }
-    InDirectory(const InDirectory&) = delete;
-    InDirectory& operator=(const InDirectory&) = delete;
-
-  private:
-    std::filesystem::path previous_;
-};
-
 // A readable, stable name for a parameterised case: letters and digits kept, the rest '_'.
 inline std::string caseName(std::string text)
 {
@@ -85,16 +69,16 @@ class SimTest : public ::testing::Test {
     }
 };
 
-// A game folder that is also the working folder (where the log goes), and a clock well past boot.
+// A game folder that also holds the plug-in's log, and a clock well past boot.
 class GameTest : public SimTest {
   protected:
     ScratchDir game;
-    InDirectory inGame{game.path()};
 
     void SetUp() override
     {
         SimTest::SetUp();
         sim::host().machine.exePath = (game / "game.exe").string();
+        sim::host().machine.logPath = (game / "Tarnwick.log").string();
         sim::host().clock.tickMs = 100000;
     }
 };

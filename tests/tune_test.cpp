@@ -18,20 +18,22 @@ sim::TuneFrames framesOf(const std::filesystem::path& capture)
     sim::TuneFrames frames;
     sim::CaptureOptions options;
     options.restart = [&frames] { frames = sim::TuneFrames{}; };
-    sim::replayCapture(capture, options, [&frames](double ms) { sim::addFrame(frames, ms); });
+    EXPECT_TRUE(
+        sim::replayCapture(capture, options, [&frames](double ms) { sim::addFrame(frames, ms); }));
     sim::finishFrames(frames);
     return frames;
 }
 
 sim::SessionResult replayed(const std::filesystem::path& capture, const std::filesystem::path& ini)
 {
-    std::optional<sim::Session> session(std::in_place, sim::SessionOptions{ini, 600000});
+    std::unique_ptr<sim::Session> session = std::move(*sim::Session::open({ini, 600000}));
     sim::CaptureOptions options;
     options.restart = [&] {
         session.reset();
-        session.emplace(sim::SessionOptions{ini, 600000});
+        session = std::move(*sim::Session::open({ini, 600000}));
     };
-    sim::replayCapture(capture, options, [&session](double ms) { session->frame(ms); });
+    EXPECT_TRUE(
+        sim::replayCapture(capture, options, [&session](double ms) { session->frame(ms); }));
     return session->result();
 }
 

@@ -54,7 +54,7 @@ sim::Verdict verdictOf(const VerdictCase& c, const ScratchDir& dir)
     report.settingsSource = "the defaults";
     if (c.settings != nullptr) {
         writeFile(dir / "Tarnwick.ini", c.settings);
-        settings = sim::checkSettings(dir / "Tarnwick.ini");
+        settings = *sim::checkSettings(dir / "Tarnwick.ini");
         base.fpsModerate = static_cast<std::int32_t>(shownValue(*settings, fpsModerateKey));
         base.fpsCritical = static_cast<std::int32_t>(shownValue(*settings, fpsCriticalKey));
         report.settingsSource = "from Tarnwick.ini";

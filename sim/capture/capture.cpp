@@ -61,48 +61,6 @@ void readFamily(const std::filesystem::path& path, const Recognised& recognised,
 
 } // namespace
 
-const char* captureFormatName(CaptureFormat format)
-{
-    switch (format) {
-    case CaptureFormat::PresentMon:
-        return "PresentMon/OCAT CSV";
-    case CaptureFormat::CapFrameX:
-        return "CapFrameX JSON";
-    case CaptureFormat::MangoHud:
-        return "MangoHud CSV";
-    case CaptureFormat::PlainText:
-        return "plain text";
-    }
-    return "?";
-}
-
-std::string countText(std::uint64_t count)
-{
-    std::string digits = std::to_string(count);
-    for (std::size_t at = digits.size(); at > 3; at -= 3) {
-        digits.insert(at - 3, ",");
-    }
-    return digits;
-}
-
-std::string cutShortText(const CaptureSummary& summary)
-{
-    if (summary.cutLastLineBytes > 0) {
-        // A stop in the middle of a line cuts it too; the tool is not to blame then.
-        return "the last line is cut short (" + std::to_string(summary.cutLastLineBytes) +
-               " bytes): left out; " +
-               (summary.stoppedAtMs ? "the input was stopped while it came"
-                                    : "the capture tool was probably stopped while writing");
-    }
-    if (summary.cutJsonAfterBytes > 0) {
-        return "the file ends inside its JSON (cut short after " +
-               std::to_string(summary.cutJsonAfterBytes) +
-               " bytes): the frames before the cut are read; the capture tool was probably "
-               "stopped while writing";
-    }
-    return "";
-}
-
 void reportProgress(const CaptureOptions& options, std::uint64_t bytesRead, std::uint64_t size)
 {
     if (options.progress) {
@@ -213,9 +171,10 @@ void refuseRunOutsideCapFrameX(const std::filesystem::path& path, const CaptureO
                                const Recognised& recognised)
 {
     if (options.run && recognised.format != CaptureFormat::CapFrameX) {
-        throw CaptureOptionError(utf8Of(path) +
-                                 ": --run picks a run of a CapFrameX JSON capture; this is " +
-                                 captureFormatName(recognised.format) + ", which holds one");
+        throw CaptureError(Failure{FailureKind::BadOption, path, 0,
+                                   std::string("--run picks a run of a CapFrameX JSON capture; "
+                                               "this is ") +
+                                       captureFormatName(recognised.format) + ", which holds one"});
     }
 }
 
@@ -275,19 +234,9 @@ std::string whyNotACapture(const std::filesystem::path& path)
     try {
         recognise(path);
     } catch (const CaptureError& error) {
-        return error.what();
+        return failureText(error.failure);
     }
     return {};
-}
-
-std::string describeStop(const CaptureSummary& summary)
-{
-    if (!summary.stoppedAtMs) {
-        return {};
-    }
-    return fmt::format("the input was stopped (Ctrl+C) at {:.1f} s of the capture: what came "
-                       "before is judged",
-                       *summary.stoppedAtMs / 1000.0);
 }
 
 bool isLiveInput(const std::filesystem::path& path)
@@ -297,10 +246,12 @@ bool isLiveInput(const std::filesystem::path& path)
            std::filesystem::is_character_file(path, error);
 }
 
+namespace {
+
 // Reading a capture and replaying it take about as long each: one thread reads ahead while this
 // one replays.
-CaptureSummary replayCapture(const std::filesystem::path& path, const CaptureOptions& options,
-                             const std::function<void(double)>& onFrame)
+CaptureSummary replayThrowing(const std::filesystem::path& path, const CaptureOptions& options,
+                              const std::function<void(double)>& onFrame)
 {
     if (isLiveInput(path)) {
         return replayLive(path, options, onFrame);
@@ -333,6 +284,19 @@ CaptureSummary replayCapture(const std::filesystem::path& path, const CaptureOpt
         std::rethrow_exception(readFailure);
     }
     return finish(path, options, summary, counts);
+}
+
+} // namespace
+
+Result<CaptureSummary> replayCapture(const std::filesystem::path& path,
+                                     const CaptureOptions& options,
+                                     const std::function<void(double)>& onFrame)
+{
+    try {
+        return replayThrowing(path, options, onFrame);
+    } catch (const CaptureError& error) {
+        return error.failure;
+    }
 }
 
 } // namespace sim

@@ -18,11 +18,12 @@
 // before the cut is read, and the summary says so; a fault anywhere else is an error.
 #pragma once
 
+#include "sim/failure.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,16 +33,6 @@ namespace sim {
 enum class CaptureFormat { PresentMon, CapFrameX, MangoHud, PlainText };
 
 const char* captureFormatName(CaptureFormat format);
-
-// What was wrong, with the file and, where there is one, the line: "FILE:LINE: what".
-struct CaptureError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-// An option that the capture's format has no use for: a bad argument, not a bad capture.
-struct CaptureOptionError : CaptureError {
-    using CaptureError::CaptureError;
-};
 
 struct AppFrames {
     std::string name;
@@ -105,11 +96,14 @@ bool isLiveInput(const std::filesystem::path& path);
 
 // Calls onFrame with each frame time (milliseconds) of the chosen application, in order, on the
 // calling thread; the file is read ahead on another.
-// Throws CaptureError on a malformed or unrecognised capture, and on one without a single positive
-// frame time (after onFrame has seen what there was). Live input is read once, on the calling
-// thread, each frame handed on as soon as its line comes; the application is --app, else the
-// first that is not a system process; CapFrameX JSON is refused there.
-CaptureSummary replayCapture(const std::filesystem::path& path, const CaptureOptions& options,
-                             const std::function<void(double)>& onFrame);
+// A Failure for a malformed or unrecognised capture, and for one without a single positive frame
+// time (after onFrame has seen what there was): "FILE:LINE: what" in failureText; BadOption for
+// an option the capture's format has no use for. What onFrame throws goes through. Live input is
+// read once, on the calling thread, each frame handed on as soon as its line comes; the
+// application is --app, else the first that is not a system process; CapFrameX JSON is refused
+// there.
+Result<CaptureSummary> replayCapture(const std::filesystem::path& path,
+                                     const CaptureOptions& options,
+                                     const std::function<void(double)>& onFrame);
 
 } // namespace sim

@@ -2,6 +2,8 @@
 // by name without regard to case, never by position.
 #pragma once
 
+#include "sim/capture/fault.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -10,7 +12,7 @@
 
 namespace sim {
 
-// Throws CaptureError "FILE:LINE: what" (no line when line is 0).
+// Throws CaptureError (fault.h): a Malformed Failure of path at line (0: none).
 [[noreturn]] void failCapture(const std::filesystem::path& path, std::uint64_t line,
                               const std::string& what);
 

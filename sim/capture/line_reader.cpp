@@ -1,8 +1,6 @@
 #include "sim/capture/line_reader.h"
 #include "sim/files.h"
 
-#include "sim/capture/capture.h"
-
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -27,11 +25,12 @@ LineReader::LineReader(const std::filesystem::path& path) : path_(path)
         return;
     }
     if (std::filesystem::is_directory(path, error)) {
-        throw CaptureError(utf8Of(path) + ": is a directory, not a capture");
+        throw CaptureError(Failure{FailureKind::Folder, path, 0, "is a directory, not a capture"});
     }
     file_ = openFile(path, "rb");
     if (file_ == nullptr) {
-        throw CaptureError(utf8Of(path) + ": cannot open: " + std::strerror(errno));
+        throw CaptureError(Failure{FailureKind::Unreadable, path, 0,
+                                   std::string("cannot open: ") + std::strerror(errno)});
     }
     decoder_ = Decoder(file_);
     const auto size = std::filesystem::file_size(path, error);
@@ -71,15 +70,17 @@ void LineReader::tooLong() const
     }
     const auto first = line.find_first_not_of(" \t\r\n");
     if (lineNumber_ == 0 && first != std::string_view::npos && line[first] == '{') {
-        throw CaptureError(fmt::format(
-            "{}:1: a line longer than {} MiB that starts as JSON does: CapFrameX JSON is read from "
-            "a file, not as it comes: save the capture, then replay the file",
-            utf8Of(path_), maxLineBytes >> 20));
+        throw CaptureError(Failure{
+            FailureKind::Malformed, path_, 1,
+            fmt::format("a line longer than {} MiB that starts as JSON does: CapFrameX JSON is "
+                        "read from a file, not as it comes: save the capture, then replay the file",
+                        maxLineBytes >> 20)});
     }
-    throw CaptureError(
-        fmt::format("{}:{}: a line longer than {} MiB: not a capture (no capture tool writes lines "
-                    "this long)",
-                    utf8Of(path_), lineNumber_ + 1, maxLineBytes >> 20));
+    throw CaptureError(Failure{
+        FailureKind::TooLarge, path_, lineNumber_ + 1,
+        fmt::format("a line longer than {} MiB: not a capture (no capture tool writes lines this "
+                    "long)",
+                    maxLineBytes >> 20)});
 }
 
 bool LineReader::refill()

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "sim/capture/decoder.h"
+#include "sim/capture/fault.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -11,52 +11,13 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <fstream>
-#include <stdexcept>
-#include <system_error>
 
 namespace sim {
 namespace {
 
 // Far beyond any settings file, and the check holds what it reads: a source without end
 // (/dev/zero, a pipe that never closes) stops here.
-constexpr std::size_t maxSettingsBytes = std::size_t{64} << 20;
-
-std::string readFile(const std::filesystem::path& file, bool& exists)
-{
-    std::error_code error;
-    const auto status = std::filesystem::status(file, error);
-    exists = std::filesystem::exists(status);
-    if (!exists) {
-        return {};
-    }
-    if (std::filesystem::is_directory(status)) {
-        throw std::runtime_error(utf8Of(file) + " is a folder, not a settings file");
-    }
-    // The check and the reader each read the file: a pipe would give its text to one of them.
-    if (!std::filesystem::is_regular_file(status)) {
-        throw std::runtime_error(utf8Of(file) +
-                                 " is a pipe or a device, not a settings file: the plug-in reads "
-                                 "Tarnwick.ini as a file, so save the text as one");
-    }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot read " + utf8Of(file) + ": " +
-                                 std::generic_category().message(errno));
-    }
-    std::string text;
-    char chunk[1 << 16];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-        const auto got = static_cast<std::size_t>(in.gcount());
-        if (text.size() + got > maxSettingsBytes) {
-            throw std::runtime_error(fmt::format("{} is larger than {} MiB: not a settings file",
-                                                 utf8Of(file), maxSettingsBytes >> 20));
-        }
-        text.append(chunk, got);
-    }
-    return text;
-}
+constexpr std::uint64_t maxSettingsBytes = std::uint64_t{64} << 20;
 
 void showSettings(SettingsCheck& check, const Sources& sources,
                   const std::array<std::uint32_t, std::size(knownKeys)>& raw)
@@ -154,11 +115,34 @@ const char* findingLevelName(FindingLevel level)
     return level == FindingLevel::Warning ? "warning" : "note";
 }
 
-SettingsCheck checkSettings(const std::filesystem::path& file)
+std::string settingsFailureText(const Failure& failure)
+{
+    const std::string file = utf8Of(failure.path);
+    switch (failure.kind) {
+    case FailureKind::Folder:
+        return file + " is a folder, not a settings file";
+    case FailureKind::NotAFile:
+        return file + " is a pipe or a device, not a settings file: the plug-in reads Tarnwick.ini "
+                      "as a file, so save the text as one";
+    case FailureKind::TooLarge:
+        return fmt::format("{} is larger than {} MiB: not a settings file", file,
+                           failure.limitBytes >> 20);
+    default:
+        return "cannot read " + file + ": " + failure.what;
+    }
+}
+
+Result<SettingsCheck> checkSettings(const std::filesystem::path& file)
 {
     SettingsCheck check;
     check.file = file;
-    const std::string bytes = readFile(file, check.exists);
+    // The check and the reader each read the file: a pipe would give its text to one of them.
+    Result<std::string> read = readBounded(file, maxSettingsBytes);
+    check.exists = read || read.failure().kind != FailureKind::Missing;
+    if (!read && check.exists) {
+        return read.failure();
+    }
+    const std::string bytes = read ? std::move(*read) : std::string();
     const IniText text = scanIni(bytes);
     check.encoding = text.encoding;
     const std::string path = utf8Of(file);

@@ -4,6 +4,7 @@
 
 #include "settings/settings.h"
 #include "sim/check/ini_text.h"
+#include "sim/failure.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -42,8 +43,12 @@ struct SettingsCheck {
     std::vector<Finding> findings;
 };
 
-// Throws std::runtime_error when the file exists and cannot be read (a folder, no permission).
-SettingsCheck checkSettings(const std::filesystem::path& file);
+// The check; a Failure when the file exists and cannot be read (a folder, a pipe, no
+// permission), put in words by settingsFailureText. A missing file is checked: every default.
+Result<SettingsCheck> checkSettings(const std::filesystem::path& file);
+
+// "FILE is a folder, not a settings file": why the file could not be checked, in words.
+std::string settingsFailureText(const Failure& failure);
 
 const char* findingLevelName(FindingLevel level);
 

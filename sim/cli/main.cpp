@@ -141,7 +141,7 @@ void addReplay(CLI::App& app, ReplayOptions& replay, int& status)
                                   {"tarnwick-sim replay capture.csv --ini Tarnwick.ini --svg "
                                    "capture.svg",
                                    "PresentMon ... -output_stdout | tarnwick-sim replay -"},
-                                  wrapped(slumpsExplained)));
+                                  wrapped(slumpsExplained())));
     command->callback(
         [&replay, &status] { status = replayFromCommandLine(replay, std::cout, std::cerr); });
 }
@@ -167,7 +167,7 @@ void addTune(CLI::App& app, TuneOptions& tune, int& status)
         commandFooter(usualExit,
                       {"tarnwick-sim tune capture.csv --ini Tarnwick.ini --svg grid.svg",
                        "tarnwick-sim tune monday.csv tuesday.csv --json"},
-                      wrapped(slumpsExplained) + '\n' +
+                      wrapped(slumpsExplained()) + '\n' +
                           wrapped("The recommendation: " + recommendationRule() + ".")));
     command->callback([command, &tune, &status] {
         tune.gridFollowsCaptures =
@@ -198,7 +198,7 @@ void addReport(CLI::App& app, ReportOptions& report, int& status)
         "could not be used; 2 a bad argument.",
         {"tarnwick-sim report capture.csv --ini Tarnwick.ini",
          "tarnwick-sim report monday.csv tuesday.csv -o captures.html"},
-        wrapped(slumpsExplained)));
+        wrapped(slumpsExplained())));
     command->callback(
         [&report, &status] { status = reportFromCommandLine(report, std::cout, std::cerr); });
 }

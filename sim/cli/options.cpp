@@ -1,6 +1,9 @@
 #include "sim/cli/options.h"
 
 #include "sim/check/settings_check.h"
+#include "sim/report/slumps_report.h"
+
+#include <fmt/format.h>
 
 #include <algorithm>
 #include <limits>
@@ -117,12 +120,28 @@ void addCommon(CLI::App* command, CommonOptions& common)
     command->add_flag("--json", common.json, "print the report as one JSON object");
 }
 
+std::string slumpsExplained()
+{
+    return fmt::format(
+        "A slump: the frame rate over the last second stays below the target for at least {} (a "
+        "recovery shorter than a second does not end it); it runs from where the game sank to "
+        "where it recovered. A single hitch, even of a second, is not one. A purge is worth it in "
+        "a slump and wasted outside one. The target is {} of the capture's usual frame rate, that "
+        "of its better seconds of play ({} whole seconds of play are no faster), unless --target "
+        "sets it. Not play, and never a slump: a pause (a single frame of {:g} s or more) and a "
+        "loading screen or a menu (a second with more than {:g} times the frames of the median "
+        "second); --from and --to cut a capture to the part played. To tune, record with Tarnwick "
+        "switched off (Enabled=0).",
+        secondsSpelt(slumpLowSeconds), percentText(slumpShareOfUsual),
+        percentileAsShare(usualPercentile), pauseFrameMs / 1000, loadingOverMedian);
+}
+
 CLI::Option* addTarget(CLI::App* command, std::optional<double>& target)
 {
     return command
         ->add_option("--target", target,
-                     "the frame rate below which a second counts as slow (default: 80% of the "
-                     "capture's usual frame rate)")
+                     "the frame rate below which a second counts as slow (default: " +
+                         percentText(slumpShareOfUsual) + " of the capture's usual frame rate)")
         ->check(numberIn(1, highestRefreshRate))
         ->option_text("FPS");
 }

@@ -25,16 +25,7 @@ inline constexpr const char* severalCaptures =
     "together; - reads standard input as it comes";
 
 // What a slump is, for both commands that judge purges by them.
-inline constexpr const char* slumpsExplained =
-    "A slump: the frame rate over the last second stays below the target for at least two "
-    "seconds (a recovery shorter than a second does not end it); it runs from where the game sank "
-    "to where it recovered. A single hitch, even of a second, is not one. A purge is worth it in a "
-    "slump and wasted outside one. "
-    "The target is 80% of the capture's usual frame rate, that of its better seconds (nine in ten "
-    "whole seconds of play are no faster), unless --target sets it. Not play, and never a slump: "
-    "a pause (a single frame of 1.5 s or more) and a loading screen or a menu (a second with more "
-    "than twice the frames of the median second); --from and --to cut a capture to the part "
-    "played. To tune, record with Tarnwick switched off (Enabled=0).";
+std::string slumpsExplained();
 
 // A footer's paragraph in lines a terminal shows whole.
 std::string wrapped(std::string_view text);

@@ -217,11 +217,17 @@ bool keepPluginLog(const CommonOptions& options, const std::string& log, std::os
     return true;
 }
 
-int captureFailure(const CaptureError& error, std::ostream& err)
+int tellFailure(const Failure& failure, std::ostream& err)
+{
+    tellFailure(failureText(failure), err);
+    return failure.kind == FailureKind::BadOption ? 2 : 1;
+}
+
+int tellFailure(const std::string& text, std::ostream& err)
 {
     endProgress();
-    err << "tarnwick-sim: " << error.what() << '\n';
-    return dynamic_cast<const CaptureOptionError*>(&error) != nullptr ? 2 : 1;
+    err << "tarnwick-sim: " << text << '\n';
+    return 1;
 }
 
 void stopLiveInputsOnInterrupt(const std::vector<std::filesystem::path>& captures)

@@ -52,9 +52,11 @@ bool writeChart(const CommonOptions& options, const SessionResult& result,
 bool keepPluginLog(const CommonOptions& options, const std::string& log, std::ostream& out,
                    std::ostream& err);
 
-// A capture that could not be replayed, said; the exit status: 2 for an option the capture has
-// no use for, else 1.
-int captureFailure(const CaptureError& error, std::ostream& err);
+// A failure told on err as the tool's own line, the progress line ended first; the exit status:
+// 2 for an option the input has no use for, else 1.
+int tellFailure(const Failure& failure, std::ostream& err);
+// The same for a failure already in words; the exit status 1.
+int tellFailure(const std::string& text, std::ostream& err);
 
 // With any capture read as it comes, Ctrl+C ends the reading, not the work
 // (stopReadingOnInterrupt).

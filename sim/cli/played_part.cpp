@@ -5,7 +5,6 @@
 #include "sim/session/slumps.h"
 
 #include <fmt/format.h>
-#include <fmt/ostream.h>
 
 #include <algorithm>
 #include <cmath>
@@ -59,39 +58,40 @@ std::string playedPartText(const PlayedPart& part)
     return text;
 }
 
-int noFramePlayed(const std::filesystem::path& capture, const PlayedPart& part, std::ostream& err)
+Failure noFramePlayed(const std::filesystem::path& capture, const PlayedPart& part)
 {
-    fmt::print(err,
-               "tarnwick-sim: {}: no frame between --from and --to: the capture lasts {:.1f} s\n",
-               utf8Of(capture), part.elapsedMs / 1000);
-    return 1;
+    return {FailureKind::Malformed, capture, 0,
+            fmt::format("no frame between --from and --to: the capture lasts {:.1f} s",
+                        part.elapsedMs / 1000)};
 }
 
-int refuseEmptyPlayedPart(const CaptureChoice& choice, std::ostream& err)
+std::optional<Failure> emptyPlayedPart(const CaptureChoice& choice)
 {
-    if (choice.fromSeconds && choice.toSeconds && *choice.toSeconds <= *choice.fromSeconds) {
-        fmt::print(err,
-                   "tarnwick-sim: --to {:g} does not lie after --from {:g}: they are the "
-                   "seconds of the capture where the part played starts and ends\n",
-                   *choice.toSeconds, *choice.fromSeconds);
-        return 2;
+    if (!choice.fromSeconds || !choice.toSeconds || *choice.toSeconds > *choice.fromSeconds) {
+        return std::nullopt;
     }
-    return 0;
+    return Failure{FailureKind::BadOption,
+                   {},
+                   0,
+                   fmt::format("--to {:g} does not lie after --from {:g}: they are the seconds "
+                               "of the capture where the part played starts and ends",
+                               *choice.toSeconds, *choice.fromSeconds)};
 }
 
-int refuseTargetAtUsual(const CaptureChoice& choice, const std::string& capture, double usualFps,
-                        std::ostream& err)
+std::optional<Failure> targetAtUsual(const CaptureChoice& choice,
+                                     const std::filesystem::path& capture, double usualFps)
 {
     if (!choice.target || usualFps <= 0 || *choice.target < usualFps) {
-        return 0;
+        return std::nullopt;
     }
-    fmt::print(err,
-               "tarnwick-sim: --target {:g} is not below the usual frame rate of {} ({:g} fps): a "
-               "slump is a stretch below the usual rate, so the whole capture would be one; give "
-               "a lower --target, or leave it out for {:.0f}% of the usual rate ({:g} fps)\n",
-               *choice.target, capture, usualFps, slumpShareOfUsual * 100,
-               std::round(usualFps * slumpShareOfUsual));
-    return 2;
+    return Failure{
+        FailureKind::BadOption, capture, 0,
+        fmt::format("--target {:g} is not below the capture's usual frame rate ({:g} fps): a "
+                    "slump is a stretch below the usual rate, so the whole capture would be one; "
+                    "give a lower --target, or leave it out for {:.0f}% of the usual rate ({:g} "
+                    "fps)",
+                    *choice.target, usualFps, slumpShareOfUsual * 100,
+                    std::round(usualFps * slumpShareOfUsual))};
 }
 
 } // namespace sim

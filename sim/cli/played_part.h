@@ -2,11 +2,11 @@
 #pragma once
 
 #include "sim/cli/commands.h"
+#include "sim/failure.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <optional>
-#include <ostream>
 #include <string>
 
 namespace sim {
@@ -29,14 +29,14 @@ struct PlayedPart {
 // 140 s left out"
 std::string playedPartText(const PlayedPart& part);
 
-// 1 after saying on err that no frame of the capture lies between --from and --to.
-int noFramePlayed(const std::filesystem::path& capture, const PlayedPart& part, std::ostream& err);
+// No frame of the capture lies between --from and --to.
+Failure noFramePlayed(const std::filesystem::path& capture, const PlayedPart& part);
 
-// 2 after saying why on err when --to does not lie after --from; else 0.
-int refuseEmptyPlayedPart(const CaptureChoice& choice, std::ostream& err);
+// --to does not lie after --from: a bad argument.
+std::optional<Failure> emptyPlayedPart(const CaptureChoice& choice);
 
-// 2 after saying why on err when --target is not below the capture's usual rate; else 0.
-int refuseTargetAtUsual(const CaptureChoice& choice, const std::string& capture, double usualFps,
-                        std::ostream& err);
+// --target is not below the capture's usual rate: a bad argument.
+std::optional<Failure> targetAtUsual(const CaptureChoice& choice,
+                                     const std::filesystem::path& capture, double usualFps);
 
 } // namespace sim

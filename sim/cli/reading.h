@@ -7,6 +7,7 @@
 #include "sim/report/tune_report.h"
 #include "sim/session/session.h"
 
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <vector>
@@ -14,10 +15,10 @@
 namespace sim {
 
 // in: session, when given, replays the capture too (created again when the reading starts
-// again). Returns 0, or the exit status after saying on err why the capture cannot be read.
-int readForTuning(const std::filesystem::path& capture, const CaptureChoice& choice,
-                  CaptureFacts& facts, TuneFrames& frames, std::optional<Session>* session,
-                  const SessionOptions& sessionOptions, std::ostream& err);
+// again). A Failure when the capture cannot be read.
+Result<Done> readForTuning(const std::filesystem::path& capture, const CaptureChoice& choice,
+                           CaptureFacts& facts, TuneFrames& frames,
+                           std::unique_ptr<Session>* session, const SessionOptions& sessionOptions);
 
 // A CapFrameX capture of several runs is several captures, judged each as its own: the runs to
 // read of capture, one choice each (the choice's own when it picks one, or the file holds one).

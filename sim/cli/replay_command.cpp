@@ -15,6 +15,7 @@
 #include <fmt/format.h>
 
 #include <limits>
+#include <memory>
 #include <optional>
 
 namespace sim {
@@ -89,7 +90,12 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     SessionOptions sessionOptions{options.common.ini, options.common.uptimeMs,
                                   options.common.json ? std::numeric_limits<std::size_t>::max()
                                                       : listedChanges};
-    std::optional<Session> session(std::in_place, sessionOptions);
+    Result<std::unique_ptr<Session>> opened = Session::open(sessionOptions);
+    if (!opened) {
+        return tellFailure(opened.failure(), err);
+    }
+    std::unique_ptr<Session> session = std::move(*opened);
+    std::optional<Failure> restartFailed;
     const std::optional<double> everyMs =
         options.everySeconds ? std::optional<double>(*options.everySeconds * 1000.0) : std::nullopt;
     Timeline timeline(everyMs);
@@ -113,35 +119,37 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     captureOptions.restart = [&] {
         played.restart();
         session.reset(); // one plug-in at a time: the old session ends before the new one loads
-        session.emplace(sessionOptions);
+        if (Result<std::unique_ptr<Session>> again = Session::open(sessionOptions)) {
+            session = std::move(*again);
+        } else {
+            restartFailed = again.failure();
+        }
         timeline = Timeline(everyMs);
     };
-    CaptureSummary capture;
-    try {
-        capture = replayCapture(options.capture, captureOptions, [&](double ms) {
-            if (!played.keeps(ms)) {
-                return;
-            }
-            session->frame(ms);
-            timeline.frame(*session);
-            live.frame(*session);
-        });
-    } catch (const CaptureError& error) {
-        return captureFailure(error, err);
-    }
+    Result<CaptureSummary> read = replayCapture(options.capture, captureOptions, [&](double ms) {
+        if (!session || !played.keeps(ms)) {
+            return; // no session: told below
+        }
+        session->frame(ms);
+        timeline.frame(*session);
+        live.frame(*session);
+    });
     endProgress();
+    if (!read || restartFailed) {
+        return tellFailure(restartFailed ? *restartFailed : read.failure(), err);
+    }
+    CaptureSummary& capture = *read;
     const SessionResult& result = session->result();
     if (played.cuts()) {
         if (result.frames == 0) {
-            return noFramePlayed(options.capture, played, err);
+            return tellFailure(noFramePlayed(options.capture, played), err);
         }
         capture.rules.push_back(playedPartText(played));
     }
     const SlumpVerdict slumps = judgeSlumps(result.trace, options.choice.target);
-    if (const int status =
-            refuseTargetAtUsual(options.choice, utf8Of(options.capture), slumps.usualFps, err);
-        status != 0) {
-        return status;
+    if (std::optional<Failure> refused =
+            targetAtUsual(options.choice, options.capture, slumps.usualFps)) {
+        return tellFailure(*refused, err);
     }
     if (options.common.json) {
         out << jsonText(replayJson(options.capture, capture, result, slumps)) << '\n';
@@ -160,14 +168,9 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
 
 int replayFromCommandLine(ReplayOptions& options, std::ostream& out, std::ostream& err)
 {
-    if (!isStandardInput(options.capture)) {
-        options.capture = std::filesystem::absolute(options.capture);
-    }
-    chooseSettingsFor(options.common);
-    int status = refuseEmptyPlayedPart(options.choice, err);
-    if (status == 0) {
-        status = checkInputsAndOutputs(options.common, {options.capture}, err);
-    }
+    std::vector<std::filesystem::path> captures{options.capture};
+    const int status = prepareCaptures(options.common, options.choice, captures, err);
+    options.capture = captures.front();
     return status != 0 ? status : replayCommand(options, out, err);
 }
 

@@ -70,20 +70,6 @@ std::optional<std::filesystem::path> writePage(const ReportOptions& options, con
     return std::nullopt;
 }
 
-// What a capture's reading said on failure, as the page gives it.
-std::string reasonOf(const std::string& said)
-{
-    std::string reason = said;
-    const std::string prefix = "tarnwick-sim: ";
-    if (reason.rfind(prefix, 0) == 0) {
-        reason.erase(0, prefix.size());
-    }
-    while (!reason.empty() && reason.back() == '\n') {
-        reason.pop_back();
-    }
-    return reason;
-}
-
 } // namespace
 
 int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream& err,
@@ -96,7 +82,11 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
     tuned.settingsSource = options.common.settingsSource;
     tuned.unreadSettings = options.common.unreadSettings;
     if (options.common.ini) {
-        page.settings = checkSettings(*options.common.ini);
+        Result<SettingsCheck> check = checkSettings(*options.common.ini);
+        if (!check) {
+            return tellFailure(settingsFailureText(check.failure()), err);
+        }
+        page.settings = std::move(*check);
     }
     // Unpacked from the zip, the tool lies in the game's folder: say how the install looks too.
     if (const std::filesystem::path game = defaultGameFolder(toolFolder(), {});
@@ -112,12 +102,15 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
         for (const CaptureChoice& choice : choicesOf(capture, options.choice)) {
             PageCapture& shown = page.captures.emplace_back();
             auto kept = std::make_unique<TuneFrames>();
-            std::optional<Session> session;
-            std::ostringstream why;
-            if (readForTuning(capture, choice, shown.facts, *kept, &session, sessionOptions, why) !=
-                0) {
-                shown.error = reasonOf(why.str());
-                err << why.str();
+            std::unique_ptr<Session> session;
+            if (const Result<Done> read =
+                    readForTuning(capture, choice, shown.facts, *kept, &session, sessionOptions);
+                !read) {
+                if (read.failure().kind == FailureKind::Setup) {
+                    return tellFailure(read.failure(), err); // no capture could be judged
+                }
+                shown.error = failureText(read.failure());
+                tellFailure(read.failure(), err);
                 continue;
             }
             shown.replay = session->result();
@@ -148,19 +141,12 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
 int reportFromCommandLine(ReportOptions& options, std::ostream& out, std::ostream& err,
                           std::optional<std::filesystem::path>* pageWritten)
 {
-    for (std::filesystem::path& capture : options.captures) {
-        if (!isStandardInput(capture)) {
-            capture = std::filesystem::absolute(capture);
-        }
-    }
-    chooseSettingsFor(options.common);
     // The page beside the first capture is an output like any other: never over an input.
-    const std::optional<std::filesystem::path> beside =
-        options.common.page ? std::nullopt : std::optional(pageBesideTheCapture(options));
-    int status = refuseEmptyPlayedPart(options.choice, err);
-    if (status == 0) {
-        status = checkInputsAndOutputs(options.common, options.captures, err, beside);
-    }
+    const int status =
+        prepareCaptures(options.common, options.choice, options.captures, err, [&options] {
+            return options.common.page ? std::nullopt
+                                       : std::optional(pageBesideTheCapture(options));
+        });
     return status != 0 ? status : reportCommand(options, out, err, pageWritten);
 }
 

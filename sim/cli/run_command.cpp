@@ -12,6 +12,7 @@
 #include "sim/session/city.h"
 #include "sim/session/session.h"
 
+#include <memory>
 #include <utility>
 
 namespace sim {
@@ -20,10 +21,14 @@ namespace {
 
 // One drive to its end; the timeline is printed as it is played when out is given.
 // in: criticalFps, the governed drive's FPS_Critical (none: this drive's own).
-DriveOutcome drive(const RunOptions& options, const SessionOptions& sessionOptions,
-                   std::optional<float> criticalFps, std::ostream* out)
+Result<DriveOutcome> drive(const RunOptions& options, const SessionOptions& sessionOptions,
+                           std::optional<float> criticalFps, std::ostream* out)
 {
-    Session session(sessionOptions);
+    Result<std::unique_ptr<Session>> opened = Session::open(sessionOptions);
+    if (!opened) {
+        return opened.failure();
+    }
+    Session& session = **opened;
     CityDrive city(options.seed);
     const SessionResult& result = session.result();
     const float range = result.settings.detectionRange;
@@ -68,13 +73,22 @@ int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err)
 {
     const bool text = !options.common.json;
     SessionOptions governed{options.common.ini, options.common.uptimeMs};
-    const DriveOutcome with = drive(options, governed, std::nullopt, text ? &out : nullptr);
+    const Result<DriveOutcome> governedDrive =
+        drive(options, governed, std::nullopt, text ? &out : nullptr);
+    if (!governedDrive) {
+        return tellFailure(governedDrive.failure(), err);
+    }
+    const DriveOutcome& with = *governedDrive;
     std::optional<DriveOutcome> without;
     if (options.compare) {
         SessionOptions off = governed;
         off.governorOff = true;
-        without =
+        Result<DriveOutcome> offDrive =
             drive(options, off, static_cast<float>(with.result.settings.fpsCritical), nullptr);
+        if (!offDrive) {
+            return tellFailure(offDrive.failure(), err);
+        }
+        without = std::move(*offDrive);
     }
     if (text) {
         printDriveEnd(out, with.facts, with.result);

@@ -1,6 +1,8 @@
 // Which Tarnwick.ini a command judges: the one the game reads, found one way for every command.
 #include "sim/cli/settings_source.h"
 
+#include "sim/cli/played_part.h"
+
 #include "sim/ascii.h"
 #include "sim/cli/console.h"
 #include "sim/cli/output.h"
@@ -12,33 +14,6 @@
 namespace sim {
 namespace {
 
-bool holds(const std::filesystem::path& folder, auto&& wanted)
-{
-    std::error_code error;
-    std::filesystem::directory_iterator it(folder, error);
-    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
-        std::error_code ignored;
-        if (!it->is_directory(ignored) && wanted(utf8Of(it->path().filename()))) {
-            return true;
-        }
-    }
-    return false;
-}
-
-bool holdsAProgram(const std::filesystem::path& folder)
-{
-    return holds(folder, [](const std::string& name) {
-        return endsWithIgnoringCase(name, ".exe") && !equalsIgnoringCase(name, "tarnwick-sim.exe");
-    });
-}
-
-bool holdsTheHook(const std::filesystem::path& folder)
-{
-    return holds(folder, [](const std::string& name) {
-        return equalsIgnoringCase(name, "ScriptHookV.dll");
-    });
-}
-
 bool isFile(const std::filesystem::path& path)
 {
     std::error_code error;
@@ -46,26 +21,6 @@ bool isFile(const std::filesystem::path& path)
 }
 
 } // namespace
-
-std::optional<std::filesystem::path> gameFolderOfTool(const std::filesystem::path& toolFolder)
-{
-    const std::filesystem::path above = defaultGameFolder(toolFolder, {});
-    if (above.empty()) {
-        // Beside the game's own .exe, with the hook: the tool copied into the game's folder.
-        return holdsAProgram(toolFolder) && holdsTheHook(toolFolder) ? std::optional(toolFolder)
-                                                                     : std::nullopt;
-    }
-    if (holdsAProgram(above)) {
-        return above;
-    }
-    // The zip unpacked into a folder of its own inside the game's: the game is one further up,
-    // where the hook lies beside it (a downloads folder holds programs too).
-    const std::filesystem::path further = above.parent_path();
-    if (further != above && holdsAProgram(further) && holdsTheHook(further)) {
-        return further;
-    }
-    return std::nullopt;
-}
 
 SettingsChoice chooseSettings(const std::optional<std::filesystem::path>& ini, bool dropped,
                               const std::filesystem::path& toolFolder)
@@ -133,6 +88,22 @@ void chooseSettingsFor(CommonOptions& common)
     common.ini = choice.file;
     common.settingsSource = choice.source;
     common.unreadSettings = unreadSettingsText(choice.unread);
+}
+
+int prepareCaptures(CommonOptions& common, const CaptureChoice& choice,
+                    std::vector<std::filesystem::path>& captures, std::ostream& err,
+                    const std::function<std::optional<std::filesystem::path>()>& movablePage)
+{
+    if (std::optional<Failure> empty = emptyPlayedPart(choice)) {
+        return tellFailure(*empty, err);
+    }
+    for (std::filesystem::path& capture : captures) {
+        if (!isStandardInput(capture)) {
+            capture = std::filesystem::absolute(capture);
+        }
+    }
+    chooseSettingsFor(common);
+    return checkInputsAndOutputs(common, captures, err, movablePage ? movablePage() : std::nullopt);
 }
 
 } // namespace sim

@@ -6,15 +6,13 @@
 #include "sim/cli/commands.h"
 
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 namespace sim {
-
-// The game's folder the tool lies in: above tools\ (as the zip unpacks), one further up when the
-// zip went into a folder of its own there, or the tool's own beside the game's .exe and the hook.
-std::optional<std::filesystem::path> gameFolderOfTool(const std::filesystem::path& toolFolder);
 
 struct SettingsChoice {
     std::optional<std::filesystem::path> file; // none: the defaults
@@ -31,5 +29,13 @@ std::vector<std::string> unreadSettingsText(const std::vector<std::filesystem::p
 
 // common.ini, settingsSource and unreadSettings as chooseSettings finds them for this tool.
 void chooseSettingsFor(CommonOptions& common);
+
+// Before a command over captures runs: --from and --to checked, each capture but "-" made
+// absolute, the settings file chosen (chooseSettingsFor), then checkInputsAndOutputs, with the
+// page the tool places itself (movablePage, from the absolute captures). Returns the exit status
+// to stop with, or 0.
+int prepareCaptures(CommonOptions& common, const CaptureChoice& choice,
+                    std::vector<std::filesystem::path>& captures, std::ostream& err,
+                    const std::function<std::optional<std::filesystem::path>()>& movablePage = {});
 
 } // namespace sim

@@ -74,9 +74,9 @@ std::vector<CaptureChoice> choicesOf(const std::filesystem::path& capture,
     return choices;
 }
 
-int readForTuning(const std::filesystem::path& capture, const CaptureChoice& choice,
-                  CaptureFacts& facts, TuneFrames& frames, std::optional<Session>* session,
-                  const SessionOptions& sessionOptions, std::ostream& err)
+Result<Done> readForTuning(const std::filesystem::path& capture, const CaptureChoice& choice,
+                           CaptureFacts& facts, TuneFrames& frames,
+                           std::unique_ptr<Session>* session, const SessionOptions& sessionOptions)
 {
     facts.capture = capture;
     CaptureOptions captureOptions;
@@ -85,6 +85,7 @@ int readForTuning(const std::filesystem::path& capture, const CaptureChoice& cho
     const std::string what = "reading " + utf8Of(capture.filename());
     captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
     PlayedPart played(choice);
+    std::optional<Failure> sessionFailed;
     const auto start = [&] {
         played.restart();
         frames = TuneFrames{};
@@ -92,38 +93,45 @@ int readForTuning(const std::filesystem::path& capture, const CaptureChoice& cho
         facts.frameTimes = FrameTimeCounts{};
         if (session != nullptr) {
             session->reset(); // one plug-in at a time: the old session ends first
-            session->emplace(sessionOptions);
+            if (Result<std::unique_ptr<Session>> opened = Session::open(sessionOptions)) {
+                *session = std::move(*opened);
+            } else {
+                sessionFailed = opened.failure();
+            }
         }
     };
     start();
     captureOptions.restart = start;
-    try {
-        facts.summary = replayCapture(capture, captureOptions, [&](double ms) {
-            if (!played.keeps(ms)) {
-                return;
-            }
-            addFrame(frames, ms);
-            countFrameTime(facts.frameTimes, ms);
-            if (session != nullptr) {
-                (*session)->frame(ms);
-            }
-        });
-    } catch (const CaptureError& error) {
-        return captureFailure(error, err);
-    }
+    Result<CaptureSummary> read = replayCapture(capture, captureOptions, [&](double ms) {
+        if (!played.keeps(ms)) {
+            return;
+        }
+        addFrame(frames, ms);
+        countFrameTime(facts.frameTimes, ms);
+        if (session != nullptr && *session) {
+            (*session)->frame(ms);
+        }
+    });
     endProgress();
+    if (sessionFailed || !read) {
+        return sessionFailed ? *sessionFailed : read.failure();
+    }
+    facts.summary = std::move(*read);
     facts.frames = frames.frameSeconds.size();
     if (choice.run) {
         facts.run = choice.run;
     }
     if (played.cuts()) {
         if (facts.frames == 0) {
-            return noFramePlayed(capture, played, err);
+            return noFramePlayed(capture, played);
         }
         facts.summary.rules.push_back(playedPartText(played));
     }
     finishFrames(frames, choice.target);
-    return refuseTargetAtUsual(choice, utf8Of(capture), frames.slumps.usualFps, err);
+    if (std::optional<Failure> refused = targetAtUsual(choice, capture, frames.slumps.usualFps)) {
+        return *refused;
+    }
+    return Done{};
 }
 
 int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err)
@@ -133,8 +141,14 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
     report.critical = options.critical;
     report.settingsSource = options.common.settingsSource;
     report.unreadSettings = options.common.unreadSettings;
-    const std::optional<SettingsCheck> settings =
-        options.common.ini ? std::optional(checkSettings(*options.common.ini)) : std::nullopt;
+    std::optional<SettingsCheck> settings;
+    if (options.common.ini) {
+        Result<SettingsCheck> check = checkSettings(*options.common.ini);
+        if (!check) {
+            return tellFailure(settingsFailureText(check.failure()), err);
+        }
+        settings = std::move(*check);
+    }
     const GovernorSettings base = baseSettings(settings);
     if (gridColumns(options.moderate, options.critical).empty()) {
         err << "tarnwick-sim: the grid holds no pair: every FPS_Critical of --critical must "
@@ -153,10 +167,10 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
         for (const CaptureChoice& choice : choicesOf(capture, options.choice)) {
             frames.push_back(std::make_unique<TuneFrames>());
             report.captures.emplace_back();
-            if (const int status = readForTuning(capture, choice, report.captures.back(),
-                                                 *frames.back(), nullptr, sessionOptions, err);
-                status != 0) {
-                return status;
+            if (const Result<Done> read = readForTuning(capture, choice, report.captures.back(),
+                                                        *frames.back(), nullptr, sessionOptions);
+                !read) {
+                return tellFailure(read.failure(), err);
             }
             parts.push_back(frames.back().get());
         }
@@ -178,16 +192,7 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
 
 int tuneFromCommandLine(TuneOptions& options, std::ostream& out, std::ostream& err)
 {
-    for (std::filesystem::path& capture : options.captures) {
-        if (!isStandardInput(capture)) {
-            capture = std::filesystem::absolute(capture);
-        }
-    }
-    chooseSettingsFor(options.common);
-    int status = refuseEmptyPlayedPart(options.choice, err);
-    if (status == 0) {
-        status = checkInputsAndOutputs(options.common, options.captures, err);
-    }
+    const int status = prepareCaptures(options.common, options.choice, options.captures, err);
     return status != 0 ? status : tuneCommand(options, out, err);
 }
 

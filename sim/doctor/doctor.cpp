@@ -11,189 +11,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <fstream>
-#include <system_error>
 
 namespace sim {
 namespace {
-
-constexpr std::string_view hookName = "ScriptHookV.dll";
-// The names under which .asi loaders are installed: each stands in for a system DLL the game
-// loads from its own folder first.
-constexpr std::array<std::string_view, 4> loaderNames = {"dinput8.dll", "version.dll", "winmm.dll",
-                                                         "dsound.dll"};
-constexpr std::size_t namedPrograms = 5;
-
-struct Listing {
-    std::vector<FolderEntry> entries;
-    std::size_t looked = 0;
-    bool stopped = false; // there were more than FolderLimits::looked
-};
-
-// The names the doctor looks up, kept however far down a crowded folder they come.
-bool lookedUp(std::string_view name)
-{
-    const auto loader = [&](std::string_view loaderName) {
-        return equalsIgnoringCase(name, loaderName);
-    };
-    return equalsIgnoringCase(name.substr(0, 8), "tarnwick") ||
-           endsWithIgnoringCase(name, ".exe") || endsWithIgnoringCase(name, ".asi") ||
-           equalsIgnoringCase(name, hookName) ||
-           std::any_of(loaderNames.begin(), loaderNames.end(), loader);
-}
-
-// Symbolic links as what they point to.
-Listing listFolder(const std::filesystem::path& folder, const FolderLimits& limits,
-                   std::error_code& error)
-{
-    Listing listing;
-    std::filesystem::directory_iterator it(folder, error);
-    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
-        if (listing.looked == limits.looked) {
-            listing.stopped = true;
-            break;
-        }
-        ++listing.looked;
-        std::string name = utf8Of(it->path().filename());
-        if (listing.looked <= limits.kept || lookedUp(name)) {
-            std::error_code ignored;
-            listing.entries.push_back({std::move(name), it->is_directory(ignored)});
-        }
-    }
-    return listing;
-}
-
-bool isProgram(const FolderEntry& entry)
-{
-    return !entry.folder && endsWithIgnoringCase(entry.name, ".exe") &&
-           !equalsIgnoringCase(entry.name, "tarnwick-sim.exe");
-}
-
-std::vector<std::string> programsIn(const std::vector<FolderEntry>& entries)
-{
-    std::vector<std::string> programs;
-    for (const FolderEntry& entry : entries) {
-        if (isProgram(entry)) {
-            programs.push_back(entry.name);
-        }
-    }
-    std::sort(programs.begin(), programs.end());
-    return programs;
-}
-
-std::string listed(const std::vector<std::string>& names, std::size_t most)
-{
-    std::string text;
-    for (std::size_t i = 0; i < names.size() && i < most; ++i) {
-        text += i == 0 ? "" : ", ";
-        text += shown(names[i]);
-    }
-    if (names.size() > most) {
-        text += fmt::format(" and {} more", names.size() - most);
-    }
-    return text;
-}
-
-// Tarnwick's zip unpacked into a folder of its own inside the game's: what to move up, and where.
-bool unpackedBelow(const std::filesystem::path& folder, const std::vector<FolderEntry>& entries,
-                   const std::filesystem::path& above, const std::vector<FolderEntry>& aboveEntries,
-                   const std::vector<std::string>& programs, std::vector<DoctorFinding>& out)
-{
-    const FolderEntry* asi = findEntry(entries, "Tarnwick.asi");
-    const FolderEntry* ini = findEntry(entries, "Tarnwick.ini");
-    const bool iniAbove = findEntry(aboveEntries, "Tarnwick.ini") != nullptr;
-    std::vector<std::string> moved;
-    if (asi != nullptr && !asi->folder) {
-        moved.push_back(asi->name);
-    }
-    if (ini != nullptr && !ini->folder && !iniAbove) {
-        moved.push_back(ini->name);
-    }
-    if (moved.empty()) {
-        return false;
-    }
-    const std::string from = utf8Of(folder);
-    const std::string to = utf8Of(above);
-    out.push_back(
-        {"game.inFolderAbove",
-         Severity::NeedsDoing,
-         fmt::format("no program (.exe) in {}: the game is in the folder above it, {} ({}), and "
-                     "Tarnwick's files are here, one folder too deep: the .asi loader looks only "
-                     "beside the game's .exe",
-                     from, to, listed(programs, namedPrograms)),
-         fmt::format("move {} from {} up into {}{}{}; then look at the game's folder: {} doctor "
-                     "\"{}\"",
-                     fmt::join(moved, " and "), from, to,
-                     findEntry(aboveEntries, "Tarnwick.asi") != nullptr && asi != nullptr
-                         ? ", over the Tarnwick.asi there"
-                         : "",
-                     ini != nullptr && iniAbove
-                         ? " (not Tarnwick.ini: the one already there is the one read)"
-                         : "",
-                     toolCommand, to),
-         {},
-         {{"folder", from}, {"gameFolder", to}, {"programs", programs}, {"move", moved}}});
-    return true;
-}
-
-// False, after saying so, when nothing here looks like a game: the rest would only be noise.
-bool examineGame(const std::filesystem::path& folder, const Listing& listing,
-                 const FolderLimits& limits, std::vector<DoctorFinding>& out)
-{
-    const std::vector<std::string> programs = programsIn(listing.entries);
-    const std::string stopped = fmt::format("looked at the first {} entries of {} and stopped",
-                                            listing.looked, utf8Of(folder));
-    if (!programs.empty()) {
-        out.push_back({"game.found",
-                       Severity::Fine,
-                       "the game: " + listed(programs, namedPrograms),
-                       "",
-                       {},
-                       {{"programs", programs}}});
-        if (listing.stopped) {
-            out.push_back({"game.notAllLooked",
-                           Severity::Note,
-                           stopped + ": a game's folder holds a few hundred, so a file of "
-                                     "Tarnwick's or the script hook's past them may be there "
-                                     "unseen, and called missing below",
-                           "move what is not the game's out of its folder, then run the doctor "
-                           "again",
-                           {},
-                           {{"looked", listing.looked}}});
-        }
-        return true;
-    }
-    std::string message =
-        listing.stopped
-            ? stopped + ": none of them is a program (.exe), so this does not look like the "
-                        "game's folder"
-            : fmt::format("no program (.exe) in {}: this does not look like the game's folder",
-                          utf8Of(folder));
-    std::string example = "D:\\Games\\YourGame";
-    const std::filesystem::path above = folder.parent_path();
-    std::error_code error;
-    const Listing aboveListing = above != folder ? listFolder(above, limits, error) : Listing{};
-    const std::vector<std::string> programsAbove = programsIn(aboveListing.entries);
-    if (!programsAbove.empty()) {
-        if (!listing.stopped && unpackedBelow(folder, listing.entries, above, aboveListing.entries,
-                                              programsAbove, out)) {
-            return false;
-        }
-        message += fmt::format(" (the folder above it, {}, holds one: {})", utf8Of(above),
-                               listed(programsAbove, namedPrograms));
-        example = utf8Of(above);
-    }
-    out.push_back({"game.missing",
-                   Severity::NeedsDoing,
-                   message,
-                   fmt::format("give the folder that holds the game's .exe: {} doctor \"{}\", or "
-                               "drop that folder onto tarnwick-sim.exe",
-                               toolCommand, example),
-                   {},
-                   {{"folder", utf8Of(folder)}, {"looked", listing.looked}}});
-    return false;
-}
 
 void examineHook(const std::vector<FolderEntry>& entries, std::vector<DoctorFinding>& out)
 {
@@ -256,40 +76,31 @@ const FolderEntry* findEntry(const std::vector<FolderEntry>& entries, std::strin
     return found == entries.end() ? nullptr : &*found;
 }
 
-std::optional<std::string> readSmallFile(const std::filesystem::path& file, std::uint64_t maxBytes,
-                                         std::string& why)
+std::string listed(const std::vector<std::string>& names, std::size_t most)
 {
-    std::error_code error;
-    const auto status = std::filesystem::status(file, error);
-    if (std::filesystem::is_directory(status)) {
-        why = "it is a folder";
-        return std::nullopt;
+    std::string text;
+    for (std::size_t i = 0; i < names.size() && i < most; ++i) {
+        text += i == 0 ? "" : ", ";
+        text += shown(names[i]);
     }
-    // A pipe would hold the doctor until something writes to it.
-    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-        why = "it is a pipe or a device, not a file";
-        return std::nullopt;
+    if (names.size() > most) {
+        text += fmt::format(" and {} more", names.size() - most);
     }
-    const std::uintmax_t size = std::filesystem::file_size(file, error);
-    if (!error && size > maxBytes) {
-        why = fmt::format("it is larger than {} MiB", maxBytes >> 20);
-        return std::nullopt;
+    return text;
+}
+
+std::string readFailureText(const Failure& failure)
+{
+    switch (failure.kind) {
+    case FailureKind::Folder:
+        return "it is a folder";
+    case FailureKind::NotAFile:
+        return "it is a pipe or a device, not a file";
+    case FailureKind::TooLarge:
+        return fmt::format("it is larger than {} MiB", failure.limitBytes >> 20);
+    default:
+        return failure.what;
     }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        why = std::generic_category().message(errno);
-        return std::nullopt;
-    }
-    std::string bytes;
-    char chunk[1 << 16];
-    while (bytes.size() <= maxBytes && (in.read(chunk, sizeof chunk) || in.gcount() > 0)) {
-        bytes.append(chunk, static_cast<std::size_t>(in.gcount()));
-    }
-    if (bytes.size() > maxBytes) {
-        why = fmt::format("it is larger than {} MiB", maxBytes >> 20);
-        return std::nullopt;
-    }
-    return bytes;
 }
 
 std::string thresholdsText(const GovernorSettings& settings)
@@ -304,7 +115,7 @@ Examination examine(const std::filesystem::path& folder, const std::string& tool
     Examination examination{folder, toolVersion, {}};
     std::vector<DoctorFinding>& out = examination.findings;
     std::error_code error;
-    const Listing listing = listFolder(folder, limits, error);
+    const FolderListing listing = listFolder(folder, limits, error);
     const std::vector<FolderEntry>& entries = listing.entries;
     if (error) {
         out.push_back({"game.unreadable", Severity::NeedsDoing,
@@ -321,13 +132,6 @@ Examination examine(const std::filesystem::path& folder, const std::string& tool
     const SettingsSeen settings = examineSettings(folder, entries, out);
     examineLog(folder, entries, settings, stamp, out);
     return examination;
-}
-
-std::filesystem::path defaultGameFolder(const std::filesystem::path& toolFolder,
-                                        const std::filesystem::path& currentFolder)
-{
-    return equalsIgnoringCase(utf8Of(toolFolder.filename()), "tools") ? toolFolder.parent_path()
-                                                                      : currentFolder;
 }
 
 std::size_t needsDoing(const Examination& examination)

@@ -5,7 +5,9 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sim {
@@ -41,6 +43,13 @@ Examination examine(const std::filesystem::path& folder, const std::string& tool
 // into the game's folder), else the current one.
 std::filesystem::path defaultGameFolder(const std::filesystem::path& toolFolder,
                                         const std::filesystem::path& currentFolder);
+
+// The game's folder the tool lies in: above tools\ (as the zip unpacks), one further up when the
+// zip went into a folder of its own there, or the tool's own beside the game's .exe and the hook.
+std::optional<std::filesystem::path> gameFolderOfTool(const std::filesystem::path& toolFolder);
+
+// A program that may be the game: an .exe other than this tool.
+bool isGameProgram(std::string_view name);
 
 std::size_t needsDoing(const Examination& examination);
 const char* severityName(Severity severity);

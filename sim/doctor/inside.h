@@ -5,11 +5,15 @@
 #include "settings/settings.h"
 #include "sim/ascii.h"
 #include "sim/doctor/doctor.h"
+#include "sim/failure.h"
 
+#include <array>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace sim {
@@ -27,19 +31,70 @@ struct FolderEntry {
     bool folder = false;
 };
 
+inline constexpr std::string_view hookName = "ScriptHookV.dll";
+// The names under which .asi loaders are installed: each stands in for a system DLL the game
+// loads from its own folder first.
+inline constexpr std::array<std::string_view, 4> loaderNames = {"dinput8.dll", "version.dll",
+                                                                "winmm.dll", "dsound.dll"};
+
+struct FolderListing {
+    std::vector<FolderEntry> entries;
+    std::size_t looked = 0;
+    bool stopped = false; // there were more than FolderLimits::looked
+};
+
+// The folder's entries, symbolic links as what they point to: the first FolderLimits::kept and,
+// however far down, every name the doctor looks up.
+FolderListing listFolder(const std::filesystem::path& folder, const FolderLimits& limits,
+                         std::error_code& error);
+
+// The game's program in the folder; false, after saying so, when nothing here looks like a game:
+// the rest would only be noise.
+bool examineGame(const std::filesystem::path& folder, const FolderListing& listing,
+                 const FolderLimits& limits, std::vector<DoctorFinding>& out);
+
+// "A, B, C and 2 more": the first few names shown, the rest counted.
+std::string listed(const std::vector<std::string>& names, std::size_t most);
+
 // The entry of that name, without regard to ASCII case: Windows finds "tarnwick.ASI" as
 // Tarnwick.asi, and so does Wine.
 const FolderEntry* findEntry(const std::vector<FolderEntry>& entries, std::string_view name);
 
-// The whole file, or why not ("Permission denied", "it is a folder", "it is larger than 64 MiB").
-std::optional<std::string> readSmallFile(const std::filesystem::path& file, std::uint64_t maxBytes,
-                                         std::string& why);
+// Why a file could not be read (readBounded), as a finding says it: "Permission denied", "it is a
+// folder", "it is larger than 64 MiB".
+std::string readFailureText(const Failure& failure);
+
+inline constexpr std::string_view pluginName = "Tarnwick.asi";
+// Tarnwick.asi is a few hundred kilobytes: a bigger file is something else, and is not read.
+inline constexpr std::uint64_t maxPluginBytes = std::uint64_t{64} << 20;
 
 // Tarnwick.asi, or where it went instead. Returns its build stamp when it could be read.
 std::optional<std::string> examinePlugin(const std::filesystem::path& folder,
                                          const std::vector<FolderEntry>& entries,
                                          const std::string& toolVersion,
                                          std::vector<DoctorFinding>& out);
+
+// Whether a version resource's product name is Tarnwick's.
+bool isTarnwick(std::string_view product);
+
+// Tarnwick in the game's folder under a name other than the installed one's.
+struct OtherName {
+    std::string name;
+    bool loaded = false; // an .asi, so the loader starts it as it starts Tarnwick.asi
+};
+
+// The other names beside installed (none: Tarnwick.asi is missing), sorted.
+std::vector<OtherName> otherNames(const std::filesystem::path& folder,
+                                  const std::vector<FolderEntry>& entries,
+                                  const FolderEntry* installed);
+
+// No Tarnwick.asi: where it went instead (another name here, tools\, a folder below), or missing.
+void pluginNotFound(const std::filesystem::path& folder, const std::vector<FolderEntry>& entries,
+                    const std::vector<OtherName>& here, std::vector<DoctorFinding>& out);
+
+// Each copy of Tarnwick the loader starts beside the one kept.
+void extraCopies(const std::string& kept, const std::vector<OtherName>& here,
+                 std::vector<DoctorFinding>& out);
 
 // What the plug-in will read from its settings file there (the defaults when there is none).
 struct SettingsSeen {

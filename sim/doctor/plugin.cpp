@@ -1,6 +1,5 @@
-// Tarnwick.asi: there, loadable by the 64-bit game, Tarnwick and of this tool's version; or where
-// it went instead (tools\, a folder below, a name an editor or a browser gave it); and no second
-// copy beside it that the loader would start as well.
+// Tarnwick.asi: there, loadable by the 64-bit game, Tarnwick and of this tool's version; where it
+// went instead, and its copies, are in plugin_elsewhere.cpp.
 #include "sim/ascii.h"
 #include "sim/doctor/binary.h"
 #include "sim/doctor/inside.h"
@@ -9,215 +8,14 @@
 
 #include <fmt/format.h>
 
-#include <algorithm>
-
 namespace sim {
 namespace {
 
-constexpr std::string_view pluginName = "Tarnwick.asi";
 constexpr std::string_view productName = "Tarnwick"; // the version resource's ProductName
-// Copies named in a message and its to-do; the facts list them all.
-constexpr std::size_t namedCopies = 10;
-// Tarnwick.asi is a few hundred kilobytes: a bigger file is something else, and is not read.
-constexpr std::uint64_t maxPluginBytes = std::uint64_t{64} << 20;
-// A game's folders can hold tens of thousands of files: the search gives up after this many.
-constexpr std::size_t maxSearched = 20000;
 
 const char* const copyFromTheZip =
     "copy Tarnwick.asi from Tarnwick's zip into the game's folder, over this one (SHA256SUMS.txt "
     "in the zip tells whether a file is whole)";
-
-// "Tarnwick.asi.txt", "Tarnwick.asi.dll", "tarnwick.dll", "Tarnwick (1).asi", "Tarnwick .asi".
-bool mayBeThePlugin(std::string_view name)
-{
-    std::string bare;
-    for (const char c : name) {
-        if (c != ' ') {
-            bare += lowerAscii(c);
-        }
-    }
-    const std::string_view b = bare;
-    return b == "tarnwick.dll" || b.starts_with("tarnwick.asi") ||
-           (b.starts_with("tarnwick") && b.ends_with(".asi"));
-}
-
-bool isTarnwick(std::string_view product)
-{
-    return equalsIgnoringCase(product, productName);
-}
-
-// What a file's version resource calls it, when the file is a Windows image that says.
-std::optional<std::string> productOf(const std::filesystem::path& file)
-{
-    std::string why;
-    const std::optional<std::string> bytes = readSmallFile(file, maxPluginBytes, why);
-    return bytes ? readPortableExecutable(*bytes).product : std::nullopt;
-}
-
-// Tarnwick in the game's folder under a name other than the installed one's.
-struct OtherName {
-    std::string name;
-    bool loaded = false; // an .asi, so the loader starts it as it starts Tarnwick.asi
-};
-
-// An .asi is Tarnwick by its version resource or, when that names no product, by its name: a
-// file named like Tarnwick that says it is something else is left alone.
-std::vector<OtherName> otherNames(const std::filesystem::path& folder,
-                                  const std::vector<FolderEntry>& entries,
-                                  const FolderEntry* installed)
-{
-    std::vector<OtherName> found;
-    for (const FolderEntry& entry : entries) {
-        if (entry.folder || &entry == installed) {
-            continue;
-        }
-        if (!endsWithIgnoringCase(entry.name, ".asi")) {
-            if (mayBeThePlugin(entry.name)) {
-                found.push_back({entry.name, false});
-            }
-            continue;
-        }
-        const std::optional<std::string> product = productOf(folder / pathFromUtf8(entry.name));
-        if (product ? isTarnwick(*product) : mayBeThePlugin(entry.name)) {
-            found.push_back({entry.name, true});
-        }
-    }
-    std::sort(found.begin(), found.end(),
-              [](const OtherName& a, const OtherName& b) { return a.name < b.name; });
-    return found;
-}
-
-// The other names in the game's folder first, then two levels of folders below it.
-std::vector<std::filesystem::path> searchNearby(const std::filesystem::path& folder,
-                                                const std::vector<FolderEntry>& entries,
-                                                const std::vector<OtherName>& here)
-{
-    std::vector<std::filesystem::path> found;
-    for (const OtherName& other : here) {
-        found.push_back(pathFromUtf8(other.name));
-    }
-    std::vector<std::filesystem::path> level;
-    for (const FolderEntry& entry : entries) {
-        if (entry.folder) {
-            level.push_back(pathFromUtf8(entry.name));
-        }
-    }
-    const std::size_t inTheFolder = found.size();
-    std::size_t searched = 0;
-    for (int depth = 1; depth <= 2; ++depth) {
-        std::vector<std::filesystem::path> next;
-        for (const std::filesystem::path& below : level) {
-            std::error_code error;
-            std::filesystem::directory_iterator it(folder / below, error);
-            for (; !error && it != std::filesystem::directory_iterator() && searched < maxSearched;
-                 it.increment(error), ++searched) {
-                std::error_code ignored;
-                const std::filesystem::path relative = below / it->path().filename();
-                if (it->is_directory(ignored)) {
-                    next.push_back(relative);
-                } else if (mayBeThePlugin(utf8Of(it->path().filename()))) {
-                    found.push_back(relative);
-                }
-            }
-        }
-        level = std::move(next);
-    }
-    std::sort(found.begin() + static_cast<std::ptrdiff_t>(inTheFolder), found.end());
-    return found;
-}
-
-void notFound(const std::filesystem::path& folder, const std::vector<FolderEntry>& entries,
-              const std::vector<OtherName>& here, std::vector<DoctorFinding>& out)
-{
-    const std::vector<std::filesystem::path> found = searchNearby(folder, entries, here);
-    const std::string belongs = utf8Of(folder / pluginName);
-    if (found.empty()) {
-        out.push_back({"plugin.missing",
-                       Severity::NeedsDoing,
-                       "no Tarnwick.asi in the game's folder",
-                       "copy Tarnwick.asi from Tarnwick's zip into " + utf8Of(folder) +
-                           ", beside the game's .exe",
-                       {},
-                       {{"belongsAt", belongs}}});
-        return;
-    }
-    std::vector<std::string> places;
-    for (const std::filesystem::path& place : found) {
-        places.push_back(utf8Of(place));
-    }
-    const nlohmann::json facts = {{"foundAt", places}, {"belongsAt", belongs}};
-    const std::string first = shown(places.front());
-    if (!found.front().has_parent_path()) {
-        const bool asi = endsWithIgnoringCase(places.front(), ".asi");
-        out.push_back({"plugin.misnamed",
-                       Severity::NeedsDoing,
-                       "no Tarnwick.asi, but " + first + " is here" +
-                           (asi ? "" : ": the loader loads only files whose names end in .asi"),
-                       "rename it to Tarnwick.asi" +
-                           std::string(asi ? ""
-                                           : " (Explorer hides known extensions; View, File "
-                                             "name extensions shows them)"),
-                       {},
-                       facts});
-        return;
-    }
-    const std::filesystem::path& place = found.front();
-    const bool renamed = place.filename() != pluginName;
-    out.push_back(
-        {"plugin.misplaced",
-         Severity::NeedsDoing,
-         fmt::format("Tarnwick.asi is in {}{}{}, not in the game's folder: the .asi loader "
-                     "looks only beside the game's .exe",
-                     shown(utf8Of(place.parent_path() / "")),
-                     renamed ? " (as " + shown(utf8Of(place.filename())) + ")" : "",
-                     found.size() > 1 ? fmt::format(", and {} more places", found.size() - 1) : ""),
-         fmt::format("move {} into {}{}", first, utf8Of(folder),
-                     renamed ? ", named Tarnwick.asi" : ""),
-         {},
-         facts});
-}
-
-// "A", "A and B", "A, B and C", the first few named and the rest counted.
-std::string namesText(const std::vector<std::string>& names)
-{
-    std::string text;
-    const std::size_t named = std::min(names.size(), namedCopies);
-    for (std::size_t i = 0; i < named; ++i) {
-        text += i == 0 ? "" : i + 1 == named && named == names.size() ? " and " : ", ";
-        text += shown(names[i]);
-    }
-    if (names.size() > named) {
-        text += fmt::format(" and {} more", names.size() - named);
-    }
-    return text;
-}
-
-// Each copy of Tarnwick the loader starts beside the one kept is a governor of its own.
-void extraCopies(const std::string& kept, const std::vector<OtherName>& here,
-                 std::vector<DoctorFinding>& out)
-{
-    std::vector<std::string> copies;
-    for (const OtherName& other : here) {
-        if (other.loaded && other.name != kept) {
-            copies.push_back(other.name);
-        }
-    }
-    if (copies.empty()) {
-        return;
-    }
-    const bool one = copies.size() == 1;
-    const std::string names = namesText(copies);
-    out.push_back(
-        {"plugin.copies",
-         Severity::NeedsDoing,
-         fmt::format("{} {} Tarnwick too, beside {}: the loader loads every .asi in the game's "
-                     "folder, and each copy is a governor of its own, purging independently of "
-                     "the other{}",
-                     names, one ? "is a copy of" : "are copies of", shown(kept), one ? "" : "s"),
-         fmt::format("delete {}, or move {} out of the game's folder", names, one ? "it" : "them"),
-         {},
-         {{"copies", copies}, {"kept", kept}}});
-}
 
 std::string machineText(std::uint16_t machine)
 {
@@ -227,6 +25,123 @@ std::string machineText(std::uint16_t machine)
     return fmt::format("built for another processor (machine 0x{:04X})", machine);
 }
 
+// The installed file as read, with what the rows below say of it.
+struct Installed {
+    PortableExecutable pe;
+    std::optional<std::string> stamp;
+    std::string toolVersion;
+    int order = 0; // its version against the tool's
+
+    std::string version() const { return pe.version.value_or(""); }
+    std::string built() const { return stamp ? " (built " + *stamp + ")" : ""; }
+};
+
+// Which facts a finding carries: each row knows what the rows before it found out.
+enum class Known { File, Binary, Product, Build };
+
+// What Tarnwick.asi may turn out to be, in the order it is looked for; the first that holds is
+// said. Rows from Known::Build on give the build stamp to the log's examination.
+struct Row {
+    const char* id;
+    Severity severity;
+    Known known;
+    bool (*holds)(const Installed&);
+    std::string (*said)(const Installed&);
+    std::string (*toDo)(const Installed&);
+};
+
+std::string fromTheZip(const Installed&)
+{
+    return copyFromTheZip;
+}
+
+const Row rows[] = {
+    {"plugin.notADll", Severity::NeedsDoing, Known::File,
+     [](const Installed& i) { return !i.pe.headers; },
+     [](const Installed& i) { return "Tarnwick.asi is not a Windows DLL: " + i.pe.problem; },
+     fromTheZip},
+    {"plugin.otherProduct", Severity::NeedsDoing, Known::Product,
+     [](const Installed& i) {
+         return i.pe.product && !equalsIgnoringCase(*i.pe.product, productName);
+     },
+     [](const Installed& i) {
+         return fmt::format("Tarnwick.asi is not Tarnwick: its version resource names another "
+                            "product, {}{}",
+                            shown(*i.pe.product), i.pe.version ? ", version " + i.version() : "");
+     },
+     [](const Installed& i) {
+         return fmt::format("if you meant to install Tarnwick, copy Tarnwick.asi from Tarnwick's "
+                            "zip into the game's folder, over this one (to keep {} as well, first "
+                            "give this file a name of its own)",
+                            shown(*i.pe.product));
+     }},
+    {"plugin.not64Bit", Severity::NeedsDoing, Known::Binary,
+     [](const Installed& i) { return i.pe.machine != machineX64; },
+     [](const Installed& i) {
+         return "Tarnwick.asi is " + machineText(i.pe.machine) +
+                ": the game is 64-bit and cannot load it";
+     },
+     fromTheZip},
+    {"plugin.notADll", Severity::NeedsDoing, Known::Binary,
+     [](const Installed& i) { return !i.pe.dll; },
+     [](const Installed&) -> std::string {
+         return "Tarnwick.asi is not a Windows DLL: it is a program (.exe) under that name";
+     },
+     fromTheZip},
+    {"plugin.noVersion", Severity::NeedsDoing, Known::Build,
+     [](const Installed& i) { return !i.pe.version; },
+     [](const Installed&) -> std::string {
+         return "Tarnwick.asi is a 64-bit DLL without a version: not a build from Tarnwick's zip";
+     },
+     fromTheZip},
+    {"plugin.older", Severity::NeedsDoing, Known::Build,
+     [](const Installed& i) { return i.order < 0; },
+     [](const Installed& i) {
+         return fmt::format("Tarnwick.asi is version {}{}, older than this tool ({})", i.version(),
+                            i.built(), i.toolVersion);
+     },
+     [](const Installed&) -> std::string {
+         return "copy Tarnwick.asi from the zip this tool came with into the game's folder, over "
+                "the old one";
+     }},
+    {"plugin.newer", Severity::Note, Known::Build, [](const Installed& i) { return i.order > 0; },
+     [](const Installed& i) {
+         return fmt::format("Tarnwick.asi is version {}{}, newer than this tool ({}), which may "
+                            "not know what changed",
+                            i.version(), i.built(), i.toolVersion);
+     },
+     [](const Installed&) -> std::string {
+         return "use the tools\\tarnwick-sim.exe from Tarnwick.asi's own zip";
+     }},
+    {"plugin.found", Severity::Fine, Known::Build, [](const Installed&) { return true; },
+     [](const Installed& i) {
+         return fmt::format("Tarnwick.asi: version {}{}, a 64-bit DLL, the same version as this "
+                            "tool",
+                            i.version(), i.built());
+     },
+     [](const Installed&) { return std::string(); }},
+};
+
+nlohmann::json orNull(const std::optional<std::string>& text)
+{
+    return text ? nlohmann::json(*text) : nlohmann::json(nullptr);
+}
+
+nlohmann::json factsOf(const Installed& installed, Known known, nlohmann::json facts)
+{
+    if (known >= Known::Binary) {
+        facts["machine"] = fmt::format("0x{:04X}", installed.pe.machine);
+        facts["product"] = orNull(installed.pe.product);
+    }
+    if (known >= Known::Product) {
+        facts["version"] = orNull(installed.pe.version);
+    }
+    if (known == Known::Build) {
+        facts["buildStamp"] = orNull(installed.stamp);
+    }
+    return facts;
+}
+
 // Tarnwick.asi, as the loader and the game will find it.
 std::optional<std::string> examineInstalled(const std::filesystem::path& folder,
                                             const FolderEntry* entry,
@@ -234,113 +149,41 @@ std::optional<std::string> examineInstalled(const std::filesystem::path& folder,
                                             std::vector<DoctorFinding>& out)
 {
     const std::filesystem::path file = folder / pathFromUtf8(entry->name);
-    nlohmann::json facts = {{"file", utf8Of(file)}, {"toolVersion", toolVersion}};
-    std::string why;
-    const std::optional<std::string> bytes = readSmallFile(file, maxPluginBytes, why);
+    const nlohmann::json facts = {{"file", utf8Of(file)}, {"toolVersion", toolVersion}};
+    const Result<std::string> bytes = readBounded(file, maxPluginBytes);
     if (!bytes) {
         out.push_back({"plugin.unreadable",
                        Severity::NeedsDoing,
-                       "cannot read Tarnwick.asi: " + why,
+                       "cannot read Tarnwick.asi: " + readFailureText(bytes.failure()),
                        copyFromTheZip,
                        {},
                        facts});
         return std::nullopt;
     }
-    const PortableExecutable pe = readPortableExecutable(*bytes);
-    if (!pe.headers) {
-        out.push_back({"plugin.notADll",
-                       Severity::NeedsDoing,
-                       "Tarnwick.asi is not a Windows DLL: " + pe.problem,
-                       copyFromTheZip,
-                       {},
-                       facts});
-        return std::nullopt;
+    Installed installed{readPortableExecutable(*bytes), findStamp(*bytes), toolVersion};
+    if (installed.pe.version) {
+        installed.order = compareVersions(*installed.pe.version, toolVersion);
     }
-    facts["machine"] = fmt::format("0x{:04X}", pe.machine);
-    facts["product"] = pe.product ? nlohmann::json(*pe.product) : nlohmann::json(nullptr);
-    if (pe.product && !isTarnwick(*pe.product)) {
-        facts["version"] = pe.version ? nlohmann::json(*pe.version) : nlohmann::json(nullptr);
-        const std::string product = shown(*pe.product);
-        out.push_back(
-            {"plugin.otherProduct",
-             Severity::NeedsDoing,
-             fmt::format("Tarnwick.asi is not Tarnwick: its version resource names another "
-                         "product, {}{}",
-                         product, pe.version ? ", version " + *pe.version : ""),
-             fmt::format("if you meant to install Tarnwick, copy Tarnwick.asi from Tarnwick's zip "
-                         "into the game's folder, over this one (to keep {} as well, first give "
-                         "this file a name of its own)",
-                         product),
-             {},
-             facts});
-        return std::nullopt;
+    for (const Row& row : rows) {
+        if (row.holds(installed)) {
+            out.push_back({row.id,
+                           row.severity,
+                           row.said(installed),
+                           row.toDo(installed),
+                           {},
+                           factsOf(installed, row.known, facts)});
+            return row.known == Known::Build ? installed.stamp : std::nullopt;
+        }
     }
-    if (pe.machine != machineX64) {
-        out.push_back({"plugin.not64Bit",
-                       Severity::NeedsDoing,
-                       "Tarnwick.asi is " + machineText(pe.machine) +
-                           ": the game is 64-bit and cannot load it",
-                       copyFromTheZip,
-                       {},
-                       facts});
-        return std::nullopt;
-    }
-    if (!pe.dll) {
-        out.push_back({"plugin.notADll",
-                       Severity::NeedsDoing,
-                       "Tarnwick.asi is not a Windows DLL: it is a program (.exe) under that name",
-                       copyFromTheZip,
-                       {},
-                       facts});
-        return std::nullopt;
-    }
-    const std::optional<std::string> stamp = findStamp(*bytes);
-    facts["version"] = pe.version ? nlohmann::json(*pe.version) : nlohmann::json(nullptr);
-    facts["buildStamp"] = stamp ? nlohmann::json(*stamp) : nlohmann::json(nullptr);
-    if (!pe.version) {
-        out.push_back({"plugin.noVersion",
-                       Severity::NeedsDoing,
-                       "Tarnwick.asi is a 64-bit DLL without a version: not a build from "
-                       "Tarnwick's zip",
-                       copyFromTheZip,
-                       {},
-                       facts});
-        return stamp;
-    }
-    const std::string built = stamp ? " (built " + *stamp + ")" : "";
-    const int order = compareVersions(*pe.version, toolVersion);
-    if (order < 0) {
-        out.push_back({"plugin.older",
-                       Severity::NeedsDoing,
-                       fmt::format("Tarnwick.asi is version {}{}, older than this tool ({})",
-                                   *pe.version, built, toolVersion),
-                       "copy Tarnwick.asi from the zip this tool came with into the game's "
-                       "folder, over the old one",
-                       {},
-                       facts});
-    } else if (order > 0) {
-        out.push_back({"plugin.newer",
-                       Severity::Note,
-                       fmt::format("Tarnwick.asi is version {}{}, newer than this tool ({}), which "
-                                   "may not know what changed",
-                                   *pe.version, built, toolVersion),
-                       "use the tools\\tarnwick-sim.exe from Tarnwick.asi's own zip",
-                       {},
-                       facts});
-    } else {
-        out.push_back({"plugin.found",
-                       Severity::Fine,
-                       fmt::format("Tarnwick.asi: version {}{}, a 64-bit DLL, the same version as "
-                                   "this tool",
-                                   *pe.version, built),
-                       "",
-                       {},
-                       facts});
-    }
-    return stamp;
+    return std::nullopt; // the last row always holds
 }
 
 } // namespace
+
+bool isTarnwick(std::string_view product)
+{
+    return equalsIgnoringCase(product, productName);
+}
 
 std::optional<std::string> examinePlugin(const std::filesystem::path& folder,
                                          const std::vector<FolderEntry>& entries,
@@ -351,7 +194,7 @@ std::optional<std::string> examinePlugin(const std::filesystem::path& folder,
     const std::vector<OtherName> here = otherNames(folder, entries, entry);
     std::optional<std::string> stamp;
     if (entry == nullptr) {
-        notFound(folder, entries, here, out);
+        pluginNotFound(folder, entries, here, out);
     } else {
         stamp = examineInstalled(folder, entry, toolVersion, out);
     }

@@ -98,14 +98,13 @@ void unreadCopies(const std::filesystem::path& folder, const std::vector<FolderE
                   const FolderEntry& settings, std::vector<DoctorFinding>& out)
 {
     const std::filesystem::path file = folder / pathFromUtf8(settings.name);
-    std::string why;
-    const std::optional<std::string> read = readSmallFile(file, maxSettingsBytes, why);
+    const Result<std::string> read = readBounded(file, maxSettingsBytes);
     if (!read) {
         return; // said already, by the settings check
     }
     for (const std::string& name : nearSettingsNames(entries, &settings)) {
         const std::filesystem::path copy = folder / pathFromUtf8(name);
-        const std::optional<std::string> bytes = readSmallFile(copy, maxSettingsBytes, why);
+        const Result<std::string> bytes = readBounded(copy, maxSettingsBytes);
         if (!bytes || *bytes == *read) {
             continue;
         }
@@ -201,16 +200,15 @@ SettingsSeen examineSettings(const std::filesystem::path& folder,
     }
     seen.file = true;
     const std::filesystem::path file = folder / pathFromUtf8(entry->name);
-    try {
-        const SettingsCheck check = checkSettings(file);
-        seen.settings = check.settings;
-        out.push_back(checked(check));
-    } catch (const std::runtime_error& error) {
+    if (const Result<SettingsCheck> check = checkSettings(file)) {
+        seen.settings = check->settings;
+        out.push_back(checked(*check));
+    } else {
         // Windows' reader gives every default for a file it cannot open, and says nothing.
         out.push_back({"settings.unreadable",
                        Severity::NeedsDoing,
-                       std::string(error.what()) + ": Tarnwick cannot read it either, so every "
-                                                   "setting takes its default",
+                       settingsFailureText(check.failure()) +
+                           ": Tarnwick cannot read it either, so every setting takes its default",
                        "make Tarnwick.ini an ordinary text file you can open in Notepad, or "
                        "copy it from Tarnwick's zip again",
                        {},

@@ -74,7 +74,8 @@ struct GameClock {
 
 // The machine the game runs on, as the platform services answer.
 struct Machine {
-    std::string exePath = "game.exe"; // what the module path answers
+    std::string exePath = "game.exe";     // what the module path answers
+    std::string logPath = "Tarnwick.log"; // UTF-8; where the plug-in's log opens
     bool modulePathFails = false;
     std::vector<ProfileRead> profileReads; // every profile read, in order
 };

@@ -1,7 +1,8 @@
-// The platform services of builds without Windows: simulated time and game folder, and the
+// The platform services of builds without Windows: simulated time, game folder and log, and the
 // portable profile reader over real files.
 #include "host/platform.h"
 
+#include "sim/files.h"
 #include "sim/host/host.h"
 #include "sim/host/profile_reader.h"
 
@@ -34,4 +35,10 @@ std::uint32_t platformProfileInt(const char* section, const char* key, std::int3
 std::uint32_t platformTickMs()
 {
     return sim::host().clock.tickMs;
+}
+
+std::ofstream platformOpenLog()
+{
+    return std::ofstream(sim::pathFromUtf8(sim::host().machine.logPath),
+                         std::ios::out | std::ios::app);
 }

@@ -107,15 +107,14 @@ void verdict(Writer& out, const ReportPage& page)
 void whatASlumpIs(Writer& out, const ReportPage& page)
 {
     out.put("<p class='small'>A <strong>slump</strong>: the frame rate over the last second "
-            "stays below a target for at least two seconds; the target is 80% of the capture's "
-            "usual "
-            "frame rate (that of its better seconds) unless one was given. A purge is worth it "
-            "in "
-            "a slump and wasted outside one: on a single hitch, on frame-pacing noise, at the "
-            "usual frame rate. Loading screens, menus and pauses are not play: left out, never "
-            "a slump. Tune from a capture recorded with Tarnwick switched off (Enabled=0 under "
-            "[Main] in Tarnwick.ini): with it on, its own purges end the slumps, and the "
-            "capture cannot show what the game does without them.");
+            "stays below a target for at least {}; the target is {} of the capture's usual frame "
+            "rate (that of its better seconds) unless one was given. A purge is worth it in a "
+            "slump and wasted outside one: on a single hitch, on frame-pacing noise, at the usual "
+            "frame rate. Loading screens, menus and pauses are not play: left out, never a slump. "
+            "Tune from a capture recorded with Tarnwick switched off (Enabled=0 under [Main] in "
+            "Tarnwick.ini): with it on, its own purges end the slumps, and the capture cannot "
+            "show what the game does without them.",
+            secondsSpelt(slumpLowSeconds), percentText(slumpShareOfUsual));
     for (const TunedCapture& part : page.tune->result.captures) {
         if (part.slumps.targetGiven) {
             out.put(" Here the target is {:g} fps.", part.slumps.targetFps);

@@ -5,6 +5,34 @@
 
 namespace sim {
 
+namespace {
+
+// "two", "nine": the small numbers the texts spell out.
+std::string spelt(std::size_t number)
+{
+    constexpr const char* words[] = {"no",  "one",   "two",   "three", "four", "five",
+                                     "six", "seven", "eight", "nine",  "ten"};
+    return number < std::size(words) ? words[number] : std::to_string(number);
+}
+
+} // namespace
+
+std::string percentText(double share)
+{
+    return fmt::format("{:g}%", share * 100);
+}
+
+std::string secondsSpelt(std::size_t seconds)
+{
+    return spelt(seconds) + (seconds == 1 ? " second" : " seconds");
+}
+
+std::string percentileAsShare(std::size_t percentile)
+{
+    return percentile % 10 == 0 ? spelt(percentile / 10) + " in ten"
+                                : std::to_string(percentile) + " in a hundred";
+}
+
 std::string slumpsCaughtText(std::uint64_t caught, std::size_t slumps)
 {
     if (slumps == 1) {

@@ -11,6 +11,11 @@
 
 namespace sim {
 
+// The rules' numbers as the texts say them, each text given the constant it states.
+std::string percentText(double share);                 // 0.8: "80%"
+std::string secondsSpelt(std::size_t seconds);         // 2: "two seconds"
+std::string percentileAsShare(std::size_t percentile); // 90: "nine in ten"
+
 // Slumps, said the same way by every command.
 std::string slumpsCaughtText(std::uint64_t caught, std::size_t slumps); // "catches both slumps"
 std::string purgeTimesText(std::uint64_t purges); // "never", "once", "3 times"

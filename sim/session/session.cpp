@@ -11,48 +11,61 @@
 #include <iterator>
 #include <random>
 #include <stdexcept>
+#include <utility>
 
 namespace sim {
 namespace {
 
-std::filesystem::path makeGameDir()
+Result<std::filesystem::path> makeGameDir()
 {
     std::random_device seed;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        auto dir = std::filesystem::temp_directory_path() /
-                   ("tarnwick-sim-game-" + std::to_string(seed()));
-        if (std::filesystem::create_directory(dir)) {
-            return dir;
+    try {
+        const std::filesystem::path temp = std::filesystem::temp_directory_path();
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            auto dir = temp / ("tarnwick-sim-game-" + std::to_string(seed()));
+            if (std::filesystem::create_directory(dir)) {
+                return dir;
+            }
         }
+        return Failure{
+            FailureKind::Setup, {}, 0, "cannot create a game folder under " + utf8Of(temp)};
+    } catch (const std::filesystem::filesystem_error& error) {
+        return Failure{FailureKind::Setup, {}, 0, error.what()};
     }
-    throw std::runtime_error("cannot create a game folder under " +
-                             utf8Of(std::filesystem::temp_directory_path()));
 }
 
 } // namespace
 
-Session::Session(const SessionOptions& options)
-    : gameDir_(makeGameDir()), keptChanges_(options.keptChanges)
+Result<std::unique_ptr<Session>> Session::open(const SessionOptions& options)
 {
+    const Result<std::filesystem::path> dir = makeGameDir();
+    if (!dir) {
+        return dir.failure();
+    }
     if (options.governorOff) {
-        std::ofstream(gameDir_ / "Tarnwick.ini") << "[Main]\nEnabled=0\n";
+        std::ofstream(*dir / "Tarnwick.ini") << "[Main]\nEnabled=0\n";
     } else if (options.iniFile) {
-        // A constructor that throws runs no destructor: the folder goes here or never.
         std::error_code error;
-        std::filesystem::copy_file(*options.iniFile, gameDir_ / "Tarnwick.ini", error);
+        std::filesystem::copy_file(*options.iniFile, *dir / "Tarnwick.ini", error);
         if (error) {
             const std::string why = error.message();
-            std::filesystem::remove_all(gameDir_, error);
-            throw std::runtime_error("cannot use " + utf8Of(*options.iniFile) +
-                                     " as the settings file: " + why);
+            std::filesystem::remove_all(*dir, error);
+            return Failure{FailureKind::Setup,
+                           {},
+                           0,
+                           "cannot use " + utf8Of(*options.iniFile) +
+                               " as the settings file: " + why};
         }
     }
-    // The plug-in writes its log in the process's current folder, as in the game.
-    std::error_code error;
-    previousDir_ = std::filesystem::current_path(error);
-    std::filesystem::current_path(gameDir_, error);
+    return std::unique_ptr<Session>(new Session(*dir, options));
+}
+
+Session::Session(std::filesystem::path gameDir, const SessionOptions& options)
+    : gameDir_(std::move(gameDir)), keptChanges_(options.keptChanges)
+{
     resetHost();
     host().machine.exePath = utf8Of(gameDir_ / "game.exe");
+    host().machine.logPath = utf8Of(gameDir_ / "Tarnwick.log");
     clock_.uptimeMs = options.uptimeMs;
     host().clock.tickMs = clock_.tick();
     follower_ = followPlugin();
@@ -66,7 +79,6 @@ Session::~Session()
 {
     resetHost();
     std::error_code ignored;
-    std::filesystem::current_path(previousDir_, ignored); // Windows keeps a current folder
     std::filesystem::remove_all(gameDir_, ignored);
 }
 

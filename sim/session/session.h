@@ -4,6 +4,7 @@
 
 #include "governor/state.h"
 #include "settings/settings.h"
+#include "sim/failure.h"
 #include "sim/session/clock.h"
 #include "sim/session/follower.h"
 #include "sim/session/fps_history.h"
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -67,7 +69,9 @@ struct FrameOutcome {
 
 class Session {
   public:
-    explicit Session(const SessionOptions& options);
+    // A session in a game folder of its own under the temporary folder; a Failure, and nothing
+    // left behind, when no folder can be made there or iniFile cannot be copied into it.
+    static Result<std::unique_ptr<Session>> open(const SessionOptions& options);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -84,9 +88,9 @@ class Session {
     double nowMs() const { return clock_.elapsedMs; }
 
   private:
+    Session(std::filesystem::path gameDir, const SessionOptions& options);
     void countStateTime(const FollowedPass& pass, std::int64_t elapsedBeforeNs);
     std::filesystem::path gameDir_;
-    std::filesystem::path previousDir_; // the process's folder before the session entered its own
     std::size_t keptChanges_;
     SessionClock clock_;
     Follower follower_;

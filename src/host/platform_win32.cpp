@@ -18,3 +18,9 @@ std::uint32_t platformTickMs()
 {
     return GetTickCount();
 }
+
+// The C runtime's default open denies no sharing to other programs.
+std::ofstream platformOpenLog()
+{
+    return std::ofstream("Tarnwick.log", std::ios::out | std::ios::app);
+}

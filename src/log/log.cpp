@@ -2,7 +2,7 @@
 // lines; text mode gives the platform's line end.
 #include "log/log.h"
 
-#include <fstream>
+#include "host/platform.h"
 
 bool loggingEnabled = true;
 
@@ -13,8 +13,7 @@ void writeLog(const char* message)
     if (!loggingEnabled) {
         return;
     }
-    // The C runtime's default open denies no sharing to other programs.
-    std::ofstream logFile("Tarnwick.log", std::ios::out | std::ios::app);
+    std::ofstream logFile = platformOpenLog();
     if (!logFile.is_open()) {
         return; // lost, by design: the game must not notice
     }

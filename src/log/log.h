@@ -1,4 +1,5 @@
-// The append-only log "Tarnwick.log" in the current directory, gated by one process-wide switch.
+// The append-only log "Tarnwick.log" where the platform keeps it (platformOpenLog), gated by one
+// process-wide switch.
 #pragma once
 
 // True from load; set once from the settings before the governor's loop starts.
