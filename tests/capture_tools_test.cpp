@@ -1,3 +1,4 @@
+// Longer than most files here on purpose: one table of every tool's files, which reads best whole.
 // Every capture tool's files, built from the headers each version writes, all with one shape: 4 s
 // at 60 fps, 4 s at 30 fps, 4 s at 60 fps, as the game renders it. What is replayed must be that
 // shape, whatever the tool adds to it (generated frames, another window's swap chain).

@@ -1,3 +1,5 @@
+// Longer than most files here on purpose: the tables of what a drop and the settings chooser do,
+// side by side, as a player meets them.
 // The commands as a player meets them: a capture dropped onto the tool.
 #include "sim/cli/commands.h"
 #include "sim/cli/settings_source.h"

@@ -1,3 +1,4 @@
+// A little over the house's length: one session's parts (time, report, chart) read together.
 // The simulator's sessions: simulated time, what the report says, and the chart.
 #include "sim/session/session.h"
 

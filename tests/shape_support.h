@@ -67,4 +67,27 @@ inline GovernorSettings pair(std::int32_t moderate, std::int32_t critical)
     return settings;
 }
 
+// About 60 fps, then six stretches of about a minute at 16 to 30 ms: 20,000 frames.
+inline Shape noisySlumps()
+{
+    Shape shape;
+    const auto usual = [](std::mt19937& r) { return jittered(r, 16.7, 0.05); };
+    const auto slump = [](std::mt19937& r) {
+        return std::uniform_real_distribution<double>(16.0, 30.0)(r);
+    };
+    for (int i = 0; i < 6; ++i) {
+        shape.add(10, usual).add(55, slump);
+    }
+    while (shape.ms.size() < 20000) {
+        shape.ms.push_back(usual(shape.random));
+    }
+    return shape;
+}
+
+// Five minutes at about 50 fps with ordinary frame-pacing noise.
+inline Shape steadyButUneven()
+{
+    return Shape{}.add(300, [](std::mt19937& r) { return jittered(r, 20.0, 0.25); });
+}
+
 } // namespace testing_support

@@ -1,4 +1,4 @@
-// Slumps found from captures of known shape, and what the tuner recommends over them.
+// Slumps found from captures of known shape, and each purge judged by them.
 #include "shape_support.h"
 #include "sim/report/tune_report.h"
 #include "sim/report/verdict.h"
@@ -15,31 +15,10 @@ namespace {
 
 using testing_support::framesOf;
 using testing_support::jittered;
+using testing_support::noisySlumps;
 using testing_support::pair;
 using testing_support::Shape;
-
-// About 60 fps, then six stretches of about a minute at 16 to 30 ms: 20,000 frames.
-Shape noisySlumps()
-{
-    Shape shape;
-    const auto usual = [](std::mt19937& r) { return jittered(r, 16.7, 0.05); };
-    const auto slump = [](std::mt19937& r) {
-        return std::uniform_real_distribution<double>(16.0, 30.0)(r);
-    };
-    for (int i = 0; i < 6; ++i) {
-        shape.add(10, usual).add(55, slump);
-    }
-    while (shape.ms.size() < 20000) {
-        shape.ms.push_back(usual(shape.random));
-    }
-    return shape;
-}
-
-// Five minutes at about 50 fps with ordinary frame-pacing noise.
-Shape steadyButUneven()
-{
-    return Shape{}.add(300, [](std::mt19937& r) { return jittered(r, 20.0, 0.25); });
-}
+using testing_support::steadyButUneven;
 
 // 60 fps with a frame of 200 to 800 ms every 2 to 5 seconds: stutter, not a slump.
 Shape stutter()
@@ -160,170 +139,6 @@ TEST(Slumps, aPurgeCountsOnceInsideAndTheFirstOneSetsTheDelay)
     EXPECT_TRUE(sim::placeOf(verdict, 20400).slump.has_value());
     EXPECT_FALSE(sim::placeOf(verdict, 20600).slump.has_value());
     EXPECT_TRUE(sim::placeOf(verdict, 60000).setAside);
-}
-
-// The rule's promises, whatever the capture.
-void expectTheRuleHolds(const sim::TuneFrames& frames, const GovernorSettings& yours,
-                        const std::string& name)
-{
-    const sim::TuneResult r = sim::tune(frames, yours, sim::defaultModerate, sim::defaultCritical);
-    ASSERT_TRUE(r.recommended) << name;
-    const sim::CellResult& best = r.cells[*r.recommended];
-    std::uint64_t fewestOutside = best.slumps.outside;
-    std::uint64_t mostCaught = 0;
-    for (const sim::CellResult& c : r.cells) {
-        fewestOutside = std::min(fewestOutside, c.slumps.outside);
-    }
-    for (const sim::CellResult& c : r.cells) {
-        if (c.slumps.outside == fewestOutside) {
-            mostCaught = std::max(mostCaught, c.slumps.caught);
-        }
-    }
-    EXPECT_EQ(best.slumps.outside, fewestOutside) << name;
-    EXPECT_EQ(best.slumps.caught, mostCaught) << name;
-    // No pair allowed stands before it; of those level with it but for FPS_Critical, it has the
-    // highest.
-    const sim::Standing standing = sim::standingOf(r, best);
-    for (const sim::CellResult& c : r.cells) {
-        if (sim::thresholdsDrawAWarning(c.moderate, c.critical)) {
-            continue;
-        }
-        sim::Standing other = sim::standingOf(r, c);
-        EXPECT_FALSE(other < standing) << name << ": " << c.moderate << "/" << c.critical;
-        other.lowerCritical = standing.lowerCritical;
-        if (other == standing && !sim::samePair(c, best)) {
-            EXPECT_LT(c.critical, best.critical) << name << ": " << c.moderate << "/" << c.critical;
-        }
-    }
-    // Adopted, it is recommended again.
-    const sim::TuneResult again = sim::tune(frames, pair(best.moderate, best.critical),
-                                            sim::defaultModerate, sim::defaultCritical);
-    ASSERT_TRUE(again.recommended) << name;
-    EXPECT_EQ(again.cells[*again.recommended].moderate, best.moderate) << name;
-    EXPECT_EQ(again.cells[*again.recommended].critical, best.critical) << name;
-}
-
-TEST(Slumps, theRecommendationPurgesInSlumpsAndStaysWhenAdopted)
-{
-    const std::pair<const char*, Shape> shapes[] = {
-        {"noisy slumps", noisySlumps()},
-        {"steady with noise", steadyButUneven()},
-        {"clean slumps",
-         Shape{}.steady(20, 16.7).steady(6, 30).steady(20, 16.7).hitch(150).steady(20, 16.7)},
-    };
-    for (const auto& [name, shape] : shapes) {
-        const sim::TuneFrames frames = framesOf(shape);
-        expectTheRuleHolds(frames, GovernorSettings{}, name);
-        expectTheRuleHolds(frames, pair(59, 58), std::string(name) + " from 59/58");
-    }
-}
-
-// The two captures that made the brief-dip rule recommend a pair Critical at the usual rate.
-TEST(Slumps, neitherCaptureThatFooledTheOldRuleDoesSoNow)
-{
-    const sim::TuneFrames noisy = framesOf(noisySlumps());
-    for (const GovernorSettings& yours : {GovernorSettings{}, pair(59, 58)}) {
-        const sim::TuneResult r =
-            sim::tune(noisy, yours, sim::defaultModerate, sim::defaultCritical);
-        ASSERT_TRUE(r.recommended);
-        const sim::CellResult& best = r.cells[*r.recommended];
-        EXPECT_EQ(best.slumps.outside, 0u);
-        EXPECT_EQ(best.slumps.caught, 6u);
-        // Never Critical at the usual rate: Critical only some of the slumps' time.
-        double slumpMs = 0;
-        for (const sim::Slump& s : r.captures[0].slumps.slumps) {
-            slumpMs += s.endMs - s.startMs;
-        }
-        EXPECT_LT(best.timeInStateMs[2], slumpMs) << best.moderate << "/" << best.critical;
-    }
-    const sim::TuneResult steady = sim::tune(framesOf(steadyButUneven()), GovernorSettings{},
-                                             sim::defaultModerate, sim::defaultCritical);
-    ASSERT_TRUE(steady.recommended);
-    EXPECT_TRUE(steady.captures[0].slumps.slumps.empty());
-    EXPECT_GT(steady.current.purges, 10u) << "the defaults purge on noise";
-    EXPECT_EQ(steady.cells[*steady.recommended].purges, 0u);
-    sim::TuneReport report;
-    report.moderate = sim::defaultModerate;
-    report.critical = sim::defaultCritical;
-    report.result = steady;
-    EXPECT_NE(sim::judge(report, std::nullopt).why.find("nothing here needs a purge"),
-              std::string::npos);
-}
-
-// A pair at the very edge of one evening's noise would purge on the next: the recommendation keeps
-// its distance from it on either side.
-TEST(Slumps, theRecommendationKeepsItsDistanceFromTheCapturesNoise)
-{
-    // 30 fps locked with a dropped frame every 20 s, and the defaults purging on them: nothing
-    // needs a purge, and the pair chosen instead does not sit next to one that would.
-    Shape locked;
-    for (int i = 0; i < 15; ++i) {
-        locked.add(20, [](std::mt19937& r) { return jittered(r, 33.3, 0.02); }).hitch(50).hitch(50);
-    }
-    const sim::TuneResult quiet =
-        sim::tune(framesOf(locked), GovernorSettings{}, sim::defaultModerate, sim::defaultCritical);
-    ASSERT_TRUE(quiet.recommended);
-    ASSERT_GT(quiet.current.slumps.outside, 0u);
-    const sim::CellResult& calm = quiet.cells[*quiet.recommended];
-    EXPECT_EQ(calm.purges, 0u);
-    EXPECT_EQ(sim::roomOf(quiet.cells, calm, 0).steps, sim::roomSteps) << calm.critical;
-    // 144 fps with three dips to about 90: every dip caught, even with both thresholds lower.
-    Shape fast;
-    const auto usual = [](std::mt19937& r) { return jittered(r, 1000.0 / 144, 0.05); };
-    const auto dip = [](std::mt19937& r) { return jittered(r, 1000.0 / 90, 0.05); };
-    for (int i = 0; i < 3; ++i) {
-        fast.add(40, usual).add(15, dip);
-    }
-    fast.add(40, usual);
-    const sim::TuneResult dips =
-        sim::tune(framesOf(fast), GovernorSettings{}, sim::defaultModerate, sim::defaultCritical);
-    ASSERT_TRUE(dips.recommended);
-    ASSERT_EQ(dips.slumps, 3u);
-    const sim::CellResult& best = dips.cells[*dips.recommended];
-    const sim::Room room = sim::roomOf(dips.cells, best, 3);
-    ASSERT_GE(room.steps, 2) << best.moderate << "/" << best.critical;
-    const auto wary = sim::movedBy(dips.cells, best, -room.steps);
-    ASSERT_TRUE(wary);
-    EXPECT_EQ(best.slumps.outside, 0u);
-    EXPECT_EQ(dips.cells[*wary].slumps.caught, 3u) << best.critical << " catches only narrowly";
-}
-
-// A pair's room ends at the first step where, moved up, it purges outside a slump more often or,
-// moved down, misses more slumps than it does itself.
-TEST(Slumps, aPairsRoomEndsWhereAMovedPairFaresWorse)
-{
-    std::vector<sim::CellResult> cells;
-    for (std::int32_t m = 20; m <= 40; ++m) {
-        for (std::int32_t c = 10; c < m; ++c) {
-            sim::CellResult& cell = cells.emplace_back();
-            cell.moderate = m;
-            cell.critical = c;
-            cell.slumps.outside = c >= 33 ? 1u : 0u; // eager enough to purge on a hitch
-            cell.slumps.caught = c <= 18 ? 0u : 1u;  // too wary to catch the one slump
-        }
-    }
-    const auto at = [&cells](std::int32_t m, std::int32_t c) {
-        for (const sim::CellResult& cell : cells) {
-            if (cell.moderate == m && cell.critical == c) {
-                return cell;
-            }
-        }
-        return sim::CellResult{};
-    };
-    // 25 moved up by 30% is 33: five steps of room, the sixth purges outside.
-    const sim::Room up = sim::roomOf(cells, at(30, 25), 1);
-    EXPECT_EQ(up.steps, 5);
-    EXPECT_TRUE(up.purgesOutside);
-    EXPECT_EQ(up.outside, 1u);
-    EXPECT_FALSE(up.misses);
-    // 22 moved down by 20% is 18: three steps of room, the fourth misses the slump.
-    const sim::Room down = sim::roomOf(cells, at(30, 22), 1);
-    EXPECT_EQ(down.steps, 3);
-    EXPECT_TRUE(down.misses);
-    EXPECT_EQ(down.missed, 1);
-    EXPECT_FALSE(down.purgesOutside);
-    // Moved beyond the grid, a pair is held to its edge: 39 up by 5% is 41, held to 40.
-    EXPECT_TRUE(sim::movedBy(cells, at(39, 20), 1));
 }
 
 } // namespace

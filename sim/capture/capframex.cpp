@@ -1,3 +1,5 @@
+// Longer than most files here on purpose: one streaming parser's handler, whose states only make
+// sense together.
 // CapFrameX JSON: runs of frame times under Runs[n].CaptureData.MsBetweenPresents, the
 // application's name under Info.ProcessName. Read as a stream of parse events, so a capture of
 // millions of frames is never held whole: memory holds the path to the value being read, and the

@@ -1,3 +1,5 @@
+// A little over the house's length: the reading contract's one entry, live and read ahead, kept
+// whole so that both paths are read side by side.
 // replayCapture: recognition, then the reader of the capture's family, then what the replay as a
 // whole must have had.
 #include "sim/capture/capture.h"

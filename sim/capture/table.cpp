@@ -1,3 +1,6 @@
+// Longer than most files here on purpose: reading a table is one pass over types of this file
+// alone (whose frames, the swap chains, what a read found), and split it would need a header of
+// internals that no other file has use for.
 // The capture tools' CSV tables: PresentMon of every version, OCAT and MangoHud differ only in
 // where the header is and which column holds the frame time. A table often interleaves several
 // processes; one application is replayed (see capture.h for the reading contract).

@@ -1,3 +1,5 @@
+// Longer than most files here on purpose: the chart's scale, its bands and its envelope share the
+// layout of chart_layout.h and nothing else; the marks and legend are in marks.cpp already.
 // The chart people look at instead of reading the timeline. It holds at any length: the frame
 // rate is drawn per pixel of the plot's width (the envelope of its lowest and highest, and its
 // mean), the state band takes each pixel's worst state, and purges have a strip of their own,
