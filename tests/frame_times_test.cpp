@@ -80,7 +80,7 @@ TEST(FrameTimeChart, marksEveryHitchAndKeepsItsSizeAtAMillionFrames)
     std::vector<double> ms;
     std::size_t spikes = 0;
     for (std::size_t i = 0; i < 1'000'000; ++i) {
-        spikes += i % 997 == 500 ? 1 : 0;
+        spikes += i % 997 == 500 ? 1u : 0u;
         ms.push_back(i % 997 == 500 ? 70.0 : 8.0 + static_cast<double>(i % 7) * 0.1);
     }
     const sim::TuneFrames frames = framesOf(ms);
@@ -96,7 +96,7 @@ TEST(FrameTimeChart, marksEveryHitchAndKeepsItsSizeAtAMillionFrames)
     std::size_t columns = 0;
     for (const sim::FrameTimeColumn& c : view.columns) {
         marked += c.hitches;
-        columns += c.hitches > 0 ? 1 : 0;
+        columns += c.hitches > 0 ? 1u : 0u;
         if (c.hitches > 0) {
             EXPECT_GE(c.maxMs, 70.0F) << "the column's top is its hitch";
         }
