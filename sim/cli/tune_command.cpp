@@ -107,14 +107,19 @@ Result<Done> readForTuning(const std::filesystem::path& capture, const CaptureCh
             return;
         }
         addFrame(frames, ms);
-        countFrameTime(facts.frameTimes, ms);
+        // A session counts the same frame times for its lows: counted once, not twice.
         if (session != nullptr && *session) {
             (*session)->frame(ms);
+        } else {
+            countFrameTime(facts.frameTimes, ms);
         }
     });
     endProgress();
     if (sessionFailed || !read) {
         return sessionFailed ? *sessionFailed : read.failure();
+    }
+    if (session != nullptr && *session) {
+        facts.frameTimes = (*session)->result().frameTimes;
     }
     facts.summary = std::move(*read);
     facts.frames = frames.frameSeconds.size();
