@@ -170,6 +170,19 @@ std::string yoursDoes(const Verdict& v, const TuneResult& r, const TuneReport& r
     return {};
 }
 
+// The highest FPS_Critical of a pair that purges outside a slump less often than c; none: no pair
+// does.
+std::optional<std::int32_t> highestPurgingLess(const TuneResult& r, const CellResult& c)
+{
+    std::optional<std::int32_t> highest;
+    for (const CellResult& cell : r.cells) {
+        if (cell.slumps.outside < c.slumps.outside && (!highest || cell.critical > *highest)) {
+            highest = cell.critical;
+        }
+    }
+    return highest;
+}
+
 std::string whyOf(const Verdict& v, const TuneResult& r, const TuneReport& report)
 {
     if (!v.best) {
@@ -189,6 +202,14 @@ std::string whyOf(const Verdict& v, const TuneResult& r, const TuneReport& repor
                               "(long single frames set them off)",
                               purgeTimesText(best.purges))
                 : std::string("nothing here needs a purge");
+        if (const auto highest = highestPurgingLess(r, v.yours); keep && highest) {
+            return fmt::format(
+                "nothing here needs a purge; yours purges {} outside any slump, and only a pair "
+                "with FPS_Critical {} or lower would purge less, but without a slump these "
+                "frames cannot show how low FPS_Critical may go and still catch one: keep yours, "
+                "and to judge it record a few minutes of play in which the game slows down",
+                purgeTimesText(v.yours.slumps.outside), *highest);
+        }
         if (keep) {
             return needs + (best.purges > 0 ? "; yours purges no more than any: keep it"
                                             : " and yours never purges: keep it");

@@ -17,7 +17,8 @@ std::string recommendationRule()
 {
     return fmt::format(
         "FPS_Moderate below the frame rate of all but the slowest 1 in {} frames of ordinary play "
-        "by {:g}% and by the hysteresis; then the fewest "
+        "by {:g}% and by the hysteresis; where no capture holds a slump, FPS_Critical no lower "
+        "than yours less the room below; then the fewest "
         "purges outside a slump; then the most slumps caught; then the most room, both "
         "thresholds moved together in steps of {:g}% up to {:g}%, with no more purges outside "
         "slumps moved up and no more slumps missed moved down (where nothing needs a purge, "
@@ -90,6 +91,11 @@ Room roomOf(const std::vector<CellResult>& cells, const CellResult& c, std::size
     return room;
 }
 
+std::int32_t lowestCriticalWithoutSlumps(const CellResult& yours)
+{
+    return static_cast<std::int32_t>(std::ceil(yours.critical / (1 + roomStep * roomSteps)));
+}
+
 double lowestOrdinaryFps(const TuneResult& r)
 {
     double lowest = 0;
@@ -109,6 +115,7 @@ Standing standingOf(const TuneResult& r, const CellResult& c)
     // edge, unless yours purges: then the one chosen instead keeps its distance.
     const bool roomCounts = r.slumps > 0 || yours.slumps.outside > 0;
     return {ordinary > 0 && !moderateFitsPlay(c, ordinary),
+            r.slumps == 0 && c.critical < lowestCriticalWithoutSlumps(yours),
             c.slumps.outside,
             missedOf(c, r.slumps),
             roomCounts ? roomSteps - roomOf(r.cells, c, r.slumps).steps : 0,

@@ -79,6 +79,9 @@ std::optional<std::size_t> movedBy(const std::vector<CellResult>& cells, const C
 // and what its why names where yours falls behind.
 struct Standing {
     bool moderateInPlay; // FPS_Moderate leaves ordinary play no room
+    // No slump here, and FPS_Critical lower than yours by more than the room: a capture without a
+    // slump shows a pair purging needlessly, not how low FPS_Critical may go and still catch one.
+    bool criticalBeyondReach;
     std::uint64_t outside;
     std::int64_t missed;
     int lessRoom; // roomSteps less the pair's room; none where nothing needs a purge
@@ -88,6 +91,9 @@ struct Standing {
     auto operator<=>(const Standing&) const = default;
 };
 Standing standingOf(const TuneResult& r, const CellResult& c);
+// Without a slump, the lowest FPS_Critical a recommendation moves yours to.
+std::int32_t lowestCriticalWithoutSlumps(const CellResult& yours);
+
 // The lowest of the captures' ordinary lows: the one FPS_Moderate must leave room below.
 double lowestOrdinaryFps(const TuneResult& r);
 
