@@ -235,4 +235,31 @@ TEST(ReportPage, showsWhatIsNotPlayApartFromTheSlumps)
     EXPECT_NE(page.text.find("recorded with Tarnwick switched off"), std::string::npos);
 }
 
+// Games at different usual rates get an answer each: the page draws and counts each game's own
+// pair, never the joint one the verdict does not give.
+TEST(ReportPage, drawsEachGamesOwnPairWhereEachGetsItsOwnAnswer)
+{
+    ScratchDir dir;
+    const auto capture = [](double usualMs, double slumpMs) {
+        std::string text = "Application,MsBetweenPresents\n";
+        for (const auto& [seconds, ms] :
+             {std::pair{30.0, usualMs}, std::pair{8.0, slumpMs}, std::pair{30.0, usualMs}}) {
+            for (double t = 0; t < seconds * 1000; t += ms) {
+                text += "Game.exe," + std::to_string(ms) + "\n";
+            }
+        }
+        return text;
+    };
+    writeFile(dir / "slow.csv", capture(33.3, 50));
+    writeFile(dir / "quick.csv", capture(7.1, 11));
+    const Page page = reported({dir / "slow.csv", dir / "quick.csv"}, dir / "p.html");
+    ASSERT_EQ(page.status, 0) << page.console;
+    EXPECT_NE(page.text.find("each game gets its own answer"), std::string::npos);
+    EXPECT_TRUE(std::regex_search(
+        page.text, std::regex("<th scope='row'>purges, recommended</th><td>[1-9]\\d* \\([1-9]\\d* "
+                              "in slumps, 0 outside\\)</td><td>[1-9]\\d* \\([1-9]\\d* in "
+                              "slumps, 0 outside\\)</td>")))
+        << "each game's own pair catches its own slump";
+}
+
 } // namespace

@@ -181,7 +181,10 @@ void writeReportPage(std::ostream& stream, const ReportPage& page)
                 "judge: each one's reason is below.</p></div>\n");
     }
     const std::vector<page::CaptureView> views = page::viewCaptures(page);
-    page::comparison(out, views, page.tune && page.tune->result.recommended);
+    page::comparison(out, views,
+                     std::any_of(views.begin(), views.end(), [](const page::CaptureView& v) {
+                         return v.recommended != nullptr;
+                     }));
     if (page.settings) {
         settingsFindings(out, *page.settings);
     }
@@ -192,7 +195,7 @@ void writeReportPage(std::ostream& stream, const ReportPage& page)
     auto view = views.begin();
     for (const PageCapture& capture : page.captures) {
         if (view != views.end() && view->capture == &capture) {
-            page::captureSection(out, page, *view++, scales);
+            page::captureSection(out, *view++, scales);
         } else {
             page::unreadCapture(out, capture);
         }

@@ -127,22 +127,20 @@ void figure(html::Writer& page, const std::string& svg, double durationMs,
     page.put("<figcaption class='small'>{}</figcaption></figure>\n", caption);
 }
 
-void frameRateChart(html::Writer& page, const ReportPage& report, const CaptureView& view,
-                    const Scales& scales)
+void frameRateChart(html::Writer& page, const CaptureView& view, const Scales& scales)
 {
     const TunedCapture& part = *view.part;
-    const TuneResult& r = report.tune->result;
+    const CellResult* best = view.recommended;
     OtherPair other;
-    if (r.recommended) {
-        const CellResult& best = part.recommended;
-        other = {best.moderate, best.critical, best.purgeTimesMs};
+    if (best != nullptr) {
+        other = {best->moderate, best->critical, best->purgeTimesMs};
     }
     ChartOptions options{"Frame rate, yours: " + purgesOn(part.current),
                          false,
                          nullptr,
                          &part.slumps.slumps,
                          &part.slumps.setAside,
-                         r.recommended ? &other : nullptr,
+                         best != nullptr ? &other : nullptr,
                          scales.frameTimes.durationMs,
                          scales.maxFps};
     std::ostringstream svg;
@@ -150,7 +148,7 @@ void frameRateChart(html::Writer& page, const ReportPage& report, const CaptureV
     const html::Markup counts = html::format(
         "A number on a strip counts purges too close together to draw apart (their times in its "
         "tooltip). ");
-    if (!r.recommended) {
+    if (best == nullptr) {
         figure(page, svg.str(), scales.frameTimes.durationMs,
                html::format("{}No recommendation, so only your pair is drawn.", counts));
         return;
@@ -158,9 +156,8 @@ void frameRateChart(html::Writer& page, const ReportPage& report, const CaptureV
     figure(page, svg.str(), scales.frameTimes.durationMs,
            html::format("Triangles and dashed lines: your pair. Circles and dotted lines: the "
                         "recommended pair, {}{}. {}Shaded: slumps{}.",
-                        purgesOn(part.recommended),
-                        samePair(part.recommended, part.current) ? " (the same as yours)" : "",
-                        counts,
+                        purgesOn(*best),
+                        samePair(*best, part.current) ? " (the same as yours)" : "", counts,
                         part.slumps.setAside.empty()
                             ? ""
                             : "; in beige, what is not play (loading screens, menus, pauses)"));
@@ -182,14 +179,13 @@ void unreadCapture(html::Writer& page, const PageCapture& capture)
              shown(captureLabel(capture.facts, false)), capture.error);
 }
 
-void captureSection(html::Writer& page, const ReportPage& report, const CaptureView& view,
-                    const Scales& scales)
+void captureSection(html::Writer& page, const CaptureView& view, const Scales& scales)
 {
     const double durationMs = scales.frameTimes.durationMs;
     page.put("<h2>{}</h2>\n", shown(captureLabel(view.capture->facts, false)));
     figures(page, view);
     slumpList(page, *view.part);
-    frameRateChart(page, report, view, scales);
+    frameRateChart(page, view, scales);
     if (view.frames.columns.empty()) {
         return;
     }

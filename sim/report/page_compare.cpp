@@ -21,6 +21,20 @@ std::string minutes(double ms)
                         : fmt::format("{:.0f} s", ms / 1000);
 }
 
+namespace {
+
+const CellResult* recommendedOn(const ReportPage& page, std::size_t tuned)
+{
+    const std::vector<TuneResult>& own = page.tune->perCapture;
+    if (page.verdict && page.verdict->answer == Answer::EachGame && tuned < own.size()) {
+        return own[tuned].recommended ? &own[tuned].captures.front().recommended : nullptr;
+    }
+    return page.verdict && page.verdict->best ? &page.tune->result.captures[tuned].recommended
+                                              : nullptr;
+}
+
+} // namespace
+
 std::vector<CaptureView> viewCaptures(const ReportPage& page)
 {
     std::vector<CaptureView> views;
@@ -34,6 +48,7 @@ std::vector<CaptureView> viewCaptures(const ReportPage& page)
         CaptureView& view = views.emplace_back();
         view.capture = &capture;
         view.part = &page.tune->result.captures[capture.tuned];
+        view.recommended = recommendedOn(page, capture.tuned);
         if (capture.frames != nullptr && !capture.frames->frameSeconds.empty()) {
             view.hitches = findHitches(*capture.frames);
             view.hitchPurges =
@@ -102,8 +117,9 @@ void comparison(html::Writer& page, const std::vector<CaptureView>& views, bool 
     };
     line("purges, yours", [&](const CaptureView& v) { return purges(v.part->current); });
     if (recommended) {
-        line("purges, recommended",
-             [&](const CaptureView& v) { return purges(v.part->recommended); });
+        line("purges, recommended", [&](const CaptureView& v) {
+            return v.recommended != nullptr ? purges(*v.recommended) : html::format("-");
+        });
     }
     page.put("</table></div>\n<p class='small'>P1 and P0.1: 1000 over the 99th and 99.9th "
              "percentile frame time; average lows: the frame rate of the mean of the slowest "

@@ -18,6 +18,9 @@ struct CaptureView {
     const TunedCapture* part = nullptr;
     std::vector<Hitch> hitches;
     std::uint64_t hitchPurges = 0; // hitches with a purge of the player's pair at once
+    // The pair the verdict recommends for this capture, run over it: the joint one, or the
+    // capture's own where each game gets its own answer; none without a recommendation.
+    const CellResult* recommended = nullptr;
     FrameTimeView frames;
 };
 
@@ -40,8 +43,7 @@ std::string upperFirst(std::string text);
 // The captures side by side; nothing for fewer than two. in: recommended, whether there is a
 // recommendation to set beside the player's pair.
 void comparison(html::Writer& page, const std::vector<CaptureView>& views, bool recommended);
-void captureSection(html::Writer& page, const ReportPage& report, const CaptureView& view,
-                    const Scales& scales);
+void captureSection(html::Writer& page, const CaptureView& view, const Scales& scales);
 // A capture that could not be read, with why.
 void unreadCapture(html::Writer& page, const PageCapture& capture);
 
