@@ -2,6 +2,7 @@
 
 #include "sim/capture/capture.h"
 #include "sim/files.h"
+#include "sim/report/slumps_report.h"
 #include "sim/session/slumps.h"
 
 #include <fmt/format.h>
@@ -88,9 +89,9 @@ std::optional<Failure> targetAtUsual(const CaptureChoice& choice,
         FailureKind::BadOption, capture, 0,
         fmt::format("--target {:g} is not below the capture's usual frame rate ({:g} fps): a "
                     "slump is a stretch below the usual rate, so the whole capture would be one; "
-                    "give a lower --target, or leave it out for {:.0f}% of the usual rate ({:g} "
+                    "give a lower --target, or leave it out for {} of the usual rate ({:g} "
                     "fps)",
-                    *choice.target, usualFps, slumpShareOfUsual * 100,
+                    *choice.target, usualFps, percentText(slumpShareOfUsual),
                     std::round(usualFps * slumpShareOfUsual))};
 }
 

@@ -69,8 +69,8 @@ std::string slumpTargetText(const SlumpVerdict& verdict)
     if (verdict.targetGiven) {
         return fmt::format("below {:g} fps (--target)", verdict.targetFps);
     }
-    return fmt::format("below {:g} fps ({:.0f}% of the usual {:g} fps)", verdict.targetFps,
-                       slumpShareOfUsual * 100, verdict.usualFps);
+    return fmt::format("below {:g} fps ({} of the usual {:g} fps)", verdict.targetFps,
+                       percentText(slumpShareOfUsual), verdict.usualFps);
 }
 
 std::string noSlumpReason(const SlumpVerdict& verdict, double durationMs)
