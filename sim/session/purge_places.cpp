@@ -37,8 +37,9 @@ SlumpScore scorePurges(const SlumpVerdict& verdict, const std::vector<double>& p
 PurgePlace placeOf(const SlumpVerdict& verdict, double atMs)
 {
     SlumpCursor cursor;
-    const auto aside = std::partition_point(verdict.setAside.begin(), verdict.setAside.end(),
-                                            [atMs](const Span& s) { return s.endMs < atMs; });
+    const auto aside =
+        std::partition_point(verdict.setAside.begin(), verdict.setAside.end(),
+                             [atMs](const Span& s) { return s.endMs + afterAsideMs < atMs; });
     cursor.nextAside = static_cast<std::size_t>(aside - verdict.setAside.begin());
     const auto after =
         std::partition_point(verdict.slumps.begin(), verdict.slumps.end(),

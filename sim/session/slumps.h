@@ -23,6 +23,10 @@ struct FrameRateTrace {
     std::deque<std::uint8_t> framesPerTenth; // grows without copying what it holds
     double endMs = 0;                        // where the last frame ended
     std::vector<Span> pauses;                // single frames of pauseFrameMs or more, in order
+    // Per second, how much each frame's time differs from the one before, added up (as the
+    // logarithm of their ratio): near 0 for a menu's even pace, large for play.
+    std::deque<float> unevennessPerSecond;
+    double lastFrameMs = 0;
 };
 
 inline constexpr double traceTenthMs = 100;
@@ -33,9 +37,20 @@ inline constexpr double slumpShareOfUsual = 0.8;
 // A single frame this long is the game stopped (alt-tab, a save, a loading hitch), not played: no
 // frame of play holds a second's frame rate down for longer than a slump needs.
 inline constexpr double pauseFrameMs = 1500;
-// A second with more than this many times the median second's frames is a loading screen or a
-// menu: play that fast in a game that usually runs at half the rate is not what is tuned for.
+// A second with more than this many times the frames of the capture's play is a loading screen or
+// a menu: play that fast in a game that usually runs at half the rate is not what is tuned for.
+// The capture's play is its median uneven second (menus keep an even pace, play does not), or its
+// median second where too few are uneven to tell.
 inline constexpr double loadingOverMedian = 2;
+// An even-paced second this much faster than the capture's play is a menu too: a pause menu runs
+// a little faster than the game around it, and evenly.
+inline constexpr double menuOverPlay = 1.15;
+// A second is even-paced when its frames' times differ from one to the next by less than this on
+// average (as the logarithm of their ratio): 2%, where play's frame-pacing noise alone is 5% or
+// more.
+inline constexpr double evenPaceStep = 0.02;
+// Too few uneven seconds to take the capture's play from: a capture locked to a rate.
+inline constexpr double unevenShareToTell = 0.25;
 
 // in: endMs, the session's clock once the frame is over; frames come in order.
 void traceFrame(FrameRateTrace& trace, double endMs);
@@ -48,6 +63,15 @@ struct SetAside {
     std::vector<bool> tenths; // a tenth of the trace that is not play
 };
 SetAside setAsideOf(const FrameRateTrace& trace);
+
+// The play around a second, to judge it by: the better seconds (usualPercentile) of the played
+// seconds within this many seconds before it, and of those after it, the lower of the two. A
+// slump is a dip that comes back, so the play on both sides of it runs faster; a level (another
+// scene, another setting, interiors against streets) holds its own pace for longer than this on
+// one side, so it is judged against itself. A side with fewer played seconds than levelSideSeconds
+// (at the capture's ends) is not enough to judge by: the other side alone judges.
+inline constexpr std::size_t levelWindowSeconds = 60;
+inline constexpr std::size_t levelSideSeconds = 10;
 
 // The frame rate the game runs at when nothing is wrong: that of the capture's better seconds of
 // play, the 90th percentile of its whole seconds' frame counts, leaving out what is set aside.
@@ -65,22 +89,40 @@ struct Slump {
     double fps = 0; // its frames over its length
 };
 
+// A stretch of play that holds its own pace, apart from slumps: said where a capture has more
+// than one, levelsApart or more from each other.
+struct PlayLevel {
+    double startMs = 0;
+    double endMs = 0;
+    double fps = 0;
+};
+inline constexpr double levelsApart = 0.2;
+// Shorter than this, a stretch is not said as a level of its own.
+inline constexpr double levelShortestMs = 30000;
+
 // How long the frame rate over the last second must stay below the target: a single frame
 // shorter than about a second and a half never holds it down that long.
 inline constexpr std::size_t slumpLowSeconds = 2;
 
 // The capture's slumps, in time order: stretches of play in which the frame rate over the last
-// second stays below targetFps for slumpLowSeconds; a recovery shorter than a second does not end
-// one. A slump runs from the first slow second to the last, less the tenths at either edge that
-// still run at the target's pace: it starts where the game sank and ends where it recovered. No
-// second that holds what is set aside is judged.
-std::vector<Slump> findSlumps(const FrameRateTrace& trace, double targetFps, const SetAside& aside);
+// second stays below the target for slumpLowSeconds; a recovery shorter than a second does not end
+// one. The target is targetFps where given, else slumpShareOfUsual of the play around each second
+// (levelWindowSeconds). A slump runs from the first slow second to the last, less the tenths at
+// either edge that still run at the target's pace: it starts where the game sank and ends where it
+// recovered. No second that holds what is set aside is judged.
+std::vector<Slump> findSlumps(const FrameRateTrace& trace, std::optional<double> targetFps,
+                              const SetAside& aside);
+// The levels of a capture's play (see PlayLevel), none where it holds one pace.
+std::vector<PlayLevel> levelsOf(const FrameRateTrace& trace, const SetAside& aside,
+                                const std::vector<Slump>& slumps);
 
 // Where each slump stood: the target, and the usual rate it was taken from.
 struct SlumpVerdict {
     double usualFps = 0;
-    double targetFps = 0;
-    bool targetGiven = false; // by the player, rather than taken from the usual rate
+    double targetFps = 0;     // given, or slumpShareOfUsual of the usual rate (each slump is
+                              // judged by the play around it)
+    bool targetGiven = false; // by the player, rather than taken from the play around
+    std::vector<PlayLevel> levels;
     std::vector<Slump> slumps;
     std::vector<Span> setAside; // not play: never a slump, no purge in it judged
     double loadingMs = 0;
@@ -111,6 +153,10 @@ void scorePurge(SlumpScore& score, const std::vector<Slump>& slumps, PurgePlace 
 // Every purge of a run, by their times in order.
 SlumpScore scorePurges(const SlumpVerdict& verdict, const std::vector<double>& purgeTimesMs);
 
+// The game's first frames after alt-tab or a loading screen are still its own: a purge they set
+// off belongs to what was set aside.
+inline constexpr double afterAsideMs = 1000;
+
 // A slump's edges are known to within a tenth, and its slow frames set a purge off before the
 // frame rate over any stretch can show it sank, and after it shows it recovered: a purge this
 // close to a slump, before or after, is its own.
@@ -123,7 +169,7 @@ struct SlumpCursor {
     PurgePlace at(const SlumpVerdict& verdict, double ms)
     {
         const std::vector<Span>& aside = verdict.setAside;
-        while (nextAside < aside.size() && aside[nextAside].endMs < ms) {
+        while (nextAside < aside.size() && aside[nextAside].endMs + afterAsideMs < ms) {
             ++nextAside;
         }
         if (nextAside < aside.size() && aside[nextAside].startMs <= ms) {
