@@ -12,10 +12,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <iostream>
-#include <iterator>
 #include <sstream>
 #include <vector>
 
@@ -181,38 +179,45 @@ bool writeChart(const CommonOptions& options, const SessionResult& result,
                options.json, out, err);
 }
 
-bool keepPluginLog(const CommonOptions& options, const std::string& log, std::ostream& out,
-                   std::ostream& err)
+bool keepPluginLog(const CommonOptions& options, const std::string& log,
+                   const SessionResult& result, std::ostream& out, std::ostream& err)
 {
     if (!options.logDir) {
         return true;
     }
     const std::filesystem::path file = logFileIn(*options.logDir);
+    const auto lines = static_cast<std::uint64_t>(std::count(log.begin(), log.end(), '\n'));
+    // The plug-in notes every purge; a line it could not write in the game's temporary folder
+    // (a full disk) is lost silently there, so the count is the only witness.
+    const std::uint64_t logged =
+        result.enabled && result.settings.logging ? result.purges.size() : 0;
+    if (lines < logged) {
+        std::error_code error;
+        const std::filesystem::path temp = std::filesystem::temp_directory_path(error);
+        err << "tarnwick-sim: the plug-in could write only " << lines << " of its " << logged
+            << " log lines in the temporary folder " << shownPath(temp)
+            << " (a full disk?): nothing was added to " << shownPath(file)
+            << "; free some space there, or set TMPDIR to a folder on another disk\n";
+        return false;
+    }
     if (log.empty()) {
         if (!options.json) {
-            out << "plug-in log: " << utf8Of(file) << " (nothing added: no purge was logged)\n";
+            out << "plug-in log: " << shownPath(file) << " (nothing added: no purge was logged)\n";
         }
         return true;
     }
-    // Added as the plug-in appends, but whole: the log as it was, or with every line.
-    std::string whole;
-    if (!isSpecialFile(file)) {
-        std::ifstream earlier(file, std::ios::binary);
-        whole.assign(std::istreambuf_iterator<char>(earlier), std::istreambuf_iterator<char>());
-    }
-    whole += log;
-    const auto lines = std::count(log.begin(), log.end(), '\n') + (log.back() == '\n' ? 0 : 1);
-    if (const std::string why = writeWhole(file, whole); !why.empty()) {
+    const std::uint64_t added = lines + (log.back() == '\n' ? 0 : 1);
+    const char* noun = added == 1 ? " line" : " lines";
+    if (const std::string why = appendWhole(file, log); !why.empty()) {
         std::error_code error;
-        err << "tarnwick-sim: cannot add the plug-in's " << lines
-            << (lines == 1 ? " line" : " lines") << " to " << utf8Of(file) << ": " << why
+        err << "tarnwick-sim: cannot add the plug-in's " << added << noun << " to "
+            << shownPath(file) << ": " << why
             << (std::filesystem::exists(file, error) ? " (the log there is as it was)" : "")
             << '\n';
         return false;
     }
     if (!options.json) {
-        out << "plug-in log: " << utf8Of(file) << " (" << lines
-            << (lines == 1 ? " line added)\n" : " lines added)\n");
+        out << "plug-in log: " << shownPath(file) << " (" << added << noun << " added)\n";
     }
     return true;
 }

@@ -162,7 +162,7 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     }
     const ChartOptions chart{"tarnwick-sim replay: " + shown(capture.application), false, nullptr,
                              &slumps.slumps, &slumps.setAside};
-    const bool logKept = keepPluginLog(options.common, session->pluginLog(), out, err);
+    const bool logKept = keepPluginLog(options.common, session->pluginLog(), result, out, err);
     return writeChart(options.common, result, chart, out, err) && logKept ? 0 : 1;
 }
 
