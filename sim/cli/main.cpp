@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <filesystem>
@@ -63,6 +64,11 @@ bool outputWritten()
         return true;
     }
     const int why = errno;
+    // `| head -1`: the reader had what it wanted. Quiet, as Unix tools are, and by now every
+    // temporary folder is gone.
+    if (why == EPIPE || standardOutputWentAway()) {
+        std::exit(141);
+    }
     std::cerr << "tarnwick-sim: cannot write the report to standard output: "
               << (why != 0 ? std::strerror(why) : "a full disk or a closed pipe?") << '\n';
     return false;

@@ -151,7 +151,10 @@ fi
 # --log-dir on a disk that fills: the log as it was and a reason, or every line and their count.
 if [ "$mode" = native ]; then
     folder=$(full_folder log)
-    printf 'a line from before\n' >"$folder/Tarnwick.log"
+    # Lines from before that fill their page of the disk whole: appending needs a new one.
+    head -c 4095 /dev/zero | tr '\0' x >"$folder/Tarnwick.log"
+    echo >>"$folder/Tarnwick.log"
+    before=$(sha256sum <"$folder/Tarnwick.log")
     ini="$dir/always.ini"
     printf '[Settings]\nFPS_Moderate=200\nFPS_Critical=190\n' >"$ini"
     fill "$folder"
@@ -160,7 +163,7 @@ if [ "$mode" = native ]; then
     [ "$status" = 1 ] || fail "--log-dir on a full disk: exit status $status, not 1"
     grep -q "cannot add the plug-in's [0-9]* lines to .*Tarnwick.log: .*as it was" "$dir/log.err" ||
         fail "--log-dir on a full disk: no reason given: $(cat "$dir/log.err")"
-    [ "$(cat "$folder/Tarnwick.log")" = "a line from before" ] || fail "--log-dir on a full disk: the log was changed"
+    [ "$(sha256sum <"$folder/Tarnwick.log")" = "$before" ] || fail "--log-dir on a full disk: the log was changed"
     grep -q "lines added" "$dir/log.out" && fail "--log-dir on a full disk: lines said added"
     no_partial "$folder" "--log-dir"
     rm -f "$folder/filler"
