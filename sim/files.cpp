@@ -16,7 +16,7 @@ std::string failureText(const Failure& failure)
         return failure.what;
     }
     const std::string line = failure.line > 0 ? ":" + std::to_string(failure.line) : "";
-    return utf8Of(failure.path) + line + ": " + failure.what;
+    return shownPath(failure.path) + line + ": " + failure.what;
 }
 
 Result<std::string> readBounded(const std::filesystem::path& path, std::uint64_t maxBytes)

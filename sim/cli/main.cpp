@@ -8,6 +8,7 @@
 #include "sim/cli/output.h"
 #include "sim/cli/settings_report.h"
 #include "sim/files.h"
+#include "sim/text.h"
 
 #include <CLI/CLI.hpp>
 
@@ -48,10 +49,10 @@ std::string failureMessage(const CLI::App* app, const CLI::Error& error)
     const bool noSubcommand = app->get_parent() == nullptr && app->get_subcommands().empty();
     const auto extras = app->remaining();
     if (noSubcommand && !extras.empty() && !extras.front().starts_with('-')) {
-        return "tarnwick-sim: unknown subcommand '" + extras.front() +
+        return "tarnwick-sim: unknown subcommand '" + shownWhole(extras.front()) +
                "'\nRun with --help for more information.\n";
     }
-    return "tarnwick-sim: " + std::string(error.what()) +
+    return "tarnwick-sim: " + shownWhole(error.what()) +
            "\nRun with --help for more information.\n";
 }
 

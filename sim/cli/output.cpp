@@ -53,8 +53,8 @@ int refuseOverwriting(const std::vector<NamedPath>& outputs, const std::vector<N
             const bool same = isStandardInput(in.path) ? isStandardInputFile(out.path)
                                                        : sameFile(out.path, in.path);
             if (same) {
-                err << "tarnwick-sim: " << out.what << " " << utf8Of(out.path) << " is " << in.what
-                    << ": writing it would destroy it; choose another file\n";
+                err << "tarnwick-sim: " << out.what << " " << shownPath(out.path) << " is "
+                    << in.what << ": writing it would destroy it; choose another file\n";
                 return 2;
             }
         }
@@ -115,7 +115,7 @@ int checkInputsAndOutputs(CommonOptions& common, const std::vector<std::filesyst
     }
     if (common.logDir) {
         if (const std::string why = whyNotWritable(logFileIn(*common.logDir)); !why.empty()) {
-            err << "tarnwick-sim: cannot write the plug-in's log in " << utf8Of(*common.logDir)
+            err << "tarnwick-sim: cannot write the plug-in's log in " << shownPath(*common.logDir)
                 << ": " << why << '\n';
             return 1;
         }
@@ -125,15 +125,15 @@ int checkInputsAndOutputs(CommonOptions& common, const std::vector<std::filesyst
     }
     if (common.svg) {
         if (const std::string why = whyNotWritable(*common.svg); !why.empty()) {
-            err << "tarnwick-sim: cannot write the chart to " << utf8Of(*common.svg) << ": " << why
-                << '\n';
+            err << "tarnwick-sim: cannot write the chart to " << shownPath(*common.svg) << ": "
+                << why << '\n';
             return 1;
         }
     }
     if (common.page) {
         if (const std::string why = whyNotWritable(*common.page); !why.empty()) {
-            err << "tarnwick-sim: cannot write the page to " << utf8Of(*common.page) << ": " << why
-                << '\n';
+            err << "tarnwick-sim: cannot write the page to " << shownPath(*common.page) << ": "
+                << why << '\n';
             return 1;
         }
     }
@@ -152,7 +152,7 @@ void sayNotWritten(const std::filesystem::path& path, std::string_view what, con
 {
     std::error_code error;
     const bool kept = std::filesystem::is_regular_file(path, error);
-    err << "tarnwick-sim: cannot write the " << what << " to " << utf8Of(path) << ": " << why
+    err << "tarnwick-sim: cannot write the " << what << " to " << shownPath(path) << ": " << why
         << (kept ? fmt::format(" (the {} already there is as it was)", what) : "") << '\n';
 }
 
@@ -165,7 +165,7 @@ bool writeOutput(const std::filesystem::path& path, std::string_view what,
         return false;
     }
     if (!quiet) {
-        out << what << ": " << utf8Of(path) << '\n';
+        out << what << ": " << shownPath(path) << '\n';
     }
     return true;
 }
