@@ -174,5 +174,44 @@ if [ "$mode" = native ]; then
     pass
 fi
 
+# Ten runs adding to one log at once while a game appends to it: every line of each is there.
+if [ "$mode" = native ]; then
+    mkdir -p "$dir/shared-log"
+    log="$dir/shared-log/Tarnwick.log"
+    for i in $(seq 10); do
+        run run --ini "$ini" --seconds 30 --log-dir "$dir/shared-log" >"$dir/ten-$i.out" 2>&1 &
+    done
+    for i in $(seq 300); do echo "game line $i" >>"$log"; done
+    wait
+    said=$(cat "$dir"/ten-*.out | sed -n 's/.*(\([0-9]*\) lines added)/\1/p' | awk '{ n += $1 } END { print n + 0 }')
+    [ "$(grep -c '^game line' "$log")" = 300 ] || fail "ten runs at once: the game's lines were lost"
+    [ "$(grep -vc '^game line' "$log")" = "$said" ] || fail "ten runs at once: said $said lines added, the log holds $(grep -vc '^game line' "$log")"
+    [ "$said" -ge 10 ] || fail "ten runs at once: only $said lines said added"
+    pass
+fi
+
+# The temporary folder: missing, read-only or full, never a raw library message nor a false
+# "nothing added".
+if [ "$mode" = native ]; then
+    status=0
+    TMPDIR="$dir/no-such-folder" run replay "$capture" >/dev/null 2>"$dir/tmp.err" || status=$?
+    [ "$status" = 1 ] && grep -q "TMPDIR=.*no-such-folder.*set TMPDIR" "$dir/tmp.err" ||
+        fail "a missing TMPDIR: exit status $status: $(cat "$dir/tmp.err")"
+    grep -q "filesystem error" "$dir/tmp.err" && fail "a missing TMPDIR: the library's message"
+    if [ "$root" = yes ]; then
+        tmp=$(full_folder temporary)
+        fill "$tmp"
+        truncate -s -4096 "$tmp/filler" # room for the settings file, none for the log
+        status=0
+        TMPDIR="$tmp" run run --ini "$ini" --seconds 30 --log-dir "$dir/shared-log" >"$dir/tmp.out" 2>"$dir/tmp.err" || status=$?
+        [ "$status" = 1 ] || fail "a full temporary folder: exit status $status, not 1"
+        grep -q "nothing added" "$dir/tmp.out" && fail "a full temporary folder: 'nothing added'"
+        grep -q "could write only 0 of its [1-9][0-9]* log lines in the temporary folder.*TMPDIR" "$dir/tmp.err" ||
+            fail "a full temporary folder: $(cat "$dir/tmp.err")"
+        [ "$(ls "$tmp")" = filler ] || fail "a full temporary folder: left $(ls "$tmp")"
+    fi
+    pass
+fi
+
 echo "$passed passed, $failed failed ($([ "$root" = yes ] && echo "full disks on tmpfs" || echo "file-size limits"))"
 [ "$failed" = 0 ]
