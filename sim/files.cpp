@@ -1,6 +1,7 @@
 // What writing a file whole means on every platform; the platform's part is in files_*.cpp.
 #include "sim/files.h"
 #include "sim/files_platform.h"
+#include "sim/text.h"
 
 #include <cerrno>
 #include <cstring>
@@ -15,7 +16,7 @@ std::string failureText(const Failure& failure)
         return failure.what;
     }
     const std::string line = failure.line > 0 ? ":" + std::to_string(failure.line) : "";
-    return utf8Of(failure.path) + line + ": " + failure.what;
+    return shownPath(failure.path) + line + ": " + failure.what;
 }
 
 Result<std::string> readBounded(const std::filesystem::path& path, std::uint64_t maxBytes)
@@ -75,6 +76,10 @@ std::string reasonOfErrno(int error)
         return "a part of the path is not a folder";
     case EISDIR:
         return "it is a folder";
+    case EPIPE:
+        return "the program reading the pipe went away";
+    case ENAMETOOLONG:
+        return "the name is too long for this system";
     default:
         return std::strerror(error);
     }
@@ -83,9 +88,42 @@ std::string reasonOfErrno(int error)
 std::filesystem::path besideName(const std::filesystem::path& target, unsigned process,
                                  unsigned count)
 {
-    std::filesystem::path name = target.filename();
-    name += "." + std::to_string(process) + "-" + std::to_string(count) + ".tarnwick-partial";
-    return target.parent_path() / name;
+    // Only the name's start: a target of 255 bytes, the most a folder takes, still gets one.
+    constexpr std::size_t kept = 16;
+    std::u8string start = target.filename().u8string();
+    if (start.size() > kept) {
+        std::size_t end = kept;
+        while (end > 0 && (static_cast<unsigned char>(start[end]) & 0xC0) == 0x80) {
+            --end; // never inside a letter
+        }
+        start.resize(end);
+    }
+    const std::string tail =
+        "." + std::to_string(process) + "-" + std::to_string(count) + ".tarnwick-partial";
+    return target.parent_path() /
+           std::filesystem::path(start + std::u8string(tail.begin(), tail.end()));
+}
+
+std::string shownPath(const std::filesystem::path& path)
+{
+    return shownWhole(utf8Of(path));
+}
+
+std::string whyNotReplaceable(const Occupant& occupant, unsigned user)
+{
+    if (!occupant.exists) {
+        return {};
+    }
+    // The kernel lets root replace it; a planted link or file in /tmp is exactly what it must not.
+    // As the kernel's protected_symlinks: trusted only when the folder's owner owns it too.
+    if (occupant.folderSticky && occupant.owner != user && occupant.owner != occupant.folderOwner) {
+        return "permission denied: it belongs to another user in a shared folder";
+    }
+    if (occupant.link) {
+        return {}; // the link is replaced, never what it names
+    }
+    const bool writable = user == rootUser ? (occupant.mode & 0222) != 0 : occupant.writable;
+    return writable ? std::string() : "permission denied";
 }
 
 namespace {
@@ -116,26 +154,24 @@ bool isSpecialFile(const std::filesystem::path& path)
 
 std::string writeWhole(const std::filesystem::path& path, std::string_view bytes)
 {
+    if (std::string why = whyNotReplaceable(occupantOf(path), currentUser()); !why.empty()) {
+        return why;
+    }
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
         return "it is a folder";
     }
     if (isSpecialFile(path)) {
-        return writeStraight(path, bytes);
+        return writeStraight(path, bytes); // /dev/stdout, a pipe: through the link is the point
     }
-    // A link stays a link: the file it names is the one replaced.
-    std::filesystem::path target = path;
-    if (std::filesystem::is_symlink(path, error)) {
-        target = std::filesystem::weakly_canonical(path, error);
-        if (error) {
-            return error.message();
-        }
-    }
-    return replaceWhole(target, bytes);
+    return replaceWhole(path, bytes);
 }
 
 std::string whyNotWritable(const std::filesystem::path& path)
 {
+    if (std::string why = whyNotReplaceable(occupantOf(path), currentUser()); !why.empty()) {
+        return why;
+    }
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
         return "it is a folder";
@@ -143,11 +179,7 @@ std::string whyNotWritable(const std::filesystem::path& path)
     if (isSpecialFile(path)) {
         return {};
     }
-    std::filesystem::path target = path;
-    if (std::filesystem::is_symlink(path, error)) {
-        target = std::filesystem::weakly_canonical(path, error);
-    }
-    return probeBeside(target);
+    return probeBeside(path);
 }
 
 } // namespace sim

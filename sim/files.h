@@ -56,10 +56,49 @@ Result<std::string> readBounded(const std::filesystem::path& path, std::uint64_t
 
 // Writes bytes as the file at path, whole or not at all: into a new file beside it under a name no
 // other writer uses, flushed to the disk, then renamed over path. On failure the new file is gone
-// and what was at path is as it was. A path that is not a regular file (a named pipe, a device)
-// is written straight: there is nothing to keep and nothing to rename. Empty when written, else
-// the reason in a player's words ("no space left on the disk").
+// and what was at path is as it was. A symbolic link at path is replaced itself, never written
+// through. A path that is not a regular file (a named pipe, a device) is written straight: there
+// is nothing to keep and nothing to rename. A file the user may not replace (whyNotReplaceable)
+// is left alone. Empty when written, else the reason in a player's words ("no space left on the
+// disk").
 std::string writeWhole(const std::filesystem::path& path, std::string_view bytes);
+
+// Adds bytes at the end of the file at path (made when missing) in one write, as another program
+// appending to it at the same time expects: its lines and ours both kept. On failure the file is
+// cut back to where it was when nothing was appended after ours. Empty when added, else why.
+std::string appendWhole(const std::filesystem::path& path, std::string_view bytes);
+
+// What is at a path an output would replace, as the tool judges whether it may (lstat's facts; the
+// system's own answer to "may this user write it" beside them).
+struct Occupant {
+    bool exists = false;
+    bool link = false; // a symbolic link
+    unsigned owner = 0;
+    unsigned mode = 0;         // permission bits
+    bool writable = true;      // for this user, as the system answers (root: always)
+    bool folderSticky = false; // a shared folder (/tmp): only owners may remove its files
+    unsigned folderOwner = 0;
+};
+Occupant occupantOf(const std::filesystem::path& path);
+// The user the tool runs as; rootUser where the system lets it write anything.
+unsigned currentUser();
+inline constexpr unsigned rootUser = 0;
+
+// Why user may not replace occupant, as the shell's ">" would say, empty when it may. Root too is
+// refused a file no one may write (0444: read-only on purpose) and another's file or link in a
+// shared sticky folder (the planted link of a symlink attack) unless the folder's owner owns it.
+std::string whyNotReplaceable(const Occupant& occupant, unsigned user);
+
+// A path for a message or a report line: any letter kept, control characters (ESC, a line end)
+// shown as U+FFFD so a name cannot drive the terminal.
+std::string shownPath(const std::filesystem::path& path);
+
+// Temporary folders (a simulated game's) that no stop may leave behind: each is removed, with the
+// few files named here, by removeTemporaryFolders, which a signal handler may call.
+void holdTemporaryFolder(const std::filesystem::path& folder);
+void releaseTemporaryFolder(const std::filesystem::path& folder);
+inline constexpr const char* temporaryFolderFiles[] = {"Tarnwick.ini", "Tarnwick.log"};
+void removeTemporaryFolders();
 
 // A named pipe, a device: something that exists and is neither a file nor a folder.
 bool isSpecialFile(const std::filesystem::path& path);

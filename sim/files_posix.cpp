@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -95,9 +96,9 @@ std::string replaceWhole(const std::filesystem::path& target, std::string_view b
     if (fd < 0) {
         return reasonOfErrno(errno);
     }
-    // A file the player made readable to others stays so.
+    // A file the player made readable to others stays so (a link's bits are no one's).
     struct stat before = {};
-    if (stat(target.c_str(), &before) == 0) {
+    if (lstat(target.c_str(), &before) == 0 && S_ISREG(before.st_mode)) {
         fchmod(fd, before.st_mode & 07777);
     }
     bool done = writeAll(fd, bytes) && fsync(fd) == 0;
@@ -126,6 +127,145 @@ std::string probeBeside(const std::filesystem::path& target)
     close(fd);
     unlink(made.c_str());
     return {};
+}
+
+Occupant occupantOf(const std::filesystem::path& path)
+{
+    Occupant occupant;
+    struct stat file = {};
+    if (lstat(path.c_str(), &file) != 0) {
+        return occupant;
+    }
+    occupant.exists = true;
+    occupant.link = S_ISLNK(file.st_mode);
+    occupant.owner = file.st_uid;
+    occupant.mode = file.st_mode & 07777;
+    occupant.writable = occupant.link || access(path.c_str(), W_OK) == 0 || errno == EROFS;
+    struct stat folder = {};
+    const std::filesystem::path parent = path.parent_path().empty() ? "." : path.parent_path();
+    if (stat(parent.c_str(), &folder) == 0) {
+        occupant.folderSticky = (folder.st_mode & S_ISVTX) != 0;
+        occupant.folderOwner = folder.st_uid;
+    }
+    return occupant;
+}
+
+unsigned currentUser()
+{
+    return geteuid();
+}
+
+std::string appendWhole(const std::filesystem::path& path, std::string_view bytes)
+{
+    if (std::string why = whyNotReplaceable(occupantOf(path), currentUser()); !why.empty()) {
+        return why;
+    }
+    // Only the owner of a link in a shared folder may have it followed (as the kernel's
+    // protected_symlinks rule): checked above; elsewhere ">>" follows links, and so do we.
+    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return reasonOfErrno(errno);
+    }
+    std::size_t put = 0;
+    bool done = true;
+    // One write is appended whole between another appender's writes; a short one goes on.
+    while (put < bytes.size()) {
+        const ssize_t got = write(fd, bytes.data() + put, bytes.size() - put);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            if (got == 0) {
+                errno = ENOSPC;
+            }
+            done = false;
+            break;
+        }
+        put += static_cast<std::size_t>(got);
+    }
+    done = done && fsync(fd) == 0;
+    const int error = errno;
+    if (!done && put > 0) {
+        // Ours were the last bytes: cut them off, so the log is as it was. Else another's follow
+        // and they stay.
+        const off_t end = lseek(fd, 0, SEEK_CUR);
+        struct stat now = {};
+        if (end >= 0 && fstat(fd, &now) == 0 && now.st_size == end) {
+            (void)ftruncate(fd, end - static_cast<off_t>(put));
+        }
+    }
+    if (close(fd) != 0 && done) {
+        return reasonOfErrno(errno);
+    }
+    return done ? std::string() : reasonOfErrno(error);
+}
+
+namespace {
+
+// Slots a signal handler reads: a path is written while Claimed, read only once Held.
+enum HeldState : int { Free, Claimed, Held };
+struct HeldFolder {
+    std::atomic<int> state{Free};
+    char path[4096] = {};
+};
+HeldFolder heldFolders[8];
+
+// Only calls a signal handler may make.
+void removeIn(const char* folder, const char* name)
+{
+    char file[sizeof HeldFolder::path + 32];
+    std::size_t at = 0;
+    for (const char* c = folder; *c != '\0' && at < sizeof file - 34; ++c) {
+        file[at++] = *c;
+    }
+    file[at++] = '/';
+    for (const char* c = name; *c != '\0' && at < sizeof file - 1; ++c) {
+        file[at++] = *c;
+    }
+    file[at] = '\0';
+    unlink(file);
+}
+
+} // namespace
+
+void holdTemporaryFolder(const std::filesystem::path& folder)
+{
+    const std::string& text = folder.native();
+    if (text.size() >= sizeof HeldFolder::path) {
+        return; // longer than any temporary folder: removed only at its session's end
+    }
+    for (HeldFolder& slot : heldFolders) {
+        int free = Free;
+        if (slot.state.compare_exchange_strong(free, Claimed)) {
+            std::memcpy(slot.path, text.c_str(), text.size() + 1);
+            slot.state.store(Held);
+            return;
+        }
+    }
+}
+
+void releaseTemporaryFolder(const std::filesystem::path& folder)
+{
+    for (HeldFolder& slot : heldFolders) {
+        if (slot.state.load() == Held && folder.native() == slot.path) {
+            slot.state.store(Free);
+        }
+    }
+}
+
+void removeTemporaryFolders()
+{
+    for (HeldFolder& slot : heldFolders) {
+        int held = Held;
+        if (!slot.state.compare_exchange_strong(held, Claimed)) {
+            continue;
+        }
+        for (const char* name : temporaryFolderFiles) {
+            removeIn(slot.path, name);
+        }
+        rmdir(slot.path);
+        slot.state.store(Free);
+    }
 }
 
 } // namespace sim

@@ -217,4 +217,140 @@ std::string probeBeside(const std::filesystem::path& target)
     return {};
 }
 
+Occupant occupantOf(const std::filesystem::path& path)
+{
+    Occupant occupant;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return occupant;
+    }
+    // No sticky folders and no owner checks here: Windows' own access checks answer the rename.
+    occupant.exists = true;
+    occupant.link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    occupant.writable = (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+    occupant.mode = occupant.writable ? 0666 : 0444;
+    occupant.owner = occupant.folderOwner = currentUser();
+    return occupant;
+}
+
+unsigned currentUser()
+{
+    return 1; // never rootUser: Windows' own checks stop an administrator where they should
+}
+
+namespace {
+
+// Cuts the bytes just appended off again, when no one appended after them.
+void takeBack(const std::filesystem::path& path, LARGE_INTEGER end, DWORD put)
+{
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    LARGE_INTEGER size = {};
+    if (GetFileSizeEx(file, &size) != 0 && size.QuadPart == end.QuadPart) {
+        FILE_END_OF_FILE_INFO cut = {};
+        cut.EndOfFile.QuadPart = end.QuadPart - put;
+        SetFileInformationByHandle(file, FileEndOfFileInfo, &cut, sizeof cut);
+    }
+    CloseHandle(file);
+}
+
+} // namespace
+
+std::string appendWhole(const std::filesystem::path& path, std::string_view bytes)
+{
+    if (std::string why = whyNotReplaceable(occupantOf(path), currentUser()); !why.empty()) {
+        return why;
+    }
+    // Append access alone: every write lands at the end, after what another program appended.
+    const HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return reasonOfWindowsError(GetLastError());
+    }
+    const auto size = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+    DWORD put = 0;
+    bool done = WriteFile(file, bytes.data(), size, &put, nullptr) != 0 && put == bytes.size();
+    DWORD error = done ? 0 : GetLastError();
+    if (done && FlushFileBuffers(file) == 0) {
+        done = false;
+        error = GetLastError();
+    }
+    LARGE_INTEGER end = {};
+    const bool known = GetFileSizeEx(file, &end) != 0;
+    CloseHandle(file);
+    if (done) {
+        return {};
+    }
+    if (put > 0 && known) {
+        takeBack(path, end, put);
+    }
+    return reasonOfWindowsError(error == 0 ? ERROR_DISK_FULL : error);
+}
+
+namespace {
+
+enum HeldState : int { Free, Claimed, Held };
+struct HeldFolder {
+    std::atomic<int> state{Free};
+    wchar_t path[MAX_PATH + 1] = {};
+};
+HeldFolder heldFolders[8];
+
+} // namespace
+
+void holdTemporaryFolder(const std::filesystem::path& folder)
+{
+    const std::wstring& text = folder.native();
+    if (text.size() >= MAX_PATH) {
+        return;
+    }
+    for (HeldFolder& slot : heldFolders) {
+        int free = Free;
+        if (slot.state.compare_exchange_strong(free, Claimed)) {
+            std::wmemcpy(slot.path, text.c_str(), text.size() + 1);
+            slot.state.store(Held);
+            return;
+        }
+    }
+}
+
+void releaseTemporaryFolder(const std::filesystem::path& folder)
+{
+    for (HeldFolder& slot : heldFolders) {
+        if (slot.state.load() == Held && folder.native() == slot.path) {
+            slot.state.store(Free);
+        }
+    }
+}
+
+// Called on the console's control thread when the window closes: plain Win32 calls only.
+void removeTemporaryFolders()
+{
+    for (HeldFolder& slot : heldFolders) {
+        int held = Held;
+        if (!slot.state.compare_exchange_strong(held, Claimed)) {
+            continue;
+        }
+        for (const char* name : temporaryFolderFiles) {
+            wchar_t file[MAX_PATH + 32] = {};
+            std::size_t at = 0;
+            for (const wchar_t* c = slot.path; *c != L'\0'; ++c) {
+                file[at++] = *c;
+            }
+            file[at++] = L'\\';
+            for (const char* c = name; *c != '\0'; ++c) {
+                file[at++] = static_cast<wchar_t>(*c);
+            }
+            DeleteFileW(file);
+        }
+        RemoveDirectoryW(slot.path);
+        slot.state.store(Free);
+    }
+}
+
 } // namespace sim

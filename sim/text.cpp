@@ -180,4 +180,9 @@ std::string shown(std::string_view text)
     return utf8.substr(0, end) + "... (" + std::to_string(text.size()) + " bytes)";
 }
 
+std::string shownWhole(std::string_view text)
+{
+    return withoutControls(playerText(text));
+}
+
 } // namespace sim

@@ -31,4 +31,7 @@ std::string jsonText(nlohmann::json json);
 // shownBytes (never inside a letter) with "..." and the whole length in bytes when it is longer.
 std::string shown(std::string_view text);
 
+// shown without the cut: for a path, which the player may need whole.
+std::string shownWhole(std::string_view text);
+
 } // namespace sim

@@ -262,7 +262,16 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CutCapture{"tableShortOfCells", table + "G.e", {16.6, 20}, 3, 0},
         CutCapture{"tableCutInsideTheNumber", table + "G.exe,1,1.5e", {16.6, 20}, 12, 0},
-        CutCapture{"tableWholeLastLineWithoutLineEnd", table + "G.exe,1,25", {16.6, 20, 25}, 0, 0},
+        // The number may be the start of 25.3: only a line end shows it whole.
+        CutCapture{
+            "tableNumberEndingTheLastLineWithoutLineEnd", table + "G.exe,1,25", {16.6, 20}, 10, 0},
+        CutCapture{"tableCutRightAfterTheComma", table + "G.exe,1,", {16.6, 20}, 8, 0},
+        CutCapture{"tableFrameTimeBeforeTheCut",
+                   "Application,MsBetweenPresents,Runtime\n"
+                   "G.exe,16.6,DXGI\nG.exe,25,DX",
+                   {16.6, 25},
+                   0,
+                   0},
         CutCapture{"tableCrLfCutBeforeTheLineFeed", table + "G.exe,1,25\r", {16.6, 20, 25}, 0, 0},
         CutCapture{"ocatShortOfTheRowBefore", ocat + "G.exe,25", {16.6, 20}, 8, 0},
         CutCapture{"ocatWholeRowShorterThanTheFirst", ocat + "G.exe,25,5", {16.6, 20, 25}, 0, 0},
@@ -273,7 +282,8 @@ INSTANTIATE_TEST_SUITE_P(
                    0},
         CutCapture{"plainTextCutInsideTheNumber", "16.6\n20\n2.5e-", {16.6, 20}, 5, 0},
         CutCapture{"plainTextCutInsideNA", "16.6\n20\nN", {16.6, 20}, 1, 0},
-        CutCapture{"plainTextWholeLastLine", "16.6\n20\n25", {16.6, 20, 25}, 0, 0},
+        CutCapture{"plainTextNumberOnTheLastLineWithoutLineEnd", "16.6\n20\n25", {16.6, 20}, 2, 0},
+        CutCapture{"plainTextOneLineWithoutLineEnd", "25", {25}, 0, 0},
         CutCapture{"capFrameXCutInsideTheNumber", frameTimes + "33.", {16.6, 20}, 0, 90},
         // 33 may be the start of 33.3.
         CutCapture{"capFrameXCutAfterADigit", frameTimes + "33", {16.6, 20}, 0, 89},

@@ -218,6 +218,12 @@ bool isCutNumber(std::string_view cell)
     return error == std::errc::invalid_argument || end != last;
 }
 
+bool mayBeCutNumber(std::string_view cell)
+{
+    cell = trim(cell);
+    return isCutNumber(cell) || cell.find_first_not_of("0123456789+-.eE") == std::string_view::npos;
+}
+
 bool isNumberLine(std::string_view line)
 {
     line = trim(line);

@@ -72,6 +72,9 @@ Cell parseCell(std::string_view cell, double& ms, const std::filesystem::path& p
 // A number (or NA) cut short where it was being written: its start, such as "1.5e" or "-",
 // that does not read as a number, or one that ends in half a UTF-16 letter. A word is not one.
 bool isCutNumber(std::string_view cell);
+// A cell at a line's end without a line end, where any number may have been cut ("1" of "1234",
+// nothing after the comma): a cut number, or one that reads whole. A word is not one.
+bool mayBeCutNumber(std::string_view cell);
 
 bool isNumberLine(std::string_view line);
 

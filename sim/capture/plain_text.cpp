@@ -19,7 +19,9 @@ void readPlainText(LineReader& reader, const std::filesystem::path& path,
         if (reader.lineNumber() % progressEveryLines == 0) {
             reportProgress(options, reader.bytesConsumed(), reader.fileSize());
         }
-        if (!reader.lineEnded() && isCutNumber(cell)) {
+        // After lines that ended, one that does not may be any part of its number.
+        const bool earlierLines = frames + summary.skippedCells > 0;
+        if (!reader.lineEnded() && (isCutNumber(cell) || (earlierLines && mayBeCutNumber(cell)))) {
             summary.cutLastLineBytes = line.size();
             break;
         }

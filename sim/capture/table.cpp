@@ -370,7 +370,12 @@ TableRead readRows(LineReader& reader, const std::filesystem::path& path, const 
         } else {
             checkFieldCount(path, reader.lineNumber(), line, cells, header);
         }
-        if (unended && (cells < rowCells || isCutNumber(fields[places.frameTime]))) {
+        // A frame time that ends the line may be cut anywhere ("1" of "1234", nothing after
+        // the comma): only a line end shows it whole.
+        const std::size_t last = cells - 1;
+        const bool frameTimeLast = last == places.frameTime || last == places.frameTimeAddend;
+        if (unended && (cells < rowCells || isCutNumber(fields[places.frameTime]) ||
+                        (frameTimeLast && mayBeCutNumber(fields[last])))) {
             read.cutLineBytes = line.size();
             break;
         }

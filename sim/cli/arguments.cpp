@@ -3,6 +3,7 @@
 
 #include "sim/check/settings_check.h"
 #include "sim/files.h"
+#include "sim/text.h"
 
 #include <fmt/format.h>
 
@@ -18,7 +19,7 @@ namespace {
 
 std::string inQuotes(const std::string& text)
 {
-    return "'" + text + "'";
+    return "'" + shownWhole(text) + "'";
 }
 
 } // namespace
@@ -81,15 +82,17 @@ CLI::Validator existingPath(bool folder, bool settings = false)
             const auto status = std::filesystem::status(pathFromUtf8(text), error);
             const char* const what = folder ? "Directory" : "File";
             if (!std::filesystem::exists(status)) {
-                return std::string(what) + " does not exist: " + text;
+                return std::string(what) + " does not exist: " + shownWhole(text);
             }
             if (std::filesystem::is_directory(status) != folder) {
                 return std::string(what) +
-                       (folder ? " is actually a file: " : " is actually a directory: ") + text;
+                       (folder ? " is actually a file: " : " is actually a directory: ") +
+                       shownWhole(text);
             }
             if (settings && !std::filesystem::is_regular_file(status)) {
-                return text + " is a pipe or a device: the plug-in reads Tarnwick.ini as a file, "
-                              "so save the text as one";
+                return shownWhole(text) +
+                       " is a pipe or a device: the plug-in reads Tarnwick.ini as a file, "
+                       "so save the text as one";
             }
             return {};
         },

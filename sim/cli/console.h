@@ -11,8 +11,13 @@ namespace sim {
 // The arguments as UTF-8, whatever the system's code page (argv itself on POSIX systems).
 std::vector<std::string> utf8Arguments(int argc, char** argv);
 
-// Makes the console show UTF-8 output as a terminal does.
+// Makes the console show UTF-8 output as a terminal does; from now on any stop (Ctrl+C, SIGTERM,
+// SIGHUP, closing the window) removes the simulated game's temporary folders before the tool
+// ends, and a write to a closed pipe fails instead of ending the tool.
 void prepareConsole();
+
+// Whether standard output is a pipe whose reader left (`| head -1`): the tool then ends quietly.
+bool standardOutputWentAway();
 
 // Whether a person watches: progress lines are drawn only on an interactive console.
 bool errorsGoToTerminal();
@@ -21,9 +26,9 @@ bool errorsGoToTerminal();
 // closes as soon as the tool ends.
 bool consoleIsOurs();
 
-// From now on Ctrl+C (on Windows also Ctrl+Break and closing the window) ends the reading of
-// standard input or a pipe (the input then ends as at its end, so the command finishes with what
-// was read) instead of the tool; a second Ctrl+C ends the tool.
+// From now on the first Ctrl+C, SIGTERM or SIGHUP (on Windows Ctrl+C, Ctrl+Break and closing
+// the window) ends the reading of standard input or a pipe (the input then ends as at its end, so
+// the command finishes with what was read) instead of the tool; a second ends the tool.
 void stopReadingOnInterrupt();
 
 // Opens a page in the player's default browser (Windows; elsewhere the page's path is enough).

@@ -1,7 +1,10 @@
 #include "sim/cli/console.h"
 #include "sim/files.h"
 
+#include <atomic>
 #include <csignal>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace sim {
@@ -11,10 +14,50 @@ std::vector<std::string> utf8Arguments(int argc, char** argv)
     return {argv, argv + argc};
 }
 
+namespace {
+
+std::atomic<bool> liveReading{false};
+std::atomic<bool> stoppedOnce{false};
+
+// SIGINT, SIGTERM (timeout, a service manager) and SIGHUP (a closed terminal) alike. Reading a
+// live input, the first ends the reading: a read waiting on it ends (no SA_RESTART) and every read
+// after it finds the end; closing standard input and lock-free flags are safe here. Any other
+// stop removes the simulated game's folders (unlink and rmdir only) and ends the tool by the
+// signal, as it would have without us.
+extern "C" void onStop(int signal)
+{
+    if (liveReading.load() && !stoppedOnce.exchange(true)) {
+        endInputs();
+        close(STDIN_FILENO);
+        return;
+    }
+    removeTemporaryFolders();
+    std::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
+} // namespace
+
 void prepareConsole()
 {
-    // Past a limit on file size a write fails with its reason instead of ending the tool.
+    // Past a limit on file size, or to a pipe whose reader left, a write fails with its reason
+    // instead of ending the tool (and leaving its temporary folders).
     std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
+    struct sigaction action = {};
+    action.sa_handler = onStop;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+bool standardOutputWentAway()
+{
+    struct stat out = {};
+    pollfd poll_ = {STDOUT_FILENO, POLLOUT, 0};
+    return fstat(STDOUT_FILENO, &out) == 0 && S_ISFIFO(out.st_mode) && poll(&poll_, 1, 0) == 1 &&
+           (poll_.revents & POLLERR) != 0;
 }
 
 bool errorsGoToTerminal()
@@ -27,26 +70,9 @@ bool consoleIsOurs()
     return false;
 }
 
-namespace {
-
-// A read waiting on input ends (the handler is installed without SA_RESTART), and every read after
-// it finds the end: closing standard input and a lock-free flag are safe in a signal handler. Once
-// only: a second Ctrl+C ends the tool at once.
-extern "C" void endInput(int)
-{
-    endInputs();
-    close(STDIN_FILENO);
-}
-
-} // namespace
-
 void stopReadingOnInterrupt()
 {
-    struct sigaction action = {};
-    action.sa_handler = endInput;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = static_cast<int>(SA_RESETHAND);
-    sigaction(SIGINT, &action, nullptr);
+    liveReading.store(true);
 }
 
 std::filesystem::path toolFolder()

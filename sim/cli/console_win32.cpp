@@ -22,6 +22,8 @@ std::string toUtf8(const wchar_t* wide)
     return text;
 }
 
+BOOL WINAPI onStop(DWORD event);
+
 } // namespace
 
 std::vector<std::string> utf8Arguments(int argc, char** argv)
@@ -42,6 +44,7 @@ std::vector<std::string> utf8Arguments(int argc, char** argv)
 void prepareConsole()
 {
     SetConsoleOutputCP(CP_UTF8);
+    SetConsoleCtrlHandler(onStop, TRUE);
 }
 
 bool errorsGoToTerminal()
@@ -58,26 +61,31 @@ bool consoleIsOurs()
 namespace {
 
 HANDLE mainThread = nullptr;
+std::atomic<bool> liveReading{false};
 
-// Runs on a thread of its own: the read the main thread waits in is cancelled, and the input
-// counts as ended, so the command finishes with what was read. A second Ctrl+C ends the tool at
-// once. Closing the window ends the process as soon as this returns, so it waits here for the
-// work to finish (the process ends with it) within the few seconds Windows allows.
-BOOL WINAPI endInput(DWORD event)
+// Runs on a thread of its own. Reading a live input, the first Ctrl+C cancels the read the main
+// thread waits in and the input counts as ended, so the command finishes with what was read.
+// Any other stop removes the simulated game's folders and lets Windows end the tool. Closing the
+// window ends the process as soon as this returns, so it waits here for the work to finish (the
+// process ends with it) within the few seconds Windows allows.
+BOOL WINAPI onStop(DWORD event)
 {
     static std::atomic<bool> once{false};
-    if (event == CTRL_CLOSE_EVENT) {
+    const bool live = liveReading.load();
+    if (event == CTRL_CLOSE_EVENT && live) {
         endInputs();
         CancelSynchronousIo(mainThread);
         Sleep(4500);
+        removeTemporaryFolders();
         return TRUE;
     }
-    if ((event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) || once.exchange(true)) {
-        return FALSE;
+    if ((event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) && live && !once.exchange(true)) {
+        endInputs();
+        CancelSynchronousIo(mainThread);
+        return TRUE;
     }
-    endInputs();
-    CancelSynchronousIo(mainThread);
-    return TRUE;
+    removeTemporaryFolders();
+    return FALSE;
 }
 
 } // namespace
@@ -86,7 +94,12 @@ void stopReadingOnInterrupt()
 {
     DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &mainThread, 0,
                     FALSE, DUPLICATE_SAME_ACCESS);
-    SetConsoleCtrlHandler(endInput, TRUE);
+    liveReading.store(true);
+}
+
+bool standardOutputWentAway()
+{
+    return false; // a closed pipe is a failed write here, said as one
 }
 
 std::filesystem::path toolFolder()

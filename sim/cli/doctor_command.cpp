@@ -32,7 +32,7 @@ int doctorCommand(const DoctorOptions& options, std::ostream& out, std::ostream&
         options.folder ? *options.folder
                        : defaultGameFolder(toolFolder(), std::filesystem::current_path(error)));
     if (!std::filesystem::is_directory(folder, error)) {
-        err << "tarnwick-sim: " << utf8Of(folder)
+        err << "tarnwick-sim: " << shownPath(folder)
             << " is not a folder: give the game's folder, the one that holds its .exe\n";
         return 2;
     }

@@ -8,12 +8,14 @@
 #include "sim/cli/output.h"
 #include "sim/cli/settings_report.h"
 #include "sim/files.h"
+#include "sim/text.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <filesystem>
@@ -47,10 +49,10 @@ std::string failureMessage(const CLI::App* app, const CLI::Error& error)
     const bool noSubcommand = app->get_parent() == nullptr && app->get_subcommands().empty();
     const auto extras = app->remaining();
     if (noSubcommand && !extras.empty() && !extras.front().starts_with('-')) {
-        return "tarnwick-sim: unknown subcommand '" + extras.front() +
+        return "tarnwick-sim: unknown subcommand '" + shownWhole(extras.front()) +
                "'\nRun with --help for more information.\n";
     }
-    return "tarnwick-sim: " + std::string(error.what()) +
+    return "tarnwick-sim: " + shownWhole(error.what()) +
            "\nRun with --help for more information.\n";
 }
 
@@ -63,6 +65,11 @@ bool outputWritten()
         return true;
     }
     const int why = errno;
+    // `| head -1`: the reader had what it wanted. Quiet, as Unix tools are, and by now every
+    // temporary folder is gone.
+    if (why == EPIPE || standardOutputWentAway()) {
+        std::exit(141);
+    }
     std::cerr << "tarnwick-sim: cannot write the report to standard output: "
               << (why != 0 ? std::strerror(why) : "a full disk or a closed pipe?") << '\n';
     return false;

@@ -12,10 +12,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <iostream>
-#include <iterator>
 #include <sstream>
 #include <vector>
 
@@ -55,8 +53,8 @@ int refuseOverwriting(const std::vector<NamedPath>& outputs, const std::vector<N
             const bool same = isStandardInput(in.path) ? isStandardInputFile(out.path)
                                                        : sameFile(out.path, in.path);
             if (same) {
-                err << "tarnwick-sim: " << out.what << " " << utf8Of(out.path) << " is " << in.what
-                    << ": writing it would destroy it; choose another file\n";
+                err << "tarnwick-sim: " << out.what << " " << shownPath(out.path) << " is "
+                    << in.what << ": writing it would destroy it; choose another file\n";
                 return 2;
             }
         }
@@ -117,7 +115,7 @@ int checkInputsAndOutputs(CommonOptions& common, const std::vector<std::filesyst
     }
     if (common.logDir) {
         if (const std::string why = whyNotWritable(logFileIn(*common.logDir)); !why.empty()) {
-            err << "tarnwick-sim: cannot write the plug-in's log in " << utf8Of(*common.logDir)
+            err << "tarnwick-sim: cannot write the plug-in's log in " << shownPath(*common.logDir)
                 << ": " << why << '\n';
             return 1;
         }
@@ -127,15 +125,15 @@ int checkInputsAndOutputs(CommonOptions& common, const std::vector<std::filesyst
     }
     if (common.svg) {
         if (const std::string why = whyNotWritable(*common.svg); !why.empty()) {
-            err << "tarnwick-sim: cannot write the chart to " << utf8Of(*common.svg) << ": " << why
-                << '\n';
+            err << "tarnwick-sim: cannot write the chart to " << shownPath(*common.svg) << ": "
+                << why << '\n';
             return 1;
         }
     }
     if (common.page) {
         if (const std::string why = whyNotWritable(*common.page); !why.empty()) {
-            err << "tarnwick-sim: cannot write the page to " << utf8Of(*common.page) << ": " << why
-                << '\n';
+            err << "tarnwick-sim: cannot write the page to " << shownPath(*common.page) << ": "
+                << why << '\n';
             return 1;
         }
     }
@@ -154,7 +152,7 @@ void sayNotWritten(const std::filesystem::path& path, std::string_view what, con
 {
     std::error_code error;
     const bool kept = std::filesystem::is_regular_file(path, error);
-    err << "tarnwick-sim: cannot write the " << what << " to " << utf8Of(path) << ": " << why
+    err << "tarnwick-sim: cannot write the " << what << " to " << shownPath(path) << ": " << why
         << (kept ? fmt::format(" (the {} already there is as it was)", what) : "") << '\n';
 }
 
@@ -167,7 +165,7 @@ bool writeOutput(const std::filesystem::path& path, std::string_view what,
         return false;
     }
     if (!quiet) {
-        out << what << ": " << utf8Of(path) << '\n';
+        out << what << ": " << shownPath(path) << '\n';
     }
     return true;
 }
@@ -181,38 +179,45 @@ bool writeChart(const CommonOptions& options, const SessionResult& result,
                options.json, out, err);
 }
 
-bool keepPluginLog(const CommonOptions& options, const std::string& log, std::ostream& out,
-                   std::ostream& err)
+bool keepPluginLog(const CommonOptions& options, const std::string& log,
+                   const SessionResult& result, std::ostream& out, std::ostream& err)
 {
     if (!options.logDir) {
         return true;
     }
     const std::filesystem::path file = logFileIn(*options.logDir);
+    const auto lines = static_cast<std::uint64_t>(std::count(log.begin(), log.end(), '\n'));
+    // The plug-in notes every purge; a line it could not write in the game's temporary folder
+    // (a full disk) is lost silently there, so the count is the only witness.
+    const std::uint64_t logged =
+        result.enabled && result.settings.logging ? result.purges.size() : 0;
+    if (lines < logged) {
+        std::error_code error;
+        const std::filesystem::path temp = std::filesystem::temp_directory_path(error);
+        err << "tarnwick-sim: the plug-in could write only " << lines << " of its " << logged
+            << " log lines in the temporary folder " << shownPath(temp)
+            << " (a full disk?): nothing was added to " << shownPath(file)
+            << "; free some space there, or set TMPDIR to a folder on another disk\n";
+        return false;
+    }
     if (log.empty()) {
         if (!options.json) {
-            out << "plug-in log: " << utf8Of(file) << " (nothing added: no purge was logged)\n";
+            out << "plug-in log: " << shownPath(file) << " (nothing added: no purge was logged)\n";
         }
         return true;
     }
-    // Added as the plug-in appends, but whole: the log as it was, or with every line.
-    std::string whole;
-    if (!isSpecialFile(file)) {
-        std::ifstream earlier(file, std::ios::binary);
-        whole.assign(std::istreambuf_iterator<char>(earlier), std::istreambuf_iterator<char>());
-    }
-    whole += log;
-    const auto lines = std::count(log.begin(), log.end(), '\n') + (log.back() == '\n' ? 0 : 1);
-    if (const std::string why = writeWhole(file, whole); !why.empty()) {
+    const std::uint64_t added = lines + (log.back() == '\n' ? 0 : 1);
+    const char* noun = added == 1 ? " line" : " lines";
+    if (const std::string why = appendWhole(file, log); !why.empty()) {
         std::error_code error;
-        err << "tarnwick-sim: cannot add the plug-in's " << lines
-            << (lines == 1 ? " line" : " lines") << " to " << utf8Of(file) << ": " << why
+        err << "tarnwick-sim: cannot add the plug-in's " << added << noun << " to "
+            << shownPath(file) << ": " << why
             << (std::filesystem::exists(file, error) ? " (the log there is as it was)" : "")
             << '\n';
         return false;
     }
     if (!options.json) {
-        out << "plug-in log: " << utf8Of(file) << " (" << lines
-            << (lines == 1 ? " line added)\n" : " lines added)\n");
+        out << "plug-in log: " << shownPath(file) << " (" << added << noun << " added)\n";
     }
     return true;
 }

@@ -47,10 +47,11 @@ bool writeOutput(const std::filesystem::path& path, std::string_view what,
 bool writeChart(const CommonOptions& options, const SessionResult& result,
                 const ChartOptions& chart, std::ostream& out, std::ostream& err);
 
-// With --log-dir: the plug-in's lines added to the log there, whole or not at all, and with a text
-// report where they went and how many are there; false, after saying why, when they could not be.
-bool keepPluginLog(const CommonOptions& options, const std::string& log, std::ostream& out,
-                   std::ostream& err);
+// With --log-dir: the plug-in's lines (log, from a session that ended as result) appended to the
+// log there, as the plug-in appends, all or none, and with a text report where they went and how
+// many; false, after saying why, when they could not be, or were lost in the temporary folder.
+bool keepPluginLog(const CommonOptions& options, const std::string& log,
+                   const SessionResult& result, std::ostream& out, std::ostream& err);
 
 // A failure told on err as the tool's own line, the progress line ended first; the exit status:
 // 2 for an option the input has no use for, else 1.

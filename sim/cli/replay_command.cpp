@@ -105,7 +105,7 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     if (isLiveInput(options.capture) && !options.common.json) {
         live.out = &out;
         out << "reading "
-            << (isStandardInput(options.capture) ? "standard input" : utf8Of(options.capture))
+            << (isStandardInput(options.capture) ? "standard input" : shownPath(options.capture))
             << " as it comes: each state change and purge is shown as it happens; the end of the "
                "input or Ctrl+C ends the replay with its summary\n"
             << std::flush;
@@ -113,7 +113,7 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     CaptureOptions captureOptions;
     captureOptions.application = options.choice.application;
     captureOptions.run = options.choice.run;
-    const std::string what = "replaying " + utf8Of(options.capture.filename());
+    const std::string what = "replaying " + shownPath(options.capture.filename());
     captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
     PlayedPart played(options.choice);
     captureOptions.restart = [&] {
@@ -162,7 +162,7 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     }
     const ChartOptions chart{"tarnwick-sim replay: " + shown(capture.application), false, nullptr,
                              &slumps.slumps, &slumps.setAside};
-    const bool logKept = keepPluginLog(options.common, session->pluginLog(), out, err);
+    const bool logKept = keepPluginLog(options.common, session->pluginLog(), result, out, err);
     return writeChart(options.common, result, chart, out, err) && logKept ? 0 : 1;
 }
 

@@ -10,6 +10,7 @@
 #include "sim/files.h"
 #include "sim/report/page.h"
 #include "sim/report/tune_report.h"
+#include "sim/text.h"
 
 #include <memory>
 #include <optional>
@@ -59,12 +60,12 @@ std::optional<std::filesystem::path> writePage(const ReportOptions& options, con
     for (std::size_t i = 0; i < places.size(); ++i) {
         const std::string why = writeWhole(places[i], text);
         if (why.empty()) {
-            out << "page: " << utf8Of(places[i]) << '\n';
+            out << "page: " << shownPath(places[i]) << '\n';
             return places[i];
         }
         sayNotWritten(places[i], "page", why, err);
         if (i + 1 < places.size()) {
-            err << "tarnwick-sim: writing the page to " << utf8Of(places[i + 1]) << " instead\n";
+            err << "tarnwick-sim: writing the page to " << shownPath(places[i + 1]) << " instead\n";
         }
     }
     return std::nullopt;
@@ -115,7 +116,7 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
             }
             shown.replay = session->result();
             if (const std::string stopped = describeStop(shown.facts.summary); !stopped.empty()) {
-                out << (isStandardInput(capture) ? "standard input" : utf8Of(capture.filename()))
+                out << (isStandardInput(capture) ? "standard input" : shownPath(capture.filename()))
                     << ": " << stopped << '\n';
             }
             shown.tuned = parts.size();

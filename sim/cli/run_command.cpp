@@ -105,7 +105,7 @@ int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err)
     const ChartOptions chart{"tarnwick-sim run: city drive, seed " + std::to_string(options.seed) +
                                  (without ? ", with and without Tarnwick" : ""),
                              true, without ? &without->result : nullptr};
-    const bool logKept = keepPluginLog(options.common, with.pluginLog, out, err);
+    const bool logKept = keepPluginLog(options.common, with.pluginLog, with.result, out, err);
     return writeChart(options.common, with.result, chart, out, err) && logKept ? 0 : 1;
 }
 

@@ -82,7 +82,7 @@ Result<Done> readForTuning(const std::filesystem::path& capture, const CaptureCh
     CaptureOptions captureOptions;
     captureOptions.application = choice.application;
     captureOptions.run = choice.run;
-    const std::string what = "reading " + utf8Of(capture.filename());
+    const std::string what = "reading " + shownPath(capture.filename());
     captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
     PlayedPart played(choice);
     std::optional<Failure> sessionFailed;

@@ -139,6 +139,9 @@ void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdi
         if (facts.summary.stoppedAtMs) {
             fmt::print(out, "  stopped: {}\n", describeStop(facts.summary));
         }
+        if (const std::string cut = cutShortText(facts.summary); !cut.empty()) {
+            fmt::print(out, "  {}\n", cut);
+        }
         printSlumps(out, part.slumps, part.durationMs);
         if (const std::string aside = setAsideText(part.slumps); !aside.empty()) {
             fmt::print(out, "  {}\n", aside);

@@ -61,6 +61,9 @@ nlohmann::json factsJson(const CaptureFacts& facts)
     if (facts.summary.stoppedAtMs) {
         json["inputStoppedAtMs"] = *facts.summary.stoppedAtMs;
     }
+    if (facts.summary.cutLastLineBytes > 0) {
+        json["cutLastLineBytes"] = facts.summary.cutLastLineBytes;
+    }
     if (!facts.summary.rules.empty()) {
         json["readingRules"] = facts.summary.rules;
     }

@@ -2,11 +2,13 @@
 // host sees against it.
 #include "sim/session/session.h"
 #include "sim/files.h"
+#include "sim/text.h"
 
 #include "sim/host/host.h"
 #include "sim/session/clock.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -16,22 +18,47 @@
 namespace sim {
 namespace {
 
+// The folder the temporary one was looked for in, as the player set it.
+std::string temporaryFolderNamed()
+{
+    for (const char* variable : {"TMPDIR", "TMP", "TEMP"}) {
+        if (const char* value = std::getenv(variable); value != nullptr && *value != '\0') {
+            return std::string(variable) + "=" + shownWhole(value);
+        }
+    }
+    return "the system's";
+}
+
+Failure noGameDir(const std::string& where, const std::error_code& error)
+{
+    return Failure{FailureKind::Setup,
+                   {},
+                   0,
+                   "cannot make the simulated game's folder in the temporary folder (" + where +
+                       "): " + error.message() +
+                       "; set TMPDIR (on Windows TMP) to a folder that exists and can be written"};
+}
+
 Result<std::filesystem::path> makeGameDir()
 {
     std::random_device seed;
-    try {
-        const std::filesystem::path temp = std::filesystem::temp_directory_path();
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            auto dir = temp / ("tarnwick-sim-game-" + std::to_string(seed()));
-            if (std::filesystem::create_directory(dir)) {
-                return dir;
-            }
-        }
-        return Failure{
-            FailureKind::Setup, {}, 0, "cannot create a game folder under " + utf8Of(temp)};
-    } catch (const std::filesystem::filesystem_error& error) {
-        return Failure{FailureKind::Setup, {}, 0, error.what()};
+    std::error_code error;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(error);
+    if (error) {
+        return noGameDir(temporaryFolderNamed(), error);
     }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        auto dir = temp / ("tarnwick-sim-game-" + std::to_string(seed()));
+        if (std::filesystem::create_directory(dir, error)) {
+            holdTemporaryFolder(dir);
+            return dir;
+        }
+        if (error) {
+            return noGameDir(shownPath(temp), error);
+        }
+    }
+    return Failure{
+        FailureKind::Setup, {}, 0, "cannot create a game folder under " + shownPath(temp)};
 }
 
 } // namespace
@@ -43,13 +70,25 @@ Result<std::unique_ptr<Session>> Session::open(const SessionOptions& options)
         return dir.failure();
     }
     if (options.governorOff) {
-        std::ofstream(*dir / "Tarnwick.ini") << "[Main]\nEnabled=0\n";
+        // Unwritten (a full disk), the game would run governed: the comparison would be false.
+        std::ofstream ini(*dir / "Tarnwick.ini");
+        if (!(ini << "[Main]\nEnabled=0\n" << std::flush)) {
+            std::error_code error;
+            std::filesystem::remove_all(*dir, error);
+            releaseTemporaryFolder(*dir);
+            return Failure{FailureKind::Setup,
+                           {},
+                           0,
+                           "cannot write a settings file in the temporary folder " +
+                               shownPath(dir->parent_path()) + " (a full disk?)"};
+        }
     } else if (options.iniFile) {
         std::error_code error;
         std::filesystem::copy_file(*options.iniFile, *dir / "Tarnwick.ini", error);
         if (error) {
             const std::string why = error.message();
             std::filesystem::remove_all(*dir, error);
+            releaseTemporaryFolder(*dir);
             return Failure{FailureKind::Setup,
                            {},
                            0,
@@ -80,6 +119,7 @@ Session::~Session()
     resetHost();
     std::error_code ignored;
     std::filesystem::remove_all(gameDir_, ignored);
+    releaseTemporaryFolder(gameDir_);
 }
 
 std::string Session::pluginLog() const

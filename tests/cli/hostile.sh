@@ -52,8 +52,15 @@ tr '\n' '\r' <C.csv >cr-only.csv
     printf 'os,cpu\nLinux,x\nfps,frametime,elapsed\n'
     seq 298 | awk '{print "250,4.0," $1 * 100000000}' # a row every 100 ms
 } >mango-sampled.csv
+{ cat C.csv; printf 'FarCryNewDawn.exe,1234,1'; } >cut-number.csv # a tool stopped mid-row
+{
+    echo "Application,ProcessID,MsBetweenPresents"
+    for i in $(seq 100); do echo "Game.exe,1234,16.6"; done
+    printf 'Game.exe,1234,1' # of 16.6 or of 1234: no line end says it is whole
+} >cut-three.csv
+printf 'Application,ProcessID,MsBetweenPresents\nGame.exe,1,16.6\nGame.exe,1,' >cut-comma.csv
 seq 900 | awk '{print 3599999}' >longest.txt # 900 hours, every frame just under an hour
-inputs=(utf16.csv cr-only.csv mango-sampled.csv cp1252.csv C.csv Tarnwick.log always-critical.ini huge-frame.txt case.csv comma.csv quoted.csv
+inputs=(cut-number.csv cut-three.csv cut-comma.csv utf16.csv cr-only.csv mango-sampled.csv cp1252.csv C.csv Tarnwick.log always-critical.ini huge-frame.txt case.csv comma.csv quoted.csv
     joined.csv many.csv long-name.csv zeros.bin)
 sha256sum "${inputs[@]}" >"$work/hostile.sums"
 
@@ -159,6 +166,14 @@ check moreCellsThanTheHeader 1 "comma.csv:3: 4 cells where the header \(line 1\)
 check quotesInsideAQuotedName 0 '"application": "Game \\"X\\".exe"' replay @quoted.csv --json
 check twoCapturesJoined 1 "joined.csv:[0-9]+: a second header" replay @joined.csv
 check runOfACsv 2 "--run picks a run of a CapFrameX JSON capture" replay @C.csv --run 1
+
+# A last line cut where its frame time may be cut: left out and said, by every command.
+check lastLineCutInsideItsNumberLeftOut 0 "application: Game.exe \(100 frames\)" replay @cut-three.csv
+check lastLineCutInsideItsNumberSaid 0 "the last line is cut short \(15 bytes\)" replay @cut-three.csv
+check lastLineCutAfterTheComma 0 '"cutLastLineBytes": 11' replay @cut-comma.csv --json
+check lastLineCutNoEmptyCell 0 '"skippedCells": 0' replay @cut-comma.csv --json
+check tuneSaysTheLastLineWasCut 0 "the last line is cut short \([0-9]+ bytes\): left out" \
+    tune @cut-number.csv --moderate 40..50 --critical 30..40
 
 # Captures as Windows tools write them.
 check utf16Capture 0 "application: FarCryNewDawn.exe \(1171 frames\)" replay @utf16.csv

@@ -151,7 +151,10 @@ fi
 # --log-dir on a disk that fills: the log as it was and a reason, or every line and their count.
 if [ "$mode" = native ]; then
     folder=$(full_folder log)
-    printf 'a line from before\n' >"$folder/Tarnwick.log"
+    # Lines from before that fill their page of the disk whole: appending needs a new one.
+    head -c 4095 /dev/zero | tr '\0' x >"$folder/Tarnwick.log"
+    echo >>"$folder/Tarnwick.log"
+    before=$(sha256sum <"$folder/Tarnwick.log")
     ini="$dir/always.ini"
     printf '[Settings]\nFPS_Moderate=200\nFPS_Critical=190\n' >"$ini"
     fill "$folder"
@@ -160,7 +163,7 @@ if [ "$mode" = native ]; then
     [ "$status" = 1 ] || fail "--log-dir on a full disk: exit status $status, not 1"
     grep -q "cannot add the plug-in's [0-9]* lines to .*Tarnwick.log: .*as it was" "$dir/log.err" ||
         fail "--log-dir on a full disk: no reason given: $(cat "$dir/log.err")"
-    [ "$(cat "$folder/Tarnwick.log")" = "a line from before" ] || fail "--log-dir on a full disk: the log was changed"
+    [ "$(sha256sum <"$folder/Tarnwick.log")" = "$before" ] || fail "--log-dir on a full disk: the log was changed"
     grep -q "lines added" "$dir/log.out" && fail "--log-dir on a full disk: lines said added"
     no_partial "$folder" "--log-dir"
     rm -f "$folder/filler"
@@ -168,6 +171,45 @@ if [ "$mode" = native ]; then
     said=$(sed -n 's/.*(\([0-9]*\) lines added)/\1/p' "$dir/log.out")
     [ "$(wc -l <"$folder/Tarnwick.log")" = "$((said + 1))" ] ||
         fail "--log-dir: said $said lines added, the log has $(wc -l <"$folder/Tarnwick.log") with the one before"
+    pass
+fi
+
+# Ten runs adding to one log at once while a game appends to it: every line of each is there.
+if [ "$mode" = native ]; then
+    mkdir -p "$dir/shared-log"
+    log="$dir/shared-log/Tarnwick.log"
+    for i in $(seq 10); do
+        run run --ini "$ini" --seconds 30 --log-dir "$dir/shared-log" >"$dir/ten-$i.out" 2>&1 &
+    done
+    for i in $(seq 300); do echo "game line $i" >>"$log"; done
+    wait
+    said=$(cat "$dir"/ten-*.out | sed -n 's/.*(\([0-9]*\) lines added)/\1/p' | awk '{ n += $1 } END { print n + 0 }')
+    [ "$(grep -c '^game line' "$log")" = 300 ] || fail "ten runs at once: the game's lines were lost"
+    [ "$(grep -vc '^game line' "$log")" = "$said" ] || fail "ten runs at once: said $said lines added, the log holds $(grep -vc '^game line' "$log")"
+    [ "$said" -ge 10 ] || fail "ten runs at once: only $said lines said added"
+    pass
+fi
+
+# The temporary folder: missing, read-only or full, never a raw library message nor a false
+# "nothing added".
+if [ "$mode" = native ]; then
+    status=0
+    TMPDIR="$dir/no-such-folder" run replay "$capture" >/dev/null 2>"$dir/tmp.err" || status=$?
+    [ "$status" = 1 ] && grep -q "TMPDIR=.*no-such-folder.*set TMPDIR" "$dir/tmp.err" ||
+        fail "a missing TMPDIR: exit status $status: $(cat "$dir/tmp.err")"
+    grep -q "filesystem error" "$dir/tmp.err" && fail "a missing TMPDIR: the library's message"
+    if [ "$root" = yes ]; then
+        tmp=$(full_folder temporary)
+        fill "$tmp"
+        truncate -s -4096 "$tmp/filler" # room for the settings file, none for the log
+        status=0
+        TMPDIR="$tmp" run run --ini "$ini" --seconds 30 --log-dir "$dir/shared-log" >"$dir/tmp.out" 2>"$dir/tmp.err" || status=$?
+        [ "$status" = 1 ] || fail "a full temporary folder: exit status $status, not 1"
+        grep -q "nothing added" "$dir/tmp.out" && fail "a full temporary folder: 'nothing added'"
+        grep -q "could write only 0 of its [1-9][0-9]* log lines in the temporary folder.*TMPDIR" "$dir/tmp.err" ||
+            fail "a full temporary folder: $(cat "$dir/tmp.err")"
+        [ "$(ls "$tmp")" = filler ] || fail "a full temporary folder: left $(ls "$tmp")"
+    fi
     pass
 fi
 
