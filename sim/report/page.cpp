@@ -56,6 +56,17 @@ void answer(Writer& out, const Verdict& v)
             answer(out, v.eachGame[i]);
         }
         return;
+    case Answer::CannotTell:
+        out.put("<p><strong>{}.</strong> {}.</p>\n", upperFirst(answerText(v)), upperFirst(v.why));
+        if (v.changes.empty()) {
+            return;
+        }
+        out.put("<ul class='changes'>\n");
+        for (const LineChange& change : v.changes) {
+            out.put("<li>{}</li>\n", changeText(change));
+        }
+        out.put("</ul>\n");
+        return;
     case Answer::Change:
         break;
     }

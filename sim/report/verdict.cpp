@@ -16,11 +16,6 @@
 namespace sim {
 namespace {
 
-std::int64_t missedOf(const CellResult& c, std::size_t slumps)
-{
-    return static_cast<std::int64_t>(slumps) - static_cast<std::int64_t>(c.slumps.caught);
-}
-
 std::string catches(const CellResult& c, std::size_t slumps)
 {
     return catchesText(c.slumps.caught, c.slumps.meanDelayMs(), slumps);
@@ -39,86 +34,46 @@ std::string fpsList(const std::vector<double>& fps)
     return text + " fps";
 }
 
-// What yours does a step past its room, against the recommendation's room.
-std::string roomText(const TuneResult& r, const CellResult& yours, const CellResult& best)
+std::string budgetText(const TuneResult& r)
 {
-    const Room room = roomOf(r.cells, yours, r.slumps);
+    return fmt::format("the budget of {} for {:.1f} minutes of ordinary play",
+                       purgeTimesText(wastedAllowed(r.ordinaryMs)), r.ordinaryMs / 60000.0);
+}
+
+// What a pair does a step past its room.
+std::string edgeText(const TuneResult& r, const Room& room)
+{
     const double further = (room.steps + 1) * roomStep * 100;
-    std::string edge;
-    if (room.purgesOutside && room.outside > yours.slumps.outside) {
-        edge =
-            fmt::format("with both thresholds {:g}% higher, as a slower evening of the same game "
-                        "would meet them, it would purge {} outside a slump",
-                        further, purgeTimesText(room.outside));
-    } else if (room.misses && room.missed > missedOf(yours, r.slumps)) {
-        edge = fmt::format("with both thresholds {:g}% lower, as a dip a little shallower would "
+    if (room.overBudget) {
+        return fmt::format("with both thresholds {:g}% higher, as a slower evening of the same "
+                           "game would meet them, it would waste {} outside a slump, over {}",
+                           further, purgeTimesText(room.outside), budgetText(r));
+    }
+    if (room.misses) {
+        return fmt::format("with both thresholds {:g}% lower, as a dip a little shallower would "
                            "meet them, it would miss {}",
                            further,
                            room.missed == 1 ? std::string("a slump")
                                             : fmt::format("{} slumps", room.missed));
-    } else {
-        edge = fmt::format("{:g}% further lies outside the pairs judged", further);
     }
+    return fmt::format("{:g}% further lies outside the pairs judged", further);
+}
+
+std::string roomText(const TuneResult& r, const CellResult& yours, const CellResult& best)
+{
     return fmt::format("yours sits near the edge of {}: {}; {} holds {:g}% either way",
-                       r.captures.size() == 1 ? "this capture" : "these captures", edge,
-                       pairName(best), roomOf(r.cells, best, r.slumps).percent());
+                       r.captures.size() == 1 ? "this capture" : "these captures",
+                       edgeText(r, roomOf(r, yours)), pairName(best), roomOf(r, best).percent());
 }
 
-// The first of the rule's keys on which yours stands behind the recommendation.
-RuleKey decidingKey(const TuneResult& r, const CellResult& best, const TuneReport& report)
+// What the recommendation does, in the terms of the rule.
+std::string bestDoes(const TuneResult& r, const CellResult& best, std::size_t slumps)
 {
-    if (samePair(best, r.current)) {
-        return RuleKey::None;
-    }
-    const Standing y = standingOf(r, r.current);
-    const Standing b = standingOf(r, best);
-    if (y.moderateInPlay != b.moderateInPlay) {
-        return RuleKey::ModerateAtUsual;
-    }
-    if (y.outside != b.outside) {
-        return RuleKey::Outside;
-    }
-    if (y.missed != b.missed) {
-        return RuleKey::Missed;
-    }
-    if (y.lessRoom != b.lessRoom) {
-        return RuleKey::Room;
-    }
-    if (y.waitSeconds != b.waitSeconds) {
-        return RuleKey::Wait;
-    }
-    if (thresholdsDrawAWarning(r.current.moderate, r.current.critical)) {
-        return RuleKey::Warned;
-    }
-    const bool inGrid =
-        r.current.moderate >= report.moderate.low && r.current.moderate <= report.moderate.high &&
-        r.current.critical >= report.critical.low && r.current.critical <= report.critical.high;
-    return inGrid ? RuleKey::None : RuleKey::OutsideGrid;
-}
-
-// What the recommendation does, in the terms of the key that chose it.
-std::string bestDoes(const Verdict& v)
-{
-    const CellResult& best = *v.best;
-    const std::size_t slumps = v.slumps;
-    if (best.purges == 0) {
-        if (!v.uncaughtSlumpFps.empty()) {
-            return fmt::format("never purges: no pair of the grid catches {} (at {})",
-                               slumps == 1 ? std::string("the slump")
-                                           : fmt::format("any of the {} slumps", slumps),
-                               fpsList(v.uncaughtSlumpFps));
-        }
-        return slumps == 1 ? std::string("never purges: every pair that would catch the slump "
-                                         "also purges outside it")
-                           : fmt::format("never purges: every pair that would catch one of the "
-                                         "{} slumps also purges outside them",
-                                         slumps);
-    }
     if (best.slumps.outside == 0) {
         return "purges only in slumps and " + catches(best, slumps);
     }
-    return fmt::format("purges {} outside a slump, the fewest of any pair, and {}",
-                       purgeTimesText(best.slumps.outside), catches(best, slumps));
+    return fmt::format("wastes {} outside a slump, within {}, and {}",
+                       purgeTimesText(best.slumps.outside), budgetText(r), catches(best, slumps));
 }
 
 // Where yours stands behind, from the key that decided and no other.
@@ -127,27 +82,23 @@ std::string yoursDoes(const Verdict& v, const TuneResult& r, const TuneReport& r
     const CellResult& yours = v.yours;
     const CellResult& best = *v.best;
     const std::size_t slumps = v.slumps;
-    const Standing y = standingOf(r, yours);
-    const auto misses = [&](std::int64_t missed) {
-        return slumps == 1 ? std::string("yours misses it")
-                           : fmt::format("yours misses {} of them", missed);
-    };
+    const std::int64_t missed = missedOf(yours, slumps);
     switch (v.decidedBy) {
     case RuleKey::ModerateAtUsual:
         return fmt::format("yours leaves ordinary play too little room: all but 1 in {} of its "
                            "frames run at {:.0f} fps or more, and with FPS_Moderate {} the game "
-                           "is often Moderate there, where a single long frame below "
-                           "FPS_Critical purges{}",
+                           "is often Moderate there, where two long frames in a row purge{}",
                            ordinaryLowOneIn, lowestOrdinaryFps(r), yours.moderate,
                            yours.slumps.outside > 0
-                               ? fmt::format(" (here it purges {} outside any slump)",
+                               ? fmt::format(" (here it wastes {} outside any slump)",
                                              purgeTimesText(yours.slumps.outside))
                                : std::string());
-    case RuleKey::Outside:
-        return fmt::format("yours purges {} outside any slump",
-                           purgeTimesText(yours.slumps.outside));
+    case RuleKey::OverBudget:
+        return fmt::format("yours wastes {} outside any slump, over {}",
+                           purgeTimesText(yours.slumps.outside), budgetText(r));
     case RuleKey::Missed:
-        return misses(y.missed);
+        return slumps == 1 ? std::string("yours misses it")
+                           : fmt::format("yours misses {} of them", missed);
     case RuleKey::Room:
         return roomText(r, yours, best);
     case RuleKey::Wait:
@@ -155,7 +106,8 @@ std::string yoursDoes(const Verdict& v, const TuneResult& r, const TuneReport& r
                            yours.slumps.meanDelayMs() / 1000.0, pairName(best),
                            best.slumps.meanDelayMs() / 1000.0);
     case RuleKey::Warned:
-        return "yours would do as well on these frames, but the settings check warns about it: " +
+        return "yours would do as well on these frames, but the settings check warns about it, "
+               "and that decided: " +
                v.yoursWarning;
     case RuleKey::OutsideGrid:
         return fmt::format(
@@ -164,23 +116,46 @@ std::string yoursDoes(const Verdict& v, const TuneResult& r, const TuneReport& r
             "among them",
             report.moderate.low, report.moderate.high, report.critical.low, report.critical.high,
             pairName(best));
-    case RuleKey::None:
+    default:
         break;
     }
     return {};
 }
 
-// The highest FPS_Critical of a pair that purges outside a slump less often than c; none: no pair
-// does.
-std::optional<std::int32_t> highestPurgingLess(const TuneResult& r, const CellResult& c)
+// Slumps, and no pair within the budget catches one: why, as the grid has it.
+std::string cannotTellWhy(const Verdict& v, const TuneResult& r)
 {
-    std::optional<std::int32_t> highest;
-    for (const CellResult& cell : r.cells) {
-        if (cell.slumps.outside < c.slumps.outside && (!highest || cell.critical > *highest)) {
-            highest = cell.critical;
-        }
+    if (!v.uncaughtSlumpFps.empty()) {
+        return fmt::format("no pair of the grid catches {} (at {})",
+                           v.slumps == 1 ? std::string("the slump")
+                                         : fmt::format("any of the {} slumps", v.slumps),
+                           fpsList(v.uncaughtSlumpFps));
     }
-    return highest;
+    std::size_t overBudget = 0;
+    std::size_t moderateInPlay = 0;
+    const double ordinary = lowestOrdinaryFps(r);
+    for (const CellResult& c : r.cells) {
+        if (c.slumps.caught == 0 || thresholdsDrawAWarning(c.moderate, c.critical)) {
+            continue;
+        }
+        overBudget += overBudgetOf(c, r.ordinaryMs) > 0 ? 1U : 0U;
+        moderateInPlay += ordinary > 0 && !moderateFitsPlay(c, ordinary) ? 1U : 0U;
+    }
+    std::string which;
+    if (overBudget > 0 && moderateInPlay > 0) {
+        which = fmt::format("wastes more purges outside them than {}, or leaves ordinary play "
+                            "too little room ({} of them), as FPS_Moderate must",
+                            budgetText(r), moderateInPlay);
+    } else if (overBudget > 0) {
+        which = fmt::format("wastes more purges outside them than {}", budgetText(r));
+    } else {
+        which = "leaves ordinary play too little room: the game would be Moderate where it "
+                "usually runs";
+    }
+    return fmt::format("every pair that would catch {} {}: the governor judges each frame alone, "
+                       "and here the hitches of ordinary play look like the slumps' frames",
+                       v.slumps == 1 ? std::string("the slump") : std::string("one of them"),
+                       which);
 }
 
 std::string whyOf(const Verdict& v, const TuneResult& r, const TuneReport& report)
@@ -195,32 +170,31 @@ std::string whyOf(const Verdict& v, const TuneResult& r, const TuneReport& repor
     }
     const CellResult& best = *v.best;
     const bool keep = v.decidedBy == RuleKey::None;
+    if (v.answer == Answer::CannotTell) {
+        return cannotTellWhy(v, r) +
+               (keep ? std::string()
+                     : fmt::format("; {}; {} {}", yoursDoes(v, r, report), pairName(best),
+                                   best.purges == 0
+                                       ? "never purges"
+                                       : "wastes " + purgeTimesText(best.slumps.outside)));
+    }
     if (v.slumps == 0) {
         const std::string needs =
-            best.purges > 0
-                ? fmt::format("nothing here needs a purge, yet every pair purges at least {} "
-                              "(long single frames set them off)",
-                              purgeTimesText(best.purges))
+            best.slumps.outside > 0
+                ? fmt::format("nothing here needs a purge; {} wastes {}, within {}",
+                              keep ? "yours" : pairName(best), purgeTimesText(best.slumps.outside),
+                              budgetText(r))
                 : std::string("nothing here needs a purge");
-        if (const auto highest = highestPurgingLess(r, v.yours); keep && highest) {
-            return fmt::format(
-                "nothing here needs a purge; yours purges {} outside any slump, and only a pair "
-                "with FPS_Critical {} or lower would purge less, but without a slump these "
-                "frames cannot show how low FPS_Critical may go and still catch one: keep yours, "
-                "and to judge it record a few minutes of play in which the game slows down",
-                purgeTimesText(v.yours.slumps.outside), *highest);
-        }
         if (keep) {
-            return needs + (best.purges > 0 ? "; yours purges no more than any: keep it"
-                                            : " and yours never purges: keep it");
+            return needs + (best.purges > 0 ? ": keep it" : " and yours never purges: keep it");
         }
-        return fmt::format("{}; {}; {} {}", needs, yoursDoes(v, r, report), pairName(best),
-                           best.purges > 0 ? "purges no more" : "never does");
+        return fmt::format("{}; {}", needs, yoursDoes(v, r, report));
     }
     if (keep) {
-        return fmt::format("yours {}: keep it", bestDoes(v));
+        return fmt::format("yours {}: keep it", bestDoes(r, best, v.slumps));
     }
-    return fmt::format("{} {}; {}", pairName(best), bestDoes(v), yoursDoes(v, r, report));
+    return fmt::format("{} {}; {}", pairName(best), bestDoes(r, best, v.slumps),
+                       yoursDoes(v, r, report));
 }
 
 std::vector<LineChange> changesFor(const Verdict& v, const std::optional<SettingsCheck>& settings)
@@ -281,18 +255,24 @@ Verdict judgeOne(const TuneResult& r, const TuneReport& report,
                                                                        : Answer::NothingAllowed;
     } else {
         v.best = r.cells[*r.recommended];
-        v.decidedBy = decidingKey(r, *v.best, report);
+        v.decidedBy = r.decidedBy;
         // Off, Tarnwick does nothing; where nothing needs a purge and yours would never purge,
         // that is as right as switching it on.
         const bool offIsRight = v.switchedOff && r.slumps == 0 && r.current.purges == 0;
-        v.answer = v.decidedBy == RuleKey::None && (!v.switchedOff || offIsRight) ? Answer::Keep
-                                                                                  : Answer::Change;
+        if (r.slumps > 0 && v.best->slumps.caught == 0) {
+            v.answer = Answer::CannotTell;
+        } else {
+            v.answer = v.decidedBy == RuleKey::None && (!v.switchedOff || offIsRight)
+                           ? Answer::Keep
+                           : Answer::Change;
+        }
     }
     v.why = whyOf(v, r, report);
     if (v.switchedOff && v.answer == Answer::Keep) {
         v.why += "; switched off as it is, Tarnwick does nothing, which does as well here";
     }
-    if (v.answer == Answer::Change) {
+    if (v.answer == Answer::Change ||
+        (v.answer == Answer::CannotTell && v.decidedBy != RuleKey::None)) {
         v.changes = changesFor(v, settings);
         for (LineChange& change : v.changes) {
             change.noFile = v.settingsFile.empty();

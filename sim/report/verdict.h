@@ -21,18 +21,7 @@ enum class Answer {
     Change,         // set the recommendation instead
     EachGame,       // games at different usual rates: one answer each, no joint pair
     RecordedOn,     // recorded with Tarnwick on: its recoveries are Tarnwick's own
-};
-
-// The rule's key on which yours falls behind the recommendation (see the rule in sim/tune/tune.h).
-enum class RuleKey {
-    None,            // yours is the recommendation
-    ModerateAtUsual, // FPS_Moderate leaves the usual rate no room
-    Outside,         // purges outside a slump
-    Missed,          // misses slumps
-    Room,            // less room from purging outside slumps or missing one
-    Wait,            // waits longer for a slump's first purge
-    Warned,          // as good, but the settings check warns about it
-    OutsideGrid,     // as good, but not among the pairs judged
+    CannotTell,     // slumps, and no pair within the budget catches one: no purge helps here
 };
 
 // A line of Tarnwick.ini as it should read, and the one it replaces.

@@ -19,25 +19,19 @@ std::string plural(std::uint64_t count, std::string_view one, std::string_view m
 
 const char* ruleKeyName(RuleKey key)
 {
+    for (const RuleKeyRow& row : ruleKeys) {
+        if (row.key == key) {
+            return row.name;
+        }
+    }
     switch (key) {
-    case RuleKey::ModerateAtUsual:
-        return "moderateAtUsualRate";
-    case RuleKey::Outside:
-        return "outside";
-    case RuleKey::Missed:
-        return "missed";
-    case RuleKey::Room:
-        return "room";
-    case RuleKey::Wait:
-        return "wait";
     case RuleKey::Warned:
         return "settingsCheckWarns";
     case RuleKey::OutsideGrid:
         return "outsideTheGrid";
-    case RuleKey::None:
-        break;
+    default:
+        return "none";
     }
-    return "none";
 }
 
 std::string changesHeading(const Verdict& v)
@@ -96,6 +90,13 @@ std::string answerText(const Verdict& v)
         return "no pair for all of them: " + v.why;
     case Answer::RecordedOn:
         return "no recommendation: " + v.why;
+    case Answer::CannotTell:
+        return fmt::format("Tarnwick cannot tell these slumps from the hitches in {}{}",
+                           v.captures == 1 ? "this capture" : "these captures",
+                           v.changes.empty() ? ": keep yours, it does no harm here"
+                                             : fmt::format(": set FPS_Moderate {}, FPS_Critical "
+                                                           "{}, which does no harm",
+                                                           v.best->moderate, v.best->critical));
     }
     return {};
 }
@@ -105,14 +106,19 @@ namespace {
 void printAnswer(std::ostream& out, const Verdict& v, std::string_view indent)
 {
     fmt::print(out, "{}{}\n", indent, answerText(v));
-    if (v.answer != Answer::Change) {
+    if (v.answer == Answer::CannotTell) {
+        fmt::print(out, "{}  why: {}\n", indent, v.why);
+    }
+    if (v.changes.empty()) {
         return;
     }
     fmt::print(out, "{}  {}:\n", indent, changesHeading(v));
     for (const LineChange& change : v.changes) {
         fmt::print(out, "{}    {}\n", indent, changeText(change));
     }
-    fmt::print(out, "{}  why: {}\n", indent, v.why);
+    if (v.answer == Answer::Change) {
+        fmt::print(out, "{}  why: {}\n", indent, v.why);
+    }
 }
 
 } // namespace
@@ -137,8 +143,9 @@ void printVerdict(std::ostream& out, const Verdict& v)
 
 nlohmann::json verdictJson(const Verdict& v)
 {
-    static const char* const answers[] = {"tooShort", "nothingAllowed", "keep",
-                                          "change",   "eachGame",       "recordedWithTarnwickOn"};
+    static const char* const answers[] = {"tooShort",  "nothingAllowed", "keep",
+                                          "change",    "eachGame",       "recordedWithTarnwickOn",
+                                          "cannotTell"};
     nlohmann::json changes = nlohmann::json::array();
     for (const LineChange& change : v.changes) {
         changes.push_back({{"section", change.section},

@@ -35,6 +35,7 @@ void finishFrames(TuneFrames& frames, std::optional<double> targetFps)
         const PurgePlace place = cursor.at(frames.slumps, frames.elapsedMs[i]);
         if (!place.slump && !place.setAside) {
             ordinary.push_back(frames.frameSeconds[i]);
+            frames.ordinaryMs += frames.elapsedMs[i] - (i == 0 ? 0.0 : frames.elapsedMs[i - 1]);
         }
     }
     if (ordinary.empty()) {

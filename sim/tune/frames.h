@@ -32,6 +32,7 @@ struct TuneFrames {
     // The frame rate that all but the slowest of ordinary play's frames (outside slumps and what
     // is set aside) reach: where the game runs when nothing is wrong, frame by frame.
     double ordinaryLowFps = 0;
+    double ordinaryMs = 0; // the time of those frames
 };
 
 // All but one frame in this many.

@@ -13,20 +13,72 @@
 
 namespace sim {
 
+const std::vector<RuleKeyRow> ruleKeys = {
+    {RuleKey::ModerateAtUsual, "moderateAtUsual", true, 0,
+     "FPS_Moderate below the frame rate of all but the slowest 1 in {oneIn} frames of ordinary "
+     "play by {room:g}% and by the hysteresis, so the game is Normal there"},
+    {RuleKey::OverBudget, "overBudget", true, 0,
+     "no more than {budget:g} wasted purge a minute of ordinary play (a purge outside any slump "
+     "and outside what is set aside)"},
+    {RuleKey::Missed, "missed", true, 0, "the most slumps caught"},
+    {RuleKey::Room, "room", true, 0,
+     "room: both thresholds moved together by {needed:g}% either way (times 1 + and 1 - the "
+     "share), it stays within the budget moved up and misses no more slumps moved down"},
+    {RuleKey::Wait, "wait", true, waitToleranceMs,
+     "the shortest wait from a slump's start to its first purge (within a second counts as level)"},
+    {RuleKey::MoreRoom, "moreRoom", false, 0,
+     "then the most room, in steps of {step:g}% up to {most:g}%"},
+    {RuleKey::Wasted, "wasted", false, 0, "then the fewest wasted purges"},
+    {RuleKey::Nearer, "nearer", false, 0,
+     "then the pair nearest yours, one step per frame per second on either threshold"},
+    {RuleKey::HigherCritical, "higherCritical", false, 0, "ties to the higher FPS_Critical"},
+};
+
+namespace {
+
+std::string ruleText(const RuleKeyRow& row)
+{
+    return fmt::format(fmt::runtime(row.rule), fmt::arg("oneIn", ordinaryLowOneIn),
+                       fmt::arg("room", moderateRoom * 100), fmt::arg("budget", wastedPerMinute),
+                       fmt::arg("needed", roomStep * roomNeeded * 100),
+                       fmt::arg("step", roomStep * 100),
+                       fmt::arg("most", roomStep * roomSteps * 100));
+}
+
+} // namespace
+
 std::string recommendationRule()
 {
-    return fmt::format(
-        "FPS_Moderate below the frame rate of all but the slowest 1 in {} frames of ordinary play "
-        "by {:g}% and by the hysteresis; where no capture holds a slump, FPS_Critical no lower "
-        "than yours less the room below; then the fewest "
-        "purges outside a slump; then the most slumps caught; then the most room, both "
-        "thresholds moved together in steps of {:g}% up to {:g}%, with no more purges outside "
-        "slumps moved up and no more slumps missed moved down (where nothing needs a purge, "
-        "only when yours purges outside one); then the shortest wait from a slump's start to its "
-        "first purge, in whole seconds; then the pair nearest yours, one step per frame per "
-        "second on either threshold, ties to the higher FPS_Critical; never a pair the settings "
-        "check warns about",
-        ordinaryLowOneIn, moderateRoom * 100, roomStep * 100, roomStep * roomSteps * 100);
+    return fmt::format("catch the most slumps, soonest, with no more than {:g} wasted purge a "
+                       "minute of ordinary play and the game Normal there",
+                       wastedPerMinute);
+}
+
+std::string recommendationRuleInFull()
+{
+    std::string text;
+    for (const RuleKeyRow& row : ruleKeys) {
+        text += (text.empty() ? "" : "; ") + ruleText(row);
+    }
+    return text + "; never a pair the settings check warns about. Yours is kept while it stands "
+                  "level with the first pair on every key before \"then\"";
+}
+
+std::uint64_t wastedAllowed(double ordinaryMs)
+{
+    return static_cast<std::uint64_t>(
+        std::floor(std::max(0.0, ordinaryMs) / 60000.0 * wastedPerMinute + 1e-9));
+}
+
+std::int64_t missedOf(const CellResult& c, std::size_t slumps)
+{
+    return static_cast<std::int64_t>(slumps) - static_cast<std::int64_t>(c.slumps.caught);
+}
+
+std::uint64_t overBudgetOf(const CellResult& c, double ordinaryMs)
+{
+    const std::uint64_t allowed = wastedAllowed(ordinaryMs);
+    return c.slumps.outside > allowed ? c.slumps.outside - allowed : 0;
 }
 
 bool moderateFitsPlay(const CellResult& c, double ordinaryLowFps)
@@ -41,17 +93,13 @@ std::optional<std::size_t> movedBy(const std::vector<CellResult>& cells, const C
     if (cells.empty()) {
         return std::nullopt;
     }
-    const double factor = 1 + roomStep * std::abs(steps);
+    const double factor = 1 + roomStep * steps;
     const auto moved = [&](std::int32_t threshold) {
         return static_cast<std::int32_t>(steps > 0 ? std::ceil(threshold * factor)
-                                                   : std::floor(threshold / factor));
+                                                   : std::floor(threshold * factor));
     };
-    // Held to the grid, whose edges lie past any pair a player would set: FPS_Moderate at the
-    // top is Moderate at the usual rate already, FPS_Critical at the floor purges next to never.
-    const std::int32_t moderate =
-        std::clamp(moved(c.moderate), cells.front().moderate, cells.back().moderate);
-    std::int32_t critical = std::min(moved(c.critical), moderate - 1);
-    critical = std::clamp(critical, cells.front().critical, cells.back().critical);
+    const std::int32_t moderate = moved(c.moderate);
+    const std::int32_t critical = std::min(moved(c.critical), moderate - 1);
     const auto at =
         std::lower_bound(cells.begin(), cells.end(), std::pair{moderate, critical},
                          [](const CellResult& cell, std::pair<std::int32_t, std::int32_t> p) {
@@ -63,37 +111,29 @@ std::optional<std::size_t> movedBy(const std::vector<CellResult>& cells, const C
     return static_cast<std::size_t>(at - cells.begin());
 }
 
-namespace {
-
-std::int64_t missedOf(const CellResult& c, std::size_t slumps)
-{
-    return static_cast<std::int64_t>(slumps) - static_cast<std::int64_t>(c.slumps.caught);
-}
-
-} // namespace
-
-Room roomOf(const std::vector<CellResult>& cells, const CellResult& c, std::size_t slumps)
+Room roomOf(const TuneResult& r, const CellResult& c)
 {
     Room room;
-    const std::int64_t missed = missedOf(c, slumps);
+    const std::int64_t missed = missedOf(c, r.slumps);
+    const std::uint64_t over = overBudgetOf(c, r.ordinaryMs);
     for (int step = 1; step <= roomSteps; ++step) {
-        const std::optional<std::size_t> up = movedBy(cells, c, step);
-        const std::optional<std::size_t> down = movedBy(cells, c, -step);
-        room.purgesOutside = !up || cells[*up].slumps.outside > c.slumps.outside;
-        room.misses = !down || missedOf(cells[*down], slumps) > missed;
-        if (room.purgesOutside || room.misses) {
-            room.outside = up ? cells[*up].slumps.outside : 0;
-            room.missed = down ? missedOf(cells[*down], slumps) : 0;
+        const std::optional<std::size_t> up = movedBy(r.cells, c, step);
+        const std::optional<std::size_t> down = movedBy(r.cells, c, -step);
+        room.gridEdge = !up || !down;
+        room.overBudget = up && overBudgetOf(r.cells[*up], r.ordinaryMs) > over;
+        room.misses = down && missedOf(r.cells[*down], r.slumps) > missed;
+        // Missing every slump already, it can miss no more past the grid's floor.
+        if (!down && missed == static_cast<std::int64_t>(r.slumps)) {
+            room.gridEdge = !up;
+        }
+        if (room.gridEdge || room.overBudget || room.misses) {
+            room.outside = up ? r.cells[*up].slumps.outside : 0;
+            room.missed = down ? missedOf(r.cells[*down], r.slumps) : 0;
             return room;
         }
         room.steps = step;
     }
     return room;
-}
-
-std::int32_t lowestCriticalWithoutSlumps(const CellResult& yours)
-{
-    return static_cast<std::int32_t>(std::ceil(yours.critical / (1 + roomStep * roomSteps)));
 }
 
 double lowestOrdinaryFps(const TuneResult& r)
@@ -107,26 +147,72 @@ double lowestOrdinaryFps(const TuneResult& r)
     return lowest;
 }
 
-Standing standingOf(const TuneResult& r, const CellResult& c)
+std::int64_t Standing::of(RuleKey key) const
 {
-    const CellResult& yours = r.current;
-    const double ordinary = lowestOrdinaryFps(r);
-    // Nothing needs a purge: a pair that purges nowhere is as good as any, however near the
-    // edge, unless yours purges: then the one chosen instead keeps its distance.
-    const bool roomCounts = r.slumps > 0 || yours.slumps.outside > 0;
-    return {ordinary > 0 && !moderateFitsPlay(c, ordinary),
-            r.slumps == 0 && c.critical < lowestCriticalWithoutSlumps(yours),
-            c.slumps.outside,
-            missedOf(c, r.slumps),
-            roomCounts ? roomSteps - roomOf(r.cells, c, r.slumps).steps : 0,
-            static_cast<std::int64_t>(std::floor(c.slumps.meanDelayMs() / 1000.0)),
-            std::abs(c.moderate - yours.moderate) + std::abs(c.critical - yours.critical),
-            -c.critical};
+    for (std::size_t i = 0; i < ruleKeys.size(); ++i) {
+        if (ruleKeys[i].key == key) {
+            return figures[i];
+        }
+    }
+    return 0;
 }
 
 namespace {
 
-std::optional<std::size_t> recommend(const TuneResult& r)
+std::int64_t figureOf(RuleKey key, const TuneResult& r, const CellResult& c, const Room& room)
+{
+    switch (key) {
+    case RuleKey::ModerateAtUsual: {
+        const double ordinary = lowestOrdinaryFps(r);
+        return ordinary > 0 && !moderateFitsPlay(c, ordinary) ? 1 : 0;
+    }
+    case RuleKey::OverBudget:
+        return static_cast<std::int64_t>(overBudgetOf(c, r.ordinaryMs));
+    case RuleKey::Missed:
+        return missedOf(c, r.slumps);
+    case RuleKey::Room:
+        return roomNeeded - std::min(room.steps, roomNeeded);
+    case RuleKey::Wait:
+        return static_cast<std::int64_t>(std::llround(c.slumps.meanDelayMs()));
+    case RuleKey::MoreRoom:
+        return roomSteps - room.steps;
+    case RuleKey::Wasted:
+        return static_cast<std::int64_t>(c.slumps.outside);
+    case RuleKey::Nearer:
+        return std::abs(c.moderate - r.current.moderate) +
+               std::abs(c.critical - r.current.critical);
+    case RuleKey::HigherCritical:
+        return -c.critical;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+Standing standingOf(const TuneResult& r, const CellResult& c)
+{
+    const Room room = roomOf(r, c);
+    Standing standing;
+    for (const RuleKeyRow& row : ruleKeys) {
+        standing.figures.push_back(figureOf(row.key, r, c, room));
+    }
+    return standing;
+}
+
+RuleKey decidingKey(const Standing& yours, const Standing& best)
+{
+    for (std::size_t i = 0; i < ruleKeys.size(); ++i) {
+        if (ruleKeys[i].decides && yours.figures[i] > best.figures[i] + ruleKeys[i].tolerance) {
+            return ruleKeys[i].key;
+        }
+    }
+    return RuleKey::None;
+}
+
+namespace {
+
+std::optional<std::size_t> firstOnTheRule(const TuneResult& r)
 {
     std::optional<std::size_t> best;
     std::optional<Standing> bestStanding;
@@ -134,13 +220,43 @@ std::optional<std::size_t> recommend(const TuneResult& r)
         if (thresholdsDrawAWarning(r.cells[i].moderate, r.cells[i].critical)) {
             continue;
         }
-        const Standing standing = standingOf(r, r.cells[i]);
+        Standing standing = standingOf(r, r.cells[i]);
         if (!bestStanding || standing < *bestStanding) {
             best = i;
-            bestStanding = standing;
+            bestStanding = std::move(standing);
         }
     }
     return best;
+}
+
+std::optional<std::size_t> cellOf(const TuneResult& r, const CellResult& c)
+{
+    for (std::size_t i = 0; i < r.cells.size(); ++i) {
+        if (r.cells[i].moderate == c.moderate && r.cells[i].critical == c.critical) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+// The recommendation: yours where it stands level with the first pair on every deciding key (a
+// recommendation adopted stays), the first pair otherwise.
+void recommend(TuneResult& r)
+{
+    r.best = firstOnTheRule(r);
+    if (!r.best) {
+        return;
+    }
+    r.decidedBy = decidingKey(standingOf(r, r.current), standingOf(r, r.cells[*r.best]));
+    const std::optional<std::size_t> yours = cellOf(r, r.current);
+    const bool keepYours = r.decidedBy == RuleKey::None && yours &&
+                           !thresholdsDrawAWarning(r.current.moderate, r.current.critical);
+    if (r.decidedBy == RuleKey::None && !keepYours) {
+        r.decidedBy = thresholdsDrawAWarning(r.current.moderate, r.current.critical)
+                          ? RuleKey::Warned
+                          : RuleKey::OutsideGrid;
+    }
+    r.recommended = keepYours ? yours : r.best;
 }
 
 } // namespace
@@ -200,7 +316,9 @@ TuneResult tune(const std::vector<const TuneFrames*>& captures, const GovernorSe
         part.durationMs = frames->elapsedMs.empty() ? 0.0 : frames->elapsedMs.back();
         part.slumps = frames->slumps;
         part.ordinaryLowFps = frames->ordinaryLowFps;
+        part.ordinaryMs = frames->ordinaryMs;
         result.durationMs += part.durationMs;
+        result.ordinaryMs += part.ordinaryMs;
         result.slumps += part.slumps.slumps.size();
         std::size_t cell = 0;
         for (const std::vector<CellResult>& column :
@@ -222,7 +340,7 @@ TuneResult tune(const std::vector<const TuneFrames*>& captures, const GovernorSe
     }
     // Shorter than the least time between two purges, a capture cannot tell one pair from another.
     if (result.durationMs >= static_cast<double>(purgeIntervalMs)) {
-        result.recommended = recommend(result);
+        recommend(result);
     }
     if (result.recommended) {
         for (std::size_t i = 0; i < captures.size(); ++i) {

@@ -29,23 +29,47 @@ struct TunedCapture {
     CellResult current;
     CellResult recommended;    // nothing without a recommendation
     double ordinaryLowFps = 0; // see TuneFrames
+    double ordinaryMs = 0;     // see TuneFrames
     // The player's purges after which the game was back at its usual rate within a second: most
     // of them, and the capture was recorded with Tarnwick on (see recoveries.h).
     std::size_t recoveriesAfterYours = 0;
 };
 
+// The rule's keys, in order: the recommendation is the pair first on them, and yours is kept
+// while it stands level with it on every key that decides.
+enum class RuleKey {
+    None,            // yours is kept
+    ModerateAtUsual, // FPS_Moderate leaves ordinary play no room
+    OverBudget,      // wastes more purges than the budget allows
+    Missed,          // misses slumps
+    Room,            // holds less than the room needed either way
+    Wait,            // waits longer for a slump's first purge
+    MoreRoom,        // among the rest: more room
+    Wasted,          // among the rest: fewer wasted purges
+    Nearer,          // among the rest: nearer yours
+    HigherCritical,  // among the rest: the higher FPS_Critical
+    Warned,          // as good, but the settings check warns about yours
+    OutsideGrid,     // as good, but yours is not among the pairs judged
+};
+
 // Several captures are judged together: a pair's figures are added over them.
 struct TuneResult {
     double durationMs = 0;
+    double ordinaryMs = 0; // play outside slumps and what is set aside
     std::size_t slumps = 0;
     std::vector<CellResult> cells;          // FPS_Moderate ascending, then FPS_Critical ascending
     CellResult current;                     // the settings file's own pair, in the grid or not
     std::optional<std::size_t> recommended; // index into cells
+    std::optional<std::size_t> best;        // the pair first on the rule, even where yours is kept
+    RuleKey decidedBy = RuleKey::None;      // where yours falls behind best
     std::vector<TunedCapture> captures;     // in the order given
 };
 
-// The rule the recommendation follows, in one sentence.
-std::string recommendationRule();
+// A purge that comes to nothing now and then costs little: distant traffic, out of sight,
+// returns. Purges every few seconds empty the streets. A pair may waste this many purges outside
+// slumps a minute of ordinary play, counted in whole purges over the capture.
+inline constexpr double wastedPerMinute = 1.0;
+std::uint64_t wastedAllowed(double ordinaryMs);
 
 // FPS_Moderate leaves this much room below the frame rate ordinary play reaches (all but its
 // slowest frames), and so does the hysteresis above it: the game is Normal where it usually runs,
@@ -55,44 +79,58 @@ bool moderateFitsPlay(const CellResult& c, double ordinaryLowFps);
 
 // A capture is one evening's noise: the next evening's game runs a little slower or dips a little
 // less deep, which moves its frame rates as moving both thresholds the other way would. A pair's
-// room is how far they move, in steps of roomStep up to roomSteps, with it still purging outside
-// slumps no more often (moved up) and missing no more slumps (moved down) than it does itself.
+// room is how far both move, in steps of roomStep up to roomSteps (times 1 + k steps, 1 - k
+// steps), with it still within the budget (moved up) and missing no more slumps (moved down).
+// A pair with roomNeeded steps holds: yours is kept with that much.
 inline constexpr double roomStep = 0.05;
 inline constexpr int roomSteps = 6;
+inline constexpr int roomNeeded = 3;
+// Waits for a slump's first purge this close to the best pair's are as good.
+inline constexpr std::int64_t waitToleranceMs = 1000;
 
 struct Room {
     int steps = 0;
     // Where it stops short of roomSteps: what the pair moved one step further does.
-    bool purgesOutside = false; // moved up, it purges outside slumps this often
+    bool overBudget = false; // moved up, it wastes more than the budget
     std::uint64_t outside = 0;
     bool misses = false; // moved down, it misses this many slumps
     std::int64_t missed = 0;
+    bool gridEdge = false; // the moved pair lies outside the grid
     double percent() const { return steps * roomStep * 100; }
 };
-Room roomOf(const std::vector<CellResult>& cells, const CellResult& c, std::size_t slumps);
+Room roomOf(const TuneResult& r, const CellResult& c);
 
-// c with both thresholds moved by steps of roomStep (up or down), held to the grid's edges.
+// c with both thresholds moved by steps of roomStep (up or down), none outside the grid.
 std::optional<std::size_t> movedBy(const std::vector<CellResult>& cells, const CellResult& c,
                                    int steps);
 
-// The rule's keys for one pair, in order, smaller first: what the recommendation is chosen by,
-// and what its why names where yours falls behind.
+// One key of the rule: its figure for a pair (smaller first), whether falling behind on it moves
+// yours, how far behind still counts as level, and what it says in the rule.
+struct RuleKeyRow {
+    RuleKey key;
+    const char* name;
+    bool decides;
+    std::int64_t tolerance;
+    const char* rule;
+};
+extern const std::vector<RuleKeyRow> ruleKeys;
+
+// A pair's figures on each key of ruleKeys, in order.
 struct Standing {
-    bool moderateInPlay; // FPS_Moderate leaves ordinary play no room
-    // No slump here, and FPS_Critical lower than yours by more than the room: a capture without a
-    // slump shows a pair purging needlessly, not how low FPS_Critical may go and still catch one.
-    bool criticalBeyondReach;
-    std::uint64_t outside;
-    std::int64_t missed;
-    int lessRoom; // roomSteps less the pair's room; none where nothing needs a purge
-    std::int64_t waitSeconds;
-    std::int32_t distance; // from yours
-    std::int32_t lowerCritical;
+    std::vector<std::int64_t> figures;
     auto operator<=>(const Standing&) const = default;
+    std::int64_t of(RuleKey key) const;
 };
 Standing standingOf(const TuneResult& r, const CellResult& c);
-// Without a slump, the lowest FPS_Critical a recommendation moves yours to.
-std::int32_t lowestCriticalWithoutSlumps(const CellResult& yours);
+// The first deciding key on which yours stands behind best beyond its tolerance; None: level.
+RuleKey decidingKey(const Standing& yours, const Standing& best);
+
+std::int64_t missedOf(const CellResult& c, std::size_t slumps);
+std::uint64_t overBudgetOf(const CellResult& c, double ordinaryMs);
+
+// The rule the recommendation follows: one short sentence, and the whole of it.
+std::string recommendationRule();
+std::string recommendationRuleInFull();
 
 // The lowest of the captures' ordinary lows: the one FPS_Moderate must leave room below.
 double lowestOrdinaryFps(const TuneResult& r);
