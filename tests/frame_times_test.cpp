@@ -75,6 +75,20 @@ TEST(Hitches, withAPurgeAreThoseThePurgeFollowsAtOnce)
     EXPECT_EQ(sim::hitchesWithPurge(hitches, frames, {}), 0u);
 }
 
+// Two hitches a frame apart with one purge after them: two hitches with a purge, one purge, so
+// that the page counts purges as every other line does ("6 of the 12 hitches" once stood beside
+// "3 purges outside any slump").
+TEST(Hitches, sharingAPurgeCountItOnce)
+{
+    const sim::TuneFrames frames =
+        framesOf(steady(30, 16.7, steady(1, 60, steady(1, 60, steady(60, 16.7)))));
+    const std::vector<sim::Hitch> hitches = sim::findHitches(frames);
+    ASSERT_EQ(hitches.size(), 2u);
+    const std::vector<double> purge{frames.elapsedMs[31]};
+    EXPECT_EQ(sim::hitchesWithPurge(hitches, frames, purge), 2u);
+    EXPECT_EQ(sim::purgesAtHitches(hitches, frames, purge), purge);
+}
+
 TEST(FrameTimeChart, marksEveryHitchAndKeepsItsSizeAtAMillionFrames)
 {
     std::vector<double> ms;
