@@ -177,7 +177,8 @@ std::string shown(std::string_view text)
     while (end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) {
         --end; // a continuation byte: the letter began earlier
     }
-    return utf8.substr(0, end) + "... (" + std::to_string(text.size()) + " bytes)";
+    return utf8.substr(0, end) + "... (cut short; the whole text is " +
+           std::to_string(text.size()) + " bytes)";
 }
 
 std::string shownWhole(std::string_view text)

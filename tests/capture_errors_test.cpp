@@ -99,6 +99,15 @@ INSTANTIATE_TEST_SUITE_P(
                   "{\"Runs\": [{\"CaptureData\": {\"MsBetweenPresents\": []}}]}",
                   ": no usable frame time: the capture holds no frames of capture.csv"},
         Malformed{"jsonWithoutRuns", "{\"Info\": {}}", ": no Runs array: not a CapFrameX capture"},
+        // Nesting past 64 levels is refused as it comes: a 20 MB file of brackets once took 816 MB.
+        Malformed{"jsonNested64Deep", "{\"a\":" + std::string(63, '[') + std::string(63, ']') + "}",
+                  ": no Runs array: not a CapFrameX capture"},
+        Malformed{"jsonNested65Deep", "{\"a\":" + std::string(64, '[') + std::string(64, ']') + "}",
+                  ": JSON nested more than 64 deep: no capture tool writes that, so it is not a "
+                  "CapFrameX capture"},
+        Malformed{"jsonNestedAMillionDeep", "{\"a\":" + std::string(1000000, '['),
+                  ": JSON nested more than 64 deep: no capture tool writes that, so it is not a "
+                  "CapFrameX capture"},
         Malformed{"jsonRunWithoutFrames", "{\"Runs\": [{\"CaptureData\": {}}]}",
                   ": no frame times: Runs[0].CaptureData.MsBetweenPresents is missing"},
         Malformed{"mangoHudSampledEvery100ms",

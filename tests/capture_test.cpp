@@ -196,11 +196,84 @@ TEST(Capture, capFrameXRunsAndProcessName)
               (std::vector<double>{10.0, 12.5}));
 }
 
+// Runs counted once are each replayed from that one reading, exactly as a reading of the run
+// alone gives it: frames, generated frames, NA cells and what each run lacks.
+TEST(Capture, capFrameXRunsCountedAreReplayedAsReadAlone)
+{
+    ScratchDir dir;
+    const auto path = dir / "runs.json";
+    writeFile(path, "{\"Info\": {\"ProcessName\": \"Game.exe\", \"GPU\": \"X\"}, \"Runs\": ["
+                    "{\"CaptureData\": {\"MsBetweenPresents\": [16, 0.0, 17, \"NA\"]}},"
+                    "{\"CaptureData\": {}},"
+                    "{\"CaptureData\": {\"MsBetweenPresents\": [20, -1, 21]}}]}");
+    const auto each = [&] {
+        std::vector<std::string> said;
+        for (std::size_t run = 0; run < 4; ++run) {
+            sim::CaptureOptions options;
+            options.run = run;
+            try {
+                const Replayed r = replay(path, options);
+                said.push_back(std::to_string(r.frames.size()) + " frames, " +
+                               std::to_string(r.summary.generatedFrames) + " generated, " +
+                               std::to_string(r.summary.skippedCells) + " NA, " +
+                               r.summary.frameTimesFrom + ", " + r.summary.application + ", " +
+                               std::to_string(r.summary.system.size()) + " system");
+            } catch (const sim::CaptureError& error) {
+                said.push_back(error.what());
+            }
+        }
+        return said;
+    };
+    const std::vector<std::string> alone = each();
+    EXPECT_EQ(sim::capFrameXRunCount(path), 3u);
+    EXPECT_EQ(each(), alone);
+    EXPECT_EQ(alone[0], "2 frames, 1 generated, 1 NA, Runs[0].CaptureData.MsBetweenPresents, "
+                        "Game.exe, 1 system");
+}
+
+// A file of a thousand runs was read whole once for each (43 s for tune): the runs are kept from
+// the reading that counts them. Shown by a file changed since, under the same size and time.
+TEST(Capture, capFrameXRunsAreReadOnce)
+{
+    ScratchDir dir;
+    const auto path = dir / "runs.json";
+    const auto runs = [](const char* second) {
+        return std::string("{\"Runs\": [{\"CaptureData\": {\"MsBetweenPresents\": [16]}}, "
+                           "{\"CaptureData\": {\"MsBetweenPresents\": [") +
+               second + "]}}]}";
+    };
+    writeFile(path, runs("25"));
+    const auto written = std::filesystem::last_write_time(path);
+    ASSERT_EQ(sim::capFrameXRunCount(path), 2u);
+    writeFile(path, runs("99"));
+    std::filesystem::last_write_time(path, written);
+    sim::CaptureOptions second;
+    second.run = 1;
+    EXPECT_EQ(replay(path, second).frames, (std::vector<double>{25}));
+}
+
 TEST(Capture, mangoHudFrameTimeColumn)
 {
     const Replayed r = replay(fixtures / "mangohud.csv");
     EXPECT_EQ(r.summary.format, sim::CaptureFormat::MangoHud);
     EXPECT_EQ(r.frames, (std::vector<double>{16.642, 40.0, 40.16}));
+}
+
+// MangoHud names its log for the program and the time: the program is the application, not the
+// file; a name not made that way is the file's own.
+TEST(Capture, mangoHudApplicationIsTheProgramItsLogIsNamedFor)
+{
+    ScratchDir dir;
+    const std::pair<const char*, const char*> names[] = {
+        {"Game_2025-01-31_20-00-00.csv", "Game"},
+        {"My Game_x64_2025-01-31_20-00-00.csv", "My Game_x64"},
+        {"Game_2025-01-31_20-00-0x.csv", "Game_2025-01-31_20-00-0x.csv"},
+        {"_2025-01-31_20-00-00.csv", "_2025-01-31_20-00-00.csv"},
+        {"mine.csv", "mine.csv"}};
+    for (const auto& [name, application] : names) {
+        std::filesystem::copy_file(fixtures / "mangohud.csv", dir / name);
+        EXPECT_EQ(replay(dir / name).summary.application, application) << name;
+    }
 }
 
 TEST(Capture, sampledMonitoringLogIsRefusedNotReplayed)
@@ -223,6 +296,16 @@ TEST(Capture, zeroOrNegativeFrameTimesAreReplayedAndCounted)
               "Application,MsBetweenPresents\nGame.exe,0\nGame.exe,20\nGame.exe,-3\n");
     const Replayed r = replay(dir / "c.csv");
     EXPECT_EQ(r.frames, (std::vector<double>{0, 20, -3}));
+    EXPECT_EQ(r.summary.nonPositiveFrameTimes, 2u);
+}
+
+// Either side of a nanosecond: below it a frame time is zero (4.9e-324 once made "mean fps inf").
+TEST(Capture, frameTimesUnderANanosecondAreZero)
+{
+    ScratchDir dir;
+    writeFile(dir / "c.txt", "4.9e-324\n0.0000009\n0.0000011\n20\n");
+    const Replayed r = replay(dir / "c.txt");
+    EXPECT_EQ(r.frames, (std::vector<double>{0, 0, 0.0000011, 20}));
     EXPECT_EQ(r.summary.nonPositiveFrameTimes, 2u);
 }
 

@@ -34,14 +34,15 @@ struct Present {
     std::string chain = "0x1A2B3C4D";
 };
 
-enum class Extra { None, FrameGeneration, SecondWindow };
+enum class Extra { None, FrameGeneration, GeneratedBackToBack, SecondWindow };
 
 constexpr int gameFrames = 600;
 constexpr double gameMs = 12000;
 
 // The game's frames, each followed by a generated present halfway to the next where frame
-// generation is on (a capture starts with a frame the game rendered); another window's chain
-// presents twice a second beside them.
+// generation is on (a capture starts with a frame the game rendered), or presented the moment the
+// game's frame is (its own interval 0); another window's chain presents twice a second beside
+// them.
 std::vector<Present> shape(Extra extra)
 {
     std::vector<double> frames;
@@ -56,6 +57,9 @@ std::vector<Present> shape(Extra extra)
         if (extra == Extra::FrameGeneration) {
             presents.push_back({at + ms, presents.empty() ? ms : ms / 2, ms, false});
             presents.push_back({at + ms * 1.5, ms / 2, 0, true});
+        } else if (extra == Extra::GeneratedBackToBack) {
+            presents.push_back({at + ms, ms, ms, false});
+            presents.push_back({at + ms, 0, 0, true});
         } else {
             presents.push_back({at + ms, ms, ms, false});
         }
@@ -382,7 +386,9 @@ const ToolFile toolFiles[] = {
      "Application): replayed the 600 it rendered, each its own frame-start interval, "
      "MsBetweenAppStart"},
     {"PresentMon_generated_without_types", pm(pmNow, Extra::FrameGeneration), "MsBetweenAppStart",
-     600, "(MsBetweenAppStart 0 while presents go on)"},
+     600, "(MsBetweenAppStart 0: the game started no frame for them)"},
+    {"PresentMon_generated_back_to_back", pm(pmNow, Extra::GeneratedBackToBack),
+     "MsBetweenAppStart", 600, "(MsBetweenAppStart 0: the game started no frame for them)"},
     {"PresentMon_v2_metrics_generated", pm(pmV2, Extra::FrameGeneration), "FrameTime", 600,
      "each its own FrameTime"},
     {"PresentMon_second_window", pm(pmNow, Extra::SecondWindow), "MsBetweenPresents", 0,
@@ -582,7 +588,7 @@ TEST(CaptureSystem, isWhatTheFileSaysOfTheMachine)
          {{"system", "Debian GNU/Linux 12"},
           {"processor", "AMD Ryzen 5 5600X 6-Core Processor"},
           {"GPU", "AMD Radeon RX 6700 XT"},
-          {"memory", "32768"},
+          {"memory", "31.2 GiB (32768000 kB)"},
           {"kernel", "6.1.0-13-amd64"},
           {"driver", "Mesa 23.2.1"},
           {"CPU scheduler", "performance"}}},

@@ -23,6 +23,30 @@ using testing_support::snapshot;
 using testing_support::writeFile;
 using testing_support::writtenBeside;
 
+// The doctor's commands run where the player stands: ".\\tools\\tarnwick-sim.exe" from the
+// game's folder once read ".\\tarnwick-sim.exe", which is not there.
+TEST(doctorFolder, commandsNameTheToolAsTypedFromTheCurrentFolder)
+{
+    using std::filesystem::path;
+    const std::string tool(sim::toolProgram);
+    const path game = path("/games") / "GTA";
+    const struct {
+        path current;
+        std::string command;
+    } cases[] = {
+        {game / "tools", std::string(sim::ownFolderCommand)},
+        {game, (path(".") / "tools" / tool).string()},
+        {game.parent_path(), (path(".") / "GTA" / "tools" / tool).string()},
+        {path("/home/zoe"), (game / "tools" / tool).string()},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(sim::toolCommandFrom(game / "tools", c.current), c.command) << c.current;
+    }
+    EXPECT_EQ(sim::toolCommandFrom(path("/My Games/GTA/tools"), "/home"),
+              "\"" + (path("/My Games/GTA/tools") / tool).string() + "\"")
+        << "a path with a space, quoted";
+}
+
 TEST(doctorFolder, theDefaultIsAboveAToolsFolderElseTheCurrentOne)
 {
     const std::filesystem::path current = "current";
@@ -163,6 +187,27 @@ TEST(doctorFolder, findingsOfEachInstallAndTheFolderUnchanged)
              writtenBeside(game / "Tarnwick - Copy.ini", game / "Tarnwick.ini", hours(1));
          },
          {"plugin.found", "settings.read", "log.found"}},
+        // The zip unpacked into a folder of its own: both files go up, said one way (the
+        // settings once said "copy Tarnwick.ini from the zip" while it lay beside the .asi).
+        {"zipUnpackedIntoAFolderBelow",
+         [](const path& game) {
+             std::filesystem::create_directory(game / "Tarnwick-1.0");
+             for (const char* name : {"Tarnwick.asi", "Tarnwick.ini"}) {
+                 std::filesystem::rename(game / name, game / "Tarnwick-1.0" / name);
+             }
+         },
+         {"plugin.misplaced", "settings.misplaced", "log.found"},
+         {"Tarnwick-1.0/Tarnwick.ini is beside the misplaced Tarnwick.asi",
+          "Tarnwick-1.0/Tarnwick.ini into "}},
+        // Thresholds the check warns about are no place to go back to ("set them back (45 and
+        // 50)" once).
+        {"reversedThresholdsNotSetBack",
+         [](const path& game) {
+             writeFile(game / "Tarnwick.ini", "[Settings]\nFPS_Moderate=45\nFPS_Critical=50\n");
+             std::filesystem::remove(game / "Tarnwick.log");
+         },
+         {"plugin.found", "settings.warnings", "log.missing"},
+         {"then set them to the pair you mean, mended as Tarnwick.ini's warnings say"}},
         {"onlyACopyOfTheSettings",
          [](const path& game) {
              std::filesystem::rename(game / "Tarnwick.ini", game / "Tarnwick (1).ini");

@@ -75,6 +75,20 @@ TEST(Hitches, withAPurgeAreThoseThePurgeFollowsAtOnce)
     EXPECT_EQ(sim::hitchesWithPurge(hitches, frames, {}), 0u);
 }
 
+// Two hitches a frame apart with one purge after them: two hitches with a purge, one purge, so
+// that the page counts purges as every other line does ("6 of the 12 hitches" once stood beside
+// "3 purges outside any slump").
+TEST(Hitches, sharingAPurgeCountItOnce)
+{
+    const sim::TuneFrames frames =
+        framesOf(steady(30, 16.7, steady(1, 60, steady(1, 60, steady(60, 16.7)))));
+    const std::vector<sim::Hitch> hitches = sim::findHitches(frames);
+    ASSERT_EQ(hitches.size(), 2u);
+    const std::vector<double> purge{frames.elapsedMs[31]};
+    EXPECT_EQ(sim::hitchesWithPurge(hitches, frames, purge), 2u);
+    EXPECT_EQ(sim::purgesAtHitches(hitches, frames, purge), purge);
+}
+
 TEST(FrameTimeChart, marksEveryHitchAndKeepsItsSizeAtAMillionFrames)
 {
     std::vector<double> ms;
@@ -108,7 +122,19 @@ TEST(FrameTimeChart, marksEveryHitchAndKeepsItsSizeAtAMillionFrames)
     const std::regex mark("<title>\\d+ hitch");
     const auto drawn = static_cast<std::size_t>(std::distance(
         std::sregex_iterator(text.begin(), text.end(), mark), std::sregex_iterator()));
-    EXPECT_EQ(drawn, columns) << "a mark for each column that holds a hitch";
+    // Columns closer than a mark is wide share one: the marks drawn are those counted, apart from
+    // each other, and stand for every hitch (12 hitches were once said over 8 marks seen).
+    const std::vector<sim::HitchMark> marks = sim::hitchMarks(view, view.wants);
+    EXPECT_EQ(drawn, marks.size());
+    EXPECT_LT(marks.size(), columns);
+    std::size_t standFor = 0;
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        standFor += marks[i].hitches;
+        if (i > 0) {
+            EXPECT_GE(marks[i].x - marks[i - 1].x, sim::hitchMarkWidth) << i;
+        }
+    }
+    EXPECT_EQ(standFor, hitches.size());
     EXPECT_LT(text.size(), 150'000u);
     // The distribution: the fastest frame at its start, the hitches at its slow end, and the lows
     // on it where the lows say.

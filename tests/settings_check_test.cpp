@@ -168,15 +168,15 @@ const Case cases[] = {
          }() +
          "[Other]\n",
      {"note: line 2: `" + std::string(60, 'a') +
-          "... (300 bytes)` is not a Tarnwick key: it is not read",
+          "... (cut short; the whole text is 300 bytes)` is not a Tarnwick key: it is not read",
       "note: line 3: `" + std::string(60, 'b') +
-          "... (300 bytes)` is not a Tarnwick key: it is not read",
+          "... (cut short; the whole text is 300 bytes)` is not a Tarnwick key: it is not read",
       "note: line 4: `" + std::string(60, 'c') +
-          "... (300 bytes)` is not a Tarnwick key: it is not read",
+          "... (cut short; the whole text is 300 bytes)` is not a Tarnwick key: it is not read",
       "note: line 5: `" + std::string(60, 'd') +
-          "... (300 bytes)` is not a Tarnwick key: it is not read",
+          "... (cut short; the whole text is 300 bytes)` is not a Tarnwick key: it is not read",
       "note: line 6: `" + std::string(60, 'e') +
-          "... (300 bytes)` is not a Tarnwick key: it is not read",
+          "... (cut short; the whole text is 300 bytes)` is not a Tarnwick key: it is not read",
       "note: line 7: and 1995 more lines that are not Tarnwick keys, from here to line 2001",
       "note: line 2002: [Other] is not a Tarnwick section, so the keys below it are not read"}},
 };

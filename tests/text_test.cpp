@@ -66,7 +66,8 @@ TEST(Shown, longTextIsCutWithinALetterNeverAndSaysItsLength)
 {
     EXPECT_EQ(sim::shown("short"), "short");
     const std::string longName = std::string(59, 'N') + "ë" + std::string(100, 'x');
-    EXPECT_EQ(sim::shown(longName), std::string(59, 'N') + "... (161 bytes)");
+    EXPECT_EQ(sim::shown(longName),
+              std::string(59, 'N') + "... (cut short; the whole text is 161 bytes)");
     EXPECT_EQ(sim::shown(std::string(70, '\xB2')).substr(0, 6), "²²²") << "and as UTF-8";
     EXPECT_EQ(sim::shown("Evil\x1B[2J\0X\xC2\x9B.exe\x9B\tz"s),
               "Evil\uFFFD[2J\uFFFDX\uFFFD.exe›\tz")

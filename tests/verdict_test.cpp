@@ -1,6 +1,8 @@
 // The verdict: decided once, each sentence from the key that decided it.
 #include "sim/report/verdict.h"
 
+#include "sim/cli/reading.h"
+
 #include "shape_support.h"
 #include "test_support.h"
 
@@ -64,12 +66,7 @@ sim::Verdict verdictOf(const VerdictCase& c, const ScratchDir& dir)
     for (std::size_t i = 0; i < c.captures.size(); ++i) {
         report.captures.push_back({"capture " + std::to_string(i + 1) + ".csv", {}, 0, {}});
     }
-    report.result = sim::tune(parts, base, report.moderate, report.critical);
-    if (parts.size() > 1 && sim::mixedRates(report.result)) {
-        for (const sim::TuneFrames* part : parts) {
-            report.perCapture.push_back(sim::tune(*part, base, report.moderate, report.critical));
-        }
-    }
+    sim::tuneAll(report, parts, base, false);
     return sim::judge(report, settings);
 }
 
@@ -137,6 +134,14 @@ TEST(Verdict, isDecidedOnceAndSaysWhatDecidedIt)
          {"different usual frame rates", "capture 1.csv (usual 30 fps)",
           "capture 2.csv (usual 141 fps)"},
          noBadPlural},
+        // One answer a game, not a capture: a thousand captures once held a thousand grids.
+        {"captures of two games",
+         {slow, quick, slow},
+         nullptr,
+         sim::Answer::EachGame,
+         sim::RuleKey::None,
+         {"capture 1.csv and 1 more capture (usual 30 fps)", "capture 2.csv (usual 141 fps)"},
+         {"capture 3.csv (usual"}},
         {"no pair catches the slump",
          {fast},
          nullptr,

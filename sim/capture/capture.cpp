@@ -113,8 +113,12 @@ struct Counts {
     std::uint64_t nonPositive = 0;
     double totalMs = 0;
 
-    void add(const std::filesystem::path& path, double ms)
+    // Returns the frame time to replay.
+    double add(const std::filesystem::path& path, double ms)
     {
+        if (ms > 0 && ms < minFrameTimeMs) {
+            ms = 0;
+        }
         ++(ms > 0 ? usable : nonPositive);
         totalMs += ms > 0 ? ms : 0;
         if (totalMs > maxCaptureMs) {
@@ -123,6 +127,7 @@ struct Counts {
                             std::to_string(static_cast<int>(maxCaptureMs / 3600000.0)) +
                             " hours: not a capture");
         }
+        return ms;
     }
 };
 
@@ -130,10 +135,7 @@ void readInto(FrameQueue& queue, const std::filesystem::path& path, const Recogn
               const CaptureOptions& options, CaptureSummary& summary, Counts& counts)
 {
     Batcher batcher{queue, {}};
-    const FrameSink counting = [&](double ms) {
-        counts.add(path, ms);
-        batcher.add(ms);
-    };
+    const FrameSink counting = [&](double ms) { batcher.add(counts.add(path, ms)); };
     CaptureOptions counted = options;
     if (options.restart) {
         counted.restart = [&] {
@@ -214,10 +216,7 @@ CaptureSummary replayLive(const std::filesystem::path& path, const CaptureOption
     CaptureSummary summary;
     summary.format = recognised.format;
     Counts counts;
-    const FrameSink counting = [&](double ms) {
-        counts.add(path, ms);
-        onFrame(ms);
-    };
+    const FrameSink counting = [&](double ms) { onFrame(counts.add(path, ms)); };
     if (recognised.format == CaptureFormat::PlainText) {
         readPlainText(reader, path, options, counting, summary);
     } else {

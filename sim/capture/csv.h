@@ -62,6 +62,9 @@ FieldPlaces findFields(std::string_view header, std::vector<std::string_view>& f
 inline constexpr double maxFrameTimeMs = 3600.0 * 1000.0;
 // Nor a capture of months: the simulated tick counter wraps after 49.7 days.
 inline constexpr double maxCaptureMs = 1000.0 * 3600.0 * 1000.0;
+// Nor a frame shorter than a nanosecond (a billion frames a second): such a time (4.9e-324, a
+// rounding's leftover) is zero as far as play goes, and is replayed and counted as zero is.
+inline constexpr double minFrameTimeMs = 1e-6;
 
 enum class Cell { Value, Skipped };
 

@@ -5,6 +5,10 @@
 #include "sim/capture/formats.h"
 #include "sim/capture/line_reader.h"
 
+#include <fmt/format.h>
+
+#include <charconv>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,6 +30,20 @@ std::string systemName(std::string_view mangoHud)
         }
     }
     return std::string(mangoHud);
+}
+
+// MangoHud writes the memory as /proc/meminfo's MemTotal, a bare number of kB (older ones wrote
+// "32 GB"): given its unit, in the one a player knows it by.
+std::string memoryText(const std::string& value)
+{
+    std::uint64_t kB = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), kB);
+    if (error != std::errc() || end != value.data() + value.size()) {
+        return value;
+    }
+    const double mib = static_cast<double>(kB) / 1024.0;
+    return mib >= 1024 ? fmt::format("{:.1f} GiB ({} kB)", mib / 1024.0, value)
+                       : fmt::format("{:.0f} MiB ({} kB)", mib, value);
 }
 
 std::vector<std::string> cellsOf(std::string_view line)
@@ -59,7 +77,9 @@ std::vector<std::pair<std::string, std::string>> mangoHudSystem(const std::files
             const std::vector<std::string> values = cellsOf(lines[at + 1]);
             for (std::size_t i = 0; i < names.size() && i < values.size(); ++i) {
                 if (!values[i].empty()) {
-                    system.emplace_back(systemName(names[i]), values[i]);
+                    system.emplace_back(systemName(names[i]), equalsIgnoringCase(names[i], "ram")
+                                                                  ? memoryText(values[i])
+                                                                  : values[i]);
                 }
             }
             break;

@@ -208,9 +208,10 @@ bool isGameFrameType(std::string_view type)
 }
 
 // Where the capture marks frame types, they decide; else a present the game did not start has 0
-// as the game's frame-start interval while presents go on.
+// as the game's frame-start interval, whether it came some time after the game's frame or (its
+// own interval 0 too) the moment it did.
 bool isGenerated(const FieldPlaces& places, const std::vector<std::string_view>& fields,
-                 double presentMs, bool firstPresent)
+                 bool firstPresent)
 {
     if (places.frameType < fields.size()) {
         return !isGameFrameType(trim(fields[places.frameType]));
@@ -223,7 +224,7 @@ bool isGenerated(const FieldPlaces& places, const std::vector<std::string_view>&
     double value = 0;
     const auto [end, error] = std::from_chars(start.data(), start.data() + start.size(), value);
     const bool zero = error == std::errc() && end == start.data() + start.size() && value == 0;
-    return zero && (places.appStart == places.frameTime || presentMs > 0);
+    return zero;
 }
 
 // OCAT writes its system cells on the first row alone, four for each GPU where the header names
@@ -236,6 +237,25 @@ bool isOcatSystemRow(std::size_t cells, const Header& header)
     std::vector<std::string_view> names;
     splitCsv(header.text, names, SIZE_MAX);
     return hasField(names, "GPU #") && hasField(names, "GPU Memory (MB)");
+}
+
+// A table that names no application is one program's: MangoHud names its log for it and the time
+// ("Game_2025-01-31_20-00-00.csv"); any other name is the file's own.
+std::string applicationOfFileName(const std::filesystem::path& path)
+{
+    const std::string stem = utf8Of(path.stem());
+    constexpr std::string_view stamp = "_0000-00-00_00-00-00";
+    if (stem.size() <= stamp.size()) {
+        return utf8Of(path.filename());
+    }
+    const std::string_view end = std::string_view(stem).substr(stem.size() - stamp.size());
+    for (std::size_t i = 0; i < stamp.size(); ++i) {
+        const bool digit = end[i] >= '0' && end[i] <= '9';
+        if (stamp[i] == '0' ? !digit : end[i] != stamp[i]) {
+            return utf8Of(path.filename());
+        }
+    }
+    return stem.substr(0, stem.size() - stamp.size());
 }
 
 // One row: counted for its application, and its frame time handed on when it is the target's.
@@ -291,7 +311,7 @@ void takeRow(const std::filesystem::path& path, std::uint64_t line, const FieldP
         }
         ms += wait;
     }
-    if (isGenerated(places, fields, ms, read.presents++ == 0)) {
+    if (isGenerated(places, fields, read.presents++ == 0)) {
         ++read.generated;
         // A present interval runs on into the game's next frame; FrameTime is the game's already.
         read.generatedMs += places.appStart == places.frameTime ? 0 : std::max(ms, 0.0);
@@ -330,7 +350,7 @@ TableRead readRows(LineReader& reader, const std::filesystem::path& path, const 
          {places.clock, places.frameType, places.appStart, places.swapChain}) {
         wanted = place == noField ? wanted : std::max(wanted, place + 1);
     }
-    const std::string wholeFile = utf8Of(path.filename());
+    const std::string wholeFile = applicationOfFileName(path);
     TableRead read;
     read.places = places;
     read.swapChainKept = target.swapChain;
@@ -524,10 +544,10 @@ void sayRules(const TableRead& read, CaptureSummary& summary)
     }
     if (read.generated > 0) {
         summary.generatedFrames = read.generated;
-        const std::string how =
-            places.frameType != noField
-                ? "FrameType other than Application"
-                : fmt::format("{} 0 while presents go on", shown(places.appStartName));
+        const std::string how = places.frameType != noField
+                                    ? "FrameType other than Application"
+                                    : fmt::format("{} 0: the game started no frame for them",
+                                                  shown(places.appStartName));
         const std::string each =
             places.appStart == places.frameTime ? "each its own " + shown(places.frameTimeName)
             : read.frameTimesFrom == places.appStartName

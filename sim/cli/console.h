@@ -37,4 +37,8 @@ void openInBrowser(const std::filesystem::path& page);
 // The folder of the running executable.
 std::filesystem::path toolFolder();
 
+// The columns of the console standard output (errors: standard error) shows, or 0 when it goes
+// elsewhere (a pipe, a file): lines are wrapped for a console only.
+std::size_t consoleWidth(bool errors);
+
 } // namespace sim

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <csignal>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -85,6 +86,16 @@ std::filesystem::path toolFolder()
 void openInBrowser(const std::filesystem::path&)
 {
     // The players' tool is the Windows one; here the page's path, already said, is enough.
+}
+
+std::size_t consoleWidth(bool errors)
+{
+    const int fd = errors ? STDERR_FILENO : STDOUT_FILENO;
+    winsize size{};
+    if (isatty(fd) == 0 || ioctl(fd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) {
+        return 0;
+    }
+    return size.ws_col;
 }
 
 } // namespace sim

@@ -6,7 +6,10 @@
 
 #include <atomic>
 #include <io.h>
+#include <iostream>
 #include <shellapi.h>
+#include <streambuf>
+#include <string>
 
 namespace sim {
 
@@ -41,10 +44,83 @@ std::vector<std::string> utf8Arguments(int argc, char** argv)
     return arguments;
 }
 
+namespace {
+
+// Text for a console goes to it as UTF-16, whole lines at a time. Bytes written to a console
+// reach it one by one (standard error is unbuffered, and the C library writes a console's text
+// byte by byte), and a letter of two UTF-8 bytes then shows as two ("ZoÃ«"), whatever the code
+// page; a pipe or a file gets the bytes as they are.
+class ConsoleBuffer : public std::streambuf {
+  public:
+    explicit ConsoleBuffer(HANDLE console) : console_(console) {}
+
+  protected:
+    int_type overflow(int_type c) override
+    {
+        if (traits_type::eq_int_type(c, traits_type::eof())) {
+            return traits_type::not_eof(c);
+        }
+        held_ += traits_type::to_char_type(c);
+        if (held_.back() == '\n' || held_.size() >= 4096) {
+            return write(false) ? c : traits_type::eof();
+        }
+        return c;
+    }
+    int sync() override { return write(true) ? 0 : -1; }
+
+  private:
+    // What is held, up to its last whole letter (all of it when asked).
+    bool write(bool all)
+    {
+        std::size_t end = held_.size();
+        if (!all) {
+            std::size_t start = end;
+            while (start > 0 && end - start < 4 &&
+                   (static_cast<unsigned char>(held_[start - 1]) & 0xC0) == 0x80) {
+                --start;
+            }
+            const auto lead = start > 0 ? static_cast<unsigned char>(held_[start - 1]) : 0;
+            const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+            end = start > 0 && end - (start - 1) < length ? start - 1 : end;
+        }
+        const std::string text = held_.substr(0, end);
+        held_.erase(0, end);
+        if (text.empty()) {
+            return true;
+        }
+        const int size = static_cast<int>(text.size());
+        const int wide = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+        std::wstring utf16(static_cast<std::size_t>(wide), L'\0');
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), size, utf16.data(), wide);
+        DWORD written = 0;
+        return WriteConsoleW(console_, utf16.data(), static_cast<DWORD>(utf16.size()), &written,
+                             nullptr) != 0;
+    }
+
+    HANDLE console_;
+    std::string held_;
+};
+
+// The stream through a ConsoleBuffer when its handle is a console. The buffer lives as long as
+// the process: the streams are flushed at exit, after any static of ours is gone.
+void toConsole(std::ostream& stream, DWORD handle)
+{
+    const HANDLE console = GetStdHandle(handle);
+    DWORD mode = 0;
+    if (console != INVALID_HANDLE_VALUE && GetConsoleMode(console, &mode) != 0) {
+        stream.flush();
+        stream.rdbuf(new ConsoleBuffer(console));
+    }
+}
+
+} // namespace
+
 void prepareConsole()
 {
     SetConsoleOutputCP(CP_UTF8);
     SetConsoleCtrlHandler(onStop, TRUE);
+    toConsole(std::cout, STD_OUTPUT_HANDLE);
+    toConsole(std::cerr, STD_ERROR_HANDLE);
 }
 
 bool errorsGoToTerminal()
@@ -116,6 +192,16 @@ void openInBrowser(const std::filesystem::path& page)
 {
     // Whatever the player's default for .html is; a failure leaves the path said on the console.
     ShellExecuteW(nullptr, L"open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+std::size_t consoleWidth(bool errors)
+{
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    const HANDLE handle = GetStdHandle(errors ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    if (GetConsoleScreenBufferInfo(handle, &info) == 0) {
+        return 0; // a pipe or a file
+    }
+    return static_cast<std::size_t>(info.srWindow.Right - info.srWindow.Left + 1);
 }
 
 } // namespace sim

@@ -36,7 +36,9 @@ int doctorCommand(const DoctorOptions& options, std::ostream& out, std::ostream&
             << " is not a folder: give the game's folder, the one that holds its .exe\n";
         return 2;
     }
-    const Examination examination = examine(folder, options.toolVersion);
+    const Examination examination =
+        examine(folder, options.toolVersion, {},
+                toolCommandFrom(toolFolder(), std::filesystem::current_path(error)));
     if (options.json) {
         out << jsonText(doctorJson(examination)) << '\n';
     } else {

@@ -4,6 +4,7 @@
 #include "sim/cli/arguments.h"
 #include "sim/cli/commands.h"
 #include "sim/cli/console.h"
+#include "sim/cli/line_wrap.h"
 #include "sim/cli/options.h"
 #include "sim/cli/output.h"
 #include "sim/cli/settings_report.h"
@@ -242,6 +243,8 @@ void addScenario(CLI::App& app, std::filesystem::path& gameDir, int& status)
 int runTool(int argc, char** argv)
 {
     prepareConsole();
+    const WrappedConsole wrappedOut(std::cout, consoleWidth(false));
+    const WrappedConsole wrappedErr(std::cerr, consoleWidth(true));
     const std::vector<std::string> arguments = utf8Arguments(argc, argv);
     CLI::App app{"tarnwick-sim: the Tarnwick frame-rate governor in a simulated game",
                  "tarnwick-sim"};

@@ -10,6 +10,7 @@
 #include "sim/files.h"
 
 #include <algorithm>
+#include <set>
 
 namespace sim {
 namespace {
@@ -18,6 +19,31 @@ bool isFile(const std::filesystem::path& path)
 {
     std::error_code error;
     return std::filesystem::is_regular_file(path, error);
+}
+
+// A file given twice would count twice wherever captures are added up: it is judged once, and
+// that is said. Standard input is one input, however often it is named. Each name is resolved
+// once (links, ".."), so a thousand captures cost a thousand look-ups, not a million.
+void dropRepeats(std::vector<std::filesystem::path>& captures, std::ostream& err)
+{
+    std::vector<std::filesystem::path> kept;
+    std::set<std::filesystem::path> seen;
+    for (const std::filesystem::path& capture : captures) {
+        std::error_code error;
+        std::filesystem::path key =
+            isStandardInput(capture) ? capture : std::filesystem::weakly_canonical(capture, error);
+        if (error) {
+            key = capture.lexically_normal();
+        }
+        if (seen.insert(key).second) {
+            kept.push_back(capture);
+        } else {
+            err << "tarnwick-sim: "
+                << (isStandardInput(capture) ? std::string("standard input") : utf8Of(capture))
+                << " is given more than once: judged once\n";
+        }
+    }
+    captures = std::move(kept);
 }
 
 } // namespace
@@ -102,6 +128,7 @@ int prepareCaptures(CommonOptions& common, const CaptureChoice& choice,
             capture = std::filesystem::absolute(capture);
         }
     }
+    dropRepeats(captures, err);
     chooseSettingsFor(common);
     return checkInputsAndOutputs(common, captures, err, movablePage ? movablePage() : std::nullopt);
 }

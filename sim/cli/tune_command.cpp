@@ -53,10 +53,20 @@ void tuneAll(TuneReport& report, const std::vector<const TuneFrames*>& parts,
         report.moderate.high = top;
     }
     report.result = tune(parts, base, report.moderate, report.critical);
-    if (parts.size() > 1 && mixedRates(report.result)) {
-        for (const TuneFrames* part : parts) {
-            report.perCapture.push_back(tune(*part, base, report.moderate, report.critical));
+    if (parts.size() < 2 || !mixedRates(report.result)) {
+        return;
+    }
+    std::vector<double> usualFps;
+    for (const TuneFrames* part : parts) {
+        usualFps.push_back(part->slumps.usualFps);
+    }
+    for (std::vector<std::size_t>& captures : gamesByUsualRate(usualFps)) {
+        std::vector<const TuneFrames*> game;
+        for (const std::size_t i : captures) {
+            game.push_back(parts[i]);
         }
+        TuneResult result = tune(game, base, report.moderate, report.critical);
+        report.perGame.push_back({std::move(captures), std::move(result)});
     }
 }
 

@@ -49,15 +49,19 @@ void examineLoader(const std::vector<FolderEntry>& entries, std::vector<DoctorFi
             {"loader.found", Severity::Fine, "an .asi loader: " + listed(found, 4), "", {}, facts});
         return;
     }
-    out.push_back({"loader.missing",
-                   Severity::Note,
-                   fmt::format("no .asi loader under the usual names ({}): another loader may be "
-                               "in use",
-                               fmt::join(loaderNames, ", ")),
-                   "if Tarnwick never writes its log, install the .asi loader that comes with the "
-                   "script hook (dinput8.dll) beside the game's .exe",
-                   {},
-                   facts});
+    // Without a loader no .asi starts: that is something to do, not a maybe. A loader under a name
+    // not known here is told by the log Tarnwick writes at its first purge, far too late to say
+    // nothing needs doing.
+    out.push_back(
+        {"loader.missing",
+         Severity::NeedsDoing,
+         fmt::format("no .asi loader beside the game's .exe (none of {}): without one the "
+                     "game loads no .asi plug-in, Tarnwick included",
+                     fmt::join(loaderNames, ", ")),
+         "install the .asi loader that comes with the script hook: its dinput8.dll goes "
+         "beside the game's .exe",
+         {},
+         facts});
 }
 
 } // namespace
@@ -109,8 +113,26 @@ std::string thresholdsText(const GovernorSettings& settings)
                        settings.fpsCritical, settings.detectionRange);
 }
 
+std::string toolCommandFrom(const std::filesystem::path& toolFolder,
+                            const std::filesystem::path& currentFolder)
+{
+    const std::filesystem::path tool = toolFolder.lexically_normal();
+    const std::filesystem::path relative =
+        tool.lexically_relative(currentFolder.lexically_normal());
+    std::string command;
+    if (!relative.empty() && *relative.begin() != "..") {
+        command = utf8Of(std::filesystem::path(".") / relative / toolProgram);
+        if (relative == ".") {
+            command = ownFolderCommand;
+        }
+    } else {
+        command = utf8Of(tool / toolProgram);
+    }
+    return command.find(' ') == std::string::npos ? command : "\"" + command + "\"";
+}
+
 Examination examine(const std::filesystem::path& folder, const std::string& toolVersion,
-                    const FolderLimits& limits)
+                    const FolderLimits& limits, std::string_view toolCommand)
 {
     Examination examination{folder, toolVersion, {}};
     std::vector<DoctorFinding>& out = examination.findings;
@@ -123,13 +145,13 @@ Examination examine(const std::filesystem::path& folder, const std::string& tool
                        "run the doctor as a user who may open that folder, or give another"});
         return examination;
     }
-    if (!examineGame(folder, listing, limits, out)) {
+    if (!examineGame(folder, listing, limits, toolCommand, out)) {
         return examination;
     }
     examineHook(entries, out);
     examineLoader(entries, out);
     const std::optional<std::string> stamp = examinePlugin(folder, entries, toolVersion, out);
-    const SettingsSeen settings = examineSettings(folder, entries, out);
+    const SettingsSeen settings = examineSettings(folder, entries, toolCommand, out);
     examineLog(folder, entries, settings, stamp, out);
     return examination;
 }

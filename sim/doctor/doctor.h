@@ -35,9 +35,27 @@ struct FolderLimits {
     std::size_t looked = 2000000; // entries looked at in all; the looking stops there, and says so
 };
 
-// in: folder, the game's folder (it must exist); toolVersion, this tool's own version.
+// The tool's program, and the tool as a player types it in its own folder: PowerShell runs
+// nothing from the current folder without ".\", and cmd takes it too.
+#ifdef _WIN32
+inline constexpr std::string_view toolProgram = "tarnwick-sim.exe";
+inline constexpr std::string_view ownFolderCommand = ".\\tarnwick-sim.exe";
+#else
+inline constexpr std::string_view toolProgram = "tarnwick-sim";
+inline constexpr std::string_view ownFolderCommand = "./tarnwick-sim";
+#endif
+
+// The tool as a player types it from currentFolder, so that the commands the doctor gives run
+// where the player stands: ".\tools\tarnwick-sim.exe" from the game's folder, its whole path
+// (quoted where it holds a space) from a folder that is not above it.
+std::string toolCommandFrom(const std::filesystem::path& toolFolder,
+                            const std::filesystem::path& currentFolder);
+
+// in: folder, the game's folder (it must exist); toolVersion, this tool's own version;
+// toolCommand, the tool in the commands the findings give (toolCommandFrom).
 Examination examine(const std::filesystem::path& folder, const std::string& toolVersion,
-                    const FolderLimits& limits = {});
+                    const FolderLimits& limits = {},
+                    std::string_view toolCommand = ownFolderCommand);
 
 // The folder above the tool when the tool lies in a folder named "tools" (as the zip unpacks
 // into the game's folder), else the current one.

@@ -49,7 +49,8 @@ std::vector<std::string> programsIn(const std::vector<FolderEntry>& entries)
 // Tarnwick's zip unpacked into a folder of its own inside the game's: what to move up, and where.
 bool unpackedBelow(const std::filesystem::path& folder, const std::vector<FolderEntry>& entries,
                    const std::filesystem::path& above, const std::vector<FolderEntry>& aboveEntries,
-                   const std::vector<std::string>& programs, std::vector<DoctorFinding>& out)
+                   const std::vector<std::string>& programs, std::string_view toolCommand,
+                   std::vector<DoctorFinding>& out)
 {
     const FolderEntry* asi = findEntry(entries, "Tarnwick.asi");
     const FolderEntry* ini = findEntry(entries, "Tarnwick.ini");
@@ -113,7 +114,8 @@ FolderListing listFolder(const std::filesystem::path& folder, const FolderLimits
 
 // False, after saying so, when nothing here looks like a game: the rest would only be noise.
 bool examineGame(const std::filesystem::path& folder, const FolderListing& listing,
-                 const FolderLimits& limits, std::vector<DoctorFinding>& out)
+                 const FolderLimits& limits, std::string_view toolCommand,
+                 std::vector<DoctorFinding>& out)
 {
     const std::vector<std::string> programs = programsIn(listing.entries);
     const std::string stopped = fmt::format("looked at the first {} entries of {} and stopped",
@@ -151,8 +153,9 @@ bool examineGame(const std::filesystem::path& folder, const FolderListing& listi
         above != folder ? listFolder(above, limits, error) : FolderListing{};
     const std::vector<std::string> programsAbove = programsIn(aboveFolderListing.entries);
     if (!programsAbove.empty()) {
-        if (!listing.stopped && unpackedBelow(folder, listing.entries, above,
-                                              aboveFolderListing.entries, programsAbove, out)) {
+        if (!listing.stopped &&
+            unpackedBelow(folder, listing.entries, above, aboveFolderListing.entries, programsAbove,
+                          toolCommand, out)) {
             return false;
         }
         message += fmt::format(" (the folder above it, {}, holds one: {})", utf8Of(above),

@@ -18,14 +18,6 @@
 
 namespace sim {
 
-// The tool as a player types it in its own folder: PowerShell runs nothing from the current
-// folder without ".\", and cmd takes it too.
-#ifdef _WIN32
-inline constexpr std::string_view toolCommand = ".\\tarnwick-sim.exe";
-#else
-inline constexpr std::string_view toolCommand = "./tarnwick-sim";
-#endif
-
 struct FolderEntry {
     std::string name; // UTF-8
     bool folder = false;
@@ -51,7 +43,8 @@ FolderListing listFolder(const std::filesystem::path& folder, const FolderLimits
 // The game's program in the folder; false, after saying so, when nothing here looks like a game:
 // the rest would only be noise.
 bool examineGame(const std::filesystem::path& folder, const FolderListing& listing,
-                 const FolderLimits& limits, std::vector<DoctorFinding>& out);
+                 const FolderLimits& limits, std::string_view toolCommand,
+                 std::vector<DoctorFinding>& out);
 
 // "A, B, C and 2 more": the first few names shown, the rest counted.
 std::string listed(const std::vector<std::string>& names, std::size_t most);
@@ -98,12 +91,13 @@ void extraCopies(const std::string& kept, const std::vector<OtherName>& here,
 
 // What the plug-in will read from its settings file there (the defaults when there is none).
 struct SettingsSeen {
-    bool file = false; // a Tarnwick.ini is there
+    bool file = false;   // a Tarnwick.ini is there
+    bool warned = false; // its check warned: its values are not all as the player meant
     GovernorSettings settings;
 };
 
 SettingsSeen examineSettings(const std::filesystem::path& folder,
-                             const std::vector<FolderEntry>& entries,
+                             const std::vector<FolderEntry>& entries, std::string_view toolCommand,
                              std::vector<DoctorFinding>& out);
 
 // Tarnwick.log: how many purges, by which build, against the installed one's stamp.

@@ -30,11 +30,15 @@ std::string howToSeeItWork(const SettingsSeen& seen)
                            "line appears about every {} seconds; then delete it",
                            tryModerate, tryCritical, seconds);
     }
+    // Values the check warned about are no place to go back to.
     return fmt::format("to see it work, set FPS_Moderate={} and FPS_Critical={} in Tarnwick.ini "
-                       "for one session: a line appears about every {} seconds; then set them "
-                       "back ({} and {})",
-                       tryModerate, tryCritical, seconds, seen.settings.fpsModerate,
-                       seen.settings.fpsCritical);
+                       "for one session: a line appears about every {} seconds; then {}",
+                       tryModerate, tryCritical, seconds,
+                       seen.warned
+                           ? "set them to the pair you mean, mended as Tarnwick.ini's "
+                             "warnings say"
+                           : fmt::format("set them back ({} and {})", seen.settings.fpsModerate,
+                                         seen.settings.fpsCritical));
 }
 
 struct WrittenAt {

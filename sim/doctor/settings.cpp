@@ -69,10 +69,41 @@ std::string asRead(const SettingsCheck& check)
     return text;
 }
 
+// Tarnwick.asi found in a folder below (the zip unpacked into a folder of its own) with its
+// Tarnwick.ini beside it: both go up together, as the doctor says when run inside that folder.
+bool besideMisplacedPlugin(const std::filesystem::path& folder, std::vector<DoctorFinding>& out)
+{
+    const auto misplaced = std::find_if(
+        out.begin(), out.end(), [](const DoctorFinding& f) { return f.id == "plugin.misplaced"; });
+    if (misplaced == out.end()) {
+        return false;
+    }
+    const std::filesystem::path below =
+        pathFromUtf8(misplaced->facts["foundAt"][0].get<std::string>()).parent_path();
+    const std::filesystem::path settings = folder / below / settingsName;
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(settings, error)) {
+        return false;
+    }
+    out.push_back({"settings.misplaced",
+                   Severity::NeedsDoing,
+                   fmt::format("no Tarnwick.ini in the game's folder, but {} is beside the "
+                               "misplaced Tarnwick.asi: until it is moved, every setting takes its "
+                               "default",
+                               utf8Of(settings)),
+                   fmt::format("move {} into {} as well", utf8Of(settings), utf8Of(folder)),
+                   {},
+                   {{"file", utf8Of(settings)}, {"belongsAt", utf8Of(folder / settingsName)}}});
+    return true;
+}
+
 void missing(const std::filesystem::path& folder, const std::vector<FolderEntry>& entries,
              std::vector<DoctorFinding>& out)
 {
     const std::vector<std::string> near = nearSettingsNames(entries, nullptr);
+    if (near.empty() && besideMisplacedPlugin(folder, out)) {
+        return;
+    }
     if (near.empty()) {
         out.push_back({"settings.missing", Severity::Note,
                        "no Tarnwick.ini: every setting takes its default (" +
@@ -138,7 +169,7 @@ void unreadCopies(const std::filesystem::path& folder, const std::vector<FolderE
     }
 }
 
-DoctorFinding checked(const SettingsCheck& check)
+DoctorFinding checked(const SettingsCheck& check, std::string_view toolCommand)
 {
     std::size_t warnings = 0;
     std::vector<std::string> details;
@@ -189,7 +220,7 @@ DoctorFinding checked(const SettingsCheck& check)
 } // namespace
 
 SettingsSeen examineSettings(const std::filesystem::path& folder,
-                             const std::vector<FolderEntry>& entries,
+                             const std::vector<FolderEntry>& entries, std::string_view toolCommand,
                              std::vector<DoctorFinding>& out)
 {
     SettingsSeen seen;
@@ -202,7 +233,8 @@ SettingsSeen examineSettings(const std::filesystem::path& folder,
     const std::filesystem::path file = folder / pathFromUtf8(entry->name);
     if (const Result<SettingsCheck> check = checkSettings(file)) {
         seen.settings = check->settings;
-        out.push_back(checked(*check));
+        out.push_back(checked(*check, toolCommand));
+        seen.warned = out.back().severity == Severity::NeedsDoing;
     } else {
         // Windows' reader gives every default for a file it cannot open, and says nothing.
         out.push_back({"settings.unreadable",

@@ -71,18 +71,44 @@ void footNote(std::ostream& out, const std::string& text)
                markupText(text));
 }
 
+// Columns are the capture's own; on a longer common axis they take a share of the width.
+double columnShare(const FrameTimeView& view, const FrameTimeScale& scale)
+{
+    return scale.durationMs > 0 ? std::min(1.0, view.wants.durationMs / scale.durationMs) : 1;
+}
+
 } // namespace
 
+std::vector<HitchMark> hitchMarks(const FrameTimeView& view, const FrameTimeScale& scale)
+{
+    const double share = columnShare(view, scale);
+    std::vector<HitchMark> marks;
+    for (std::size_t i = 0; i < view.columns.size(); ++i) {
+        const FrameTimeColumn& c = view.columns[i];
+        if (c.hitches == 0) {
+            continue;
+        }
+        const double x = left + (static_cast<double>(i) + 0.5) * share;
+        // At its first column, so that marks stand a mark's width apart at least.
+        if (marks.empty() || x - marks.back().x >= hitchMarkWidth) {
+            marks.push_back({x, 0, 0});
+        }
+        HitchMark& m = marks.back();
+        m.hitches += c.hitches;
+        m.slowestMs = std::max(m.slowestMs, c.maxMs);
+    }
+    return marks;
+}
+
 void writeFrameTimeSvg(std::ostream& out, const FrameTimeView& view, const FrameTimeScale& scale,
-                       const std::string& title)
+                       const std::string& title, const std::vector<Span>& setAside)
 {
     opening(out, title);
-    msAxis(out, scale.maxMs);
     const chart::Scale s{scale.durationMs, 1};
+    chart::spanBands(out, chart::setAsideSpans(setAside), chart::setAsideFill, s, top, bottom);
+    msAxis(out, scale.maxMs);
     chart::timeLabels(out, s, bottom + 16);
-    // Columns are the capture's own; on a longer common axis they take a share of the width.
-    const double share =
-        scale.durationMs > 0 ? std::min(1.0, view.wants.durationMs / scale.durationMs) : 1;
+    const double share = columnShare(view, scale);
     std::string upper;
     std::string lower;
     std::string mean;
@@ -95,13 +121,14 @@ void writeFrameTimeSvg(std::ostream& out, const FrameTimeView& view, const Frame
             lower.insert(0, fmt::format("{:.1f},{:.1f} ", x, yOf(c.minMs, scale.maxMs) + 0.5));
             mean += fmt::format("{:.1f},{:.1f} ", x, yOf(c.sumMs / c.frames, scale.maxMs));
         }
-        if (c.hitches > 0) {
-            hitches += fmt::format(
-                "<path d='M{0:.1f},{1} L{2:.1f},{1} L{3:.1f},{4} Z'><title>{5} hitch{6}{7}</title>"
-                "</path>\n",
-                x - 3, top - 15, x + 3, x, top - 6, c.hitches, c.hitches == 1 ? "" : "es",
-                c.maxMs > scale.maxMs ? fmt::format(", the slowest {:.0f} ms", c.maxMs) : "");
-        }
+    }
+    for (const HitchMark& m : hitchMarks(view, scale)) {
+        const double half = hitchMarkWidth / 2;
+        hitches += fmt::format(
+            "<path d='M{0:.1f},{1} L{2:.1f},{1} L{3:.1f},{4} Z'><title>{5} hitch{6}{7}</title>"
+            "</path>\n",
+            m.x - half, top - 15, m.x + half, m.x, top - 6, m.hitches, m.hitches == 1 ? "" : "es",
+            m.slowestMs > scale.maxMs ? fmt::format(", the slowest {:.0f} ms", m.slowestMs) : "");
     }
     if (!upper.empty()) {
         fmt::print(out, "<polygon fill='{0}' stroke='{0}' stroke-width='1' points='{1}{2}'/>\n",
@@ -115,8 +142,9 @@ void writeFrameTimeSvg(std::ostream& out, const FrameTimeView& view, const Frame
                left - 6, top - 7, hitchColour);
     footNote(out, fmt::format("Each pixel column: its fastest to its slowest frame, its mean in "
                               "yellow. Red: hitches (over {:g} times the median of {} "
-                              "neighbours). Frames above {:g} ms are cut at the top.",
-                              hitchFactor, 2 * hitchNeighbours, scale.maxMs));
+                              "neighbours). Frames above {:g} ms are cut at the top.{}",
+                              hitchFactor, 2 * hitchNeighbours, scale.maxMs,
+                              setAside.empty() ? "" : " Beige: not play."));
     out << "</svg>\n";
 }
 

@@ -68,19 +68,38 @@ std::vector<Hitch> findHitches(const TuneFrames& frames)
     return hitches;
 }
 
-std::uint64_t hitchesWithPurge(const std::vector<Hitch>& hitches, const TuneFrames& frames,
-                               const std::vector<double>& purgeTimesMs)
+namespace {
+
+// The purge at once after each hitch, for each hitch that has one.
+std::vector<double> purgeOfEachHitch(const std::vector<Hitch>& hitches, const TuneFrames& frames,
+                                     const std::vector<double>& purgeTimesMs)
 {
-    std::uint64_t count = 0;
+    std::vector<double> purges;
     for (const Hitch& hitch : hitches) {
         const std::size_t last = std::min(hitch.frame + 2, frames.elapsedMs.size() - 1);
         const auto purge = std::lower_bound(purgeTimesMs.begin(), purgeTimesMs.end(),
                                             frames.elapsedMs[hitch.frame]);
         if (purge != purgeTimesMs.end() && *purge <= frames.elapsedMs[last]) {
-            ++count;
+            purges.push_back(*purge);
         }
     }
-    return count;
+    return purges;
+}
+
+} // namespace
+
+std::uint64_t hitchesWithPurge(const std::vector<Hitch>& hitches, const TuneFrames& frames,
+                               const std::vector<double>& purgeTimesMs)
+{
+    return purgeOfEachHitch(hitches, frames, purgeTimesMs).size();
+}
+
+std::vector<double> purgesAtHitches(const std::vector<Hitch>& hitches, const TuneFrames& frames,
+                                    const std::vector<double>& purgeTimesMs)
+{
+    std::vector<double> purges = purgeOfEachHitch(hitches, frames, purgeTimesMs);
+    purges.erase(std::unique(purges.begin(), purges.end()), purges.end());
+    return purges;
 }
 
 FrameTimeView viewFrameTimes(const TuneFrames& frames, const FrameTimeCounts& counts,

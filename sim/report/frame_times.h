@@ -33,6 +33,10 @@ std::vector<Hitch> findHitches(const TuneFrames& frames);
 // it, while the plug-in's state follows the slow frame. in: purgeTimesMs, ascending.
 std::uint64_t hitchesWithPurge(const std::vector<Hitch>& hitches, const TuneFrames& frames,
                                const std::vector<double>& purgeTimesMs);
+// Those purges, each once (hitches a frame or two apart share one), ascending: what they are as
+// purges, in slumps or outside, is counted as every purge is.
+std::vector<double> purgesAtHitches(const std::vector<Hitch>& hitches, const TuneFrames& frames,
+                                    const std::vector<double>& purgeTimesMs);
 
 // One pixel column of the frame-time chart: the slowest and fastest frame drawn there, and the
 // mean.
@@ -67,9 +71,20 @@ inline constexpr double distributionDecades = 4;
 FrameTimeView viewFrameTimes(const TuneFrames& frames, const FrameTimeCounts& counts,
                              const std::vector<Hitch>& hitches, double durationMs);
 
-// in: title, what the chart's <title> and heading say; scale, the page's common one.
+// A hitch mark above the frame-time chart: hitches in columns closer than a mark is wide would
+// draw one mark over another, so they share one, which says how many it stands for.
+struct HitchMark {
+    double x = 0; // at its first column, in the chart's pixels
+    std::uint32_t hitches = 0;
+    float slowestMs = 0; // of the frames in its columns
+};
+inline constexpr double hitchMarkWidth = 6;
+std::vector<HitchMark> hitchMarks(const FrameTimeView& view, const FrameTimeScale& scale);
+
+// in: title, what the chart's <title> and heading say; scale, the page's common one; setAside,
+// what is not play (shaded as the frame-rate chart shades it: an alt-tab is no hitch of play).
 void writeFrameTimeSvg(std::ostream& out, const FrameTimeView& view, const FrameTimeScale& scale,
-                       const std::string& title);
+                       const std::string& title, const std::vector<Span>& setAside = {});
 void writeDistributionSvg(std::ostream& out, const FrameTimeView& view, double maxMs,
                           const std::string& title);
 

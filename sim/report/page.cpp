@@ -205,11 +205,15 @@ void writeReportPage(std::ostream& stream, const ReportPage& page)
     const page::Scales scales = page::commonScales(views);
     auto view = views.begin();
     for (const PageCapture& capture : page.captures) {
-        if (view != views.end() && view->capture == &capture) {
-            page::captureSection(out, *view++, scales);
-        } else {
+        if (view == views.end() || view->capture != &capture) {
             page::unreadCapture(out, capture);
+            continue;
         }
+        // Past the first few, a capture is its row in the table of captures.
+        if (view - views.begin() < static_cast<std::ptrdiff_t>(page::capturesInFull)) {
+            page::captureSection(out, *view, scales);
+        }
+        ++view;
     }
     if (page.tune) {
         const TuneReport& tune = *page.tune;

@@ -7,6 +7,7 @@
 #include "sim/report/session_report.h"
 #include "sim/report/slumps_report.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace sim::page {
@@ -18,6 +19,36 @@ constexpr std::size_t listedSlumps = 40;
 void row(html::Writer& page, std::string_view name, const html::Markup& value)
 {
     page.put("<tr><th scope='row'>{}</th><td>{}</td></tr>\n", name, value);
+}
+
+// The hitches' purges counted as purges, as the slumps' line counts every purge: hitches a frame
+// apart share one, so "6 of the 12 hitches" may be 4 purges.
+std::string hitchPurgesText(const CaptureView& view)
+{
+    const SlumpScore& s = view.hitchPurgesScored;
+    const std::uint64_t purges = s.inSlumps + s.outside + s.setAside;
+    if (purges == 0) {
+        return "";
+    }
+    return fmt::format(" ({} purge{}: {} in slumps, {} outside any{})", countText(purges),
+                       purges == 1 ? "" : "s", countText(s.inSlumps), countText(s.outside),
+                       s.setAside > 0 ? fmt::format(", {} in what is not play", s.setAside) : "");
+}
+
+// Hitches close together share a mark: the title says how many marks there are, so that they can
+// be counted.
+std::string frameTimesTitle(const CaptureView& view, const FrameTimeScale& scale)
+{
+    const std::size_t hitches = view.hitches.size();
+    const std::size_t marks = hitchMarks(view.frames, scale).size();
+    const std::string counted =
+        fmt::format("{} hitch{}", countText(hitches), hitches == 1 ? "" : "es");
+    if (marks == hitches) {
+        return "Frame times over time, " + counted + " marked";
+    }
+    return fmt::format("Frame times over time, {} in {} mark{} (hitches close together share "
+                       "one)",
+                       counted, countText(marks), marks == 1 ? "" : "s");
 }
 
 void figures(html::Writer& page, const CaptureView& view)
@@ -48,9 +79,9 @@ void figures(html::Writer& page, const CaptureView& view)
                      averageLowFps(times, 0.01), averageLowFps(times, 0.001)));
     row(page, "hitches",
         html::format("{} (frames over {:g} times the median of their {} neighbours, the measure "
-                     "CapFrameX calls stutter); {} of them with a purge of your pair at once",
+                     "CapFrameX calls stutter); {} of them with a purge of your pair at once{}",
                      countText(view.hitches.size()), hitchFactor, 2 * hitchNeighbours,
-                     countText(view.hitchPurges)));
+                     countText(view.hitchPurges), hitchPurgesText(view)));
     std::vector<AppFrames> others;
     for (const AppFrames& app : summary.applications) {
         if (app.name != summary.application) {
@@ -191,14 +222,13 @@ void captureSection(html::Writer& page, const CaptureView& view, const Scales& s
     }
     std::ostringstream times;
     writeFrameTimeSvg(times, view.frames, scales.frameTimes,
-                      fmt::format("Frame times over time, {} hitch{} marked",
-                                  countText(view.hitches.size()),
-                                  view.hitches.size() == 1 ? "" : "es"));
+                      frameTimesTitle(view, scales.frameTimes), view.part->slumps.setAside);
     figure(page, times.str(), durationMs,
            html::format("What a capture tool's frame-time graph shows: spikes are hitches, a "
-                        "raised floor is a slump. Your pair purged at {} of the {} hitches at "
-                        "once.",
-                        countText(view.hitchPurges), countText(view.hitches.size())));
+                        "raised floor is a slump. Your pair purged at once at {} of the {} "
+                        "hitches{}.",
+                        countText(view.hitchPurges), countText(view.hitches.size()),
+                        hitchPurgesText(view)));
     std::ostringstream spread;
     writeDistributionSvg(spread, view.frames, scales.frameTimes.maxMs,
                          "Frame-time distribution: the frame time at each percentile");

@@ -25,9 +25,18 @@ namespace {
 
 const CellResult* recommendedOn(const ReportPage& page, std::size_t tuned)
 {
-    const std::vector<TuneResult>& own = page.tune->perCapture;
-    if (page.verdict && page.verdict->answer == Answer::EachGame && tuned < own.size()) {
-        return own[tuned].recommended ? &own[tuned].captures.front().recommended : nullptr;
+    if (page.verdict && page.verdict->answer == Answer::EachGame) {
+        for (const TuneReport::Game& game : page.tune->perGame) {
+            const auto at = std::find(game.captures.begin(), game.captures.end(), tuned);
+            if (at != game.captures.end()) {
+                return game.result.recommended
+                           ? &game.result
+                                  .captures[static_cast<std::size_t>(at - game.captures.begin())]
+                                  .recommended
+                           : nullptr;
+            }
+        }
+        return nullptr;
     }
     return page.verdict && page.verdict->best ? &page.tune->result.captures[tuned].recommended
                                               : nullptr;
@@ -51,10 +60,14 @@ std::vector<CaptureView> viewCaptures(const ReportPage& page)
         view.recommended = recommendedOn(page, capture.tuned);
         if (capture.frames != nullptr && !capture.frames->frameSeconds.empty()) {
             view.hitches = findHitches(*capture.frames);
-            view.hitchPurges =
-                hitchesWithPurge(view.hitches, *capture.frames, view.part->current.purgeTimesMs);
-            view.frames = viewFrameTimes(*capture.frames, capture.facts.frameTimes, view.hitches,
-                                         view.part->durationMs);
+            const std::vector<double>& purges = view.part->current.purgeTimesMs;
+            view.hitchPurges = hitchesWithPurge(view.hitches, *capture.frames, purges);
+            view.hitchPurgesScored = scorePurges(
+                view.part->slumps, purgesAtHitches(view.hitches, *capture.frames, purges));
+            if (views.size() <= capturesInFull) {
+                view.frames = viewFrameTimes(*capture.frames, capture.facts.frameTimes,
+                                             view.hitches, view.part->durationMs);
+            }
         }
     }
     return views;
@@ -73,58 +86,103 @@ Scales commonScales(const std::vector<CaptureView>& views)
     return scales;
 }
 
+namespace {
+
+// One figure of a capture, as both layouts of the table show it.
+struct Figure {
+    const char* name;
+    std::function<html::Markup(const CaptureView&)> cell;
+};
+
+std::vector<Figure> figuresOf(bool recommended)
+{
+    const auto fps = [](double value) { return html::format("{:.1f}", value); };
+    const auto purges = [](const CellResult& pair) {
+        return html::format("{} ({} in slumps, {} outside)", pair.purges, pair.slumps.inSlumps,
+                            pair.slumps.outside);
+    };
+    std::vector<Figure> figures = {
+        {"length",
+         [](const CaptureView& v) {
+             return html::format("{}", formatSeconds(v.part->durationMs));
+         }},
+        {"mean fps", [=](const CaptureView& v) { return fps(v.capture->replay->meanFps()); }},
+        {"P1 low fps",
+         [=](const CaptureView& v) { return fps(lowFps(v.capture->facts.frameTimes, 0.01)); }},
+        {"P0.1 low fps",
+         [=](const CaptureView& v) { return fps(lowFps(v.capture->facts.frameTimes, 0.001)); }},
+        {"average 1% low fps",
+         [=](const CaptureView& v) {
+             return fps(averageLowFps(v.capture->facts.frameTimes, 0.01));
+         }},
+        {"average 0.1% low fps",
+         [=](const CaptureView& v) {
+             return fps(averageLowFps(v.capture->facts.frameTimes, 0.001));
+         }},
+        {"hitches",
+         [](const CaptureView& v) { return html::format("{}", countText(v.hitches.size())); }},
+        {"slumps",
+         [](const CaptureView& v) { return html::format("{}", v.part->slumps.slumps.size()); }},
+        {"purges, yours", [=](const CaptureView& v) { return purges(v.part->current); }}};
+    if (recommended) {
+        figures.push_back({"purges, recommended", [=](const CaptureView& v) {
+                               return v.recommended != nullptr ? purges(*v.recommended)
+                                                               : html::format("-");
+                           }});
+    }
+    return figures;
+}
+
+} // namespace
+
 void comparison(html::Writer& page, const std::vector<CaptureView>& views, bool recommended)
 {
     if (views.size() < 2) {
         return;
     }
-    page.put("<h2>The captures side by side</h2>\n<div class='wide'><table class='figures'>\n"
-             "<tr><th></th>");
-    for (const CaptureView& view : views) {
-        page.put("<th scope='col'>{}</th>", shown(captureLabel(view.capture->facts, false)));
-    }
-    page.put("</tr>\n");
-    const auto line = [&](const char* name,
-                          const std::function<html::Markup(const CaptureView&)>& cell) {
-        page.put("<tr><th scope='row'>{}</th>", name);
-        for (const CaptureView& view : views) {
-            page.put("<td>{}</td>", cell(view));
+    const std::vector<Figure> figures = figuresOf(recommended);
+    const bool rows = views.size() > capturesSideBySide;
+    page.put("<h2>The captures {}</h2>\n<div class='wide'><p class='scrolls'>Swipe the table "
+             "sideways to see all of it.</p>\n<table class='figures'>\n<tr><th></th>",
+             rows ? "one row each" : "side by side");
+    const auto label = [](const CaptureView& v) {
+        return shown(captureLabel(v.capture->facts, false));
+    };
+    if (rows) {
+        for (const Figure& figure : figures) {
+            page.put("<th scope='col'>{}</th>", figure.name);
         }
         page.put("</tr>\n");
-    };
-    const auto fps = [](double value) { return html::format("{:.1f}", value); };
-    line("length", [](const CaptureView& v) {
-        return html::format("{}", formatSeconds(v.part->durationMs));
-    });
-    line("mean fps", [&](const CaptureView& v) { return fps(v.capture->replay->meanFps()); });
-    line("P1 low fps",
-         [&](const CaptureView& v) { return fps(lowFps(v.capture->facts.frameTimes, 0.01)); });
-    line("P0.1 low fps",
-         [&](const CaptureView& v) { return fps(lowFps(v.capture->facts.frameTimes, 0.001)); });
-    line("average 1% low fps", [&](const CaptureView& v) {
-        return fps(averageLowFps(v.capture->facts.frameTimes, 0.01));
-    });
-    line("average 0.1% low fps", [&](const CaptureView& v) {
-        return fps(averageLowFps(v.capture->facts.frameTimes, 0.001));
-    });
-    line("hitches",
-         [](const CaptureView& v) { return html::format("{}", countText(v.hitches.size())); });
-    line("slumps",
-         [](const CaptureView& v) { return html::format("{}", v.part->slumps.slumps.size()); });
-    const auto purges = [](const CellResult& pair) {
-        return html::format("{} ({} in slumps, {} outside)", pair.purges, pair.slumps.inSlumps,
-                            pair.slumps.outside);
-    };
-    line("purges, yours", [&](const CaptureView& v) { return purges(v.part->current); });
-    if (recommended) {
-        line("purges, recommended", [&](const CaptureView& v) {
-            return v.recommended != nullptr ? purges(*v.recommended) : html::format("-");
-        });
+        for (const CaptureView& view : views) {
+            page.put("<tr><th scope='row'>{}</th>", label(view));
+            for (const Figure& figure : figures) {
+                page.put("<td>{}</td>", figure.cell(view));
+            }
+            page.put("</tr>\n");
+        }
+    } else {
+        for (const CaptureView& view : views) {
+            page.put("<th scope='col'>{}</th>", label(view));
+        }
+        page.put("</tr>\n");
+        for (const Figure& figure : figures) {
+            page.put("<tr><th scope='row'>{}</th>", figure.name);
+            for (const CaptureView& view : views) {
+                page.put("<td>{}</td>", figure.cell(view));
+            }
+            page.put("</tr>\n");
+        }
     }
     page.put("</table></div>\n<p class='small'>P1 and P0.1: 1000 over the 99th and 99.9th "
              "percentile frame time; average lows: the frame rate of the mean of the slowest "
              "frames. Each capture's charts below share one scale: the same time and frame-rate "
-             "axes for all.</p>\n");
+             "axes for all.{}</p>\n",
+             views.size() > capturesInFull
+                 ? html::format(" The first {} captures are shown in full below; the other {} "
+                                "are in this table only, so that the page stays short enough "
+                                "to read.",
+                                capturesInFull, countText(views.size() - capturesInFull))
+                 : html::format(""));
 }
 
 } // namespace sim::page

@@ -18,6 +18,7 @@ struct CaptureView {
     const TunedCapture* part = nullptr;
     std::vector<Hitch> hitches;
     std::uint64_t hitchPurges = 0; // hitches with a purge of the player's pair at once
+    SlumpScore hitchPurgesScored;  // those purges, each once, against the slumps
     // The pair the verdict recommends for this capture, run over it: the joint one, or the
     // capture's own where each game gets its own answer; none without a recommendation.
     const CellResult* recommended = nullptr;
@@ -30,6 +31,12 @@ struct Scales {
     double maxFps = 0;
 };
 
+// A page of a thousand captures, each with its charts, is tens of megabytes no one reads: the
+// first ones are shown in full, every one in the table of captures (one row each past a few).
+inline constexpr std::size_t capturesInFull = 8;
+inline constexpr std::size_t capturesSideBySide = 4; // more: one row each
+
+// Each capture read, its charts drawn only for the first capturesInFull.
 std::vector<CaptureView> viewCaptures(const ReportPage& page);
 Scales commonScales(const std::vector<CaptureView>& views);
 
@@ -40,8 +47,8 @@ std::string minutes(double ms);
 // A sentence of the text's as the page starts one.
 std::string upperFirst(std::string text);
 
-// The captures side by side; nothing for fewer than two. in: recommended, whether there is a
-// recommendation to set beside the player's pair.
+// The captures side by side, or one row each past capturesSideBySide; nothing for fewer than
+// two. in: recommended, whether there is a recommendation to set beside the player's pair.
 void comparison(html::Writer& page, const std::vector<CaptureView>& views, bool recommended);
 void captureSection(html::Writer& page, const CaptureView& view, const Scales& scales);
 // A capture that could not be read, with why.

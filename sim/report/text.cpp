@@ -102,14 +102,15 @@ void printSettings(std::ostream& out, const SessionResult& result, std::string_v
 {
     const std::string from = source.empty() ? std::string() : fmt::format(" ({})", source);
     if (!result.enabled) {
-        fmt::print(out, "settings: Enabled is 0: the plug-in returns at once and does nothing{}\n",
-                   from);
+        fmt::print(out, "settings: {}=0: the plug-in returns at once and does nothing{}\n",
+                   enabledKey.name, from);
         return;
     }
+    // Named by the keys a player writes in Tarnwick.ini.
     const GovernorSettings& s = result.settings;
-    fmt::print(out,
-               "settings: fpsModerate {}, fpsCritical {}, detectionRange {:.0f}, logging {}{}\n",
-               s.fpsModerate, s.fpsCritical, s.detectionRange, s.logging ? "on" : "off", from);
+    fmt::print(out, "settings: {}={}, {}={}, {}={:g}, {}={}{}\n", fpsModerateKey.name,
+               s.fpsModerate, fpsCriticalKey.name, s.fpsCritical, detectionRangeKey.name,
+               s.detectionRange, loggingKey.name, s.logging ? 1 : 0, from);
 }
 
 void printSummary(std::ostream& out, const SessionResult& result, bool vehicles)

@@ -9,6 +9,7 @@
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace sim {
@@ -109,6 +110,47 @@ bool mixedRates(const TuneResult& r)
     const auto [slowest, fastest] = usualRange(r);
     // A fifth apart, a threshold that suits one game's slumps is the other's usual rate.
     return slowest > 0 && slowest < fastest * (1 - mixedRatesApart);
+}
+
+std::vector<std::vector<std::size_t>> gamesByUsualRate(const std::vector<double>& usualFps)
+{
+    std::vector<std::size_t> order(usualFps.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        order[i] = i;
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return usualFps[a] < usualFps[b]; });
+    std::vector<std::vector<std::size_t>> games;
+    double slowest = -1;
+    for (const std::size_t i : order) {
+        const double usual = usualFps[i];
+        // As mixedRates tells games apart: the slowest of a game within a fifth of its fastest.
+        const bool apart =
+            usual <= 0 ? slowest != 0 : slowest <= 0 || slowest < usual * (1 - mixedRatesApart);
+        if (games.empty() || apart) {
+            games.emplace_back();
+            slowest = usual;
+        }
+        games.back().push_back(i);
+    }
+    for (std::vector<std::size_t>& game : games) {
+        std::sort(game.begin(), game.end());
+    }
+    std::sort(games.begin(), games.end(),
+              [](const auto& a, const auto& b) { return a.front() < b.front(); });
+    return games;
+}
+
+std::string gameLabel(const TuneReport& report, const TuneReport::Game& game)
+{
+    const std::string first =
+        game.captures.empty() || game.captures.front() >= report.captures.size()
+            ? std::string("the capture")
+            : captureLabel(report.captures[game.captures.front()], false);
+    const std::size_t more = game.captures.size() > 1 ? game.captures.size() - 1 : 0;
+    return more == 0 ? first
+                     : fmt::format("{} and {} more capture{}", first, countText(more),
+                                   more == 1 ? "" : "s");
 }
 
 std::string mixedRatesWarning(const TuneResult& r)

@@ -36,9 +36,23 @@ struct TuneReport {
     Range moderate;
     Range critical;
     TuneResult result;
-    // Captures of games at different usual rates: each tuned alone as well, for one answer each.
-    std::vector<TuneResult> perCapture;
+    // Captures of games at different usual rates: those at one usual rate (within
+    // mixedRatesApart) are one game, tuned together as well, for one answer each. A game, not a
+    // capture: a thousand captures of two games are two answers, and two grids held.
+    struct Game {
+        std::vector<std::size_t> captures; // indices into captures, ascending
+        TuneResult result;                 // its captures in that order
+    };
+    std::vector<Game> perGame;
 };
+
+// The captures of one game as a player names them: "a.csv", "a.csv and 3 more captures".
+std::string gameLabel(const TuneReport& report, const TuneReport::Game& game);
+
+// The captures (by index) grouped by usual rate, each group the captures within mixedRatesApart
+// of its slowest, in the order of their first capture; a capture without a usual rate (0) is a
+// game of its own kind with the others like it.
+std::vector<std::vector<std::size_t>> gamesByUsualRate(const std::vector<double>& usualFps);
 
 struct Verdict; // sim/report/verdict.h: what text, JSON and the page say of a TuneReport
 // "FPS_Moderate 45, FPS_Critical 35"

@@ -325,7 +325,7 @@ Verdict judge(const TuneReport& report, const std::optional<SettingsCheck>& sett
         v.why = recordedOnText(v);
         return v;
     }
-    if (report.perCapture.empty()) {
+    if (report.perGame.empty()) {
         return v;
     }
     v.answer = Answer::EachGame;
@@ -333,9 +333,9 @@ Verdict judge(const TuneReport& report, const std::optional<SettingsCheck>& sett
     v.decidedBy = RuleKey::None;
     v.changes.clear();
     v.why = mixedRatesWarning(report.result);
-    for (std::size_t i = 0; i < report.perCapture.size(); ++i) {
-        v.eachGame.push_back(judgeOne(report.perCapture[i], report, settings));
-        v.gameNames.push_back(captureLabel(report.captures[i], false));
+    for (const TuneReport::Game& game : report.perGame) {
+        v.eachGame.push_back(judgeOne(game.result, report, settings));
+        v.gameNames.push_back(gameLabel(report, game));
     }
     return v;
 }

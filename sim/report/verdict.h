@@ -61,11 +61,11 @@ struct Verdict {
         std::size_t purges = 0;
     };
     std::vector<Recorded> recordedOn;
-    std::vector<Verdict> eachGame;      // EachGame: one per capture, in order
-    std::vector<std::string> gameNames; // EachGame: the capture each answer is for
+    std::vector<Verdict> eachGame;      // EachGame: one per game, in order
+    std::vector<std::string> gameNames; // EachGame: the captures each answer is for
 };
 
-// in: report, tuned (with perCapture when its captures run at different usual rates); settings,
+// in: report, tuned (with perGame when its captures run at different usual rates); settings,
 // the file judged (none: the defaults).
 Verdict judge(const TuneReport& report, const std::optional<SettingsCheck>& settings);
 

@@ -91,7 +91,7 @@ rm "$f/ScriptHookV.dll"
 check noHook 1 "game.found hook.missing loader.found plugin.found settings.read log.found" "$f"
 case_folder no-loader
 rm "$f/dinput8.dll"
-check noLoader 0 "game.found hook.found loader.missing plugin.found settings.read log.found" "$f"
+check noLoader 1 "game.found hook.found loader.missing plugin.found settings.read log.found" "$f"
 case_folder no-executable
 rm "$f/Game.exe"
 check noExecutable 1 "game.missing" "$f"

@@ -151,7 +151,7 @@ if [ "$chart_bytes" -gt 100000 ]; then
 fi
 check fileOfNulBytes 1 "zeros.bin:1: a line longer than 1 MiB" replay @zeros.bin
 check manyApplicationsCounted 0 "and 49989 more applications" replay @many.csv
-check longNameCutShort 1 "NNNN\.\.\. \(900004 bytes\) \(1 frames\), x.exe" \
+check longNameCutShort 1 "NNNN\.\.\. \(cut short; the whole text is 900004 bytes\) \(1 frames\), x.exe" \
     replay @long-name.csv --app absent.exe
 check tuneRangeBeyondAnyRefreshRate 2 "'1..100000' is out of range: thresholds go from 1 to 500" \
     tune @C.csv --moderate 1..100000

@@ -58,8 +58,8 @@ grep -q "FPS_Critical 35: $replayed $plural" "$work/dom.html" || fail "not $repl
 low=$(json "$work/replay.json" "'%.1f' % d['onePercentLowFps']")
 grep -q "<td>$low, " "$work/dom.html" || fail "not the 1% low of replay ($low)"
 grep -q "^page: $work/page.html" "$work/console.txt" || fail "the console does not name the page"
-# Every chart says what it shows, the captures stand side by side, and each wide chart has the
-# line that tells a phone it scrolls.
+# Every chart says what it shows, the captures stand side by side, and each wide chart and the
+# table of captures have the line that tells a phone it scrolls.
 python3 - "$work/dom.html" <<'PY' || fail "a chart without its title, or no table side by side"
 import re, sys
 page = open(sys.argv[1]).read()
@@ -68,6 +68,6 @@ assert len(svgs) == 7, len(svgs)
 for svg in svgs:
     assert re.search(r"<title>[^<]+</title>", svg[: svg.find("<text")]), svg[:200]
 assert "The captures side by side" in page
-assert page.count("class=\"scrolls\"") == 7, page.count("class=\"scrolls\"")
+assert page.count("class=\"scrolls\"") == 8, page.count("class=\"scrolls\"")
 PY
 echo "PASS: rendered at 1366 and 390 pixels, figures as the commands give them, nothing outside"
