@@ -24,31 +24,31 @@ void expectTheRuleHolds(const sim::TuneFrames& frames, const GovernorSettings& y
     const sim::TuneResult r = sim::tune(frames, yours, sim::defaultModerate, sim::defaultCritical);
     ASSERT_TRUE(r.recommended) << name;
     const sim::CellResult& best = r.cells[*r.recommended];
-    std::uint64_t fewestOutside = best.slumps.outside;
+    // Within the budget, it catches as many slumps as any pair within the budget with the game
+    // Normal in ordinary play.
     std::uint64_t mostCaught = 0;
     for (const sim::CellResult& c : r.cells) {
-        fewestOutside = std::min(fewestOutside, c.slumps.outside);
-    }
-    for (const sim::CellResult& c : r.cells) {
-        if (c.slumps.outside == fewestOutside) {
+        if (sim::overBudgetOf(c, r.ordinaryMs) == 0 && sim::moderateFitsPlay(r, c) &&
+            !sim::thresholdsDrawAWarning(c.moderate, c.critical)) {
             mostCaught = std::max(mostCaught, c.slumps.caught);
         }
     }
-    EXPECT_EQ(best.slumps.outside, fewestOutside) << name;
+    EXPECT_EQ(sim::overBudgetOf(best, r.ordinaryMs), 0u) << name;
     EXPECT_EQ(best.slumps.caught, mostCaught) << name;
     // No pair allowed stands before it; of those level with it but for FPS_Critical, it has the
     // highest.
-    const sim::Standing standing = sim::standingOf(r, best);
+    ASSERT_TRUE(r.best) << name;
+    const sim::Standing standing = sim::standingOf(r, r.cells[*r.best]);
     for (const sim::CellResult& c : r.cells) {
         if (sim::thresholdsDrawAWarning(c.moderate, c.critical)) {
             continue;
         }
-        sim::Standing other = sim::standingOf(r, c);
-        EXPECT_FALSE(other < standing) << name << ": " << c.moderate << "/" << c.critical;
-        other.lowerCritical = standing.lowerCritical;
-        if (other == standing && !sim::samePair(c, best)) {
-            EXPECT_LT(c.critical, best.critical) << name << ": " << c.moderate << "/" << c.critical;
-        }
+        EXPECT_FALSE(sim::standingOf(r, c) < standing)
+            << name << ": " << c.moderate << "/" << c.critical;
+    }
+    // Yours is kept only where it stands level with the first on every deciding key.
+    if (!sim::samePair(best, r.cells[*r.best])) {
+        EXPECT_EQ(sim::decidingKey(sim::standingOf(r, best), standing), sim::RuleKey::None) << name;
     }
     // Adopted, it is recommended again.
     const sim::TuneResult again = sim::tune(frames, pair(best.moderate, best.critical),
@@ -82,7 +82,7 @@ TEST(Slumps, neitherCaptureThatFooledTheOldRuleDoesSoNow)
             sim::tune(noisy, yours, sim::defaultModerate, sim::defaultCritical);
         ASSERT_TRUE(r.recommended);
         const sim::CellResult& best = r.cells[*r.recommended];
-        EXPECT_EQ(best.slumps.outside, 0u);
+        EXPECT_EQ(sim::overBudgetOf(best, r.ordinaryMs), 0u);
         EXPECT_EQ(best.slumps.caught, 6u);
         // Never Critical at the usual rate: Critical only some of the slumps' time.
         double slumpMs = 0;
@@ -96,7 +96,8 @@ TEST(Slumps, neitherCaptureThatFooledTheOldRuleDoesSoNow)
     ASSERT_TRUE(steady.recommended);
     EXPECT_TRUE(steady.captures[0].slumps.slumps.empty());
     EXPECT_GT(steady.current.purges, 10u) << "the defaults purge on noise";
-    EXPECT_EQ(steady.cells[*steady.recommended].purges, 0u);
+    EXPECT_GT(sim::overBudgetOf(steady.current, steady.ordinaryMs), 0u);
+    EXPECT_EQ(sim::overBudgetOf(steady.cells[*steady.recommended], steady.ordinaryMs), 0u);
     sim::TuneReport report;
     report.moderate = sim::defaultModerate;
     report.critical = sim::defaultCritical;
@@ -120,8 +121,8 @@ TEST(Slumps, theRecommendationKeepsItsDistanceFromTheCapturesNoise)
     ASSERT_TRUE(quiet.recommended);
     ASSERT_GT(quiet.current.slumps.outside, 0u);
     const sim::CellResult& calm = quiet.cells[*quiet.recommended];
-    EXPECT_EQ(calm.purges, 0u);
-    EXPECT_EQ(sim::roomOf(quiet.cells, calm, 0).steps, sim::roomSteps) << calm.critical;
+    EXPECT_EQ(sim::overBudgetOf(calm, quiet.ordinaryMs), 0u);
+    EXPECT_GE(sim::roomOf(quiet, calm).steps, sim::roomNeeded) << calm.critical;
     // 144 fps with three dips to about 90: every dip caught, even with both thresholds lower.
     Shape fast;
     const auto usual = [](std::mt19937& r) { return jittered(r, 1000.0 / 144, 0.05); };
@@ -135,50 +136,63 @@ TEST(Slumps, theRecommendationKeepsItsDistanceFromTheCapturesNoise)
     ASSERT_TRUE(dips.recommended);
     ASSERT_EQ(dips.slumps, 3u);
     const sim::CellResult& best = dips.cells[*dips.recommended];
-    const sim::Room room = sim::roomOf(dips.cells, best, 3);
+    const sim::Room room = sim::roomOf(dips, best);
     ASSERT_GE(room.steps, 2) << best.moderate << "/" << best.critical;
     const auto wary = sim::movedBy(dips.cells, best, -room.steps);
     ASSERT_TRUE(wary);
-    EXPECT_EQ(best.slumps.outside, 0u);
+    EXPECT_EQ(sim::overBudgetOf(best, dips.ordinaryMs), 0u);
     EXPECT_EQ(dips.cells[*wary].slumps.caught, 3u) << best.critical << " catches only narrowly";
 }
 
-// A pair's room ends at the first step where, moved up, it purges outside a slump more often or,
-// moved down, misses more slumps than it does itself.
+// A pair's room ends at the first step where, moved up, it wastes more than the budget or, moved
+// down, misses more slumps than it does itself; both moves are the shares the text says.
 TEST(Slumps, aPairsRoomEndsWhereAMovedPairFaresWorse)
 {
-    std::vector<sim::CellResult> cells;
+    sim::TuneResult r;
+    r.slumps = 1;
+    r.ordinaryMs = 0; // no ordinary play: no wasted purge allowed
     for (std::int32_t m = 20; m <= 40; ++m) {
         for (std::int32_t c = 10; c < m; ++c) {
-            sim::CellResult& cell = cells.emplace_back();
+            sim::CellResult& cell = r.cells.emplace_back();
             cell.moderate = m;
             cell.critical = c;
             cell.slumps.outside = c >= 33 ? 1u : 0u; // eager enough to purge on a hitch
             cell.slumps.caught = c <= 18 ? 0u : 1u;  // too wary to catch the one slump
         }
     }
-    const auto at = [&cells](std::int32_t m, std::int32_t c) {
-        for (const sim::CellResult& cell : cells) {
+    const auto at = [&r](std::int32_t m, std::int32_t c) {
+        for (const sim::CellResult& cell : r.cells) {
             if (cell.moderate == m && cell.critical == c) {
                 return cell;
             }
         }
         return sim::CellResult{};
     };
-    // 25 moved up by 30% is 33: five steps of room, the sixth purges outside.
-    const sim::Room up = sim::roomOf(cells, at(30, 25), 1);
+    // 25 times 1.3 is 32.5, up to 33: five steps of room, the sixth wastes one.
+    const sim::Room up = sim::roomOf(r, at(30, 25));
     EXPECT_EQ(up.steps, 5);
-    EXPECT_TRUE(up.purgesOutside);
+    EXPECT_TRUE(up.overBudget);
     EXPECT_EQ(up.outside, 1u);
     EXPECT_FALSE(up.misses);
-    // 22 moved down by 20% is 18: three steps of room, the fourth misses the slump.
-    const sim::Room down = sim::roomOf(cells, at(30, 22), 1);
-    EXPECT_EQ(down.steps, 3);
+    // 22 times 0.85 is 18.7, down to 18: two steps of room, the third misses the slump.
+    const sim::Room down = sim::roomOf(r, at(30, 22));
+    EXPECT_EQ(down.steps, 2);
     EXPECT_TRUE(down.misses);
     EXPECT_EQ(down.missed, 1);
-    EXPECT_FALSE(down.purgesOutside);
-    // Moved beyond the grid, a pair is held to its edge: 39 up by 5% is 41, held to 40.
-    EXPECT_TRUE(sim::movedBy(cells, at(39, 20), 1));
+    EXPECT_FALSE(down.overBudget);
+    // Room is never claimed past the grid: 39 up by 5% is 41.
+    EXPECT_FALSE(sim::movedBy(r.cells, at(39, 20), 1));
+    EXPECT_TRUE(sim::roomOf(r, at(39, 20)).gridEdge);
+}
+
+// The budget is a whole purge for each minute of ordinary play begun.
+TEST(Slumps, theBudgetCountsWholePurgesOfOrdinaryPlay)
+{
+    const std::pair<double, std::uint64_t> rows[] = {
+        {0, 0}, {1, 1}, {60000, 1}, {60001, 2}, {300000, 5}};
+    for (const auto& [ms, allowed] : rows) {
+        EXPECT_EQ(sim::wastedAllowed(ms), allowed) << ms;
+    }
 }
 
 } // namespace

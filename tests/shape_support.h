@@ -16,6 +16,19 @@ namespace testing_support {
 struct Shape {
     std::vector<double> ms;
     std::mt19937 random{7};
+    // Stretches made as slumps, and as what is not play (menus, alt-tabs), in ms from the start.
+    std::vector<std::pair<double, double>> made;
+    std::vector<std::pair<double, double>> notPlay;
+    double endMs() const { return seconds() * 1000.0; }
+    // A stretch from `next`, recorded in `into`.
+    Shape& marked(std::vector<std::pair<double, double>>& into, double seconds,
+                  const std::function<double(std::mt19937&)>& next)
+    {
+        const double from = endMs();
+        add(seconds, next);
+        into.emplace_back(from, endMs());
+        return *this;
+    }
     double seconds() const
     {
         double total = 0;

@@ -92,7 +92,8 @@ TEST(Verdict, isDecidedOnceAndSaysWhatDecidedIt)
          "[Settings]\nFPS_Moderate=45\nFPS_Critical=45\n",
          sim::Answer::Change,
          sim::RuleKey::Warned,
-         {"the settings check warns about it: FPS_Critical (45) is not below FPS_Moderate",
+         {"the settings check warns about it, and that decided: FPS_Critical (45) is not below "
+          "FPS_Moderate",
           "change FPS_Moderate=45 to FPS_Moderate=46 (line 2)"},
          {"waits", " 1 purges"}},
         {"a pair outside the grid",
@@ -115,9 +116,8 @@ TEST(Verdict, isDecidedOnceAndSaysWhatDecidedIt)
          nullptr,
          sim::Answer::Keep,
          sim::RuleKey::None,
-         {"yours purges once outside any slump, and only a pair with FPS_Critical 12 or lower "
-          "would purge less",
-          "keep yours"},
+         {"yours wastes once, within the budget of 1 wasted purge for 0.3 minutes of ordinary "
+          "play: keep it"},
          noBadPlural},
         {"too short",
          {Shape{}.steady(5, 16.7)},
@@ -145,7 +145,7 @@ TEST(Verdict, isDecidedOnceAndSaysWhatDecidedIt)
         {"no pair catches the slump",
          {fast},
          nullptr,
-         sim::Answer::Keep,
+         sim::Answer::CannotTell,
          sim::RuleKey::None,
          {"no pair of the grid catches the slump (at 150 fps)"},
          {"every pair that would catch"}},
@@ -162,7 +162,7 @@ TEST(Verdict, isDecidedOnceAndSaysWhatDecidedIt)
          nullptr,
          sim::Answer::Change,
          sim::RuleKey::ModerateAtUsual,
-         {"yours leaves ordinary play too little room", "purges 40 times outside any slump",
+         {"yours leaves ordinary play too little room", "wastes 40 times outside any slump",
           "there is no Tarnwick.ini: make one", "\n    FPS_Critical="},
          {"waits", "misses"}},
     };

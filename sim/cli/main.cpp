@@ -176,7 +176,8 @@ void addTune(CLI::App& app, TuneOptions& tune, int& status)
                       {"tarnwick-sim tune capture.csv --ini Tarnwick.ini --svg grid.svg",
                        "tarnwick-sim tune monday.csv tuesday.csv --json"},
                       wrapped(slumpsExplained()) + '\n' +
-                          wrapped("The recommendation: " + recommendationRule() + ".")));
+                          wrapped("The recommendation: " + recommendationRule() +
+                                  ". In full: " + recommendationRuleInFull() + ".")));
     command->callback([command, &tune, &status] {
         tune.gridFollowsCaptures =
             command->count("--moderate") == 0 && command->count("--critical") == 0;

@@ -69,8 +69,9 @@ std::string slumpTargetText(const SlumpVerdict& verdict)
     if (verdict.targetGiven) {
         return fmt::format("below {:g} fps (--target)", verdict.targetFps);
     }
-    return fmt::format("below {:g} fps ({} of the usual {:g} fps)", verdict.targetFps,
-                       percentText(slumpShareOfUsual), verdict.usualFps);
+    return fmt::format("below {} of the play around them, a minute either side (at the usual "
+                       "{:g} fps, below {:g} fps)",
+                       percentText(slumpShareOfUsual), verdict.usualFps, verdict.targetFps);
 }
 
 std::string noSlumpReason(const SlumpVerdict& verdict, double durationMs)
@@ -88,7 +89,10 @@ std::string noSlumpReason(const SlumpVerdict& verdict, double durationMs)
                            verdict.usualFps);
     }
     return fmt::format("the frame rate never stayed {} for {} seconds: nothing here needs a purge",
-                       slumpTargetText(verdict), slumpLowSeconds);
+                       verdict.targetGiven
+                           ? slumpTargetText(verdict)
+                           : "below " + percentText(slumpShareOfUsual) + " of the play around",
+                       slumpLowSeconds);
 }
 
 std::string purgeJudgement(const FrameRateTrace& trace, const SlumpVerdict& verdict, double atMs)

@@ -36,8 +36,9 @@ std::string fpsList(const std::vector<double>& fps)
 
 std::string budgetText(const TuneResult& r)
 {
-    return fmt::format("the budget of {} for {:.1f} minutes of ordinary play",
-                       purgeTimesText(wastedAllowed(r.ordinaryMs)), r.ordinaryMs / 60000.0);
+    const std::uint64_t allowed = wastedAllowed(r.ordinaryMs);
+    return fmt::format("the budget of {} wasted {} for {:.1f} minutes of ordinary play", allowed,
+                       allowed == 1 ? "purge" : "purges", r.ordinaryMs / 60000.0);
 }
 
 // What a pair does a step past its room.
@@ -85,10 +86,12 @@ std::string yoursDoes(const Verdict& v, const TuneResult& r, const TuneReport& r
     const std::int64_t missed = missedOf(yours, slumps);
     switch (v.decidedBy) {
     case RuleKey::ModerateAtUsual:
-        return fmt::format("yours leaves ordinary play too little room: all but 1 in {} of its "
-                           "frames run at {:.0f} fps or more, and with FPS_Moderate {} the game "
-                           "is often Moderate there, where two long frames in a row purge{}",
-                           ordinaryLowOneIn, lowestOrdinaryFps(r), yours.moderate,
+        return fmt::format("yours leaves ordinary play too little room: with FPS_Moderate {}, "
+                           "{:g}% higher as a slower evening would meet it, the game is Normal "
+                           "only {:.0f}% of ordinary play, and Moderate there two long frames in a "
+                           "row purge{}",
+                           yours.moderate, moderateRoom * 100,
+                           normalShareOf(r, moderateWithRoom(yours.moderate)) * 100,
                            yours.slumps.outside > 0
                                ? fmt::format(" (here it wastes {} outside any slump)",
                                              purgeTimesText(yours.slumps.outside))
@@ -133,13 +136,12 @@ std::string cannotTellWhy(const Verdict& v, const TuneResult& r)
     }
     std::size_t overBudget = 0;
     std::size_t moderateInPlay = 0;
-    const double ordinary = lowestOrdinaryFps(r);
     for (const CellResult& c : r.cells) {
         if (c.slumps.caught == 0 || thresholdsDrawAWarning(c.moderate, c.critical)) {
             continue;
         }
         overBudget += overBudgetOf(c, r.ordinaryMs) > 0 ? 1U : 0U;
-        moderateInPlay += ordinary > 0 && !moderateFitsPlay(c, ordinary) ? 1U : 0U;
+        moderateInPlay += !moderateFitsPlay(r, c) ? 1U : 0U;
     }
     std::string which;
     if (overBudget > 0 && moderateInPlay > 0) {

@@ -15,10 +15,11 @@ namespace sim {
 
 const std::vector<RuleKeyRow> ruleKeys = {
     {RuleKey::ModerateAtUsual, "moderateAtUsual", true, 0,
-     "FPS_Moderate below the frame rate of all but the slowest 1 in {oneIn} frames of ordinary "
-     "play by {room:g}% and by the hysteresis, so the game is Normal there"},
+     "the game Normal at least {normal:g}% of ordinary play's time with FPS_Moderate {room:g}% "
+     "higher, as a slower evening would meet it"},
     {RuleKey::OverBudget, "overBudget", true, 0,
-     "no more than {budget:g} wasted purge a minute of ordinary play (a purge outside any slump "
+     "no more than {budget:g} wasted purge for each minute of ordinary play begun (a purge outside "
+     "any slump "
      "and outside what is set aside)"},
     {RuleKey::Missed, "missed", true, 0, "the most slumps caught"},
     {RuleKey::Room, "room", true, 0,
@@ -38,7 +39,7 @@ namespace {
 
 std::string ruleText(const RuleKeyRow& row)
 {
-    return fmt::format(fmt::runtime(row.rule), fmt::arg("oneIn", ordinaryLowOneIn),
+    return fmt::format(fmt::runtime(row.rule), fmt::arg("normal", normalInPlay * 100),
                        fmt::arg("room", moderateRoom * 100), fmt::arg("budget", wastedPerMinute),
                        fmt::arg("needed", roomStep * roomNeeded * 100),
                        fmt::arg("step", roomStep * 100),
@@ -66,8 +67,9 @@ std::string recommendationRuleInFull()
 
 std::uint64_t wastedAllowed(double ordinaryMs)
 {
+    // One for each minute of ordinary play begun: a short capture may still show one.
     return static_cast<std::uint64_t>(
-        std::floor(std::max(0.0, ordinaryMs) / 60000.0 * wastedPerMinute + 1e-9));
+        std::ceil(std::max(0.0, ordinaryMs) / 60000.0 * wastedPerMinute - 1e-9));
 }
 
 std::int64_t missedOf(const CellResult& c, std::size_t slumps)
@@ -81,10 +83,23 @@ std::uint64_t overBudgetOf(const CellResult& c, double ordinaryMs)
     return c.slumps.outside > allowed ? c.slumps.outside - allowed : 0;
 }
 
-bool moderateFitsPlay(const CellResult& c, double ordinaryLowFps)
+std::int32_t moderateWithRoom(std::int32_t moderate)
 {
-    return c.moderate * (1 + moderateRoom) <= ordinaryLowFps &&
-           c.moderate + static_cast<double>(hysteresisFps) <= ordinaryLowFps;
+    return static_cast<std::int32_t>(std::ceil(moderate * (1 + moderateRoom)));
+}
+
+double normalShareOf(const TuneResult& r, std::int32_t moderate)
+{
+    if (r.normalOfMs <= 0 || moderate < r.normalFrom) {
+        return 1;
+    }
+    const auto i = static_cast<std::size_t>(moderate - r.normalFrom);
+    return i < r.normalMs.size() ? r.normalMs[i] / r.normalOfMs : 0;
+}
+
+bool moderateFitsPlay(const TuneResult& r, const CellResult& c)
+{
+    return normalShareOf(r, moderateWithRoom(c.moderate)) >= normalInPlay;
 }
 
 std::optional<std::size_t> movedBy(const std::vector<CellResult>& cells, const CellResult& c,
@@ -162,10 +177,8 @@ namespace {
 std::int64_t figureOf(RuleKey key, const TuneResult& r, const CellResult& c, const Room& room)
 {
     switch (key) {
-    case RuleKey::ModerateAtUsual: {
-        const double ordinary = lowestOrdinaryFps(r);
-        return ordinary > 0 && !moderateFitsPlay(c, ordinary) ? 1 : 0;
-    }
+    case RuleKey::ModerateAtUsual:
+        return moderateFitsPlay(r, c) ? 0 : 1;
     case RuleKey::OverBudget:
         return static_cast<std::int64_t>(overBudgetOf(c, r.ordinaryMs));
     case RuleKey::Missed:
@@ -251,6 +264,10 @@ void recommend(TuneResult& r)
     const std::optional<std::size_t> yours = cellOf(r, r.current);
     const bool keepYours = r.decidedBy == RuleKey::None && yours &&
                            !thresholdsDrawAWarning(r.current.moderate, r.current.critical);
+    // Past the grid's edge, yours has no room the grid can show: that it lies outside decided.
+    if (!yours && r.decidedBy == RuleKey::Room) {
+        r.decidedBy = RuleKey::OutsideGrid;
+    }
     if (r.decidedBy == RuleKey::None && !keepYours) {
         r.decidedBy = thresholdsDrawAWarning(r.current.moderate, r.current.critical)
                           ? RuleKey::Warned
@@ -280,6 +297,36 @@ std::vector<ColumnSpan> gridColumns(Range moderate, Range critical)
 }
 
 namespace {
+
+// Normal and Moderate alone, for each FPS_Moderate: Critical comes only after Moderate, and its
+// purges are counted against the budget.
+void addNormalTimes(TuneResult& r, const TuneFrames& frames, std::int32_t highest)
+{
+    std::vector<bool> ordinary(frames.frameSeconds.size());
+    SlumpCursor cursor;
+    for (std::size_t i = 0; i < ordinary.size(); ++i) {
+        const PurgePlace place = cursor.at(frames.slumps, frames.elapsedMs[i]);
+        ordinary[i] = !place.slump && !place.setAside;
+    }
+    r.normalMs.resize(static_cast<std::size_t>(highest - r.normalFrom + 1), 0.0);
+    const auto hysteresis = static_cast<std::int32_t>(hysteresisFps);
+    for (std::int32_t m = r.normalFrom; m <= highest; ++m) {
+        double& normalMs = r.normalMs[static_cast<std::size_t>(m - r.normalFrom)];
+        bool normal = true;
+        for (std::size_t i = 0; i < ordinary.size(); ++i) {
+            if (ordinary[i] && normal) {
+                normalMs += frames.elapsedMs[i] - (i == 0 ? 0.0 : frames.elapsedMs[i - 1]);
+            }
+            const TuneFrames::Level level = frames.levels[i];
+            normal = normal ? level.floor >= m : level.ceil - (hysteresis + 1) >= m;
+        }
+    }
+    for (std::size_t i = 0; i < ordinary.size(); ++i) {
+        if (ordinary[i]) {
+            r.normalOfMs += frames.elapsedMs[i] - (i == 0 ? 0.0 : frames.elapsedMs[i - 1]);
+        }
+    }
+}
 
 // A pair's figures over two captures; purge times stay with their capture.
 void addUp(CellResult& total, const CellResult& more)
@@ -311,7 +358,9 @@ TuneResult tune(const std::vector<const TuneFrames*>& captures, const GovernorSe
     TuneResult result;
     result.current.moderate = base.fpsModerate;
     result.current.critical = base.fpsCritical;
+    result.normalFrom = moderate.low;
     for (const TuneFrames* frames : captures) {
+        addNormalTimes(result, *frames, moderateWithRoom(moderate.high));
         TunedCapture& part = result.captures.emplace_back();
         part.durationMs = frames->elapsedMs.empty() ? 0.0 : frames->elapsedMs.back();
         part.slumps = frames->slumps;

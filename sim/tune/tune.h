@@ -62,20 +62,29 @@ struct TuneResult {
     std::optional<std::size_t> recommended; // index into cells
     std::optional<std::size_t> best;        // the pair first on the rule, even where yours is kept
     RuleKey decidedBy = RuleKey::None;      // where yours falls behind best
-    std::vector<TunedCapture> captures;     // in the order given
+    // For each FPS_Moderate from normalFrom on, the share of ordinary play's time the game is
+    // Normal (see normalShareOf).
+    std::int32_t normalFrom = 0;
+    std::vector<double> normalMs;
+    double normalOfMs = 0;              // ordinary play's time, for those shares
+    std::vector<TunedCapture> captures; // in the order given
 };
 
 // A purge that comes to nothing now and then costs little: distant traffic, out of sight,
 // returns. Purges every few seconds empty the streets. A pair may waste this many purges outside
-// slumps a minute of ordinary play, counted in whole purges over the capture.
+// slumps a minute of ordinary play: one for each minute begun, over the capture.
 inline constexpr double wastedPerMinute = 1.0;
 std::uint64_t wastedAllowed(double ordinaryMs);
 
-// FPS_Moderate leaves this much room below the frame rate ordinary play reaches (all but its
-// slowest frames), and so does the hysteresis above it: the game is Normal where it usually runs,
-// a little slower the next evening as well. Moderate there, a game purges on any single long frame.
+// The game is Normal at least normalInPlay of ordinary play's time with FPS_Moderate moderateRoom
+// higher, as a slower evening would meet it: Moderate there, two long frames in a row purge. A
+// frame's time counts under the state it was drawn in, the one the frame before left.
 inline constexpr double moderateRoom = 0.1;
-bool moderateFitsPlay(const CellResult& c, double ordinaryLowFps);
+inline constexpr double normalInPlay = 0.95;
+bool moderateFitsPlay(const TuneResult& r, const CellResult& c);
+// The share of ordinary play in Normal with FPS_Moderate at moderate; 1 without ordinary play.
+double normalShareOf(const TuneResult& r, std::int32_t moderate);
+std::int32_t moderateWithRoom(std::int32_t moderate);
 
 // A capture is one evening's noise: the next evening's game runs a little slower or dips a little
 // less deep, which moves its frame rates as moving both thresholds the other way would. A pair's
