@@ -49,6 +49,10 @@ bool writeChart(const CommonOptions& options, const SessionResult& result,
 
 // With --log-dir: the plug-in's lines added to the log there, whole or not at all, and with a text
 // report where they went and how many are there; false, after saying why, when they could not be.
+// run --record: the plug-in's frame record written whole to the file; false, said, when there is
+// none (Record is not set) or it cannot be written.
+bool keepPluginRecord(const CommonOptions& options, const std::string& record, std::ostream& out,
+                      std::ostream& err);
 bool keepPluginLog(const CommonOptions& options, const std::string& log, std::ostream& out,
                    std::ostream& err);
 

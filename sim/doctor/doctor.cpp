@@ -131,6 +131,7 @@ Examination examine(const std::filesystem::path& folder, const std::string& tool
     const std::optional<std::string> stamp = examinePlugin(folder, entries, toolVersion, out);
     const SettingsSeen settings = examineSettings(folder, entries, out);
     examineLog(folder, entries, settings, stamp, out);
+    examineRecords(folder, entries, settings, out);
     return examination;
 }
 

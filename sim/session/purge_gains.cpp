@@ -3,6 +3,7 @@
 #include "sim/session/purge_gains.h"
 
 #include <algorithm>
+#include <cmath>
 #include <fmt/format.h>
 
 namespace sim {
@@ -114,6 +115,23 @@ void sumRan(PurgeGains& out)
     }
 }
 
+// At the pace the record purged, how long until purgesToTell would have run.
+void minutesMore(const std::vector<GainPurge>& purges, PurgeGains& out)
+{
+    if (out.ran >= purgesToTell) {
+        return;
+    }
+    const auto ran = static_cast<std::size_t>(std::count_if(
+        purges.begin(), purges.end(), [](const GainPurge& p) { return !p.withheld; }));
+    if (ran == 0 || out.recordMs <= 0) {
+        out.minutesMoreToRecord = minutesToRecordWithoutPurges;
+        return;
+    }
+    const double msPerPurge = out.recordMs / static_cast<double>(ran);
+    const double more = static_cast<double>(purgesToTell - out.ran) * msPerPurge / 60000.0;
+    out.minutesMoreToRecord = std::max(1, static_cast<int>(std::ceil(more)));
+}
+
 } // namespace
 
 PurgeGains measurePurgeGains(const std::vector<double>& frameTimesMs,
@@ -151,7 +169,26 @@ PurgeGains measurePurgeGains(const std::vector<double>& frameTimesMs,
     if (out.ran > 0 && out.yardstick != Yardstick::None) {
         out.netGainFps = out.meanGainFps - out.naturalGainFps;
     }
+    out.recordMs = frames.endMs.empty() ? 0 : frames.endMs.back();
+    // An evening of Record=2 withholds every purge by design: it is the yardstick, not too short.
+    if (out.yardstick != Yardstick::WithheldPurges || out.ran > 0) {
+        minutesMore(purges, out);
+    }
     return out;
+}
+
+std::string recordLongerSentence(const PurgeGains& gains)
+{
+    if (!gains.minutesMoreToRecord) {
+        return {};
+    }
+    const std::string few =
+        gains.ran == 0 ? std::string("no purge could be measured")
+                       : fmt::format("{} purge{} {} too few", gains.ran, gains.ran == 1 ? "" : "s",
+                                     gains.ran == 1 ? "is" : "are");
+    return fmt::format("record about {} more minute{} of play in which the game slows down (with "
+                       "Record=1): {} to tell what a purge gains",
+                       *gains.minutesMoreToRecord, *gains.minutesMoreToRecord == 1 ? "" : "s", few);
 }
 
 std::string gainsSentence(const PurgeGains& gains)

@@ -14,6 +14,10 @@ namespace sim {
 inline constexpr double gainWindowMs = 2000;
 // Moments for the yardstick are taken this often along the record.
 inline constexpr double yardstickStepMs = 500;
+// Fewer purges that ran, each with its windows whole, are too few to tell what a purge gains.
+inline constexpr std::size_t purgesToTell = 5;
+// Without a purge to go by, how long a record to ask for.
+inline constexpr int minutesToRecordWithoutPurges = 20;
 
 struct GainPurge {
     double timeMs = 0; // the record's clock at the end of the purge's frame
@@ -47,11 +51,19 @@ struct PurgeGains {
     double naturalGainFps = 0; // the yardstick's mean rise over the same window
     // The purges' rise beyond the yardstick's; none without purges that ran or a yardstick.
     std::optional<double> netGainFps;
+    double recordMs = 0; // the record's length, its frame times added up
+    // Fewer than purgesToTell ran: the minutes more to record at the record's pace of purges
+    // (minutesToRecordWithoutPurges when none ran); none when there were enough.
+    std::optional<int> minutesMoreToRecord;
 };
 
 // in: frameTimesMs, each frame as read (not positive: no time); purges, in order.
 PurgeGains measurePurgeGains(const std::vector<double>& frameTimesMs,
                              const std::vector<GainPurge>& purges);
+
+// "record about 12 more minutes of play in which the game slows down: 2 purges are too few to
+// tell what a purge gains"; empty when there were enough.
+std::string recordLongerSentence(const PurgeGains& gains);
 
 // "the 14 purges took 38 vehicles each on average and lifted the frame rate by 9.0 fps within
 // 2 s (moments as low with no purge: +1.2 fps); about 0.12 ms of frame time per vehicle".
