@@ -29,8 +29,9 @@ int main(int argc, char** argv)
     double seconds = 10.0;
     for (long i = 0; i < count; ++i) {
         // Slow stretches now and then, so the governor has work to do.
-        const double base = flickery ? (unit(rng) < 0.3 ? 40.0 : 12.0)
-                                     : (i / 20000) % 4 == 3 ? 32.0 : 16.6;
+        const double base = flickery               ? (unit(rng) < 0.3 ? 40.0 : 12.0)
+                            : (i / 20000) % 4 == 3 ? 32.0
+                                                   : 16.6;
         const double ms = base + jitter(rng) > 1.0 ? base + jitter(rng) : 1.0;
         seconds += ms / 1000.0;
         std::fprintf(out,

@@ -55,7 +55,8 @@ inline bool commandsRunAsTyped(std::string_view text)
         if (after.starts_with(".exe")) {
             after.remove_prefix(4);
         }
-        const bool command = after.starts_with(" doctor") || after.starts_with(" settings");
+        const bool command = after.starts_with(" doctor") || after.starts_with(" settings") ||
+                             after.starts_with(" report");
         const std::string_view before = text.substr(0, at);
         if (command && !before.ends_with(".\\") && !before.ends_with("./")) {
             return false;

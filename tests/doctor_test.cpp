@@ -215,6 +215,24 @@ TEST(doctorFolder, findingsOfEachInstallAndTheFolderUnchanged)
          {"plugin.found", "settings.nearName", "log.found"},
          {"no Tarnwick.ini, but Tarnwick (1).ini is here", "rename Tarnwick (1).ini to "
                                                            "Tarnwick.ini"}},
+        {"framesRecorded",
+         [](const path& game) {
+             for (const char* name : {"Tarnwick-record-2026-06-28_17-17-51.csv",
+                                      "tarnwick-record-2026-06-28_17-17-51-2.csv",
+                                      "Tarnwick-record-2026-06-27_09-00-00.csv"}) {
+                 writeFile(game / name, "Tarnwick frame record,version 0.1.0\n");
+             }
+             std::filesystem::create_directory(game / "Tarnwick-record-old.csv");
+             writeFile(game / "Tarnwick-record-2026-06-28.txt", "");
+         },
+         {"plugin.found", "settings.read", "log.found", "record.found"},
+         {"3 frame records beside Tarnwick.log, the newest "
+          "tarnwick-record-2026-06-28_17-17-51-2.csv",
+          "drop tarnwick-record-2026-06-28_17-17-51-2.csv onto tarnwick-sim.exe"}},
+        {"recordSetButNoneYet",
+         [](const path& game) { writeFile(game / "Tarnwick.ini", "[Main]\r\nRecord=2\r\n"); },
+         {"plugin.found", "settings.read", "log.found", "record.none"},
+         {"Record is set in Tarnwick.ini, but there is no frame record yet"}},
     };
     for (const FolderCase& c : cases) {
         ScratchDir game;

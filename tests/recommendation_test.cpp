@@ -168,9 +168,9 @@ TEST(Slumps, aPairsRoomEndsWhereAMovedPairFaresWorse)
         }
         return sim::CellResult{};
     };
-    // 25 times 1.3 is 32.5, up to 33: five steps of room, the sixth wastes one.
-    const sim::Room up = sim::roomOf(r, at(30, 25));
-    EXPECT_EQ(up.steps, 5);
+    // 26 times 1.25 is 32.5, up to 33: four steps of room, the fifth wastes one.
+    const sim::Room up = sim::roomOf(r, at(30, 26));
+    EXPECT_EQ(up.steps, 4);
     EXPECT_TRUE(up.overBudget);
     EXPECT_EQ(up.outside, 1u);
     EXPECT_FALSE(up.misses);

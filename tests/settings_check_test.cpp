@@ -4,6 +4,7 @@
 
 #include "test_support.h"
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -237,11 +238,24 @@ TEST_F(SettingsCheckTest, showsWhereEachValueCameFromAndWhatEnabledZeroLeavesUnr
 {
     writeFile(dir / "a.ini", "; tuned\n[Settings]\nFPS_Critical=20\n[Main]\nEnabled=0\n");
     const sim::SettingsCheck check = *sim::checkSettings(dir / "a.ini");
-    ASSERT_EQ(check.shown.size(), 5u);
+    ASSERT_EQ(check.shown.size(), 6u); // Record, read last, included
     EXPECT_EQ(check.shown[0].line, 5u);
     EXPECT_EQ(check.shown[0].value, 0);
     EXPECT_TRUE(check.shown[0].read);
     EXPECT_FALSE(check.shown[3].read) << "Enabled=0 stops the plug-in before FPS_Critical";
+}
+
+TEST_F(SettingsCheckTest, recordOtherThanZeroOneOrTwoRecordsNothingAndSaysSo)
+{
+    for (const char* value : {"0", "1", "2", "3", "-1"}) {
+        writeFile(dir / "a.ini", std::string("[Main]\nRecord=") + value + "\n");
+        const sim::SettingsCheck check = *sim::checkSettings(dir / "a.ini");
+        const bool warned =
+            std::any_of(check.findings.begin(), check.findings.end(), [](const sim::Finding& f) {
+                return f.message.find("records nothing") != std::string::npos;
+            });
+        EXPECT_EQ(warned, std::string(value) == "3" || std::string(value) == "-1") << value;
+    }
 }
 
 // Whatever the bytes, the check answers, and its values are the plug-in's own reading.

@@ -89,8 +89,18 @@ TEST_F(SettingsTest, readsEachKeyOnceInOrder)
                                                  {"Main", "Logging"},
                                                  {"Settings", "FPS_Moderate"},
                                                  {"Settings", "FPS_Critical"},
-                                                 {"Settings", "DetectionRange"}};
+                                                 {"Settings", "DetectionRange"},
+                                                 {"Main", "Record"}};
     EXPECT_EQ(reads(), expected);
+}
+
+TEST_F(SettingsTest, recordModesAndStrayValues)
+{
+    EXPECT_EQ(recordModeOf(0), RecordMode::Off);
+    EXPECT_EQ(recordModeOf(1), RecordMode::On);
+    EXPECT_EQ(recordModeOf(2), RecordMode::WithoutPurging);
+    EXPECT_EQ(recordModeOf(3), RecordMode::Off);           // never stops purges by accident
+    EXPECT_EQ(recordModeOf(0xFFFFFFFFu), RecordMode::Off); // -1
 }
 
 TEST_F(SettingsTest, enabledZeroStopsBeforeAnyOtherKey)

@@ -7,6 +7,7 @@
 #include "sim/ascii.h"
 #include "sim/capture/csv.h"
 #include "sim/capture/formats.h"
+#include "sim/capture/frame_record.h"
 #include "sim/files.h"
 #include "sim/handoff.h"
 #include "sim/text.h"
@@ -58,6 +59,10 @@ void readFamily(const std::filesystem::path& path, const Recognised& recognised,
     }
     case CaptureFormat::CapFrameX:
         return readCapFrameX(path, options, onFrame, summary);
+    case CaptureFormat::TarnwickRecord: {
+        LineReader reader(path);
+        return readFrameRecord(reader, path, options, onFrame, summary);
+    }
     }
 }
 
@@ -219,6 +224,8 @@ CaptureSummary replayLive(const std::filesystem::path& path, const CaptureOption
     const FrameSink counting = [&](double ms) { onFrame(counts.add(path, ms)); };
     if (recognised.format == CaptureFormat::PlainText) {
         readPlainText(reader, path, options, counting, summary);
+    } else if (recognised.format == CaptureFormat::TarnwickRecord) {
+        readFrameRecord(reader, path, options, counting, summary);
     } else {
         readTableLive(reader, path, recognised, options, counting, summary);
     }

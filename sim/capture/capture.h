@@ -30,7 +30,7 @@
 
 namespace sim {
 
-enum class CaptureFormat { PresentMon, CapFrameX, MangoHud, PlainText };
+enum class CaptureFormat { PresentMon, CapFrameX, MangoHud, PlainText, TarnwickRecord };
 
 const char* captureFormatName(CaptureFormat format);
 

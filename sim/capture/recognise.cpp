@@ -3,6 +3,7 @@
 #include "sim/ascii.h"
 #include "sim/capture/csv.h"
 #include "sim/capture/formats.h"
+#include "sim/capture/frame_record.h"
 #include "sim/capture/line_reader.h"
 #include "sim/files.h"
 #include "sim/text.h"
@@ -60,6 +61,16 @@ Opening readOpening(LineReader& reader, const std::filesystem::path& path)
 
 using Cells = std::vector<std::string_view>;
 using Rule = std::optional<Recognised> (*)(const Opening&, Cells&);
+
+// The plug-in's own record, by the first cell of its first line.
+std::optional<Recognised> tarnwickRecord(const Opening& opening, Cells&)
+{
+    const OpeningLine* first = opening.first();
+    if (first == nullptr || !isFrameRecordTitle(first->text)) {
+        return std::nullopt;
+    }
+    return Recognised{CaptureFormat::TarnwickRecord, first->number};
+}
 
 std::optional<Recognised> capFrameX(const Opening& opening, Cells&)
 {
@@ -183,7 +194,7 @@ std::optional<Recognised> plainText(const Opening& opening, Cells&)
     return Recognised{CaptureFormat::PlainText};
 }
 
-constexpr Rule rules[] = {capFrameX,       sampledLog,    summaryFile,
+constexpr Rule rules[] = {tarnwickRecord,  capFrameX,     sampledLog, summaryFile,
                           presentMonTable, mangoHudTable, plainText};
 
 [[noreturn]] void failUnrecognised(const Opening& opening)

@@ -16,6 +16,8 @@ const char* captureFormatName(CaptureFormat format)
         return "MangoHud CSV";
     case CaptureFormat::PlainText:
         return "plain text";
+    case CaptureFormat::TarnwickRecord:
+        return "Tarnwick frame record";
     }
     return "?";
 }

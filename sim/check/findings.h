@@ -38,6 +38,7 @@ inline constexpr KnownKey knownKeys[] = {
     knownKey(fpsModerateKey, nullptr, true),
     knownKey(fpsCriticalKey, nullptr, true),
     knownKey(detectionRangeKey, nullptr, false),
+    knownKey(recordKey, nullptr, false),
 };
 
 // A key's place in knownKeys (and in every array that follows it), by its name.

@@ -54,6 +54,19 @@ void checkEnabled(const Sources& sources, Findings& out)
     }
 }
 
+// Only 1 and 2 record; anything else is off, so that no stray value withholds the purges.
+void checkRecord(const Sources& sources, std::uint32_t raw, Findings& out)
+{
+    const auto found = sources.line.find(recordKey.name);
+    if (found == sources.line.end() || raw <= 2) {
+        return;
+    }
+    const IniLine& line = *found->second;
+    out.warn(line.number, fmt::format("`{}={}` records nothing: 1 records, 2 records without "
+                                      "purging, 0 records nothing",
+                                      line.name, line.value));
+}
+
 // Values the reader took as written whose effect is still surely not what was meant.
 struct Effects {
     const GovernorSettings& settings;
@@ -140,6 +153,7 @@ void checkValues(const GovernorSettings& settings, const Sources& sources,
         const Effects effects{settings, sources, out};
         effects.thresholds();
         effects.range(raw[placeOf(detectionRangeKey)]);
+        checkRecord(sources, raw[placeOf(recordKey)], out);
     }
 }
 

@@ -17,6 +17,7 @@ struct CommonOptions {
     std::optional<std::filesystem::path> svg;
     std::optional<std::filesystem::path> logDir; // where the plug-in's log goes
     std::optional<std::filesystem::path> page;   // report: the HTML page
+    std::optional<std::filesystem::path> record; // run: where the plug-in's frame record goes
     std::uint32_t uptimeMs = 600000;
     bool json = false;
     bool iniDropped = false; // the settings file came with the captures dropped onto the tool

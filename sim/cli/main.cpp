@@ -117,6 +117,10 @@ void addRun(CLI::App& app, RunOptions& run, int& status)
     command->add_option("--seed", run.seed, "fixes every random choice (default 1)")
         ->check(wholeNumberUpTo(std::numeric_limits<std::uint64_t>::max()))
         ->option_text("N");
+    addPathOption(command, "--record", run.common.record,
+                  "write the plug-in's frame record to FILE (the --ini file must set Record=1 or "
+                  "2 under [Main]); replay or report it to see what each purge gained")
+        ->option_text("FILE");
     command->add_flag("--compare", run.compare,
                       "play the same drive again with the governor off (Enabled=0) and show both");
     command->add_option("--every", run.everySeconds, "seconds between timeline rows (default 5)")

@@ -89,6 +89,7 @@ int checkInputsAndOutputs(CommonOptions& common, const std::vector<std::filesyst
     makeAbsolute(common.svg);
     makeAbsolute(common.page);
     makeAbsolute(common.logDir);
+    makeAbsolute(common.record);
     std::vector<NamedPath> inputs;
     for (const std::filesystem::path& capture : captures) {
         inputs.push_back(
@@ -110,12 +111,22 @@ int checkInputsAndOutputs(CommonOptions& common, const std::vector<std::filesyst
     if (common.logDir) {
         outputs.push_back({"the plug-in's log in --log-dir", logFileIn(*common.logDir)});
     }
+    if (common.record) {
+        outputs.push_back({"the frame record (--record)", *common.record});
+    }
     if (const int status = refuseOverwriting(outputs, inputs, err); status != 0) {
         return status;
     }
     if (common.logDir) {
         if (const std::string why = whyNotWritable(logFileIn(*common.logDir)); !why.empty()) {
             err << "tarnwick-sim: cannot write the plug-in's log in " << shownPath(*common.logDir)
+                << ": " << why << '\n';
+            return 1;
+        }
+    }
+    if (common.record) {
+        if (const std::string why = whyNotWritable(*common.record); !why.empty()) {
+            err << "tarnwick-sim: cannot write the frame record to " << utf8Of(*common.record)
                 << ": " << why << '\n';
             return 1;
         }
@@ -177,6 +188,27 @@ bool writeChart(const CommonOptions& options, const SessionResult& result,
            writeOutput(
                *options.svg, "chart", [&](std::ostream& file) { writeSvg(file, result, chart); },
                options.json, out, err);
+}
+
+bool keepPluginRecord(const CommonOptions& options, const std::string& record, std::ostream& out,
+                      std::ostream& err)
+{
+    if (!options.record) {
+        return true;
+    }
+    if (record.empty()) {
+        err << "tarnwick-sim: no frame record to write to " << utf8Of(*options.record)
+            << ": the plug-in records only with Record=1 (or 2) under [Main] in the --ini file\n";
+        return false;
+    }
+    if (const std::string why = writeWhole(*options.record, record); !why.empty()) {
+        sayNotWritten(*options.record, "frame record", why, err);
+        return false;
+    }
+    if (!options.json) {
+        out << "frame record: " << utf8Of(*options.record) << " (up to the last whole second)\n";
+    }
+    return true;
 }
 
 bool keepPluginLog(const CommonOptions& options, const std::string& log,

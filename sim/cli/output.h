@@ -52,6 +52,10 @@ bool writeChart(const CommonOptions& options, const SessionResult& result,
 // many; false, after saying why, when they could not be, or were lost in the temporary folder.
 bool keepPluginLog(const CommonOptions& options, const std::string& log,
                    const SessionResult& result, std::ostream& out, std::ostream& err);
+// run --record: the plug-in's frame record written whole to the file; false, said, when there is
+// none (Record is not set) or it cannot be written.
+bool keepPluginRecord(const CommonOptions& options, const std::string& record, std::ostream& out,
+                      std::ostream& err);
 
 // A failure told on err as the tool's own line, the progress line ended first; the exit status:
 // 2 for an option the input has no use for, else 1.

@@ -8,6 +8,7 @@
 #include "sim/cli/settings_source.h"
 #include "sim/files.h"
 #include "sim/report/chart.h"
+#include "sim/report/gains_report.h"
 #include "sim/report/session_report.h"
 #include "sim/session/session.h"
 #include "sim/text.h"
@@ -151,11 +152,19 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
             targetAtUsual(options.choice, options.capture, slumps.usualFps)) {
         return tellFailure(*refused, err);
     }
+    const std::optional<PurgeGains> gains = recordGains(options.capture, capture);
     if (options.common.json) {
-        out << jsonText(replayJson(options.capture, capture, result, slumps)) << '\n';
+        nlohmann::json json = replayJson(options.capture, capture, result, slumps);
+        if (gains) {
+            json["purgeGains"] = purgeGainsJson(*gains);
+        }
+        out << jsonText(json) << '\n';
     } else {
         printReplay(out, options.capture, capture, result, options.common.settingsSource, slumps,
                     timeline.rows);
+        if (gains) {
+            printPurgeGains(out, *gains);
+        }
         for (const std::string& note : options.common.unreadSettings) {
             out << "note: " << note << '\n';
         }

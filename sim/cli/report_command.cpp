@@ -8,6 +8,7 @@
 #include "sim/cli/reading.h"
 #include "sim/cli/settings_source.h"
 #include "sim/files.h"
+#include "sim/report/gains_report.h"
 #include "sim/report/page.h"
 #include "sim/report/tune_report.h"
 #include "sim/text.h"
@@ -115,6 +116,14 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
                 continue;
             }
             shown.replay = session->result();
+            shown.gains = recordGains(capture, shown.facts.summary);
+            if (shown.gains) {
+                out << utf8Of(capture.filename()) << ": " << gainsSentence(*shown.gains) << '\n';
+                if (const std::string longer = recordLongerSentence(*shown.gains);
+                    !longer.empty()) {
+                    out << "  " << longer << '\n';
+                }
+            }
             if (const std::string stopped = describeStop(shown.facts.summary); !stopped.empty()) {
                 out << (isStandardInput(capture) ? "standard input" : shownPath(capture.filename()))
                     << ": " << stopped << '\n';

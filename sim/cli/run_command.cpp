@@ -33,7 +33,7 @@ Result<DriveOutcome> drive(const RunOptions& options, const SessionOptions& sess
     const SessionResult& result = session.result();
     const float range = result.settings.detectionRange;
     const float critical = criticalFps.value_or(static_cast<float>(result.settings.fpsCritical));
-    DriveOutcome outcome{{options.seconds, options.seed, {}}, {}, 0, {}};
+    DriveOutcome outcome{{options.seconds, options.seed, {}}, {}, 0, {}, {}};
     if (out != nullptr) {
         printDriveHeading(*out, outcome.facts, result);
     }
@@ -63,6 +63,9 @@ Result<DriveOutcome> drive(const RunOptions& options, const SessionOptions& sess
     outcome.result = result;
     if (options.common.logDir && !sessionOptions.governorOff) {
         outcome.pluginLog = session.pluginLog();
+    }
+    if (options.common.record && !sessionOptions.governorOff) {
+        outcome.pluginRecord = session.pluginRecord();
     }
     return outcome;
 }
@@ -106,7 +109,9 @@ int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err)
                                  (without ? ", with and without Tarnwick" : ""),
                              true, without ? &without->result : nullptr};
     const bool logKept = keepPluginLog(options.common, with.pluginLog, with.result, out, err);
-    return writeChart(options.common, with.result, chart, out, err) && logKept ? 0 : 1;
+    const bool recordKept = keepPluginRecord(options.common, with.pluginRecord, out, err);
+    return writeChart(options.common, with.result, chart, out, err) && logKept && recordKept ? 0
+                                                                                             : 1;
 }
 
 int scenarioCommand(const std::filesystem::path& gameDir, std::ostream& out)

@@ -153,6 +153,7 @@ Examination examine(const std::filesystem::path& folder, const std::string& tool
     const std::optional<std::string> stamp = examinePlugin(folder, entries, toolVersion, out);
     const SettingsSeen settings = examineSettings(folder, entries, toolCommand, out);
     examineLog(folder, entries, settings, stamp, out);
+    examineRecords(folder, entries, settings, toolCommand, out);
     return examination;
 }
 

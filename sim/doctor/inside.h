@@ -105,6 +105,11 @@ void examineLog(const std::filesystem::path& folder, const std::vector<FolderEnt
                 const SettingsSeen& settings, const std::optional<std::string>& installedStamp,
                 std::vector<DoctorFinding>& out);
 
+// The frame records (Tarnwick-record-*.csv) beside the log, and what to drop onto the tool.
+void examineRecords(const std::filesystem::path& folder, const std::vector<FolderEntry>& entries,
+                    const SettingsSeen& settings, std::string_view toolCommand,
+                    std::vector<DoctorFinding>& out);
+
 // "the defaults" as a player writes them in the file: "FPS_Moderate=45 FPS_Critical=35 ...".
 std::string thresholdsText(const GovernorSettings& settings);
 

@@ -77,7 +77,13 @@ struct Machine {
     std::string exePath = "game.exe";     // what the module path answers
     std::string logPath = "Tarnwick.log"; // UTF-8; where the plug-in's log opens
     bool modulePathFails = false;
-    std::vector<ProfileRead> profileReads; // every profile read, in order
+    std::vector<ProfileRead> profileReads;          // every profile read, in order
+    std::string localStamp = "2026-06-28_17-17-51"; // what the local time answers
+    // The frame record's file, on request: the disk takes only this many more bytes (a write
+    // beyond them goes in part and fails); every write after this many fails; no file is made.
+    std::optional<std::uint64_t> diskBytesLeft;
+    std::optional<int> recordWritesBeforeFailure;
+    bool recordCreateFails = false;
 };
 
 // The script's life: registered from the plug-in's entry, then resumed once a frame.

@@ -6,7 +6,10 @@
 #include "sim/host/host.h"
 #include "sim/host/profile_reader.h"
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 std::uint32_t platformModulePath(char* buffer, std::uint32_t size)
 {
@@ -41,4 +44,72 @@ std::ofstream platformOpenLog()
 {
     return std::ofstream(sim::pathFromUtf8(sim::host().machine.logPath),
                          std::ios::out | std::ios::app);
+}
+
+namespace {
+
+// The record lies beside the log, as on Windows both lie in the game's working folder.
+std::filesystem::path recordPath(const char* name)
+{
+    return sim::pathFromUtf8(sim::host().machine.logPath).parent_path() / name;
+}
+
+} // namespace
+
+bool platformCreateRecord(const char* name)
+{
+    sim::Machine& m = sim::host().machine;
+    const std::filesystem::path path = recordPath(name);
+    std::error_code error;
+    if (m.recordCreateFails || std::filesystem::exists(path, error) || error) {
+        return false;
+    }
+    return std::ofstream(path, std::ios::binary).is_open();
+}
+
+bool platformAppendRecord(const char* name, const char* data, std::size_t size)
+{
+    sim::Machine& m = sim::host().machine;
+    if (m.recordWritesBeforeFailure && (*m.recordWritesBeforeFailure)-- <= 0) {
+        return false;
+    }
+    std::ofstream file(recordPath(name), std::ios::binary | std::ios::app);
+    if (!file.is_open()) {
+        return false;
+    }
+    // A full disk takes what fits, as a real one may.
+    std::size_t taken = size;
+    if (m.diskBytesLeft && *m.diskBytesLeft < size) {
+        taken = static_cast<std::size_t>(*m.diskBytesLeft);
+    }
+    file.write(data, static_cast<std::streamsize>(taken));
+    file.close();
+    if (m.diskBytesLeft) {
+        *m.diskBytesLeft -= taken;
+    }
+    return file.good() && taken == size;
+}
+
+bool platformCutRecord(const char* name, std::uint64_t size)
+{
+    sim::Machine& m = sim::host().machine;
+    const std::filesystem::path path = recordPath(name);
+    std::error_code error;
+    const std::uintmax_t was = std::filesystem::file_size(path, error);
+    if (error) {
+        return false;
+    }
+    std::filesystem::resize_file(path, size, error);
+    if (!error && m.diskBytesLeft && was > size) {
+        *m.diskBytesLeft += was - size;
+    }
+    return !error;
+}
+
+void platformLocalStamp(char* buffer, std::size_t size)
+{
+    const std::string& stamp = sim::host().machine.localStamp;
+    const std::size_t n = std::min(stamp.size(), size - 1);
+    std::memcpy(buffer, stamp.data(), n);
+    buffer[n] = '\0';
 }

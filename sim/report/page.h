@@ -5,6 +5,7 @@
 #include "sim/doctor/doctor.h"
 #include "sim/report/tune_report.h"
 #include "sim/report/verdict.h"
+#include "sim/session/purge_gains.h"
 #include "sim/session/session.h"
 #include "sim/tune/frames.h"
 
@@ -22,6 +23,7 @@ struct PageCapture {
     std::string error;                   // why not
     std::size_t tuned = 0;               // its place among the captures tuned
     const TuneFrames* frames = nullptr;  // as tuned: each frame, for the frame-time charts
+    std::optional<PurgeGains> gains;     // a frame record's: what each purge gained
 };
 struct ReportPage {
     std::vector<PageCapture> captures;

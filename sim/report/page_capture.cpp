@@ -3,6 +3,7 @@
 // charts a player holds against their capture tool's: frame rate with both pairs, frame times,
 // their distribution.
 #include "sim/report/chart.h"
+#include "sim/report/gains_report.h"
 #include "sim/report/page_parts.h"
 #include "sim/report/session_report.h"
 #include "sim/report/slumps_report.h"
@@ -216,6 +217,9 @@ void captureSection(html::Writer& page, const CaptureView& view, const Scales& s
     page.put("<h2>{}</h2>\n", shown(captureLabel(view.capture->facts, false)));
     figures(page, view);
     slumpList(page, *view.part);
+    if (view.capture->gains) {
+        purgeGainsSection(page, *view.capture->gains);
+    }
     frameRateChart(page, view, scales);
     if (view.frames.columns.empty()) {
         return;

@@ -30,6 +30,7 @@ struct DriveOutcome {
     SessionResult result;
     double msBelowCritical = 0; // below the governed settings' FPS_Critical
     std::string pluginLog;      // what the plug-in logged, when it is to be kept
+    std::string pluginRecord;   // its frame record, when it is to be kept
 };
 
 std::string formatSeconds(double ms); // "12.345 s"
@@ -37,8 +38,10 @@ std::string formatSeconds(double ms); // "12.345 s"
 // Text.
 // in: source, where the settings came from ("from FILE", "the defaults"), or empty.
 void printSettings(std::ostream& out, const SessionResult& result, std::string_view source);
-// in: vehicles, false for a replay, which has none to count.
-void printSummary(std::ostream& out, const SessionResult& result, bool vehicles);
+// in: vehicles, false for a replay, which has none to count; record, a replay of a frame record,
+// whose own purges' gains the caller says next.
+void printSummary(std::ostream& out, const SessionResult& result, bool vehicles,
+                  bool record = false);
 // The city drive's timeline, row by row as it is played.
 void printDriveHeading(std::ostream& out, const DriveFacts& drive, const SessionResult& result);
 void printTimelineRow(std::ostream& out, double ms, const FrameOutcome& frame,

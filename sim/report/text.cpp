@@ -113,7 +113,7 @@ void printSettings(std::ostream& out, const SessionResult& result, std::string_v
                s.detectionRange, loggingKey.name, s.logging ? 1 : 0, from);
 }
 
-void printSummary(std::ostream& out, const SessionResult& result, bool vehicles)
+void printSummary(std::ostream& out, const SessionResult& result, bool vehicles, bool record)
 {
     fmt::print(out, "summary:\n  frames            {}\n  duration          {}\n", result.frames,
                formatSeconds(result.durationMs));
@@ -135,7 +135,10 @@ void printSummary(std::ostream& out, const SessionResult& result, bool vehicles)
         lowFps(result.frameTimes, 0.01), lowFps(result.frameTimes, 0.001),
         averageLowFps(result.frameTimes, 0.01), averageLowFps(result.frameTimes, 0.001),
         lowsMethod);
-    if (!vehicles) {
+    if (!vehicles && record) {
+        out << "the replay shows when these settings would purge; what the record's own purges "
+               "gained is measured when it is read from a file\n";
+    } else if (!vehicles) {
         out << "a replay has no vehicles: it shows when Tarnwick would purge, not what a purge "
                "gains; run --compare shows that on a simulated drive\n";
     }
@@ -189,7 +192,7 @@ void printReplay(std::ostream& out, const std::filesystem::path& capture,
                    perfStateName(row.state), row.changes, row.purges);
     }
     printEvents(out, result, slumps);
-    printSummary(out, result, false);
+    printSummary(out, result, false, summary.format == CaptureFormat::TarnwickRecord);
 }
 
 void printComparison(std::ostream& out, const DriveOutcome& with, const DriveOutcome& without)

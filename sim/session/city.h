@@ -16,6 +16,10 @@ namespace sim {
 // sees every vehicle.
 inline constexpr std::size_t vehiclePool = 300;
 
+// What a vehicle costs the frame, and more within sight: what a record's purges should measure.
+inline constexpr double cityMsPerVehicle = 0.1;
+inline constexpr double cityMsPerVisibleVehicle = 0.05;
+
 struct TrafficCounts {
     int nearby = 0; // within the detection range
     int distant = 0;

@@ -20,7 +20,8 @@ FollowedPass followPass(Follower& follower, float frameTimeSeconds, std::uint32_
     advanceState(follower.governor, pass.fps, follower.settings);
     pass.to = follower.governor.state;
     if (pass.to == PerfState::Critical && purgeDue(follower.governor, tickAtCheckMs)) {
-        pass.purged = true;
+        pass.purged = follower.settings.record != RecordMode::WithoutPurging;
+        pass.withheld = !pass.purged;
         notePurge(follower.governor, tickAfterPurgeMs);
     }
     return pass;

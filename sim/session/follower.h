@@ -21,6 +21,7 @@ struct FollowedPass {
     PerfState from = PerfState::Normal;
     PerfState to = PerfState::Normal;
     bool purged = false;
+    bool withheld = false; // a purge due that Record=2 held back
     bool changed() const { return from != to; }
 };
 

@@ -4,6 +4,7 @@
 #include "sim/files.h"
 #include "sim/text.h"
 
+#include "record/record.h"
 #include "sim/host/host.h"
 #include "sim/session/clock.h"
 
@@ -128,6 +129,18 @@ std::string Session::pluginLog() const
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
+std::string Session::pluginRecord() const
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(gameDir_, error)) {
+        if (utf8Of(entry.path().filename()).starts_with(recordNamePrefix)) {
+            std::ifstream file(entry.path(), std::ios::binary);
+            return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        }
+    }
+    return {};
+}
+
 void Session::countStateTime(const FollowedPass& pass, std::int64_t elapsedBeforeNs)
 {
     if (pass.changed()) {
@@ -157,8 +170,10 @@ FrameOutcome Session::frame(double frameTimeMs)
 
     const FollowedPass pass =
         followPass(follower_, h.clock.frameTimeSeconds, tickAtFrame, h.clock.tickMs);
-    const bool purged = h.record.vehicleListings != listings;
-    if (pass.purged != purged) {
+    // A recording plug-in also lists the vehicles to count them.
+    const bool recording = follower_.settings.record != RecordMode::Off;
+    const bool purged = recording ? pass.purged : h.record.vehicleListings != listings;
+    if (pass.purged != purged || (recording && !purged && h.record.deletions != deletions)) {
         throw std::logic_error("the simulator lost track of the plug-in's state at " +
                                std::to_string(clock_.elapsedMs) + " ms");
     }

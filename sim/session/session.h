@@ -84,6 +84,8 @@ class Session {
     // session's end, so that simulated purges never land in a real game's log unless a caller
     // adds them there.
     std::string pluginLog() const;
+    // The plug-in's frame record (Record=1 or 2), as far as it has written it; empty without one.
+    std::string pluginRecord() const;
     PerfState state() const { return follower_.governor.state; }
     double nowMs() const { return clock_.elapsedMs; }
 

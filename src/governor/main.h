@@ -4,6 +4,7 @@
 
 #include "governor/state.h"
 #include "host/hook.h"
+#include "record/record.h"
 #include "settings/settings.h"
 
 #include <cstdint>
@@ -20,3 +21,8 @@ void governorMain();
 
 // One frame's work, between two waits: estimate, advance, and purge when due.
 void governorPass(GovernorState& governor, const GovernorSettings& settings);
+
+// The same pass, with the frame recorded: the frame time read, the state after it, the vehicles
+// about once a second and before and after each purge. With Record=2 the purge is withheld: the
+// record marks where it would have run, and no log line is written.
+void recordedPass(GovernorState& governor, const GovernorSettings& settings, FrameRecord& record);

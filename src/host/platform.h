@@ -3,6 +3,7 @@
 // folder.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <fstream>
 
@@ -21,3 +22,21 @@ std::uint32_t platformTickMs();
 // Tarnwick.log opened to append in text mode; not open when it cannot be. On Windows it lies in
 // the process's current folder, the game's.
 std::ofstream platformOpenLog();
+
+// The frame record's file, named relative to where Tarnwick.log lies. Each call opens and closes
+// the file again, as the log's writer does, so a crash leaves nothing half open.
+
+// in: name. Creates the file only when no file of that name exists; false when it exists or
+// cannot be made.
+bool platformCreateRecord(const char* name);
+
+// in: name, data, size. Appends the bytes; false when they were not all written (some may have
+// been: a full disk).
+bool platformAppendRecord(const char* name, const char* data, std::size_t size);
+
+// in: name, size. Cuts the file back to size bytes, undoing a write that went in part.
+bool platformCutRecord(const char* name, std::uint64_t size);
+
+// out: buffer, the local date and time as "YYYY-MM-DD_hh-mm-ss" (safe in a file name), terminated;
+// in: size, at least 20.
+void platformLocalStamp(char* buffer, std::size_t size);

@@ -49,6 +49,18 @@ std::string getIniPath()
     return iniPathBeside(std::string_view(buffer, std::strlen(buffer)));
 }
 
+RecordMode recordModeOf(std::uint32_t raw)
+{
+    switch (raw) {
+    case 1:
+        return RecordMode::On;
+    case 2:
+        return RecordMode::WithoutPurging;
+    default:
+        return RecordMode::Off;
+    }
+}
+
 GovernorSettings readSettings(const std::string& iniPath)
 {
     GovernorSettings settings;
@@ -62,5 +74,6 @@ GovernorSettings readSettings(const std::string& iniPath)
     settings.fpsCritical = readSigned(fpsCriticalKey, path);
     // Unsigned, converted once: all 32 bits set is a range of about 4.29e9, not -1.
     settings.detectionRange = static_cast<float>(readRaw(detectionRangeKey, path));
+    settings.record = recordModeOf(readRaw(recordKey, path));
     return settings;
 }

@@ -1,6 +1,6 @@
 // tarnwick-wine-harness.exe, a test program: loads the stand-in hook (linked) and the real
-// Tarnwick.asi beside it, and plays the fixed scenario. With --hold-log another "program" holds Tarnwick.log open without
-// sharing for the whole run, as an editor or a log viewer might.
+// Tarnwick.asi beside it, and plays the fixed scenario. With --hold-log another "program" holds
+// Tarnwick.log open without sharing for the whole run, as an editor or a log viewer might.
 #include "sim/scenario/scenario.h"
 
 #include <windows.h>
@@ -24,7 +24,8 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    const int status = sim::runScenario(std::cout);
+    // The real tick counter moves only as time does.
+    const int status = sim::runScenario(std::cout, [] { Sleep(10); });
     if (held != INVALID_HANDLE_VALUE) {
         CloseHandle(held);
     }

@@ -1,0 +1,264 @@
+// The frame record: written by the plug-in's own pass through the simulated platform, read back
+// by the tools, and what the city drive's purges measure against what the city puts in.
+#include "governor/main.h"
+#include "record/record.h"
+#include "sim/capture/frame_record.h"
+#include "sim/session/city.h"
+#include "sim/session/purge_gains.h"
+#include "sim/session/session.h"
+
+#include "test_support.h"
+
+#include <algorithm>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using testing_support::readFile;
+using testing_support::ScratchDir;
+using testing_support::writeFile;
+
+const char* const recordName = "Tarnwick-record-2026-06-28_17-17-51.csv";
+
+class RecordTest : public testing_support::GameTest {
+  protected:
+    void settings(const std::string& text) { writeFile(game / "Tarnwick.ini", text); }
+    void frames(int count, float seconds)
+    {
+        for (int i = 0; i < count; ++i) {
+            sim::host().clock.frameTimeSeconds = seconds;
+            sim::runFrame();
+            sim::host().clock.tickMs += static_cast<std::uint32_t>(seconds * 1000.0f);
+        }
+    }
+    void farVehicles(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            sim::addVehicle(100.0f + static_cast<float>(i), 0, 0);
+        }
+    }
+    std::string record() const { return readFile(game / recordName); }
+    std::string log() const { return readFile(game / "Tarnwick.log"); }
+};
+
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+bool endsWhole(const std::string& text)
+{
+    return text.empty() || text.back() == '\n';
+}
+
+TEST_F(RecordTest, keyAbsentMeansTheSameNativesAndNoFile)
+{
+    // The natives of an unrecorded evening, then the same evening with Record=0.
+    std::vector<std::vector<sim::HookCall>> calls;
+    std::vector<std::string> logs;
+    for (const char* ini : {"", "[Main]\nRecord=0\n"}) {
+        sim::resetHost();
+        sim::host().machine.exePath = (game / "game.exe").string();
+        sim::host().machine.logPath = (game / "Tarnwick.log").string();
+        sim::host().clock.tickMs = 100000;
+        std::filesystem::remove(game / "Tarnwick.log");
+        settings(ini);
+        farVehicles(5);
+        sim::host().record.recording = true;
+        sim::loadPlugin();
+        frames(300, 0.04f);
+        calls.push_back(sim::host().record.calls);
+        logs.push_back(log());
+    }
+    EXPECT_EQ(calls[0], calls[1]);
+    EXPECT_EQ(logs[0], logs[1]);
+    EXPECT_FALSE(std::filesystem::exists(game / recordName));
+}
+
+TEST_F(RecordTest, rowsAFramePurgesWithWhatTheyTookAndTheLogAsEver)
+{
+    settings("[Main]\nRecord=1\n");
+    farVehicles(12);
+    sim::addVehicle(10, 0, 0);        // near
+    sim::addVehicle(500, 0, 0, true); // a mission's
+    sim::loadPlugin();
+    frames(200, 0.04f); // 8 s at 25 fps: purges at the second frame and 7 s later
+    frames(60, 0.016f); // then a second more, so the buffer is written
+    const std::vector<std::string> lines = linesOf(record());
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_TRUE(lines[0].starts_with("Tarnwick frame record,version ")) << lines[0];
+    EXPECT_NE(lines[0].find(",Record=1,Logging=1,FPS_Moderate=45,FPS_Critical=35,"
+                            "DetectionRange=50"),
+              std::string::npos)
+        << lines[0];
+    EXPECT_EQ(lines[1], recordColumns);
+    EXPECT_EQ(lines[2], "0,40.000,Moderate,1,12,1,,") << "the first frame counts";
+    EXPECT_EQ(lines[3], "40,40.000,Critical,1,12,1,12,purge");
+    EXPECT_TRUE(endsWhole(record()));
+    // The log is the one an unrecorded evening writes: a line a purge.
+    const std::string written = log();
+    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 2);
+}
+
+TEST_F(RecordTest, withoutPurgingMarksWhereItWouldHaveAndTakesNothing)
+{
+    settings("[Main]\nRecord=2\n");
+    farVehicles(7);
+    sim::loadPlugin();
+    frames(100, 0.04f);
+    frames(70, 0.016f);
+    EXPECT_EQ(sim::host().record.deletions, 0u);
+    EXPECT_FALSE(std::filesystem::exists(game / "Tarnwick.log")) << "nothing was purged";
+    const std::vector<std::string> lines = linesOf(record());
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[3], "40,40.000,Critical,0,7,0,,purge withheld (Record=2)");
+}
+
+TEST_F(RecordTest, writtenAtMostOnceASecond)
+{
+    settings("[Main]\nRecord=1\n");
+    sim::loadPlugin();
+    frames(1, 0.016f);
+    const std::size_t header = record().size();
+    frames(50, 0.016f); // 0.8 s: still in the buffer
+    EXPECT_EQ(record().size(), header);
+    frames(20, 0.016f);
+    EXPECT_GT(record().size(), header);
+    EXPECT_TRUE(endsWhole(record()));
+}
+
+// Each failure the disk can give: the governor purges as ever, the log is as without recording,
+// and the record holds whole lines.
+TEST_F(RecordTest, fullDiskWriteErrorAndNoFileLeaveTheGovernorAlone)
+{
+    struct Case {
+        const char* label;
+        std::optional<std::uint64_t> diskBytesLeft;
+        std::optional<int> writesBeforeFailure;
+        bool createFails;
+    };
+    const Case cases[] = {
+        {"disk full mid-line", 700, std::nullopt, false},
+        {"write error", std::nullopt, 2, false},
+        {"no file can be made", std::nullopt, std::nullopt, true},
+    };
+    for (const Case& c : cases) {
+        sim::resetHost();
+        sim::host().machine.exePath = (game / "game.exe").string();
+        sim::host().machine.logPath = (game / "Tarnwick.log").string();
+        sim::host().clock.tickMs = 100000;
+        std::filesystem::remove(game / "Tarnwick.log");
+        std::filesystem::remove(game / recordName);
+        settings("[Main]\nRecord=1\n");
+        sim::host().machine.diskBytesLeft = c.diskBytesLeft;
+        sim::host().machine.recordWritesBeforeFailure = c.writesBeforeFailure;
+        sim::host().machine.recordCreateFails = c.createFails;
+        farVehicles(3);
+        sim::loadPlugin();
+        frames(400, 0.04f); // 16 s: three purges
+        const std::string written = log();
+        EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 3) << c.label;
+        EXPECT_EQ(sim::host().record.deletions, 3u) << c.label;
+        const std::string text = readFile(game / recordName);
+        EXPECT_TRUE(endsWhole(text)) << c.label << ": " << text.substr(text.size() - 40);
+    }
+}
+
+TEST_F(RecordTest, sizeLimitEndsWithALineSayingSo)
+{
+    settings("[Main]\nRecord=1\n");
+    sim::loadPlugin();
+    // Frames of no time write every 256 KiB, not every second: the limit comes fast.
+    const std::uint64_t rows = recordLimitBytes / 15;
+    sim::host().clock.frameTimeSeconds = 0.0001f;
+    for (std::uint64_t i = 0; i < rows; ++i) {
+        sim::runFrame();
+    }
+    const std::uintmax_t size = std::filesystem::file_size(game / recordName);
+    EXPECT_LE(size, recordLimitBytes);
+    const std::string text = readFile(game / recordName);
+    ASSERT_TRUE(endsWhole(text));
+    const std::string last = text.substr(text.rfind('\n', text.size() - 2) + 1);
+    EXPECT_EQ(last, "0,,,,,,,recording stopped: size limit of 64 MiB\n");
+}
+
+TEST_F(RecordTest, theToolsReplayTheFramesAsThePluginReadThem)
+{
+    settings("[Main]\nRecord=1\n");
+    farVehicles(4);
+    sim::loadPlugin();
+    frames(100, 0.04f);
+    frames(100, 0.02f);
+    const sim::Result<sim::FrameRecordFile> read = sim::loadFrameRecord(game / recordName);
+    ASSERT_TRUE(read) << sim::failureText(read.failure());
+    // Up to the last second is still in the plug-in's buffer.
+    EXPECT_GE(read->frameTimesMs.size(), 150u);
+    EXPECT_LT(read->frameTimesMs.size(), 200u);
+    EXPECT_DOUBLE_EQ(read->frameTimesMs.front(), 40.0);
+    ASSERT_EQ(read->purges.size(), 1u);
+    EXPECT_EQ(read->purges[0].taken, 4);
+    EXPECT_EQ(read->purges[0].frame, 2u);
+    std::uint64_t frames = 0;
+    const auto summary = sim::replayCapture(game / recordName, {}, [&](double) { ++frames; });
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(summary->format, sim::CaptureFormat::TarnwickRecord);
+    EXPECT_EQ(frames, read->frameTimesMs.size());
+}
+
+// The city drive with recording on: the record's purges, measured, against what the city puts in
+// (each vehicle msPerVehicle, more within sight).
+TEST(RecordedCityDrive, measuresWhatTheCityPutsIn)
+{
+    ScratchDir dir;
+    writeFile(dir / "Tarnwick.ini", "[Main]\nRecord=1\n");
+    auto session = sim::Session::open({dir / "Tarnwick.ini"});
+    ASSERT_TRUE(session);
+    sim::CityDrive city(1);
+    double frameMs = 1000.0 / 60.0;
+    while ((*session)->nowMs() < 1200 * 1000.0) {
+        (*session)->frame(frameMs);
+        frameMs = city.step(frameMs);
+    }
+    const std::string text = (*session)->pluginRecord();
+    writeFile(dir / "record.csv", text);
+    const sim::Result<sim::FrameRecordFile> read = sim::loadFrameRecord(dir / "record.csv");
+    ASSERT_TRUE(read) << sim::failureText(read.failure());
+    std::vector<sim::GainPurge> purges;
+    for (const sim::RecordedPurge& p : read->purges) {
+        purges.push_back({p.timeMs, p.taken, p.withheld});
+    }
+    const sim::PurgeGains gains = sim::measurePurgeGains(read->frameTimesMs, purges);
+    ASSERT_GE(gains.ran, 5u) << sim::gainsSentence(gains);
+    // What the session saw the plug-in delete is what the record says it took.
+    std::uint64_t taken = 0;
+    for (const sim::RecordedPurge& p : read->purges) {
+        taken += static_cast<std::uint64_t>(p.taken);
+    }
+    std::uint64_t removed = 0;
+    for (const sim::PurgeEvent& p : (*session)->result().purges) {
+        if (p.timeMs <= read->purges.back().timeMs + 1) {
+            removed += p.removed;
+        }
+    }
+    EXPECT_EQ(taken, removed);
+    ASSERT_TRUE(gains.msPerVehicle);
+    // Traffic keeps coming while the windows run, so a little less than put in is measured.
+    EXPECT_GT(*gains.msPerVehicle, sim::cityMsPerVehicle * 0.8) << sim::gainsSentence(gains);
+    EXPECT_LT(*gains.msPerVehicle, (sim::cityMsPerVehicle + sim::cityMsPerVisibleVehicle) * 1.1)
+        << sim::gainsSentence(gains);
+    // Each purge lifts the drive; the governor catches every low, so no low moment is left
+    // without a purge to compare with (that takes an evening with Record=2).
+    EXPECT_GT(gains.meanGainFps, 5.0) << sim::gainsSentence(gains);
+    EXPECT_EQ(gains.yardstick, sim::Yardstick::None) << sim::gainsSentence(gains);
+    std::cout << sim::gainsSentence(gains) << "\n";
+}
+
+} // namespace
