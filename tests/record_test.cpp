@@ -75,7 +75,13 @@ TEST_F(RecordTest, keyAbsentMeansTheSameNativesAndNoFile)
         sim::host().record.recording = true;
         sim::loadPlugin();
         frames(300, 0.04f);
-        calls.push_back(sim::host().record.calls);
+        // A pushed slot may hold an address, which differs from run to run: the natives and their
+        // order are the hashes and the operations.
+        std::vector<sim::HookCall> seen = sim::host().record.calls;
+        for (sim::HookCall& call : seen) {
+            call.value = call.op == sim::HookOp::NativePush64 ? 0 : call.value;
+        }
+        calls.push_back(std::move(seen));
         logs.push_back(log());
     }
     EXPECT_EQ(calls[0], calls[1]);

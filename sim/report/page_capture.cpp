@@ -120,6 +120,9 @@ void slumpList(html::Writer& page, const TunedCapture& part)
     if (const std::string aside = setAsideText(part.slumps); !aside.empty()) {
         page.put("<p>{}.</p>\n", upperFirst(aside));
     }
+    if (const std::string levels = levelsText(part.slumps); !levels.empty()) {
+        page.put("<p>{}.</p>\n", upperFirst(levels));
+    }
     const std::vector<Slump>& slumps = part.slumps.slumps;
     if (slumps.empty()) {
         page.put("<p>Slumps: none: {}.</p>\n", noSlumpReason(part.slumps, part.durationMs));

@@ -126,6 +126,19 @@ std::string setAsideText(const SlumpVerdict& verdict)
                               "usual rate";
 }
 
+std::string levelsText(const SlumpVerdict& verdict)
+{
+    std::string text;
+    for (const PlayLevel& level : verdict.levels) {
+        text += fmt::format("{}{:.0f} fps {:.0f} s to {:.0f} s", text.empty() ? "" : ", ",
+                            level.fps, level.startMs / 1000.0, level.endMs / 1000.0);
+    }
+    return text.empty() ? text
+                        : "levels: " + text +
+                              " (each its own pace, not a slump: a slump is judged by the play "
+                              "around it)";
+}
+
 nlohmann::json slumpVerdictJson(const SlumpVerdict& verdict)
 {
     nlohmann::json json = {{"targetFps", verdict.targetFps},
@@ -140,6 +153,14 @@ nlohmann::json slumpVerdictJson(const SlumpVerdict& verdict)
         }
         json["setAside"] = {
             {"loadingMs", verdict.loadingMs}, {"pauses", verdict.pauses}, {"spans", spans}};
+    }
+    if (!verdict.levels.empty()) {
+        nlohmann::json levels = nlohmann::json::array();
+        for (const PlayLevel& level : verdict.levels) {
+            levels.push_back(
+                {{"startMs", level.startMs}, {"endMs", level.endMs}, {"fps", level.fps}});
+        }
+        json["levels"] = std::move(levels);
     }
     return json;
 }

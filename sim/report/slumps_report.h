@@ -28,6 +28,8 @@ std::string noSlumpReason(const SlumpVerdict& verdict, double durationMs);
 std::string purgeJudgement(const FrameRateTrace& trace, const SlumpVerdict& verdict, double atMs);
 // "left out: 20 s of loading screens or menus and 1 pause, ..."; empty when nothing was.
 std::string setAsideText(const SlumpVerdict& verdict);
+// "levels: 118 fps 0 s to 60 s, 71 fps 60 s to 300 s (...)", or empty with one pace.
+std::string levelsText(const SlumpVerdict& verdict);
 nlohmann::json slumpVerdictJson(const SlumpVerdict& verdict);
 // Each slump with its first purge by these times, if any; each purge with whether it fell in one.
 nlohmann::json slumpsJson(const SlumpVerdict& verdict, const std::vector<double>& purgeTimesMs);

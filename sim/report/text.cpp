@@ -31,6 +31,9 @@ void printEvents(std::ostream& out, const SessionResult& result, const SlumpVerd
     if (const std::string aside = setAsideText(verdict); !aside.empty()) {
         fmt::print(out, "  {}\n", aside);
     }
+    if (const std::string levels = levelsText(verdict); !levels.empty()) {
+        fmt::print(out, "  {}\n", levels);
+    }
     std::vector<double> times;
     for (const PurgeEvent& purge : result.purges) {
         times.push_back(purge.timeMs);

@@ -188,6 +188,9 @@ void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdi
         if (const std::string aside = setAsideText(part.slumps); !aside.empty()) {
             fmt::print(out, "  {}\n", aside);
         }
+        if (const std::string levels = levelsText(part.slumps); !levels.empty()) {
+            fmt::print(out, "  {}\n", levels);
+        }
     }
     if (report.captures.size() > 1) {
         fmt::print(out, "judged together: {} captures, {:.1f} s, {} slumps\n",
