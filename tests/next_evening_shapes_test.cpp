@@ -8,8 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <random>
 
@@ -17,6 +15,7 @@ namespace {
 
 using testing_support::framesOf;
 using testing_support::jittered;
+using testing_support::keepShape;
 using testing_support::pair;
 using testing_support::Shape;
 
@@ -233,20 +232,6 @@ const sim::CellResult& recommendation(const sim::TuneResult& r)
 sim::TuneResult tuned(const Shape& shape, const GovernorSettings& yours)
 {
     return sim::tune(framesOf(shape), yours, sim::defaultModerate, sim::defaultCritical);
-}
-
-// TARNWICK_SHAPES_DIR=D writes each evening tuned on there, to try it with the tool.
-void keepShape(const char* name, const Shape& shape)
-{
-    const char* dir = std::getenv("TARNWICK_SHAPES_DIR");
-    if (dir == nullptr) {
-        return;
-    }
-    std::ofstream out(std::string(dir) + "/" + name + ".csv");
-    out << "Application,MsBetweenPresents\n";
-    for (const double ms : shape.ms) {
-        out << "Game.exe," << ms << "\n";
-    }
 }
 
 TEST(NextEveningShapes, slumpsAreCaughtWithinTheBudgetAndTheGameIsNormalInPlay)

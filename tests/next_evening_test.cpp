@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <functional>
 #include <random>
 
@@ -17,6 +16,7 @@ namespace {
 
 using testing_support::framesOf;
 using testing_support::jittered;
+using testing_support::keepShape;
 using testing_support::pair;
 using testing_support::Shape;
 
@@ -192,32 +192,18 @@ sim::TuneResult tuned(const sim::TuneFrames& frames, const GovernorSettings& you
     return sim::tune(frames, yours, sim::defaultModerate, sim::defaultCritical);
 }
 
-// TARNWICK_SHAPES_DIR=D writes each evening's captures there, to try them on any build.
-void keepShape(const char* name, std::uint32_t seed, const Shape& shape)
-{
-    const char* dir = std::getenv("TARNWICK_SHAPES_DIR");
-    if (dir == nullptr) {
-        return;
-    }
-    std::ofstream out(std::string(dir) + "/" + name + " " + std::to_string(seed) + ".csv");
-    out << "Application,MsBetweenPresents\n";
-    for (const double ms : shape.ms) {
-        out << "Game.exe," << ms << "\n";
-    }
-}
-
 TEST(NextEvening, theRecommendationHoldsOnAnotherEveningOfTheSameGame)
 {
     for (const Evening& evening : evenings) {
         const Shape tonight = evening.make(1);
-        keepShape(evening.name, 1, tonight);
+        keepShape(std::string(evening.name) + " 1", tonight);
         const sim::TuneResult r = tuned(framesOf(tonight), GovernorSettings{});
         ASSERT_TRUE(r.recommended) << evening.name;
         const sim::CellResult& best = r.cells[*r.recommended];
         const GovernorSettings chosen = pair(best.moderate, best.critical);
         for (const std::uint32_t seed : {2u, 3u, 4u}) {
             const Shape next = evening.make(seed);
-            keepShape(evening.name, seed, next);
+            keepShape(std::string(evening.name) + " " + std::to_string(seed), next);
             const Outcome o = replayOn(framesOf(next), chosen);
             const std::string at = std::string(evening.name) + ", seed " + std::to_string(seed) +
                                    ", " + sim::pairName(best);

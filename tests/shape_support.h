@@ -5,9 +5,12 @@
 #include "sim/tune/frames.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace testing_support {
@@ -56,6 +59,20 @@ struct Shape {
         return *this;
     }
 };
+
+// TARNWICK_SHAPES_DIR=D writes a shape there as a PresentMon capture, to try it with the tool.
+inline void keepShape(const std::string& name, const Shape& shape)
+{
+    const char* dir = std::getenv("TARNWICK_SHAPES_DIR");
+    if (dir == nullptr) {
+        return;
+    }
+    std::ofstream out(std::string(dir) + "/" + name + ".csv");
+    out << "Application,MsBetweenPresents\n";
+    for (const double ms : shape.ms) {
+        out << "Game.exe," << ms << "\n";
+    }
+}
 
 inline double jittered(std::mt19937& random, double meanMs, double spread)
 {

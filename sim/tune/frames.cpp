@@ -31,9 +31,11 @@ void finishFrames(TuneFrames& frames, std::optional<double> targetFps)
     frames.slumps = judgeSlumps(frames.trace, targetFps);
     std::vector<float> ordinary;
     SlumpCursor cursor;
+    frames.ordinary.assign(frames.frameSeconds.size(), false);
     for (std::size_t i = 0; i < frames.frameSeconds.size(); ++i) {
         const PurgePlace place = cursor.at(frames.slumps, frames.elapsedMs[i]);
         if (!place.slump && !place.setAside) {
+            frames.ordinary[i] = true;
             ordinary.push_back(frames.frameSeconds[i]);
             frames.ordinaryMs += frames.elapsedMs[i] - (i == 0 ? 0.0 : frames.elapsedMs[i - 1]);
         }

@@ -32,7 +32,8 @@ struct TuneFrames {
     // The frame rate that all but the slowest of ordinary play's frames (outside slumps and what
     // is set aside) reach: where the game runs when nothing is wrong, frame by frame.
     double ordinaryLowFps = 0;
-    double ordinaryMs = 0; // the time of those frames
+    double ordinaryMs = 0;      // the time of those frames
+    std::vector<bool> ordinary; // each frame: one of those
 };
 
 // All but one frame in this many.

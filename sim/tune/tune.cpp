@@ -90,11 +90,11 @@ std::int32_t moderateWithRoom(std::int32_t moderate)
 
 double normalShareOf(const TuneResult& r, std::int32_t moderate)
 {
-    if (r.normalOfMs <= 0 || moderate < r.normalFrom) {
+    if (r.ordinaryMs <= 0 || moderate < r.normalFrom) {
         return 1;
     }
     const auto i = static_cast<std::size_t>(moderate - r.normalFrom);
-    return i < r.normalMs.size() ? r.normalMs[i] / r.normalOfMs : 0;
+    return i < r.normalMs.size() ? r.normalMs[i] / r.ordinaryMs : 0;
 }
 
 bool moderateFitsPlay(const TuneResult& r, const CellResult& c)
@@ -302,12 +302,7 @@ namespace {
 // purges are counted against the budget.
 void addNormalTimes(TuneResult& r, const TuneFrames& frames, std::int32_t highest)
 {
-    std::vector<bool> ordinary(frames.frameSeconds.size());
-    SlumpCursor cursor;
-    for (std::size_t i = 0; i < ordinary.size(); ++i) {
-        const PurgePlace place = cursor.at(frames.slumps, frames.elapsedMs[i]);
-        ordinary[i] = !place.slump && !place.setAside;
-    }
+    const std::vector<bool>& ordinary = frames.ordinary;
     r.normalMs.resize(static_cast<std::size_t>(highest - r.normalFrom + 1), 0.0);
     const auto hysteresis = static_cast<std::int32_t>(hysteresisFps);
     for (std::int32_t m = r.normalFrom; m <= highest; ++m) {
@@ -319,11 +314,6 @@ void addNormalTimes(TuneResult& r, const TuneFrames& frames, std::int32_t highes
             }
             const TuneFrames::Level level = frames.levels[i];
             normal = normal ? level.floor >= m : level.ceil - (hysteresis + 1) >= m;
-        }
-    }
-    for (std::size_t i = 0; i < ordinary.size(); ++i) {
-        if (ordinary[i]) {
-            r.normalOfMs += frames.elapsedMs[i] - (i == 0 ? 0.0 : frames.elapsedMs[i - 1]);
         }
     }
 }

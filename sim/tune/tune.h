@@ -65,8 +65,7 @@ struct TuneResult {
     // For each FPS_Moderate from normalFrom on, the share of ordinary play's time the game is
     // Normal (see normalShareOf).
     std::int32_t normalFrom = 0;
-    std::vector<double> normalMs;
-    double normalOfMs = 0;              // ordinary play's time, for those shares
+    std::vector<double> normalMs;       // of ordinaryMs
     std::vector<TunedCapture> captures; // in the order given
 };
 
