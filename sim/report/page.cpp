@@ -118,10 +118,12 @@ void verdict(Writer& out, const ReportPage& page)
 void whatASlumpIs(Writer& out, const ReportPage& page)
 {
     out.put("<p class='small'>A <strong>slump</strong>: the frame rate over the last second "
-            "stays below a target for at least {}; the target is {} of the capture's usual frame "
-            "rate (that of its better seconds) unless one was given. A purge is worth it in a "
-            "slump and wasted outside one: on a single hitch, on frame-pacing noise, at the usual "
-            "frame rate. Loading screens, menus and pauses are not play: left out, never a slump. "
+            "stays below a target for at least {}; the target is {} of the play around it (its "
+            "better seconds in the minute before and in the minute after, the lower of the two) "
+            "unless one was given, so a level that holds its own pace is not a slump. A purge is "
+            "worth it in a slump and wasted outside one: on a single hitch, on frame-pacing noise, "
+            "at the usual frame rate. Loading screens, menus and pauses are not play: left out, "
+            "never a slump. "
             "Tune from a capture recorded with Tarnwick switched off (Enabled=0 under [Main] in "
             "Tarnwick.ini): with it on, its own purges end the slumps, and the capture cannot "
             "show what the game does without them.",
