@@ -202,7 +202,8 @@ void frameRateChart(html::Writer& page, const CaptureView& view, const Scales& s
                          &part.slumps.setAside,
                          best != nullptr ? &other : nullptr,
                          scales.frameTimes.durationMs,
-                         scales.maxFps};
+                         scales.maxFps,
+                         &part.slumps.levels};
     std::ostringstream svg;
     writeSvg(svg, *view.capture->replay, options);
     const html::Markup counts = html::format(
@@ -215,12 +216,16 @@ void frameRateChart(html::Writer& page, const CaptureView& view, const Scales& s
     }
     figure(page, svg.str(), scales.frameTimes.durationMs,
            html::format("Triangles and dashed lines: your pair. Circles and dotted lines: the "
-                        "recommended pair, {}{}. {}Shaded: slumps{}.",
+                        "recommended pair, {}{}. {}Shaded: slumps{}{}.",
                         purgesOn(*best),
                         samePair(*best, part.current) ? " (the same as yours)" : "", counts,
                         part.slumps.setAside.empty()
                             ? ""
-                            : "; in beige, what is not play (loading screens, menus, pauses)"));
+                            : "; in beige, what is not play (loading screens, menus, pauses)",
+                        part.slumps.levels.empty()
+                            ? ""
+                            : "; in two greens by turns, the levels of play, each at its own "
+                              "pace"));
 }
 
 } // namespace
