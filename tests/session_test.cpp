@@ -79,9 +79,10 @@ TEST_F(SessionTest, reportCountsStatesAndChanges)
     const sim::SessionResult& r = session.result();
     EXPECT_EQ(r.frames, 6u);
     EXPECT_DOUBLE_EQ(r.durationMs, 150.0);
-    EXPECT_DOUBLE_EQ(r.timeInStateMs[0], 20.0);
+    // Each frame counts under the state it was drawn in, the one the frame before left.
+    EXPECT_DOUBLE_EQ(r.timeInStateMs[0], 50.0);
     EXPECT_DOUBLE_EQ(r.timeInStateMs[1], 50.0);
-    EXPECT_DOUBLE_EQ(r.timeInStateMs[2], 80.0);
+    EXPECT_DOUBLE_EQ(r.timeInStateMs[2], 50.0);
     ASSERT_EQ(r.changes.size(), 4u);
     EXPECT_EQ(r.changes[1].to, PerfState::Critical);
     EXPECT_DOUBLE_EQ(r.changes[1].timeMs, 90.0);
@@ -93,7 +94,7 @@ TEST_F(SessionTest, reportCountsStatesAndChanges)
     EXPECT_EQ(json["stateChanges"][1],
               (nlohmann::json{{"timeMs", 90.0}, {"from", "Moderate"}, {"to", "Critical"}}));
     EXPECT_EQ(json["purges"][0]["timeMs"], 90.0);
-    EXPECT_EQ(json["timeInStateMs"]["Critical"], 80.0);
+    EXPECT_EQ(json["timeInStateMs"]["Critical"], 50.0);
     EXPECT_EQ(json["settings"]["fpsCritical"], 35);
 }
 

@@ -6,7 +6,10 @@
 #include "sim/session/session.h"
 #include "test_support.h"
 
+#include <array>
 #include <random>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -195,6 +198,49 @@ TEST(TuneGrid, aPurgeAcrossTheTickCountersWrapIsRecent)
         settings.fpsModerate = cell.moderate;
         settings.fpsCritical = cell.critical;
         expectSameCells(cell, sim::evaluateCell(frames, settings));
+    }
+}
+
+// A frame's time counts under the state the game was in while it was drawn, the one the frame
+// before left, not the one its own decision moves to: a replay, the pair alone and the grid alike.
+TEST(TuneGrid, aFrameCountsUnderTheStateItWasDrawnIn)
+{
+    struct Row {
+        const char* name;
+        std::vector<double> pattern; // repeated, ms
+        std::array<double, 3> share; // of the time: Normal, Moderate, Critical
+    };
+    const Row rows[] = {
+        // 25 ms (40 fps) makes it Moderate, 8 ms (125 fps) Normal again: only the 8 ms frames are
+        // drawn while Moderate.
+        {"alternation 8/25", {8, 25}, {25.0 / 33, 8.0 / 33, 0}},
+        // Normal, Moderate, Critical, Moderate: each frame drawn in the state the one before left.
+        {"two long two short", {40, 40, 8, 8}, {40.0 / 96, 48.0 / 96, 8.0 / 96}},
+        {"steady 60 fps", {16}, {1, 0, 0}},
+    };
+    for (const Row& row : rows) {
+        ScratchDir dir;
+        std::string text = "Application,MsBetweenPresents\n";
+        double totalMs = 0;
+        while (totalMs < 60000) {
+            for (const double ms : row.pattern) {
+                text += "Game.exe," + std::to_string(ms) + "\n";
+                totalMs += ms;
+            }
+        }
+        writeFile(dir / "capture.csv", text);
+        writeFile(dir / "pair.ini", "[Settings]\nFPS_Moderate=45\nFPS_Critical=35\n");
+        const sim::SessionResult replay = replayed(dir / "capture.csv", dir / "pair.ini");
+        const sim::TuneFrames frames = framesOf(dir / "capture.csv");
+        const sim::TuneResult grid = sim::tune(frames, GovernorSettings{}, {45, 45}, {35, 35});
+        ASSERT_EQ(grid.cells.size(), 1u) << row.name;
+        for (std::size_t s = 0; s < 3; ++s) {
+            EXPECT_NEAR(replay.timeInStateMs[s] / replay.durationMs, row.share[s], 1e-3)
+                << row.name << " state " << s;
+            EXPECT_EQ(grid.cells[0].timeInStateMs[s], replay.timeInStateMs[s])
+                << row.name << " state " << s;
+        }
+        expectSameAsReplay(dir / "capture.csv", 45, 35, frames);
     }
 }
 

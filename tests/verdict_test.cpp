@@ -147,15 +147,17 @@ TEST(Verdict, isDecidedOnceAndSaysWhatDecidedIt)
          nullptr,
          sim::Answer::CannotTell,
          sim::RuleKey::None,
-         {"no pair of the grid catches the slump (at 150 fps)"},
+         {"no pair of the grid catches the slump (at 150 fps)", "misses the slump (at 150 fps)",
+          R"("uncaughtSlumps":[{"capture":0,)"},
          {"every pair that would catch"}},
         {"misses the slump",
          {cleanSlump()},
          "[Settings]\nFPS_Moderate=45\nFPS_Critical=20\n",
          sim::Answer::Change,
          sim::RuleKey::Missed,
-         {"yours misses it", "change FPS_Critical=20 to FPS_Critical="},
-         {"waits", "outside any slump"}},
+         {"yours misses it", "change FPS_Critical=20 to FPS_Critical=", R"("uncaughtSlumps":[])",
+          R"("uncaughtSlumpFps":[])"},
+         {"waits", "outside any slump", "misses the slump (at"}},
         {"purges on noise",
          {Shape{}.add(300,
                       [](std::mt19937& r) { return testing_support::jittered(r, 20.0, 0.25); })},
@@ -163,7 +165,9 @@ TEST(Verdict, isDecidedOnceAndSaysWhatDecidedIt)
          sim::Answer::Change,
          sim::RuleKey::ModerateAtUsual,
          {"yours leaves ordinary play too little room", "wastes 40 times outside any slump",
-          "there is no Tarnwick.ini: make one", "\n    FPS_Critical="},
+          "there is no Tarnwick.ini: make one", "\n    FPS_Critical=",
+          R"("budget":{"ordinaryPlayMinutes":5.0)", R"("wastedAllowed":6,"wastedPerMinute":1.0,)",
+          R"("yoursWasted":40,"yoursWithin":false})", R"("recommendedWithin":true)"},
          {"waits", "misses"}},
     };
     for (const VerdictCase& c : cases) {
@@ -179,6 +183,82 @@ TEST(Verdict, isDecidedOnceAndSaysWhatDecidedIt)
         for (const std::string& part : c.notSaid) {
             EXPECT_EQ(text.find(part), std::string::npos) << c.name << " says '" << part << "':\n"
                                                           << text;
+        }
+    }
+}
+
+// The headline figures are play's: a pause and a loading screen are left out and said, the
+// whole capture's figures kept beside them; where nothing is set aside, nothing more is said.
+TEST(FiguresOfPlay, leaveOutWhatIsSetAsideAndSaySo)
+{
+    struct Case {
+        const char* name;
+        Shape shape;
+        std::size_t stretches;
+        double playLowestFps;
+        double wholeLowestFps;
+        std::vector<std::string> said;
+        std::vector<std::string> notSaid;
+    };
+    const Case cases[] = {
+        {"a pause and a loading screen",
+         Shape{}
+             .steady(60, 16)
+             .hitch(40)
+             .steady(20, 16)
+             .hitch(3000)
+             .steady(20, 16)
+             .steady(5, 2)
+             .steady(60, 16),
+         2,
+         25,
+         1000.0 / 3000,
+         {"of play, leaving out 2 set-aside stretches (", "whole capture: 1% low fps",
+          R"("play":{"durationMs":)", R"("setAsideStretches":2})", R"("wholeCapture":{)"},
+         {}},
+        {"nothing set aside",
+         Shape{}.steady(60, 16).hitch(40).steady(60, 16),
+         0,
+         25,
+         25,
+         {R"("setAsideStretches":0})"},
+         {"of play", "whole capture:"}},
+    };
+    for (const Case& c : cases) {
+        const sim::TuneFrames frames = framesOf(c.shape);
+        const sim::PlayFigures& play = frames.play;
+        EXPECT_EQ(play.setAsideStretches, c.stretches) << c.name;
+        EXPECT_FLOAT_EQ(play.lowestFps, static_cast<float>(c.playLowestFps)) << c.name;
+        EXPECT_FLOAT_EQ(play.wholeLowestFps, static_cast<float>(c.wholeLowestFps)) << c.name;
+        // Play runs at 62.5 fps; the loading screen's 500 fps would lift a mean of everything.
+        EXPECT_NEAR(play.meanFps(), 62.5, 0.5) << c.name;
+        if (c.stretches > 0) {
+            EXPECT_GT(play.setAsideMs, 7000.0) << c.name;
+            EXPECT_LT(play.frames + 2000, frames.frameSeconds.size()) << c.name;
+        } else {
+            EXPECT_EQ(play.frames, frames.frameSeconds.size()) << c.name;
+        }
+
+        sim::TuneReport report;
+        report.settingsSource = "the defaults";
+        report.moderate = sim::defaultModerate;
+        report.critical = sim::defaultCritical;
+        sim::CaptureFacts facts{"capture.csv", {}, frames.frameSeconds.size(), {}};
+        for (const float seconds : frames.frameSeconds) {
+            sim::countFrameTime(facts.frameTimes, static_cast<double>(seconds) * 1000.0);
+        }
+        report.captures.push_back(facts);
+        sim::tuneAll(report, {&frames}, GovernorSettings{}, false);
+        const sim::Verdict verdict = sim::judge(report, std::nullopt);
+        std::ostringstream out;
+        sim::printTune(out, report, verdict);
+        const std::string text = out.str() + sim::tuneJson(report, verdict).dump();
+        for (const std::string& part : c.said) {
+            EXPECT_NE(text.find(part), std::string::npos) << c.name << " lacks '" << part << "':\n"
+                                                          << text.substr(0, 2000);
+        }
+        for (const std::string& part : c.notSaid) {
+            EXPECT_EQ(text.find(part), std::string::npos) << c.name << " says '" << part << "'";
         }
     }
 }

@@ -169,8 +169,9 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
             out << "note: " << note << '\n';
         }
     }
-    const ChartOptions chart{"tarnwick-sim replay: " + shown(capture.application), false, nullptr,
-                             &slumps.slumps, &slumps.setAside};
+    ChartOptions chart{"tarnwick-sim replay: " + shown(capture.application), false, nullptr,
+                       &slumps.slumps, &slumps.setAside};
+    chart.levels = &slumps.levels;
     const bool logKept = keepPluginLog(options.common, session->pluginLog(), result, out, err);
     return writeChart(options.common, result, chart, out, err) && logKept ? 0 : 1;
 }

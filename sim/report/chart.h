@@ -29,6 +29,8 @@ struct ChartOptions {
     // The page's captures share one scale; 0: the session's own.
     double durationMs = 0;
     double maxFps = 0;
+    // The capture's levels of play, each its own pace: shaded behind the slumps, said with it.
+    const std::vector<PlayLevel>* levels = nullptr;
 };
 
 // A standalone SVG: frame rate over time, thresholds with their hysteresis bands, the state as

@@ -78,12 +78,20 @@ std::vector<Span> slumpSpans(const std::vector<Slump>& slumps);
 inline constexpr const char* setAsideFill = "#ebe6d9";
 std::vector<Span> setAsideSpans(const std::vector<sim::Span>& spans);
 
+// Levels of play, each shaded from from to to in one of two tints by turns, so that where one
+// gives way to the next shows, with its pace written at its top left.
+inline constexpr const char* levelFill = "#e3eedc";
+inline constexpr const char* levelOtherFill = "#f0f6ec";
+void levelBands(std::ostream& out, const std::vector<PlayLevel>& levels, const Scale& s,
+                double from, double to);
+
 // The time axis's labels at y, a dozen at most, in seconds, minutes or hours as the length asks.
 void timeLabels(std::ostream& out, const Scale& s, double y);
 
 // What each mark means, along the chart's foot; the line of a run without Tarnwick, or else the
 // slumps, when they are drawn, and what is set aside, when there is some; the other pair's
 // purges, when there is one.
-void legend(std::ostream& out, bool compared, bool slumps, bool setAside, bool otherPair);
+void legend(std::ostream& out, bool compared, bool slumps, bool setAside, bool otherPair,
+            bool levels = false);
 
 } // namespace sim::chart

@@ -109,6 +109,26 @@ std::vector<Span> setAsideSpans(const std::vector<sim::Span>& spans)
     return shaded;
 }
 
+void levelBands(std::ostream& out, const std::vector<PlayLevel>& levels, const Scale& s,
+                double from, double to)
+{
+    for (std::size_t i = 0; i < levels.size(); ++i) {
+        const PlayLevel& level = levels[i];
+        const double x = s.x(level.startMs);
+        const double w = std::max(1.0, s.x(level.endMs) - x);
+        fmt::print(out,
+                   "<rect x='{:.1f}' y='{}' width='{:.1f}' height='{}' fill='{}'><title>level of "
+                   "play from {} to {}, {:.0f} fps: its own pace, not a slump</title></rect>\n",
+                   x, from, w, to - from, i % 2 == 0 ? levelFill : levelOtherFill,
+                   formatSeconds(level.startMs), formatSeconds(level.endMs), level.fps);
+        if (w >= 40) {
+            fmt::print(out,
+                       "<text x='{:.1f}' y='{}' font-size='10' fill='#4d6b3c'>{:.0f} fps</text>\n",
+                       x + 3, from + 11, level.fps);
+        }
+    }
+}
+
 std::vector<Span> slumpSpans(const std::vector<Slump>& slumps)
 {
     std::vector<Span> spans;
@@ -160,7 +180,7 @@ namespace {
 
 // A legend entry: its mark, then its label after a gap; the next entry starts advance further
 // on.
-enum class Mark { State, Purge, OtherPurge, Line, DashedLine, Slump, SetAside };
+enum class Mark { State, Purge, OtherPurge, Line, DashedLine, Slump, SetAside, Level };
 struct LegendEntry {
     Mark mark;
     PerfState state; // for Mark::State
@@ -197,8 +217,11 @@ void legendMark(std::ostream& out, const LegendEntry& entry, double x)
         break;
     case Mark::Slump:
     case Mark::SetAside:
+    case Mark::Level:
         fmt::print(out, "<rect x='{}' width='{}' height='{}' y='-9' fill='{}'/>", x, side, side,
-                   entry.mark == Mark::Slump ? slumpFill : setAsideFill);
+                   entry.mark == Mark::Slump      ? slumpFill
+                   : entry.mark == Mark::SetAside ? setAsideFill
+                                                  : levelFill);
         break;
     }
     fmt::print(out, "<text x='{}'>{}</text>", labelAt, entry.label);
@@ -206,7 +229,8 @@ void legendMark(std::ostream& out, const LegendEntry& entry, double x)
 
 } // namespace
 
-void legend(std::ostream& out, bool compared, bool slumps, bool setAside, bool otherPair)
+void legend(std::ostream& out, bool compared, bool slumps, bool setAside, bool otherPair,
+            bool levels)
 {
     std::vector<LegendEntry> entries{
         {Mark::State, PerfState::Normal, "Normal", 62},
@@ -225,7 +249,10 @@ void legend(std::ostream& out, bool compared, bool slumps, bool setAside, bool o
     } else if (slumps) {
         entries.push_back({Mark::Slump, {}, "slump", 56});
         if (setAside) {
-            entries.push_back({Mark::SetAside, {}, "not play", 0});
+            entries.push_back({Mark::SetAside, {}, "not play", 66});
+        }
+        if (levels) {
+            entries.push_back({Mark::Level, {}, "level", 0});
         }
     }
     fmt::print(out, "<g transform='translate({},{})' font-size='11'>", left, height - 10);

@@ -68,21 +68,46 @@ void figures(html::Writer& page, const CaptureView& view)
     }
     row(page, "frames",
         html::format("{} over {}", countText(facts.frames), formatSeconds(replay.durationMs)));
-    row(page, "mean fps",
-        html::format("{:.1f} (the frames over the capture's length)", replay.meanFps()));
+    const PlayFigures& play = view.part->play;
+    const std::string note = playNote(play);
+    if (!note.empty()) {
+        // The headline is play's; the whole capture's stays beside it, named as such.
+        row(page, "figures of play", html::format("{}", upperFirst(note)));
+        row(page, "mean fps",
+            html::format("{:.1f} of play (its frames over its time); {:.1f} over the whole "
+                         "capture",
+                         play.meanFps(), replay.meanFps()));
+        row(page, "lowest fps",
+            html::format("{:.1f} of play; {:.1f} over the whole capture",
+                         play.frames > 0 ? static_cast<double>(play.lowestFps) : 0.0,
+                         replay.frames > 0 ? static_cast<double>(replay.lowestFps) : 0.0));
+    } else {
+        row(page, "mean fps",
+            html::format("{:.1f} (the frames over the capture's length)", replay.meanFps()));
+    }
+    const FrameTimeCounts& lows = note.empty() ? times : play.frameTimes;
+    const std::string whole = note.empty() ? std::string()
+                                           : fmt::format("; the whole capture: {:.1f}, {:.1f} fps",
+                                                         lowFps(times, 0.01), lowFps(times, 0.001));
     row(page, "1% low, 0.1% low",
-        html::format("{:.1f}, {:.1f} fps (P1, P0.1: 1000 over the 99th and 99.9th percentile "
-                     "frame time, nearest rank)",
-                     lowFps(times, 0.01), lowFps(times, 0.001)));
+        html::format("{:.1f}, {:.1f} fps{} (P1, P0.1: 1000 over the 99th and 99.9th percentile "
+                     "frame time, nearest rank){}",
+                     lowFps(lows, 0.01), lowFps(lows, 0.001), note.empty() ? "" : " of play",
+                     whole));
     row(page, "1% low, 0.1% low (average)",
-        html::format("{:.1f}, {:.1f} fps (the frame rate of the mean of the slowest 1% and 0.1% "
+        html::format("{:.1f}, {:.1f} fps{} (the frame rate of the mean of the slowest 1% and 0.1% "
                      "of frame times)",
-                     averageLowFps(times, 0.01), averageLowFps(times, 0.001)));
+                     averageLowFps(lows, 0.01), averageLowFps(lows, 0.001),
+                     note.empty() ? "" : " of play"));
     row(page, "hitches",
-        html::format("{} (frames over {:g} times the median of their {} neighbours, the measure "
+        html::format("{}{} (frames over {:g} times the median of their {} neighbours, the measure "
                      "CapFrameX calls stutter); {} of them with a purge of your pair at once{}",
-                     countText(view.hitches.size()), hitchFactor, 2 * hitchNeighbours,
-                     countText(view.hitchPurges), hitchPurgesText(view)));
+                     countText(view.playHitches),
+                     note.empty() ? std::string()
+                                  : fmt::format(" in play, {} over the whole capture",
+                                                countText(view.hitches.size())),
+                     hitchFactor, 2 * hitchNeighbours, countText(view.hitchPurges),
+                     hitchPurgesText(view)));
     std::vector<AppFrames> others;
     for (const AppFrames& app : summary.applications) {
         if (app.name != summary.application) {
@@ -177,7 +202,8 @@ void frameRateChart(html::Writer& page, const CaptureView& view, const Scales& s
                          &part.slumps.setAside,
                          best != nullptr ? &other : nullptr,
                          scales.frameTimes.durationMs,
-                         scales.maxFps};
+                         scales.maxFps,
+                         &part.slumps.levels};
     std::ostringstream svg;
     writeSvg(svg, *view.capture->replay, options);
     const html::Markup counts = html::format(
@@ -190,12 +216,16 @@ void frameRateChart(html::Writer& page, const CaptureView& view, const Scales& s
     }
     figure(page, svg.str(), scales.frameTimes.durationMs,
            html::format("Triangles and dashed lines: your pair. Circles and dotted lines: the "
-                        "recommended pair, {}{}. {}Shaded: slumps{}.",
+                        "recommended pair, {}{}. {}Shaded: slumps{}{}.",
                         purgesOn(*best),
                         samePair(*best, part.current) ? " (the same as yours)" : "", counts,
                         part.slumps.setAside.empty()
                             ? ""
-                            : "; in beige, what is not play (loading screens, menus, pauses)"));
+                            : "; in beige, what is not play (loading screens, menus, pauses)",
+                        part.slumps.levels.empty()
+                            ? ""
+                            : "; in two greens by turns, the levels of play, each at its own "
+                              "pace"));
 }
 
 } // namespace

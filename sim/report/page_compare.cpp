@@ -60,6 +60,11 @@ std::vector<CaptureView> viewCaptures(const ReportPage& page)
         view.recommended = recommendedOn(page, capture.tuned);
         if (capture.frames != nullptr && !capture.frames->frameSeconds.empty()) {
             view.hitches = findHitches(*capture.frames);
+            std::size_t cursor = 0;
+            view.playHitches = static_cast<std::size_t>(
+                std::count_if(view.hitches.begin(), view.hitches.end(), [&](const Hitch& h) {
+                    return !endsSetAside(view.part->slumps.setAside, cursor, h.endMs);
+                }));
             const std::vector<double>& purges = view.part->current.purgeTimesMs;
             view.hitchPurges = hitchesWithPurge(view.hitches, *capture.frames, purges);
             view.hitchPurgesScored = scorePurges(
@@ -106,21 +111,26 @@ std::vector<Figure> figuresOf(bool recommended)
          [](const CaptureView& v) {
              return html::format("{}", formatSeconds(v.part->durationMs));
          }},
-        {"mean fps", [=](const CaptureView& v) { return fps(v.capture->replay->meanFps()); }},
+        {"set aside (left out of the figures below)",
+         [](const CaptureView& v) {
+             const PlayFigures& play = v.part->play;
+             return play.setAsideStretches == 0
+                        ? html::format("-")
+                        : html::format("{} stretch{}, {:.0f} s", countText(play.setAsideStretches),
+                                       play.setAsideStretches == 1 ? "" : "es",
+                                       play.setAsideMs / 1000.0);
+         }},
+        {"mean fps", [=](const CaptureView& v) { return fps(v.part->play.meanFps()); }},
         {"P1 low fps",
-         [=](const CaptureView& v) { return fps(lowFps(v.capture->facts.frameTimes, 0.01)); }},
+         [=](const CaptureView& v) { return fps(lowFps(v.part->play.frameTimes, 0.01)); }},
         {"P0.1 low fps",
-         [=](const CaptureView& v) { return fps(lowFps(v.capture->facts.frameTimes, 0.001)); }},
+         [=](const CaptureView& v) { return fps(lowFps(v.part->play.frameTimes, 0.001)); }},
         {"average 1% low fps",
-         [=](const CaptureView& v) {
-             return fps(averageLowFps(v.capture->facts.frameTimes, 0.01));
-         }},
+         [=](const CaptureView& v) { return fps(averageLowFps(v.part->play.frameTimes, 0.01)); }},
         {"average 0.1% low fps",
-         [=](const CaptureView& v) {
-             return fps(averageLowFps(v.capture->facts.frameTimes, 0.001));
-         }},
+         [=](const CaptureView& v) { return fps(averageLowFps(v.part->play.frameTimes, 0.001)); }},
         {"hitches",
-         [](const CaptureView& v) { return html::format("{}", countText(v.hitches.size())); }},
+         [](const CaptureView& v) { return html::format("{}", countText(v.playHitches)); }},
         {"slumps",
          [](const CaptureView& v) { return html::format("{}", v.part->slumps.slumps.size()); }},
         {"purges, yours", [=](const CaptureView& v) { return purges(v.part->current); }}};

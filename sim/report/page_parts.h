@@ -17,6 +17,7 @@ struct CaptureView {
     const PageCapture* capture = nullptr;
     const TunedCapture* part = nullptr;
     std::vector<Hitch> hitches;
+    std::size_t playHitches = 0;   // of them, outside what is set aside
     std::uint64_t hitchPurges = 0; // hitches with a purge of the player's pair at once
     SlumpScore hitchPurgesScored;  // those purges, each once, against the slumps
     // The pair the verdict recommends for this capture, run over it: the joint one, or the

@@ -278,8 +278,12 @@ void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions
         "fill='white'/>\n<text x='{2}' y='24' font-size='15' font-weight='bold'>{3}</text>\n",
         width, height, left, markupText(options.title));
     const bool setAside = options.setAside != nullptr && !options.setAside->empty();
-    legend(out, baseline != nullptr, options.slumps != nullptr, setAside, other != nullptr);
+    const bool levels = options.levels != nullptr && !options.levels->empty();
+    legend(out, baseline != nullptr, options.slumps != nullptr, setAside, other != nullptr, levels);
     axes(out, s);
+    if (levels) {
+        levelBands(out, *options.levels, s, top, bottom);
+    }
     if (options.slumps != nullptr) {
         spanBands(out, slumpSpans(*options.slumps), slumpFill, s, top, bottom);
     }

@@ -164,6 +164,16 @@ std::string mixedRatesWarning(const TuneResult& r)
                        slowest, fastest);
 }
 
+std::string playNote(const PlayFigures& play)
+{
+    if (play.setAsideStretches == 0) {
+        return {};
+    }
+    return fmt::format("of play, leaving out {} set-aside stretch{} ({:.0f} s)",
+                       countText(play.setAsideStretches), play.setAsideStretches == 1 ? "" : "es",
+                       play.setAsideMs / 1000.0);
+}
+
 void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdict)
 {
     const TuneResult& r = report.result;
@@ -173,8 +183,20 @@ void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdi
         fmt::print(out, "capture: {}\napplication: {}, {} frames, {:.1f} s\n",
                    shown(captureLabel(facts, true)), shown(facts.summary.application), facts.frames,
                    part.durationMs / 1000.0);
-        fmt::print(out, "  1% low fps {:.1f}, 0.1% low fps {:.1f}\n",
-                   lowFps(facts.frameTimes, 0.01), lowFps(facts.frameTimes, 0.001));
+        if (const std::string note = playNote(part.play); !note.empty()) {
+            const PlayFigures& play = part.play;
+            fmt::print(out,
+                       "  {}: mean fps {:.1f}, 1% low fps {:.1f}, 0.1% low fps {:.1f}, lowest fps "
+                       "{:.1f}\n",
+                       note, play.meanFps(), lowFps(play.frameTimes, 0.01),
+                       lowFps(play.frameTimes, 0.001),
+                       play.frames > 0 ? static_cast<double>(play.lowestFps) : 0.0);
+            fmt::print(out, "  whole capture: 1% low fps {:.1f}, 0.1% low fps {:.1f}\n",
+                       lowFps(facts.frameTimes, 0.01), lowFps(facts.frameTimes, 0.001));
+        } else {
+            fmt::print(out, "  1% low fps {:.1f}, 0.1% low fps {:.1f}\n",
+                       lowFps(facts.frameTimes, 0.01), lowFps(facts.frameTimes, 0.001));
+        }
         for (const std::string& rule : facts.summary.rules) {
             fmt::print(out, "  read as: {}\n", rule);
         }

@@ -7,6 +7,8 @@
 
 #include "sim/files.h"
 
+#include <cmath>
+
 namespace sim {
 namespace {
 
@@ -84,6 +86,9 @@ nlohmann::json capturesJson(const TuneReport& report)
         nlohmann::json entry = factsJson(facts);
         entry.update(
             {{"durationMs", part.durationMs},
+             {"play", playJson(part.play)},
+             {"wholeCapture", wholeCaptureJson(facts.frames, part.durationMs,
+                                               part.play.wholeLowestFps, facts.frameTimes)},
              {"slumps", slumps},
              {"current", purgesOnJson(part.current, part.slumps)},
              {"recommended", report.result.recommended ? purgesOnJson(part.recommended, part.slumps)
@@ -94,6 +99,34 @@ nlohmann::json capturesJson(const TuneReport& report)
 }
 
 } // namespace
+
+nlohmann::json playJson(const PlayFigures& play)
+{
+    return {{"frames", play.frames},
+            {"durationMs", play.ms},
+            {"meanFps", play.meanFps()},
+            {"onePercentLowFps", lowFps(play.frameTimes, 0.01)},
+            {"pointOnePercentLowFps", lowFps(play.frameTimes, 0.001)},
+            {"lowestFps", std::isfinite(play.lowestFps) ? nlohmann::json(play.lowestFps)
+                                                        : nlohmann::json(nullptr)},
+            {"lows", lowsJson(play.frameTimes)},
+            {"setAsideStretches", play.setAsideStretches},
+            {"setAsideMs", play.setAsideMs},
+            {"note", playNote(play)}};
+}
+
+nlohmann::json wholeCaptureJson(std::uint64_t frames, double durationMs, float lowestFps,
+                                const FrameTimeCounts& counts)
+{
+    return {{"frames", frames},
+            {"durationMs", durationMs},
+            {"meanFps", framesPerSecond(frames, durationMs)},
+            {"onePercentLowFps", lowFps(counts, 0.01)},
+            {"pointOnePercentLowFps", lowFps(counts, 0.001)},
+            {"lowestFps",
+             std::isfinite(lowestFps) ? nlohmann::json(lowestFps) : nlohmann::json(nullptr)},
+            {"lows", lowsJson(counts)}};
+}
 
 nlohmann::json tuneJson(const TuneReport& report, const Verdict& verdict)
 {

@@ -54,6 +54,14 @@ std::string gameLabel(const TuneReport& report, const TuneReport::Game& game);
 // game of its own kind with the others like it.
 std::vector<std::vector<std::size_t>> gamesByUsualRate(const std::vector<double>& usualFps);
 
+// Where something is set aside, what the figures of play leave out: "of play, leaving out 2
+// set-aside stretches (41 s)"; empty where nothing is.
+std::string playNote(const PlayFigures& play);
+// The figures of play for JSON, and the whole capture's.
+nlohmann::json playJson(const PlayFigures& play);
+nlohmann::json wholeCaptureJson(std::uint64_t frames, double durationMs, float lowestFps,
+                                const FrameTimeCounts& counts);
+
 struct Verdict; // sim/report/verdict.h: what text, JSON and the page say of a TuneReport
 // "FPS_Moderate 45, FPS_Critical 35"
 std::string pairName(const CellResult& c);

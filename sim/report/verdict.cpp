@@ -128,7 +128,7 @@ std::string yoursDoes(const Verdict& v, const TuneResult& r, const TuneReport& r
 // Slumps, and no pair within the budget catches one: why, as the grid has it.
 std::string cannotTellWhy(const Verdict& v, const TuneResult& r)
 {
-    if (!v.uncaughtSlumpFps.empty()) {
+    if (v.noPairCatches) {
         return fmt::format("no pair of the grid catches {} (at {})",
                            v.slumps == 1 ? std::string("the slump")
                                          : fmt::format("any of the {} slumps", v.slumps),
@@ -227,6 +227,30 @@ std::vector<LineChange> changesFor(const Verdict& v, const std::optional<Setting
     return changes;
 }
 
+// The slumps of each capture with no purge of the recommendation in them (all of them without
+// one): the recommendation runs alone over each capture, its purges kept.
+std::vector<Verdict::UncaughtSlump> uncaughtOf(const TuneResult& r)
+{
+    std::vector<Verdict::UncaughtSlump> uncaught;
+    for (std::size_t i = 0; i < r.captures.size(); ++i) {
+        const TunedCapture& part = r.captures[i];
+        std::vector<bool> caught(part.slumps.slumps.size(), false);
+        if (r.recommended) {
+            for (const double t : part.recommended.purgeTimesMs) {
+                if (const PurgePlace place = placeOf(part.slumps, t); place.slump) {
+                    caught[*place.slump] = true;
+                }
+            }
+        }
+        for (std::size_t k = 0; k < caught.size(); ++k) {
+            if (!caught[k]) {
+                uncaught.push_back({i, part.slumps.slumps[k]});
+            }
+        }
+    }
+    return uncaught;
+}
+
 Verdict judgeOne(const TuneResult& r, const TuneReport& report,
                  const std::optional<SettingsCheck>& settings)
 {
@@ -240,14 +264,15 @@ Verdict judgeOne(const TuneResult& r, const TuneReport& report,
     v.captures = r.captures.size();
     v.slumps = r.slumps;
     v.durationMs = r.durationMs;
+    v.budget = {wastedAllowed(r.ordinaryMs), r.ordinaryMs, wastedPerMinute};
     const bool anyCatches = std::any_of(r.cells.begin(), r.cells.end(),
                                         [](const CellResult& c) { return c.slumps.caught > 0; });
-    if (r.slumps > 0 && !anyCatches) {
-        for (const TunedCapture& part : r.captures) {
-            for (const Slump& slump : part.slumps.slumps) {
-                v.uncaughtSlumpFps.push_back(slump.fps);
-            }
-        }
+    v.noPairCatches = r.slumps > 0 && !anyCatches;
+    if (r.recommended || v.noPairCatches) {
+        v.uncaught = uncaughtOf(r);
+    }
+    for (const Verdict::UncaughtSlump& u : v.uncaught) {
+        v.uncaughtSlumpFps.push_back(u.slump.fps);
     }
     for (const TunedCapture& part : r.captures) {
         v.usualFps.push_back(part.slumps.usualFps);

@@ -48,8 +48,23 @@ struct Verdict {
     std::size_t captures = 0;
     std::size_t slumps = 0;
     double durationMs = 0;
-    // Slumps there are, and no pair of the grid catches any: their frame rates.
+    // The slumps the recommendation misses (every slump where there is none and no pair catches
+    // one), in capture order, and their frame rates alone.
+    struct UncaughtSlump {
+        std::size_t capture = 0;
+        Slump slump;
+    };
+    std::vector<UncaughtSlump> uncaught;
     std::vector<double> uncaughtSlumpFps;
+    bool noPairCatches = false; // slumps there are, and no pair of the grid catches any
+    // The wasted-purge budget: one for each minute of ordinary play begun, and each pair's wasted
+    // purges against it.
+    struct Budget {
+        std::uint64_t allowed = 0;
+        double ordinaryMs = 0;
+        double perMinute = wastedPerMinute;
+    };
+    Budget budget;
     std::string why; // one sentence, from the key that decided
     std::vector<LineChange> changes;
     std::vector<double> usualFps; // each capture's, for games at different rates
@@ -77,6 +92,9 @@ std::string changesHeading(const Verdict& verdict);
 std::string yoursText(const Verdict& verdict);
 // The answer's first line: "set instead: ...", "your settings are right for this capture", ...
 std::string answerText(const Verdict& verdict);
+// The slumps the recommendation misses: "it misses 2 of the 5 slumps (at 31, 28 fps)"; empty
+// when it misses none.
+std::string uncaughtText(const Verdict& verdict);
 
 // The verdict in two or three lines, as tune and report print it.
 void printVerdict(std::ostream& out, const Verdict& verdict);

@@ -101,11 +101,36 @@ std::string answerText(const Verdict& v)
     return {};
 }
 
+std::string uncaughtText(const Verdict& v)
+{
+    if (v.uncaught.empty() || !v.best) {
+        return {};
+    }
+    constexpr std::size_t named = 5;
+    std::string fps;
+    for (std::size_t i = 0; i < v.uncaughtSlumpFps.size() && i < named; ++i) {
+        fps += fmt::format("{}{:.0f}", i == 0 ? "" : ", ", v.uncaughtSlumpFps[i]);
+    }
+    if (v.uncaughtSlumpFps.size() > named) {
+        fps += fmt::format(" and {} more", v.uncaughtSlumpFps.size() - named);
+    }
+    const std::string which =
+        v.uncaught.size() == v.slumps
+            ? (v.slumps == 1 ? std::string("the slump") : fmt::format("all {} slumps", v.slumps))
+            : fmt::format("{} of the {} slumps", v.uncaught.size(), v.slumps);
+    return fmt::format("{} ({}) misses {} (at {} fps)",
+                       v.answer == Answer::Keep ? "yours" : "the recommendation", pairName(*v.best),
+                       which, fps);
+}
+
 namespace {
 
 void printAnswer(std::ostream& out, const Verdict& v, std::string_view indent)
 {
     fmt::print(out, "{}{}\n", indent, answerText(v));
+    if (const std::string missed = uncaughtText(v); !missed.empty()) {
+        fmt::print(out, "{}  {}\n", indent, missed);
+    }
     if (v.answer == Answer::CannotTell) {
         fmt::print(out, "{}  why: {}\n", indent, v.why);
     }
@@ -164,6 +189,24 @@ nlohmann::json verdictJson(const Verdict& v)
                            {"why", v.why},
                            {"changes", changes},
                            {"uncaughtSlumpFps", v.uncaughtSlumpFps}};
+    nlohmann::json uncaught = nlohmann::json::array();
+    for (const Verdict::UncaughtSlump& u : v.uncaught) {
+        uncaught.push_back({{"capture", u.capture},
+                            {"startMs", u.slump.startMs},
+                            {"seconds", (u.slump.endMs - u.slump.startMs) / 1000.0},
+                            {"fps", u.slump.fps}});
+    }
+    json["uncaughtSlumps"] = std::move(uncaught);
+    const double minutes = v.budget.ordinaryMs / 60000.0;
+    json["budget"] = {{"wastedAllowed", v.budget.allowed},
+                      {"ordinaryPlayMinutes", minutes},
+                      {"wastedPerMinute", v.budget.perMinute},
+                      {"yoursWasted", v.yours.slumps.outside},
+                      {"yoursWithin", v.yours.slumps.outside <= v.budget.allowed}};
+    if (v.best) {
+        json["budget"]["recommendedWasted"] = v.best->slumps.outside;
+        json["budget"]["recommendedWithin"] = v.best->slumps.outside <= v.budget.allowed;
+    }
     if (!v.recordedOn.empty()) {
         json["recordedWithTarnwickOn"] = nlohmann::json::array();
         for (const Verdict::Recorded& r : v.recordedOn) {

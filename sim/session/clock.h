@@ -54,13 +54,15 @@ struct SessionClock {
     }
 };
 
-// Time in a state runs from the frame that began it to the frame that ended it, as differences of
-// the session's clock: a tuner that skips the frames between gets the very same sums.
+// A frame's time counts under the state the game was in while it was drawn, the one before the
+// frame's own decision: a state's stretch runs from the end of the frame that entered it to the end
+// of the frame that left it, as differences of the session's clock, so a tuner that skips the
+// frames between gets the very same sums.
 struct StateTimes {
     std::array<std::int64_t, 3> closedNs{}; // each state's stretches before the current one
     std::int64_t sinceNs = 0;               // when the current state's stretch began
 
-    // in: atNs, the clock when the frame that changed the state began.
+    // in: atNs, the clock once the frame that changed the state is over.
     void change(PerfState from, std::int64_t atNs)
     {
         closedNs[static_cast<std::size_t>(from)] += atNs - sinceNs;

@@ -141,10 +141,11 @@ std::string Session::pluginRecord() const
     return {};
 }
 
-void Session::countStateTime(const FollowedPass& pass, std::int64_t elapsedBeforeNs)
+void Session::countStateTime(const FollowedPass& pass)
 {
+    // A frame's time counts under the state it was drawn in: a change takes effect at its end.
     if (pass.changed()) {
-        stateTimes_.change(pass.from, elapsedBeforeNs);
+        stateTimes_.change(pass.from, clock_.elapsedNs);
         result_.timeInStateMs[static_cast<std::size_t>(pass.from)] =
             stateTimes_.ms(pass.from, pass.to, clock_.elapsedNs);
     }
@@ -157,7 +158,6 @@ FrameOutcome Session::frame(double frameTimeMs)
 {
     Host& h = host();
     // The clock only moves forward; the plug-in still sees the frame time as it is.
-    const std::int64_t elapsedBeforeNs = clock_.elapsedNs;
     const double clockMs = SessionClock::lengthOf(frameTimeMs);
     clock_.advance(frameTimeMs);
     h.clock.frameTimeSeconds = static_cast<float>(frameTimeMs / 1000.0);
@@ -187,7 +187,7 @@ FrameOutcome Session::frame(double frameTimeMs)
     }
     ++result_.frames;
     result_.durationMs = clock_.elapsedMs;
-    countStateTime(pass, elapsedBeforeNs);
+    countStateTime(pass);
     if (pass.fps < result_.lowestFps) {
         result_.lowestFps = pass.fps;
     }

@@ -91,7 +91,7 @@ class Session {
 
   private:
     Session(std::filesystem::path gameDir, const SessionOptions& options);
-    void countStateTime(const FollowedPass& pass, std::int64_t elapsedBeforeNs);
+    void countStateTime(const FollowedPass& pass);
     std::filesystem::path gameDir_;
     std::size_t keptChanges_;
     SessionClock clock_;

@@ -18,7 +18,7 @@ CellResult evaluateCell(const TuneFrames& frames, const GovernorSettings& settin
             followPass(follower, frames.frameSeconds[i], frames.ticks[i], frames.ticks[i]);
         if (pass.changed()) {
             ++cell.changes;
-            times.change(pass.from, i == 0 ? 0 : frames.elapsedNs[i - 1]);
+            times.change(pass.from, frames.elapsedNs[i]);
         }
         if (pass.purged) {
             const double t = frames.elapsedMs[i];

@@ -26,9 +26,49 @@ void addFrame(TuneFrames& frames, double frameTimeMs)
                                 : TuneFrames::Level{held(std::floor(x)), held(std::ceil(x))});
 }
 
+bool endsSetAside(const std::vector<Span>& setAside, std::size_t& cursor, double endMs)
+{
+    while (cursor < setAside.size() && setAside[cursor].endMs < endMs) {
+        ++cursor;
+    }
+    return cursor < setAside.size() && setAside[cursor].startMs < endMs;
+}
+
+namespace {
+
+void countPlay(TuneFrames& frames)
+{
+    PlayFigures& play = frames.play;
+    const std::vector<Span>& aside = frames.slumps.setAside;
+    play.setAsideStretches = aside.size();
+    for (const Span& span : aside) {
+        play.setAsideMs += span.endMs - span.startMs;
+    }
+    std::size_t cursor = 0;
+    for (std::size_t i = 0; i < frames.frameSeconds.size(); ++i) {
+        const float seconds = frames.frameSeconds[i];
+        const float fps = estimateFps([seconds] { return seconds; });
+        if (fps < play.wholeLowestFps) {
+            play.wholeLowestFps = fps;
+        }
+        if (endsSetAside(aside, cursor, frames.elapsedMs[i])) {
+            continue;
+        }
+        ++play.frames;
+        play.ms += frames.elapsedMs[i] - (i == 0 ? 0.0 : frames.elapsedMs[i - 1]);
+        countFrameTime(play.frameTimes, static_cast<double>(seconds) * 1000.0);
+        if (fps < play.lowestFps) {
+            play.lowestFps = fps;
+        }
+    }
+}
+
+} // namespace
+
 void finishFrames(TuneFrames& frames, std::optional<double> targetFps)
 {
     frames.slumps = judgeSlumps(frames.trace, targetFps);
+    countPlay(frames);
     std::vector<float> ordinary;
     SlumpCursor cursor;
     frames.ordinary.assign(frames.frameSeconds.size(), false);

@@ -3,13 +3,28 @@
 #pragma once
 
 #include "sim/session/clock.h"
+#include "sim/session/lows.h"
 #include "sim/session/slumps.h"
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <vector>
 
 namespace sim {
+
+// The headline figures over the frames of play alone: what is set aside (loading screens, menus,
+// pauses) would lift the mean and sink the lowest frame rate of an evening it was no part of.
+struct PlayFigures {
+    std::uint64_t frames = 0;
+    double ms = 0;                                            // their time on the session's clock
+    float lowestFps = std::numeric_limits<float>::infinity(); // as the plug-in estimated it
+    FrameTimeCounts frameTimes;
+    std::size_t setAsideStretches = 0; // left out
+    double setAsideMs = 0;
+    float wholeLowestFps = std::numeric_limits<float>::infinity(); // every frame's, beside it
+    double meanFps() const { return framesPerSecond(frames, ms); }
+};
 
 struct TuneFrames {
     // A frame's estimate as the thresholds see it: x < T for a whole T exactly when floor(x) < T,
@@ -34,7 +49,12 @@ struct TuneFrames {
     double ordinaryLowFps = 0;
     double ordinaryMs = 0;      // the time of those frames
     std::vector<bool> ordinary; // each frame: one of those
+    PlayFigures play;
 };
+
+// A frame is set aside when it ends within a stretch that is (a pause's own frame ends its
+// stretch).
+bool endsSetAside(const std::vector<Span>& setAside, std::size_t& cursor, double endMs);
 
 // All but one frame in this many.
 inline constexpr std::size_t ordinaryLowOneIn = 100;

@@ -126,7 +126,7 @@ class Sweep {
     std::vector<LaneGroup> groups_;
     const SlumpVerdict& slumps_;
     SlumpCursor slumpCursor_;
-    std::int64_t endNs_ = 0; // the clock once the last frame taken was over
+    std::int64_t endNs_ = 0; // the clock once the last frame taken is over
 };
 
 Sweep::Sweep(const std::vector<ColumnSpan>& spans, const SlumpVerdict& slumps)
@@ -207,17 +207,17 @@ std::uint64_t Sweep::stepGroup(LaneGroup& group, const SweepFrame& frame,
                   group.phaseMoves);
 }
 
-// A moved column: the runs' time up to the frame is closed, the changes counted for each pair.
+// A moved column: the runs' time up to the frame's end is closed (the frame was drawn in the state
+// before its move), the changes counted for each pair.
 void Sweep::closeRuns(std::size_t c)
 {
     Column& column = columns_[c];
     const LaneGroup& group = groups_[c / laneCount];
     const auto at = [](int k) { return static_cast<std::size_t>(k); };
-    const std::int64_t startNs = endNs_; // the frame's start
-    const std::int64_t ns = startNs - column.runSinceNs;
+    const std::int64_t ns = endNs_ - column.runSinceNs;
     column.notNormalNs[at(lane(group.before.moderateFrom(), c))] += ns;
     column.criticalNs[at(lane(group.before.criticalFrom, c))] += ns;
-    column.runSinceNs = startNs;
+    column.runSinceNs = endNs_;
     const int phaseMoves = -lane(group.phaseMoves, c);
     const int apartRises = -lane(group.apartRises, c);
     ++column.changes[at(lane(group.toCritical, c))];
@@ -281,13 +281,13 @@ void Sweep::take(const SweepFrame& frame)
     }
     moved &= usedLanes_; // lanes past the last column only repeat it
     purgesToSee &= usedLanes_;
+    endNs_ = frame.endNs;
     for (; moved != 0; moved &= moved - 1) {
         closeRuns(static_cast<std::size_t>(std::countr_zero(moved)));
     }
     for (; purgesToSee != 0; purgesToSee &= purgesToSee - 1) {
         seeToPurges(static_cast<std::size_t>(std::countr_zero(purgesToSee)), frame);
     }
-    endNs_ = frame.endNs;
 }
 
 std::vector<CellResult> cellsOf(const Column& column, const ColumnPurges& purges,

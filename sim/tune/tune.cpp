@@ -356,6 +356,7 @@ TuneResult tune(const std::vector<const TuneFrames*>& captures, const GovernorSe
         part.slumps = frames->slumps;
         part.ordinaryLowFps = frames->ordinaryLowFps;
         part.ordinaryMs = frames->ordinaryMs;
+        part.play = frames->play;
         result.durationMs += part.durationMs;
         result.ordinaryMs += part.ordinaryMs;
         result.slumps += part.slumps.slumps.size();

@@ -30,6 +30,7 @@ struct TunedCapture {
     CellResult recommended;    // nothing without a recommendation
     double ordinaryLowFps = 0; // see TuneFrames
     double ordinaryMs = 0;     // see TuneFrames
+    PlayFigures play;          // see TuneFrames
     // The player's purges after which the game was back at its usual rate within a second: most
     // of them, and the capture was recorded with Tarnwick on (see recoveries.h).
     std::size_t recoveriesAfterYours = 0;
