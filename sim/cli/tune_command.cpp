@@ -92,6 +92,7 @@ Result<Done> readForTuning(const std::filesystem::path& capture, const CaptureCh
     CaptureOptions captureOptions;
     captureOptions.application = choice.application;
     captureOptions.run = choice.run;
+    captureOptions.gamePrograms = choice.gamePrograms;
     const std::string what = "reading " + shownPath(capture.filename());
     captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
     PlayedPart played(choice);

@@ -167,12 +167,19 @@ std::string mixedRatesWarning(const TuneResult& r)
 void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdict)
 {
     const TuneResult& r = report.result;
+    printApplicationNotes(out, verdict);
     for (std::size_t i = 0; i < report.captures.size(); ++i) {
         const CaptureFacts& facts = report.captures[i];
         const TunedCapture& part = r.captures[i];
-        fmt::print(out, "capture: {}\napplication: {}, {} frames, {:.1f} s\n",
+        fmt::print(out, "capture: {}\napplication: {}, {} frames, {:.1f} s{}\n",
                    shown(captureLabel(facts, true)), shown(facts.summary.application), facts.frames,
-                   part.durationMs / 1000.0);
+                   part.durationMs / 1000.0,
+                   facts.summary.chosenBy == ChosenBy::GameFolder
+                       ? std::string(", ") + chosenByText(facts.summary.chosenBy)
+                       : std::string());
+        if (const std::vector<AppFrames> others = notJudged(facts.summary); !others.empty()) {
+            fmt::print(out, "  not judged: {}\n", listApplications(others));
+        }
         fmt::print(out, "  1% low fps {:.1f}, 0.1% low fps {:.1f}\n",
                    lowFps(facts.frameTimes, 0.01), lowFps(facts.frameTimes, 0.001));
         for (const std::string& rule : facts.summary.rules) {
@@ -216,7 +223,7 @@ void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdi
     fmt::print(out, "your pair: {} ({})\n", pairName(r.current), report.settingsSource);
     printCell(out, r.current, r.durationMs, r.slumps);
     if (verdict.answer == Answer::EachGame) {
-        printVerdict(out, verdict);
+        printVerdict(out, verdict, false);
         return;
     }
     if (!verdict.best) {

@@ -58,6 +58,7 @@ nlohmann::json factsJson(const CaptureFacts& facts)
                            {"onePercentLowFps", lowFps(facts.frameTimes, 0.01)},
                            {"pointOnePercentLowFps", lowFps(facts.frameTimes, 0.001)},
                            {"lows", lowsJson(facts.frameTimes)}};
+    json.update(applicationsJson(facts.summary));
     if (facts.summary.stoppedAtMs) {
         json["inputStoppedAtMs"] = *facts.summary.stoppedAtMs;
     }

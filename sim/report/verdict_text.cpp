@@ -123,8 +123,18 @@ void printAnswer(std::ostream& out, const Verdict& v, std::string_view indent)
 
 } // namespace
 
-void printVerdict(std::ostream& out, const Verdict& v)
+void printApplicationNotes(std::ostream& out, const Verdict& v)
 {
+    for (const std::string& note : v.applicationNotes) {
+        fmt::print(out, "{}\n", note);
+    }
+}
+
+void printVerdict(std::ostream& out, const Verdict& v, bool withNotes)
+{
+    if (withNotes) {
+        printApplicationNotes(out, v);
+    }
     if (v.switchedOff) {
         fmt::print(out, "Tarnwick is switched off in {} (Enabled=0): it does nothing\n",
                    v.settingsFile);
@@ -163,7 +173,8 @@ nlohmann::json verdictJson(const Verdict& v)
                            {"yoursWarning", v.yoursWarning},
                            {"why", v.why},
                            {"changes", changes},
-                           {"uncaughtSlumpFps", v.uncaughtSlumpFps}};
+                           {"uncaughtSlumpFps", v.uncaughtSlumpFps},
+                           {"applicationNotes", v.applicationNotes}};
     if (!v.recordedOn.empty()) {
         json["recordedWithTarnwickOn"] = nlohmann::json::array();
         for (const Verdict::Recorded& r : v.recordedOn) {
