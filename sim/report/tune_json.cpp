@@ -118,7 +118,7 @@ nlohmann::json tuneJson(const TuneReport& report, const Verdict& verdict)
                  {"rule", recommendationRule()},
                  {"why", verdict.why},
                  {"verdict", verdictJson(verdict)},
-                 {"warning", mixedRatesWarning(r)},
+                 {"warning", mixedRatesWarning(report)},
                  {"current", pairJson(r.current, r, &TunedCapture::current)},
                  {"recommended",
                   r.recommended ? pairJson(r.cells[*r.recommended], r, &TunedCapture::recommended)

@@ -347,7 +347,7 @@ Verdict judge(const TuneReport& report, const std::optional<SettingsCheck>& sett
     v.best.reset();
     v.decidedBy = RuleKey::None;
     v.changes.clear();
-    v.why = mixedRatesWarning(report.result);
+    v.why = mixedRatesWarning(report);
     for (const TuneReport::Game& game : report.perGame) {
         v.eachGame.push_back(judgeOne(game.result, report, settings));
         v.gameNames.push_back(gameLabel(report, game));
