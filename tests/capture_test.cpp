@@ -4,6 +4,7 @@
 #include "capture_support.h"
 #include "test_support.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 #include <vector>
@@ -138,6 +139,145 @@ TEST(Capture, laterApplicationWithMoreFramesIsReplayedAfterARestart)
     frames.clear();
     EXPECT_TRUE(sim::replayCapture(dir / "two.csv", {}, [&](double ms) { frames.push_back(ms); }));
     EXPECT_EQ(frames, (std::vector<double>{20, 21, 22}));
+}
+
+// The game, not another program: the game's program where its folder is known, else the most
+// frames, with any other application that may be the game (a fifth of the judged one's frames, no
+// system process) named so the player can pick it.
+TEST(Capture, theGamesProgramIsJudgedAndAnotherThatMayBeTheGameIsNamed)
+{
+    ScratchDir dir;
+    const auto capture = [&dir](int launcher, int game, int dwm = 0,
+                                const std::string& gameName = "Game.exe") {
+        std::string text = "Application,MsBetweenPresents\n";
+        for (int i = 0; i < std::max({launcher, game, dwm}); ++i) {
+            text += i < dwm ? "dwm.exe,16\n" : "";
+            text += i < launcher ? "Launcher.exe,7\n" : "";
+            text += i < game ? gameName + ",20\n" : "";
+        }
+        const std::string name = std::to_string(launcher) + "-" + std::to_string(game) + "-" +
+                                 std::to_string(dwm) + "-" + gameName;
+        writeFile(dir / (name + ".csv"), text);
+        return dir / (name + ".csv");
+    };
+    using sim::ChosenBy;
+    const struct {
+        const char* name;
+        std::filesystem::path file;
+        std::vector<std::string> programs;
+        std::optional<std::string> app;
+        const char* judged;
+        ChosenBy by;
+        const char* mayBe; // nullptr: none
+    } cases[] = {
+        {"a launcher with more frames",
+         capture(3000, 1000),
+         {},
+         {},
+         "Launcher.exe",
+         ChosenBy::MostFrames,
+         "Game.exe"},
+        {"the game's folder known",
+         capture(3000, 1000),
+         {"Game.exe", "Tarnwick.ini"},
+         {},
+         "Game.exe",
+         ChosenBy::GameFolder,
+         nullptr},
+        {"its program named in other case",
+         capture(3000, 1000),
+         {"GAME.EXE"},
+         {},
+         "Game.exe",
+         ChosenBy::GameFolder,
+         nullptr},
+        {"a name without .exe",
+         capture(3000, 1000, 0, "Game"),
+         {"Game.exe"},
+         {},
+         "Game",
+         ChosenBy::GameFolder,
+         nullptr},
+        {"both in the game's folder",
+         capture(3000, 1000),
+         {"Game.exe", "Launcher.exe"},
+         {},
+         "Launcher.exe",
+         ChosenBy::GameFolder,
+         "Game.exe"},
+        {"the folder's program is not in the capture",
+         capture(3000, 1000),
+         {"Other.exe"},
+         {},
+         "Launcher.exe",
+         ChosenBy::MostFrames,
+         "Game.exe"},
+        {"exactly a fifth",
+         capture(3000, 600),
+         {},
+         {},
+         "Launcher.exe",
+         ChosenBy::MostFrames,
+         "Game.exe"},
+        {"just under a fifth",
+         capture(3000, 599),
+         {},
+         {},
+         "Launcher.exe",
+         ChosenBy::MostFrames,
+         nullptr},
+        {"the compositor is never the game",
+         capture(0, 1000, 3000),
+         {},
+         {},
+         "Game.exe",
+         ChosenBy::MostFrames,
+         nullptr},
+        {"asked for",
+         capture(3000, 1000),
+         {"Game.exe"},
+         "launcher.exe",
+         "Launcher.exe",
+         ChosenBy::Asked,
+         nullptr},
+        {"alone", capture(0, 1000), {}, {}, "Game.exe", ChosenBy::Alone, nullptr},
+    };
+    for (const auto& c : cases) {
+        sim::CaptureOptions options;
+        options.gamePrograms = c.programs;
+        options.application = c.app;
+        // Read once while counting (a restart when another has more frames), or counted first.
+        for (const bool restart : {true, false}) {
+            Replayed r;
+            if (restart) {
+                r = replay(c.file, options);
+            } else {
+                const auto read =
+                    sim::replayCapture(c.file, options, [&](double ms) { r.frames.push_back(ms); });
+                ASSERT_TRUE(read) << c.name;
+                r.summary = *read;
+            }
+            const std::string& judged = r.summary.application;
+            EXPECT_EQ(judged, c.judged) << c.name;
+            EXPECT_EQ(r.summary.chosenBy, c.by) << c.name;
+            for (const sim::AppFrames& app : r.summary.applications) {
+                if (app.name == judged) {
+                    EXPECT_EQ(r.frames.size(), app.frames) << c.name;
+                }
+            }
+            const std::string said = sim::judgedApplicationText(r.summary);
+            if (c.mayBe == nullptr) {
+                EXPECT_FALSE(r.summary.mayBeTheGame) << c.name << ": " << said;
+                EXPECT_EQ(said, "") << c.name;
+                continue;
+            }
+            ASSERT_TRUE(r.summary.mayBeTheGame) << c.name;
+            EXPECT_EQ(r.summary.mayBeTheGame->name, c.mayBe) << c.name;
+            EXPECT_EQ(said.rfind("judged " + judged + " (", 0), 0u) << said;
+            EXPECT_NE(said.find(std::string("--app ") + c.mayBe + " judges it"), std::string::npos)
+                << said;
+        }
+    }
 }
 
 TEST(Capture, headerWithoutFramesIsAnError)

@@ -251,6 +251,83 @@ TEST(TuneCommand, aGameFoundAfterALauncherIsTunedAsIfAlone)
     EXPECT_EQ(both["recommended"], alone["recommended"]);
 }
 
+// A launcher that draws more frames than the game: judged where the game's folder is not known,
+// and said first, with the way to judge the game; the game where the settings file lies beside
+// its program. Every command lists what it read and did not judge.
+TEST(Commands, aLauncherWithMoreFramesIsNeverJudgedSilently)
+{
+    ScratchDir dir;
+    std::string rows = "Application,MsBetweenPresents\n";
+    for (int i = 0; i < 9000; ++i) {
+        rows += "Launcher.exe,7\n";
+        rows += i % 3 == 0 ? "Game.exe,25\n" : "";
+    }
+    writeFile(dir / "both.csv", rows);
+    std::filesystem::create_directories(dir / "Game");
+    writeFile(dir / "Game" / "Game.exe", "");
+    writeFile(dir / "Game" / "Tarnwick.ini", "[Settings]\n");
+    const std::string note = "judged Launcher.exe (9000 frames), the one with the most frames; "
+                             "Game.exe (3000 frames) may be the game: --app Game.exe judges it";
+    for (const bool known : {false, true}) {
+        sim::CommonOptions common;
+        common.ini = dir / "Game" / "Tarnwick.ini";
+        const std::vector<std::string> programs =
+            known ? sim::gameProgramsFor(common, dir.path()) : std::vector<std::string>{};
+        ASSERT_EQ(programs,
+                  known ? std::vector<std::string>{"Game.exe"} : std::vector<std::string>{});
+        const char* judged = known ? "Game.exe" : "Launcher.exe";
+        const char* other = known ? "Launcher.exe" : "Game.exe";
+        const auto run = [&](const std::string& command, bool json) {
+            std::ostringstream out;
+            std::ostringstream err;
+            int status = 0;
+            if (command == "replay") {
+                sim::ReplayOptions options;
+                options.capture = dir / "both.csv";
+                options.choice.gamePrograms = programs;
+                options.common.json = json;
+                status = sim::replayCommand(options, out, err);
+            } else if (command == "tune") {
+                sim::TuneOptions options;
+                options.captures = {dir / "both.csv"};
+                options.choice.gamePrograms = programs;
+                options.common.json = json;
+                status = sim::tuneCommand(options, out, err);
+            } else {
+                sim::ReportOptions options;
+                options.captures = {dir / "both.csv"};
+                options.choice.gamePrograms = programs;
+                options.common.page = dir / "page.html";
+                status = sim::reportCommand(options, out, err);
+            }
+            EXPECT_EQ(status, 0) << command << ": " << err.str();
+            return out.str();
+        };
+        for (const char* command : {"replay", "tune"}) {
+            const nlohmann::json json = nlohmann::json::parse(run(command, true));
+            EXPECT_EQ(json["application"], judged) << command;
+            ASSERT_EQ(json["otherApplications"].size(), 1u) << command;
+            EXPECT_EQ(json["otherApplications"][0]["name"], other) << command;
+            EXPECT_EQ(json["applicationChosenBy"], known ? "gameFolder" : "mostFrames");
+            EXPECT_EQ(json["mayBeTheGame"].is_null(), known) << command;
+            const std::string text = run(command, false);
+            EXPECT_EQ(text.rfind(note, 0) == 0, !known) << command << ":\n" << text;
+            EXPECT_NE(text.find(std::string(other) + " ("), std::string::npos) << text;
+        }
+        EXPECT_EQ(nlohmann::json::parse(run("tune", true))["verdict"]["applicationNotes"].size(),
+                  known ? 0u : 1u);
+        const std::string console = run("report", false);
+        EXPECT_EQ(console.find(note) != std::string::npos, !known) << console;
+        const std::string page = testing_support::readFile(dir / "page.html");
+        EXPECT_EQ(
+            page.find("<div class='verdict'><p class='warning'><strong>Judged Launcher.exe") !=
+                std::string::npos,
+            !known)
+            << page.substr(page.find("<div class='verdict'>"), 300);
+        EXPECT_NE(page.find(std::string("read, not judged: ") + other), std::string::npos);
+    }
+}
+
 // A CapFrameX capture of several runs is several captures, each judged as its own, unless --run
 // picks one.
 TEST(TuneCommand, eachRunOfACapFrameXCaptureIsACaptureOfItsOwn)

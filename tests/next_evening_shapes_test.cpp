@@ -2,8 +2,14 @@
 // menus, scenes, settings changes, alt-tabs and hitches, each slump made is known, so a purge is
 // judged by what was made, not by what the tool found.
 #include "shape_support.h"
+#include "test_support.h"
+
+#include "sim/cli/reading.h"
+#include "sim/cli/settings_source.h"
 #include "sim/session/follower.h"
 #include "sim/tune/tune.h"
+
+#include <fmt/format.h>
 
 #include <gtest/gtest.h>
 
@@ -73,6 +79,8 @@ Shape& shortHitch(Shape& shape)
 struct Evening {
     const char* name;
     std::function<Shape(std::uint32_t)> make;
+    // Beside the game in the capture, a launcher drawing at this rate all evening; 0: none.
+    double launcherFps = 0;
 };
 
 const Evening evenings[] = {
@@ -155,6 +163,12 @@ const Evening evenings[] = {
          }
          return s.add(40, paced);
      }},
+    {"a launcher drawing more frames than the game",
+     [](std::uint32_t seed) {
+         Shape s = seeded(seed);
+         return playWithSlumps(s, 300, 40, 3);
+     },
+     144},
     {"a thermal drift with slumps",
      [](std::uint32_t seed) {
          Shape s = seeded(seed);
@@ -229,9 +243,45 @@ const sim::CellResult& recommendation(const sim::TuneResult& r)
     return r.cells[*r.recommended];
 }
 
-sim::TuneResult tuned(const Shape& shape, const GovernorSettings& yours)
+// The evening as a capture that holds a launcher too, read as tune reads it where the settings
+// file lies beside the game's program.
+sim::TuneFrames readBesideALauncher(const Shape& shape, double launcherFps)
 {
-    return sim::tune(framesOf(shape), yours, sim::defaultModerate, sim::defaultCritical);
+    const testing_support::ScratchDir dir;
+    std::filesystem::create_directories(dir / "Game");
+    testing_support::writeFile(dir / "Game" / "Game.exe", "");
+    testing_support::writeFile(dir / "Game" / "Tarnwick.ini", "[Settings]\n");
+    std::string rows = "Application,MsBetweenPresents\n";
+    const double launcherMs = 1000.0 / launcherFps;
+    double launcherAt = 0;
+    double gameAt = 0;
+    for (const double ms : shape.ms) {
+        gameAt += ms;
+        for (; launcherAt + launcherMs <= gameAt; launcherAt += launcherMs) {
+            rows += fmt::format("Launcher.exe,{}\n", launcherMs);
+        }
+        rows += fmt::format("Game.exe,{}\n", ms);
+    }
+    testing_support::writeFile(dir / "capture.csv", rows);
+    sim::CaptureChoice choice;
+    sim::CommonOptions common;
+    common.ini = dir / "Game" / "Tarnwick.ini";
+    choice.gamePrograms = sim::gameProgramsFor(common, dir.path());
+    sim::CaptureFacts facts;
+    sim::TuneFrames frames;
+    sim::SessionOptions options;
+    options.uptimeMs = sim::TuneFrames{}.clock.uptimeMs;
+    EXPECT_TRUE(sim::readForTuning(dir / "capture.csv", choice, facts, frames, nullptr, options));
+    EXPECT_EQ(facts.summary.application, "Game.exe");
+    EXPECT_GT(facts.summary.applications.front().frames, facts.frames) << "the launcher's more";
+    return frames;
+}
+
+sim::TuneResult tuned(const Evening& evening, const Shape& shape, const GovernorSettings& yours)
+{
+    const sim::TuneFrames frames =
+        evening.launcherFps > 0 ? readBesideALauncher(shape, evening.launcherFps) : framesOf(shape);
+    return sim::tune(frames, yours, sim::defaultModerate, sim::defaultCritical);
 }
 
 TEST(NextEveningShapes, slumpsAreCaughtWithinTheBudgetAndTheGameIsNormalInPlay)
@@ -239,12 +289,12 @@ TEST(NextEveningShapes, slumpsAreCaughtWithinTheBudgetAndTheGameIsNormalInPlay)
     for (const Evening& evening : evenings) {
         const Shape tonight = evening.make(11);
         keepShape(evening.name, tonight);
-        const sim::TuneResult r = tuned(tonight, GovernorSettings{});
+        const sim::TuneResult r = tuned(evening, tonight, GovernorSettings{});
         ASSERT_TRUE(r.recommended) << evening.name;
         const sim::CellResult& best = recommendation(r);
         const GovernorSettings chosen = pair(best.moderate, best.critical);
         // Fed back as the player's pair, it stays.
-        const sim::TuneResult again = tuned(tonight, chosen);
+        const sim::TuneResult again = tuned(evening, tonight, chosen);
         EXPECT_EQ(recommendation(again).moderate, best.moderate) << evening.name;
         EXPECT_EQ(recommendation(again).critical, best.critical) << evening.name;
         std::printf("%s: %d/%d\n", evening.name, best.moderate, best.critical);

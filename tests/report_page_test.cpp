@@ -235,23 +235,23 @@ TEST(ReportPage, showsWhatIsNotPlayApartFromTheSlumps)
     EXPECT_NE(page.text.find("recorded with Tarnwick switched off"), std::string::npos);
 }
 
-// Games at different usual rates get an answer each: the page draws and counts each game's own
-// pair, never the joint one the verdict does not give.
+// Games (applications) at different usual rates get an answer each: the page draws and counts
+// each game's own pair, never the joint one the verdict does not give.
 TEST(ReportPage, drawsEachGamesOwnPairWhereEachGetsItsOwnAnswer)
 {
     ScratchDir dir;
-    const auto capture = [](double usualMs, double slumpMs) {
+    const auto capture = [](const std::string& game, double usualMs, double slumpMs) {
         std::string text = "Application,MsBetweenPresents\n";
         for (const auto& [seconds, ms] :
              {std::pair{30.0, usualMs}, std::pair{8.0, slumpMs}, std::pair{30.0, usualMs}}) {
             for (double t = 0; t < seconds * 1000; t += ms) {
-                text += "Game.exe," + std::to_string(ms) + "\n";
+                text += game + "," + std::to_string(ms) + "\n";
             }
         }
         return text;
     };
-    writeFile(dir / "slow.csv", capture(33.3, 50));
-    writeFile(dir / "quick.csv", capture(7.1, 11));
+    writeFile(dir / "slow.csv", capture("Slow.exe", 33.3, 50));
+    writeFile(dir / "quick.csv", capture("Quick.exe", 7.1, 11));
     const Page page = reported({dir / "slow.csv", dir / "quick.csv"}, dir / "p.html");
     ASSERT_EQ(page.status, 0) << page.console;
     EXPECT_NE(page.text.find("each game gets its own answer"), std::string::npos);

@@ -23,8 +23,9 @@ struct VerdictCase {
     const char* settings; // Tarnwick.ini's text; nullptr: no file
     sim::Answer answer;
     sim::RuleKey decidedBy;
-    std::vector<std::string> said;    // in the verdict as text
-    std::vector<std::string> notSaid; // never in it
+    std::vector<std::string> said;              // in the verdict as text
+    std::vector<std::string> notSaid;           // never in it
+    std::vector<std::string> applications = {}; // each capture's; none: not named (plain text)
 };
 
 Shape cleanSlump()
@@ -40,7 +41,7 @@ std::string verdictText(const sim::Verdict& verdict)
     return text.str() + sim::verdictJson(verdict).dump();
 }
 
-sim::Verdict verdictOf(const VerdictCase& c, const ScratchDir& dir)
+sim::Verdict verdictOf(const VerdictCase& c, const ScratchDir& dir, std::string* warning = nullptr)
 {
     std::vector<sim::TuneFrames> frames;
     for (const Shape& shape : c.captures) {
@@ -65,8 +66,15 @@ sim::Verdict verdictOf(const VerdictCase& c, const ScratchDir& dir)
     report.critical = sim::defaultCritical;
     for (std::size_t i = 0; i < c.captures.size(); ++i) {
         report.captures.push_back({"capture " + std::to_string(i + 1) + ".csv", {}, 0, {}});
+        if (i < c.applications.size() && !c.applications[i].empty()) {
+            report.captures.back().summary.format = sim::CaptureFormat::PresentMon;
+            report.captures.back().summary.application = c.applications[i];
+        }
     }
     sim::tuneAll(report, parts, base, false);
+    if (warning != nullptr) {
+        *warning = sim::mixedRatesWarning(report);
+    }
     return sim::judge(report, settings);
 }
 
@@ -259,6 +267,62 @@ TEST(FiguresOfPlay, leaveOutWhatIsSetAsideAndSaySo)
         }
         for (const std::string& part : c.notSaid) {
             EXPECT_EQ(text.find(part), std::string::npos) << c.name << " says '" << part << "'";
+        }
+    }
+}
+
+// A game is an application: captures of one at two settings are levels of it, judged together;
+// captures of two at different rates get an answer each; captures that name no application are
+// told apart by their usual rates.
+TEST(Verdict, gamesAreApplications)
+{
+    ScratchDir dir;
+    const auto slow = Shape{}.steady(30, 33.3).steady(8, 50).steady(30, 33.3);
+    const auto slower = Shape{}.steady(30, 35).steady(8, 52).steady(30, 35);
+    const auto quick = Shape{}.steady(30, 7.1).steady(8, 11).steady(30, 7.1);
+    const struct {
+        const char* name;
+        std::vector<Shape> captures;
+        std::vector<std::string> applications;
+        std::vector<std::string> games; // the names each answer is for; none: one answer
+        const char* said;
+    } cases[] = {
+        {"one game at two settings",
+         {slow, quick},
+         {"Game.exe", "GAME.EXE"},
+         {},
+         "all of one game (Game.exe): levels of it"},
+        {"two games",
+         {slow, quick},
+         {"Slow.exe", "Quick.exe"},
+         {"Slow.exe in capture 1.csv", "Quick.exe in capture 2.csv"},
+         "each game gets its own"},
+        {"two games, one at two settings",
+         {slow, quick, quick},
+         {"Slow.exe", "Quick.exe", "slow.exe"},
+         {"Slow.exe in capture 1.csv and 1 more capture", "Quick.exe in capture 2.csv"},
+         "each game gets its own"},
+        {"two games at one rate", {slow, slower}, {"Slow.exe", "Slower.exe"}, {}, nullptr},
+        {"unnamed, told by rate",
+         {slow, quick},
+         {},
+         {"capture 1.csv", "capture 2.csv"},
+         "each game gets its own"},
+        {"named and unnamed",
+         {slow, quick, quick},
+         {"Slow.exe"},
+         {"Slow.exe in capture 1.csv", "capture 2.csv and 1 more capture"},
+         "each game gets its own"},
+    };
+    for (const auto& c : cases) {
+        const VerdictCase asked{c.name, c.captures, nullptr, {}, {}, {}, {}, c.applications};
+        std::string warning;
+        const sim::Verdict verdict = verdictOf(asked, dir, &warning);
+        EXPECT_EQ(verdict.answer == sim::Answer::EachGame, !c.games.empty()) << c.name;
+        EXPECT_EQ(verdict.gameNames, c.games) << c.name;
+        const std::string text = verdictText(verdict) + warning;
+        if (c.said != nullptr) {
+            EXPECT_NE(text.find(c.said), std::string::npos) << c.name << ":\n" << text;
         }
     }
 }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -43,7 +44,24 @@ struct AppCounter {
 bool isCompositor(std::string_view application);
 // Windows' own presenters, and PresentMon's names for a process it could not name: never the game.
 bool isSystemProcess(std::string_view application);
-// The one with the most frames, never the desktop compositor unless it is alone.
-std::string chooseApplication(const std::vector<AppFrames>& apps);
+// A program of the game's folder (programs: the .exe files there), as Windows compares names; a
+// name without ".exe" (as some tools write it) is the program with it.
+bool isProgramOf(std::string_view application, const std::vector<std::string>& programs);
+// The game's program where the capture holds one (of several, the one with the most frames); else
+// the one with the most frames, never the desktop compositor unless it is alone.
+std::string chooseApplication(const std::vector<AppFrames>& apps,
+                              const std::vector<std::string>& gamePrograms = {});
+
+// Another application may be the game when it draws at least this share of the judged one's
+// frames: a game at 30 fps beside a launcher drawing at 144 Hz has about a fifth of its frames,
+// while an overlay or a helper that presents now and then has far fewer.
+inline constexpr double mayBeTheGameShare = 0.2;
+
+// The application, other than judged, that a player may mean instead: the one with the most frames
+// that is no system process and has mayBeTheGameShare of judged's frames; where judged is a
+// program of the game's folder, only another program of it. None: judged is the only candidate.
+std::optional<AppFrames> otherPossibleGame(const std::vector<AppFrames>& apps,
+                                           const AppFrames& judged,
+                                           const std::vector<std::string>& gamePrograms);
 
 } // namespace sim

@@ -39,9 +39,16 @@ struct AppFrames {
     std::uint64_t frames = 0;
 };
 
+// How the application judged was chosen: the only one, --app, a program of the game's folder,
+// the most frames, or (live input) the first that is no system process.
+enum class ChosenBy { Alone, Asked, GameFolder, MostFrames, FirstSeen };
+
 struct CaptureSummary {
     CaptureFormat format = CaptureFormat::PlainText;
-    std::string application;             // the one replayed
+    std::string application; // the one replayed
+    ChosenBy chosenBy = ChosenBy::Alone;
+    // Another application that may be the game (otherPossibleGame), unless --app chose.
+    std::optional<AppFrames> mayBeTheGame;
     std::string frameTimesFrom;          // the column or the form its frame times came from
     std::vector<AppFrames> applications; // every application in the capture, in order of appearance
     std::uint64_t skippedCells = 0;      // NA or empty frame times of the replayed application
@@ -69,6 +76,9 @@ struct CaptureOptions {
     std::optional<std::string> application; // none: the one with the most frames, not dwm.exe
     std::optional<std::size_t> run;         // CapFrameX: which run (none: the first)
     std::optional<CaptureFormat> format;    // none: recognised from the file
+    // The programs (.exe) of the game's folder, where it is known: the one of them in the capture
+    // is the game.
+    std::vector<std::string> gamePrograms;
     // The fraction of the file read, now and then, called from the thread that reads it.
     std::function<void(double)> progress;
     // Frames given so far must be forgotten: the replay starts again with another application.
@@ -84,6 +94,14 @@ std::string describeApplication(const AppFrames& app); // "name (N frames)", a l
 // "the input was stopped (Ctrl+C) at 83.4 s of the capture: ...", or empty when it was not.
 std::string describeStop(const CaptureSummary& summary);
 std::string listApplications(const std::vector<AppFrames>& apps);
+// The applications read and not judged, in order of appearance.
+std::vector<AppFrames> notJudged(const CaptureSummary& summary);
+// "the one with the most frames", "a program in the game's folder", ...
+const char* chosenByText(ChosenBy chosenBy);
+// Where another application may be the game: which one was judged and how to judge the other,
+// "judged Launcher.exe (9,000 frames), the one with the most frames; Game.exe (4,000 frames) may
+// be the game: --app Game.exe judges it". Empty where no other may be.
+std::string judgedApplicationText(const CaptureSummary& summary);
 
 // Why the file is no capture of a format read here, from its first lines; empty when it is one.
 std::string whyNotACapture(const std::filesystem::path& path);

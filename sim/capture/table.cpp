@@ -446,7 +446,7 @@ TableRead readWithoutRestart(const std::filesystem::path& path, const Recognised
     try {
         if (!options.application) {
             const TableRead counted = readOnce(path, table, options, Target{}, unused);
-            target = targetOf(chooseApplication(counted.counter.apps));
+            target = targetOf(chooseApplication(counted.counter.apps, options.gamePrograms));
         }
         target = refined(target, readOnce(path, table, options, target, unused));
     } catch (const CaptureError&) {
@@ -468,7 +468,7 @@ TableRead readChosen(const std::filesystem::path& path, const Recognised& table,
     } else {
         // Most captures hold one game, found at once: replaying it while counting reads them once.
         read = readOnce(path, table, options, targetOf(std::nullopt, true), onFrame);
-        const std::string best = chooseApplication(read.counter.apps);
+        const std::string best = chooseApplication(read.counter.apps, options.gamePrograms);
         if (best.empty() || (read.replayed && equalsIgnoringCase(*read.replayed, best))) {
             target = targetOf(read.replayed);
         } else {
@@ -561,8 +561,27 @@ void sayRules(const TableRead& read, CaptureSummary& summary)
     }
 }
 
+// How the application was chosen, and another that may be the game, once its frames are known.
+void sayChoice(const CaptureOptions& options, bool live, CaptureSummary& summary)
+{
+    const auto judged =
+        std::find_if(summary.applications.begin(), summary.applications.end(),
+                     [&](const AppFrames& app) { return app.name == summary.application; });
+    if (options.application) {
+        summary.chosenBy = ChosenBy::Asked;
+        return;
+    }
+    if (summary.applications.size() < 2) {
+        return;
+    }
+    summary.chosenBy = isProgramOf(summary.application, options.gamePrograms) ? ChosenBy::GameFolder
+                       : live                                                 ? ChosenBy::FirstSeen
+                              : ChosenBy::MostFrames;
+    summary.mayBeTheGame = otherPossibleGame(summary.applications, *judged, options.gamePrograms);
+}
+
 void summarise(const std::filesystem::path& path, const CaptureOptions& options,
-               const TableRead& read, CaptureSummary& summary)
+               const TableRead& read, CaptureSummary& summary, bool live = false)
 {
     summary.frameTimesFrom = read.frameTimesFrom;
     summary.skippedCells = read.skippedCells;
@@ -584,6 +603,7 @@ void summarise(const std::filesystem::path& path, const CaptureOptions& options,
     summary.application = replayed->name;
     // The application's frames are those the game rendered, on the chain read.
     replayed->frames -= read.generated + leftOutPresents(read);
+    sayChoice(options, live, summary);
     sayRules(read, summary);
 }
 
@@ -600,7 +620,7 @@ void readTableLive(LineReader& reader, const std::filesystem::path& path, const 
 {
     summarise(path, options,
               readRows(reader, path, table, options, targetOf(options.application, true), onFrame),
-              summary);
+              summary, true);
 }
 
 } // namespace sim

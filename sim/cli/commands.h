@@ -21,6 +21,7 @@ struct CommonOptions {
     std::uint32_t uptimeMs = 600000;
     bool json = false;
     bool iniDropped = false; // the settings file came with the captures dropped onto the tool
+    std::vector<std::filesystem::path> gameFolders; // folders dropped with the captures
     // The settings judged, as the reports name them, and copies the game does not read.
     std::string settingsSource = "the defaults";
     std::vector<std::string> unreadSettings;
@@ -41,6 +42,9 @@ struct CaptureChoice {
     std::optional<double> target;      // slumps are below it; none: from the capture
     std::optional<double> fromSeconds; // the part played starts there; none: at the start
     std::optional<double> toSeconds;   // and ends there; none: at the end
+    // The programs of the game's folder, where it is known (gameProgramsFor): the game's frames
+    // are those of the one in the capture.
+    std::vector<std::string> gamePrograms;
 };
 
 struct ReplayOptions {

@@ -100,6 +100,7 @@ int reportDropped(const Dropped& dropped, const std::string& toolVersion, std::o
     ReportOptions report;
     report.captures = dropped.captures;
     report.common.iniDropped = true;
+    report.common.gameFolders = dropped.folders;
     if (dropped.settings.size() == 1) {
         report.common.ini = dropped.settings.front();
     }

@@ -25,9 +25,10 @@ Result<Done> readForTuning(const std::filesystem::path& capture, const CaptureCh
 std::vector<CaptureChoice> choicesOf(const std::filesystem::path& capture,
                                      const CaptureChoice& choice);
 
-// Every capture judged together, and each alone as well when they are games at different usual
-// rates. in: report, its grid set; gridFollowsCaptures, the grid's top raised to the fastest
-// capture's usual rate where it lies above.
+// Every capture judged together, and each game (gamesOf: an application) on its own as well where
+// the captures run at different usual rates and are of several games. in: report, its captures
+// and grid set; gridFollowsCaptures, the grid's top raised to the fastest capture's usual rate
+// where it lies above.
 void tuneAll(TuneReport& report, const std::vector<const TuneFrames*>& parts,
              const GovernorSettings& base, bool gridFollowsCaptures);
 

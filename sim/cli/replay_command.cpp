@@ -114,6 +114,7 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     CaptureOptions captureOptions;
     captureOptions.application = options.choice.application;
     captureOptions.run = options.choice.run;
+    captureOptions.gamePrograms = options.choice.gamePrograms;
     const std::string what = "replaying " + shownPath(options.capture.filename());
     captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
     PlayedPart played(options.choice);

@@ -116,7 +116,32 @@ void chooseSettingsFor(CommonOptions& common)
     common.unreadSettings = unreadSettingsText(choice.unread);
 }
 
-int prepareCaptures(CommonOptions& common, const CaptureChoice& choice,
+std::vector<std::string> gameProgramsFor(const CommonOptions& common,
+                                         const std::filesystem::path& toolFolder)
+{
+    std::vector<std::filesystem::path> folders = common.gameFolders;
+    if (common.ini) {
+        folders.push_back(common.ini->parent_path());
+    }
+    if (const std::optional<std::filesystem::path> game = gameFolderOfTool(toolFolder)) {
+        folders.push_back(*game);
+    }
+    std::vector<std::string> programs;
+    for (const std::filesystem::path& folder : folders) {
+        std::error_code error;
+        std::filesystem::directory_iterator it(folder, error);
+        for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+            const std::string name = utf8Of(it->path().filename());
+            std::error_code ignored;
+            if (isGameProgram(name) && !it->is_directory(ignored)) {
+                programs.push_back(name);
+            }
+        }
+    }
+    return programs;
+}
+
+int prepareCaptures(CommonOptions& common, CaptureChoice& choice,
                     std::vector<std::filesystem::path>& captures, std::ostream& err,
                     const std::function<std::optional<std::filesystem::path>()>& movablePage)
 {
@@ -130,6 +155,7 @@ int prepareCaptures(CommonOptions& common, const CaptureChoice& choice,
     }
     dropRepeats(captures, err);
     chooseSettingsFor(common);
+    choice.gamePrograms = gameProgramsFor(common, toolFolder());
     return checkInputsAndOutputs(common, captures, err, movablePage ? movablePage() : std::nullopt);
 }
 

@@ -30,11 +30,17 @@ std::vector<std::string> unreadSettingsText(const std::vector<std::filesystem::p
 // common.ini, settingsSource and unreadSettings as chooseSettings finds them for this tool.
 void chooseSettingsFor(CommonOptions& common);
 
+// The programs (.exe) of the folders the game may be in: the settings file's (Tarnwick.ini lies
+// beside the game's .exe), each folder dropped with the captures, and the game's folder the tool
+// lies in. in: common, its settings file chosen (chooseSettingsFor).
+std::vector<std::string> gameProgramsFor(const CommonOptions& common,
+                                         const std::filesystem::path& toolFolder);
+
 // Before a command over captures runs: --from and --to checked, each capture but "-" made
-// absolute, the settings file chosen (chooseSettingsFor), then checkInputsAndOutputs, with the
-// page the tool places itself (movablePage, from the absolute captures). Returns the exit status
-// to stop with, or 0.
-int prepareCaptures(CommonOptions& common, const CaptureChoice& choice,
+// absolute, the settings file chosen (chooseSettingsFor) and the game's programs with it
+// (gameProgramsFor, into choice), then checkInputsAndOutputs, with the page the tool places
+// itself (movablePage, from the absolute captures). Returns the exit status to stop with, or 0.
+int prepareCaptures(CommonOptions& common, CaptureChoice& choice,
                     std::vector<std::filesystem::path>& captures, std::ostream& err,
                     const std::function<std::optional<std::filesystem::path>()>& movablePage = {});
 

@@ -56,17 +56,18 @@ void tuneAll(TuneReport& report, const std::vector<const TuneFrames*>& parts,
     if (parts.size() < 2 || !mixedRates(report.result)) {
         return;
     }
-    std::vector<double> usualFps;
-    for (const TuneFrames* part : parts) {
-        usualFps.push_back(part->slumps.usualFps);
+    // Captures of one game at other settings are levels of it: one pair for them all.
+    std::vector<TuneReport::Game> games = gamesOf(report);
+    if (games.size() < 2) {
+        return;
     }
-    for (std::vector<std::size_t>& captures : gamesByUsualRate(usualFps)) {
-        std::vector<const TuneFrames*> game;
-        for (const std::size_t i : captures) {
-            game.push_back(parts[i]);
+    for (TuneReport::Game& game : games) {
+        std::vector<const TuneFrames*> own;
+        for (const std::size_t i : game.captures) {
+            own.push_back(parts[i]);
         }
-        TuneResult result = tune(game, base, report.moderate, report.critical);
-        report.perGame.push_back({std::move(captures), std::move(result)});
+        game.result = tune(own, base, report.moderate, report.critical);
+        report.perGame.push_back(std::move(game));
     }
 }
 
@@ -92,6 +93,7 @@ Result<Done> readForTuning(const std::filesystem::path& capture, const CaptureCh
     CaptureOptions captureOptions;
     captureOptions.application = choice.application;
     captureOptions.run = choice.run;
+    captureOptions.gamePrograms = choice.gamePrograms;
     const std::string what = "reading " + shownPath(capture.filename());
     captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
     PlayedPart played(choice);

@@ -47,6 +47,33 @@ nlohmann::json sessionJson(const SessionResult& result)
     };
 }
 
+nlohmann::json applicationsJson(const CaptureSummary& summary)
+{
+    static const char* const chosenBy[] = {"alone", "app", "gameFolder", "mostFrames", "firstSeen"};
+    nlohmann::json others = nlohmann::json::array();
+    std::uint64_t notListed = 0;
+    for (const AppFrames& app : notJudged(summary)) {
+        if (others.size() < listedOtherApplications) {
+            others.push_back({{"name", app.name}, {"frames", app.frames}});
+        } else {
+            ++notListed;
+        }
+    }
+    nlohmann::json json = {
+        {"application", summary.application},
+        {"applicationChosenBy", chosenBy[static_cast<std::size_t>(summary.chosenBy)]},
+        {"otherApplications", others},
+        {"mayBeTheGame", summary.mayBeTheGame
+                             ? nlohmann::json{{"name", summary.mayBeTheGame->name},
+                                              {"frames", summary.mayBeTheGame->frames}}
+                             : nlohmann::json(nullptr)},
+        {"judgedApplication", judgedApplicationText(summary)}};
+    if (notListed > 0) {
+        json["otherApplicationsNotListed"] = notListed;
+    }
+    return json;
+}
+
 nlohmann::json lowsJson(const FrameTimeCounts& counts)
 {
     return {{"p1Fps", lowFps(counts, 0.01)},
@@ -83,25 +110,12 @@ nlohmann::json driveJson(const DriveFacts& drive, const SessionResult& result)
 nlohmann::json replayJson(const std::filesystem::path& capture, const CaptureSummary& summary,
                           const SessionResult& result, const SlumpVerdict& slumps)
 {
-    nlohmann::json others = nlohmann::json::array();
-    std::uint64_t notListed = 0;
-    for (const AppFrames& app : summary.applications) {
-        if (app.name == summary.application) {
-            continue;
-        }
-        if (others.size() < listedOtherApplications) {
-            others.push_back({{"name", app.name}, {"frames", app.frames}});
-        } else {
-            ++notListed;
-        }
-    }
     nlohmann::json json = sessionJson(result);
+    json.update(applicationsJson(summary));
     json.update({{"command", "replay"},
                  {"capture", utf8Of(capture)},
-                 {"application", summary.application},
                  {"format", captureFormatName(summary.format)},
                  {"frameTimeColumn", summary.frameTimesFrom},
-                 {"otherApplications", others},
                  {"skippedCells", summary.skippedCells},
                  {"nonPositiveFrameTimes", summary.nonPositiveFrameTimes}});
     if (summary.stoppedAtMs) {
@@ -137,9 +151,6 @@ nlohmann::json replayJson(const std::filesystem::path& capture, const CaptureSum
             json["purges"][i]["setAside"] = true;
         }
         json["purges"][i]["fpsOverLastSecond"] = fpsOverLastSecond(result.trace, times[i]);
-    }
-    if (notListed > 0) {
-        json["otherApplicationsNotListed"] = notListed;
     }
     if (summary.cutLastLineBytes > 0) {
         json["cutLastLineBytes"] = summary.cutLastLineBytes;

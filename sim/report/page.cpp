@@ -88,6 +88,9 @@ void verdict(Writer& out, const ReportPage& page)
                                     : fmt::format("these {} captures", v.captures),
                     page::minutes(v.durationMs));
     out.put("<div class='verdict'>");
+    for (const std::string& note : v.applicationNotes) {
+        out.put("<p class='warning'><strong>{}.</strong></p>\n", upperFirst(note));
+    }
     if (v.switchedOff) {
         out.put("<p><strong>Tarnwick is switched off in {} (Enabled=0): it does "
                 "nothing.</strong> Switched on, it would do this.</p>\n",

@@ -59,7 +59,10 @@ void figures(html::Writer& page, const CaptureView& view)
     const CaptureSummary& summary = facts.summary;
     const FrameTimeCounts& times = facts.frameTimes;
     page.put("<div class='wide'><table>\n");
-    row(page, "application", html::format("{}", shown(summary.application)));
+    row(page, "application",
+        summary.applications.size() < 2
+            ? html::format("{}", shown(summary.application))
+            : html::format("{}, {}", shown(summary.application), chosenByText(summary.chosenBy)));
     row(page, "read from",
         html::format("{}, frame times from {}", captureFormatName(summary.format),
                      shown(summary.frameTimesFrom)));
@@ -108,13 +111,7 @@ void figures(html::Writer& page, const CaptureView& view)
                                                 countText(view.hitches.size())),
                      hitchFactor, 2 * hitchNeighbours, countText(view.hitchPurges),
                      hitchPurgesText(view)));
-    std::vector<AppFrames> others;
-    for (const AppFrames& app : summary.applications) {
-        if (app.name != summary.application) {
-            others.push_back(app);
-        }
-    }
-    if (!others.empty()) {
+    if (const std::vector<AppFrames> others = notJudged(summary); !others.empty()) {
         row(page, "other applications",
             html::format("read, not judged: {}. Tarnwick judges the game's frames alone; "
                          "--app NAME picks another application",

@@ -75,6 +75,9 @@ inline constexpr const char* lowsMethod =
 // JSON.
 // The lows named by their method: p1Fps, p01Fps, averageOnePercentFps, averagePointOnePercentFps.
 nlohmann::json lowsJson(const FrameTimeCounts& counts);
+// Which application was judged and why, the others read and not judged (otherApplications, the
+// first hundred, and otherApplicationsNotListed past them), and one that may be the game.
+nlohmann::json applicationsJson(const CaptureSummary& summary);
 nlohmann::json settingsJson(const SessionResult& result);
 nlohmann::json sessionJson(const SessionResult& result); // what run and replay share
 // run --compare: the governed drive's figures and the same drive's without Tarnwick.

@@ -59,6 +59,9 @@ void printEvents(std::ostream& out, const SessionResult& result, const SlumpVerd
 void printCapture(std::ostream& out, const std::filesystem::path& capture,
                   const CaptureSummary& summary)
 {
+    if (const std::string judged = judgedApplicationText(summary); !judged.empty()) {
+        fmt::print(out, "{}\n", judged);
+    }
     fmt::print(out, "capture: {}\nformat: {}, frame times from {}\napplication: {}",
                isStandardInput(capture) ? "standard input" : shown(utf8Of(capture)),
                captureFormatName(summary.format), shown(summary.frameTimesFrom),
@@ -70,6 +73,9 @@ void printCapture(std::ostream& out, const std::filesystem::path& capture,
         } else {
             others.push_back(app);
         }
+    }
+    if (summary.chosenBy == ChosenBy::GameFolder) {
+        fmt::print(out, ", {}", chosenByText(summary.chosenBy));
     }
     out << '\n';
     if (!others.empty()) {

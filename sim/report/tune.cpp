@@ -1,4 +1,5 @@
 // What tune found, for a player: the whole answer, the verdict in a few lines and why.
+#include "sim/ascii.h"
 #include "sim/report/slumps_report.h"
 #include "sim/report/tune_report.h"
 #include "sim/report/verdict.h"
@@ -141,6 +142,39 @@ std::vector<std::vector<std::size_t>> gamesByUsualRate(const std::vector<double>
     return games;
 }
 
+std::vector<TuneReport::Game> gamesOf(const TuneReport& report)
+{
+    std::vector<TuneReport::Game> games;
+    std::vector<std::size_t> unnamed;
+    std::vector<double> unnamedUsual;
+    for (std::size_t i = 0; i < report.captures.size(); ++i) {
+        const CaptureSummary& summary = report.captures[i].summary;
+        if (summary.format == CaptureFormat::PlainText || summary.application.empty()) {
+            unnamed.push_back(i);
+            unnamedUsual.push_back(
+                i < report.result.captures.size() ? report.result.captures[i].slumps.usualFps : 0);
+            continue;
+        }
+        const auto same = std::find_if(games.begin(), games.end(), [&](const auto& game) {
+            return equalsIgnoringCase(game.application, summary.application);
+        });
+        if (same == games.end()) {
+            games.push_back({{i}, {}, summary.application});
+        } else {
+            same->captures.push_back(i);
+        }
+    }
+    for (const std::vector<std::size_t>& byRate : gamesByUsualRate(unnamedUsual)) {
+        TuneReport::Game& game = games.emplace_back();
+        for (const std::size_t j : byRate) {
+            game.captures.push_back(unnamed[j]);
+        }
+    }
+    std::sort(games.begin(), games.end(),
+              [](const auto& a, const auto& b) { return a.captures.front() < b.captures.front(); });
+    return games;
+}
+
 std::string gameLabel(const TuneReport& report, const TuneReport::Game& game)
 {
     const std::string first =
@@ -148,20 +182,28 @@ std::string gameLabel(const TuneReport& report, const TuneReport::Game& game)
             ? std::string("the capture")
             : captureLabel(report.captures[game.captures.front()], false);
     const std::size_t more = game.captures.size() > 1 ? game.captures.size() - 1 : 0;
-    return more == 0 ? first
-                     : fmt::format("{} and {} more capture{}", first, countText(more),
-                                   more == 1 ? "" : "s");
+    const std::string captures = more == 0 ? first
+                                           : fmt::format("{} and {} more capture{}", first,
+                                                         countText(more), more == 1 ? "" : "s");
+    return game.application.empty() ? captures : shown(game.application) + " in " + captures;
 }
 
-std::string mixedRatesWarning(const TuneResult& r)
+std::string mixedRatesWarning(const TuneReport& report)
 {
+    const TuneResult& r = report.result;
     if (!mixedRates(r)) {
         return {};
     }
     const auto [slowest, fastest] = usualRange(r);
-    return fmt::format("these captures run at different usual frame rates ({:g} to {:g} fps): "
-                       "one pair fits them badly, so each game gets its own answer",
-                       slowest, fastest);
+    if (!report.perGame.empty()) {
+        return fmt::format("these captures run at different usual frame rates ({:g} to {:g} "
+                           "fps): one pair fits them badly, so each game gets its own answer",
+                           slowest, fastest);
+    }
+    const std::string& application = report.captures.front().summary.application;
+    return fmt::format("these captures run at different usual frame rates ({:g} to {:g} fps), "
+                       "all of one game ({}): levels of it, so one pair is judged on them all",
+                       slowest, fastest, shown(application));
 }
 
 std::string playNote(const PlayFigures& play)
@@ -177,12 +219,19 @@ std::string playNote(const PlayFigures& play)
 void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdict)
 {
     const TuneResult& r = report.result;
+    printApplicationNotes(out, verdict);
     for (std::size_t i = 0; i < report.captures.size(); ++i) {
         const CaptureFacts& facts = report.captures[i];
         const TunedCapture& part = r.captures[i];
-        fmt::print(out, "capture: {}\napplication: {}, {} frames, {:.1f} s\n",
+        fmt::print(out, "capture: {}\napplication: {}, {} frames, {:.1f} s{}\n",
                    shown(captureLabel(facts, true)), shown(facts.summary.application), facts.frames,
-                   part.durationMs / 1000.0);
+                   part.durationMs / 1000.0,
+                   facts.summary.chosenBy == ChosenBy::GameFolder
+                       ? std::string(", ") + chosenByText(facts.summary.chosenBy)
+                       : std::string());
+        if (const std::vector<AppFrames> others = notJudged(facts.summary); !others.empty()) {
+            fmt::print(out, "  not judged: {}\n", listApplications(others));
+        }
         if (const std::string note = playNote(part.play); !note.empty()) {
             const PlayFigures& play = part.play;
             fmt::print(out,
@@ -217,7 +266,7 @@ void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdi
     if (report.captures.size() > 1) {
         fmt::print(out, "judged together: {} captures, {:.1f} s, {} slumps\n",
                    report.captures.size(), r.durationMs / 1000.0, r.slumps);
-        if (const std::string warning = mixedRatesWarning(r); !warning.empty()) {
+        if (const std::string warning = mixedRatesWarning(report); !warning.empty()) {
             fmt::print(out, "  warning: {}\n", warning);
         }
     }
@@ -238,7 +287,7 @@ void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdi
     fmt::print(out, "your pair: {} ({})\n", pairName(r.current), report.settingsSource);
     printCell(out, r.current, r.durationMs, r.slumps);
     if (verdict.answer == Answer::EachGame) {
-        printVerdict(out, verdict);
+        printVerdict(out, verdict, false);
         return;
     }
     if (!verdict.best) {

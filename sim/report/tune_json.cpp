@@ -60,6 +60,7 @@ nlohmann::json factsJson(const CaptureFacts& facts)
                            {"onePercentLowFps", lowFps(facts.frameTimes, 0.01)},
                            {"pointOnePercentLowFps", lowFps(facts.frameTimes, 0.001)},
                            {"lows", lowsJson(facts.frameTimes)}};
+    json.update(applicationsJson(facts.summary));
     if (facts.summary.stoppedAtMs) {
         json["inputStoppedAtMs"] = *facts.summary.stoppedAtMs;
     }
@@ -150,7 +151,7 @@ nlohmann::json tuneJson(const TuneReport& report, const Verdict& verdict)
                  {"rule", recommendationRule()},
                  {"why", verdict.why},
                  {"verdict", verdictJson(verdict)},
-                 {"warning", mixedRatesWarning(r)},
+                 {"warning", mixedRatesWarning(report)},
                  {"current", pairJson(r.current, r, &TunedCapture::current)},
                  {"recommended",
                   r.recommended ? pairJson(r.cells[*r.recommended], r, &TunedCapture::recommended)

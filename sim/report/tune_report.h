@@ -36,18 +36,26 @@ struct TuneReport {
     Range moderate;
     Range critical;
     TuneResult result;
-    // Captures of games at different usual rates: those at one usual rate (within
-    // mixedRatesApart) are one game, tuned together as well, for one answer each. A game, not a
-    // capture: a thousand captures of two games are two answers, and two grids held.
+    // Captures of games at different usual rates: a game is an application (names compared as
+    // Windows compares them), its captures at other settings levels of it, tuned together as
+    // well, for one answer each. A game, not a capture: a thousand captures of two games are two
+    // answers, and two grids held.
     struct Game {
         std::vector<std::size_t> captures; // indices into captures, ascending
         TuneResult result;                 // its captures in that order
+        std::string application;           // empty: not named (plain text), told by usual rate
     };
     std::vector<Game> perGame;
 };
 
-// The captures of one game as a player names them: "a.csv", "a.csv and 3 more captures".
+// The captures of one game as a player names them: "a.csv", "Game.exe in a.csv and 3 more
+// captures".
 std::string gameLabel(const TuneReport& report, const TuneReport::Game& game);
+
+// The games of report's captures: one an application; captures that name none (plain text, whose
+// application is its file's name) told apart by usual rate among themselves (gamesByUsualRate).
+// In the order of their first capture, each game's captures ascending.
+std::vector<TuneReport::Game> gamesOf(const TuneReport& report);
 
 // The captures (by index) grouped by usual rate, each group the captures within mixedRatesApart
 // of its slowest, in the order of their first capture; a capture without a usual rate (0) is a
@@ -71,8 +79,9 @@ void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdi
 // is the other's usual rate.
 inline constexpr double mixedRatesApart = 0.2;
 bool mixedRates(const TuneResult& result);
-// Captures of games at different usual frame rates judged together: said, or empty.
-std::string mixedRatesWarning(const TuneResult& result);
+// Captures at different usual frame rates judged together: said (each game's own answer, or
+// levels of one game), or empty.
+std::string mixedRatesWarning(const TuneReport& report);
 nlohmann::json tuneJson(const TuneReport& report, const Verdict& verdict);
 // A heat map: FPS_Moderate across, FPS_Critical up, colour for purges a minute, pairs that purge
 // outside slumps and pairs that miss slumps marked, the player's pair and the recommendation too.

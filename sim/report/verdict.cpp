@@ -328,11 +328,24 @@ std::string recordedOnText(const Verdict& v)
         v.recordedOn.size() == 1 ? "looks" : "look", " (" + which + ")");
 }
 
+std::vector<std::string> applicationNotes(const TuneReport& report)
+{
+    std::vector<std::string> notes;
+    for (const CaptureFacts& facts : report.captures) {
+        if (std::string note = judgedApplicationText(facts.summary); !note.empty()) {
+            notes.push_back(report.captures.size() == 1 ? std::move(note)
+                                                        : captureLabel(facts, false) + ": " + note);
+        }
+    }
+    return notes;
+}
+
 } // namespace
 
 Verdict judge(const TuneReport& report, const std::optional<SettingsCheck>& settings)
 {
     Verdict v = judgeOne(report.result, report, settings);
+    v.applicationNotes = applicationNotes(report);
     for (std::size_t i = 0; i < report.result.captures.size(); ++i) {
         const TunedCapture& part = report.result.captures[i];
         if (looksRecordedWithTarnwickOn(part.recoveriesAfterYours, part.current.purges)) {
@@ -359,7 +372,7 @@ Verdict judge(const TuneReport& report, const std::optional<SettingsCheck>& sett
     v.best.reset();
     v.decidedBy = RuleKey::None;
     v.changes.clear();
-    v.why = mixedRatesWarning(report.result);
+    v.why = mixedRatesWarning(report);
     for (const TuneReport::Game& game : report.perGame) {
         v.eachGame.push_back(judgeOne(game.result, report, settings));
         v.gameNames.push_back(gameLabel(report, game));

@@ -76,6 +76,9 @@ struct Verdict {
         std::size_t purges = 0;
     };
     std::vector<Recorded> recordedOn;
+    // Captures where another application may be the game: which one was judged and how to judge
+    // the other (judgedApplicationText), named by capture where there are several.
+    std::vector<std::string> applicationNotes;
     std::vector<Verdict> eachGame;      // EachGame: one per game, in order
     std::vector<std::string> gameNames; // EachGame: the captures each answer is for
 };
@@ -96,8 +99,10 @@ std::string answerText(const Verdict& verdict);
 // when it misses none.
 std::string uncaughtText(const Verdict& verdict);
 
-// The verdict in two or three lines, as tune and report print it.
-void printVerdict(std::ostream& out, const Verdict& verdict);
+// The verdict in two or three lines, as tune and report print it; the application notes first,
+// unless they were printed already.
+void printVerdict(std::ostream& out, const Verdict& verdict, bool withNotes = true);
+void printApplicationNotes(std::ostream& out, const Verdict& verdict);
 nlohmann::json verdictJson(const Verdict& verdict);
 const char* ruleKeyName(RuleKey key);
 

@@ -148,8 +148,18 @@ void printAnswer(std::ostream& out, const Verdict& v, std::string_view indent)
 
 } // namespace
 
-void printVerdict(std::ostream& out, const Verdict& v)
+void printApplicationNotes(std::ostream& out, const Verdict& v)
 {
+    for (const std::string& note : v.applicationNotes) {
+        fmt::print(out, "{}\n", note);
+    }
+}
+
+void printVerdict(std::ostream& out, const Verdict& v, bool withNotes)
+{
+    if (withNotes) {
+        printApplicationNotes(out, v);
+    }
     if (v.switchedOff) {
         fmt::print(out, "Tarnwick is switched off in {} (Enabled=0): it does nothing\n",
                    v.settingsFile);
@@ -188,7 +198,8 @@ nlohmann::json verdictJson(const Verdict& v)
                            {"yoursWarning", v.yoursWarning},
                            {"why", v.why},
                            {"changes", changes},
-                           {"uncaughtSlumpFps", v.uncaughtSlumpFps}};
+                           {"uncaughtSlumpFps", v.uncaughtSlumpFps},
+                           {"applicationNotes", v.applicationNotes}};
     nlohmann::json uncaught = nlohmann::json::array();
     for (const Verdict::UncaughtSlump& u : v.uncaught) {
         uncaught.push_back({{"capture", u.capture},
