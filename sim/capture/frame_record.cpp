@@ -33,7 +33,7 @@ int countIn(std::string_view cell)
     return value;
 }
 
-// Record=N and FPS_Critical=N from the header line.
+// Record=N, FPS_Moderate=N and FPS_Critical=N from the header line.
 void readHeader(std::string_view line, FrameRecordFile& keep)
 {
     keep.header = std::string(line);
@@ -42,6 +42,8 @@ void readHeader(std::string_view line, FrameRecordFile& keep)
     for (const std::string_view cell : cells) {
         if (cell.starts_with("Record=")) {
             keep.recordMode = countIn(cell.substr(7));
+        } else if (cell.starts_with("FPS_Moderate=")) {
+            keep.fpsModerate = countIn(cell.substr(13));
         } else if (cell.starts_with("FPS_Critical=")) {
             keep.fpsCritical = countIn(cell.substr(13));
         }

@@ -34,6 +34,7 @@ struct RecordedCount {
 struct FrameRecordFile {
     std::string header;      // the first line: version, build, start and settings
     int recordMode = 1;      // Record= of the header
+    double fpsModerate = 45; // FPS_Moderate= of the header
     double fpsCritical = 35; // FPS_Critical= of the header
     std::vector<double> frameTimesMs;
     std::vector<RecordedPurge> purges;

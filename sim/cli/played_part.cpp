@@ -44,6 +44,11 @@ void PlayedPart::restart()
     after = 0;
 }
 
+std::function<bool(double)> keepsPlayed(const CaptureChoice& choice)
+{
+    return [part = PlayedPart(choice)](double frameMs) mutable { return part.keeps(frameMs); };
+}
+
 std::string playedPartText(const PlayedPart& part)
 {
     std::string text = "only the part played:";

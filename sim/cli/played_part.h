@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -24,6 +25,9 @@ struct PlayedPart {
     bool keeps(double frameMs);
     void restart();
 };
+
+// A new walk of the part played, for a second reading of the same frames.
+std::function<bool(double)> keepsPlayed(const CaptureChoice& choice);
 
 // "only the part played: 1,200 frames before --from 20 s left out, ...; 300 frames after --to
 // 140 s left out"

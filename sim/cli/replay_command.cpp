@@ -153,7 +153,10 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
             targetAtUsual(options.choice, options.capture, slumps.usualFps)) {
         return tellFailure(*refused, err);
     }
-    const std::optional<PurgeGains> gains = recordGains(options.capture, capture);
+    const std::optional<RecordFacts> record =
+        recordFacts(options.capture, capture, keepsPlayed(options.choice));
+    const std::optional<PurgeGains> gains =
+        record ? std::optional(record->gains) : std::optional<PurgeGains>();
     if (options.common.json) {
         nlohmann::json json = replayJson(options.capture, capture, result, slumps);
         if (gains) {

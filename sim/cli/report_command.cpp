@@ -116,7 +116,9 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
                 continue;
             }
             shown.replay = session->result();
-            shown.gains = recordGains(capture, shown.facts.summary);
+            if (shown.facts.record) {
+                shown.gains = shown.facts.record->gains;
+            }
             if (shown.gains) {
                 out << utf8Of(capture.filename()) << ": " << gainsSentence(*shown.gains) << '\n';
                 if (const std::string longer = recordLongerSentence(*shown.gains);
@@ -137,9 +139,13 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
     }
     if (!parts.empty()) {
         tuneAll(tuned, parts, base, true);
+        page.onOff = compareOnOff(tuned.captures, parts);
         page.tune = std::move(tuned);
         page.verdict = judge(*page.tune, page.settings);
         printVerdict(out, *page.verdict);
+        if (page.onOff) {
+            printOnOff(out, *page.onOff);
+        }
     }
     const std::optional<std::filesystem::path> written = writePage(options, page, out, err);
     if (pageWritten != nullptr) {

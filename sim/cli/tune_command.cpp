@@ -9,6 +9,8 @@
 #include "sim/cli/reading.h"
 #include "sim/cli/settings_source.h"
 #include "sim/files.h"
+#include "sim/report/gains_report.h"
+#include "sim/report/on_off.h"
 #include "sim/report/tune_report.h"
 #include "sim/report/verdict.h"
 
@@ -148,6 +150,7 @@ Result<Done> readForTuning(const std::filesystem::path& capture, const CaptureCh
     if (std::optional<Failure> refused = targetAtUsual(choice, capture, frames.slumps.usualFps)) {
         return *refused;
     }
+    facts.record = recordFacts(capture, facts.summary, keepsPlayed(choice));
     return Done{};
 }
 
@@ -194,10 +197,18 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
     }
     tuneAll(report, parts, base, options.gridFollowsCaptures);
     const Verdict verdict = judge(report, settings);
+    const std::optional<OnOff> onOff = compareOnOff(report.captures, parts);
     if (options.common.json) {
-        out << jsonText(tuneJson(report, verdict)) << '\n';
+        nlohmann::json json = tuneJson(report, verdict);
+        if (onOff) {
+            json["onAgainstOff"] = onOffJson(*onOff);
+        }
+        out << jsonText(json) << '\n';
     } else {
         printTune(out, report, verdict);
+        if (onOff) {
+            printOnOff(out, *onOff);
+        }
     }
     const bool written =
         !options.common.svg ||

@@ -6,6 +6,8 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+
 namespace sim {
 
 namespace {
@@ -30,18 +32,60 @@ std::string takenText(const PurgeGain& gain)
 
 } // namespace
 
-PurgeGains gainsOfRecord(const FrameRecordFile& record)
-{
+namespace {
+
+// The frames keeps keeps (one run of them: the part played) and the purges among them, on a clock
+// that starts with the first of them.
+struct RecordPart {
+    std::vector<double> frameTimesMs;
     std::vector<GainPurge> purges;
-    purges.reserve(record.purges.size());
-    for (const RecordedPurge& p : record.purges) {
-        purges.push_back({p.timeMs, p.taken, p.withheld});
+};
+
+RecordPart partOf(const FrameRecordFile& record, const KeepsFrame& keeps)
+{
+    std::size_t first = 0;
+    std::size_t end = record.frameTimesMs.size();
+    double skippedMs = 0;
+    if (keeps) {
+        bool started = false;
+        for (std::size_t i = 0; i < record.frameTimesMs.size(); ++i) {
+            const double ms = record.frameTimesMs[i];
+            if (keeps(ms)) {
+                first = started ? first : i;
+                end = i + 1;
+                started = true;
+            } else if (!started) {
+                skippedMs += std::max(0.0, ms);
+            }
+        }
+        if (!started) {
+            first = end = 0;
+        }
     }
-    return measurePurgeGains(record.frameTimesMs, purges);
+    RecordPart part;
+    const auto at = [&](std::size_t i) {
+        return record.frameTimesMs.begin() + static_cast<std::ptrdiff_t>(i);
+    };
+    part.frameTimesMs.assign(at(first), at(end));
+    for (const RecordedPurge& p : record.purges) {
+        // p.frame counts the frames up to and including the purge's.
+        if (p.frame > first && p.frame <= end) {
+            part.purges.push_back({p.timeMs - skippedMs, p.taken, p.withheld});
+        }
+    }
+    return part;
 }
 
-std::optional<PurgeGains> recordGains(const std::filesystem::path& capture,
-                                      const CaptureSummary& summary)
+} // namespace
+
+PurgeGains gainsOfRecord(const FrameRecordFile& record, const KeepsFrame& keeps)
+{
+    const RecordPart part = partOf(record, keeps);
+    return measurePurgeGains(part.frameTimesMs, part.purges);
+}
+
+std::optional<RecordFacts> recordFacts(const std::filesystem::path& capture,
+                                       const CaptureSummary& summary, const KeepsFrame& keeps)
 {
     if (summary.format != CaptureFormat::TarnwickRecord || isLiveInput(capture)) {
         return std::nullopt;
@@ -50,7 +94,9 @@ std::optional<PurgeGains> recordGains(const std::filesystem::path& capture,
     if (!record) {
         return std::nullopt; // the replay read it: only a file changed since fails here
     }
-    return gainsOfRecord(*record);
+    const RecordPart part = partOf(*record, keeps);
+    return RecordFacts{record->recordMode, record->fpsModerate, record->fpsCritical,
+                       measurePurgeGains(part.frameTimesMs, part.purges), part.purges.size()};
 }
 
 void printPurgeGains(std::ostream& out, const PurgeGains& gains)

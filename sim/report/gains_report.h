@@ -4,22 +4,28 @@
 
 #include "sim/capture/frame_record.h"
 #include "sim/report/html.h"
+#include "sim/report/tune_report.h"
 #include "sim/session/purge_gains.h"
 
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <ostream>
 
 namespace sim {
 
-// The record's purges, run and withheld, measured on its frames.
-PurgeGains gainsOfRecord(const FrameRecordFile& record);
-// The same for a capture that was read as a frame record from a file; none for any other capture,
-// or input read as it came (it cannot be read again).
-std::optional<PurgeGains> recordGains(const std::filesystem::path& capture,
-                                      const CaptureSummary& summary);
+// Asked of each frame time in order: whether the frame lies in the part played (--from, --to).
+using KeepsFrame = std::function<bool(double)>;
+
+// The record's purges, run and withheld, measured on the frames keeps keeps (none: every frame),
+// on a clock that starts with the first of them, as the replay's does.
+PurgeGains gainsOfRecord(const FrameRecordFile& record, const KeepsFrame& keeps = {});
+// How a capture read as a frame record from a file was made, and its gains over the part played;
+// none for any other capture, or input read as it came (it cannot be read again).
+std::optional<RecordFacts> recordFacts(const std::filesystem::path& capture,
+                                       const CaptureSummary& summary, const KeepsFrame& keeps);
 
 // A list of purges shows this many and counts the rest (JSON lists them all).
 inline constexpr std::size_t listedGains = 20;

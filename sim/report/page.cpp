@@ -115,6 +115,9 @@ void verdict(Writer& out, const ReportPage& page)
                 v.yoursWarning);
     }
     answer(out, v);
+    if (v.purgeWorth) {
+        out.put("<p>What purges gain here: {}.</p>\n", v.purgeWorth->sentence);
+    }
     out.put("</div>\n");
 }
 
@@ -191,6 +194,9 @@ void writeReportPage(std::ostream& stream, const ReportPage& page)
             html::trusted(style));
     if (page.tune && page.verdict) {
         verdict(out, page);
+        if (page.onOff) {
+            onOffSection(out, *page.onOff);
+        }
         whatASlumpIs(out, page);
     } else {
         out.put("<div class='verdict'><p>No capture could be read, so there is nothing to "

@@ -3,6 +3,7 @@
 
 #include "sim/check/settings_check.h"
 #include "sim/doctor/doctor.h"
+#include "sim/report/on_off.h"
 #include "sim/report/tune_report.h"
 #include "sim/report/verdict.h"
 #include "sim/session/purge_gains.h"
@@ -31,6 +32,7 @@ struct ReportPage {
     std::optional<Examination> install; // the doctor's, when the tool lies in the game's folder
     std::optional<TuneReport> tune;     // none when no capture could be read
     std::optional<Verdict> verdict;     // of tune
+    std::optional<OnOff> onOff;         // two frame records, Tarnwick on against off
 };
 void writeReportPage(std::ostream& out, const ReportPage& page);
 

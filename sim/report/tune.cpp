@@ -290,11 +290,15 @@ void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdi
         printVerdict(out, verdict, false);
         return;
     }
+    if (verdict.purgeWorth) {
+        fmt::print(out, "what purges gain here: {}\n", verdict.purgeWorth->sentence);
+    }
     if (!verdict.best) {
         fmt::print(out, "no recommendation: {}\n", verdict.why);
         return;
     }
-    const CellResult& best = r.cells[*r.recommended];
+    // The verdict's: where purges lift nothing, it is not the grid's first pair.
+    const CellResult& best = *verdict.best;
     fmt::print(out, "recommended: {}{}\n", pairName(best),
                samePair(best, r.current) ? " (yours)" : "");
     printCell(out, best, r.durationMs, r.slumps);

@@ -3,6 +3,7 @@
 
 #include "sim/capture/capture.h"
 #include "sim/session/lows.h"
+#include "sim/session/purge_gains.h"
 #include "sim/tune/tune.h"
 
 #include <nlohmann/json.hpp>
@@ -15,13 +16,24 @@
 
 namespace sim {
 
+// A capture that is Tarnwick's own frame record: how it was made, and what its purges gained over
+// the part played.
+struct RecordFacts {
+    int mode = 1; // Record= of its header: 1 governed, 2 purges withheld
+    double fpsModerate = 45;
+    double fpsCritical = 35;
+    PurgeGains gains;
+    std::size_t purges = 0; // run or withheld, in the part played
+};
+
 // What was read of one capture.
 struct CaptureFacts {
     std::filesystem::path capture;
     CaptureSummary summary;
     std::uint64_t frames = 0;
     FrameTimeCounts frameTimes;
-    std::optional<std::size_t> run = std::nullopt; // of a CapFrameX capture, where it was picked
+    std::optional<std::size_t> run = std::nullopt;    // of a CapFrameX capture, where it was picked
+    std::optional<RecordFacts> record = std::nullopt; // a frame record read from a file
 };
 
 // The capture's file (its name alone, or the whole path), with its run where one was picked:

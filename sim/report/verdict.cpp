@@ -308,8 +308,127 @@ Verdict judgeOne(const TuneResult& r, const TuneReport& report,
     return v;
 }
 
-std::string recordedOnText(const Verdict& v)
+// Pooled over the records made with Record=1, each over its part played.
+std::optional<PurgeWorth> purgeWorthOf(const TuneReport& report)
 {
+    PurgeWorth w;
+    std::size_t records = 0;
+    std::size_t ran = 0;
+    double recordMs = 0;
+    double taken = 0;
+    double lift = 0;
+    w.beyondYardstick = true;
+    for (const CaptureFacts& facts : report.captures) {
+        if (!facts.record || facts.record->mode != 1) {
+            continue;
+        }
+        const PurgeGains& g = facts.record->gains;
+        ++records;
+        ran += facts.record->purges;
+        recordMs += g.recordMs;
+        w.purges += g.ran;
+        taken += g.meanTaken * static_cast<double>(g.ran);
+        lift += (g.netGainFps ? *g.netGainFps : g.meanGainFps) * static_cast<double>(g.ran);
+        w.beyondYardstick = w.beyondYardstick && (g.ran == 0 || g.netGainFps);
+    }
+    if (records == 0) {
+        return std::nullopt;
+    }
+    if (w.purges < purgesToTell) {
+        w.minutesMore = minutesMoreToRecord(w.purges, ran, recordMs);
+        w.sentence = fmt::format(
+            "record about {} more minute{} of play in which the game slows down, with Record=1: "
+            "{} too few to tell whether a purge lifts the frame rate here",
+            *w.minutesMore, *w.minutesMore == 1 ? "" : "s",
+            w.purges == 0 ? std::string("no purge could be measured, and none is")
+                          : fmt::format("{} measured purge{} {}", w.purges,
+                                        w.purges == 1 ? "" : "s", w.purges == 1 ? "is" : "are"));
+        return w;
+    }
+    const auto count = static_cast<double>(w.purges);
+    w.meanTaken = taken / count;
+    w.liftFps = lift / count;
+    w.worth = w.liftFps >= measurableLiftFps ? Worth::Lifts : Worth::NoLift;
+    const std::string measured = fmt::format(
+        "the frame record's {} purges took {:.0f} vehicles each and {} the frame rate by {:.1f} "
+        "fps within {:g} s{}",
+        w.purges, w.meanTaken, w.liftFps >= 0 ? "lifted" : "lowered", std::abs(w.liftFps),
+        gainWindowMs / 1000.0,
+        w.beyondYardstick ? ", beyond what moments as low gained on their own" : "");
+    w.sentence = w.worth == Worth::Lifts
+                     ? measured + ": these slumps are traffic, so catching them soon pays"
+                     : "purges here take vehicles but do not lift the frame rate: these slumps "
+                       "are not traffic (" +
+                           measured + ")";
+    return w;
+}
+
+// The pair of the grid free of warnings, no higher than yours, that purges least, nearest yours.
+std::optional<CellResult> fewerPurges(const TuneResult& r)
+{
+    const CellResult& yours = r.current;
+    const CellResult* fewest = nullptr;
+    for (const CellResult& c : r.cells) {
+        if (c.purges >= yours.purges || c.moderate > yours.moderate ||
+            c.critical > yours.critical || thresholdsDrawAWarning(c.moderate, c.critical)) {
+            continue;
+        }
+        const auto nearness = [](const CellResult& x) { return x.moderate + x.critical; };
+        if (fewest == nullptr || c.purges < fewest->purges ||
+            (c.purges == fewest->purges && nearness(c) > nearness(*fewest))) {
+            fewest = &c;
+        }
+    }
+    return fewest != nullptr ? std::optional(*fewest) : std::nullopt;
+}
+
+const char* const recordOffText =
+    "record an evening of the same game with Record=2 under [Main] in Tarnwick.ini (Tarnwick "
+    "then decides as ever but takes nothing) and give that record beside this one to report, "
+    "which sets the two side by side";
+
+// Purges that lift nothing leave the frames as they would be without them, so the grid's counts
+// hold even on a record made with Tarnwick on: fewer purges, and the way to see if it helps at all.
+void purgeLess(Verdict& v, const TuneResult& r, const std::optional<SettingsCheck>& settings)
+{
+    v.recordedOn.clear();
+    const std::optional<CellResult> fewer = fewerPurges(r);
+    v.changes.clear();
+    if (!fewer) {
+        v.answer = Answer::Keep;
+        v.best = r.current;
+        v.decidedBy = RuleKey::None;
+        v.why = fmt::format("no pair free of the settings check's warnings purges less than "
+                            "yours; to see whether Tarnwick helps this game at all, {}",
+                            recordOffText);
+        return;
+    }
+    v.answer = Answer::Change;
+    v.best = *fewer;
+    v.decidedBy = RuleKey::GainsNothing;
+    v.changes = changesFor(v, settings);
+    for (LineChange& change : v.changes) {
+        change.noFile = v.settingsFile.empty();
+    }
+    v.why = fmt::format("{} purges {} where yours purges {}: the frame record's purges only take "
+                        "vehicles here; to see whether Tarnwick helps this game at all, {}",
+                        pairName(*fewer), purgeTimesText(fewer->purges),
+                        purgeTimesText(v.yours.purges), recordOffText);
+}
+
+std::string recordedOnText(const Verdict& v, const TuneReport& report)
+{
+    const auto records = [&](int mode) {
+        return std::any_of(
+            report.captures.begin(), report.captures.end(),
+            [mode](const CaptureFacts& f) { return f.record && f.record->mode == mode; });
+    };
+    const std::string again =
+        records(2)   ? std::string("to tune, give the record made with Record=2 alone: its purges "
+                                     "were withheld")
+        : records(1) ? std::string("to tune, ") + recordOffText
+                     : std::string("to tune, record again with Enabled=0 under [Main] in "
+                                   "Tarnwick.ini and give that capture");
     std::string which;
     for (std::size_t i = 0; i < v.recordedOn.size(); ++i) {
         const Verdict::Recorded& r = v.recordedOn[i];
@@ -322,10 +441,9 @@ std::string recordedOnText(const Verdict& v)
     return fmt::format(
         "{} {} recorded with Tarnwick on: after most of your pair's purges the game was back at "
         "its usual rate within a second{}, so the recoveries are Tarnwick's own and cannot show "
-        "what the game does without them; to tune, record again with Enabled=0 under [Main] in "
-        "Tarnwick.ini and give that capture",
+        "what the game does without them; {}",
         v.recordedOn.size() == 1 ? "the capture" : "the captures",
-        v.recordedOn.size() == 1 ? "looks" : "look", " (" + which + ")");
+        v.recordedOn.size() == 1 ? "looks" : "look", " (" + which + ")", again);
 }
 
 std::vector<std::string> applicationNotes(const TuneReport& report)
@@ -346,6 +464,11 @@ Verdict judge(const TuneReport& report, const std::optional<SettingsCheck>& sett
 {
     Verdict v = judgeOne(report.result, report, settings);
     v.applicationNotes = applicationNotes(report);
+    v.purgeWorth = purgeWorthOf(report);
+    if (v.purgeWorth && v.purgeWorth->worth == Worth::NoLift && report.perGame.empty()) {
+        purgeLess(v, report.result, settings);
+        return v;
+    }
     for (std::size_t i = 0; i < report.result.captures.size(); ++i) {
         const TunedCapture& part = report.result.captures[i];
         if (looksRecordedWithTarnwickOn(part.recoveriesAfterYours, part.current.purges)) {
@@ -362,7 +485,7 @@ Verdict judge(const TuneReport& report, const std::optional<SettingsCheck>& sett
         v.best.reset();
         v.decidedBy = RuleKey::None;
         v.changes.clear();
-        v.why = recordedOnText(v);
+        v.why = recordedOnText(v, report);
         return v;
     }
     if (report.perGame.empty()) {

@@ -34,6 +34,22 @@ struct LineChange {
     bool noFile = false;               // there is no settings file to change
 };
 
+// What the frame records made with Tarnwick governing (Record=1) say their purges gained, judged
+// once for the verdict: worth catching slumps for, worth nothing, or too few purges to tell.
+enum class Worth { Lifts, NoLift, TooFew };
+// A purge must lift the frame rate by this much within its window, beyond what moments as low
+// gained on their own, for the gain to be measured at all.
+inline constexpr double measurableLiftFps = 1.0;
+struct PurgeWorth {
+    Worth worth = Worth::TooFew;
+    std::size_t purges = 0;         // measured purges that ran, over the records
+    double meanTaken = 0;           // vehicles each took
+    double liftFps = 0;             // their mean rise, beyond the yardstick's where there is one
+    bool beyondYardstick = false;   // every record had a yardstick to go by
+    std::optional<int> minutesMore; // TooFew: the minutes more to record
+    std::string sentence;           // what the text, the JSON and the page say of it
+};
+
 struct Verdict {
     Answer answer = Answer::TooShort;
     RuleKey decidedBy = RuleKey::None;
@@ -79,8 +95,9 @@ struct Verdict {
     // Captures where another application may be the game: which one was judged and how to judge
     // the other (judgedApplicationText), named by capture where there are several.
     std::vector<std::string> applicationNotes;
-    std::vector<Verdict> eachGame;      // EachGame: one per game, in order
-    std::vector<std::string> gameNames; // EachGame: the captures each answer is for
+    std::optional<PurgeWorth> purgeWorth; // none without a frame record made with Record=1
+    std::vector<Verdict> eachGame;        // EachGame: one per game, in order
+    std::vector<std::string> gameNames;   // EachGame: the captures each answer is for
 };
 
 // in: report, tuned (with perGame when its captures run at different usual rates); settings,

@@ -29,6 +29,8 @@ const char* ruleKeyName(RuleKey key)
         return "settingsCheckWarns";
     case RuleKey::OutsideGrid:
         return "outsideTheGrid";
+    case RuleKey::GainsNothing:
+        return "purgesGainNothing";
     default:
         return "none";
     }
@@ -169,6 +171,9 @@ void printVerdict(std::ostream& out, const Verdict& v, bool withNotes)
         fmt::print(out, "note: {}\n", note);
     }
     printAnswer(out, v, "");
+    if (v.purgeWorth) {
+        fmt::print(out, "what purges gain here: {}\n", v.purgeWorth->sentence);
+    }
     for (std::size_t i = 0; i < v.eachGame.size(); ++i) {
         fmt::print(out, "{} (usual {:.0f} fps):\n", shown(v.gameNames[i]),
                    v.eachGame[i].usualFps.empty() ? 0.0 : v.eachGame[i].usualFps.front());
@@ -225,6 +230,18 @@ nlohmann::json verdictJson(const Verdict& v)
                                                       {"purgesFollowedByRecovery", r.recoveries},
                                                       {"purges", r.purges}});
         }
+    }
+    if (v.purgeWorth) {
+        static const char* const worths[] = {"lifts", "noLift", "tooFew"};
+        const PurgeWorth& w = *v.purgeWorth;
+        json["purgeWorth"] = {
+            {"worth", worths[static_cast<std::size_t>(w.worth)]},
+            {"purges", w.purges},
+            {"meanTaken", w.meanTaken},
+            {"liftFps", w.liftFps},
+            {"beyondYardstick", w.beyondYardstick},
+            {"minutesMoreToRecord", w.minutesMore ? nlohmann::json(*w.minutesMore) : nullptr},
+            {"sentence", w.sentence}};
     }
     if (v.best) {
         json["recommended"] = {{"fpsModerate", v.best->moderate},

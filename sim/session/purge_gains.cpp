@@ -123,16 +123,21 @@ void minutesMore(const std::vector<GainPurge>& purges, PurgeGains& out)
     }
     const auto ran = static_cast<std::size_t>(std::count_if(
         purges.begin(), purges.end(), [](const GainPurge& p) { return !p.withheld; }));
-    if (ran == 0 || out.recordMs <= 0) {
-        out.minutesMoreToRecord = minutesToRecordWithoutPurges;
-        return;
-    }
-    const double msPerPurge = out.recordMs / static_cast<double>(ran);
-    const double more = static_cast<double>(purgesToTell - out.ran) * msPerPurge / 60000.0;
-    out.minutesMoreToRecord = std::max(1, static_cast<int>(std::ceil(more)));
+    out.minutesMoreToRecord = minutesMoreToRecord(out.ran, ran, out.recordMs);
 }
 
 } // namespace
+
+int minutesMoreToRecord(std::size_t measured, std::size_t ran, double recordMs)
+{
+    if (ran == 0 || recordMs <= 0) {
+        return minutesToRecordWithoutPurges;
+    }
+    const double msPerPurge = recordMs / static_cast<double>(ran);
+    const double more =
+        static_cast<double>(purgesToTell - std::min(measured, purgesToTell)) * msPerPurge / 60000.0;
+    return std::max(1, static_cast<int>(std::ceil(more)));
+}
 
 PurgeGains measurePurgeGains(const std::vector<double>& frameTimesMs,
                              const std::vector<GainPurge>& purges)

@@ -61,6 +61,10 @@ struct PurgeGains {
 PurgeGains measurePurgeGains(const std::vector<double>& frameTimesMs,
                              const std::vector<GainPurge>& purges);
 
+// At the pace ran purges went over recordMs, the minutes until purgesToTell are measured, given
+// measured of them now (minutesToRecordWithoutPurges when none ran).
+int minutesMoreToRecord(std::size_t measured, std::size_t ran, double recordMs);
+
 // "record about 12 more minutes of play in which the game slows down: 2 purges are too few to
 // tell what a purge gains"; empty when there were enough.
 std::string recordLongerSentence(const PurgeGains& gains);

@@ -51,6 +51,7 @@ enum class RuleKey {
     HigherCritical,  // among the rest: the higher FPS_Critical
     Warned,          // as good, but the settings check warns about yours
     OutsideGrid,     // as good, but yours is not among the pairs judged
+    GainsNothing,    // a frame record's purges lift nothing: fewer of them
 };
 
 // Several captures are judged together: a pair's figures are added over them.

@@ -1,0 +1,286 @@
+// Frame records judged by what their purges gained, and two of them set side by side: Tarnwick on
+// against off. Records come from the city drive (run --record) or are written here.
+#include "record/record.h"
+#include "sim/cli/commands.h"
+
+#include "test_support.h"
+
+#include <nlohmann/json.hpp>
+
+#include <fmt/format.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using testing_support::readFile;
+using testing_support::ScratchDir;
+using testing_support::writeFile;
+
+// A stretch of steady frames, with a purge (or one withheld) on its last frame.
+struct Stretch {
+    double seconds = 0;
+    double fps = 60;
+    bool purge = false;
+};
+
+std::string recordOf(int mode, const std::vector<Stretch>& stretches)
+{
+    std::string text = fmt::format("{},version 0.0.0,build Jan  1 2026 00:00:00,started "
+                                   "2026-01-01_00-00-00,Record={},Logging=1,FPS_Moderate=45,"
+                                   "FPS_Critical=35,DetectionRange=50\n{}\n",
+                                   recordTitle, mode, recordColumns);
+    double clockMs = 0;
+    for (const Stretch& s : stretches) {
+        const double frameMs = 1000.0 / s.fps;
+        const auto frames = static_cast<int>(s.seconds * s.fps);
+        for (int i = 0; i < frames; ++i) {
+            const bool purge = s.purge && i + 1 == frames;
+            text += fmt::format("{:.0f},{:.3f},{},,{},,{},{}\n", clockMs, frameMs,
+                                purge ? "Critical" : "Normal", purge ? "20" : "",
+                                purge ? (mode == 1 ? "20" : "0") : "",
+                                purge ? (mode == 1 ? recordPurgeEvent : recordWithheldEvent) : "");
+            clockMs += frameMs;
+        }
+    }
+    return text;
+}
+
+// Slumps to 25 fps among play at 60, each ended by a purge that lifts the game back at once.
+std::vector<Stretch> liftedSlumps(int slumps)
+{
+    std::vector<Stretch> out;
+    for (int i = 0; i < slumps; ++i) {
+        out.push_back({50, 60});
+        out.push_back({4, 25, true});
+    }
+    out.push_back({30, 60});
+    return out;
+}
+
+// The same slumps, each with two purges after which the game stays as slow: no traffic.
+std::vector<Stretch> unliftedSlumps(int slumps)
+{
+    std::vector<Stretch> out;
+    for (int i = 0; i < slumps; ++i) {
+        out.push_back({50, 60});
+        out.push_back({7, 25, true});
+        out.push_back({7, 25, true});
+        out.push_back({3, 25});
+    }
+    out.push_back({30, 60});
+    return out;
+}
+
+nlohmann::json tuned(const std::vector<std::filesystem::path>& captures)
+{
+    sim::TuneOptions options;
+    options.captures = captures;
+    options.common.json = true;
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(sim::tuneCommand(options, out, err), 0) << err.str();
+    return nlohmann::json::parse(out.str());
+}
+
+struct WorthCase {
+    const char* name;
+    std::vector<Stretch> stretches;
+    const char* worth;
+    const char* decidedBy; // nullptr: not asserted
+    const char* saying;
+};
+
+TEST(PurgeWorth, theVerdictSaysWhatTheRecordsPurgesGained)
+{
+    const std::vector<WorthCase> cases = {
+        {"lifts", liftedSlumps(6), "lifts", nullptr, "these slumps are traffic"},
+        {"lifts nothing", unliftedSlumps(6), "noLift", "purgesGainNothing",
+         "purges here take vehicles but do not lift the frame rate: these slumps are not "
+         "traffic"},
+        {"too few", liftedSlumps(2), "tooFew", nullptr, "more minute"},
+    };
+    for (const WorthCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchDir dir;
+        writeFile(dir / "record.csv", recordOf(1, c.stretches));
+        const nlohmann::json json = tuned({dir / "record.csv"});
+        const nlohmann::json& verdict = json["verdict"];
+        ASSERT_TRUE(verdict.contains("purgeWorth")) << verdict.dump(1);
+        EXPECT_EQ(verdict["purgeWorth"]["worth"], c.worth) << verdict.dump(1);
+        EXPECT_NE(verdict["purgeWorth"]["sentence"].get<std::string>().find(c.saying),
+                  std::string::npos)
+            << verdict["purgeWorth"]["sentence"];
+        if (c.decidedBy != nullptr) {
+            EXPECT_EQ(verdict["decidedBy"], c.decidedBy) << verdict.dump(1);
+        }
+    }
+}
+
+TEST(PurgeWorth, purgesThatLiftNothingAreFewerAndTheWayToCompareIsSaid)
+{
+    ScratchDir dir;
+    writeFile(dir / "record.csv", recordOf(1, unliftedSlumps(6)));
+    const nlohmann::json json = tuned({dir / "record.csv"});
+    const nlohmann::json& verdict = json["verdict"];
+    ASSERT_EQ(verdict["answer"], "change") << verdict.dump(1);
+    const nlohmann::json& best = verdict["recommended"];
+    int bestPurges = -1;
+    for (const nlohmann::json& cell : json["cells"]) {
+        if (cell["fpsModerate"] == best["fpsModerate"] &&
+            cell["fpsCritical"] == best["fpsCritical"]) {
+            bestPurges = cell["purges"];
+        }
+    }
+    ASSERT_GE(bestPurges, 0) << best.dump();
+    EXPECT_LT(bestPurges, json["current"]["purges"].get<int>()) << verdict.dump(1);
+    EXPECT_FALSE(verdict["changes"].empty());
+    const std::string why = verdict["why"];
+    EXPECT_NE(why.find("Record=2"), std::string::npos) << why;
+    EXPECT_EQ(why.find("Enabled=0"), std::string::npos) << why;
+}
+
+TEST(PurgeWorth, aCaptureThatIsNoRecordSaysNothingOfIt)
+{
+    ScratchDir dir;
+    std::string capture = "MsBetweenPresents\n";
+    for (int i = 0; i < 6000; ++i) {
+        capture += i % 600 < 100 ? "40\n" : "16.7\n";
+    }
+    writeFile(dir / "capture.csv", capture);
+    EXPECT_FALSE(tuned({dir / "capture.csv"})["verdict"].contains("purgeWorth"));
+}
+
+// --from and --to cut the record's purges as they cut its frames: times count from --from.
+TEST(PurgeWorth, theGainsAreThoseOfThePartPlayed)
+{
+    ScratchDir dir;
+    writeFile(dir / "record.csv", recordOf(1, liftedSlumps(6)));
+    const auto replayed = [&](std::optional<double> from, std::optional<double> to) {
+        sim::ReplayOptions options;
+        options.capture = dir / "record.csv";
+        options.common.json = true;
+        options.choice.fromSeconds = from;
+        options.choice.toSeconds = to;
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(sim::replayCommand(options, out, err), 0) << err.str();
+        return nlohmann::json::parse(out.str())["purgeGains"];
+    };
+    const nlohmann::json whole = replayed(std::nullopt, std::nullopt);
+    const nlohmann::json part = replayed(100, 250);
+    ASSERT_EQ(whole["purges"].size(), 6u);
+    // Purges at 54, 108, 162, 216, 270 and 324 s: 108 to 216 lie in the part.
+    ASSERT_EQ(part["purges"].size(), 3u) << part.dump(1);
+    EXPECT_NEAR(part["purges"][0]["timeMs"].get<double>(),
+                whole["purges"][1]["timeMs"].get<double>() - 100000, 20);
+    EXPECT_NEAR(part["recordMs"].get<double>(), 150000, 20);
+    EXPECT_EQ(part["minutesMoreToRecord"].get<int>(), 2) << part.dump(1);
+}
+
+// The city drive recorded twice with the same traffic: once governing, once withholding.
+class OnOffTest : public ::testing::Test {
+  protected:
+    std::filesystem::path drive(int mode)
+    {
+        const std::string name = fmt::format("record-{}.csv", mode);
+        writeFile(dir / "Tarnwick.ini", fmt::format("[Main]\nRecord={}\n", mode));
+        sim::RunOptions options;
+        options.seconds = 600;
+        options.common.ini = dir / "Tarnwick.ini";
+        options.common.record = dir / name;
+        options.common.json = true;
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(sim::runCommand(options, out, err), 0) << err.str();
+        return dir / name;
+    }
+    ScratchDir dir;
+};
+
+TEST_F(OnOffTest, theGovernedEveningSpendsLessTimeLowThanTheWithheldOne)
+{
+    const std::filesystem::path on = drive(1);
+    const std::filesystem::path off = drive(2);
+    // Given off first: which is which is read from each record's header.
+    const nlohmann::json json = tuned({off, on});
+    ASSERT_TRUE(json.contains("onAgainstOff")) << json.dump(1);
+    const nlohmann::json& c = json["onAgainstOff"];
+    ASSERT_EQ(c["notCompared"], "") << c.dump(1);
+    EXPECT_EQ(c["on"]["record"], "record-1.csv");
+    EXPECT_EQ(c["off"]["record"], "record-2.csv");
+    EXPECT_EQ(c["fpsCritical"], 35);
+    EXPECT_LT(c["on"]["msBelowCritical"].get<double>() * 4,
+              c["off"]["msBelowCritical"].get<double>())
+        << c.dump(1);
+    EXPECT_LT(c["on"]["msBelowModerate"].get<double>(), c["off"]["msBelowModerate"].get<double>());
+    EXPECT_GT(c["on"]["meanFps"].get<double>(), c["off"]["meanFps"].get<double>() + 5);
+    EXPECT_GT(c["on"]["p1LowFps"].get<double>(), c["off"]["p1LowFps"].get<double>());
+    EXPECT_GT(c["on"]["purges"].get<int>(), 0);
+    EXPECT_GT(c["off"]["purges"].get<int>(), 0);
+    // Without purges the drive sinks and stays: a level of its own, said, rather than a slump.
+    EXPECT_NE(c["off"]["levels"].get<std::string>().find("levels: "), std::string::npos);
+
+    // The page and the console say the same comparison.
+    sim::ReportOptions report;
+    report.captures = {on, off};
+    report.common.page = dir / "page.html";
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(sim::reportCommand(report, out, err), 0) << err.str();
+    EXPECT_NE(out.str().find("Tarnwick on against off: record-1.csv (Record=1) beside "
+                             "record-2.csv"),
+              std::string::npos)
+        << out.str();
+    const std::string page = readFile(dir / "page.html");
+    EXPECT_NE(page.find("<h2>Tarnwick on against off</h2>"), std::string::npos);
+    EXPECT_NE(page.find(fmt::format("<td>{:.1f}</td>", c["on"]["meanFps"].get<double>())),
+              std::string::npos);
+}
+
+TEST_F(OnOffTest, twoRecordsNotOneOfEachKindOrOfTwoGamesAreNotComparedAndSaidWhy)
+{
+    const std::filesystem::path on = drive(1);
+    const std::filesystem::path off = drive(2);
+    std::filesystem::copy_file(on, dir / "on-again.csv");
+    std::filesystem::copy_file(off, dir / "off-again.csv");
+    // A game three times as fast, its purges withheld.
+    writeFile(dir / "fast.csv", recordOf(2, {{240, 150}}));
+    struct Case {
+        std::vector<std::filesystem::path> records;
+        const char* why;
+    };
+    const std::vector<Case> cases = {
+        {{on, dir / "on-again.csv"}, "were both made with Tarnwick governing (Record=1): record"},
+        {{off, dir / "off-again.csv"}, "both withheld every purge (Record=2)"},
+        {{on, dir / "fast.csv"}, "look like two games"},
+        {{on, off, dir / "off-again.csv"}, "3 frame records were given"},
+    };
+    for (const Case& c : cases) {
+        const nlohmann::json json = tuned(c.records);
+        ASSERT_TRUE(json.contains("onAgainstOff")) << c.why;
+        const std::string why = json["onAgainstOff"]["notCompared"];
+        EXPECT_NE(why.find(c.why), std::string::npos) << why;
+        EXPECT_FALSE(json["onAgainstOff"].contains("on")) << c.why;
+    }
+    EXPECT_FALSE(tuned({on})["onAgainstOff"].is_object()) << "one record is nothing to compare";
+}
+
+// A record made with Tarnwick on is sent back for an evening with Record=2, not Enabled=0, which
+// would record nothing; given with one, that one is what to tune on.
+TEST_F(OnOffTest, aRecordMadeWithTarnwickOnAsksForRecordTwo)
+{
+    const std::filesystem::path on = drive(1);
+    const nlohmann::json alone = tuned({on})["verdict"];
+    ASSERT_EQ(alone["answer"], "recordedWithTarnwickOn") << alone.dump(1);
+    const std::string why = alone["why"];
+    EXPECT_NE(why.find("with Record=2 under [Main]"), std::string::npos) << why;
+    EXPECT_EQ(why.find("Enabled=0"), std::string::npos) << why;
+    const std::string withOff = tuned({on, drive(2)})["verdict"]["why"];
+    EXPECT_NE(withOff.find("give the record made with Record=2 alone"), std::string::npos)
+        << withOff;
+}
+
+} // namespace
