@@ -24,14 +24,14 @@ std::vector<std::string> findingsOf(const sim::SettingsCheck& check)
     return lines;
 }
 
-struct Case {
+struct CheckCase {
     const char* name;
     std::string file;
     std::vector<std::string> findings;
 };
 
 class SettingsCheckTable : public testing_support::SimTest,
-                           public ::testing::WithParamInterface<Case> {};
+                           public ::testing::WithParamInterface<CheckCase> {};
 
 TEST_P(SettingsCheckTable, findsWhatAPlayerSurelyDidNotMean)
 {
@@ -42,7 +42,7 @@ TEST_P(SettingsCheckTable, findsWhatAPlayerSurelyDidNotMean)
 
 using namespace std::string_literals;
 
-const Case cases[] = {
+const CheckCase checkCases[] = {
     {"defaultsFileHasNoFindings",
      "[Main]\nEnabled=1\nLogging=1\n[Settings]\nFPS_Moderate=45\nFPS_Critical=35\n"
      "DetectionRange=50\n",
@@ -182,7 +182,7 @@ const Case cases[] = {
       "note: line 2002: [Other] is not a Tarnwick section, so the keys below it are not read"}},
 };
 
-INSTANTIATE_TEST_SUITE_P(cases, SettingsCheckTable, ::testing::ValuesIn(cases),
+INSTANTIATE_TEST_SUITE_P(cases, SettingsCheckTable, ::testing::ValuesIn(checkCases),
                          [](const auto& row) { return std::string(row.param.name); });
 
 class SettingsCheckTest : public testing_support::SimTest {

@@ -361,7 +361,7 @@ struct KeptRuns {
     std::vector<RunRead> runs;
 };
 std::mutex keptMutex;
-KeptRuns kept;
+KeptRuns lastRead;
 
 std::uint64_t sizeOf(const std::filesystem::path& path)
 {
@@ -385,14 +385,14 @@ bool replayKept(const std::filesystem::path& path, std::size_t run, const FrameS
     std::uint64_t size = 0;
     {
         const std::lock_guard lock(keptMutex);
-        if (kept.runs.empty() || kept.path != path || kept.size != sizeOf(path) ||
-            kept.written != writtenAt(path)) {
+        if (lastRead.runs.empty() || lastRead.path != path || lastRead.size != sizeOf(path) ||
+            lastRead.written != writtenAt(path)) {
             return false;
         }
-        file = kept.file;
-        size = kept.size;
-        if (run < kept.runs.size()) {
-            read = kept.runs[run];
+        file = lastRead.file;
+        size = lastRead.size;
+        if (run < lastRead.runs.size()) {
+            read = lastRead.runs[run];
         }
     }
     for (const double ms : read.kept) {
@@ -438,9 +438,9 @@ std::size_t capFrameXRunCount(const std::filesystem::path& path)
         Json::sax_parse(file, &reader);
         const std::size_t runs = reader.file().runCount;
         const std::lock_guard lock(keptMutex);
-        kept = KeptRuns{};
+        lastRead = KeptRuns{};
         if (runs >= 2) {
-            kept = KeptRuns{path, size, written, reader.file(), std::move(reader.runs())};
+            lastRead = KeptRuns{path, size, written, reader.file(), std::move(reader.runs())};
         }
         return runs;
     } catch (const CaptureError&) {

@@ -11,7 +11,7 @@
 namespace sim {
 namespace {
 
-constexpr std::string_view productName = "Tarnwick"; // the version resource's ProductName
+constexpr std::string_view tarnwickProduct = "Tarnwick"; // the version resource's ProductName
 
 const char* const copyFromTheZip =
     "copy Tarnwick.asi from Tarnwick's zip into the game's folder, over this one (SHA256SUMS.txt "
@@ -62,7 +62,7 @@ const Row rows[] = {
      fromTheZip},
     {"plugin.otherProduct", Severity::NeedsDoing, Known::Product,
      [](const Installed& i) {
-         return i.pe.product && !equalsIgnoringCase(*i.pe.product, productName);
+         return i.pe.product && !equalsIgnoringCase(*i.pe.product, tarnwickProduct);
      },
      [](const Installed& i) {
          return fmt::format("Tarnwick.asi is not Tarnwick: its version resource names another "
@@ -182,7 +182,7 @@ std::optional<std::string> examineInstalled(const std::filesystem::path& folder,
 
 bool isTarnwick(std::string_view product)
 {
-    return equalsIgnoringCase(product, productName);
+    return equalsIgnoringCase(product, tarnwickProduct);
 }
 
 std::optional<std::string> examinePlugin(const std::filesystem::path& folder,

@@ -33,18 +33,13 @@ bool samePair(const CellResult& a, const CellResult& b)
 
 namespace {
 
-std::string catches(const CellResult& c, std::size_t slumps)
-{
-    return catchesText(c.slumps.caught, c.slumps.meanDelayMs(), slumps);
-}
-
 void printCell(std::ostream& out, const CellResult& c, double durationMs, std::size_t slumps)
 {
     fmt::print(out, "  purges {} ({:.1f} a minute): {} in slumps, {} outside any", c.purges,
                perMinute(static_cast<double>(c.purges), durationMs), c.slumps.inSlumps,
                c.slumps.outside);
     if (slumps > 0) {
-        fmt::print(out, "; {}", catches(c, slumps));
+        fmt::print(out, "; {}", catchesText(c.slumps.caught, c.slumps.meanDelayMs(), slumps));
     }
     fmt::print(out, "\n  Critical {:.1f} s, Moderate {:.1f} s; {:.1f} state changes a minute\n",
                c.timeInStateMs[2] / 1000.0, c.timeInStateMs[1] / 1000.0,

@@ -16,11 +16,6 @@
 namespace sim {
 namespace {
 
-std::string catches(const CellResult& c, std::size_t slumps)
-{
-    return catchesText(c.slumps.caught, c.slumps.meanDelayMs(), slumps);
-}
-
 std::string fpsList(const std::vector<double>& fps)
 {
     constexpr std::size_t named = 5;
@@ -71,10 +66,12 @@ std::string roomText(const TuneResult& r, const CellResult& yours, const CellRes
 std::string bestDoes(const TuneResult& r, const CellResult& best, std::size_t slumps)
 {
     if (best.slumps.outside == 0) {
-        return "purges only in slumps and " + catches(best, slumps);
+        return "purges only in slumps and " +
+               catchesText(best.slumps.caught, best.slumps.meanDelayMs(), slumps);
     }
     return fmt::format("wastes {} outside a slump, within {}, and {}",
-                       purgeTimesText(best.slumps.outside), budgetText(r), catches(best, slumps));
+                       purgeTimesText(best.slumps.outside), budgetText(r),
+                       catchesText(best.slumps.caught, best.slumps.meanDelayMs(), slumps));
 }
 
 // Where yours stands behind, from the key that decided and no other.
