@@ -16,6 +16,8 @@ struct Malformed {
     const char* name;
     std::string file;
     std::string expected; // after "<path>"
+    // A file too big to copy into the parameters every test process registers: made when run.
+    std::string (*made)() = nullptr;
 };
 
 class MalformedCaptures : public ::testing::TestWithParam<Malformed> {};
@@ -24,7 +26,7 @@ TEST_P(MalformedCaptures, oneClearErrorNamingFileAndLine)
 {
     ScratchDir dir;
     const auto path = dir / "capture.csv";
-    writeFile(path, GetParam().file);
+    writeFile(path, GetParam().made != nullptr ? GetParam().made() : GetParam().file);
     try {
         replay(path);
         ADD_FAILURE() << "no error for " << GetParam().name;
@@ -63,10 +65,13 @@ INSTANTIATE_TEST_SUITE_P(
                   ": no frames: the capture holds a header and the last line is cut short (6 "
                   "bytes): left out; the capture tool was probably stopped while writing"},
         // Longer than the first read: looking past it must not move the line from under us.
-        Malformed{"longLinesAfterAHeaderWithoutFrameTimeColumn",
-                  std::string(600 << 10, 'a') + ",b\n" + std::string(900 << 10, 'c') + "\nd\n",
+        Malformed{"longLinesAfterAHeaderWithoutFrameTimeColumn", "",
                   ":1: no frame-time column: the header names none of MsBetweenPresents, "
-                  "msBetweenPresents or FrameTime"},
+                  "msBetweenPresents or FrameTime",
+                  [] {
+                      return std::string(600 << 10, 'a') + ",b\n" + std::string(900 << 10, 'c') +
+                             "\nd\n";
+                  }},
         Malformed{"unknownFormat", "hello world\nthis is not a capture\n",
                   ":1: unrecognised capture format: expected PresentMon or OCAT CSV, CapFrameX "
                   "JSON, MangoHud CSV, or one frame time in milliseconds per line"},
@@ -105,9 +110,10 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"jsonNested65Deep", "{\"a\":" + std::string(64, '[') + std::string(64, ']') + "}",
                   ": JSON nested more than 64 deep: no capture tool writes that, so it is not a "
                   "CapFrameX capture"},
-        Malformed{"jsonNestedAMillionDeep", "{\"a\":" + std::string(1000000, '['),
+        Malformed{"jsonNestedAMillionDeep", "",
                   ": JSON nested more than 64 deep: no capture tool writes that, so it is not a "
-                  "CapFrameX capture"},
+                  "CapFrameX capture",
+                  [] { return "{\"a\":" + std::string(1000000, '['); }},
         Malformed{"jsonRunWithoutFrames", "{\"Runs\": [{\"CaptureData\": {}}]}",
                   ": no frame times: Runs[0].CaptureData.MsBetweenPresents is missing"},
         Malformed{"mangoHudSampledEvery100ms",
