@@ -6,6 +6,7 @@
 #include "sim/tune/recoveries.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 
@@ -300,20 +301,55 @@ namespace {
 
 // Normal and Moderate alone, for each FPS_Moderate: Critical comes only after Moderate, and its
 // purges are counted against the budget.
+// Every FPS_Moderate at once, in one pass over the frames: each is a bit, a frame moves them all
+// by two masks (those that stay Normal, those that come back to it), and a bit that flips writes
+// down the ordinary time it was Normal for. A frame counts under the state it was drawn in.
 void addNormalTimes(TuneResult& r, const TuneFrames& frames, std::int32_t highest)
 {
-    const std::vector<bool>& ordinary = frames.ordinary;
-    r.normalMs.resize(static_cast<std::size_t>(highest - r.normalFrom + 1), 0.0);
+    const auto n = static_cast<std::size_t>(highest - r.normalFrom + 1);
+    r.normalMs.resize(n, 0.0);
+    const std::size_t words = (n + 63) / 64;
+    // The bits of every FPS_Moderate up to `top`, Normal while the estimate reaches it.
+    const auto upTo = [&](std::vector<std::uint64_t>& mask, std::int32_t top) {
+        const std::int64_t last =
+            std::min<std::int64_t>(top - r.normalFrom, static_cast<std::int64_t>(n) - 1);
+        for (std::size_t w = 0; w < words; ++w) {
+            const auto from = static_cast<std::int64_t>(w * 64);
+            mask[w] = last < from         ? 0
+                      : last >= from + 63 ? ~std::uint64_t{0}
+                                          : (std::uint64_t{2} << (last - from)) - 1;
+        }
+    };
+    std::vector<std::uint64_t> normal(words);
+    std::vector<std::uint64_t> stay(words);
+    std::vector<std::uint64_t> back(words);
+    std::vector<double> normalSince(n, 0.0);
+    upTo(normal, highest);
     const auto hysteresis = static_cast<std::int32_t>(hysteresisFps);
-    for (std::int32_t m = r.normalFrom; m <= highest; ++m) {
-        double& normalMs = r.normalMs[static_cast<std::size_t>(m - r.normalFrom)];
-        bool normal = true;
-        for (std::size_t i = 0; i < ordinary.size(); ++i) {
-            if (ordinary[i] && normal) {
-                normalMs += frames.elapsedMs[i] - (i == 0 ? 0.0 : frames.elapsedMs[i - 1]);
+    double ordinaryMs = 0;
+    for (std::size_t i = 0; i < frames.levels.size(); ++i) {
+        if (frames.ordinary[i]) {
+            ordinaryMs += frames.elapsedMs[i] - (i == 0 ? 0.0 : frames.elapsedMs[i - 1]);
+        }
+        const TuneFrames::Level level = frames.levels[i];
+        upTo(stay, level.floor);
+        upTo(back, level.ceil - (hysteresis + 1));
+        for (std::size_t w = 0; w < words; ++w) {
+            const std::uint64_t next = (normal[w] & stay[w]) | (~normal[w] & back[w]);
+            for (std::uint64_t flipped = next ^ normal[w]; flipped != 0; flipped &= flipped - 1) {
+                const std::size_t k = w * 64 + static_cast<std::size_t>(std::countr_zero(flipped));
+                if ((next >> (k - w * 64) & 1U) != 0) {
+                    normalSince[k] = ordinaryMs;
+                } else {
+                    r.normalMs[k] += ordinaryMs - normalSince[k];
+                }
             }
-            const TuneFrames::Level level = frames.levels[i];
-            normal = normal ? level.floor >= m : level.ceil - (hysteresis + 1) >= m;
+            normal[w] = next;
+        }
+    }
+    for (std::size_t k = 0; k < n; ++k) {
+        if ((normal[k / 64] >> (k % 64) & 1U) != 0) {
+            r.normalMs[k] += ordinaryMs - normalSince[k];
         }
     }
 }
