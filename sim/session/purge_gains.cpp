@@ -201,8 +201,9 @@ std::string gainsSentence(const PurgeGains& gains)
     const double seconds = gainWindowMs / 1000.0;
     if (gains.ran == 0) {
         if (gains.yardstick == Yardstick::WithheldPurges) {
-            return fmt::format("{} purges were withheld (Record=2); over the {:g} s after them the "
-                               "frame rate rose by {:+.1f} fps on its own",
+            // Purges at the record's very ends have no frames on one side: not all are measured.
+            return fmt::format("{} withheld purges (Record=2) measured: over the {:g} s after them "
+                               "the frame rate changed by {:+.1f} fps on its own",
                                gains.yardstickMoments, seconds, gains.naturalGainFps);
         }
         return fmt::format("no purge with {:g} s of frames on either side to measure", seconds);
