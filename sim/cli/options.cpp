@@ -130,8 +130,8 @@ std::string slumpsExplained()
         "of its better seconds of play ({} whole seconds of play are no faster), unless --target "
         "sets it. Not play, and never a slump: a pause (a single frame of {:g} s or more) and a "
         "loading screen or a menu (a second with more than {:g} times the frames of the median "
-        "second); --from and --to cut a capture to the part played. To tune, record with Tarnwick "
-        "switched off (Enabled=0).",
+        "second); --from and --to cut a capture to the part played. To tune, record an evening "
+        "without purges (Record=2, or Enabled=0 with a capture tool).",
         secondsSpelt(slumpLowSeconds), percentText(slumpShareOfUsual),
         percentileAsShare(usualPercentile), pauseFrameMs / 1000, loadingOverMedian);
 }

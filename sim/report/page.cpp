@@ -130,9 +130,10 @@ void whatASlumpIs(Writer& out, const ReportPage& page)
             "worth it in a slump and wasted outside one: on a single hitch, on frame-pacing noise, "
             "at the usual frame rate. Loading screens, menus and pauses are not play: left out, "
             "never a slump. "
-            "Tune from a capture recorded with Tarnwick switched off (Enabled=0 under [Main] in "
-            "Tarnwick.ini): with it on, its own purges end the slumps, and the capture cannot "
-            "show what the game does without them.",
+            "Tune from an evening without Tarnwick's purges (Record=2 under [Main] in "
+            "Tarnwick.ini records it and withholds every purge; with a capture tool, Enabled=0): "
+            "with them, its own purges end the slumps, and the capture cannot show what the game "
+            "does without them.",
             secondsSpelt(slumpLowSeconds), percentText(slumpShareOfUsual));
     for (const TunedCapture& part : page.tune->result.captures) {
         if (part.slumps.targetGiven) {
