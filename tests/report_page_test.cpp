@@ -232,7 +232,7 @@ TEST(ReportPage, showsWhatIsNotPlayApartFromTheSlumps)
               std::string::npos);
     EXPECT_NE(page.text.find("fill='#ebe6d9'"), std::string::npos);
     EXPECT_EQ(page.text.find(">250</text>"), std::string::npos) << "a scale made for the menu";
-    EXPECT_NE(page.text.find("recorded with Tarnwick switched off"), std::string::npos);
+    EXPECT_NE(page.text.find("without Tarnwick's purges (Record=2"), std::string::npos);
 }
 
 // Games (applications) at different usual rates get an answer each: the page draws and counts

@@ -70,7 +70,7 @@ path_of() {
 }
 run_tool() {
     if [ "$mode" = wine ]; then
-        timeout --kill-after=10 120 "$wine64" "$program" "$@" 2>&1 | tr -d '\r'
+        timeout --kill-after=5 30 "$wine64" "$program" "$@" 2>&1 | tr -d '\r'
         return "${PIPESTATUS[0]}"
     fi
     timeout 120 "$program" "$@" 2>&1
@@ -89,8 +89,9 @@ check() {
     set +e
     out=$(run_tool "${arguments[@]}")
     got=$?
-    # The tool says something on every failure; silence is Wine failing to start it, seen once in
-    # a few hundred runs. Run it again, and say so.
+    # The tool says something on every failure and each case ends in a second or two; silence, or
+    # a hang the 30 s bound ends, is Wine failing to start it, seen once in a few hundred runs.
+    # Run it again, and say so.
     if [ "$mode" = wine ] && [ "$got" != 0 ] && [ -z "$out" ]; then
         echo "note $name: nothing printed, exit status $got: run again"
         out=$(run_tool "${arguments[@]}")
