@@ -20,18 +20,51 @@ enum class FailureKind {
     Malformed,  // read, and not what it should be: what says how
     BadOption,  // an option the input has no use for: a bad argument, not a bad input
     Setup,      // the tool's own work could not start (a simulated game's folder): not the input's
+    // What the system said when a file could not be written (what holds its words for Unwritable).
+    NoSpace,     // ENOSPC, ERROR_DISK_FULL
+    Quota,       // EDQUOT: the user's share of the disk
+    TooBig,      // EFBIG, ERROR_FILE_TOO_LARGE
+    ReadOnly,    // EROFS, ERROR_WRITE_PROTECT
+    Denied,      // EACCES, EPERM, ERROR_ACCESS_DENIED, and a file no one may write (0444)
+    NotOurs,     // another user's file or link in a shared folder: never replaced, even by root
+    InUse,       // ERROR_SHARING_VIOLATION: another program holds the file
+    NoFolder,    // ENOENT, ERROR_PATH_NOT_FOUND: the folder to write in is not there
+    NotAFolder,  // ENOTDIR: a part of the path is a file
+    PipeClosed,  // EPIPE: the program reading went away
+    NameTooLong, // ENAMETOOLONG, ERROR_FILENAME_EXCED_RANGE
+    Unwritable,  // anything else: what holds the system's words
+};
+
+// What the tool was doing with the path when it failed: the words say it.
+enum class FailureAct {
+    Use,          // "FILE:LINE: what": reading or taking an input
+    ReadSettings, // the settings file: "FILE is a folder, not a settings file", ...
+    Write,        // "cannot write OUTPUT to FILE: reason", and that an earlier file was kept
+    WriteIn,      // "cannot write OUTPUT in FOLDER: reason"
+    Add,          // "cannot add OUTPUT to FILE: reason", and that the log there is as it was
 };
 
 struct Failure {
     FailureKind kind = FailureKind::Malformed;
-    std::filesystem::path path;   // what could not be used; empty when nothing in particular
-    std::uint64_t line = 0;       // where in it, from 1; 0 when not one line
-    std::string what;             // the reason in words, or the system's own
-    std::uint64_t limitBytes = 0; // TooLarge: the limit
+    std::filesystem::path path = {}; // what could not be used; empty when nothing in particular
+    std::uint64_t line = 0;          // where in it, from 1; 0 when not one line
+    std::string what = {};           // the reason in words, or the system's own
+    std::uint64_t limitBytes = 0;    // TooLarge: the limit
+    FailureAct act = FailureAct::Use;
+    std::string output = {}; // Write, WriteIn, Add: what was written, as the player knows it
+    bool kept = false;       // Write, Add: the file already at path is as it was
 };
 
-// "FILE:LINE: what", "FILE: what", or what alone.
+// The one place a failure is put into words: "FILE:LINE: what", "FILE: what" or what alone as it
+// was used; "cannot write the page to FILE: no space left on the disk (the page already there is
+// as it was)" as it was written.
 std::string failureText(const Failure& failure);
+
+// The system's answer in a player's words ("no space left on the disk"), what for the rest.
+std::string reasonText(const Failure& failure);
+
+// The same failure, to be told as what the tool was doing with its file (act, output: "the chart").
+Failure toldAs(Failure failure, FailureAct act, std::string output = {});
 
 // A value or the failure that stands in for it.
 template <class T> class [[nodiscard]] Result {

@@ -3,21 +3,16 @@
 #include "sim/files_platform.h"
 #include "sim/text.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <system_error>
+#include <utility>
 
 namespace sim {
-
-std::string failureText(const Failure& failure)
-{
-    if (failure.path.empty()) {
-        return failure.what;
-    }
-    const std::string line = failure.line > 0 ? ":" + std::to_string(failure.line) : "";
-    return shownPath(failure.path) + line + ": " + failure.what;
-}
 
 Result<std::string> readBounded(const std::filesystem::path& path, std::uint64_t maxBytes)
 {
@@ -54,34 +49,35 @@ Result<std::string> readBounded(const std::filesystem::path& path, std::uint64_t
     return bytes;
 }
 
-std::string reasonOfErrno(int error)
+Failure errnoFailure(int error, const std::filesystem::path& path)
 {
+    const auto failed = [&](FailureKind kind) { return Failure{kind, path, 0, {}}; };
     switch (error) {
     case ENOSPC:
-        return "no space left on the disk";
+        return failed(FailureKind::NoSpace);
 #ifdef EDQUOT
     case EDQUOT:
-        return "the disk quota is used up";
+        return failed(FailureKind::Quota);
 #endif
     case EFBIG:
-        return "the file would be larger than this system allows";
+        return failed(FailureKind::TooBig);
     case EROFS:
-        return "the disk is read-only";
+        return failed(FailureKind::ReadOnly);
     case EACCES:
     case EPERM:
-        return "permission denied";
+        return failed(FailureKind::Denied);
     case ENOENT:
-        return "there is no such folder";
+        return failed(FailureKind::NoFolder);
     case ENOTDIR:
-        return "a part of the path is not a folder";
+        return failed(FailureKind::NotAFolder);
     case EISDIR:
-        return "it is a folder";
+        return failed(FailureKind::Folder);
     case EPIPE:
-        return "the program reading the pipe went away";
+        return failed(FailureKind::PipeClosed);
     case ENAMETOOLONG:
-        return "the name is too long for this system";
+        return failed(FailureKind::NameTooLong);
     default:
-        return std::strerror(error);
+        return Failure{FailureKind::Unwritable, path, 0, std::strerror(error)};
     }
 }
 
@@ -109,37 +105,144 @@ std::string shownPath(const std::filesystem::path& path)
     return shownWhole(utf8Of(path));
 }
 
-std::string whyNotReplaceable(const Occupant& occupant, unsigned user)
+Result<Done> replaceable(const Occupant& occupant, unsigned user)
 {
     if (!occupant.exists) {
-        return {};
+        return Done{};
     }
     // The kernel lets root replace it; a planted link or file in /tmp is exactly what it must not.
     // As the kernel's protected_symlinks: trusted only when the folder's owner owns it too.
     if (occupant.folderSticky && occupant.owner != user && occupant.owner != occupant.folderOwner) {
-        return "permission denied: it belongs to another user in a shared folder";
+        return Failure{FailureKind::NotOurs};
     }
     if (occupant.link) {
-        return {}; // the link is replaced, never what it names
+        return Done{}; // the link is replaced, never what it names
     }
     const bool writable = user == rootUser ? (occupant.mode & 0222) != 0 : occupant.writable;
-    return writable ? std::string() : "permission denied";
+    if (!writable) {
+        return Failure{FailureKind::Denied};
+    }
+    return Done{};
 }
 
 namespace {
 
 // A pipe or a device takes what it is given as it comes.
-std::string writeStraight(const std::filesystem::path& path, std::string_view bytes)
+Result<Done> writeStraight(const std::filesystem::path& path, std::string_view bytes)
 {
     std::FILE* file = openFile(path, "wb");
     if (file == nullptr) {
-        return reasonOfErrno(errno);
+        return errnoFailure(errno, path);
     }
     const bool written =
         std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
     const int error = errno;
     const bool closed = std::fclose(file) == 0;
-    return written && closed ? std::string() : reasonOfErrno(written ? errno : error);
+    if (written && closed) {
+        return Done{};
+    }
+    return errnoFailure(written ? errno : error, path);
+}
+
+// The output may be replaced by this user and is no folder.
+Result<Done> mayWriteOver(const std::filesystem::path& path)
+{
+    if (Result<Done> may = replaceable(occupantOf(path), currentUser()); !may) {
+        Failure failure = may.failure();
+        failure.path = path;
+        return failure;
+    }
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        return Failure{FailureKind::Folder, path, 0, {}};
+    }
+    return Done{};
+}
+
+// A new file beside target that no other writer uses, made by calls.
+long createBeside(const WriteCalls& calls, const std::filesystem::path& target,
+                  std::filesystem::path& made, WriteCalls::Handle& file)
+{
+    static std::atomic<unsigned> count{0};
+    long code = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        made = besideName(target, processNumber(), count++);
+        code = calls.createNew(made, target, file);
+        if (!alreadyExists(code)) {
+            return code;
+        }
+    }
+    return code;
+}
+
+long writeAll(const WriteCalls& calls, WriteCalls::Handle file, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        std::size_t put = 0;
+        if (const long code = calls.write(file, bytes.data(), bytes.size(), put); code != 0) {
+            return code;
+        }
+        bytes.remove_prefix(std::min(put, bytes.size()));
+    }
+    return 0;
+}
+
+std::filesystem::path folderOf(const std::filesystem::path& path)
+{
+    return path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
+}
+
+// bytes into a new file beside target, flushed to the disk, renamed over target; on failure the
+// new file is removed and what was at target is as it was.
+Result<Done> replaceWhole(const std::filesystem::path& target, std::string_view bytes)
+{
+    const WriteCalls& calls = writeCalls();
+    std::error_code error;
+    const bool earlier = std::filesystem::is_regular_file(target, error);
+    const auto failed = [&](long code) {
+        Failure failure = writeFailure(code, target);
+        failure.kept = earlier;
+        return failure;
+    };
+    std::filesystem::path made;
+    WriteCalls::Handle file = 0;
+    if (const long code = createBeside(calls, target, made, file); code != 0) {
+        return failed(code);
+    }
+    long code = writeAll(calls, file, bytes);
+    if (code == 0) {
+        code = calls.flush(file);
+    }
+    const long closed = calls.close(file);
+    if (code == 0) {
+        code = closed;
+    }
+    // Only a whole file on the disk takes the target's name.
+    if (code == 0) {
+        code = calls.rename(made, target);
+    }
+    if (code != 0) {
+        calls.remove(made);
+        return failed(code);
+    }
+    // The file is whole under its name: a folder that will not sync (some file systems cannot)
+    // risks the name only at a power cut, and saying "cannot write" would be false.
+    (void)calls.syncFolder(folderOf(target));
+    return Done{};
+}
+
+// Makes and removes a new file beside target: it can take one, or why not.
+Result<Done> probeBeside(const std::filesystem::path& target)
+{
+    const WriteCalls& calls = writeCalls();
+    std::filesystem::path made;
+    WriteCalls::Handle file = 0;
+    if (const long code = createBeside(calls, target, made, file); code != 0) {
+        return writeFailure(code, target);
+    }
+    calls.close(file);
+    calls.remove(made);
+    return Done{};
 }
 
 } // namespace
@@ -152,14 +255,10 @@ bool isSpecialFile(const std::filesystem::path& path)
            !std::filesystem::is_directory(status);
 }
 
-std::string writeWhole(const std::filesystem::path& path, std::string_view bytes)
+Result<Done> writeWhole(const std::filesystem::path& path, std::string_view bytes)
 {
-    if (std::string why = whyNotReplaceable(occupantOf(path), currentUser()); !why.empty()) {
-        return why;
-    }
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) {
-        return "it is a folder";
+    if (Result<Done> may = mayWriteOver(path); !may) {
+        return may;
     }
     if (isSpecialFile(path)) {
         return writeStraight(path, bytes); // /dev/stdout, a pipe: through the link is the point
@@ -167,19 +266,33 @@ std::string writeWhole(const std::filesystem::path& path, std::string_view bytes
     return replaceWhole(path, bytes);
 }
 
-std::string whyNotWritable(const std::filesystem::path& path)
+Result<Done> probeWritable(const std::filesystem::path& path)
 {
-    if (std::string why = whyNotReplaceable(occupantOf(path), currentUser()); !why.empty()) {
-        return why;
-    }
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) {
-        return "it is a folder";
+    if (Result<Done> may = mayWriteOver(path); !may) {
+        return may;
     }
     if (isSpecialFile(path)) {
-        return {};
+        return Done{};
     }
     return probeBeside(path);
+}
+
+namespace {
+
+std::optional<WriteCalls> replacedCalls;
+
+} // namespace
+
+const WriteCalls& writeCalls()
+{
+    return replacedCalls ? *replacedCalls : systemWriteCalls();
+}
+
+WriteCalls replaceWrite(const WriteCalls& calls)
+{
+    const WriteCalls before = writeCalls();
+    replacedCalls = calls;
+    return before;
 }
 
 } // namespace sim

@@ -55,18 +55,18 @@ bool inputsWereEnded();
 Result<std::string> readBounded(const std::filesystem::path& path, std::uint64_t maxBytes);
 
 // Writes bytes as the file at path, whole or not at all: into a new file beside it under a name no
-// other writer uses, flushed to the disk, then renamed over path. On failure the new file is gone
-// and what was at path is as it was. A symbolic link at path is replaced itself, never written
+// other writer uses, flushed to the disk, then renamed over path, and the folder flushed so the
+// name survives a power cut. On failure the new file is gone and what was at path is as it was
+// (kept says whether a file was there). A symbolic link at path is replaced itself, never written
 // through. A path that is not a regular file (a named pipe, a device) is written straight: there
-// is nothing to keep and nothing to rename. A file the user may not replace (whyNotReplaceable)
-// is left alone. Empty when written, else the reason in a player's words ("no space left on the
-// disk").
-std::string writeWhole(const std::filesystem::path& path, std::string_view bytes);
+// is nothing to keep and nothing to rename. A file the user may not replace (replaceable) is left
+// alone. The failure's kind is what the system said (NoSpace, ReadOnly, Denied, ...).
+Result<Done> writeWhole(const std::filesystem::path& path, std::string_view bytes);
 
 // Adds bytes at the end of the file at path (made when missing) in one write, as another program
 // appending to it at the same time expects: its lines and ours both kept. On failure the file is
-// cut back to where it was when nothing was appended after ours. Empty when added, else why.
-std::string appendWhole(const std::filesystem::path& path, std::string_view bytes);
+// cut back to where it was when nothing was appended after ours (kept: the file is there).
+Result<Done> appendWhole(const std::filesystem::path& path, std::string_view bytes);
 
 // What is at a path an output would replace, as the tool judges whether it may (lstat's facts; the
 // system's own answer to "may this user write it" beside them).
@@ -84,10 +84,11 @@ Occupant occupantOf(const std::filesystem::path& path);
 unsigned currentUser();
 inline constexpr unsigned rootUser = 0;
 
-// Why user may not replace occupant, as the shell's ">" would say, empty when it may. Root too is
-// refused a file no one may write (0444: read-only on purpose) and another's file or link in a
-// shared sticky folder (the planted link of a symlink attack) unless the folder's owner owns it.
-std::string whyNotReplaceable(const Occupant& occupant, unsigned user);
+// Whether user may replace occupant, as the shell's ">" would judge: Denied or NotOurs when not
+// (the failure names no path). Root too is refused a file no one may write (0444: read-only on
+// purpose) and another's file or link in a shared sticky folder (the planted link of a symlink
+// attack) unless the folder's owner owns it.
+Result<Done> replaceable(const Occupant& occupant, unsigned user);
 
 // A path for a message or a report line: any letter kept, control characters (ESC, a line end)
 // shown as U+FFFD so a name cannot drive the terminal.
@@ -103,8 +104,8 @@ void removeTemporaryFolders();
 // A named pipe, a device: something that exists and is neither a file nor a folder.
 bool isSpecialFile(const std::filesystem::path& path);
 
-// Why no file could be written at path, found without opening path itself (a named pipe's reader
-// would see an end) and leaving nothing behind; empty when one can.
-std::string whyNotWritable(const std::filesystem::path& path);
+// Whether a file could be written at path, found without opening path itself (a named pipe's
+// reader would see an end) and leaving nothing behind; else why, as writeWhole would fail.
+Result<Done> probeWritable(const std::filesystem::path& path);
 
 } // namespace sim

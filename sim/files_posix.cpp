@@ -55,78 +55,99 @@ bool inputsWereEnded()
 
 namespace {
 
-// A new file beside target that no one else writes: its descriptor and name, or -1 and errno.
-int createBeside(const std::filesystem::path& target, std::filesystem::path& made)
+int descriptorOf(WriteCalls::Handle file)
 {
-    static std::atomic<unsigned> count{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        made = besideName(target, static_cast<unsigned>(getpid()), count++);
-        const int fd = open(made.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) {
-            return fd;
-        }
-    }
-    return -1;
+    return static_cast<int>(file);
 }
 
-bool writeAll(int fd, std::string_view bytes)
+long createNew(const std::filesystem::path& made, const std::filesystem::path& like,
+               WriteCalls::Handle& file)
 {
-    while (!bytes.empty()) {
-        const ssize_t put = write(fd, bytes.data(), bytes.size());
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            if (put == 0) {
-                errno = ENOSPC;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(put));
-    }
-    return true;
-}
-
-} // namespace
-
-std::string replaceWhole(const std::filesystem::path& target, std::string_view bytes)
-{
-    std::filesystem::path made;
-    const int fd = createBeside(target, made);
+    const int fd = open(made.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
-        return reasonOfErrno(errno);
+        return errno;
     }
     // A file the player made readable to others stays so (a link's bits are no one's).
     struct stat before = {};
-    if (lstat(target.c_str(), &before) == 0 && S_ISREG(before.st_mode)) {
+    if (lstat(like.c_str(), &before) == 0 && S_ISREG(before.st_mode)) {
         fchmod(fd, before.st_mode & 07777);
     }
-    bool done = writeAll(fd, bytes) && fsync(fd) == 0;
-    int error = errno;
-    if (close(fd) != 0 && done) {
-        done = false;
-        error = errno;
-    }
-    if (done && rename(made.c_str(), target.c_str()) == 0) {
-        return {};
-    }
-    if (done) {
-        error = errno;
-    }
-    unlink(made.c_str());
-    return reasonOfErrno(error);
+    file = fd;
+    return 0;
 }
 
-std::string probeBeside(const std::filesystem::path& target)
+long writeSome(WriteCalls::Handle file, const char* bytes, std::size_t size, std::size_t& put)
 {
-    std::filesystem::path made;
-    const int fd = createBeside(target, made);
-    if (fd < 0) {
-        return reasonOfErrno(errno);
+    for (;;) {
+        const ssize_t got = write(descriptorOf(file), bytes, size);
+        if (got > 0) {
+            put = static_cast<std::size_t>(got);
+            return 0;
+        }
+        if (got == 0) {
+            return ENOSPC;
+        }
+        if (errno != EINTR) {
+            return errno;
+        }
     }
+}
+
+long flushToDisk(WriteCalls::Handle file)
+{
+    return fsync(descriptorOf(file)) == 0 ? 0 : errno;
+}
+
+long closeFile(WriteCalls::Handle file)
+{
+    return close(descriptorOf(file)) == 0 ? 0 : errno;
+}
+
+long renameOver(const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+long removeFile(const std::filesystem::path& path)
+{
+    return unlink(path.c_str()) == 0 ? 0 : errno;
+}
+
+// A rename is an entry of the folder: it reaches the disk when the folder is synced.
+long syncFolder(const std::filesystem::path& folder)
+{
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno;
+    }
+    const long code = fsync(fd) == 0 ? 0 : errno;
     close(fd);
-    unlink(made.c_str());
-    return {};
+    return code;
+}
+
+constexpr WriteCalls systemCalls = {createNew,  writeSome,  flushToDisk, closeFile,
+                                    renameOver, removeFile, syncFolder};
+
+} // namespace
+
+const WriteCalls& systemWriteCalls()
+{
+    return systemCalls;
+}
+
+Failure writeFailure(long code, const std::filesystem::path& path)
+{
+    return errnoFailure(static_cast<int>(code), path);
+}
+
+bool alreadyExists(long code)
+{
+    return code == EEXIST;
+}
+
+unsigned processNumber()
+{
+    return static_cast<unsigned>(getpid());
 }
 
 Occupant occupantOf(const std::filesystem::path& path)
@@ -155,37 +176,40 @@ unsigned currentUser()
     return geteuid();
 }
 
-std::string appendWhole(const std::filesystem::path& path, std::string_view bytes)
+Result<Done> appendWhole(const std::filesystem::path& path, std::string_view bytes)
 {
-    if (std::string why = whyNotReplaceable(occupantOf(path), currentUser()); !why.empty()) {
-        return why;
+    if (Result<Done> may = replaceable(occupantOf(path), currentUser()); !may) {
+        Failure failure = may.failure();
+        failure.path = path;
+        failure.kept = true;
+        return failure;
     }
     // Only the owner of a link in a shared folder may have it followed (as the kernel's
     // protected_symlinks rule): checked above; elsewhere ">>" follows links, and so do we.
     const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
-        return reasonOfErrno(errno);
+        Failure failure = errnoFailure(errno, path);
+        std::error_code error;
+        failure.kept = std::filesystem::exists(path, error);
+        return failure;
     }
     std::size_t put = 0;
-    bool done = true;
+    int error = 0;
     // One write is appended whole between another appender's writes; a short one goes on.
-    while (put < bytes.size()) {
+    while (put < bytes.size() && error == 0) {
         const ssize_t got = write(fd, bytes.data() + put, bytes.size() - put);
-        if (got < 0 && errno == EINTR) {
-            continue;
+        if (got > 0) {
+            put += static_cast<std::size_t>(got);
+        } else if (got == 0) {
+            error = ENOSPC;
+        } else if (errno != EINTR) {
+            error = errno;
         }
-        if (got <= 0) {
-            if (got == 0) {
-                errno = ENOSPC;
-            }
-            done = false;
-            break;
-        }
-        put += static_cast<std::size_t>(got);
     }
-    done = done && fsync(fd) == 0;
-    const int error = errno;
-    if (!done && put > 0) {
+    if (error == 0 && fsync(fd) != 0) {
+        error = errno;
+    }
+    if (error != 0 && put > 0) {
         // Ours were the last bytes: cut them off, so the log is as it was. Else another's follow
         // and they stay.
         const off_t end = lseek(fd, 0, SEEK_CUR);
@@ -194,10 +218,16 @@ std::string appendWhole(const std::filesystem::path& path, std::string_view byte
             (void)ftruncate(fd, end - static_cast<off_t>(put));
         }
     }
-    if (close(fd) != 0 && done) {
-        return reasonOfErrno(errno);
+    if (close(fd) != 0 && error == 0) {
+        error = errno;
     }
-    return done ? std::string() : reasonOfErrno(error);
+    if (error == 0) {
+        return Done{};
+    }
+    Failure failure = errnoFailure(error, path);
+    std::error_code exists;
+    failure.kept = std::filesystem::exists(path, exists);
+    return failure;
 }
 
 namespace {

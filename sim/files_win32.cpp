@@ -98,26 +98,9 @@ bool inputsWereEnded()
 
 namespace {
 
-std::string reasonOfWindowsError(DWORD error)
+// The system's own words for an error no kind says.
+std::string windowsWords(DWORD error)
 {
-    switch (error) {
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return "no space left on the disk";
-    case ERROR_WRITE_PROTECT:
-        return "the disk is write-protected";
-    case ERROR_ACCESS_DENIED:
-        return "access denied";
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return "the file is open in another program";
-    case ERROR_PATH_NOT_FOUND:
-        return "there is no such folder";
-    case ERROR_FILE_TOO_LARGE:
-        return "the file would be larger than this disk allows";
-    default:
-        break;
-    }
     wchar_t* text = nullptr;
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -135,86 +118,125 @@ std::string reasonOfWindowsError(DWORD error)
     return said;
 }
 
-HANDLE createBeside(const std::filesystem::path& target, std::filesystem::path& made)
+HANDLE handleOf(WriteCalls::Handle file)
 {
-    static std::atomic<unsigned> count{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        made = besideName(target, static_cast<unsigned>(GetCurrentProcessId()), count++);
-        const HANDLE file = CreateFileW(made.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) {
-            return file;
-        }
-    }
-    return INVALID_HANDLE_VALUE;
+    return reinterpret_cast<HANDLE>(file);
 }
 
-bool writeAll(HANDLE file, std::string_view bytes)
+long createNew(const std::filesystem::path& made, const std::filesystem::path&,
+               WriteCalls::Handle& file)
 {
-    while (!bytes.empty()) {
-        const auto piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
-        DWORD put = 0;
-        if (WriteFile(file, bytes.data(), piece, &put, nullptr) == 0) {
-            return false;
-        }
-        if (put == 0) {
-            SetLastError(ERROR_DISK_FULL);
-            return false;
-        }
-        bytes.remove_prefix(put);
+    const HANDLE handle = CreateFileW(made.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return static_cast<long>(GetLastError());
     }
-    return true;
+    file = reinterpret_cast<WriteCalls::Handle>(handle);
+    return 0;
+}
+
+long writeSome(WriteCalls::Handle file, const char* bytes, std::size_t size, std::size_t& put)
+{
+    const auto piece = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+    DWORD got = 0;
+    if (WriteFile(handleOf(file), bytes, piece, &got, nullptr) == 0) {
+        return static_cast<long>(GetLastError());
+    }
+    put = got;
+    return got == 0 ? static_cast<long>(ERROR_DISK_FULL) : 0;
+}
+
+long flushToDisk(WriteCalls::Handle file)
+{
+    return FlushFileBuffers(handleOf(file)) != 0 ? 0 : static_cast<long>(GetLastError());
+}
+
+long closeFile(WriteCalls::Handle file)
+{
+    return CloseHandle(handleOf(file)) != 0 ? 0 : static_cast<long>(GetLastError());
 }
 
 // Another writer renaming over the same target, or a reader that opened it without sharing
-// deletion, holds it for a moment: a few tries before giving up.
-bool renameOver(const std::filesystem::path& from, const std::filesystem::path& to)
+// deletion, holds it for a moment: a few tries before giving up. Write-through: the move returns
+// once it is on the disk, the folder's entry with it.
+long renameOver(const std::filesystem::path& from, const std::filesystem::path& to)
 {
     for (int attempt = 0;; ++attempt) {
         if (MoveFileExW(from.c_str(), to.c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
-            return true;
+            return 0;
         }
         const DWORD error = GetLastError();
         if (attempt == 20 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
-            return false;
+            return static_cast<long>(error);
         }
         Sleep(50);
     }
 }
 
-} // namespace
-
-std::string replaceWhole(const std::filesystem::path& target, std::string_view bytes)
+long removeFile(const std::filesystem::path& path)
 {
-    std::filesystem::path made;
-    const HANDLE file = createBeside(target, made);
-    if (file == INVALID_HANDLE_VALUE) {
-        return reasonOfWindowsError(GetLastError());
-    }
-    bool done = writeAll(file, bytes) && FlushFileBuffers(file) != 0;
-    DWORD error = GetLastError();
-    CloseHandle(file);
-    if (done && renameOver(made, target)) {
-        return {};
-    }
-    if (done) {
-        error = GetLastError();
-    }
-    DeleteFileW(made.c_str());
-    return reasonOfWindowsError(error);
+    return DeleteFileW(path.c_str()) != 0 ? 0 : static_cast<long>(GetLastError());
 }
 
-std::string probeBeside(const std::filesystem::path& target)
+// MOVEFILE_WRITE_THROUGH already put the folder's new entry on the disk; Windows opens no folder
+// for FlushFileBuffers without backup privileges.
+long syncFolder(const std::filesystem::path&)
 {
-    std::filesystem::path made;
-    const HANDLE file = createBeside(target, made);
-    if (file == INVALID_HANDLE_VALUE) {
-        return reasonOfWindowsError(GetLastError());
+    return 0;
+}
+
+constexpr WriteCalls systemCalls = {createNew,  writeSome,  flushToDisk, closeFile,
+                                    renameOver, removeFile, syncFolder};
+
+} // namespace
+
+const WriteCalls& systemWriteCalls()
+{
+    return systemCalls;
+}
+
+Failure writeFailure(long code, const std::filesystem::path& path)
+{
+    const auto failed = [&](FailureKind kind) { return Failure{kind, path, 0, {}}; };
+    switch (static_cast<DWORD>(code)) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return failed(FailureKind::NoSpace);
+    case ERROR_DISK_QUOTA_EXCEEDED:
+        return failed(FailureKind::Quota);
+    case ERROR_FILE_TOO_LARGE:
+        return failed(FailureKind::TooBig);
+    case ERROR_WRITE_PROTECT:
+        return failed(FailureKind::ReadOnly);
+    case ERROR_ACCESS_DENIED:
+        return failed(FailureKind::Denied);
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return failed(FailureKind::InUse);
+    case ERROR_PATH_NOT_FOUND:
+        return failed(FailureKind::NoFolder);
+    case ERROR_DIRECTORY:
+        return failed(FailureKind::NotAFolder);
+    case ERROR_BROKEN_PIPE:
+    case ERROR_NO_DATA:
+        return failed(FailureKind::PipeClosed);
+    case ERROR_FILENAME_EXCED_RANGE:
+        return failed(FailureKind::NameTooLong);
+    default:
+        return Failure{FailureKind::Unwritable, path, 0, windowsWords(static_cast<DWORD>(code))};
     }
-    CloseHandle(file);
-    DeleteFileW(made.c_str());
-    return {};
+}
+
+bool alreadyExists(long code)
+{
+    return code == static_cast<long>(ERROR_FILE_EXISTS) ||
+           code == static_cast<long>(ERROR_ALREADY_EXISTS);
+}
+
+unsigned processNumber()
+{
+    return static_cast<unsigned>(GetCurrentProcessId());
 }
 
 Occupant occupantOf(const std::filesystem::path& path)
@@ -260,17 +282,22 @@ void takeBack(const std::filesystem::path& path, LARGE_INTEGER end, DWORD put)
 
 } // namespace
 
-std::string appendWhole(const std::filesystem::path& path, std::string_view bytes)
+Result<Done> appendWhole(const std::filesystem::path& path, std::string_view bytes)
 {
-    if (std::string why = whyNotReplaceable(occupantOf(path), currentUser()); !why.empty()) {
-        return why;
+    if (Result<Done> may = replaceable(occupantOf(path), currentUser()); !may) {
+        Failure failure = may.failure();
+        failure.path = path;
+        failure.kept = true;
+        return failure;
     }
     // Append access alone: every write lands at the end, after what another program appended.
     const HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        return reasonOfWindowsError(GetLastError());
+        Failure failure = writeFailure(static_cast<long>(GetLastError()), path);
+        failure.kept = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+        return failure;
     }
     const auto size = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
     DWORD put = 0;
@@ -284,12 +311,14 @@ std::string appendWhole(const std::filesystem::path& path, std::string_view byte
     const bool known = GetFileSizeEx(file, &end) != 0;
     CloseHandle(file);
     if (done) {
-        return {};
+        return Done{};
     }
     if (put > 0 && known) {
         takeBack(path, end, put);
     }
-    return reasonOfWindowsError(error == 0 ? ERROR_DISK_FULL : error);
+    Failure failure = writeFailure(static_cast<long>(error == 0 ? ERROR_DISK_FULL : error), path);
+    failure.kept = true;
+    return failure;
 }
 
 namespace {

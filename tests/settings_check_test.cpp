@@ -230,7 +230,7 @@ TEST_F(SettingsCheckTest, aFolderInPlaceOfTheFileCannotBeRead)
     const sim::Result<sim::SettingsCheck> check = sim::checkSettings(dir.path());
     ASSERT_FALSE(check);
     EXPECT_EQ(check.failure().kind, sim::FailureKind::Folder);
-    EXPECT_EQ(sim::settingsFailureText(check.failure()),
+    EXPECT_EQ(sim::failureText(check.failure()),
               dir.path().string() + " is a folder, not a settings file");
 }
 

@@ -115,23 +115,6 @@ const char* findingLevelName(FindingLevel level)
     return level == FindingLevel::Warning ? "warning" : "note";
 }
 
-std::string settingsFailureText(const Failure& failure)
-{
-    const std::string file = utf8Of(failure.path);
-    switch (failure.kind) {
-    case FailureKind::Folder:
-        return file + " is a folder, not a settings file";
-    case FailureKind::NotAFile:
-        return file + " is a pipe or a device, not a settings file: the plug-in reads Tarnwick.ini "
-                      "as a file, so save the text as one";
-    case FailureKind::TooLarge:
-        return fmt::format("{} is larger than {} MiB: not a settings file", file,
-                           failure.limitBytes >> 20);
-    default:
-        return "cannot read " + file + ": " + failure.what;
-    }
-}
-
 Result<SettingsCheck> checkSettings(const std::filesystem::path& file)
 {
     SettingsCheck check;
@@ -140,7 +123,7 @@ Result<SettingsCheck> checkSettings(const std::filesystem::path& file)
     Result<std::string> read = readBounded(file, maxSettingsBytes);
     check.exists = read || read.failure().kind != FailureKind::Missing;
     if (!read && check.exists) {
-        return read.failure();
+        return toldAs(read.failure(), FailureAct::ReadSettings);
     }
     const std::string bytes = read ? std::move(*read) : std::string();
     const IniText text = scanIni(bytes);

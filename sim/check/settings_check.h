@@ -44,11 +44,9 @@ struct SettingsCheck {
 };
 
 // The check; a Failure when the file exists and cannot be read (a folder, a pipe, no
-// permission), put in words by settingsFailureText. A missing file is checked: every default.
+// permission), told as the settings file's ("FILE is a folder, not a settings file"). A missing
+// file is checked: every default.
 Result<SettingsCheck> checkSettings(const std::filesystem::path& file);
-
-// "FILE is a folder, not a settings file": why the file could not be checked, in words.
-std::string settingsFailureText(const Failure& failure);
 
 const char* findingLevelName(FindingLevel level);
 

@@ -53,9 +53,12 @@ int refuseOverwriting(const std::vector<NamedPath>& outputs, const std::vector<N
             const bool same = isStandardInput(in.path) ? isStandardInputFile(out.path)
                                                        : sameFile(out.path, in.path);
             if (same) {
-                err << "tarnwick-sim: " << out.what << " " << shownPath(out.path) << " is "
-                    << in.what << ": writing it would destroy it; choose another file\n";
-                return 2;
+                return tellFailure({FailureKind::BadOption,
+                                    {},
+                                    0,
+                                    out.what + " " + shownPath(out.path) + " is " + in.what +
+                                        ": writing it would destroy it; choose another file"},
+                                   err);
             }
         }
     }
@@ -117,35 +120,41 @@ int checkInputsAndOutputs(CommonOptions& common, const std::vector<std::filesyst
     if (const int status = refuseOverwriting(outputs, inputs, err); status != 0) {
         return status;
     }
+    // As the write would fail, each said as that output's: "cannot write the chart to FILE: ...".
+    const auto writable = [&](const std::filesystem::path& file, FailureAct act, const char* output,
+                              const std::filesystem::path& told) {
+        Result<Done> probed = probeWritable(file);
+        if (probed) {
+            return 0;
+        }
+        Failure failure = toldAs(probed.failure(), act, output);
+        failure.path = told;
+        return tellFailure(failure, err);
+    };
     if (common.logDir) {
-        if (const std::string why = whyNotWritable(logFileIn(*common.logDir)); !why.empty()) {
-            err << "tarnwick-sim: cannot write the plug-in's log in " << shownPath(*common.logDir)
-                << ": " << why << '\n';
-            return 1;
+        if (const int status = writable(logFileIn(*common.logDir), FailureAct::WriteIn,
+                                        "the plug-in's log", *common.logDir)) {
+            return status;
         }
     }
     if (common.record) {
-        if (const std::string why = whyNotWritable(*common.record); !why.empty()) {
-            err << "tarnwick-sim: cannot write the frame record to " << utf8Of(*common.record)
-                << ": " << why << '\n';
-            return 1;
+        if (const int status =
+                writable(*common.record, FailureAct::Write, "the frame record", *common.record)) {
+            return status;
         }
     }
     if (common.ini && !warnAboutSettings(*common.ini, err)) {
         return 1;
     }
     if (common.svg) {
-        if (const std::string why = whyNotWritable(*common.svg); !why.empty()) {
-            err << "tarnwick-sim: cannot write the chart to " << shownPath(*common.svg) << ": "
-                << why << '\n';
-            return 1;
+        if (const int status = writable(*common.svg, FailureAct::Write, "the chart", *common.svg)) {
+            return status;
         }
     }
     if (common.page) {
-        if (const std::string why = whyNotWritable(*common.page); !why.empty()) {
-            err << "tarnwick-sim: cannot write the page to " << shownPath(*common.page) << ": "
-                << why << '\n';
-            return 1;
+        if (const int status =
+                writable(*common.page, FailureAct::Write, "the page", *common.page)) {
+            return status;
         }
     }
     return 0;
@@ -158,64 +167,58 @@ std::string rendered(const std::function<void(std::ostream&)>& write)
     return std::move(text).str();
 }
 
-void sayNotWritten(const std::filesystem::path& path, std::string_view what, const std::string& why,
-                   std::ostream& err)
+Result<Done> writeOutput(const std::filesystem::path& path, std::string_view what,
+                         const std::function<void(std::ostream&)>& write, bool quiet,
+                         std::ostream& out)
 {
-    std::error_code error;
-    const bool kept = std::filesystem::is_regular_file(path, error);
-    err << "tarnwick-sim: cannot write the " << what << " to " << shownPath(path) << ": " << why
-        << (kept ? fmt::format(" (the {} already there is as it was)", what) : "") << '\n';
-}
-
-bool writeOutput(const std::filesystem::path& path, std::string_view what,
-                 const std::function<void(std::ostream&)>& write, bool quiet, std::ostream& out,
-                 std::ostream& err)
-{
-    if (const std::string why = writeWhole(path, rendered(write)); !why.empty()) {
-        sayNotWritten(path, what, why, err);
-        return false;
+    if (Result<Done> written = writeWhole(path, rendered(write)); !written) {
+        return toldAs(written.failure(), FailureAct::Write, "the " + std::string(what));
     }
     if (!quiet) {
         out << what << ": " << shownPath(path) << '\n';
     }
-    return true;
+    return Done{};
 }
 
-bool writeChart(const CommonOptions& options, const SessionResult& result,
-                const ChartOptions& chart, std::ostream& out, std::ostream& err)
+Result<Done> writeChart(const CommonOptions& options, const SessionResult& result,
+                        const ChartOptions& chart, std::ostream& out)
 {
-    return !options.svg ||
-           writeOutput(
-               *options.svg, "chart", [&](std::ostream& file) { writeSvg(file, result, chart); },
-               options.json, out, err);
+    if (!options.svg) {
+        return Done{};
+    }
+    return writeOutput(
+        *options.svg, "chart", [&](std::ostream& file) { writeSvg(file, result, chart); },
+        options.json, out);
 }
 
-bool keepPluginRecord(const CommonOptions& options, const std::string& record, std::ostream& out,
-                      std::ostream& err)
+Result<Done> keepPluginRecord(const CommonOptions& options, const std::string& record,
+                              std::ostream& out)
 {
     if (!options.record) {
-        return true;
+        return Done{};
     }
     if (record.empty()) {
-        err << "tarnwick-sim: no frame record to write to " << utf8Of(*options.record)
-            << ": the plug-in records only with Record=1 (or 2) under [Main] in the --ini file\n";
-        return false;
+        return Failure{FailureKind::Setup,
+                       {},
+                       0,
+                       "no frame record to write to " + shownPath(*options.record) +
+                           ": the plug-in records only with Record=1 (or 2) under [Main] in the "
+                           "--ini file"};
     }
-    if (const std::string why = writeWhole(*options.record, record); !why.empty()) {
-        sayNotWritten(*options.record, "frame record", why, err);
-        return false;
+    if (Result<Done> written = writeWhole(*options.record, record); !written) {
+        return toldAs(written.failure(), FailureAct::Write, "the frame record");
     }
     if (!options.json) {
-        out << "frame record: " << utf8Of(*options.record) << " (up to the last whole second)\n";
+        out << "frame record: " << shownPath(*options.record) << " (up to the last whole second)\n";
     }
-    return true;
+    return Done{};
 }
 
-bool keepPluginLog(const CommonOptions& options, const std::string& log,
-                   const SessionResult& result, std::ostream& out, std::ostream& err)
+Result<Done> keepPluginLog(const CommonOptions& options, const std::string& log,
+                           const SessionResult& result, std::ostream& out)
 {
     if (!options.logDir) {
-        return true;
+        return Done{};
     }
     const std::filesystem::path file = logFileIn(*options.logDir);
     const auto lines = static_cast<std::uint64_t>(std::count(log.begin(), log.end(), '\n'));
@@ -226,45 +229,49 @@ bool keepPluginLog(const CommonOptions& options, const std::string& log,
     if (lines < logged) {
         std::error_code error;
         const std::filesystem::path temp = std::filesystem::temp_directory_path(error);
-        err << "tarnwick-sim: the plug-in could write only " << lines << " of its " << logged
-            << " log lines in the temporary folder " << shownPath(temp)
-            << " (a full disk?): nothing was added to " << shownPath(file)
-            << "; free some space there, or set TMPDIR to a folder on another disk\n";
-        return false;
+        return Failure{FailureKind::Setup,
+                       {},
+                       0,
+                       fmt::format("the plug-in could write only {} of its {} log lines in the "
+                                   "temporary folder {} (a full disk?): nothing was added to {}; "
+                                   "free some space there, or set TMPDIR to a folder on another "
+                                   "disk",
+                                   lines, logged, shownPath(temp), shownPath(file))};
     }
     if (log.empty()) {
         if (!options.json) {
             out << "plug-in log: " << shownPath(file) << " (nothing added: no purge was logged)\n";
         }
-        return true;
+        return Done{};
     }
     const std::uint64_t added = lines + (log.back() == '\n' ? 0 : 1);
     const char* noun = added == 1 ? " line" : " lines";
-    if (const std::string why = appendWhole(file, log); !why.empty()) {
-        std::error_code error;
-        err << "tarnwick-sim: cannot add the plug-in's " << added << noun << " to "
-            << shownPath(file) << ": " << why
-            << (std::filesystem::exists(file, error) ? " (the log there is as it was)" : "")
-            << '\n';
-        return false;
+    if (Result<Done> appended = appendWhole(file, log); !appended) {
+        return toldAs(appended.failure(), FailureAct::Add,
+                      "the plug-in's " + std::to_string(added) + noun);
     }
     if (!options.json) {
         out << "plug-in log: " << shownPath(file) << " (" << added << noun << " added)\n";
     }
-    return true;
+    return Done{};
 }
 
 int tellFailure(const Failure& failure, std::ostream& err)
 {
-    tellFailure(failureText(failure), err);
+    endProgress();
+    err << "tarnwick-sim: " << failureText(failure) << '\n';
     return failure.kind == FailureKind::BadOption ? 2 : 1;
 }
 
-int tellFailure(const std::string& text, std::ostream& err)
+int tellFailures(std::initializer_list<const Result<Done>*> results, std::ostream& err)
 {
-    endProgress();
-    err << "tarnwick-sim: " << text << '\n';
-    return 1;
+    int status = 0;
+    for (const Result<Done>* result : results) {
+        if (!*result) {
+            status = tellFailure(result->failure(), err);
+        }
+    }
+    return status;
 }
 
 void stopLiveInputsOnInterrupt(const std::vector<std::filesystem::path>& captures)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <string_view>
 
 #include "sim/capture/capture.h"
@@ -34,34 +35,30 @@ std::filesystem::path logFileIn(const std::filesystem::path& dir);
 // What write puts out, as one text: an output is written whole or not at all.
 std::string rendered(const std::function<void(std::ostream&)>& write);
 
-// "cannot write the page to PATH: why", and that an earlier file there was kept.
-void sayNotWritten(const std::filesystem::path& path, std::string_view what, const std::string& why,
-                   std::ostream& err);
-
-// Writes an output file whole (what: "chart", "page") and says where on out unless quiet; false,
-// after saying why on err, when it cannot be written (an earlier file there is left as it was).
-bool writeOutput(const std::filesystem::path& path, std::string_view what,
-                 const std::function<void(std::ostream&)>& write, bool quiet, std::ostream& out,
-                 std::ostream& err);
-// Writes the SVG chart when one was asked for; false, after saying why, when it cannot be.
-bool writeChart(const CommonOptions& options, const SessionResult& result,
-                const ChartOptions& chart, std::ostream& out, std::ostream& err);
+// Writes an output file whole (what: "chart", "page") and says where on out unless quiet; else the
+// failure, told as writing "the chart" (an earlier file there is left as it was).
+Result<Done> writeOutput(const std::filesystem::path& path, std::string_view what,
+                         const std::function<void(std::ostream&)>& write, bool quiet,
+                         std::ostream& out);
+// Writes the SVG chart when one was asked for.
+Result<Done> writeChart(const CommonOptions& options, const SessionResult& result,
+                        const ChartOptions& chart, std::ostream& out);
 
 // With --log-dir: the plug-in's lines (log, from a session that ended as result) appended to the
 // log there, as the plug-in appends, all or none, and with a text report where they went and how
-// many; false, after saying why, when they could not be, or were lost in the temporary folder.
-bool keepPluginLog(const CommonOptions& options, const std::string& log,
-                   const SessionResult& result, std::ostream& out, std::ostream& err);
-// run --record: the plug-in's frame record written whole to the file; false, said, when there is
+// many; a failure when they could not be, or were lost in the temporary folder.
+Result<Done> keepPluginLog(const CommonOptions& options, const std::string& log,
+                           const SessionResult& result, std::ostream& out);
+// run --record: the plug-in's frame record written whole to the file; a failure when there is
 // none (Record is not set) or it cannot be written.
-bool keepPluginRecord(const CommonOptions& options, const std::string& record, std::ostream& out,
-                      std::ostream& err);
+Result<Done> keepPluginRecord(const CommonOptions& options, const std::string& record,
+                              std::ostream& out);
 
-// A failure told on err as the tool's own line, the progress line ended first; the exit status:
-// 2 for an option the input has no use for, else 1.
+// A failure told on err as the tool's own line (failureText), the progress line ended first; the
+// exit status: 2 for an option the input has no use for, else 1.
 int tellFailure(const Failure& failure, std::ostream& err);
-// The same for a failure already in words; the exit status 1.
-int tellFailure(const std::string& text, std::ostream& err);
+// Each failure among results told in order; the exit status of the last, 0 when none failed.
+int tellFailures(std::initializer_list<const Result<Done>*> results, std::ostream& err);
 
 // With any capture read as it comes, Ctrl+C ends the reading, not the work
 // (stopReadingOnInterrupt).

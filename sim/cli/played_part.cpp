@@ -71,10 +71,10 @@ Failure noFramePlayed(const std::filesystem::path& capture, const PlayedPart& pa
                         part.elapsedMs / 1000)};
 }
 
-std::optional<Failure> emptyPlayedPart(const CaptureChoice& choice)
+Result<Done> emptyPlayedPart(const CaptureChoice& choice)
 {
     if (!choice.fromSeconds || !choice.toSeconds || *choice.toSeconds > *choice.fromSeconds) {
-        return std::nullopt;
+        return Done{};
     }
     return Failure{FailureKind::BadOption,
                    {},
@@ -84,11 +84,11 @@ std::optional<Failure> emptyPlayedPart(const CaptureChoice& choice)
                                *choice.toSeconds, *choice.fromSeconds)};
 }
 
-std::optional<Failure> targetAtUsual(const CaptureChoice& choice,
-                                     const std::filesystem::path& capture, double usualFps)
+Result<Done> targetAtUsual(const CaptureChoice& choice, const std::filesystem::path& capture,
+                           double usualFps)
 {
     if (!choice.target || usualFps <= 0 || *choice.target < usualFps) {
-        return std::nullopt;
+        return Done{};
     }
     return Failure{
         FailureKind::BadOption, capture, 0,

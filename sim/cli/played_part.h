@@ -37,10 +37,10 @@ std::string playedPartText(const PlayedPart& part);
 Failure noFramePlayed(const std::filesystem::path& capture, const PlayedPart& part);
 
 // --to does not lie after --from: a bad argument.
-std::optional<Failure> emptyPlayedPart(const CaptureChoice& choice);
+Result<Done> emptyPlayedPart(const CaptureChoice& choice);
 
 // --target is not below the capture's usual rate: a bad argument.
-std::optional<Failure> targetAtUsual(const CaptureChoice& choice,
-                                     const std::filesystem::path& capture, double usualFps);
+Result<Done> targetAtUsual(const CaptureChoice& choice, const std::filesystem::path& capture,
+                           double usualFps);
 
 } // namespace sim

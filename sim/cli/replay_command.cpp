@@ -96,7 +96,7 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
         return tellFailure(opened.failure(), err);
     }
     std::unique_ptr<Session> session = std::move(*opened);
-    std::optional<Failure> restartFailed;
+    Result<Done> restarted = Done{};
     const std::optional<double> everyMs =
         options.everySeconds ? std::optional<double>(*options.everySeconds * 1000.0) : std::nullopt;
     Timeline timeline(everyMs);
@@ -124,7 +124,7 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
         if (Result<std::unique_ptr<Session>> again = Session::open(sessionOptions)) {
             session = std::move(*again);
         } else {
-            restartFailed = again.failure();
+            restarted = again.failure();
         }
         timeline = Timeline(everyMs);
     };
@@ -137,8 +137,8 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
         live.frame(*session);
     });
     endProgress();
-    if (!read || restartFailed) {
-        return tellFailure(restartFailed ? *restartFailed : read.failure(), err);
+    if (!read || !restarted) {
+        return tellFailure(!restarted ? restarted.failure() : read.failure(), err);
     }
     CaptureSummary& capture = *read;
     const SessionResult& result = session->result();
@@ -149,9 +149,10 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
         capture.rules.push_back(playedPartText(played));
     }
     const SlumpVerdict slumps = judgeSlumps(result.trace, options.choice.target);
-    if (std::optional<Failure> refused =
-            targetAtUsual(options.choice, options.capture, slumps.usualFps)) {
-        return tellFailure(*refused, err);
+    if (const Result<Done> refused =
+            targetAtUsual(options.choice, options.capture, slumps.usualFps);
+        !refused) {
+        return tellFailure(refused.failure(), err);
     }
     const std::optional<RecordFacts> record =
         recordFacts(options.capture, capture, keepsPlayed(options.choice));
@@ -176,8 +177,9 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     ChartOptions chart{"tarnwick-sim replay: " + shown(capture.application), false, nullptr,
                        &slumps.slumps, &slumps.setAside};
     chart.levels = &slumps.levels;
-    const bool logKept = keepPluginLog(options.common, session->pluginLog(), result, out, err);
-    return writeChart(options.common, result, chart, out, err) && logKept ? 0 : 1;
+    const Result<Done> logKept = keepPluginLog(options.common, session->pluginLog(), result, out);
+    const Result<Done> chartWritten = writeChart(options.common, result, chart, out);
+    return tellFailures({&logKept, &chartWritten}, err);
 }
 
 int replayFromCommandLine(ReplayOptions& options, std::ostream& out, std::ostream& err)

@@ -59,12 +59,12 @@ std::optional<std::filesystem::path> writePage(const ReportOptions& options, con
     const std::string text = rendered([&](std::ostream& file) { writeReportPage(file, page); });
     const std::vector<std::filesystem::path> places = pagePlaces(options);
     for (std::size_t i = 0; i < places.size(); ++i) {
-        const std::string why = writeWhole(places[i], text);
-        if (why.empty()) {
+        const Result<Done> written = writeWhole(places[i], text);
+        if (written) {
             out << "page: " << shownPath(places[i]) << '\n';
             return places[i];
         }
-        sayNotWritten(places[i], "page", why, err);
+        tellFailure(toldAs(written.failure(), FailureAct::Write, "the page"), err);
         if (i + 1 < places.size()) {
             err << "tarnwick-sim: writing the page to " << shownPath(places[i + 1]) << " instead\n";
         }
@@ -86,7 +86,7 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
     if (options.common.ini) {
         Result<SettingsCheck> check = checkSettings(*options.common.ini);
         if (!check) {
-            return tellFailure(settingsFailureText(check.failure()), err);
+            return tellFailure(check.failure(), err);
         }
         page.settings = std::move(*check);
     }

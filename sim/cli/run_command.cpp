@@ -108,10 +108,10 @@ int runCommand(const RunOptions& options, std::ostream& out, std::ostream& err)
     const ChartOptions chart{"tarnwick-sim run: city drive, seed " + std::to_string(options.seed) +
                                  (without ? ", with and without Tarnwick" : ""),
                              true, without ? &without->result : nullptr};
-    const bool logKept = keepPluginLog(options.common, with.pluginLog, with.result, out, err);
-    const bool recordKept = keepPluginRecord(options.common, with.pluginRecord, out, err);
-    return writeChart(options.common, with.result, chart, out, err) && logKept && recordKept ? 0
-                                                                                             : 1;
+    const Result<Done> logKept = keepPluginLog(options.common, with.pluginLog, with.result, out);
+    const Result<Done> recordKept = keepPluginRecord(options.common, with.pluginRecord, out);
+    const Result<Done> chartWritten = writeChart(options.common, with.result, chart, out);
+    return tellFailures({&logKept, &recordKept, &chartWritten}, err);
 }
 
 int scenarioCommand(const std::filesystem::path& gameDir, std::ostream& out)

@@ -12,7 +12,7 @@ int reportSettings(const std::filesystem::path& file, bool json, std::ostream& o
 {
     const Result<SettingsCheck> check = checkSettings(file);
     if (!check) {
-        return tellFailure(settingsFailureText(check.failure()), err);
+        return tellFailure(check.failure(), err);
     }
     if (json) {
         out << jsonText(settingsCheckJson(*check)) << '\n';
@@ -26,7 +26,7 @@ bool warnAboutSettings(const std::filesystem::path& file, std::ostream& err)
 {
     const Result<SettingsCheck> check = checkSettings(file);
     if (!check) {
-        tellFailure(settingsFailureText(check.failure()), err);
+        tellFailure(check.failure(), err);
         return false;
     }
     printSettingsWarnings(err, *check);

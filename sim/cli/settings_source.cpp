@@ -145,8 +145,8 @@ int prepareCaptures(CommonOptions& common, CaptureChoice& choice,
                     std::vector<std::filesystem::path>& captures, std::ostream& err,
                     const std::function<std::optional<std::filesystem::path>()>& movablePage)
 {
-    if (std::optional<Failure> empty = emptyPlayedPart(choice)) {
-        return tellFailure(*empty, err);
+    if (const Result<Done> empty = emptyPlayedPart(choice); !empty) {
+        return tellFailure(empty.failure(), err);
     }
     for (std::filesystem::path& capture : captures) {
         if (!isStandardInput(capture)) {

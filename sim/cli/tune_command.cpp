@@ -147,8 +147,8 @@ Result<Done> readForTuning(const std::filesystem::path& capture, const CaptureCh
         facts.summary.rules.push_back(playedPartText(played));
     }
     finishFrames(frames, choice.target);
-    if (std::optional<Failure> refused = targetAtUsual(choice, capture, frames.slumps.usualFps)) {
-        return *refused;
+    if (Result<Done> refused = targetAtUsual(choice, capture, frames.slumps.usualFps); !refused) {
+        return refused;
     }
     facts.record = recordFacts(capture, facts.summary, keepsPlayed(choice));
     return Done{};
@@ -165,7 +165,7 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
     if (options.common.ini) {
         Result<SettingsCheck> check = checkSettings(*options.common.ini);
         if (!check) {
-            return tellFailure(settingsFailureText(check.failure()), err);
+            return tellFailure(check.failure(), err);
         }
         settings = std::move(*check);
     }
@@ -210,12 +210,13 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
             printOnOff(out, *onOff);
         }
     }
-    const bool written =
-        !options.common.svg ||
-        writeOutput(
-            *options.common.svg, "chart", [&](std::ostream& file) { writeTuneSvg(file, report); },
-            options.common.json, out, err);
-    return written ? 0 : 1;
+    if (!options.common.svg) {
+        return 0;
+    }
+    const Result<Done> written = writeOutput(
+        *options.common.svg, "chart", [&](std::ostream& file) { writeTuneSvg(file, report); },
+        options.common.json, out);
+    return tellFailures({&written}, err);
 }
 
 int tuneFromCommandLine(TuneOptions& options, std::ostream& out, std::ostream& err)

@@ -239,7 +239,7 @@ SettingsSeen examineSettings(const std::filesystem::path& folder,
         // Windows' reader gives every default for a file it cannot open, and says nothing.
         out.push_back({"settings.unreadable",
                        Severity::NeedsDoing,
-                       settingsFailureText(check.failure()) +
+                       failureText(check.failure()) +
                            ": Tarnwick cannot read it either, so every setting takes its default",
                        "make Tarnwick.ini an ordinary text file you can open in Notepad, or "
                        "copy it from Tarnwick's zip again",
