@@ -196,6 +196,9 @@ const WriteCalls& systemWriteCalls()
     return systemCalls;
 }
 
+// ERROR_DISK_QUOTA_EXCEEDED, which mingw-w64's headers lack.
+constexpr DWORD diskQuotaExceeded = 1295;
+
 Failure writeFailure(long code, const std::filesystem::path& path)
 {
     const auto failed = [&](FailureKind kind) { return Failure{kind, path, 0, {}}; };
@@ -203,7 +206,7 @@ Failure writeFailure(long code, const std::filesystem::path& path)
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
         return failed(FailureKind::NoSpace);
-    case ERROR_DISK_QUOTA_EXCEEDED:
+    case diskQuotaExceeded:
         return failed(FailureKind::Quota);
     case ERROR_FILE_TOO_LARGE:
         return failed(FailureKind::TooBig);
