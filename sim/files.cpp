@@ -197,17 +197,10 @@ std::filesystem::path folderOf(const std::filesystem::path& path)
 Result<Done> replaceWhole(const std::filesystem::path& target, std::string_view bytes)
 {
     const WriteCalls& calls = writeCalls();
-    std::error_code error;
-    const bool earlier = std::filesystem::is_regular_file(target, error);
-    const auto failed = [&](long code) {
-        Failure failure = writeFailure(code, target);
-        failure.kept = earlier;
-        return failure;
-    };
     std::filesystem::path made;
     WriteCalls::Handle file = 0;
     if (const long code = createBeside(calls, target, made, file); code != 0) {
-        return failed(code);
+        return writeFailure(code, target);
     }
     long code = writeAll(calls, file, bytes);
     if (code == 0) {
@@ -223,7 +216,7 @@ Result<Done> replaceWhole(const std::filesystem::path& target, std::string_view 
     }
     if (code != 0) {
         calls.remove(made);
-        return failed(code);
+        return writeFailure(code, target);
     }
     // The file is whole under its name: a folder that will not sync (some file systems cannot)
     // risks the name only at a power cut, and saying "cannot write" would be false.
@@ -257,13 +250,19 @@ bool isSpecialFile(const std::filesystem::path& path)
 
 Result<Done> writeWhole(const std::filesystem::path& path, std::string_view bytes)
 {
-    if (Result<Done> may = mayWriteOver(path); !may) {
-        return may;
+    std::error_code error;
+    const bool earlier = std::filesystem::is_regular_file(path, error);
+    Result<Done> written = mayWriteOver(path);
+    if (written) {
+        // /dev/stdout, a pipe: through the link is the point
+        written = isSpecialFile(path) ? writeStraight(path, bytes) : replaceWhole(path, bytes);
     }
-    if (isSpecialFile(path)) {
-        return writeStraight(path, bytes); // /dev/stdout, a pipe: through the link is the point
+    if (written) {
+        return written;
     }
-    return replaceWhole(path, bytes);
+    Failure failure = written.failure();
+    failure.kept = earlier;
+    return failure;
 }
 
 Result<Done> probeWritable(const std::filesystem::path& path)

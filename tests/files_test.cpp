@@ -134,7 +134,9 @@ TEST(WriteWhole, leavesAReadOnlyFileAsItWas)
                                                         std::filesystem::perms::group_read |
                                                         std::filesystem::perms::others_read);
     EXPECT_EQ(why(sim::probeWritable(dir / "kept.html")), "permission denied");
-    EXPECT_EQ(why(sim::writeWhole(dir / "kept.html", "new")), "permission denied");
+    const sim::Result<sim::Done> written = sim::writeWhole(dir / "kept.html", "new");
+    EXPECT_EQ(why(written), "permission denied");
+    EXPECT_TRUE(!written && written.failure().kept) << "the file is as it was, and says so";
     EXPECT_EQ(why(sim::appendWhole(dir / "kept.html", "new")), "permission denied");
     EXPECT_EQ(readFile(dir / "kept.html"), "the player's page");
     EXPECT_EQ(entriesIn(dir.path()), 1u);
