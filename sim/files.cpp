@@ -276,6 +276,47 @@ Result<Done> probeWritable(const std::filesystem::path& path)
     return probeBeside(path);
 }
 
+Result<Done> appendWhole(const std::filesystem::path& path, std::string_view bytes)
+{
+    const auto failed = [&](Failure failure) {
+        std::error_code error;
+        failure.path = path;
+        failure.kept = std::filesystem::exists(path, error);
+        return failure;
+    };
+    // Only the owner of a link in a shared folder may have it followed (as the kernel's
+    // protected_symlinks rule); elsewhere ">>" follows links, and so do we.
+    if (Result<Done> may = replaceable(occupantOf(path), currentUser()); !may) {
+        return failed(may.failure());
+    }
+    const WriteCalls& calls = writeCalls();
+    WriteCalls::Handle file = 0;
+    if (const long code = calls.openToAdd(path, file); code != 0) {
+        return failed(writeFailure(code, path));
+    }
+    // One write is added whole between another program's writes; a short one goes on.
+    std::size_t put = 0;
+    long code = 0;
+    while (put < bytes.size() && code == 0) {
+        std::size_t piece = 0;
+        code = calls.write(file, bytes.data() + put, bytes.size() - put, piece);
+        put += code == 0 ? std::min(piece, bytes.size() - put) : 0;
+    }
+    if (code == 0) {
+        code = calls.flush(file);
+    }
+    if (code != 0 && put > 0) {
+        (void)calls.takeBack(file, path, put); // the log as it was, when ours were the last
+    }
+    // Once flushed, the lines are on the disk: a close that complains cannot take them back, and
+    // "cannot add" would be false.
+    (void)calls.close(file);
+    if (code != 0) {
+        return failed(writeFailure(code, path));
+    }
+    return Done{};
+}
+
 namespace {
 
 std::optional<WriteCalls> replacedCalls;

@@ -24,6 +24,12 @@ struct WriteCalls {
     long (*close)(Handle file);
     long (*rename)(const std::filesystem::path& from, const std::filesystem::path& to);
     long (*remove)(const std::filesystem::path& path);
+    // The file at path opened to add at its end, made when missing: each write lands after what
+    // another program added meanwhile.
+    long (*openToAdd)(const std::filesystem::path& path, Handle& file);
+    // Cuts the put bytes just added to file (opened by openToAdd at path) off again, unless
+    // another program added after them.
+    long (*takeBack)(Handle file, const std::filesystem::path& path, std::uint64_t put);
     // The folder's entries to the disk after a rename, so a power cut keeps the new name.
     long (*syncFolder)(const std::filesystem::path& folder);
 };

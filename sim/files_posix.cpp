@@ -125,8 +125,32 @@ long syncFolder(const std::filesystem::path& folder)
     return code;
 }
 
-constexpr WriteCalls systemCalls = {createNew,  writeSome,  flushToDisk, closeFile,
-                                    renameOver, removeFile, syncFolder};
+long openToAdd(const std::filesystem::path& path, WriteCalls::Handle& file)
+{
+    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return errno;
+    }
+    file = fd;
+    return 0;
+}
+
+long takeBack(WriteCalls::Handle file, const std::filesystem::path&, std::uint64_t put)
+{
+    const int fd = descriptorOf(file);
+    const off_t end = lseek(fd, 0, SEEK_CUR);
+    struct stat now = {};
+    if (end < 0 || fstat(fd, &now) != 0) {
+        return errno;
+    }
+    if (now.st_size != end) {
+        return 0; // another's lines follow ours: they stay, and so do ours
+    }
+    return ftruncate(fd, end - static_cast<off_t>(put)) == 0 ? 0 : errno;
+}
+
+constexpr WriteCalls systemCalls = {createNew,  writeSome, flushToDisk, closeFile, renameOver,
+                                    removeFile, openToAdd, takeBack,    syncFolder};
 
 } // namespace
 
@@ -174,60 +198,6 @@ Occupant occupantOf(const std::filesystem::path& path)
 unsigned currentUser()
 {
     return geteuid();
-}
-
-Result<Done> appendWhole(const std::filesystem::path& path, std::string_view bytes)
-{
-    if (Result<Done> may = replaceable(occupantOf(path), currentUser()); !may) {
-        Failure failure = may.failure();
-        failure.path = path;
-        failure.kept = true;
-        return failure;
-    }
-    // Only the owner of a link in a shared folder may have it followed (as the kernel's
-    // protected_symlinks rule): checked above; elsewhere ">>" follows links, and so do we.
-    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        Failure failure = errnoFailure(errno, path);
-        std::error_code error;
-        failure.kept = std::filesystem::exists(path, error);
-        return failure;
-    }
-    std::size_t put = 0;
-    int error = 0;
-    // One write is appended whole between another appender's writes; a short one goes on.
-    while (put < bytes.size() && error == 0) {
-        const ssize_t got = write(fd, bytes.data() + put, bytes.size() - put);
-        if (got > 0) {
-            put += static_cast<std::size_t>(got);
-        } else if (got == 0) {
-            error = ENOSPC;
-        } else if (errno != EINTR) {
-            error = errno;
-        }
-    }
-    if (error == 0 && fsync(fd) != 0) {
-        error = errno;
-    }
-    if (error != 0 && put > 0) {
-        // Ours were the last bytes: cut them off, so the log is as it was. Else another's follow
-        // and they stay.
-        const off_t end = lseek(fd, 0, SEEK_CUR);
-        struct stat now = {};
-        if (end >= 0 && fstat(fd, &now) == 0 && now.st_size == end) {
-            (void)ftruncate(fd, end - static_cast<off_t>(put));
-        }
-    }
-    if (close(fd) != 0 && error == 0) {
-        error = errno;
-    }
-    if (error == 0) {
-        return Done{};
-    }
-    Failure failure = errnoFailure(error, path);
-    std::error_code exists;
-    failure.kept = std::filesystem::exists(path, exists);
-    return failure;
 }
 
 namespace {

@@ -186,8 +186,47 @@ long syncFolder(const std::filesystem::path&)
     return 0;
 }
 
-constexpr WriteCalls systemCalls = {createNew,  writeSome,  flushToDisk, closeFile,
-                                    renameOver, removeFile, syncFolder};
+// Append access alone: every write lands at the end, after what another program appended.
+long openToAdd(const std::filesystem::path& path, WriteCalls::Handle& file)
+{
+    const HANDLE handle = CreateFileW(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return static_cast<long>(GetLastError());
+    }
+    file = reinterpret_cast<WriteCalls::Handle>(handle);
+    return 0;
+}
+
+// Append access cannot cut: the file is opened again to write its end.
+long takeBack(WriteCalls::Handle file, const std::filesystem::path& path, std::uint64_t put)
+{
+    LARGE_INTEGER end = {};
+    if (GetFileSizeEx(handleOf(file), &end) == 0) {
+        return static_cast<long>(GetLastError());
+    }
+    const HANDLE cutter = CreateFileW(path.c_str(), GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (cutter == INVALID_HANDLE_VALUE) {
+        return static_cast<long>(GetLastError());
+    }
+    LARGE_INTEGER size = {};
+    long code = 0;
+    if (GetFileSizeEx(cutter, &size) != 0 && size.QuadPart == end.QuadPart) {
+        FILE_END_OF_FILE_INFO cut = {};
+        cut.EndOfFile.QuadPart = end.QuadPart - static_cast<LONGLONG>(put);
+        if (SetFileInformationByHandle(cutter, FileEndOfFileInfo, &cut, sizeof cut) == 0) {
+            code = static_cast<long>(GetLastError());
+        }
+    }
+    CloseHandle(cutter);
+    return code;
+}
+
+constexpr WriteCalls systemCalls = {createNew,  writeSome, flushToDisk, closeFile, renameOver,
+                                    removeFile, openToAdd, takeBack,    syncFolder};
 
 } // namespace
 
@@ -261,67 +300,6 @@ Occupant occupantOf(const std::filesystem::path& path)
 unsigned currentUser()
 {
     return 1; // never rootUser: Windows' own checks stop an administrator where they should
-}
-
-namespace {
-
-// Cuts the bytes just appended off again, when no one appended after them.
-void takeBack(const std::filesystem::path& path, LARGE_INTEGER end, DWORD put)
-{
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    LARGE_INTEGER size = {};
-    if (GetFileSizeEx(file, &size) != 0 && size.QuadPart == end.QuadPart) {
-        FILE_END_OF_FILE_INFO cut = {};
-        cut.EndOfFile.QuadPart = end.QuadPart - put;
-        SetFileInformationByHandle(file, FileEndOfFileInfo, &cut, sizeof cut);
-    }
-    CloseHandle(file);
-}
-
-} // namespace
-
-Result<Done> appendWhole(const std::filesystem::path& path, std::string_view bytes)
-{
-    if (Result<Done> may = replaceable(occupantOf(path), currentUser()); !may) {
-        Failure failure = may.failure();
-        failure.path = path;
-        failure.kept = true;
-        return failure;
-    }
-    // Append access alone: every write lands at the end, after what another program appended.
-    const HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        Failure failure = writeFailure(static_cast<long>(GetLastError()), path);
-        failure.kept = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-        return failure;
-    }
-    const auto size = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
-    DWORD put = 0;
-    bool done = WriteFile(file, bytes.data(), size, &put, nullptr) != 0 && put == bytes.size();
-    DWORD error = done ? 0 : GetLastError();
-    if (done && FlushFileBuffers(file) == 0) {
-        done = false;
-        error = GetLastError();
-    }
-    LARGE_INTEGER end = {};
-    const bool known = GetFileSizeEx(file, &end) != 0;
-    CloseHandle(file);
-    if (done) {
-        return Done{};
-    }
-    if (put > 0 && known) {
-        takeBack(path, end, put);
-    }
-    Failure failure = writeFailure(static_cast<long>(error == 0 ? ERROR_DISK_FULL : error), path);
-    failure.kept = true;
-    return failure;
 }
 
 namespace {

@@ -263,6 +263,9 @@ sim::WriteCalls failingCalls()
         return half ? real.write(file, bytes, std::max<std::size_t>(size / 2, 1), put)
                     : failing.error;
     };
+    calls.openToAdd = [](const std::filesystem::path& path, sim::WriteCalls::Handle& file) -> long {
+        return failing.step == Step::Create ? failing.error : real.openToAdd(path, file);
+    };
     calls.flush = [](sim::WriteCalls::Handle file) -> long {
         return failing.step == Step::Flush ? failing.error : real.flush(file);
     };
@@ -364,6 +367,51 @@ INSTANTIATE_TEST_SUITE_P(
                                 sim::FailureKind::Unwritable, "", true},
                     StepFailure{"folderSyncNotSupported", Step::SyncFolder, EINVAL,
                                 sim::FailureKind::Unwritable, "", true}),
+    [](const testing::TestParamInfo<StepFailure>& row) { return std::string(row.param.name); });
+
+// Lines added to a log are all there or none: the log keeps its bytes whatever step fails.
+class AppendSteps : public WriteSteps {};
+
+TEST_P(AppendSteps, leaveTheLogAsItWas)
+{
+    const StepFailure& c = GetParam();
+    ScratchDir dir;
+    writeFile(dir / "Tarnwick.log", "a game's line\n");
+    const std::string lines = std::string(5000, 'x') + "\n" + std::string(5000, 'y') + "\n";
+    for (const bool earlier : {true, false}) {
+        const std::filesystem::path log = dir / (earlier ? "Tarnwick.log" : "new.log");
+        const sim::Result<sim::Done> added = sim::appendWhole(log, lines);
+        if (c.written) {
+            ASSERT_TRUE(added) << sim::failureText(added.failure());
+            EXPECT_EQ(readFile(log), (earlier ? "a game's line\n" : "") + lines);
+            continue;
+        }
+        ASSERT_FALSE(added) << (earlier ? "to a log" : "a new log");
+        const sim::Failure told =
+            sim::toldAs(added.failure(), sim::FailureAct::Add, "the plug-in's 2 lines");
+        EXPECT_EQ(told.kind, c.kind);
+        const bool there = std::filesystem::exists(log);
+        EXPECT_EQ(sim::failureText(told), "cannot add the plug-in's 2 lines to " + log.string() +
+                                              ": " + c.words +
+                                              (there ? " (the log there is as it was)" : ""));
+        EXPECT_EQ(there ? readFile(log) : "", earlier ? "a game's line\n" : "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    files, AppendSteps,
+    testing::Values(
+        StepFailure{"readOnlyDisk", Step::Create, EROFS, sim::FailureKind::ReadOnly,
+                    "the disk is read-only", false},
+        StepFailure{"noSpaceAtTheWrite", Step::Write, ENOSPC, sim::FailureKind::NoSpace,
+                    "no space left on the disk", false},
+        StepFailure{"quotaAtTheWrite", Step::Write, EDQUOT, sim::FailureKind::Quota,
+                    "the disk quota is used up", false},
+        StepFailure{"errorAtTheFlush", Step::Flush, EIO, sim::FailureKind::Unwritable,
+                    "Input/output error", false},
+        // Flushed, the lines are on the disk: a complaint at the close does not unwrite them.
+        StepFailure{"errorAtTheCloseOnceFlushed", Step::Close, EIO, sim::FailureKind::Unwritable,
+                    "", true}),
     [](const testing::TestParamInfo<StepFailure>& row) { return std::string(row.param.name); });
 
 // The one bounded reader: the whole file up to the limit, else what was in the way, as data.

@@ -99,7 +99,7 @@ Result<Done> readForTuning(const std::filesystem::path& capture, const CaptureCh
     const std::string what = "reading " + shownPath(capture.filename());
     captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
     PlayedPart played(choice);
-    std::optional<Failure> sessionFailed;
+    Result<Done> sessionOpened = Done{};
     const auto start = [&] {
         played.restart();
         frames = TuneFrames{};
@@ -110,7 +110,7 @@ Result<Done> readForTuning(const std::filesystem::path& capture, const CaptureCh
             if (Result<std::unique_ptr<Session>> opened = Session::open(sessionOptions)) {
                 *session = std::move(*opened);
             } else {
-                sessionFailed = opened.failure();
+                sessionOpened = opened.failure();
             }
         }
     };
@@ -129,8 +129,8 @@ Result<Done> readForTuning(const std::filesystem::path& capture, const CaptureCh
         }
     });
     endProgress();
-    if (sessionFailed || !read) {
-        return sessionFailed ? *sessionFailed : read.failure();
+    if (!sessionOpened || !read) {
+        return !sessionOpened ? sessionOpened.failure() : read.failure();
     }
     if (session != nullptr && *session) {
         facts.frameTimes = (*session)->result().frameTimes;
