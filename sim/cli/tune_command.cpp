@@ -55,22 +55,8 @@ void tuneAll(TuneReport& report, const std::vector<const TuneFrames*>& parts,
         report.moderate.high = top;
     }
     report.result = tune(parts, base, report.moderate, report.critical);
-    if (parts.size() < 2 || !mixedRates(report.result)) {
-        return;
-    }
-    // Captures of one game at other settings are levels of it: one pair for them all.
-    std::vector<TuneReport::Game> games = gamesOf(report);
-    if (games.size() < 2) {
-        return;
-    }
-    for (TuneReport::Game& game : games) {
-        std::vector<const TuneFrames*> own;
-        for (const std::size_t i : game.captures) {
-            own.push_back(parts[i]);
-        }
-        game.result = tune(own, base, report.moderate, report.critical);
-        report.perGame.push_back(std::move(game));
-    }
+    report.perGame = tuneEachGame(report.result, applicationsOf(report), parts, base,
+                                  report.moderate, report.critical);
 }
 
 int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err)
