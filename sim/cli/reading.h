@@ -12,10 +12,10 @@
 
 namespace sim {
 
-// Every capture judged together, and each game (gamesOf: an application) on its own as well where
-// the captures run at different usual rates and are of several games. in: report, its captures
-// and grid set; gridFollowsCaptures, the grid's top raised to the fastest capture's usual rate
-// where it lies above.
+// Every capture judged together, and each game (an application) on its own as well where the
+// captures run at different usual rates and are of several games (tuneEachGame). in: report, its
+// captures and grid set; gridFollowsCaptures, the grid's top raised to the fastest capture's usual
+// rate where it lies above.
 void tuneAll(TuneReport& report, const std::vector<const TuneFrames*>& parts,
              const GovernorSettings& base, bool gridFollowsCaptures);
 

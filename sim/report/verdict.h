@@ -1,5 +1,5 @@
-// The answer to a player, decided once from the replay of their settings as the plug-in runs them
-// and from the grid: the text, the JSON and the page only render it.
+// The answer to a player in words: sim/tune decides it once (decision.h); this says it, and the
+// text, the JSON and the page render what it says.
 #pragma once
 
 #include "sim/check/settings_check.h"
