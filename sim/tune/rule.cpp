@@ -10,6 +10,10 @@
 
 namespace sim {
 
+// In order. Level with the first pair on every key down to the wait, yours is still changed where
+// the settings check warns about it or the grid does not hold it; the keys from "then" on only
+// order the rest. A why's named arguments are those the report gives (yoursDoes in
+// sim/report/verdict.cpp).
 const RuleTable ruleKeys = {
     {RuleKey::ModerateAtUsual, "moderateAtUsual", KeyRole::Decides, 0,
      [](const Judged& p) -> std::int64_t { return moderateFitsPlay(p.r, p.c) ? 0 : 1; }, false,
