@@ -1,6 +1,7 @@
 // The rule as one table: the ranking, the why and the rule in --help all follow it; the room's
 // steps pinned from both sides.
 #include "sim/report/verdict.h"
+#include "sim/tune/decision.h"
 #include "sim/tune/rule.h"
 #include "sim/tune/tune.h"
 
@@ -90,6 +91,12 @@ TEST(Rule, aKeyMovedInTheTableMovesTheRankingTheWhyAndTheRuleTogether)
     EXPECT_EQ(quick.decidedBy, sim::RuleKey::Wait);
     EXPECT_EQ(quick.cells[*quick.recommended].critical, 30);
     EXPECT_EQ(quick.cells[*quick.recommended].moderate, 45);
+    // The decision carries the key and its figures from that same walk, for the report to word.
+    const sim::Decision decided = sim::decide(quick, {}, {}, false);
+    EXPECT_EQ(decided.answer, sim::Answer::Change);
+    EXPECT_EQ(decided.decidedBy, sim::RuleKey::Wait);
+    EXPECT_EQ(decided.yoursOnKey, 4000);
+    EXPECT_EQ(decided.bestOnKey, 500);
     EXPECT_NE(whyOf(quick).find("yours waits 4.0 s on average for a slump's first purge, "
                                 "FPS_Moderate 45, FPS_Critical 30 0.5 s"),
               std::string::npos)
