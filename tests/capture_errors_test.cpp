@@ -20,6 +20,12 @@ struct Malformed {
     std::string (*made)() = nullptr;
 };
 
+// A failing case names itself, not its bytes.
+void PrintTo(const Malformed& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class MalformedCaptures : public ::testing::TestWithParam<Malformed> {};
 
 TEST_P(MalformedCaptures, oneClearErrorNamingFileAndLine)

@@ -28,6 +28,12 @@ struct RealCapture {
     std::vector<sim::AppFrames> applications;
 };
 
+// A failing case names itself, not its bytes.
+void PrintTo(const RealCapture& c, std::ostream* os)
+{
+    *os << c.file;
+}
+
 class RealCaptures : public ::testing::TestWithParam<RealCapture> {};
 
 TEST_P(RealCaptures, replayTheGameNotTheCompositor)
@@ -458,6 +464,12 @@ struct CutCapture {
     std::uint64_t cutLastLineBytes;
     std::uint64_t cutJsonAfterBytes;
 };
+
+// A failing case names itself, not its bytes.
+void PrintTo(const CutCapture& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class CutCaptures : public ::testing::TestWithParam<CutCapture> {};
 

@@ -336,6 +336,12 @@ struct ToolFile {
     const char* rule = ""; // a part of the rule said, where one is applied
 };
 
+// A failing case names itself, not its bytes.
+void PrintTo(const ToolFile& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class EveryTool : public ::testing::TestWithParam<ToolFile> {};
 
 TEST_P(EveryTool, replaysTheShapeTheGameRendered)
@@ -452,6 +458,12 @@ struct RefusedFile {
     std::string contents;
     const char* why;
 };
+
+// A failing case names itself, not its bytes.
+void PrintTo(const RefusedFile& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class Refused : public ::testing::TestWithParam<RefusedFile> {};
 

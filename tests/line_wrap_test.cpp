@@ -14,6 +14,12 @@ struct Wrap {
     std::string expected;
 };
 
+// A failing case names itself, not its bytes.
+void PrintTo(const Wrap& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class Wrapped : public ::testing::TestWithParam<Wrap> {};
 
 TEST_P(Wrapped, atSpacesWithinTheWidth)

@@ -4,7 +4,7 @@
 #include "shape_support.h"
 #include "test_support.h"
 
-#include "sim/cli/reading.h"
+#include "sim/cli/capture_reading.h"
 #include "sim/cli/settings_source.h"
 #include "sim/session/follower.h"
 #include "sim/tune/tune.h"
@@ -267,14 +267,18 @@ sim::TuneFrames readBesideALauncher(const Shape& shape, double launcherFps)
     sim::CommonOptions common;
     common.ini = dir / "Game" / "Tarnwick.ini";
     choice.gamePrograms = sim::gameProgramsFor(common, dir.path());
-    sim::CaptureFacts facts;
-    sim::TuneFrames frames;
-    sim::SessionOptions options;
-    options.uptimeMs = sim::TuneFrames{}.clock.uptimeMs;
-    EXPECT_TRUE(sim::readForTuning(dir / "capture.csv", choice, facts, frames, nullptr, options));
+    sim::ReadingAsks asks;
+    asks.keepFrames = true;
+    asks.session.uptimeMs = sim::TuneFrames{}.clock.uptimeMs;
+    sim::Result<sim::CaptureReading> read = sim::readCapture(dir / "capture.csv", choice, asks);
+    if (!read) {
+        ADD_FAILURE() << sim::failureText(read.failure());
+        return {};
+    }
+    const sim::CaptureFacts& facts = read->facts;
     EXPECT_EQ(facts.summary.application, "Game.exe");
     EXPECT_GT(facts.summary.applications.front().frames, facts.frames) << "the launcher's more";
-    return frames;
+    return std::move(*read->frames);
 }
 
 sim::TuneResult tuned(const Evening& evening, const Shape& shape, const GovernorSettings& yours)

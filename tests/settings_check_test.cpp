@@ -30,6 +30,12 @@ struct CheckCase {
     std::vector<std::string> findings;
 };
 
+// A failing case names itself, not its bytes.
+void PrintTo(const CheckCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class SettingsCheckTable : public testing_support::SimTest,
                            public ::testing::WithParamInterface<CheckCase> {};
 

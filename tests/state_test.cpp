@@ -18,6 +18,12 @@ struct Step {
     PerfState to;
 };
 
+// A failing case names itself, not its bytes.
+void PrintTo(const Step& c, std::ostream* os)
+{
+    *os << "from " << perfStateName(c.from) << " at " << c.fps << " fps";
+}
+
 const GovernorSettings defaults{};
 
 class StateTable : public ::testing::TestWithParam<Step> {};

@@ -14,6 +14,12 @@ struct Bytes {
     std::string utf8;
 };
 
+// A failing case names itself, not its bytes.
+void PrintTo(const Bytes& c, std::ostream* os)
+{
+    *os << c.label;
+}
+
 class PlayerText : public ::testing::TestWithParam<Bytes> {};
 
 TEST_P(PlayerText, isUtf8ShowingWhatWasTyped)

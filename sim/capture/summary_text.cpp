@@ -24,11 +24,15 @@ const char* captureFormatName(CaptureFormat format)
 
 std::string countText(std::uint64_t count)
 {
-    std::string digits = std::to_string(count);
-    for (std::size_t at = digits.size(); at > 3; at -= 3) {
-        digits.insert(at - 3, ",");
+    const std::string digits = std::to_string(count);
+    std::string text;
+    for (std::size_t at = 0; at < digits.size(); ++at) {
+        if (at > 0 && (digits.size() - at) % 3 == 0) {
+            text += ',';
+        }
+        text += digits[at];
     }
-    return digits;
+    return text;
 }
 
 std::string cutShortText(const CaptureSummary& summary)

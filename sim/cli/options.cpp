@@ -126,14 +126,18 @@ std::string slumpsExplained()
         "A slump: the frame rate over the last second stays below the target for at least {} (a "
         "recovery shorter than a second does not end it); it runs from where the game sank to "
         "where it recovered. A single hitch, even of a second, is not one. A purge is worth it in "
-        "a slump and wasted outside one. The target is {} of the capture's usual frame rate, that "
-        "of its better seconds of play ({} whole seconds of play are no faster), unless --target "
-        "sets it. Not play, and never a slump: a pause (a single frame of {:g} s or more) and a "
-        "loading screen or a menu (a second with more than {:g} times the frames of the median "
-        "second); --from and --to cut a capture to the part played. To tune, record an evening "
-        "without purges (Record=2, or Enabled=0 with a capture tool).",
+        "a slump and wasted outside one. The target is {} of the play around a second: the rate "
+        "of the better seconds of play ({} whole seconds are no faster) in the {} s before it "
+        "and in the {} s after it, the lower of the two, so a level that holds its own pace for "
+        "longer (another scene, another setting) is judged against itself; --target sets one "
+        "for the whole capture. Not play, and never a slump: a pause (a single frame of {:g} s "
+        "or more) and a loading screen or a menu (a second with more than {:g} times the frames "
+        "of play, or an even-paced second {:g} times as fast as play); --from and --to cut a "
+        "capture to the part played. To tune, record an evening without purges (Record=2, or "
+        "Enabled=0 with a capture tool).",
         secondsSpelt(slumpLowSeconds), percentText(slumpShareOfUsual),
-        percentileAsShare(usualPercentile), pauseFrameMs / 1000, loadingOverMedian);
+        percentileAsShare(usualPercentile), levelWindowSeconds, levelWindowSeconds,
+        pauseFrameMs / 1000, loadingOverMedian, menuOverPlay);
 }
 
 CLI::Option* addTarget(CLI::App* command, std::optional<double>& target)
@@ -141,7 +145,7 @@ CLI::Option* addTarget(CLI::App* command, std::optional<double>& target)
     return command
         ->add_option("--target", target,
                      "the frame rate below which a second counts as slow (default: " +
-                         percentText(slumpShareOfUsual) + " of the capture's usual frame rate)")
+                         percentText(slumpShareOfUsual) + " of the play around it)")
         ->check(numberIn(1, highestRefreshRate))
         ->option_text("FPS");
 }

@@ -2,9 +2,9 @@
 #include "sim/cli/commands.h"
 
 #include "sim/capture/capture.h"
+#include "sim/cli/capture_reading.h"
 #include "sim/cli/console.h"
 #include "sim/cli/output.h"
-#include "sim/cli/played_part.h"
 #include "sim/cli/settings_source.h"
 #include "sim/files.h"
 #include "sim/report/chart.h"
@@ -91,12 +91,6 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     SessionOptions sessionOptions{options.common.ini, options.common.uptimeMs,
                                   options.common.json ? std::numeric_limits<std::size_t>::max()
                                                       : listedChanges};
-    Result<std::unique_ptr<Session>> opened = Session::open(sessionOptions);
-    if (!opened) {
-        return tellFailure(opened.failure(), err);
-    }
-    std::unique_ptr<Session> session = std::move(*opened);
-    Result<Done> restarted = Done{};
     const std::optional<double> everyMs =
         options.everySeconds ? std::optional<double>(*options.everySeconds * 1000.0) : std::nullopt;
     Timeline timeline(everyMs);
@@ -111,51 +105,24 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
                "input or Ctrl+C ends the replay with its summary\n"
             << std::flush;
     }
-    CaptureOptions captureOptions;
-    captureOptions.application = options.choice.application;
-    captureOptions.run = options.choice.run;
-    captureOptions.gamePrograms = options.choice.gamePrograms;
-    const std::string what = "replaying " + shownPath(options.capture.filename());
-    captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
-    PlayedPart played(options.choice);
-    captureOptions.restart = [&] {
-        played.restart();
-        session.reset(); // one plug-in at a time: the old session ends before the new one loads
-        if (Result<std::unique_ptr<Session>> again = Session::open(sessionOptions)) {
-            session = std::move(*again);
-        } else {
-            restarted = again.failure();
-        }
-        timeline = Timeline(everyMs);
+    ReadingAsks asks;
+    asks.replay = true;
+    asks.session = sessionOptions;
+    asks.verb = "replaying";
+    asks.eachFrame = [&](const Session& session) {
+        timeline.frame(session);
+        live.frame(session);
     };
-    Result<CaptureSummary> read = replayCapture(options.capture, captureOptions, [&](double ms) {
-        if (!session || !played.keeps(ms)) {
-            return; // no session: told below
-        }
-        session->frame(ms);
-        timeline.frame(*session);
-        live.frame(*session);
-    });
-    endProgress();
-    if (!read || !restarted) {
-        return tellFailure(!restarted ? restarted.failure() : read.failure(), err);
+    asks.restarted = [&] { timeline = Timeline(everyMs); };
+    Result<CaptureReading> read = readCapture(options.capture, options.choice, asks);
+    if (!read) {
+        return tellFailure(read.failure(), err);
     }
-    CaptureSummary& capture = *read;
-    const SessionResult& result = session->result();
-    if (played.cuts()) {
-        if (result.frames == 0) {
-            return tellFailure(noFramePlayed(options.capture, played), err);
-        }
-        capture.rules.push_back(playedPartText(played));
-    }
-    const SlumpVerdict slumps = judgeSlumps(result.trace, options.choice.target);
-    if (const Result<Done> refused =
-            targetAtUsual(options.choice, options.capture, slumps.usualFps);
-        !refused) {
-        return tellFailure(refused.failure(), err);
-    }
-    const std::optional<RecordFacts> record =
-        recordFacts(options.capture, capture, keepsPlayed(options.choice));
+    const CaptureSummary& capture = read->facts.summary;
+    const Session& session = *read->session;
+    const SessionResult& result = session.result();
+    const SlumpVerdict& slumps = *read->slumps;
+    const std::optional<RecordFacts>& record = read->facts.record;
     const std::optional<PurgeGains> gains =
         record ? std::optional(record->gains) : std::optional<PurgeGains>();
     if (options.common.json) {
@@ -177,7 +144,7 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
     ChartOptions chart{"tarnwick-sim replay: " + shown(capture.application), false, nullptr,
                        &slumps.slumps, &slumps.setAside};
     chart.levels = &slumps.levels;
-    const Result<Done> logKept = keepPluginLog(options.common, session->pluginLog(), result, out);
+    const Result<Done> logKept = keepPluginLog(options.common, session.pluginLog(), result, out);
     const Result<Done> chartWritten = writeChart(options.common, result, chart, out);
     return tellFailures({&logKept, &chartWritten}, err);
 }

@@ -2,9 +2,9 @@
 #include "sim/cli/commands.h"
 
 #include "sim/check/settings_check.h"
+#include "sim/cli/capture_reading.h"
 #include "sim/cli/console.h"
 #include "sim/cli/output.h"
-#include "sim/cli/played_part.h"
 #include "sim/cli/reading.h"
 #include "sim/cli/settings_source.h"
 #include "sim/files.h"
@@ -72,6 +72,61 @@ std::optional<std::filesystem::path> writePage(const ReportOptions& options, con
     return std::nullopt;
 }
 
+// On the console as each capture is read: what a frame record's purges gained, and an input
+// stopped before its end.
+void sayWhatWasRead(std::ostream& out, const std::filesystem::path& capture,
+                    const PageCapture& shown)
+{
+    if (shown.gains) {
+        out << utf8Of(capture.filename()) << ": " << gainsSentence(*shown.gains) << '\n';
+        if (const std::string longer = recordLongerSentence(*shown.gains); !longer.empty()) {
+            out << "  " << longer << '\n';
+        }
+    }
+    if (const std::string stopped = describeStop(shown.facts.summary); !stopped.empty()) {
+        out << (isStandardInput(capture) ? "standard input" : shownPath(capture.filename())) << ": "
+            << stopped << '\n';
+    }
+}
+
+// Each capture read onto the page, its frames kept for the tuner; one that cannot be used is
+// shown as such and the rest are judged. A Setup failure: none could be.
+Result<Done> readOntoPage(const ReportOptions& options, ReportPage& page, TuneReport& tuned,
+                          std::vector<std::unique_ptr<TuneFrames>>& frames, std::ostream& out,
+                          std::ostream& err)
+{
+    ReadingAsks asks;
+    asks.keepFrames = true;
+    asks.replay = true;
+    asks.session = {options.common.ini, options.common.uptimeMs, 0};
+    for (const std::filesystem::path& capture : options.captures) {
+        for (const CaptureChoice& choice : choicesOf(capture, options.choice)) {
+            PageCapture& shown = page.captures.emplace_back();
+            Result<CaptureReading> read = readCapture(capture, choice, asks);
+            if (!read) {
+                if (read.failure().kind == FailureKind::Setup) {
+                    return read.failure();
+                }
+                shown.facts.capture = capture;
+                shown.error = failureText(read.failure());
+                tellFailure(read.failure(), err);
+                continue;
+            }
+            shown.facts = std::move(read->facts);
+            shown.replay = read->session->result();
+            if (shown.facts.record) {
+                shown.gains = shown.facts.record->gains;
+            }
+            sayWhatWasRead(out, capture, shown);
+            shown.tuned = frames.size();
+            shown.frames = read->frames.get();
+            tuned.captures.push_back(shown.facts);
+            frames.push_back(std::move(read->frames));
+        }
+    }
+    return Done{};
+}
+
 } // namespace
 
 int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream& err,
@@ -97,45 +152,13 @@ int reportCommand(const ReportOptions& options, std::ostream& out, std::ostream&
     }
     const GovernorSettings base = baseSettings(page.settings);
     stopLiveInputsOnInterrupt(options.captures);
-    SessionOptions sessionOptions{options.common.ini, options.common.uptimeMs, 0};
     std::vector<std::unique_ptr<TuneFrames>> frames;
     std::vector<const TuneFrames*> parts;
-    for (const std::filesystem::path& capture : options.captures) {
-        for (const CaptureChoice& choice : choicesOf(capture, options.choice)) {
-            PageCapture& shown = page.captures.emplace_back();
-            auto kept = std::make_unique<TuneFrames>();
-            std::unique_ptr<Session> session;
-            if (const Result<Done> read =
-                    readForTuning(capture, choice, shown.facts, *kept, &session, sessionOptions);
-                !read) {
-                if (read.failure().kind == FailureKind::Setup) {
-                    return tellFailure(read.failure(), err); // no capture could be judged
-                }
-                shown.error = failureText(read.failure());
-                tellFailure(read.failure(), err);
-                continue;
-            }
-            shown.replay = session->result();
-            if (shown.facts.record) {
-                shown.gains = shown.facts.record->gains;
-            }
-            if (shown.gains) {
-                out << utf8Of(capture.filename()) << ": " << gainsSentence(*shown.gains) << '\n';
-                if (const std::string longer = recordLongerSentence(*shown.gains);
-                    !longer.empty()) {
-                    out << "  " << longer << '\n';
-                }
-            }
-            if (const std::string stopped = describeStop(shown.facts.summary); !stopped.empty()) {
-                out << (isStandardInput(capture) ? "standard input" : shownPath(capture.filename()))
-                    << ": " << stopped << '\n';
-            }
-            shown.tuned = parts.size();
-            shown.frames = kept.get();
-            tuned.captures.push_back(shown.facts);
-            parts.push_back(kept.get());
-            frames.push_back(std::move(kept));
-        }
+    if (const Result<Done> read = readOntoPage(options, page, tuned, frames, out, err); !read) {
+        return tellFailure(read.failure(), err); // no capture could be judged
+    }
+    for (const std::unique_ptr<TuneFrames>& kept : frames) {
+        parts.push_back(kept.get());
     }
     if (!parts.empty()) {
         tuneAll(tuned, parts, base, true);

@@ -4,8 +4,8 @@
 
 #include "sim/capture/capture.h"
 #include "sim/check/settings_check.h"
+#include "sim/cli/capture_reading.h"
 #include "sim/cli/output.h"
-#include "sim/cli/played_part.h"
 #include "sim/cli/reading.h"
 #include "sim/cli/settings_source.h"
 #include "sim/files.h"
@@ -55,103 +55,8 @@ void tuneAll(TuneReport& report, const std::vector<const TuneFrames*>& parts,
         report.moderate.high = top;
     }
     report.result = tune(parts, base, report.moderate, report.critical);
-    if (parts.size() < 2 || !mixedRates(report.result)) {
-        return;
-    }
-    // Captures of one game at other settings are levels of it: one pair for them all.
-    std::vector<TuneReport::Game> games = gamesOf(report);
-    if (games.size() < 2) {
-        return;
-    }
-    for (TuneReport::Game& game : games) {
-        std::vector<const TuneFrames*> own;
-        for (const std::size_t i : game.captures) {
-            own.push_back(parts[i]);
-        }
-        game.result = tune(own, base, report.moderate, report.critical);
-        report.perGame.push_back(std::move(game));
-    }
-}
-
-std::vector<CaptureChoice> choicesOf(const std::filesystem::path& capture,
-                                     const CaptureChoice& choice)
-{
-    const std::size_t runs = choice.run ? 0 : capFrameXRunCount(capture);
-    if (runs < 2) {
-        return {choice};
-    }
-    std::vector<CaptureChoice> choices(runs, choice);
-    for (std::size_t run = 0; run < runs; ++run) {
-        choices[run].run = run;
-    }
-    return choices;
-}
-
-Result<Done> readForTuning(const std::filesystem::path& capture, const CaptureChoice& choice,
-                           CaptureFacts& facts, TuneFrames& frames,
-                           std::unique_ptr<Session>* session, const SessionOptions& sessionOptions)
-{
-    facts.capture = capture;
-    CaptureOptions captureOptions;
-    captureOptions.application = choice.application;
-    captureOptions.run = choice.run;
-    captureOptions.gamePrograms = choice.gamePrograms;
-    const std::string what = "reading " + shownPath(capture.filename());
-    captureOptions.progress = [&what](double fraction) { showProgress(what, fraction); };
-    PlayedPart played(choice);
-    Result<Done> sessionOpened = Done{};
-    const auto start = [&] {
-        played.restart();
-        frames = TuneFrames{};
-        frames.clock.uptimeMs = sessionOptions.uptimeMs;
-        facts.frameTimes = FrameTimeCounts{};
-        if (session != nullptr) {
-            session->reset(); // one plug-in at a time: the old session ends first
-            if (Result<std::unique_ptr<Session>> opened = Session::open(sessionOptions)) {
-                *session = std::move(*opened);
-            } else {
-                sessionOpened = opened.failure();
-            }
-        }
-    };
-    start();
-    captureOptions.restart = start;
-    Result<CaptureSummary> read = replayCapture(capture, captureOptions, [&](double ms) {
-        if (!played.keeps(ms)) {
-            return;
-        }
-        addFrame(frames, ms);
-        // A session counts the same frame times for its lows: counted once, not twice.
-        if (session != nullptr && *session) {
-            (*session)->frame(ms);
-        } else {
-            countFrameTime(facts.frameTimes, ms);
-        }
-    });
-    endProgress();
-    if (!sessionOpened || !read) {
-        return !sessionOpened ? sessionOpened.failure() : read.failure();
-    }
-    if (session != nullptr && *session) {
-        facts.frameTimes = (*session)->result().frameTimes;
-    }
-    facts.summary = std::move(*read);
-    facts.frames = frames.frameSeconds.size();
-    if (choice.run) {
-        facts.run = choice.run;
-    }
-    if (played.cuts()) {
-        if (facts.frames == 0) {
-            return noFramePlayed(capture, played);
-        }
-        facts.summary.rules.push_back(playedPartText(played));
-    }
-    finishFrames(frames, choice.target);
-    if (Result<Done> refused = targetAtUsual(choice, capture, frames.slumps.usualFps); !refused) {
-        return refused;
-    }
-    facts.record = recordFacts(capture, facts.summary, keepsPlayed(choice));
-    return Done{};
+    report.perGame = tuneEachGame(report.result, applicationsOf(report), parts, base,
+                                  report.moderate, report.critical);
 }
 
 int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err)
@@ -181,18 +86,18 @@ int tuneCommand(const TuneOptions& options, std::ostream& out, std::ostream& err
     // run again for their times.
     std::vector<std::unique_ptr<TuneFrames>> frames;
     std::vector<const TuneFrames*> parts;
-    SessionOptions sessionOptions;
-    sessionOptions.uptimeMs = options.common.uptimeMs;
+    ReadingAsks asks;
+    asks.keepFrames = true;
+    asks.session.uptimeMs = options.common.uptimeMs;
     for (const std::filesystem::path& capture : options.captures) {
         for (const CaptureChoice& choice : choicesOf(capture, options.choice)) {
-            frames.push_back(std::make_unique<TuneFrames>());
-            report.captures.emplace_back();
-            if (const Result<Done> read = readForTuning(capture, choice, report.captures.back(),
-                                                        *frames.back(), nullptr, sessionOptions);
-                !read) {
+            Result<CaptureReading> read = readCapture(capture, choice, asks);
+            if (!read) {
                 return tellFailure(read.failure(), err);
             }
-            parts.push_back(frames.back().get());
+            report.captures.push_back(std::move(read->facts));
+            parts.push_back(read->frames.get());
+            frames.push_back(std::move(read->frames));
         }
     }
     tuneAll(report, parts, base, options.gridFollowsCaptures);

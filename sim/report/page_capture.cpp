@@ -52,13 +52,12 @@ std::string frameTimesTitle(const CaptureView& view, const FrameTimeScale& scale
                        counted, countText(marks), marks == 1 ? "" : "s");
 }
 
-void figures(html::Writer& page, const CaptureView& view)
+// What was read: the application, the tool and column, the system, the frames.
+void readRows(html::Writer& page, const CaptureView& view)
 {
     const CaptureFacts& facts = view.capture->facts;
     const SessionResult& replay = *view.capture->replay;
     const CaptureSummary& summary = facts.summary;
-    const FrameTimeCounts& times = facts.frameTimes;
-    page.put("<div class='wide'><table>\n");
     row(page, "application",
         summary.applications.size() < 2
             ? html::format("{}", shown(summary.application))
@@ -71,6 +70,13 @@ void figures(html::Writer& page, const CaptureView& view)
     }
     row(page, "frames",
         html::format("{} over {}", countText(facts.frames), formatSeconds(replay.durationMs)));
+}
+
+// The rates, of play where something is set aside, the whole capture's beside them.
+void rateRows(html::Writer& page, const CaptureView& view)
+{
+    const SessionResult& replay = *view.capture->replay;
+    const FrameTimeCounts& times = view.capture->facts.frameTimes;
     const PlayFigures& play = view.part->play;
     const std::string note = playNote(play);
     if (!note.empty()) {
@@ -111,6 +117,11 @@ void figures(html::Writer& page, const CaptureView& view)
                                                 countText(view.hitches.size())),
                      hitchFactor, 2 * hitchNeighbours, countText(view.hitchPurges),
                      hitchPurgesText(view)));
+}
+
+// How the capture was read where it was not plain: other applications, cells left out, rules.
+void readingRows(html::Writer& page, const CaptureSummary& summary)
+{
     if (const std::vector<AppFrames> others = notJudged(summary); !others.empty()) {
         row(page, "other applications",
             html::format("read, not judged: {}. Tarnwick judges the game's frames alone; "
@@ -134,6 +145,14 @@ void figures(html::Writer& page, const CaptureView& view)
     if (const std::string cut = cutShortText(summary); !cut.empty()) {
         row(page, "cut short", html::format("{}", cut));
     }
+}
+
+void figures(html::Writer& page, const CaptureView& view)
+{
+    page.put("<div class='wide'><table>\n");
+    readRows(page, view);
+    rateRows(page, view);
+    readingRows(page, view.capture->facts.summary);
     page.put("</table></div>\n");
 }
 

@@ -22,7 +22,7 @@ nlohmann::json cellJson(const CellResult& c, double durationMs, std::size_t slum
             {"purgesInSlumps", c.slumps.inSlumps},
             {"purgesOutsideSlumps", c.slumps.outside},
             {"slumpsCaught", c.slumps.caught},
-            {"slumpsMissed", slumps - c.slumps.caught},
+            {"slumpsMissed", missedOf(c, slumps)},
             {"meanDelayMs",
              c.slumps.caught > 0 ? nlohmann::json(c.slumps.meanDelayMs()) : nlohmann::json()},
             {"secondsCritical", c.timeInStateMs[2] / 1000.0},

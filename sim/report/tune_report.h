@@ -4,7 +4,7 @@
 #include "sim/capture/capture.h"
 #include "sim/session/lows.h"
 #include "sim/session/purge_gains.h"
-#include "sim/tune/tune.h"
+#include "sim/tune/decision.h"
 
 #include <nlohmann/json.hpp>
 
@@ -15,16 +15,6 @@
 #include <vector>
 
 namespace sim {
-
-// A capture that is Tarnwick's own frame record: how it was made, and what its purges gained over
-// the part played.
-struct RecordFacts {
-    int mode = 1; // Record= of its header: 1 governed, 2 purges withheld
-    double fpsModerate = 45;
-    double fpsCritical = 35;
-    PurgeGains gains;
-    std::size_t purges = 0; // run or withheld, in the part played
-};
 
 // What was read of one capture.
 struct CaptureFacts {
@@ -48,15 +38,8 @@ struct TuneReport {
     Range moderate;
     Range critical;
     TuneResult result;
-    // Captures of games at different usual rates: a game is an application (names compared as
-    // Windows compares them), its captures at other settings levels of it, tuned together as
-    // well, for one answer each. A game, not a capture: a thousand captures of two games are two
-    // answers, and two grids held.
-    struct Game {
-        std::vector<std::size_t> captures; // indices into captures, ascending
-        TuneResult result;                 // its captures in that order
-        std::string application;           // empty: not named (plain text), told by usual rate
-    };
+    // Captures of games at different usual rates: each game tuned alone as well (tuneEachGame).
+    using Game = TunedGame;
     std::vector<Game> perGame;
 };
 
@@ -64,15 +47,9 @@ struct TuneReport {
 // captures".
 std::string gameLabel(const TuneReport& report, const TuneReport::Game& game);
 
-// The games of report's captures: one an application; captures that name none (plain text, whose
-// application is its file's name) told apart by usual rate among themselves (gamesByUsualRate).
-// In the order of their first capture, each game's captures ascending.
-std::vector<TuneReport::Game> gamesOf(const TuneReport& report);
-
-// The captures (by index) grouped by usual rate, each group the captures within mixedRatesApart
-// of its slowest, in the order of their first capture; a capture without a usual rate (0) is a
-// game of its own kind with the others like it.
-std::vector<std::vector<std::size_t>> gamesByUsualRate(const std::vector<double>& usualFps);
+// Each capture's application as a game's name; empty where it names none (plain text, whose
+// application is its file's name).
+std::vector<std::string> applicationsOf(const TuneReport& report);
 
 // Where something is set aside, what the figures of play leave out: "of play, leaving out 2
 // set-aside stretches (41 s)"; empty where nothing is.
@@ -87,10 +64,6 @@ struct Verdict; // sim/report/verdict.h: what text, JSON and the page say of a T
 std::string pairName(const CellResult& c);
 bool samePair(const CellResult& a, const CellResult& b);
 void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdict);
-// Games whose usual rates lie more than this share apart: a threshold that suits one game's slumps
-// is the other's usual rate.
-inline constexpr double mixedRatesApart = 0.2;
-bool mixedRates(const TuneResult& result);
 // Captures at different usual frame rates judged together: said (each game's own answer, or
 // levels of one game), or empty.
 std::string mixedRatesWarning(const TuneReport& report);

@@ -1,9 +1,10 @@
-// The answer to a player, decided once from the replay of their settings as the plug-in runs them
-// and from the grid: the text, the JSON and the page only render it.
+// The answer to a player in words: sim/tune decides it once (decision.h); this says it, and the
+// text, the JSON and the page render what it says.
 #pragma once
 
 #include "sim/check/settings_check.h"
 #include "sim/report/tune_report.h"
+#include "sim/tune/decision.h"
 
 #include <nlohmann/json.hpp>
 
@@ -13,16 +14,6 @@
 #include <vector>
 
 namespace sim {
-
-enum class Answer {
-    TooShort,       // shorter than the least time between two purges
-    NothingAllowed, // every pair of the grid draws the settings check's warning
-    Keep,           // yours is the recommendation
-    Change,         // set the recommendation instead
-    EachGame,       // games at different usual rates: one answer each, no joint pair
-    RecordedOn,     // recorded with Tarnwick on: its recoveries are Tarnwick's own
-    CannotTell,     // slumps, and no pair within the budget catches one: no purge helps here
-};
 
 // A line of Tarnwick.ini as it should read, and the one it replaces.
 struct LineChange {
@@ -34,22 +25,12 @@ struct LineChange {
     bool noFile = false;               // there is no settings file to change
 };
 
-// What the frame records made with Tarnwick governing (Record=1) say their purges gained, judged
-// once for the verdict: worth catching slumps for, worth nothing, or too few purges to tell.
-enum class Worth { Lifts, NoLift, TooFew };
-// A purge must lift the frame rate by this much within its window, beyond what moments as low
-// gained on their own, for the gain to be measured at all.
-inline constexpr double measurableLiftFps = 1.0;
-struct PurgeWorth {
-    Worth worth = Worth::TooFew;
-    std::size_t purges = 0;         // measured purges that ran, over the records
-    double meanTaken = 0;           // vehicles each took
-    double liftFps = 0;             // their mean rise, beyond the yardstick's where there is one
-    bool beyondYardstick = false;   // every record had a yardstick to go by
-    std::optional<int> minutesMore; // TooFew: the minutes more to record
-    std::string sentence;           // what the text, the JSON and the page say of it
+// What the frame records made with Record=1 say their purges gained, and the sentence that says so.
+struct PurgeWorthSaid : PurgeWorth {
+    std::string sentence; // what the text, the JSON and the page say of it
 };
 
+// The decision (sim/tune/decision.h) in words: every figure from it, every sentence made here.
 struct Verdict {
     Answer answer = Answer::TooShort;
     RuleKey decidedBy = RuleKey::None;
@@ -66,22 +47,12 @@ struct Verdict {
     double durationMs = 0;
     // The slumps the recommendation misses (every slump where there is none and no pair catches
     // one), in capture order, and their frame rates alone.
-    struct UncaughtSlump {
-        std::size_t capture = 0;
-        Slump slump;
-    };
+    using UncaughtSlump = Decision::UncaughtSlump;
     std::vector<UncaughtSlump> uncaught;
     std::vector<double> uncaughtSlumpFps;
     bool noPairCatches = false; // slumps there are, and no pair of the grid catches any
-    // The wasted-purge budget: one for each minute of ordinary play begun, and each pair's wasted
-    // purges against it.
-    struct Budget {
-        std::uint64_t allowed = 0;
-        double ordinaryMs = 0;
-        double perMinute = wastedPerMinute;
-    };
-    Budget budget;
-    std::string why; // one sentence, from the key that decided
+    Decision::Budget budget;    // each pair's wasted purges against it
+    std::string why;            // one sentence, from the key that decided
     std::vector<LineChange> changes;
     std::vector<double> usualFps; // each capture's, for games at different rates
     // RecordedOn: the captures that look recorded with Tarnwick on, with your purges after which
@@ -95,13 +66,13 @@ struct Verdict {
     // Captures where another application may be the game: which one was judged and how to judge
     // the other (judgedApplicationText), named by capture where there are several.
     std::vector<std::string> applicationNotes;
-    std::optional<PurgeWorth> purgeWorth; // none without a frame record made with Record=1
-    std::vector<Verdict> eachGame;        // EachGame: one per game, in order
-    std::vector<std::string> gameNames;   // EachGame: the captures each answer is for
+    std::optional<PurgeWorthSaid> purgeWorth; // none without a frame record made with Record=1
+    std::vector<Verdict> eachGame;            // EachGame: one per game, in order
+    std::vector<std::string> gameNames;       // EachGame: the captures each answer is for
 };
 
-// in: report, tuned (with perGame when its captures run at different usual rates); settings,
-// the file judged (none: the defaults).
+// The decision on report (sim/tune's decide), put into words. in: report, tuned (with perGame
+// when its captures run at different usual rates); settings, the file judged (none: the defaults).
 Verdict judge(const TuneReport& report, const std::optional<SettingsCheck>& settings);
 
 // "change FPS_Critical=35 to FPS_Critical=30 (line 14)", "add FPS_Critical=30 under [Settings]".
@@ -121,6 +92,5 @@ std::string uncaughtText(const Verdict& verdict);
 void printVerdict(std::ostream& out, const Verdict& verdict, bool withNotes = true);
 void printApplicationNotes(std::ostream& out, const Verdict& verdict);
 nlohmann::json verdictJson(const Verdict& verdict);
-const char* ruleKeyName(RuleKey key);
 
 } // namespace sim

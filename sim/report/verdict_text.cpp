@@ -17,25 +17,6 @@ std::string plural(std::uint64_t count, std::string_view one, std::string_view m
 
 } // namespace
 
-const char* ruleKeyName(RuleKey key)
-{
-    for (const RuleKeyRow& row : ruleKeys) {
-        if (row.key == key) {
-            return row.name;
-        }
-    }
-    switch (key) {
-    case RuleKey::Warned:
-        return "settingsCheckWarns";
-    case RuleKey::OutsideGrid:
-        return "outsideTheGrid";
-    case RuleKey::GainsNothing:
-        return "purgesGainNothing";
-    default:
-        return "none";
-    }
-}
-
 std::string changesHeading(const Verdict& v)
 {
     return v.settingsFile.empty()
@@ -233,7 +214,7 @@ nlohmann::json verdictJson(const Verdict& v)
     }
     if (v.purgeWorth) {
         static const char* const worths[] = {"lifts", "noLift", "tooFew"};
-        const PurgeWorth& w = *v.purgeWorth;
+        const PurgeWorthSaid& w = *v.purgeWorth;
         json["purgeWorth"] = {
             {"worth", worths[static_cast<std::size_t>(w.worth)]},
             {"purges", w.purges},

@@ -1,6 +1,5 @@
 #include "sim/tune/tune.h"
 
-#include "sim/check/settings_check.h"
 #include "sim/tune/columns.h"
 #include "sim/tune/lanes.h"
 #include "sim/tune/recoveries.h"
@@ -13,58 +12,6 @@
 #include <fmt/format.h>
 
 namespace sim {
-
-const std::vector<RuleKeyRow> ruleKeys = {
-    {RuleKey::ModerateAtUsual, "moderateAtUsual", true, 0,
-     "the game Normal at least {normal:g}% of ordinary play's time with FPS_Moderate {room:g}% "
-     "higher, as a slower evening would meet it"},
-    {RuleKey::OverBudget, "overBudget", true, 0,
-     "no more than {budget:g} wasted purge for each minute of ordinary play begun (a purge outside "
-     "any slump "
-     "and outside what is set aside)"},
-    {RuleKey::Missed, "missed", true, 0, "the most slumps caught"},
-    {RuleKey::Room, "room", true, 0,
-     "room: both thresholds moved together by {needed:g}% either way (times 1 + and 1 - the "
-     "share), it stays within the budget moved up and misses no more slumps moved down"},
-    {RuleKey::Wait, "wait", true, waitToleranceMs,
-     "the shortest wait from a slump's start to its first purge (within a second counts as level)"},
-    {RuleKey::MoreRoom, "moreRoom", false, 0,
-     "then the most room, in steps of {step:g}% up to {most:g}%"},
-    {RuleKey::Wasted, "wasted", false, 0, "then the fewest wasted purges"},
-    {RuleKey::Nearer, "nearer", false, 0,
-     "then the pair nearest yours, one step per frame per second on either threshold"},
-    {RuleKey::HigherCritical, "higherCritical", false, 0, "ties to the higher FPS_Critical"},
-};
-
-namespace {
-
-std::string ruleText(const RuleKeyRow& row)
-{
-    return fmt::format(fmt::runtime(row.rule), fmt::arg("normal", normalInPlay * 100),
-                       fmt::arg("room", moderateRoom * 100), fmt::arg("budget", wastedPerMinute),
-                       fmt::arg("needed", roomStep * roomNeeded * 100),
-                       fmt::arg("step", roomStep * 100),
-                       fmt::arg("most", roomStep * roomSteps * 100));
-}
-
-} // namespace
-
-std::string recommendationRule()
-{
-    return fmt::format("catch the most slumps, soonest, with no more than {:g} wasted purge a "
-                       "minute of ordinary play and the game Normal there",
-                       wastedPerMinute);
-}
-
-std::string recommendationRuleInFull()
-{
-    std::string text;
-    for (const RuleKeyRow& row : ruleKeys) {
-        text += (text.empty() ? "" : "; ") + ruleText(row);
-    }
-    return text + "; never a pair the settings check warns about. Yours is kept while it stands "
-                  "level with the first pair on every key before \"then\"";
-}
 
 std::uint64_t wastedAllowed(double ordinaryMs)
 {
@@ -115,7 +62,12 @@ std::optional<std::size_t> movedBy(const std::vector<CellResult>& cells, const C
                                                    : std::floor(threshold * factor));
     };
     const std::int32_t moderate = moved(c.moderate);
-    const std::int32_t critical = std::min(moved(c.critical), moderate - 1);
+    return cellIndexOf(cells, moderate, std::min(moved(c.critical), moderate - 1));
+}
+
+std::optional<std::size_t> cellIndexOf(const std::vector<CellResult>& cells, std::int32_t moderate,
+                                       std::int32_t critical)
+{
     const auto at =
         std::lower_bound(cells.begin(), cells.end(), std::pair{moderate, critical},
                          [](const CellResult& cell, std::pair<std::int32_t, std::int32_t> p) {
@@ -143,8 +95,8 @@ Room roomOf(const TuneResult& r, const CellResult& c)
             room.gridEdge = !up;
         }
         if (room.gridEdge || room.overBudget || room.misses) {
-            room.outside = up ? r.cells[*up].slumps.outside : 0;
-            room.missed = down ? missedOf(r.cells[*down], r.slumps) : 0;
+            room.wastedMovedUp = up ? r.cells[*up].slumps.outside : 0;
+            room.missedMovedDown = down ? missedOf(r.cells[*down], r.slumps) : 0;
             return room;
         }
         room.steps = step;
@@ -163,121 +115,10 @@ double lowestOrdinaryFps(const TuneResult& r)
     return lowest;
 }
 
-std::int64_t Standing::of(RuleKey key) const
+bool tooShortToJudge(double durationMs)
 {
-    for (std::size_t i = 0; i < ruleKeys.size(); ++i) {
-        if (ruleKeys[i].key == key) {
-            return figures[i];
-        }
-    }
-    return 0;
+    return durationMs < static_cast<double>(purgeIntervalMs);
 }
-
-namespace {
-
-std::int64_t figureOf(RuleKey key, const TuneResult& r, const CellResult& c, const Room& room)
-{
-    switch (key) {
-    case RuleKey::ModerateAtUsual:
-        return moderateFitsPlay(r, c) ? 0 : 1;
-    case RuleKey::OverBudget:
-        return static_cast<std::int64_t>(overBudgetOf(c, r.ordinaryMs));
-    case RuleKey::Missed:
-        return missedOf(c, r.slumps);
-    case RuleKey::Room:
-        return roomNeeded - std::min(room.steps, roomNeeded);
-    case RuleKey::Wait:
-        return static_cast<std::int64_t>(std::llround(c.slumps.meanDelayMs()));
-    case RuleKey::MoreRoom:
-        return roomSteps - room.steps;
-    case RuleKey::Wasted:
-        return static_cast<std::int64_t>(c.slumps.outside);
-    case RuleKey::Nearer:
-        return std::abs(c.moderate - r.current.moderate) +
-               std::abs(c.critical - r.current.critical);
-    case RuleKey::HigherCritical:
-        return -c.critical;
-    default:
-        return 0;
-    }
-}
-
-} // namespace
-
-Standing standingOf(const TuneResult& r, const CellResult& c)
-{
-    const Room room = roomOf(r, c);
-    Standing standing;
-    for (const RuleKeyRow& row : ruleKeys) {
-        standing.figures.push_back(figureOf(row.key, r, c, room));
-    }
-    return standing;
-}
-
-RuleKey decidingKey(const Standing& yours, const Standing& best)
-{
-    for (std::size_t i = 0; i < ruleKeys.size(); ++i) {
-        if (ruleKeys[i].decides && yours.figures[i] > best.figures[i] + ruleKeys[i].tolerance) {
-            return ruleKeys[i].key;
-        }
-    }
-    return RuleKey::None;
-}
-
-namespace {
-
-std::optional<std::size_t> firstOnTheRule(const TuneResult& r)
-{
-    std::optional<std::size_t> best;
-    std::optional<Standing> bestStanding;
-    for (std::size_t i = 0; i < r.cells.size(); ++i) {
-        if (thresholdsDrawAWarning(r.cells[i].moderate, r.cells[i].critical)) {
-            continue;
-        }
-        Standing standing = standingOf(r, r.cells[i]);
-        if (!bestStanding || standing < *bestStanding) {
-            best = i;
-            bestStanding = std::move(standing);
-        }
-    }
-    return best;
-}
-
-std::optional<std::size_t> cellOf(const TuneResult& r, const CellResult& c)
-{
-    for (std::size_t i = 0; i < r.cells.size(); ++i) {
-        if (r.cells[i].moderate == c.moderate && r.cells[i].critical == c.critical) {
-            return i;
-        }
-    }
-    return std::nullopt;
-}
-
-// The recommendation: yours where it stands level with the first pair on every deciding key (a
-// recommendation adopted stays), the first pair otherwise.
-void recommend(TuneResult& r)
-{
-    r.best = firstOnTheRule(r);
-    if (!r.best) {
-        return;
-    }
-    r.decidedBy = decidingKey(standingOf(r, r.current), standingOf(r, r.cells[*r.best]));
-    const std::optional<std::size_t> yours = cellOf(r, r.current);
-    const bool keepYours = r.decidedBy == RuleKey::None && yours &&
-                           !thresholdsDrawAWarning(r.current.moderate, r.current.critical);
-    // Past the grid's edge, yours has no room the grid can show: that it lies outside decided.
-    if (!yours && r.decidedBy == RuleKey::Room) {
-        r.decidedBy = RuleKey::OutsideGrid;
-    }
-    if (r.decidedBy == RuleKey::None && !keepYours) {
-        r.decidedBy = thresholdsDrawAWarning(r.current.moderate, r.current.critical)
-                          ? RuleKey::Warned
-                          : RuleKey::OutsideGrid;
-    }
-    r.recommended = keepYours ? yours : r.best;
-}
-
-} // namespace
 
 double perMinute(double count, double durationMs)
 {
@@ -414,8 +255,8 @@ TuneResult tune(const std::vector<const TuneFrames*>& captures, const GovernorSe
         part.recoveriesAfterYours = purgesEndingDips(*frames, part.current.purgeTimesMs);
         addUp(result.current, part.current);
     }
-    // Shorter than the least time between two purges, a capture cannot tell one pair from another.
-    if (result.durationMs >= static_cast<double>(purgeIntervalMs)) {
+    result.tooShort = tooShortToJudge(result.durationMs);
+    if (!result.tooShort) {
         recommend(result);
     }
     if (result.recommended) {

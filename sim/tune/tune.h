@@ -4,6 +4,7 @@
 
 #include "sim/tune/cell.h"
 #include "sim/tune/columns.h"
+#include "sim/tune/rule.h"
 
 #include <optional>
 #include <string>
@@ -36,24 +37,6 @@ struct TunedCapture {
     std::size_t recoveriesAfterYours = 0;
 };
 
-// The rule's keys, in order: the recommendation is the pair first on them, and yours is kept
-// while it stands level with it on every key that decides.
-enum class RuleKey {
-    None,            // yours is kept
-    ModerateAtUsual, // FPS_Moderate leaves ordinary play no room
-    OverBudget,      // wastes more purges than the budget allows
-    Missed,          // misses slumps
-    Room,            // holds less than the room needed either way
-    Wait,            // waits longer for a slump's first purge
-    MoreRoom,        // among the rest: more room
-    Wasted,          // among the rest: fewer wasted purges
-    Nearer,          // among the rest: nearer yours
-    HigherCritical,  // among the rest: the higher FPS_Critical
-    Warned,          // as good, but the settings check warns about yours
-    OutsideGrid,     // as good, but yours is not among the pairs judged
-    GainsNothing,    // a frame record's purges lift nothing: fewer of them
-};
-
 // Several captures are judged together: a pair's figures are added over them.
 struct TuneResult {
     double durationMs = 0;
@@ -64,6 +47,11 @@ struct TuneResult {
     std::optional<std::size_t> recommended; // index into cells
     std::optional<std::size_t> best;        // the pair first on the rule, even where yours is kept
     RuleKey decidedBy = RuleKey::None;      // where yours falls behind best
+    const RuleTable* rankedWith = nullptr;  // the table recommend walked
+    const RuleKeyRow* decidedRow = nullptr; // the row of decidedBy in it
+    Standing yoursStanding;                 // with best: the figures the ranking compared
+    Standing bestStanding;
+    bool tooShort = false; // too short to tell one pair from another: nothing ranked
     // For each FPS_Moderate from normalFrom on, the share of ordinary play's time the game is
     // Normal (see normalShareOf).
     std::int32_t normalFrom = 0;
@@ -87,63 +75,26 @@ bool moderateFitsPlay(const TuneResult& r, const CellResult& c);
 double normalShareOf(const TuneResult& r, std::int32_t moderate);
 std::int32_t moderateWithRoom(std::int32_t moderate);
 
-// A capture is one evening's noise: the next evening's game runs a little slower or dips a little
-// less deep, which moves its frame rates as moving both thresholds the other way would. A pair's
-// room is how far both move, in steps of roomStep up to roomSteps (times 1 + k steps, 1 - k
-// steps), with it still within the budget (moved up) and missing no more slumps (moved down).
-// A pair with roomNeeded steps holds: yours is kept with that much.
-inline constexpr double roomStep = 0.05;
-inline constexpr int roomSteps = 6;
-inline constexpr int roomNeeded = 3;
-// Waits for a slump's first purge this close to the best pair's are as good.
-inline constexpr std::int64_t waitToleranceMs = 1000;
-
-struct Room {
-    int steps = 0;
-    // Where it stops short of roomSteps: what the pair moved one step further does.
-    bool overBudget = false; // moved up, it wastes more than the budget
-    std::uint64_t outside = 0;
-    bool misses = false; // moved down, it misses this many slumps
-    std::int64_t missed = 0;
-    bool gridEdge = false; // the moved pair lies outside the grid
-    double percent() const { return steps * roomStep * 100; }
-};
 Room roomOf(const TuneResult& r, const CellResult& c);
+
+// The index in cells (sorted as TuneResult's) of the pair moderate, critical; none outside the
+// grid.
+std::optional<std::size_t> cellIndexOf(const std::vector<CellResult>& cells, std::int32_t moderate,
+                                       std::int32_t critical);
 
 // c with both thresholds moved by steps of roomStep (up or down), none outside the grid.
 std::optional<std::size_t> movedBy(const std::vector<CellResult>& cells, const CellResult& c,
                                    int steps);
 
-// One key of the rule: its figure for a pair (smaller first), whether falling behind on it moves
-// yours, how far behind still counts as level, and what it says in the rule.
-struct RuleKeyRow {
-    RuleKey key;
-    const char* name;
-    bool decides;
-    std::int64_t tolerance;
-    const char* rule;
-};
-extern const std::vector<RuleKeyRow> ruleKeys;
-
-// A pair's figures on each key of ruleKeys, in order.
-struct Standing {
-    std::vector<std::int64_t> figures;
-    auto operator<=>(const Standing&) const = default;
-    std::int64_t of(RuleKey key) const;
-};
-Standing standingOf(const TuneResult& r, const CellResult& c);
-// The first deciding key on which yours stands behind best beyond its tolerance; None: level.
-RuleKey decidingKey(const Standing& yours, const Standing& best);
-
+// The slumps c misses of slumps; the wasted purges it has beyond the budget.
 std::int64_t missedOf(const CellResult& c, std::size_t slumps);
 std::uint64_t overBudgetOf(const CellResult& c, double ordinaryMs);
 
-// The rule the recommendation follows: one short sentence, and the whole of it.
-std::string recommendationRule();
-std::string recommendationRuleInFull();
-
 // The lowest of the captures' ordinary lows: the one FPS_Moderate must leave room below.
 double lowestOrdinaryFps(const TuneResult& r);
+
+// Shorter than the least time between two purges, a capture cannot tell one pair from another.
+bool tooShortToJudge(double durationMs);
 
 // in: frames, finished (see finishFrames); base, the settings file's values (the detection range
 // and the rest); the grid's pairs replace its thresholds. The player's pair and the

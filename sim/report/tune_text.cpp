@@ -76,98 +76,21 @@ void printNeighbours(std::ostream& out, const TuneReport& report, const CellResu
         const std::string wait =
             c.slumps.caught > 0 ? fmt::format("{:.1f}", c.slumps.meanDelayMs() / 1000.0) : "-";
         fmt::print(out, "  {:>12} {:>12} {:>7} {:>8} {:>7} {:>7} {:>7}\n", c.moderate, c.critical,
-                   c.purges, c.slumps.outside, c.slumps.caught, slumps - c.slumps.caught, wait);
+                   c.purges, c.slumps.outside, c.slumps.caught, missedOf(c, slumps), wait);
     }
 }
 
 } // namespace
 
-namespace {
-
-// The slowest and the fastest usual rate of the captures; 0, 0 without one.
-std::pair<double, double> usualRange(const TuneResult& r)
+std::vector<std::string> applicationsOf(const TuneReport& report)
 {
-    double slowest = 0;
-    double fastest = 0;
-    for (const TunedCapture& part : r.captures) {
-        const double usual = part.slumps.usualFps;
-        if (usual > 0) {
-            slowest = slowest == 0 ? usual : std::min(slowest, usual);
-            fastest = std::max(fastest, usual);
-        }
+    std::vector<std::string> applications;
+    for (const CaptureFacts& facts : report.captures) {
+        const CaptureSummary& summary = facts.summary;
+        applications.push_back(summary.format == CaptureFormat::PlainText ? std::string()
+                                                                          : summary.application);
     }
-    return {slowest, fastest};
-}
-
-} // namespace
-
-bool mixedRates(const TuneResult& r)
-{
-    const auto [slowest, fastest] = usualRange(r);
-    // A fifth apart, a threshold that suits one game's slumps is the other's usual rate.
-    return slowest > 0 && slowest < fastest * (1 - mixedRatesApart);
-}
-
-std::vector<std::vector<std::size_t>> gamesByUsualRate(const std::vector<double>& usualFps)
-{
-    std::vector<std::size_t> order(usualFps.size());
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        order[i] = i;
-    }
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return usualFps[a] < usualFps[b]; });
-    std::vector<std::vector<std::size_t>> games;
-    double slowest = -1;
-    for (const std::size_t i : order) {
-        const double usual = usualFps[i];
-        // As mixedRates tells games apart: the slowest of a game within a fifth of its fastest.
-        const bool apart =
-            usual <= 0 ? slowest != 0 : slowest <= 0 || slowest < usual * (1 - mixedRatesApart);
-        if (games.empty() || apart) {
-            games.emplace_back();
-            slowest = usual;
-        }
-        games.back().push_back(i);
-    }
-    for (std::vector<std::size_t>& game : games) {
-        std::sort(game.begin(), game.end());
-    }
-    std::sort(games.begin(), games.end(),
-              [](const auto& a, const auto& b) { return a.front() < b.front(); });
-    return games;
-}
-
-std::vector<TuneReport::Game> gamesOf(const TuneReport& report)
-{
-    std::vector<TuneReport::Game> games;
-    std::vector<std::size_t> unnamed;
-    std::vector<double> unnamedUsual;
-    for (std::size_t i = 0; i < report.captures.size(); ++i) {
-        const CaptureSummary& summary = report.captures[i].summary;
-        if (summary.format == CaptureFormat::PlainText || summary.application.empty()) {
-            unnamed.push_back(i);
-            unnamedUsual.push_back(
-                i < report.result.captures.size() ? report.result.captures[i].slumps.usualFps : 0);
-            continue;
-        }
-        const auto same = std::find_if(games.begin(), games.end(), [&](const auto& game) {
-            return equalsIgnoringCase(game.application, summary.application);
-        });
-        if (same == games.end()) {
-            games.push_back({{i}, {}, summary.application});
-        } else {
-            same->captures.push_back(i);
-        }
-    }
-    for (const std::vector<std::size_t>& byRate : gamesByUsualRate(unnamedUsual)) {
-        TuneReport::Game& game = games.emplace_back();
-        for (const std::size_t j : byRate) {
-            game.captures.push_back(unnamed[j]);
-        }
-    }
-    std::sort(games.begin(), games.end(),
-              [](const auto& a, const auto& b) { return a.captures.front() < b.captures.front(); });
-    return games;
+    return applications;
 }
 
 std::string gameLabel(const TuneReport& report, const TuneReport::Game& game)
@@ -211,53 +134,61 @@ std::string playNote(const PlayFigures& play)
                        play.setAsideMs / 1000.0);
 }
 
-void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdict)
+namespace {
+
+// The figures of play, with what they leave out where something is set aside.
+void printLows(std::ostream& out, const CaptureFacts& facts, const PlayFigures& play)
+{
+    const std::string note = playNote(play);
+    if (note.empty()) {
+        fmt::print(out, "  1% low fps {:.1f}, 0.1% low fps {:.1f}\n",
+                   lowFps(facts.frameTimes, 0.01), lowFps(facts.frameTimes, 0.001));
+        return;
+    }
+    fmt::print(out,
+               "  {}: mean fps {:.1f}, 1% low fps {:.1f}, 0.1% low fps {:.1f}, lowest fps "
+               "{:.1f}\n",
+               note, play.meanFps(), lowFps(play.frameTimes, 0.01), lowFps(play.frameTimes, 0.001),
+               play.frames > 0 ? static_cast<double>(play.lowestFps) : 0.0);
+    fmt::print(out, "  whole capture: 1% low fps {:.1f}, 0.1% low fps {:.1f}\n",
+               lowFps(facts.frameTimes, 0.01), lowFps(facts.frameTimes, 0.001));
+}
+
+// One capture: what was read of it, how, and its slumps.
+void printCapture(std::ostream& out, const CaptureFacts& facts, const TunedCapture& part)
+{
+    fmt::print(out, "capture: {}\napplication: {}, {} frames, {:.1f} s{}\n",
+               shown(captureLabel(facts, true)), shown(facts.summary.application), facts.frames,
+               part.durationMs / 1000.0,
+               facts.summary.chosenBy == ChosenBy::GameFolder
+                   ? std::string(", ") + chosenByText(facts.summary.chosenBy)
+                   : std::string());
+    if (const std::vector<AppFrames> others = notJudged(facts.summary); !others.empty()) {
+        fmt::print(out, "  not judged: {}\n", listApplications(others));
+    }
+    printLows(out, facts, part.play);
+    for (const std::string& rule : facts.summary.rules) {
+        fmt::print(out, "  read as: {}\n", rule);
+    }
+    if (facts.summary.stoppedAtMs) {
+        fmt::print(out, "  stopped: {}\n", describeStop(facts.summary));
+    }
+    if (const std::string cut = cutShortText(facts.summary); !cut.empty()) {
+        fmt::print(out, "  {}\n", cut);
+    }
+    printSlumps(out, part.slumps, part.durationMs);
+    if (const std::string aside = setAsideText(part.slumps); !aside.empty()) {
+        fmt::print(out, "  {}\n", aside);
+    }
+    if (const std::string levels = levelsText(part.slumps); !levels.empty()) {
+        fmt::print(out, "  {}\n", levels);
+    }
+}
+
+// The captures as one, the grid, and the settings judged with the player's pair on them.
+void printJudged(std::ostream& out, const TuneReport& report, const Verdict& verdict)
 {
     const TuneResult& r = report.result;
-    printApplicationNotes(out, verdict);
-    for (std::size_t i = 0; i < report.captures.size(); ++i) {
-        const CaptureFacts& facts = report.captures[i];
-        const TunedCapture& part = r.captures[i];
-        fmt::print(out, "capture: {}\napplication: {}, {} frames, {:.1f} s{}\n",
-                   shown(captureLabel(facts, true)), shown(facts.summary.application), facts.frames,
-                   part.durationMs / 1000.0,
-                   facts.summary.chosenBy == ChosenBy::GameFolder
-                       ? std::string(", ") + chosenByText(facts.summary.chosenBy)
-                       : std::string());
-        if (const std::vector<AppFrames> others = notJudged(facts.summary); !others.empty()) {
-            fmt::print(out, "  not judged: {}\n", listApplications(others));
-        }
-        if (const std::string note = playNote(part.play); !note.empty()) {
-            const PlayFigures& play = part.play;
-            fmt::print(out,
-                       "  {}: mean fps {:.1f}, 1% low fps {:.1f}, 0.1% low fps {:.1f}, lowest fps "
-                       "{:.1f}\n",
-                       note, play.meanFps(), lowFps(play.frameTimes, 0.01),
-                       lowFps(play.frameTimes, 0.001),
-                       play.frames > 0 ? static_cast<double>(play.lowestFps) : 0.0);
-            fmt::print(out, "  whole capture: 1% low fps {:.1f}, 0.1% low fps {:.1f}\n",
-                       lowFps(facts.frameTimes, 0.01), lowFps(facts.frameTimes, 0.001));
-        } else {
-            fmt::print(out, "  1% low fps {:.1f}, 0.1% low fps {:.1f}\n",
-                       lowFps(facts.frameTimes, 0.01), lowFps(facts.frameTimes, 0.001));
-        }
-        for (const std::string& rule : facts.summary.rules) {
-            fmt::print(out, "  read as: {}\n", rule);
-        }
-        if (facts.summary.stoppedAtMs) {
-            fmt::print(out, "  stopped: {}\n", describeStop(facts.summary));
-        }
-        if (const std::string cut = cutShortText(facts.summary); !cut.empty()) {
-            fmt::print(out, "  {}\n", cut);
-        }
-        printSlumps(out, part.slumps, part.durationMs);
-        if (const std::string aside = setAsideText(part.slumps); !aside.empty()) {
-            fmt::print(out, "  {}\n", aside);
-        }
-        if (const std::string levels = levelsText(part.slumps); !levels.empty()) {
-            fmt::print(out, "  {}\n", levels);
-        }
-    }
     if (report.captures.size() > 1) {
         fmt::print(out, "judged together: {} captures, {:.1f} s, {} slumps\n",
                    report.captures.size(), r.durationMs / 1000.0, r.slumps);
@@ -281,18 +212,12 @@ void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdi
     }
     fmt::print(out, "your pair: {} ({})\n", pairName(r.current), report.settingsSource);
     printCell(out, r.current, r.durationMs, r.slumps);
-    if (verdict.answer == Answer::EachGame) {
-        printVerdict(out, verdict, false);
-        return;
-    }
-    if (verdict.purgeWorth) {
-        fmt::print(out, "what purges gain here: {}\n", verdict.purgeWorth->sentence);
-    }
-    if (!verdict.best) {
-        fmt::print(out, "no recommendation: {}\n", verdict.why);
-        return;
-    }
-    // The verdict's: where purges lift nothing, it is not the grid's first pair.
+}
+
+// The verdict's pair (where purges lift nothing, not the grid's first), why, and what to edit.
+void printRecommended(std::ostream& out, const TuneReport& report, const Verdict& verdict)
+{
+    const TuneResult& r = report.result;
     const CellResult& best = *verdict.best;
     fmt::print(out, "recommended: {}{}\n", pairName(best),
                samePair(best, r.current) ? " (yours)" : "");
@@ -305,6 +230,29 @@ void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdi
         fmt::print(out, "    {}\n", changeText(change));
     }
     printNeighbours(out, report, best);
+}
+
+} // namespace
+
+void printTune(std::ostream& out, const TuneReport& report, const Verdict& verdict)
+{
+    printApplicationNotes(out, verdict);
+    for (std::size_t i = 0; i < report.captures.size(); ++i) {
+        printCapture(out, report.captures[i], report.result.captures[i]);
+    }
+    printJudged(out, report, verdict);
+    if (verdict.answer == Answer::EachGame) {
+        printVerdict(out, verdict, false);
+        return;
+    }
+    if (verdict.purgeWorth) {
+        fmt::print(out, "what purges gain here: {}\n", verdict.purgeWorth->sentence);
+    }
+    if (!verdict.best) {
+        fmt::print(out, "no recommendation: {}\n", verdict.why);
+        return;
+    }
+    printRecommended(out, report, verdict);
 }
 
 } // namespace sim
