@@ -146,6 +146,33 @@ TEST(Rule, everyKeyThatDecidesIsARowWithAWhy)
     }
 }
 
+// A row's why is a template filled in when its key decides: one that names a figure the wording
+// does not give would stop the tool on that evening alone.
+TEST(Rule, everyWhyFillsInFromTheDecisionsFigures)
+{
+    const sim::TuneResult r = quickOrComplete();
+    sim::TuneReport report;
+    report.moderate = sim::defaultModerate;
+    report.critical = sim::defaultCritical;
+    report.result = r;
+    sim::Decision d;
+    d.yours = at(r, 45, 29);
+    d.best = at(r, 45, 32);
+    d.slumps = 2;
+    d.captures = 1;
+    for (const sim::RuleKeyRow& row : sim::ruleKeys) {
+        if (row.why == nullptr) {
+            continue;
+        }
+        d.decidedBy = row.key;
+        d.decidedRow = &row;
+        std::string why;
+        EXPECT_NO_THROW(why = sim::yoursDoes(d, report, "it warns")) << row.name;
+        EXPECT_FALSE(why.empty()) << row.name;
+        EXPECT_EQ(why.find_first_of("{}"), std::string::npos) << row.name << ": " << why;
+    }
+}
+
 // FPS_Critical 30 moved up 5% a step reads 32, 33, 35, 36 (ceilings of 31.5, 33, 34.5, 36);
 // moved down 28, 27, 25, 24 (floors of 28.5, 27, 25.5, 24).
 struct RoomCase {

@@ -67,7 +67,8 @@ std::string bestDoes(const Decision& d, const CellResult& best)
                        catchesText(best.slumps.caught, best.slumps.meanDelayMs(), d.slumps));
 }
 
-// Where yours stands behind: the why of the key that decided, from the decision's figures.
+} // namespace
+
 std::string yoursDoes(const Decision& d, const TuneReport& report, const std::string& warning)
 {
     if (d.decidedRow == nullptr || d.decidedRow->why == nullptr) {
@@ -97,6 +98,8 @@ std::string yoursDoes(const Decision& d, const TuneReport& report, const std::st
                  fmt::format("FPS_Moderate {} to {}, FPS_Critical {} to {}", report.moderate.low,
                              report.moderate.high, report.critical.low, report.critical.high)));
 }
+
+namespace {
 
 // Slumps, and no pair within the budget catches one: why, as the grid has it.
 std::string cannotTellWhy(const Decision& d, const std::vector<double>& uncaughtFps)

@@ -71,6 +71,10 @@ struct Verdict {
     std::vector<std::string> gameNames;       // EachGame: the captures each answer is for
 };
 
+// Where yours stands behind the best on the key that decided: that row's why, filled in from the
+// decision's figures; empty for a key without one.
+std::string yoursDoes(const Decision& d, const TuneReport& report, const std::string& warning);
+
 // The decision on report (sim/tune's decide), put into words. in: report, tuned (with perGame
 // when its captures run at different usual rates); settings, the file judged (none: the defaults).
 Verdict judge(const TuneReport& report, const std::optional<SettingsCheck>& settings);
