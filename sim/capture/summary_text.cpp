@@ -24,11 +24,17 @@ const char* captureFormatName(CaptureFormat format)
 
 std::string countText(std::uint64_t count)
 {
-    std::string digits = std::to_string(count);
-    for (std::size_t at = digits.size(); at > 3; at -= 3) {
-        digits.insert(at - 3, ",");
+    // Written forwards: inserting into the digits drew a false -Wrestrict from GCC 12 at -O2.
+    const std::string digits = std::to_string(count);
+    std::string text;
+    text.reserve(digits.size() + digits.size() / 3);
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) {
+            text.push_back(',');
+        }
+        text.push_back(digits[i]);
     }
-    return digits;
+    return text;
 }
 
 std::string cutShortText(const CaptureSummary& summary)
