@@ -103,8 +103,8 @@ TEST(Slumps, areFoundFromTheCaptureAlone)
     EXPECT_EQ(loading.pauses, 0u);
     const sim::SlumpVerdict paused = framesOf(cases[9].shape).slumps;
     EXPECT_EQ(paused.pauses, 1u);
-    ASSERT_EQ(paused.setAside.size(), 1u);
-    EXPECT_NEAR(paused.setAside[0].endMs - paused.setAside[0].startMs, 30000, 1);
+    ASSERT_EQ(paused.asideSpans.size(), 1u);
+    EXPECT_NEAR(paused.asideSpans[0].endMs - paused.asideSpans[0].startMs, 30000, 1);
     // A slump still on at either end holds the capture's first and last frames.
     const sim::TuneFrames ends = framesOf(cases[4].shape);
     EXPECT_EQ(ends.slumps.slumps.front().startMs, 0.0);
@@ -126,7 +126,7 @@ TEST(Slumps, aPurgeCountsOnceInsideAndTheFirstOneSetsTheDelay)
 {
     sim::SlumpVerdict verdict;
     verdict.slumps = {{10000, 20000, 30}, {40000, 50000, 30}};
-    verdict.setAside = {{60000, 90000}};
+    verdict.asideSpans = {{60000, 90000}};
     // Before the first slump's lead, in its lead (no delay), in it, just after it (set off by its
     // last slow frames), between, just after the second, after its trail, in a pause.
     const sim::SlumpScore score =
@@ -138,7 +138,7 @@ TEST(Slumps, aPurgeCountsOnceInsideAndTheFirstOneSetsTheDelay)
     EXPECT_EQ(score.delaySumMs, 10400.0) << "the first from its lead, the second from its trail";
     EXPECT_TRUE(sim::placeOf(verdict, 20400).slump.has_value());
     EXPECT_FALSE(sim::placeOf(verdict, 20600).slump.has_value());
-    EXPECT_TRUE(sim::placeOf(verdict, 60000).setAside);
+    EXPECT_TRUE(sim::placeOf(verdict, 60000).inAside);
 }
 
 // A trace written a second at a time, so that each second holds exactly the frames given: evenly
@@ -160,25 +160,25 @@ struct Seconds {
     }
 };
 
-TEST(SetAside, aPauseIsASingleFrameOfAtLeastItsLength)
+TEST(NotPlay, aPauseIsASingleFrameOfAtLeastItsLength)
 {
     for (const double frameMs : {1500.0, 1499.0}) {
         sim::FrameRateTrace trace;
         sim::traceFrame(trace, 1000);
         sim::traceFrame(trace, 1000 + frameMs);
         sim::traceFrame(trace, 1010 + frameMs);
-        EXPECT_EQ(sim::setAsideOf(trace).pauses, frameMs == 1500 ? 1u : 0u) << frameMs;
+        EXPECT_EQ(sim::notPlayOf(trace).pauses, frameMs == 1500 ? 1u : 0u) << frameMs;
     }
 }
 
-TEST(SetAside, aSecondFasterThanPlayByItsShareIsALoadingScreenOrMenu)
+TEST(NotPlay, aSecondFasterThanPlayByItsShareIsALoadingScreenOrMenu)
 {
     // Play runs at 40 frames a second, unevenly: twice that is still play, and so is an even
     // second of 1.15 times it (46); a frame more is a loading screen or a menu.
     struct Case {
         std::size_t frames;
         bool even;
-        bool setAside;
+        bool aside;
     };
     const Case cases[] = {
         {80, false, false}, {81, false, true},  {46, true, false},
@@ -187,8 +187,8 @@ TEST(SetAside, aSecondFasterThanPlayByItsShareIsALoadingScreenOrMenu)
     for (const Case& c : cases) {
         Seconds seconds;
         seconds.add(20, 40).add(1, c.frames, c.even).add(20, 40);
-        const sim::SetAside aside = sim::setAsideOf(seconds.trace);
-        EXPECT_EQ(aside.loadingMs, c.setAside ? 1000.0 : 0.0)
+        const sim::NotPlay aside = sim::notPlayOf(seconds.trace);
+        EXPECT_EQ(aside.loadingMs, c.aside ? 1000.0 : 0.0)
             << c.frames << (c.even ? " even" : " uneven");
     }
 }

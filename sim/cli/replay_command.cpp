@@ -174,7 +174,7 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
         }
     }
     ChartOptions chart{"tarnwick-sim replay: " + shown(capture.application), false, nullptr,
-                       &slumps.slumps, &slumps.setAside};
+                       &slumps.slumps, &slumps.asideSpans};
     chart.levels = &slumps.levels;
     const bool logKept = keepPluginLog(options.common, session->pluginLog(), result, out, err);
     return writeChart(options.common, result, chart, out, err) && logKept ? 0 : 1;

@@ -91,7 +91,7 @@ void timeLabels(std::ostream& out, const Scale& s, double y);
 // What each mark means, along the chart's foot; the line of a run without Tarnwick, or else the
 // slumps, when they are drawn, and what is set aside, when there is some; the other pair's
 // purges, when there is one.
-void legend(std::ostream& out, bool compared, bool slumps, bool setAside, bool otherPair,
+void legend(std::ostream& out, bool compared, bool slumps, bool notPlay, bool otherPair,
             bool levels = false);
 
 } // namespace sim::chart

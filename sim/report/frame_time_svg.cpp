@@ -101,11 +101,11 @@ std::vector<HitchMark> hitchMarks(const FrameTimeView& view, const FrameTimeScal
 }
 
 void writeFrameTimeSvg(std::ostream& out, const FrameTimeView& view, const FrameTimeScale& scale,
-                       const std::string& title, const std::vector<Span>& setAside)
+                       const std::string& title, const std::vector<Span>& asideSpans)
 {
     opening(out, title);
     const chart::Scale s{scale.durationMs, 1};
-    chart::spanBands(out, chart::setAsideSpans(setAside), chart::setAsideFill, s, top, bottom);
+    chart::spanBands(out, chart::setAsideSpans(asideSpans), chart::setAsideFill, s, top, bottom);
     msAxis(out, scale.maxMs);
     chart::timeLabels(out, s, bottom + 16);
     const double share = columnShare(view, scale);
@@ -144,7 +144,7 @@ void writeFrameTimeSvg(std::ostream& out, const FrameTimeView& view, const Frame
                               "yellow. Red: hitches (over {:g} times the median of {} "
                               "neighbours). Frames above {:g} ms are cut at the top.{}",
                               hitchFactor, 2 * hitchNeighbours, scale.maxMs,
-                              setAside.empty() ? "" : " Beige: not play."));
+                              asideSpans.empty() ? "" : " Beige: not play."));
     out << "</svg>\n";
 }
 

@@ -229,7 +229,7 @@ void legendMark(std::ostream& out, const LegendEntry& entry, double x)
 
 } // namespace
 
-void legend(std::ostream& out, bool compared, bool slumps, bool setAside, bool otherPair,
+void legend(std::ostream& out, bool compared, bool slumps, bool notPlay, bool otherPair,
             bool levels)
 {
     std::vector<LegendEntry> entries{
@@ -248,7 +248,7 @@ void legend(std::ostream& out, bool compared, bool slumps, bool setAside, bool o
         entries.push_back({Mark::DashedLine, {}, "without Tarnwick", 0});
     } else if (slumps) {
         entries.push_back({Mark::Slump, {}, "slump", 56});
-        if (setAside) {
+        if (notPlay) {
             entries.push_back({Mark::SetAside, {}, "not play", 66});
         }
         if (levels) {

@@ -55,7 +55,7 @@ std::vector<Slice> slicesOf(const FpsHistory& history, const Scale& s)
 // clipped at the top instead).
 // A stretch of the chart that lies wholly in what is set aside: a loading screen at 500 fps is not
 // what the scale is for.
-bool setAside(const FpsBucket& b, const std::vector<sim::Span>* spans)
+bool wholeInAside(const FpsBucket& b, const std::vector<sim::Span>* spans)
 {
     if (spans == nullptr) {
         return false;
@@ -71,7 +71,7 @@ double chooseMaxFps(const SessionResult& result, const SessionResult* baseline,
     std::vector<double> tops;
     for (const SessionResult* r : {&result, baseline}) {
         for (const FpsBucket& b : r ? r->fpsHistory.buckets : std::vector<FpsBucket>{}) {
-            if (setAside(b, aside)) {
+            if (wholeInAside(b, aside)) {
                 continue;
             }
             // The envelope's tops too, but not a lone spike far above its stretch's mean.
@@ -255,9 +255,9 @@ void stateBands(std::ostream& out, const SessionResult& result, const std::vecto
 
 } // namespace
 
-double chartMaxFps(const SessionResult& result, const std::vector<sim::Span>* setAside)
+double chartMaxFps(const SessionResult& result, const std::vector<sim::Span>* asideSpans)
 {
-    return chooseMaxFps(result, nullptr, nullptr, setAside);
+    return chooseMaxFps(result, nullptr, nullptr, asideSpans);
 }
 
 void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions& options)
@@ -269,7 +269,7 @@ void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions
                                : std::max(result.durationMs, baseline ? baseline->durationMs : 0.0);
     const Scale s{durationMs, options.maxFps > 0
                                   ? options.maxFps
-                                  : chooseMaxFps(result, baseline, other, options.setAside)};
+                                  : chooseMaxFps(result, baseline, other, options.asideSpans)};
     fmt::print(
         out,
         "<?xml version='1.0' encoding='UTF-8'?>\n<svg xmlns='http://www.w3.org/2000/svg' "
@@ -277,9 +277,9 @@ void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions
         "font-size='12' role='img'>\n<title>{3}</title>\n<rect width='100%' height='100%' "
         "fill='white'/>\n<text x='{2}' y='24' font-size='15' font-weight='bold'>{3}</text>\n",
         width, height, left, markupText(options.title));
-    const bool setAside = options.setAside != nullptr && !options.setAside->empty();
+    const bool notPlay = options.asideSpans != nullptr && !options.asideSpans->empty();
     const bool levels = options.levels != nullptr && !options.levels->empty();
-    legend(out, baseline != nullptr, options.slumps != nullptr, setAside, other != nullptr, levels);
+    legend(out, baseline != nullptr, options.slumps != nullptr, notPlay, other != nullptr, levels);
     axes(out, s);
     if (levels) {
         levelBands(out, *options.levels, s, top, bottom);
@@ -287,8 +287,8 @@ void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions
     if (options.slumps != nullptr) {
         spanBands(out, slumpSpans(*options.slumps), slumpFill, s, top, bottom);
     }
-    if (setAside) {
-        spanBands(out, setAsideSpans(*options.setAside), setAsideFill, s, top, bottom);
+    if (notPlay) {
+        spanBands(out, setAsideSpans(*options.asideSpans), setAsideFill, s, top, bottom);
     }
     const std::vector<Threshold> shown = thresholdsOf(result, s);
     thresholdBands(out, shown, s);
