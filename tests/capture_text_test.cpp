@@ -7,7 +7,9 @@
 #include "capture_support.h"
 #include "test_support.h"
 
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -249,6 +251,21 @@ TEST(LineReader, directoryOrMissingFileIsAClearError)
     ScratchDir dir;
     EXPECT_THROW(sim::LineReader{dir.path()}, sim::CaptureError);
     EXPECT_THROW(sim::LineReader{dir / "absent.csv"}, sim::CaptureError);
+}
+
+TEST(CountText, groupsThousandsWithCommas)
+{
+    const std::pair<std::uint64_t, const char*> cases[] = {
+        {0, "0"},
+        {999, "999"},
+        {1000, "1,000"},
+        {999999, "999,999"},
+        {1000000, "1,000,000"},
+        {UINT64_MAX, "18,446,744,073,709,551,615"},
+    };
+    for (const auto& [count, text] : cases) {
+        EXPECT_EQ(sim::countText(count), text) << count;
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iterator>
 #include <regex>
 #include <sstream>
@@ -59,6 +60,50 @@ TEST(Hitches, areFramesWellOverTheirNeighboursMedian)
     };
     for (const Case& c : cases) {
         EXPECT_EQ(hitchFrames(c.ms), c.hitches) << c.what;
+    }
+}
+
+// The factor and the window pinned from both sides, in frame times a float holds exactly (a
+// sixty-fourth of a second, 2.5 times it, a quarter of a second).
+TEST(Hitches, holdTheirFactorAndWindowAtTheEdges)
+{
+    constexpr double fast = 15.625;
+    constexpr double slow = 62.5;
+    constexpr double spike = 100; // 2.5 times (fast + slow) / 2, and a little more
+    // Frame 30 of 61 at spikeMs; slow frames 1 to 5 frames from it on both sides, and one more at
+    // `alsoSlowAt` frames before it: 11 slow neighbours make the median slow, 10 of 20 make it
+    // halfway.
+    const auto around = [&](double spikeMs, std::size_t slowNear, std::size_t alsoSlowAt) {
+        std::vector<double> ms(61, fast);
+        ms[30] = spikeMs;
+        for (std::size_t d = 1; d <= slowNear; ++d) {
+            ms[30 - d] = slow;
+            ms[30 + d] = slow;
+        }
+        if (alsoSlowAt > 0) {
+            ms[30 - alsoSlowAt] = slow;
+        }
+        return ms;
+    };
+    // One neighbour faster than the rest: the median alone, not the fastest, decides.
+    const auto withFaster = [](std::vector<double> ms) {
+        ms[31] = 7.8125;
+        return ms;
+    };
+    struct Case {
+        const char* what;
+        std::vector<double> ms;
+        bool hitch;
+    };
+    const std::vector<Case> cases{
+        {"exactly the factor times the median", withFaster(around(fast * 2.5, 0, 0)), false},
+        {"just over the factor", withFaster(around(fast * 2.5 + 0.01, 0, 0)), true},
+        {"a slow neighbour 10 frames away is in the window", around(spike, 5, 10), false},
+        {"one 11 frames away is not", around(spike, 5, 11), true},
+    };
+    for (const Case& c : cases) {
+        const std::vector<std::size_t> at = hitchFrames(c.ms);
+        EXPECT_EQ(std::find(at.begin(), at.end(), 30u) != at.end(), c.hitch) << c.what;
     }
 }
 

@@ -177,7 +177,7 @@ Outcome replayOn(const sim::TuneFrames& frames, const GovernorSettings& settings
             sim::followPass(follower, frames.frameSeconds[i], frames.ticks[i], frames.ticks[i]);
         const double ms = frames.elapsedMs[i] - (i == 0 ? 0 : frames.elapsedMs[i - 1]);
         const sim::PurgePlace place = sim::placeOf(frames.slumps, frames.elapsedMs[i]);
-        if (!place.slump && !place.setAside) {
+        if (!place.slump && !place.inAside) {
             playMs += ms;
             // A frame's time passes in the state the pass before it left.
             normalMs += pass.from == PerfState::Normal ? ms : 0;

@@ -103,8 +103,8 @@ TEST(Slumps, areFoundFromTheCaptureAlone)
     EXPECT_EQ(loading.pauses, 0u);
     const sim::SlumpVerdict paused = framesOf(cases[9].shape).slumps;
     EXPECT_EQ(paused.pauses, 1u);
-    ASSERT_EQ(paused.setAside.size(), 1u);
-    EXPECT_NEAR(paused.setAside[0].endMs - paused.setAside[0].startMs, 30000, 1);
+    ASSERT_EQ(paused.asideSpans.size(), 1u);
+    EXPECT_NEAR(paused.asideSpans[0].endMs - paused.asideSpans[0].startMs, 30000, 1);
     // A slump still on at either end holds the capture's first and last frames.
     const sim::TuneFrames ends = framesOf(cases[4].shape);
     EXPECT_EQ(ends.slumps.slumps.front().startMs, 0.0);
@@ -126,7 +126,7 @@ TEST(Slumps, aPurgeCountsOnceInsideAndTheFirstOneSetsTheDelay)
 {
     sim::SlumpVerdict verdict;
     verdict.slumps = {{10000, 20000, 30}, {40000, 50000, 30}};
-    verdict.setAside = {{60000, 90000}};
+    verdict.asideSpans = {{60000, 90000}};
     // Before the first slump's lead, in its lead (no delay), in it, just after it (set off by its
     // last slow frames), between, just after the second, after its trail, in a pause.
     const sim::SlumpScore score =
@@ -138,7 +138,88 @@ TEST(Slumps, aPurgeCountsOnceInsideAndTheFirstOneSetsTheDelay)
     EXPECT_EQ(score.delaySumMs, 10400.0) << "the first from its lead, the second from its trail";
     EXPECT_TRUE(sim::placeOf(verdict, 20400).slump.has_value());
     EXPECT_FALSE(sim::placeOf(verdict, 20600).slump.has_value());
-    EXPECT_TRUE(sim::placeOf(verdict, 60000).setAside);
+    EXPECT_TRUE(sim::placeOf(verdict, 60000).inAside);
+}
+
+// A trace written a second at a time, so that each second holds exactly the frames given: evenly
+// paced, or alternately a tenth longer and shorter (as uneven as play).
+struct Seconds {
+    sim::FrameRateTrace trace;
+    double atMs = 0;
+    Seconds& add(std::size_t seconds, std::size_t frames, bool even = false)
+    {
+        for (std::size_t s = 0; s < seconds; ++s) {
+            const double frameMs = 1000.0 / static_cast<double>(frames);
+            for (std::size_t i = 0; i < frames; ++i) {
+                const double early = even ? 0 : (i % 2 == 0 ? 0.05 : -0.05);
+                sim::traceFrame(trace, atMs + (static_cast<double>(i) + 0.5 + early) * frameMs);
+            }
+            atMs += 1000;
+        }
+        return *this;
+    }
+};
+
+TEST(NotPlay, aPauseIsASingleFrameOfAtLeastItsLength)
+{
+    for (const double frameMs : {1500.0, 1499.0}) {
+        sim::FrameRateTrace trace;
+        sim::traceFrame(trace, 1000);
+        sim::traceFrame(trace, 1000 + frameMs);
+        sim::traceFrame(trace, 1010 + frameMs);
+        EXPECT_EQ(sim::notPlayOf(trace).pauses, frameMs == 1500 ? 1u : 0u) << frameMs;
+    }
+}
+
+TEST(NotPlay, aSecondFasterThanPlayByItsShareIsALoadingScreenOrMenu)
+{
+    // Play runs at 40 frames a second, unevenly: twice that is still play, and so is an even
+    // second of 1.15 times it (46); a frame more is a loading screen or a menu.
+    struct Case {
+        std::size_t frames;
+        bool even;
+        bool aside;
+    };
+    const Case cases[] = {
+        {80, false, false}, {81, false, true},  {46, true, false},
+        {47, true, true},   {47, false, false}, // uneven, it is play that ran faster
+    };
+    for (const Case& c : cases) {
+        Seconds seconds;
+        seconds.add(20, 40).add(1, c.frames, c.even).add(20, 40);
+        const sim::NotPlay aside = sim::notPlayOf(seconds.trace);
+        EXPECT_EQ(aside.loadingMs, c.aside ? 1000.0 : 0.0)
+            << c.frames << (c.even ? " even" : " uneven");
+    }
+}
+
+TEST(Slumps, aDipAtTheTargetIsNoneAndAFrameUnderIsOne)
+{
+    for (const std::size_t dip : {40u, 39u}) {
+        Seconds seconds;
+        seconds.add(20, 60, true).add(5, dip, true).add(20, 60, true);
+        const sim::SlumpVerdict verdict = sim::judgeSlumps(seconds.trace, 40.0);
+        ASSERT_EQ(verdict.slumps.size(), dip < 40 ? 1u : 0u) << dip;
+        if (dip < 40) {
+            // Less its edge tenths, which hold the target's 4 frames.
+            EXPECT_NEAR(verdict.slumps[0].startMs, 20000, 500);
+            EXPECT_NEAR(verdict.slumps[0].endMs, 25000, 500);
+        }
+    }
+}
+
+TEST(Slumps, aSideOfTooFewPlayedSecondsLeavesTheOtherToJudge)
+{
+    // 15 s at 60 fps, then a minute at 100. A second with fewer than levelSideSeconds played
+    // before it is judged by the minute after it alone (slow below 80); from the one with
+    // exactly that many before it on, by the lower side (below 48): the slump ends there.
+    Seconds seconds;
+    seconds.add(15, 60, true).add(60, 100, true);
+    const sim::SlumpVerdict verdict = sim::judgeSlumps(seconds.trace, std::nullopt);
+    ASSERT_EQ(verdict.slumps.size(), 1u);
+    EXPECT_EQ(verdict.slumps[0].startMs, 0.0);
+    // 10 s, and the window that ends 0.4 s into a second is judged as that second's.
+    EXPECT_NEAR(verdict.slumps[0].endMs, 10400, 100);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // Longer than most files here on purpose: reading a table is one pass over types of this file
 // alone (whose frames, the swap chains, what a read found), and split it would need a header of
-// internals that no other file has use for.
+// internals that no other file has use for. A row is taken in named steps instead.
 // The capture tools' CSV tables: PresentMon of every version, OCAT and MangoHud differ only in
 // where the header is and which column holds the frame time. A table often interleaves several
 // processes; one application is replayed (see capture.h for the reading contract).
@@ -258,18 +258,24 @@ std::string applicationOfFileName(const std::filesystem::path& path)
     return stem.substr(0, stem.size() - stamp.size());
 }
 
-// One row: counted for its application, and its frame time handed on when it is the target's.
-void takeRow(const std::filesystem::path& path, std::uint64_t line, const FieldPlaces& places,
-             const std::vector<std::string_view>& fields, std::string_view wholeFile,
-             Target& target, TableRead& read, const FrameSink& onFrame)
+// The row's application as written, its doubled quotes undone (into `written` where it had any).
+std::string_view applicationOf(const FieldPlaces& places,
+                               const std::vector<std::string_view>& fields,
+                               std::string_view wholeFile, std::string& written)
 {
-    const bool named = places.application != noField;
-    std::string_view app = named ? trim(fields[places.application]) : wholeFile;
-    std::string written;
-    if (app.find("\"\"") != std::string_view::npos) {
-        written = unquoted(app);
-        app = written;
+    const std::string_view app =
+        places.application != noField ? trim(fields[places.application]) : wholeFile;
+    if (app.find("\"\"") == std::string_view::npos) {
+        return app;
     }
+    written = unquoted(app);
+    return written;
+}
+
+// Counts the row for its application and says whether that is the target, adopting the first
+// game where asked to.
+bool countForTarget(std::string_view app, Target& target, TableRead& read)
+{
     const std::size_t index = read.counter.indexOf(app);
     ++read.counter.apps[index].frames;
     if (!target.application && target.adoptFirstGame && !isSystemProcess(app)) {
@@ -281,22 +287,32 @@ void takeRow(const std::filesystem::path& path, std::uint64_t line, const FieldP
         read.targetIs = index;
         read.targetMatches = target.application && equalsIgnoringCase(app, *target.application);
     }
-    if (!read.targetMatches) {
-        return;
+    return read.targetMatches;
+}
+
+// Notes the row's swap chain; false for a chain other than the one kept.
+bool onKeptSwapChain(const FieldPlaces& places, const std::vector<std::string_view>& fields,
+                     const Target& target, TableRead& read)
+{
+    if (places.swapChain >= fields.size()) {
+        return true;
     }
-    read.replayed = target.application;
-    if (places.swapChain < fields.size()) {
-        const std::string_view chain = trim(fields[places.swapChain]);
-        noteSwapChain(chain, read.chains);
-        if (target.swapChain && chain != *target.swapChain) {
-            return;
-        }
-    }
+    const std::string_view chain = trim(fields[places.swapChain]);
+    noteSwapChain(chain, read.chains);
+    return !target.swapChain || chain == *target.swapChain;
+}
+
+// The row's frame time in milliseconds (its scale found on the first row that tells, CPUWait
+// added where the tool splits it off); none for an NA or empty cell, counted as skipped.
+std::optional<double> rowFrameTime(const std::filesystem::path& path, std::uint64_t line,
+                                   const FieldPlaces& places,
+                                   const std::vector<std::string_view>& fields, TableRead& read)
+{
     double ms = 0;
     if (parseCell(fields[places.frameTime], ms, path, line, places.frameTimeName) ==
         Cell::Skipped) {
         ++read.skippedCells;
-        return;
+        return std::nullopt;
     }
     if (places.fps < fields.size() && !read.frameTimeScale) {
         read.frameTimeScale = frameTimeScale(fields[places.fps], ms);
@@ -307,24 +323,61 @@ void takeRow(const std::filesystem::path& path, std::uint64_t line, const FieldP
         if (parseCell(fields[places.frameTimeAddend], wait, path, line, "CPUWait") ==
             Cell::Skipped) {
             ++read.skippedCells;
-            return;
+            return std::nullopt;
         }
         ms += wait;
     }
-    if (isGenerated(places, fields, read.presents++ == 0)) {
-        ++read.generated;
-        // A present interval runs on into the game's next frame; FrameTime is the game's already.
-        read.generatedMs += places.appStart == places.frameTime ? 0 : std::max(ms, 0.0);
+    return ms;
+}
+
+// A present the game did not render is no frame: its interval is held for the game's next one.
+bool holdGenerated(const FieldPlaces& places, const std::vector<std::string_view>& fields,
+                   double ms, TableRead& read)
+{
+    if (!isGenerated(places, fields, read.presents++ == 0)) {
+        return false;
+    }
+    ++read.generated;
+    // A present interval runs on into the game's next frame; FrameTime is the game's already.
+    read.generatedMs += places.appStart == places.frameTime ? 0 : std::max(ms, 0.0);
+    return true;
+}
+
+// Where a second read takes a game frame's time from its own frame-start interval.
+double fromAppStart(const std::filesystem::path& path, std::uint64_t line,
+                    const FieldPlaces& places, const std::vector<std::string_view>& fields,
+                    double ms)
+{
+    if (places.appStart >= fields.size()) {
+        return ms;
+    }
+    double start = 0;
+    const bool read =
+        parseCell(fields[places.appStart], start, path, line, places.appStartName) == Cell::Value;
+    return read && start > 0 ? start : ms;
+}
+
+// One row: counted for its application, and its frame time handed on when it is the target's.
+void takeRow(const std::filesystem::path& path, std::uint64_t line, const FieldPlaces& places,
+             const std::vector<std::string_view>& fields, std::string_view wholeFile,
+             Target& target, TableRead& read, const FrameSink& onFrame)
+{
+    std::string written;
+    const std::string_view app = applicationOf(places, fields, wholeFile, written);
+    if (!countForTarget(app, target, read)) {
         return;
     }
-    ms += std::exchange(read.generatedMs, 0.0);
-    if (target.fromAppStart && places.appStart < fields.size()) {
-        double start = 0;
-        if (parseCell(fields[places.appStart], start, path, line, places.appStartName) ==
-                Cell::Value &&
-            start > 0) {
-            ms = start;
-        }
+    read.replayed = target.application;
+    if (!onKeptSwapChain(places, fields, target, read)) {
+        return;
+    }
+    const std::optional<double> frameMs = rowFrameTime(path, line, places, fields, read);
+    if (!frameMs || holdGenerated(places, fields, *frameMs, read)) {
+        return;
+    }
+    double ms = *frameMs + std::exchange(read.generatedMs, 0.0);
+    if (target.fromAppStart) {
+        ms = fromAppStart(path, line, places, fields, ms);
     }
     if (places.clock < fields.size() && read.clock.clockedRows < rowsToJudgeTheClock) {
         noteClock(path, fields[places.clock], places, ms, read.clock);

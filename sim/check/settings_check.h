@@ -4,6 +4,7 @@
 
 #include "settings/settings.h"
 #include "sim/check/ini_text.h"
+#include "sim/check/thresholds.h"
 #include "sim/failure.h"
 
 #include <cstdint>
@@ -13,9 +14,6 @@
 #include <vector>
 
 namespace sim {
-
-// No monitor refreshes faster: a threshold above it holds the game strained forever.
-inline constexpr std::int32_t highestRefreshRate = 500;
 
 enum class FindingLevel { Warning, Note }; // warning: behaviour against the evident intent
 

@@ -142,7 +142,7 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
         }
     }
     ChartOptions chart{"tarnwick-sim replay: " + shown(capture.application), false, nullptr,
-                       &slumps.slumps, &slumps.setAside};
+                       &slumps.slumps, &slumps.asideSpans};
     chart.levels = &slumps.levels;
     const Result<Done> logKept = keepPluginLog(options.common, session.pluginLog(), result, out);
     const Result<Done> chartWritten = writeChart(options.common, result, chart, out);

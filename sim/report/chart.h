@@ -22,9 +22,9 @@ struct OtherPair {
 struct ChartOptions {
     std::string title;
     bool vehicles = true; // false: a replay, whose purges have no vehicles to remove
-    const SessionResult* baseline = nullptr;     // drawn beside: the same drive without Tarnwick
-    const std::vector<Slump>* slumps = nullptr;  // shaded behind the frame rate
-    const std::vector<Span>* setAside = nullptr; // not play: shaded apart from the slumps
+    const SessionResult* baseline = nullptr;       // drawn beside: the same drive without Tarnwick
+    const std::vector<Slump>* slumps = nullptr;    // shaded behind the frame rate
+    const std::vector<Span>* asideSpans = nullptr; // not play: shaded apart from the slumps
     const OtherPair* recommended = nullptr;
     // The page's captures share one scale; 0: the session's own.
     double durationMs = 0;
@@ -39,6 +39,6 @@ struct ChartOptions {
 void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions& options);
 // The top of the frame-rate scale writeSvg would choose for this session alone, leaving out what
 // is set aside, if given.
-double chartMaxFps(const SessionResult& result, const std::vector<Span>* setAside = nullptr);
+double chartMaxFps(const SessionResult& result, const std::vector<Span>* asideSpans = nullptr);
 
 } // namespace sim

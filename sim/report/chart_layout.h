@@ -3,6 +3,7 @@
 #pragma once
 
 #include "governor/state.h"
+#include "sim/report/svg_writer.h"
 #include "sim/session/session.h"
 #include "sim/session/slumps.h"
 
@@ -62,7 +63,7 @@ inline constexpr Strip yoursStrip{purgeTop, purgeBottom, "yours", "#6a3d9a"};
 inline constexpr Strip otherStrip{otherTop, otherBottom, "recomm.", "#00798c", Shape::Circle};
 
 // in: vehicles, whether the purges removed vehicles that were counted (not a tuner's pair).
-void purgeMarks(std::ostream& out, const std::vector<PurgeEvent>& purges, const Scale& s,
+void purgeMarks(svg::Writer& out, const std::vector<PurgeEvent>& purges, const Scale& s,
                 bool vehicles, const Strip& strip);
 // A stretch of the capture shaded behind the plot, from y from to y to, so that purges in it and
 // outside it are told apart at a glance. Each kind of stretch is one call with its own fill.
@@ -71,7 +72,7 @@ struct Span {
     double endMs = 0;
     std::string what; // its <title>
 };
-void spanBands(std::ostream& out, const std::vector<Span>& spans, const char* fill, const Scale& s,
+void spanBands(svg::Writer& out, const std::vector<Span>& spans, const char* fill, const Scale& s,
                double from, double to);
 inline constexpr const char* slumpFill = "#cfd8e3";
 std::vector<Span> slumpSpans(const std::vector<Slump>& slumps);
@@ -82,16 +83,16 @@ std::vector<Span> setAsideSpans(const std::vector<sim::Span>& spans);
 // gives way to the next shows, with its pace written at its top left.
 inline constexpr const char* levelFill = "#e3eedc";
 inline constexpr const char* levelOtherFill = "#f0f6ec";
-void levelBands(std::ostream& out, const std::vector<PlayLevel>& levels, const Scale& s,
-                double from, double to);
+void levelBands(svg::Writer& out, const std::vector<PlayLevel>& levels, const Scale& s, double from,
+                double to);
 
 // The time axis's labels at y, a dozen at most, in seconds, minutes or hours as the length asks.
-void timeLabels(std::ostream& out, const Scale& s, double y);
+void timeLabels(svg::Writer& out, const Scale& s, double y);
 
 // What each mark means, along the chart's foot; the line of a run without Tarnwick, or else the
 // slumps, when they are drawn, and what is set aside, when there is some; the other pair's
 // purges, when there is one.
-void legend(std::ostream& out, bool compared, bool slumps, bool setAside, bool otherPair,
+void legend(svg::Writer& out, bool compared, bool slumps, bool notPlay, bool otherPair,
             bool levels = false);
 
 } // namespace sim::chart

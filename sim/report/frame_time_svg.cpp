@@ -3,6 +3,7 @@
 // that holds a hitch gets a mark above the plot, so no hitch is lost to the downsampling.
 #include "sim/report/chart_layout.h"
 #include "sim/report/frame_times.h"
+#include "sim/report/svg_writer.h"
 #include "sim/text.h"
 
 #include <fmt/format.h>
@@ -30,21 +31,20 @@ double yOf(double ms, double maxMs)
     return bottom - (bottom - top) * std::clamp(ms, 0.0, maxMs) / maxMs;
 }
 
-void opening(std::ostream& out, const std::string& title)
+void opening(svg::Writer& out, const std::string& title)
 {
-    fmt::print(out,
-               "<svg xmlns='http://www.w3.org/2000/svg' width='{0}' height='{1}' viewBox='0 0 {0} "
-               "{1}' font-family='sans-serif' font-size='12' role='img'>\n<title>{3}</title>\n"
-               "<rect width='100%' height='100%' fill='white'/>\n<text x='{2}' y='24' "
-               "font-size='15' font-weight='bold'>{3}</text>\n",
-               width, height, left, markupText(title));
+    out.put("<svg xmlns='http://www.w3.org/2000/svg' width='{0}' height='{1}' viewBox='0 0 {0} "
+            "{1}' font-family='sans-serif' font-size='12' role='img'>\n<title>{3}</title>\n"
+            "<rect width='100%' height='100%' fill='white'/>\n<text x='{2}' y='24' "
+            "font-size='15' font-weight='bold'>{3}</text>\n",
+            width, height, left, title);
 }
 
 // The plot's frame and the milliseconds up its side, about five steps of a round size.
-void msAxis(std::ostream& out, double maxMs)
+void msAxis(svg::Writer& out, double maxMs)
 {
-    fmt::print(out, "<rect x='{}' y='{}' width='{}' height='{}' fill='none' stroke='#999'/>\n",
-               left, top, right - left, bottom - top);
+    out.put("<rect x='{}' y='{}' width='{}' height='{}' fill='none' stroke='#999'/>\n", left, top,
+            right - left, bottom - top);
     double step = maxMs;
     for (const double candidate : {1.0, 2.0, 5.0, 10.0, 20.0, 25.0, 50.0, 100.0, 200.0, 250.0,
                                    500.0, 1000.0, 2000.0, 5000.0}) {
@@ -54,21 +54,18 @@ void msAxis(std::ostream& out, double maxMs)
         }
     }
     for (double ms = 0; ms <= maxMs + 1e-9; ms += step) {
-        fmt::print(out,
-                   "<text x='{}' y='{:.1f}' text-anchor='end'>{:g}</text>\n<line x1='{}' x2='{}' "
-                   "y1='{:.1f}' y2='{:.1f}' stroke='#ddd'/>\n",
-                   left - 6, yOf(ms, maxMs) + 4, ms, left, right, yOf(ms, maxMs), yOf(ms, maxMs));
+        out.put("<text x='{}' y='{:.1f}' text-anchor='end'>{:g}</text>\n<line x1='{}' x2='{}' "
+                "y1='{:.1f}' y2='{:.1f}' stroke='#ddd'/>\n",
+                left - 6, yOf(ms, maxMs) + 4, ms, left, right, yOf(ms, maxMs), yOf(ms, maxMs));
     }
-    fmt::print(out,
-               "<text x='16' y='{0}' transform='rotate(-90 16 {0})' text-anchor='middle'>frame "
-               "time, ms</text>\n",
-               (top + bottom) / 2);
+    out.put("<text x='16' y='{0}' transform='rotate(-90 16 {0})' text-anchor='middle'>frame "
+            "time, ms</text>\n",
+            (top + bottom) / 2);
 }
 
-void footNote(std::ostream& out, const std::string& text)
+void footNote(svg::Writer& out, const std::string& text)
 {
-    fmt::print(out, "<text x='{}' y='{}' font-size='11'>{}</text>\n", left, height - 8,
-               markupText(text));
+    out.put("<text x='{}' y='{}' font-size='11'>{}</text>\n", left, height - 8, text);
 }
 
 // Columns are the capture's own; on a longer common axis they take a share of the width.
@@ -100,19 +97,20 @@ std::vector<HitchMark> hitchMarks(const FrameTimeView& view, const FrameTimeScal
     return marks;
 }
 
-void writeFrameTimeSvg(std::ostream& out, const FrameTimeView& view, const FrameTimeScale& scale,
-                       const std::string& title, const std::vector<Span>& setAside)
+void writeFrameTimeSvg(std::ostream& stream, const FrameTimeView& view, const FrameTimeScale& scale,
+                       const std::string& title, const std::vector<Span>& asideSpans)
 {
+    svg::Writer out(stream);
     opening(out, title);
     const chart::Scale s{scale.durationMs, 1};
-    chart::spanBands(out, chart::setAsideSpans(setAside), chart::setAsideFill, s, top, bottom);
+    chart::spanBands(out, chart::setAsideSpans(asideSpans), chart::setAsideFill, s, top, bottom);
     msAxis(out, scale.maxMs);
     chart::timeLabels(out, s, bottom + 16);
     const double share = columnShare(view, scale);
     std::string upper;
     std::string lower;
     std::string mean;
-    std::string hitches;
+    html::Markup hitches;
     for (std::size_t i = 0; i < view.columns.size(); ++i) {
         const FrameTimeColumn& c = view.columns[i];
         const double x = left + (static_cast<double>(i) + 0.5) * share;
@@ -124,33 +122,36 @@ void writeFrameTimeSvg(std::ostream& out, const FrameTimeView& view, const Frame
     }
     for (const HitchMark& m : hitchMarks(view, scale)) {
         const double half = hitchMarkWidth / 2;
-        hitches += fmt::format(
-            "<path d='M{0:.1f},{1} L{2:.1f},{1} L{3:.1f},{4} Z'><title>{5} hitch{6}{7}</title>"
-            "</path>\n",
-            m.x - half, top - 15, m.x + half, m.x, top - 6, m.hitches, m.hitches == 1 ? "" : "es",
-            m.slowestMs > scale.maxMs ? fmt::format(", the slowest {:.0f} ms", m.slowestMs) : "");
+        hitches.text +=
+            html::format(
+                "<path d='M{0:.1f},{1} L{2:.1f},{1} L{3:.1f},{4} Z'><title>{5} hitch{6}{7}</title>"
+                "</path>\n",
+                m.x - half, top - 15, m.x + half, m.x, top - 6, m.hitches,
+                m.hitches == 1 ? "" : "es",
+                m.slowestMs > scale.maxMs ? fmt::format(", the slowest {:.0f} ms", m.slowestMs)
+                                          : "")
+                .text;
     }
     if (!upper.empty()) {
-        fmt::print(out, "<polygon fill='{0}' stroke='{0}' stroke-width='1' points='{1}{2}'/>\n",
-                   frameColour, upper, lower);
-        fmt::print(out, "<polyline fill='none' stroke='#ffd34d' stroke-width='1.2' points='{}'/>\n",
-                   mean);
+        out.put("<polygon fill='{0}' stroke='{0}' stroke-width='1' points='{1}{2}'/>\n",
+                frameColour, upper, lower);
+        out.put("<polyline fill='none' stroke='#ffd34d' stroke-width='1.2' points='{}'/>\n", mean);
     }
-    fmt::print(out, "<g fill='{}'>\n{}</g>\n", hitchColour, hitches);
-    fmt::print(out,
-               "<text x='{}' y='{}' text-anchor='end' font-size='10' fill='{}'>hitches</text>\n",
-               left - 6, top - 7, hitchColour);
+    out.put("<g fill='{}'>\n{}</g>\n", hitchColour, hitches);
+    out.put("<text x='{}' y='{}' text-anchor='end' font-size='10' fill='{}'>hitches</text>\n",
+            left - 6, top - 7, hitchColour);
     footNote(out, fmt::format("Each pixel column: its fastest to its slowest frame, its mean in "
                               "yellow. Red: hitches (over {:g} times the median of {} "
                               "neighbours). Frames above {:g} ms are cut at the top.{}",
                               hitchFactor, 2 * hitchNeighbours, scale.maxMs,
-                              setAside.empty() ? "" : " Beige: not play."));
-    out << "</svg>\n";
+                              asideSpans.empty() ? "" : " Beige: not play."));
+    out.put("</svg>\n");
 }
 
-void writeDistributionSvg(std::ostream& out, const FrameTimeView& view, double maxMs,
+void writeDistributionSvg(std::ostream& stream, const FrameTimeView& view, double maxMs,
                           const std::string& title)
 {
+    svg::Writer out(stream);
     opening(out, title);
     msAxis(out, maxMs);
     const auto xOf = [](double decades) {
@@ -161,10 +162,9 @@ void writeDistributionSvg(std::ostream& out, const FrameTimeView& view, double m
           std::pair{99.0, "99 (P1 low)"}, std::pair{99.9, "99.9 (P0.1 low)"},
           std::pair{99.99, "99.99th percentile"}}) {
         const double x = xOf(-std::log10(1 - percent / 100));
-        fmt::print(out,
-                   "<line x1='{0:.1f}' x2='{0:.1f}' y1='{1}' y2='{2}' stroke='#ddd'/>\n<text "
-                   "x='{0:.1f}' y='{3}' text-anchor='{4}'>{5}</text>\n",
-                   x, top, bottom, bottom + 16, percent > 99.95 ? "end" : "middle", label);
+        out.put("<line x1='{0:.1f}' x2='{0:.1f}' y1='{1}' y2='{2}' stroke='#ddd'/>\n<text "
+                "x='{0:.1f}' y='{3}' text-anchor='{4}'>{5}</text>\n",
+                x, top, bottom, bottom + 16, percent > 99.95 ? "end" : "middle", label);
     }
     std::string points;
     for (std::size_t k = 0; k < view.percentileMs.size(); ++k) {
@@ -172,11 +172,11 @@ void writeDistributionSvg(std::ostream& out, const FrameTimeView& view, double m
             distributionDecades * static_cast<double>(k) / (distributionPoints - 1);
         points += fmt::format("{:.1f},{:.1f} ", xOf(decades), yOf(view.percentileMs[k], maxMs));
     }
-    fmt::print(out, "<polyline fill='none' stroke='{}' stroke-width='2' points='{}'/>\n",
-               frameColour, points);
+    out.put("<polyline fill='none' stroke='{}' stroke-width='2' points='{}'/>\n", frameColour,
+            points);
     footNote(out, "Across: the share of frames at or below each frame time, stretched toward the "
                   "slowest frames (equal steps for 90, 99, 99.9 and 99.99).");
-    out << "</svg>\n";
+    out.put("</svg>\n");
 }
 
 } // namespace sim

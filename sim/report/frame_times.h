@@ -81,10 +81,10 @@ struct HitchMark {
 inline constexpr double hitchMarkWidth = 6;
 std::vector<HitchMark> hitchMarks(const FrameTimeView& view, const FrameTimeScale& scale);
 
-// in: title, what the chart's <title> and heading say; scale, the page's common one; setAside,
+// in: title, what the chart's <title> and heading say; scale, the page's common one; asideSpans,
 // what is not play (shaded as the frame-rate chart shades it: an alt-tab is no hitch of play).
 void writeFrameTimeSvg(std::ostream& out, const FrameTimeView& view, const FrameTimeScale& scale,
-                       const std::string& title, const std::vector<Span>& setAside = {});
+                       const std::string& title, const std::vector<Span>& asideSpans = {});
 void writeDistributionSvg(std::ostream& out, const FrameTimeView& view, double maxMs,
                           const std::string& title);
 

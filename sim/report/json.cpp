@@ -147,7 +147,7 @@ nlohmann::json replayJson(const std::filesystem::path& capture, const CaptureSum
     for (std::size_t i = 0; i < times.size(); ++i) {
         const PurgePlace place = placeOf(slumps, times[i]);
         json["purges"][i]["inSlump"] = place.slump.has_value();
-        if (place.setAside) {
+        if (place.inAside) {
             json["purges"][i]["setAside"] = true;
         }
         json["purges"][i]["fpsOverLastSecond"] = fpsOverLastSecond(result.trace, times[i]);

@@ -4,10 +4,10 @@
 #include "sim/report/chart.h"
 #include "sim/report/chart_layout.h"
 #include "sim/report/session_report.h"
+#include "sim/report/svg_writer.h"
 #include "sim/text.h"
 
 #include <fmt/format.h>
-#include <fmt/ostream.h>
 
 #include <algorithm>
 #include <cmath>
@@ -33,14 +33,14 @@ double stateHeight(PerfState state, double full)
     return full * (static_cast<double>(state) + 1) / 3;
 }
 
-void purgeMarks(std::ostream& out, const std::vector<PurgeEvent>& purges, const Scale& s,
+void purgeMarks(svg::Writer& out, const std::vector<PurgeEvent>& purges, const Scale& s,
                 bool vehicles, const Strip& strip)
 {
-    fmt::print(out, "<text x='{}' y='{}' text-anchor='end' font-size='10'>{}</text>\n", left - 6,
-               strip.bottom - 2, strip.label);
+    out.put("<text x='{}' y='{}' text-anchor='end' font-size='10'>{}</text>\n", left - 6,
+            strip.bottom - 2, strip.label);
     if (purges.empty()) {
-        fmt::print(out, "<text x='{}' y='{}' font-size='10' fill='{}'>no purge</text>\n", left + 4,
-                   strip.bottom - 3, strip.colour);
+        out.put("<text x='{}' y='{}' font-size='10' fill='{}'>no purge</text>\n", left + 4,
+                strip.bottom - 3, strip.colour);
         return;
     }
     const auto cells = static_cast<std::size_t>((right - left) / purgeCell);
@@ -63,37 +63,32 @@ void purgeMarks(std::ostream& out, const std::vector<PurgeEvent>& purges, const 
                 : fmt::format("a purge would run at {}", formatSeconds(first.timeMs));
         // One purge is a mark; several close together are their count, in the mark's place.
         if (crowd[i].size() == 1 && strip.shape == Shape::Circle) {
-            fmt::print(out,
-                       "<circle cx='{:.1f}' cy='{}' r='4.5' fill='{}'><title>{}</title></circle>\n",
-                       x, (strip.top + strip.bottom) / 2, strip.colour, what);
+            out.put("<circle cx='{:.1f}' cy='{}' r='4.5' fill='{}'><title>{}</title></circle>\n", x,
+                    (strip.top + strip.bottom) / 2, strip.colour, what);
         } else if (crowd[i].size() == 1) {
-            fmt::print(out,
-                       "<path d='M{:.1f},{} L{:.1f},{} L{:.1f},{} Z' fill='{}'><title>{}"
-                       "</title></path>\n",
-                       x - 4, strip.top, x + 4, strip.top, x, strip.bottom, strip.colour, what);
+            out.put("<path d='M{:.1f},{} L{:.1f},{} L{:.1f},{} Z' fill='{}'><title>{}"
+                    "</title></path>\n",
+                    x - 4, strip.top, x + 4, strip.top, x, strip.bottom, strip.colour, what);
         } else {
             // Longer counts in smaller type, so that each stays within its cell.
             const std::string count = std::to_string(crowd[i].size());
             const int fontPx = count.size() == 1 ? 10 : count.size() == 2 ? 8 : 6;
-            fmt::print(out,
-                       "<text x='{:.1f}' y='{}' text-anchor='middle' font-size='{}' "
-                       "font-weight='bold' fill='{}'>{}<title>{}</title></text>\n",
-                       left + (static_cast<double>(i) + 0.5) * purgeCell, strip.bottom - 2, fontPx,
-                       strip.colour, count, what);
+            out.put("<text x='{:.1f}' y='{}' text-anchor='middle' font-size='{}' "
+                    "font-weight='bold' fill='{}'>{}<title>{}</title></text>\n",
+                    left + (static_cast<double>(i) + 0.5) * purgeCell, strip.bottom - 2, fontPx,
+                    strip.colour, count, what);
         }
     }
 }
 
-void spanBands(std::ostream& out, const std::vector<Span>& spans, const char* fill, const Scale& s,
+void spanBands(svg::Writer& out, const std::vector<Span>& spans, const char* fill, const Scale& s,
                double from, double to)
 {
     for (const Span& span : spans) {
         const double x = s.x(span.startMs);
-        fmt::print(out,
-                   "<rect x='{:.1f}' y='{}' width='{:.1f}' height='{}' fill='{}'><title>{}</title>"
-                   "</rect>\n",
-                   x, from, std::max(1.0, s.x(span.endMs) - x), to - from, fill,
-                   markupText(span.what));
+        out.put("<rect x='{:.1f}' y='{}' width='{:.1f}' height='{}' fill='{}'><title>{}</title>"
+                "</rect>\n",
+                x, from, std::max(1.0, s.x(span.endMs) - x), to - from, fill, span.what);
     }
 }
 
@@ -109,22 +104,20 @@ std::vector<Span> setAsideSpans(const std::vector<sim::Span>& spans)
     return shaded;
 }
 
-void levelBands(std::ostream& out, const std::vector<PlayLevel>& levels, const Scale& s,
-                double from, double to)
+void levelBands(svg::Writer& out, const std::vector<PlayLevel>& levels, const Scale& s, double from,
+                double to)
 {
     for (std::size_t i = 0; i < levels.size(); ++i) {
         const PlayLevel& level = levels[i];
         const double x = s.x(level.startMs);
         const double w = std::max(1.0, s.x(level.endMs) - x);
-        fmt::print(out,
-                   "<rect x='{:.1f}' y='{}' width='{:.1f}' height='{}' fill='{}'><title>level of "
-                   "play from {} to {}, {:.0f} fps: its own pace, not a slump</title></rect>\n",
-                   x, from, w, to - from, i % 2 == 0 ? levelFill : levelOtherFill,
-                   formatSeconds(level.startMs), formatSeconds(level.endMs), level.fps);
+        out.put("<rect x='{:.1f}' y='{}' width='{:.1f}' height='{}' fill='{}'><title>level of "
+                "play from {} to {}, {:.0f} fps: its own pace, not a slump</title></rect>\n",
+                x, from, w, to - from, i % 2 == 0 ? levelFill : levelOtherFill,
+                formatSeconds(level.startMs), formatSeconds(level.endMs), level.fps);
         if (w >= 40) {
-            fmt::print(out,
-                       "<text x='{:.1f}' y='{}' font-size='10' fill='#4d6b3c'>{:.0f} fps</text>\n",
-                       x + 3, from + 11, level.fps);
+            out.put("<text x='{:.1f}' y='{}' font-size='10' fill='#4d6b3c'>{:.0f} fps</text>\n",
+                    x + 3, from + 11, level.fps);
         }
     }
 }
@@ -156,7 +149,7 @@ std::string timeLabel(double seconds, double step)
 
 } // namespace
 
-void timeLabels(std::ostream& out, const Scale& s, double y)
+void timeLabels(svg::Writer& out, const Scale& s, double y)
 {
     const double seconds = s.durationMs / 1000.0;
     constexpr double steps[] = {1,   2,    5,    10,   15,    30,    60,    120,  300,
@@ -171,8 +164,8 @@ void timeLabels(std::ostream& out, const Scale& s, double y)
         }
     }
     for (int i = 0; i <= mostLabels && i * step <= seconds; ++i) {
-        fmt::print(out, "<text x='{:.1f}' y='{}' text-anchor='middle'>{}</text>\n",
-                   s.x(i * step * 1000), y, timeLabel(i * step, step));
+        out.put("<text x='{:.1f}' y='{}' text-anchor='middle'>{}</text>\n", s.x(i * step * 1000), y,
+                timeLabel(i * step, step));
     }
 }
 
@@ -188,49 +181,47 @@ struct LegendEntry {
     double advance;
 };
 
-void legendMark(std::ostream& out, const LegendEntry& entry, double x)
+void legendMark(svg::Writer& out, const LegendEntry& entry, double x)
 {
     constexpr double side = 10;
     double labelAt = x + side + 4;
     switch (entry.mark) {
     case Mark::State: {
         const double h = stateHeight(entry.state, side);
-        fmt::print(out, "<rect{} width='{}' height='{:.2g}' y='{:.2g}' fill='{}'/>",
-                   x > 0 ? fmt::format(" x='{}'", x) : "", side, h, 1 - h,
-                   stateColour(entry.state));
+        out.put("<rect{} width='{}' height='{:.2g}' y='{:.2g}' fill='{}'/>",
+                x > 0 ? html::format(" x='{}'", x) : html::Markup{}, side, h, 1 - h,
+                stateColour(entry.state));
         break;
     }
     case Mark::Purge:
-        fmt::print(out, "<path d='M{0},-9 L{1},-9 L{2},0 Z' fill='{3}'/>", x, x + side,
-                   x + side / 2, purgeStrip.colour);
+        out.put("<path d='M{0},-9 L{1},-9 L{2},0 Z' fill='{3}'/>", x, x + side, x + side / 2,
+                purgeStrip.colour);
         break;
     case Mark::OtherPurge:
-        fmt::print(out, "<circle cx='{}' cy='-4.5' r='4.5' fill='{}'/>", x + side / 2,
-                   otherStrip.colour);
+        out.put("<circle cx='{}' cy='-4.5' r='4.5' fill='{}'/>", x + side / 2, otherStrip.colour);
         break;
     case Mark::Line:
     case Mark::DashedLine:
         labelAt += side;
-        fmt::print(out, "<line x1='{}' x2='{}' y1='-4' y2='-4' stroke='{}' stroke-width='1.5'{}/>",
-                   x, x + 2 * side, entry.mark == Mark::Line ? "#1f5fa8" : "#777",
-                   entry.mark == Mark::Line ? "" : " stroke-dasharray='4 2'");
+        out.put("<line x1='{}' x2='{}' y1='-4' y2='-4' stroke='{}' stroke-width='1.5'{}/>", x,
+                x + 2 * side, entry.mark == Mark::Line ? "#1f5fa8" : "#777",
+                html::trusted(entry.mark == Mark::Line ? "" : " stroke-dasharray='4 2'"));
         break;
     case Mark::Slump:
     case Mark::SetAside:
     case Mark::Level:
-        fmt::print(out, "<rect x='{}' width='{}' height='{}' y='-9' fill='{}'/>", x, side, side,
-                   entry.mark == Mark::Slump      ? slumpFill
-                   : entry.mark == Mark::SetAside ? setAsideFill
-                                                  : levelFill);
+        out.put("<rect x='{}' width='{}' height='{}' y='-9' fill='{}'/>", x, side, side,
+                entry.mark == Mark::Slump      ? slumpFill
+                : entry.mark == Mark::SetAside ? setAsideFill
+                                               : levelFill);
         break;
     }
-    fmt::print(out, "<text x='{}'>{}</text>", labelAt, entry.label);
+    out.put("<text x='{}'>{}</text>", labelAt, entry.label);
 }
 
 } // namespace
 
-void legend(std::ostream& out, bool compared, bool slumps, bool setAside, bool otherPair,
-            bool levels)
+void legend(svg::Writer& out, bool compared, bool slumps, bool notPlay, bool otherPair, bool levels)
 {
     std::vector<LegendEntry> entries{
         {Mark::State, PerfState::Normal, "Normal", 62},
@@ -248,20 +239,20 @@ void legend(std::ostream& out, bool compared, bool slumps, bool setAside, bool o
         entries.push_back({Mark::DashedLine, {}, "without Tarnwick", 0});
     } else if (slumps) {
         entries.push_back({Mark::Slump, {}, "slump", 56});
-        if (setAside) {
+        if (notPlay) {
             entries.push_back({Mark::SetAside, {}, "not play", 66});
         }
         if (levels) {
             entries.push_back({Mark::Level, {}, "level", 0});
         }
     }
-    fmt::print(out, "<g transform='translate({},{})' font-size='11'>", left, height - 10);
+    out.put("<g transform='translate({},{})' font-size='11'>", left, height - 10);
     double x = 0;
     for (const LegendEntry& entry : entries) {
         legendMark(out, entry, x);
         x += entry.advance;
     }
-    out << "</g>\n";
+    out.put("</g>\n");
 }
 
 } // namespace sim::chart

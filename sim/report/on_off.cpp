@@ -15,7 +15,7 @@
 namespace sim {
 namespace {
 
-bool setAside(const std::vector<Span>& spans, double endMs)
+bool endsInAside(const std::vector<Span>& spans, double endMs)
 {
     const auto after =
         std::upper_bound(spans.begin(), spans.end(), endMs,
@@ -34,7 +34,7 @@ EveningFigures figuresOf(const CaptureFacts& facts, const TuneFrames& frames, do
     for (std::size_t i = 0; i < frames.frameSeconds.size(); ++i) {
         const double ms = std::max(0.0, static_cast<double>(frames.frameSeconds[i]) * 1000.0);
         countFrameTime(all, ms);
-        if (setAside(frames.slumps.setAside, frames.elapsedMs[i])) {
+        if (endsInAside(frames.slumps.asideSpans, frames.elapsedMs[i])) {
             continue;
         }
         ++played;

@@ -215,7 +215,7 @@ void frameRateChart(html::Writer& page, const CaptureView& view, const Scales& s
                          false,
                          nullptr,
                          &part.slumps.slumps,
-                         &part.slumps.setAside,
+                         &part.slumps.asideSpans,
                          best != nullptr ? &other : nullptr,
                          scales.frameTimes.durationMs,
                          scales.maxFps,
@@ -235,7 +235,7 @@ void frameRateChart(html::Writer& page, const CaptureView& view, const Scales& s
                         "recommended pair, {}{}. {}Shaded: slumps{}{}.",
                         purgesOn(*best),
                         samePair(*best, part.current) ? " (the same as yours)" : "", counts,
-                        part.slumps.setAside.empty()
+                        part.slumps.asideSpans.empty()
                             ? ""
                             : "; in beige, what is not play (loading screens, menus, pauses)",
                         part.slumps.levels.empty()
@@ -275,7 +275,7 @@ void captureSection(html::Writer& page, const CaptureView& view, const Scales& s
     }
     std::ostringstream times;
     writeFrameTimeSvg(times, view.frames, scales.frameTimes,
-                      frameTimesTitle(view, scales.frameTimes), view.part->slumps.setAside);
+                      frameTimesTitle(view, scales.frameTimes), view.part->slumps.asideSpans);
     figure(page, times.str(), durationMs,
            html::format("What a capture tool's frame-time graph shows: spikes are hitches, a "
                         "raised floor is a slump. Your pair purged at once at {} of the {} "

@@ -63,7 +63,7 @@ std::vector<CaptureView> viewCaptures(const ReportPage& page)
             std::size_t cursor = 0;
             view.playHitches = static_cast<std::size_t>(
                 std::count_if(view.hitches.begin(), view.hitches.end(), [&](const Hitch& h) {
-                    return !endsSetAside(view.part->slumps.setAside, cursor, h.endMs);
+                    return !endsSetAside(view.part->slumps.asideSpans, cursor, h.endMs);
                 }));
             const std::vector<double>& purges = view.part->current.purgeTimesMs;
             view.hitchPurges = hitchesWithPurge(view.hitches, *capture.frames, purges);
@@ -86,7 +86,7 @@ Scales commonScales(const std::vector<CaptureView>& views)
             std::max(scales.frameTimes.durationMs, view.capture->replay->durationMs);
         scales.frameTimes.maxMs = std::max(scales.frameTimes.maxMs, view.frames.wants.maxMs);
         scales.maxFps = std::max(scales.maxFps,
-                                 chartMaxFps(*view.capture->replay, &view.part->slumps.setAside));
+                                 chartMaxFps(*view.capture->replay, &view.part->slumps.asideSpans));
     }
     return scales;
 }

@@ -98,7 +98,7 @@ std::string noSlumpReason(const SlumpVerdict& verdict, double durationMs)
 std::string purgeJudgement(const FrameRateTrace& trace, const SlumpVerdict& verdict, double atMs)
 {
     const PurgePlace place = placeOf(verdict, atMs);
-    if (place.setAside) {
+    if (place.inAside) {
         return "in a pause, a loading screen or a menu: not judged";
     }
     if (place.slump) {
@@ -146,9 +146,9 @@ nlohmann::json slumpVerdictJson(const SlumpVerdict& verdict)
                            {"usualFps", verdict.usualFps},
                            {"count", verdict.slumps.size()}};
     // Only where something was: the reports of other captures stay as they were.
-    if (!verdict.setAside.empty()) {
+    if (!verdict.asideSpans.empty()) {
         nlohmann::json spans = nlohmann::json::array();
-        for (const Span& span : verdict.setAside) {
+        for (const Span& span : verdict.asideSpans) {
             spans.push_back({{"startMs", span.startMs}, {"endMs", span.endMs}});
         }
         json["setAside"] = {
@@ -191,7 +191,7 @@ nlohmann::json purgesJson(const std::vector<double>& purgeTimesMs, const SlumpVe
     for (const double t : purgeTimesMs) {
         const PurgePlace place = placeOf(verdict, t);
         list.push_back({{"timeMs", t}, {"inSlump", place.slump.has_value()}});
-        if (place.setAside) {
+        if (place.inAside) {
             list.back()["setAside"] = true;
         }
     }

@@ -6,10 +6,10 @@
 // counted where they crowd. So the file's size follows the chart's width, not the session's length.
 #include "sim/report/chart.h"
 #include "sim/report/chart_layout.h"
+#include "sim/report/svg_writer.h"
 #include "sim/text.h"
 
 #include <fmt/format.h>
-#include <fmt/ostream.h>
 
 #include <algorithm>
 #include <cmath>
@@ -55,7 +55,7 @@ std::vector<Slice> slicesOf(const FpsHistory& history, const Scale& s)
 // clipped at the top instead).
 // A stretch of the chart that lies wholly in what is set aside: a loading screen at 500 fps is not
 // what the scale is for.
-bool setAside(const FpsBucket& b, const std::vector<sim::Span>* spans)
+bool wholeInAside(const FpsBucket& b, const std::vector<sim::Span>* spans)
 {
     if (spans == nullptr) {
         return false;
@@ -71,7 +71,7 @@ double chooseMaxFps(const SessionResult& result, const SessionResult* baseline,
     std::vector<double> tops;
     for (const SessionResult* r : {&result, baseline}) {
         for (const FpsBucket& b : r ? r->fpsHistory.buckets : std::vector<FpsBucket>{}) {
-            if (setAside(b, aside)) {
+            if (wholeInAside(b, aside)) {
                 continue;
             }
             // The envelope's tops too, but not a lone spike far above its stretch's mean.
@@ -118,22 +118,21 @@ std::vector<Threshold> thresholdsOf(const SessionResult& result, const Scale& s)
 }
 
 // Hysteresis: the state leaves only above the threshold and the plug-in's hysteresis.
-void thresholdBands(std::ostream& out, const std::vector<Threshold>& shown, const Scale& s)
+void thresholdBands(svg::Writer& out, const std::vector<Threshold>& shown, const Scale& s)
 {
     for (const Threshold& t : shown) {
-        fmt::print(out,
-                   "<rect x='{}' y='{:.1f}' width='{}' height='{:.1f}' fill='{}' opacity='0.15'/>\n"
-                   "<line x1='{}' x2='{}' y1='{:.1f}' y2='{:.1f}' stroke='{}' "
-                   "stroke-dasharray='6 4'/>\n",
-                   left, s.y(t.fps + hysteresisFps), right - left,
-                   s.y(t.fps) - s.y(t.fps + hysteresisFps), t.colour, left, right, s.y(t.fps),
-                   s.y(t.fps), t.colour);
+        out.put("<rect x='{}' y='{:.1f}' width='{}' height='{:.1f}' fill='{}' opacity='0.15'/>\n"
+                "<line x1='{}' x2='{}' y1='{:.1f}' y2='{:.1f}' stroke='{}' "
+                "stroke-dasharray='6 4'/>\n",
+                left, s.y(t.fps + hysteresisFps), right - left,
+                s.y(t.fps) - s.y(t.fps + hysteresisFps), t.colour, left, right, s.y(t.fps),
+                s.y(t.fps), t.colour);
     }
 }
 
 // Another pair's thresholds: dotted, over the player's, labelled at the left where the player's
 // are labelled at the right, so that neither hides the other when they are the same.
-void otherThresholds(std::ostream& out, const OtherPair& pair, const SessionResult& yours,
+void otherThresholds(svg::Writer& out, const OtherPair& pair, const SessionResult& yours,
                      const Scale& s)
 {
     constexpr double lineHeight = 14;
@@ -150,51 +149,47 @@ void otherThresholds(std::ostream& out, const OtherPair& pair, const SessionResu
             continue;
         }
         const double y = std::max(s.y(t.fps) + 13, lastY + lineHeight);
-        fmt::print(
-            out,
-            "<line x1='{0}' x2='{1}' y1='{2:.1f}' y2='{2:.1f}' stroke='{3}' stroke-width='2' "
-            "stroke-dasharray='1 3'/>\n<text x='{4}' y='{5:.1f}' fill='{3}' stroke='white' "
-            "stroke-width='4' paint-order='stroke'>recommended {6} {7}{8}</text>\n",
-            left, right, s.y(t.fps), t.colour, left + 4, y, t.label, t.fps,
-            same ? " (yours too)" : "");
+        out.put("<line x1='{0}' x2='{1}' y1='{2:.1f}' y2='{2:.1f}' stroke='{3}' stroke-width='2' "
+                "stroke-dasharray='1 3'/>\n<text x='{4}' y='{5:.1f}' fill='{3}' stroke='white' "
+                "stroke-width='4' paint-order='stroke'>recommended {6} {7}{8}</text>\n",
+                left, right, s.y(t.fps), t.colour, left + 4, y, t.label, t.fps,
+                same ? " (yours too)" : "");
         lastY = y;
     }
 }
 
 // Drawn last, with a white halo, so the data never hides them.
 // Close thresholds (59 and 58) would print over each other: the lower label steps down a line.
-void thresholdLabels(std::ostream& out, const std::vector<Threshold>& shown, const Scale& s)
+void thresholdLabels(svg::Writer& out, const std::vector<Threshold>& shown, const Scale& s)
 {
     constexpr double lineHeight = 14;
     double lastY = -lineHeight;
     for (const Threshold& t : shown) {
         const double y = std::max(s.y(t.fps + hysteresisFps) - 3, lastY + lineHeight);
-        fmt::print(out,
-                   "<text x='{}' y='{:.1f}' text-anchor='end' fill='{}' stroke='white' "
-                   "stroke-width='4' paint-order='stroke' font-weight='bold'>{} {} (+{} to "
-                   "leave)</text>\n",
-                   right - 4, y, t.colour, t.label, t.fps, hysteresisFps);
+        out.put("<text x='{}' y='{:.1f}' text-anchor='end' fill='{}' stroke='white' "
+                "stroke-width='4' paint-order='stroke' font-weight='bold'>{} {} (+{} to "
+                "leave)</text>\n",
+                right - 4, y, t.colour, t.label, t.fps, hysteresisFps);
         lastY = y;
     }
 }
 
-void axes(std::ostream& out, const Scale& s)
+void axes(svg::Writer& out, const Scale& s)
 {
-    fmt::print(out, "<rect x='{}' y='{}' width='{}' height='{}' fill='none' stroke='#999'/>\n",
-               left, top, right - left, bottom - top);
+    out.put("<rect x='{}' y='{}' width='{}' height='{}' fill='none' stroke='#999'/>\n", left, top,
+            right - left, bottom - top);
     const double fpsStep = s.maxFps > 200 ? 50 : s.maxFps > 100 ? 20 : 10;
     for (double fps = 0; fps <= s.maxFps; fps += fpsStep) {
-        fmt::print(out, "<text x='{}' y='{:.1f}' text-anchor='end'>{}</text>\n", left - 6,
-                   s.y(fps) + 4, fps);
+        out.put("<text x='{}' y='{:.1f}' text-anchor='end'>{}</text>\n", left - 6, s.y(fps) + 4,
+                fps);
     }
     timeLabels(out, s, bandTop + bandHeight + 16);
-    fmt::print(out,
-               "<text x='16' y='{0}' transform='rotate(-90 16 {0})' text-anchor='middle'>frames "
-               "per second</text>\n",
-               (top + bottom) / 2);
+    out.put("<text x='16' y='{0}' transform='rotate(-90 16 {0})' text-anchor='middle'>frames "
+            "per second</text>\n",
+            (top + bottom) / 2);
 }
 
-void envelope(std::ostream& out, const std::vector<Slice>& slices, const Scale& s, bool withSpread,
+void envelope(svg::Writer& out, const std::vector<Slice>& slices, const Scale& s, bool withSpread,
               const char* colour)
 {
     std::string upper;
@@ -211,17 +206,15 @@ void envelope(std::ostream& out, const std::vector<Slice>& slices, const Scale& 
         mean += fmt::format("{:.1f},{:.1f} ", x, s.y(c.meanFps()));
     }
     if (withSpread && !upper.empty()) {
-        fmt::print(out, "<polygon fill='#9ec5e8' opacity='0.7' points='{}{}'/>\n", upper, lower);
+        out.put("<polygon fill='#9ec5e8' opacity='0.7' points='{}{}'/>\n", upper, lower);
     }
-    fmt::print(out, "<polyline fill='none' stroke='{}' stroke-width='1.5' points='{}'/>\n", colour,
-               mean);
+    out.put("<polyline fill='none' stroke='{}' stroke-width='1.5' points='{}'/>\n", colour, mean);
 }
 
-void stateBands(std::ostream& out, const SessionResult& result, const std::vector<Slice>& slices)
+void stateBands(svg::Writer& out, const SessionResult& result, const std::vector<Slice>& slices)
 {
     if (!result.enabled) {
-        fmt::print(out, "<text x='{}' y='{}'>Enabled=0: the governor is off</text>\n", left,
-                   bandTop + 13);
+        out.put("<text x='{}' y='{}'>Enabled=0: the governor is off</text>\n", left, bandTop + 13);
         return;
     }
     std::size_t from = 0;
@@ -235,11 +228,10 @@ void stateBands(std::ostream& out, const SessionResult& result, const std::vecto
         const double w = std::max(static_cast<double>(to - from), wide);
         // Heights tell the states apart too, for players who cannot tell red from green.
         const double h = stateHeight(state, bandHeight);
-        fmt::print(out,
-                   "<rect x='{:.1f}' y='{}' width='{:.1f}' height='{}' fill='{}'><title>{}</title>"
-                   "</rect>\n",
-                   left + static_cast<double>(from) - (w - static_cast<double>(to - from)) / 2,
-                   bandTop + bandHeight - h, w, h, stateColour(state), perfStateName(state));
+        out.put("<rect x='{:.1f}' y='{}' width='{:.1f}' height='{}' fill='{}'><title>{}</title>"
+                "</rect>\n",
+                left + static_cast<double>(from) - (w - static_cast<double>(to - from)) / 2,
+                bandTop + bandHeight - h, w, h, stateColour(state), perfStateName(state));
     };
     for (std::size_t i = 0; i < slices.size(); ++i) {
         // A pixel without frames of its own carries the state before it.
@@ -255,13 +247,14 @@ void stateBands(std::ostream& out, const SessionResult& result, const std::vecto
 
 } // namespace
 
-double chartMaxFps(const SessionResult& result, const std::vector<sim::Span>* setAside)
+double chartMaxFps(const SessionResult& result, const std::vector<sim::Span>* asideSpans)
 {
-    return chooseMaxFps(result, nullptr, nullptr, setAside);
+    return chooseMaxFps(result, nullptr, nullptr, asideSpans);
 }
 
-void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions& options)
+void writeSvg(std::ostream& stream, const SessionResult& result, const ChartOptions& options)
 {
+    svg::Writer out(stream);
     const SessionResult* baseline = options.baseline;
     const OtherPair* other = options.recommended;
     const double durationMs =
@@ -269,17 +262,15 @@ void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions
                                : std::max(result.durationMs, baseline ? baseline->durationMs : 0.0);
     const Scale s{durationMs, options.maxFps > 0
                                   ? options.maxFps
-                                  : chooseMaxFps(result, baseline, other, options.setAside)};
-    fmt::print(
-        out,
-        "<?xml version='1.0' encoding='UTF-8'?>\n<svg xmlns='http://www.w3.org/2000/svg' "
-        "width='{0}' height='{1}' viewBox='0 0 {0} {1}' font-family='sans-serif' "
-        "font-size='12' role='img'>\n<title>{3}</title>\n<rect width='100%' height='100%' "
-        "fill='white'/>\n<text x='{2}' y='24' font-size='15' font-weight='bold'>{3}</text>\n",
-        width, height, left, markupText(options.title));
-    const bool setAside = options.setAside != nullptr && !options.setAside->empty();
+                                  : chooseMaxFps(result, baseline, other, options.asideSpans)};
+    out.put("<?xml version='1.0' encoding='UTF-8'?>\n<svg xmlns='http://www.w3.org/2000/svg' "
+            "width='{0}' height='{1}' viewBox='0 0 {0} {1}' font-family='sans-serif' "
+            "font-size='12' role='img'>\n<title>{3}</title>\n<rect width='100%' height='100%' "
+            "fill='white'/>\n<text x='{2}' y='24' font-size='15' font-weight='bold'>{3}</text>\n",
+            width, height, left, options.title);
+    const bool notPlay = options.asideSpans != nullptr && !options.asideSpans->empty();
     const bool levels = options.levels != nullptr && !options.levels->empty();
-    legend(out, baseline != nullptr, options.slumps != nullptr, setAside, other != nullptr, levels);
+    legend(out, baseline != nullptr, options.slumps != nullptr, notPlay, other != nullptr, levels);
     axes(out, s);
     if (levels) {
         levelBands(out, *options.levels, s, top, bottom);
@@ -287,16 +278,16 @@ void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions
     if (options.slumps != nullptr) {
         spanBands(out, slumpSpans(*options.slumps), slumpFill, s, top, bottom);
     }
-    if (setAside) {
-        spanBands(out, setAsideSpans(*options.setAside), setAsideFill, s, top, bottom);
+    if (notPlay) {
+        spanBands(out, setAsideSpans(*options.asideSpans), setAsideFill, s, top, bottom);
     }
     const std::vector<Threshold> shown = thresholdsOf(result, s);
     thresholdBands(out, shown, s);
     const std::vector<Slice> slices = slicesOf(result.fpsHistory, s);
     if (baseline != nullptr) {
-        out << "<g stroke-dasharray='4 2'>";
+        out.put("<g stroke-dasharray='4 2'>");
         envelope(out, slicesOf(baseline->fpsHistory, s), s, false, "#777");
-        out << "</g>\n";
+        out.put("</g>\n");
     }
     envelope(out, slices, s, true, "#1f5fa8");
     purgeMarks(out, result.purges, s, options.vehicles, other ? yoursStrip : purgeStrip);
@@ -310,7 +301,7 @@ void writeSvg(std::ostream& out, const SessionResult& result, const ChartOptions
     }
     stateBands(out, result, slices);
     thresholdLabels(out, shown, s);
-    out << "</svg>\n";
+    out.put("</svg>\n");
 }
 
 } // namespace sim

@@ -1,4 +1,5 @@
 // The tuner's heat map: one cell a pair, FPS_Moderate across and FPS_Critical up.
+#include "sim/report/svg_writer.h"
 #include "sim/report/tune_report.h"
 #include "sim/text.h"
 
@@ -42,48 +43,46 @@ struct Grid {
     double bottom() const { return y(critical.low - 1); }
 };
 
-void axes(std::ostream& out, const Grid& g)
+void axes(svg::Writer& out, const Grid& g)
 {
     for (std::int32_t m = g.moderate.low; m <= g.moderate.high; ++m) {
         if (m % 10 == 0) {
-            fmt::print(out, "<text x='{:.1f}' y='{:.1f}' text-anchor='middle'>{}</text>\n",
-                       g.x(m) + cellWidth / 2, g.bottom() + 14, m);
+            out.put("<text x='{:.1f}' y='{:.1f}' text-anchor='middle'>{}</text>\n",
+                    g.x(m) + cellWidth / 2, g.bottom() + 14, m);
         }
     }
     for (std::int32_t c = g.critical.low; c <= g.critical.high; ++c) {
         if (c % 10 == 0) {
-            fmt::print(out, "<text x='{:.1f}' y='{:.1f}' text-anchor='end'>{}</text>\n", left - 6,
-                       g.y(c) + cellHeight, c);
+            out.put("<text x='{:.1f}' y='{:.1f}' text-anchor='end'>{}</text>\n", left - 6,
+                    g.y(c) + cellHeight, c);
         }
     }
-    fmt::print(out,
-               "<text x='{:.1f}' y='{:.1f}' text-anchor='middle'>FPS_Moderate</text>\n"
-               "<text x='18' y='{:.1f}' transform='rotate(-90 18 {:.1f})' "
-               "text-anchor='middle'>FPS_Critical</text>\n",
-               (left + g.right()) / 2, g.bottom() + 32, (top + g.bottom()) / 2,
-               (top + g.bottom()) / 2);
+    out.put("<text x='{:.1f}' y='{:.1f}' text-anchor='middle'>FPS_Moderate</text>\n"
+            "<text x='18' y='{:.1f}' transform='rotate(-90 18 {:.1f})' "
+            "text-anchor='middle'>FPS_Critical</text>\n",
+            (left + g.right()) / 2, g.bottom() + 32, (top + g.bottom()) / 2,
+            (top + g.bottom()) / 2);
 }
 
-void legend(std::ostream& out, const Grid& g)
+void legend(svg::Writer& out, const Grid& g)
 {
     const double x = g.right() + 30;
-    fmt::print(out, "<text x='{:.1f}' y='{}'>purges a minute</text>\n", x, top - 8);
+    out.put("<text x='{:.1f}' y='{}'>purges a minute</text>\n", x, top - 8);
     for (int step = 0; step <= 10; ++step) {
         const double value = mostPerMinute * (10 - step) / 10.0;
-        fmt::print(out,
-                   "<rect x='{:.1f}' y='{:.1f}' width='16' height='20' fill='{}' "
-                   "stroke='#ccc'/><text x='{:.1f}' y='{:.1f}'>{:.1f}</text>\n",
-                   x, top + step * 20.0, heat(value), x + 22, top + step * 20.0 + 14, value);
+        out.put("<rect x='{:.1f}' y='{:.1f}' width='16' height='20' fill='{}' "
+                "stroke='#ccc'/><text x='{:.1f}' y='{:.1f}'>{:.1f}</text>\n",
+                x, top + step * 20.0, heat(value), x + 22, top + step * 20.0 + 14, value);
     }
     double y = top + 240;
-    const auto row = [&](const std::string& swatch, std::string_view label) {
-        fmt::print(out, "{}<text x='{:.1f}' y='{:.1f}'>{}</text>\n", swatch, x + 22, y + 13, label);
+    const auto row = [&](const html::Markup& swatch, std::string_view label) {
+        out.put("{}<text x='{:.1f}' y='{:.1f}'>{}</text>\n", swatch, x + 22, y + 13, label);
         y += 26;
     };
     const auto square = [&](std::string_view fill, std::string_view stroke, double strokeWidth) {
-        return fmt::format("<rect x='{:.1f}' y='{:.1f}' width='16' height='16' fill='{}' "
-                           "stroke='{}' stroke-width='{}'/>",
-                           x, y, fill, stroke, strokeWidth);
+        return html::format("<rect x='{:.1f}' y='{:.1f}' width='16' height='16' fill='{}' "
+                            "stroke='{}' stroke-width='{}'/>",
+                            x, y, fill, stroke, strokeWidth);
     };
     row(square("url(#outside)", "#ccc", 1), "purges outside a slump");
     if (g.slumps > 0) {
@@ -91,25 +90,24 @@ void legend(std::ostream& out, const Grid& g)
     }
     row(square("none", "black", 2), "your pair");
     row(square("none", "#1f5fa8", 3), "recommended");
-    fmt::print(out, "<text x='{:.1f}' y='{:.1f}'>slumps: {}</text>\n", x, y + 13,
-               g.slumps == 0 ? std::string("none") : std::to_string(g.slumps));
+    out.put("<text x='{:.1f}' y='{:.1f}'>slumps: {}</text>\n", x, y + 13,
+            g.slumps == 0 ? std::string("none") : std::to_string(g.slumps));
 }
 
-void mark(std::ostream& out, const Grid& g, const CellResult& c, const char* colour, double width)
+void mark(svg::Writer& out, const Grid& g, const CellResult& c, const char* colour, double width)
 {
     if (c.moderate < g.moderate.low || c.moderate > g.moderate.high ||
         c.critical < g.critical.low || c.critical > g.critical.high) {
         return;
     }
-    fmt::print(out,
-               "<rect x='{:.1f}' y='{:.1f}' width='{}' height='{}' fill='none' stroke='{}' "
-               "stroke-width='{}'><title>FPS_Moderate {}, FPS_Critical {}</title></rect>\n",
-               g.x(c.moderate) - 2, g.y(c.critical) - 2, cellWidth + 4, cellHeight + 4, colour,
-               width, c.moderate, c.critical);
+    out.put("<rect x='{:.1f}' y='{:.1f}' width='{}' height='{}' fill='none' stroke='{}' "
+            "stroke-width='{}'><title>FPS_Moderate {}, FPS_Critical {}</title></rect>\n",
+            g.x(c.moderate) - 2, g.y(c.critical) - 2, cellWidth + 4, cellHeight + 4, colour, width,
+            c.moderate, c.critical);
 }
 
 // Neighbours up a column that look the same are one rectangle: the file stays small.
-void cells(std::ostream& out, const Grid& g, const TuneResult& result)
+void cells(svg::Writer& out, const Grid& g, const TuneResult& result)
 {
     const std::size_t slumps = result.slumps;
     const auto look = [&result, slumps](const CellResult& c) {
@@ -126,47 +124,46 @@ void cells(std::ostream& out, const Grid& g, const TuneResult& result)
         const auto [fill, outside, missed] = look(all[i]);
         const double y = g.y(all[end - 1].critical);
         const double h = static_cast<double>(end - i) * cellHeight;
-        fmt::print(out, "<rect x='{:.0f}' y='{:.0f}' width='{:.0f}' height='{:.0f}' fill='{}'/>",
-                   g.x(all[i].moderate), y, cellWidth, h, fill);
+        out.put("<rect x='{:.0f}' y='{:.0f}' width='{:.0f}' height='{:.0f}' fill='{}'/>",
+                g.x(all[i].moderate), y, cellWidth, h, fill);
         for (const auto& [shown, pattern] : {std::pair{outside, "outside"}, {missed, "missed"}}) {
             if (shown) {
-                fmt::print(out,
-                           "<rect x='{:.0f}' y='{:.0f}' width='{:.0f}' height='{:.0f}' "
-                           "fill='url(#{})'/>",
-                           g.x(all[i].moderate), y, cellWidth, h, pattern);
+                out.put("<rect x='{:.0f}' y='{:.0f}' width='{:.0f}' height='{:.0f}' "
+                        "fill='url(#{})'/>",
+                        g.x(all[i].moderate), y, cellWidth, h, pattern);
             }
         }
-        out << '\n';
+        out.put("\n");
         i = end;
     }
 }
 
 } // namespace
 
-void writeTuneSvg(std::ostream& out, const TuneReport& report)
+void writeTuneSvg(std::ostream& stream, const TuneReport& report)
 {
+    svg::Writer out(stream);
     const Grid g{report.moderate, report.critical, report.result.slumps};
     const double width = g.right() + 200;
     const double height = g.bottom() + 50;
-    fmt::print(out,
-               "<?xml version='1.0' encoding='UTF-8'?>\n<svg xmlns='http://www.w3.org/2000/svg' "
-               "width='{0:.0f}' height='{1:.0f}' viewBox='0 0 {0:.0f} {1:.0f}' "
-               "font-family='sans-serif' font-size='12'>\n<defs><pattern id='outside' width='4' "
-               "height='4' patternUnits='userSpaceOnUse'><path d='M0,4 L4,0' stroke='#1a1a1a' "
-               "stroke-width='0.8'/></pattern><pattern id='missed' width='4' height='4' "
-               "patternUnits='userSpaceOnUse'><circle cx='2' cy='2' r='0.9' fill='#1f5fa8'/>"
-               "</pattern></defs>\n<rect width='100%' height='100%' "
-               "fill='white'/>\n<title>every pair of thresholds: purges a minute, purges outside "
-               "slumps and missed slumps</title>\n<text x='{2}' y='24' font-size='15' "
-               "font-weight='bold'>tarnwick-sim tune: {3}</text>\n",
-               width, height, left,
-               markupText(shown(report.captures.front().summary.application) +
-                          (report.captures.size() > 1
-                               ? fmt::format(" and {} more capture{}", report.captures.size() - 1,
-                                             report.captures.size() > 2 ? "s" : "")
-                               : std::string())));
-    fmt::print(out, "<rect x='{}' y='{}' width='{:.1f}' height='{:.1f}' fill='#f4f4f4'/>\n", left,
-               top, g.right() - left, g.bottom() - top);
+    out.put("<?xml version='1.0' encoding='UTF-8'?>\n<svg xmlns='http://www.w3.org/2000/svg' "
+            "width='{0:.0f}' height='{1:.0f}' viewBox='0 0 {0:.0f} {1:.0f}' "
+            "font-family='sans-serif' font-size='12'>\n<defs><pattern id='outside' width='4' "
+            "height='4' patternUnits='userSpaceOnUse'><path d='M0,4 L4,0' stroke='#1a1a1a' "
+            "stroke-width='0.8'/></pattern><pattern id='missed' width='4' height='4' "
+            "patternUnits='userSpaceOnUse'><circle cx='2' cy='2' r='0.9' fill='#1f5fa8'/>"
+            "</pattern></defs>\n<rect width='100%' height='100%' "
+            "fill='white'/>\n<title>every pair of thresholds: purges a minute, purges outside "
+            "slumps and missed slumps</title>\n<text x='{2}' y='24' font-size='15' "
+            "font-weight='bold'>tarnwick-sim tune: {3}</text>\n",
+            width, height, left,
+            (shown(report.captures.front().summary.application) +
+             (report.captures.size() > 1
+                  ? fmt::format(" and {} more capture{}", report.captures.size() - 1,
+                                report.captures.size() > 2 ? "s" : "")
+                  : std::string())));
+    out.put("<rect x='{}' y='{}' width='{:.1f}' height='{:.1f}' fill='#f4f4f4'/>\n", left, top,
+            g.right() - left, g.bottom() - top);
     cells(out, g, report.result);
     axes(out, g);
     legend(out, g);
@@ -174,7 +171,7 @@ void writeTuneSvg(std::ostream& out, const TuneReport& report)
     if (report.result.recommended) {
         mark(out, g, report.result.cells[*report.result.recommended], "#1f5fa8", 3);
     }
-    out << "</svg>\n";
+    out.put("</svg>\n");
 }
 
 } // namespace sim

@@ -7,7 +7,7 @@ namespace sim {
 
 void scorePurge(SlumpScore& score, const std::vector<Slump>& slumps, PurgePlace place, double atMs)
 {
-    if (place.setAside) {
+    if (place.inAside) {
         ++score.setAside;
         return;
     }
@@ -38,9 +38,9 @@ PurgePlace placeOf(const SlumpVerdict& verdict, double atMs)
 {
     SlumpCursor cursor;
     const auto aside =
-        std::partition_point(verdict.setAside.begin(), verdict.setAside.end(),
+        std::partition_point(verdict.asideSpans.begin(), verdict.asideSpans.end(),
                              [atMs](const Span& s) { return s.endMs + afterAsideMs < atMs; });
-    cursor.nextAside = static_cast<std::size_t>(aside - verdict.setAside.begin());
+    cursor.nextAside = static_cast<std::size_t>(aside - verdict.asideSpans.begin());
     const auto after =
         std::partition_point(verdict.slumps.begin(), verdict.slumps.end(),
                              [atMs](const Slump& s) { return s.endMs + slumpEdgeMs < atMs; });

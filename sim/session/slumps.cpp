@@ -145,9 +145,9 @@ double playFrames(const FrameRateTrace& trace, const std::vector<bool>& aside)
 
 } // namespace
 
-SetAside setAsideOf(const FrameRateTrace& trace)
+NotPlay notPlayOf(const FrameRateTrace& trace)
 {
-    SetAside result;
+    NotPlay result;
     result.tenths.assign(trace.framesPerTenth.size(), false);
     for (const Span& pause : trace.pauses) {
         markAside(result.tenths, pause.startMs, pause.endMs);
@@ -192,7 +192,7 @@ SetAside setAsideOf(const FrameRateTrace& trace)
     return result;
 }
 
-double usualFps(const FrameRateTrace& trace, const SetAside& aside)
+double usualFps(const FrameRateTrace& trace, const NotPlay& aside)
 {
     SecondCounts counts;
     eachPlayedSecond(trace, aside.tenths, [&](std::size_t, std::uint64_t frames) {
@@ -356,7 +356,7 @@ std::vector<Run> slowRuns(const FrameRateTrace& trace, const Targets& targets,
 } // namespace
 
 std::vector<Slump> findSlumps(const FrameRateTrace& trace, std::optional<double> targetFps,
-                              const SetAside& aside)
+                              const NotPlay& aside)
 {
     Targets targets{targetFps, {}};
     if (!targetFps) {
@@ -406,7 +406,7 @@ std::vector<Slump> findSlumps(const FrameRateTrace& trace, std::optional<double>
     return slumps;
 }
 
-std::vector<PlayLevel> levelsOf(const FrameRateTrace& trace, const SetAside& aside,
+std::vector<PlayLevel> levelsOf(const FrameRateTrace& trace, const NotPlay& aside,
                                 const std::vector<Slump>& slumps)
 {
     std::vector<int> played = playedSeconds(trace, aside.tenths);
@@ -472,13 +472,13 @@ std::vector<PlayLevel> levelsOf(const FrameRateTrace& trace, const SetAside& asi
 SlumpVerdict judgeSlumps(const FrameRateTrace& trace, std::optional<double> targetFps)
 {
     SlumpVerdict verdict;
-    const SetAside aside = setAsideOf(trace);
+    const NotPlay aside = notPlayOf(trace);
     verdict.usualFps = usualFps(trace, aside);
     verdict.targetGiven = targetFps.has_value();
     verdict.targetFps = targetFps.value_or(std::round(verdict.usualFps * slumpShareOfUsual));
     verdict.slumps = findSlumps(trace, targetFps, aside);
     verdict.levels = levelsOf(trace, aside, verdict.slumps);
-    verdict.setAside = aside.spans;
+    verdict.asideSpans = aside.spans;
     verdict.loadingMs = aside.loadingMs;
     verdict.pauses = aside.pauses;
     return verdict;

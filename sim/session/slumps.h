@@ -56,13 +56,13 @@ inline constexpr double unevenShareToTell = 0.25;
 void traceFrame(FrameRateTrace& trace, double endMs);
 
 // What of a capture is not play: its pauses, and its seconds of loading screens or menus.
-struct SetAside {
+struct NotPlay {
     std::vector<Span> spans;  // in order, apart from each other
     double loadingMs = 0;     // of them, loading screens and menus
     std::size_t pauses = 0;   // of them, single frames of pauseFrameMs or more
     std::vector<bool> tenths; // a tenth of the trace that is not play
 };
-SetAside setAsideOf(const FrameRateTrace& trace);
+NotPlay notPlayOf(const FrameRateTrace& trace);
 
 // The play around a second, to judge it by: the better seconds (usualPercentile) of the played
 // seconds within this many seconds before it, and of those after it, the lower of the two. A
@@ -78,7 +78,7 @@ inline constexpr std::size_t levelSideSeconds = 10;
 // Not the median: a capture made to tune Tarnwick may spend most of its time in slumps. 0 for a
 // capture with less than a second of play.
 inline constexpr std::size_t usualPercentile = 90;
-double usualFps(const FrameRateTrace& trace, const SetAside& aside);
+double usualFps(const FrameRateTrace& trace, const NotPlay& aside);
 
 // The frames over the second before atMs (over less where the capture is younger), as a rate.
 double fpsOverLastSecond(const FrameRateTrace& trace, double atMs);
@@ -111,9 +111,9 @@ inline constexpr std::size_t slumpLowSeconds = 2;
 // either edge that still run at the target's pace: it starts where the game sank and ends where it
 // recovered. No second that holds what is set aside is judged.
 std::vector<Slump> findSlumps(const FrameRateTrace& trace, std::optional<double> targetFps,
-                              const SetAside& aside);
+                              const NotPlay& aside);
 // The levels of a capture's play (see PlayLevel), none where it holds one pace.
-std::vector<PlayLevel> levelsOf(const FrameRateTrace& trace, const SetAside& aside,
+std::vector<PlayLevel> levelsOf(const FrameRateTrace& trace, const NotPlay& aside,
                                 const std::vector<Slump>& slumps);
 
 // Where each slump stood: the target, and the usual rate it was taken from.
@@ -124,7 +124,7 @@ struct SlumpVerdict {
     bool targetGiven = false; // by the player, rather than taken from the play around
     std::vector<PlayLevel> levels;
     std::vector<Slump> slumps;
-    std::vector<Span> setAside; // not play: never a slump, no purge in it judged
+    std::vector<Span> asideSpans; // not play: never a slump, no purge in it judged
     double loadingMs = 0;
     std::size_t pauses = 0;
 };
@@ -145,7 +145,7 @@ struct SlumpScore {
 // Where a purge fell: in a slump (its index), in what is set aside, or outside both.
 struct PurgePlace {
     std::optional<std::size_t> slump;
-    bool setAside = false;
+    bool inAside = false;
 };
 
 void scorePurge(SlumpScore& score, const std::vector<Slump>& slumps, PurgePlace place, double atMs);
@@ -168,7 +168,7 @@ struct SlumpCursor {
     std::size_t nextAside = 0; // the same for what is set aside
     PurgePlace at(const SlumpVerdict& verdict, double ms)
     {
-        const std::vector<Span>& aside = verdict.setAside;
+        const std::vector<Span>& aside = verdict.asideSpans;
         while (nextAside < aside.size() && aside[nextAside].endMs + afterAsideMs < ms) {
             ++nextAside;
         }

@@ -11,7 +11,7 @@
 namespace sim {
 
 // One FPS_Moderate with FPS_Critical from low to high: at most maxColumnPairs values, all of them
-// below moderate and within -1000..1000 like moderate.
+// below moderate and within gridThresholdBound (sim/check/thresholds.h) like moderate.
 struct ColumnSpan {
     std::int32_t moderate;
     std::int32_t low;

@@ -16,9 +16,9 @@ void addFrame(TuneFrames& frames, double frameTimeMs)
     const auto seconds = static_cast<float>(frameTimeMs / 1000.0);
     frames.frameSeconds.push_back(seconds);
     const float fps = estimateFps([seconds] { return seconds; });
-    // Thresholds lie within -1000..1000: levels held to twice that keep every comparison.
     const auto held = [](double v) {
-        return static_cast<std::int16_t>(std::clamp(v, -2000.0, 2000.0));
+        constexpr auto bound = static_cast<double>(heldLevelBound);
+        return static_cast<std::int16_t>(std::clamp(v, -bound, bound));
     };
     const double x = fps;
     frames.levels.push_back(std::isnan(fps)
@@ -26,12 +26,12 @@ void addFrame(TuneFrames& frames, double frameTimeMs)
                                 : TuneFrames::Level{held(std::floor(x)), held(std::ceil(x))});
 }
 
-bool endsSetAside(const std::vector<Span>& setAside, std::size_t& cursor, double endMs)
+bool endsSetAside(const std::vector<Span>& asideSpans, std::size_t& cursor, double endMs)
 {
-    while (cursor < setAside.size() && setAside[cursor].endMs < endMs) {
+    while (cursor < asideSpans.size() && asideSpans[cursor].endMs < endMs) {
         ++cursor;
     }
-    return cursor < setAside.size() && setAside[cursor].startMs < endMs;
+    return cursor < asideSpans.size() && asideSpans[cursor].startMs < endMs;
 }
 
 namespace {
@@ -39,7 +39,7 @@ namespace {
 void countPlay(TuneFrames& frames)
 {
     PlayFigures& play = frames.play;
-    const std::vector<Span>& aside = frames.slumps.setAside;
+    const std::vector<Span>& aside = frames.slumps.asideSpans;
     play.setAsideStretches = aside.size();
     for (const Span& span : aside) {
         play.setAsideMs += span.endMs - span.startMs;
@@ -74,7 +74,7 @@ void finishFrames(TuneFrames& frames, std::optional<double> targetFps)
     frames.ordinary.assign(frames.frameSeconds.size(), false);
     for (std::size_t i = 0; i < frames.frameSeconds.size(); ++i) {
         const PurgePlace place = cursor.at(frames.slumps, frames.elapsedMs[i]);
-        if (!place.slump && !place.setAside) {
+        if (!place.slump && !place.inAside) {
             frames.ordinary[i] = true;
             ordinary.push_back(frames.frameSeconds[i]);
             frames.ordinaryMs += frames.elapsedMs[i] - (i == 0 ? 0.0 : frames.elapsedMs[i - 1]);

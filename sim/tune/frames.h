@@ -2,6 +2,7 @@
 // when, with its slumps; every pair of the grid runs over the same frames.
 #pragma once
 
+#include "sim/check/thresholds.h"
 #include "sim/session/clock.h"
 #include "sim/session/lows.h"
 #include "sim/session/slumps.h"
@@ -28,14 +29,14 @@ struct PlayFigures {
 
 struct TuneFrames {
     // A frame's estimate as the thresholds see it: x < T for a whole T exactly when floor(x) < T,
-    // and x > T + h exactly when ceil(x) - (h + 1) >= T, h the hysteresis. Thresholds lie within
-    // -1000..1000, so levels are held to twice that; NaN, which compares with nothing, is a floor
-    // above every threshold and a ceiling below every one.
+    // and x > T + h exactly when ceil(x) - (h + 1) >= T, h the hysteresis. Levels are held to
+    // heldLevelBound (the grid's thresholds lie within gridThresholdBound); NaN, which compares
+    // with nothing, is a floor above every threshold and a ceiling below every one.
     struct Level {
         std::int16_t floor = 0;
         std::int16_t ceil = 0;
     };
-    static constexpr Level incomparable{2001, -2001};
+    static constexpr Level incomparable{incomparableLevel, -incomparableLevel};
     SessionClock clock;                  // where the session's clock stands after the last frame
     std::vector<float> frameSeconds;     // each frame's time as the plug-in reads it
     std::vector<double> elapsedMs;       // the session's clock once each frame is over
@@ -54,7 +55,7 @@ struct TuneFrames {
 
 // A frame is set aside when it ends within a stretch that is (a pause's own frame ends its
 // stretch).
-bool endsSetAside(const std::vector<Span>& setAside, std::size_t& cursor, double endMs);
+bool endsSetAside(const std::vector<Span>& asideSpans, std::size_t& cursor, double endMs);
 
 // All but one frame in this many.
 inline constexpr std::size_t ordinaryLowOneIn = 100;

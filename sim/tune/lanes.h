@@ -3,6 +3,7 @@
 #pragma once
 
 #include "governor/state.h"
+#include "sim/check/thresholds.h"
 
 #include <bit>
 #include <cstddef>
@@ -68,14 +69,15 @@ struct PairBits {
 };
 
 // Eight columns side by side. Sixteen bits hold every figure of a step: levels within
-// -2001..2001, thresholds within -1000..1000 and places up to maxColumnPairs. Ticks need 32 bits:
-// two vectors of four.
+// incomparableLevel, thresholds within gridThresholdBound and places up to maxColumnPairs. Ticks
+// need 32 bits: two vectors of four.
 inline constexpr std::size_t laneCount = 8;
 inline constexpr std::size_t tickLaneCount = laneCount / 2;
 using Lanes = std::int16_t __attribute__((vector_size(laneCount * sizeof(std::int16_t))));
 using TickLanes = std::uint32_t __attribute__((vector_size(tickLaneCount * sizeof(std::uint32_t))));
 using TickMask = decltype(TickLanes{} > 0u);
 static_assert(maxColumnPairs < 0x7fff, "a place in a column must fit a lane");
+static_assert(incomparableLevel <= 0x7fff, "a level must fit a lane");
 
 inline Lanes lanesOf(int value)
 {
