@@ -1,7 +1,7 @@
 // The verdict: decided once, each sentence from the key that decided it.
 #include "sim/report/verdict.h"
 
-#include "sim/cli/reading.h"
+#include "sim/cli/tuning.h"
 
 #include "shape_support.h"
 #include "test_support.h"

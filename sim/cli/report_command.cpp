@@ -5,7 +5,7 @@
 #include "sim/cli/capture_reading.h"
 #include "sim/cli/console.h"
 #include "sim/cli/output.h"
-#include "sim/cli/reading.h"
+#include "sim/cli/tuning.h"
 #include "sim/cli/settings_source.h"
 #include "sim/files.h"
 #include "sim/report/gains_report.h"
