@@ -143,7 +143,7 @@ if [ "$root" = yes ]; then
         [ "$page" = "$tmp/capture.csv.tarnwick.html" ] || fail "read-only medium: the page went to $page"
         grep -q '</html>' "$page" || fail "read-only medium: no whole page at $page"
     fi
-    grep -Eq "cannot write the page to .*stick.*: (the disk is read-only|access denied|the disk is write-protected)" "$dir/ro.err" ||
+    grep -Eq "cannot write the page to .*stick.*: (the disk is read-only|permission denied)" "$dir/ro.err" ||
         fail "read-only medium: why it moved was not said: $(cat "$dir/ro.err")"
     pass
 fi
