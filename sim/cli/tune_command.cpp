@@ -6,8 +6,8 @@
 #include "sim/check/settings_check.h"
 #include "sim/cli/capture_reading.h"
 #include "sim/cli/output.h"
-#include "sim/cli/tuning.h"
 #include "sim/cli/settings_source.h"
+#include "sim/cli/tuning.h"
 #include "sim/files.h"
 #include "sim/report/gains_report.h"
 #include "sim/report/on_off.h"
@@ -43,16 +43,8 @@ GovernorSettings baseSettings(const std::optional<SettingsCheck>& settings)
 void tuneAll(TuneReport& report, const std::vector<const TuneFrames*>& parts,
              const GovernorSettings& base, bool gridFollowsCaptures)
 {
-    // A game far faster than the default grid's top slumps where no pair of it could catch it.
-    double usual = 0;
-    for (const TuneFrames* part : parts) {
-        usual = std::max(usual, part->slumps.usualFps);
-    }
-    const auto top =
-        static_cast<std::int32_t>(std::min<double>(std::ceil(usual), highestRefreshRate));
-    if (gridFollowsCaptures && top > report.moderate.high) {
-        report.critical.high += top - report.moderate.high;
-        report.moderate.high = top;
+    if (gridFollowsCaptures) {
+        raiseGridToCaptures(report.moderate, report.critical, parts);
     }
     report.result = tune(parts, base, report.moderate, report.critical);
     report.perGame = tuneEachGame(report.result, applicationsOf(report), parts, base,

@@ -1,5 +1,6 @@
 #include "sim/tune/tune.h"
 
+#include "sim/check/thresholds.h"
 #include "sim/tune/columns.h"
 #include "sim/tune/lanes.h"
 #include "sim/tune/recoveries.h"
@@ -123,6 +124,21 @@ bool tooShortToJudge(double durationMs)
 double perMinute(double count, double durationMs)
 {
     return durationMs > 0 ? count * 60000.0 / durationMs : 0.0;
+}
+
+void raiseGridToCaptures(Range& moderate, Range& critical,
+                         const std::vector<const TuneFrames*>& captures)
+{
+    double usual = 0;
+    for (const TuneFrames* capture : captures) {
+        usual = std::max(usual, capture->slumps.usualFps);
+    }
+    const auto top =
+        static_cast<std::int32_t>(std::min<double>(std::ceil(usual), highestRefreshRate));
+    if (top > moderate.high) {
+        critical.high += top - moderate.high;
+        moderate.high = top;
+    }
 }
 
 std::vector<ColumnSpan> gridColumns(Range moderate, Range critical)

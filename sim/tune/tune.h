@@ -107,6 +107,11 @@ TuneResult tune(const TuneFrames& frames, const GovernorSettings& base, Range mo
 // The grid's columns, FPS_Moderate ascending.
 std::vector<ColumnSpan> gridColumns(Range moderate, Range critical);
 
+// A game far faster than the grid's top slumps where no pair of it could catch it: the grid's top
+// raised to the fastest capture's usual rate (at most a monitor's), FPS_Critical's by as much.
+void raiseGridToCaptures(Range& moderate, Range& critical,
+                         const std::vector<const TuneFrames*>& captures);
+
 double perMinute(double count, double durationMs);
 
 } // namespace sim
