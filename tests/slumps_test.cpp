@@ -171,6 +171,16 @@ TEST(NotPlay, aPauseIsASingleFrameOfAtLeastItsLength)
     }
 }
 
+// As a capture gives it: after frames of 16.7 ms the clock's running sum puts a frame of exactly
+// the pause's length a hair short of it, yet that frame is a pause all the same.
+TEST(NotPlay, aFrameOfExactlyThePausesLengthAfterPlayIsAPause)
+{
+    for (const double seconds : {0.1, 1.0, 1.7, 3.0, 10.0, 61.3}) {
+        const Shape shape = Shape{}.steady(seconds, 16.7).hitch(1500).steady(2, 16.7);
+        EXPECT_EQ(framesOf(shape).slumps.pauses, 1u) << seconds << " s of play first";
+    }
+}
+
 TEST(NotPlay, aSecondFasterThanPlayByItsShareIsALoadingScreenOrMenu)
 {
     // Play runs at 40 frames a second, unevenly: twice that is still play, and so is an even

@@ -193,7 +193,7 @@ FrameOutcome Session::frame(double frameTimeMs)
     }
     recordFrame(result_.fpsHistory, clock_.elapsedMs, clockMs, pass.fps, pass.to);
     countFrameTime(result_.frameTimes, frameTimeMs);
-    traceFrame(result_.trace, clock_.elapsedMs);
+    traceFrame(result_.trace, clock_.elapsedMs, clockMs);
     return outcome;
 }
 

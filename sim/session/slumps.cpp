@@ -29,8 +29,13 @@ std::uint64_t framesIn(const FrameRateTrace& trace, std::size_t first, std::size
 
 void traceFrame(FrameRateTrace& trace, double endMs)
 {
+    traceFrame(trace, endMs, endMs - trace.endMs);
+}
+
+void traceFrame(FrameRateTrace& trace, double endMs, double ownMs)
+{
     const double frameMs = endMs - trace.endMs;
-    if (frameMs >= pauseFrameMs) {
+    if (ownMs >= pauseFrameMs) {
         trace.pauses.push_back({trace.endMs, endMs});
     }
     const auto tenth = static_cast<std::size_t>(std::max(0.0, endMs) / traceTenthMs);

@@ -52,7 +52,11 @@ inline constexpr double evenPaceStep = 0.02;
 // Too few uneven seconds to take the capture's play from: a capture locked to a rate.
 inline constexpr double unevenShareToTell = 0.25;
 
-// in: endMs, the session's clock once the frame is over; frames come in order.
+// in: endMs, the session's clock once the frame is over; frames come in order. frameMs, the
+// frame's own length on the clock, judges a pause: the difference of two running sums can fall a
+// hair short of a frame of exactly pauseFrameMs.
+void traceFrame(FrameRateTrace& trace, double endMs, double frameMs);
+// A frame as long as from the last one's end.
 void traceFrame(FrameRateTrace& trace, double endMs);
 
 // What of a capture is not play: its pauses, and its seconds of loading screens or menus.

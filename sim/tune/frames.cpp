@@ -12,7 +12,7 @@ void addFrame(TuneFrames& frames, double frameTimeMs)
     frames.elapsedMs.push_back(frames.clock.elapsedMs);
     frames.elapsedNs.push_back(frames.clock.elapsedNs);
     frames.ticks.push_back(frames.clock.tick());
-    traceFrame(frames.trace, frames.clock.elapsedMs);
+    traceFrame(frames.trace, frames.clock.elapsedMs, SessionClock::lengthOf(frameTimeMs));
     const auto seconds = static_cast<float>(frameTimeMs / 1000.0);
     frames.frameSeconds.push_back(seconds);
     const float fps = estimateFps([seconds] { return seconds; });
