@@ -20,15 +20,15 @@ using chart::left;
 using chart::right;
 using chart::width;
 
-constexpr double top = 56;
-constexpr double bottom = 250;
-constexpr double height = 300;
+constexpr double plotTop = 56;
+constexpr double plotBottom = 250;
+constexpr double chartHeight = 300;
 constexpr const char* hitchColour = "#d3423a";
 constexpr const char* frameColour = "#1f5fa8";
 
 double yOf(double ms, double maxMs)
 {
-    return bottom - (bottom - top) * std::clamp(ms, 0.0, maxMs) / maxMs;
+    return plotBottom - (plotBottom - plotTop) * std::clamp(ms, 0.0, maxMs) / maxMs;
 }
 
 void opening(svg::Writer& out, const std::string& title)
@@ -37,14 +37,14 @@ void opening(svg::Writer& out, const std::string& title)
             "{1}' font-family='sans-serif' font-size='12' role='img'>\n<title>{3}</title>\n"
             "<rect width='100%' height='100%' fill='white'/>\n<text x='{2}' y='24' "
             "font-size='15' font-weight='bold'>{3}</text>\n",
-            width, height, left, title);
+            width, chartHeight, left, title);
 }
 
 // The plot's frame and the milliseconds up its side, about five steps of a round size.
 void msAxis(svg::Writer& out, double maxMs)
 {
-    out.put("<rect x='{}' y='{}' width='{}' height='{}' fill='none' stroke='#999'/>\n", left, top,
-            right - left, bottom - top);
+    out.put("<rect x='{}' y='{}' width='{}' height='{}' fill='none' stroke='#999'/>\n", left,
+            plotTop, right - left, plotBottom - plotTop);
     double step = maxMs;
     for (const double candidate : {1.0, 2.0, 5.0, 10.0, 20.0, 25.0, 50.0, 100.0, 200.0, 250.0,
                                    500.0, 1000.0, 2000.0, 5000.0}) {
@@ -60,12 +60,12 @@ void msAxis(svg::Writer& out, double maxMs)
     }
     out.put("<text x='16' y='{0}' transform='rotate(-90 16 {0})' text-anchor='middle'>frame "
             "time, ms</text>\n",
-            (top + bottom) / 2);
+            (plotTop + plotBottom) / 2);
 }
 
 void footNote(svg::Writer& out, const std::string& text)
 {
-    out.put("<text x='{}' y='{}' font-size='11'>{}</text>\n", left, height - 8, text);
+    out.put("<text x='{}' y='{}' font-size='11'>{}</text>\n", left, chartHeight - 8, text);
 }
 
 // Columns are the capture's own; on a longer common axis they take a share of the width.
@@ -103,9 +103,10 @@ void writeFrameTimeSvg(std::ostream& stream, const FrameTimeView& view, const Fr
     svg::Writer out(stream);
     opening(out, title);
     const chart::Scale s{scale.durationMs, 1};
-    chart::spanBands(out, chart::setAsideSpans(asideSpans), chart::setAsideFill, s, top, bottom);
+    chart::spanBands(out, chart::setAsideSpans(asideSpans), chart::setAsideFill, s, plotTop,
+                     plotBottom);
     msAxis(out, scale.maxMs);
-    chart::timeLabels(out, s, bottom + 16);
+    chart::timeLabels(out, s, plotBottom + 16);
     const double share = columnShare(view, scale);
     std::string upper;
     std::string lower;
@@ -126,7 +127,7 @@ void writeFrameTimeSvg(std::ostream& stream, const FrameTimeView& view, const Fr
             html::format(
                 "<path d='M{0:.1f},{1} L{2:.1f},{1} L{3:.1f},{4} Z'><title>{5} hitch{6}{7}</title>"
                 "</path>\n",
-                m.x - half, top - 15, m.x + half, m.x, top - 6, m.hitches,
+                m.x - half, plotTop - 15, m.x + half, m.x, plotTop - 6, m.hitches,
                 m.hitches == 1 ? "" : "es",
                 m.slowestMs > scale.maxMs ? fmt::format(", the slowest {:.0f} ms", m.slowestMs)
                                           : "")
@@ -139,7 +140,7 @@ void writeFrameTimeSvg(std::ostream& stream, const FrameTimeView& view, const Fr
     }
     out.put("<g fill='{}'>\n{}</g>\n", hitchColour, hitches);
     out.put("<text x='{}' y='{}' text-anchor='end' font-size='10' fill='{}'>hitches</text>\n",
-            left - 6, top - 7, hitchColour);
+            left - 6, plotTop - 7, hitchColour);
     footNote(out, fmt::format("Each pixel column: its fastest to its slowest frame, its mean in "
                               "yellow. Red: hitches (over {:g} times the median of {} "
                               "neighbours). Frames above {:g} ms are cut at the top.{}",
@@ -164,7 +165,7 @@ void writeDistributionSvg(std::ostream& stream, const FrameTimeView& view, doubl
         const double x = xOf(-std::log10(1 - percent / 100));
         out.put("<line x1='{0:.1f}' x2='{0:.1f}' y1='{1}' y2='{2}' stroke='#ddd'/>\n<text "
                 "x='{0:.1f}' y='{3}' text-anchor='{4}'>{5}</text>\n",
-                x, top, bottom, bottom + 16, percent > 99.95 ? "end" : "middle", label);
+                x, plotTop, plotBottom, plotBottom + 16, percent > 99.95 ? "end" : "middle", label);
     }
     std::string points;
     for (std::size_t k = 0; k < view.percentileMs.size(); ++k) {

@@ -14,8 +14,8 @@
 namespace sim {
 namespace {
 
-constexpr double left = 70;
-constexpr double top = 50;
+constexpr double gridLeft = 70;
+constexpr double gridTop = 50;
 constexpr double cellWidth = 8;
 constexpr double cellHeight = 4;
 // At most one purge every purge interval: the scale's top.
@@ -37,8 +37,8 @@ struct Grid {
     Range moderate;
     Range critical;
     std::size_t slumps;
-    double x(std::int32_t m) const { return left + (m - moderate.low) * cellWidth; }
-    double y(std::int32_t c) const { return top + (critical.high - c) * cellHeight; }
+    double x(std::int32_t m) const { return gridLeft + (m - moderate.low) * cellWidth; }
+    double y(std::int32_t c) const { return gridTop + (critical.high - c) * cellHeight; }
     double right() const { return x(moderate.high + 1); }
     double bottom() const { return y(critical.low - 1); }
 };
@@ -53,28 +53,28 @@ void axes(svg::Writer& out, const Grid& g)
     }
     for (std::int32_t c = g.critical.low; c <= g.critical.high; ++c) {
         if (c % 10 == 0) {
-            out.put("<text x='{:.1f}' y='{:.1f}' text-anchor='end'>{}</text>\n", left - 6,
+            out.put("<text x='{:.1f}' y='{:.1f}' text-anchor='end'>{}</text>\n", gridLeft - 6,
                     g.y(c) + cellHeight, c);
         }
     }
     out.put("<text x='{:.1f}' y='{:.1f}' text-anchor='middle'>FPS_Moderate</text>\n"
             "<text x='18' y='{:.1f}' transform='rotate(-90 18 {:.1f})' "
             "text-anchor='middle'>FPS_Critical</text>\n",
-            (left + g.right()) / 2, g.bottom() + 32, (top + g.bottom()) / 2,
-            (top + g.bottom()) / 2);
+            (gridLeft + g.right()) / 2, g.bottom() + 32, (gridTop + g.bottom()) / 2,
+            (gridTop + g.bottom()) / 2);
 }
 
 void legend(svg::Writer& out, const Grid& g)
 {
     const double x = g.right() + 30;
-    out.put("<text x='{:.1f}' y='{}'>purges a minute</text>\n", x, top - 8);
+    out.put("<text x='{:.1f}' y='{}'>purges a minute</text>\n", x, gridTop - 8);
     for (int step = 0; step <= 10; ++step) {
         const double value = mostPerMinute * (10 - step) / 10.0;
         out.put("<rect x='{:.1f}' y='{:.1f}' width='16' height='20' fill='{}' "
                 "stroke='#ccc'/><text x='{:.1f}' y='{:.1f}'>{:.1f}</text>\n",
-                x, top + step * 20.0, heat(value), x + 22, top + step * 20.0 + 14, value);
+                x, gridTop + step * 20.0, heat(value), x + 22, gridTop + step * 20.0 + 14, value);
     }
-    double y = top + 240;
+    double y = gridTop + 240;
     const auto row = [&](const html::Markup& swatch, std::string_view label) {
         out.put("{}<text x='{:.1f}' y='{:.1f}'>{}</text>\n", swatch, x + 22, y + 13, label);
         y += 26;
@@ -112,7 +112,7 @@ void cells(svg::Writer& out, const Grid& g, const TuneResult& result)
     const std::size_t slumps = result.slumps;
     const auto look = [&result, slumps](const CellResult& c) {
         const double rate = perMinute(static_cast<double>(c.purges), result.durationMs);
-        return std::tuple{heat(rate), c.slumps.outside > 0, c.slumps.caught < slumps};
+        return std::tuple{heat(rate), c.slumps.outside > 0, missedOf(c, slumps) > 0};
     };
     const auto& all = result.cells;
     for (std::size_t i = 0; i < all.size();) {
@@ -156,14 +156,14 @@ void writeTuneSvg(std::ostream& stream, const TuneReport& report)
             "fill='white'/>\n<title>every pair of thresholds: purges a minute, purges outside "
             "slumps and missed slumps</title>\n<text x='{2}' y='24' font-size='15' "
             "font-weight='bold'>tarnwick-sim tune: {3}</text>\n",
-            width, height, left,
+            width, height, gridLeft,
             (shown(report.captures.front().summary.application) +
              (report.captures.size() > 1
                   ? fmt::format(" and {} more capture{}", report.captures.size() - 1,
                                 report.captures.size() > 2 ? "s" : "")
                   : std::string())));
-    out.put("<rect x='{}' y='{}' width='{:.1f}' height='{:.1f}' fill='#f4f4f4'/>\n", left, top,
-            g.right() - left, g.bottom() - top);
+    out.put("<rect x='{}' y='{}' width='{:.1f}' height='{:.1f}' fill='#f4f4f4'/>\n", gridLeft,
+            gridTop, g.right() - gridLeft, g.bottom() - gridTop);
     cells(out, g, report.result);
     axes(out, g);
     legend(out, g);
