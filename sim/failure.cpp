@@ -12,6 +12,10 @@ std::string reasonText(const Failure& failure)
     switch (failure.kind) {
     case FailureKind::Folder:
         return "it is a folder";
+    case FailureKind::NotAFile:
+        return "it is a pipe or a device, not a file";
+    case FailureKind::TooLarge:
+        return fmt::format("it is larger than {} MiB", failure.limitBytes >> 20);
     case FailureKind::NoSpace:
         return "no space left on the disk";
     case FailureKind::Quota:

@@ -60,7 +60,8 @@ struct Failure {
 // as it was)" as it was written.
 std::string failureText(const Failure& failure);
 
-// The system's answer in a player's words ("no space left on the disk"), what for the rest.
+// The system's answer in a player's words ("no space left on the disk", "it is larger than 64
+// MiB"), what for the rest: what a write or a doctor's finding says after its own words.
 std::string reasonText(const Failure& failure);
 
 // The same failure, to be told as what the tool was doing with its file (act, output: "the chart").

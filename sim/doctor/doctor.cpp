@@ -93,20 +93,6 @@ std::string listed(const std::vector<std::string>& names, std::size_t most)
     return text;
 }
 
-std::string readFailureText(const Failure& failure)
-{
-    switch (failure.kind) {
-    case FailureKind::Folder:
-        return "it is a folder";
-    case FailureKind::NotAFile:
-        return "it is a pipe or a device, not a file";
-    case FailureKind::TooLarge:
-        return fmt::format("it is larger than {} MiB", failure.limitBytes >> 20);
-    default:
-        return failure.what;
-    }
-}
-
 std::string thresholdsText(const GovernorSettings& settings)
 {
     return fmt::format("FPS_Moderate={} FPS_Critical={} DetectionRange={}", settings.fpsModerate,

@@ -53,10 +53,6 @@ std::string listed(const std::vector<std::string>& names, std::size_t most);
 // Tarnwick.asi, and so does Wine.
 const FolderEntry* findEntry(const std::vector<FolderEntry>& entries, std::string_view name);
 
-// Why a file could not be read (readBounded), as a finding says it: "Permission denied", "it is a
-// folder", "it is larger than 64 MiB".
-std::string readFailureText(const Failure& failure);
-
 inline constexpr std::string_view pluginName = "Tarnwick.asi";
 // Tarnwick.asi is a few hundred kilobytes: a bigger file is something else, and is not read.
 inline constexpr std::uint64_t maxPluginBytes = std::uint64_t{64} << 20;

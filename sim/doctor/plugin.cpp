@@ -154,7 +154,7 @@ std::optional<std::string> examineInstalled(const std::filesystem::path& folder,
     if (!bytes) {
         out.push_back({"plugin.unreadable",
                        Severity::NeedsDoing,
-                       "cannot read Tarnwick.asi: " + readFailureText(bytes.failure()),
+                       "cannot read Tarnwick.asi: " + reasonText(bytes.failure()),
                        copyFromTheZip,
                        {},
                        facts});
