@@ -48,7 +48,7 @@ TEST(doctorFolder, belowTheGamesFolderSaysWhatToMoveUpAndWhere)
          "Tarnwick's files are here, one folder too deep: the .asi loader looks only beside the "
          "game's .exe",
          "move Tarnwick.asi and Tarnwick.ini from {1} up into {0}; then look at the game's folder: "
-         "{2} doctor \"{0}\""},
+         "{2} doctor '{0}'"},
         {"settingsOfTheirOwnAbove",
          [&](const path& game, const path& below) {
              unpacked(game, below);
@@ -56,7 +56,7 @@ TEST(doctorFolder, belowTheGamesFolderSaysWhatToMoveUpAndWhere)
          },
          "game.inFolderAbove", "",
          "move Tarnwick.asi from {1} up into {0} (not Tarnwick.ini: the one already there is the "
-         "one read); then look at the game's folder: {2} doctor \"{0}\""},
+         "one read); then look at the game's folder: {2} doctor '{0}'"},
         {"anOlderPluginAbove",
          [&](const path& game, const path& below) {
              unpacked(game, below);
@@ -68,7 +68,7 @@ TEST(doctorFolder, belowTheGamesFolderSaysWhatToMoveUpAndWhere)
         {"aFolderOfTheGamesOwn", [](const path&, const path&) {}, "game.missing",
          "no program (.exe) in {1}: this does not look like the game's folder (the folder above "
          "it, {0}, holds one: Game.exe)",
-         "give the folder that holds the game's .exe: {2} doctor \"{0}\", or drop that folder onto "
+         "give the folder that holds the game's .exe: {2} doctor '{0}', or drop that folder onto "
          "tarnwick-sim.exe"},
     };
 #ifdef _WIN32

@@ -6,8 +6,14 @@
 
 #include "doctor_support.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <optional>
 
 namespace {
 
@@ -43,8 +49,76 @@ TEST(doctorFolder, commandsNameTheToolAsTypedFromTheCurrentFolder)
         EXPECT_EQ(sim::toolCommandFrom(game / "tools", c.current), c.command) << c.current;
     }
     EXPECT_EQ(sim::toolCommandFrom(path("/My Games/GTA/tools"), "/home"),
-              "\"" + (path("/My Games/GTA/tools") / tool).string() + "\"")
+              (sim::playerShell == sim::Shell::PowerShell ? "& '" : "'") +
+                  (path("/My Games/GTA/tools") / tool).string() + "'")
         << "a path with a space, quoted";
+}
+
+// A record named "$(touch x)" once ran that when its to-do ("report \"PATH\"") was pasted into
+// bash; PowerShell expands inside double quotes too.
+TEST(doctorFolder, pathsInCommandsAreQuotedForTheShellTheyArePastedInto)
+{
+    using sim::Shell;
+    const struct {
+        std::string path;
+        std::optional<std::string> posix;
+        std::optional<std::string> powerShell;
+    } cases[] = {
+        {"C:\\Games\\GTA", "'C:\\Games\\GTA'", "'C:\\Games\\GTA'"},
+        {"/g/$(touch pwned).csv", "'/g/$(touch pwned).csv'", "'/g/$(touch pwned).csv'"},
+        {"/g/`id`$HOME${x}.csv", "'/g/`id`$HOME${x}.csv'", "'/g/`id`$HOME${x}.csv'"},
+        {"/g/it's.csv", "'/g/it'\\''s.csv'", "'/g/it''s.csv'"},
+        {"'; rm -rf ~; '", "''\\''; rm -rf ~; '\\'''", "'''; rm -rf ~; '''"},
+        {"/g/a\"b\\\".csv", "'/g/a\"b\\\".csv'", "'/g/a\"b\\\".csv'"},
+        {"/g/\xE2\x80\x98$(id)\xE2\x80\x99.csv", "'/g/\xE2\x80\x98$(id)\xE2\x80\x99.csv'",
+         "'/g/\xE2\x80\x98\xE2\x80\x98$(id)\xE2\x80\x99\xE2\x80\x99.csv'"},
+        {"/g/line\nbreak.csv", std::nullopt, std::nullopt},
+        {"/g/\x1b]0;x\x07.csv", std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(sim::shellArgument(c.path, Shell::Posix), c.posix) << c.path;
+        EXPECT_EQ(sim::shellArgument(c.path, Shell::PowerShell), c.powerShell) << c.path;
+    }
+    const std::filesystem::path tool = std::filesystem::path("/g/$(id) x") / sim::toolProgram;
+    EXPECT_EQ(sim::toolCommandFrom("/g/$(id) x", "/home", Shell::Posix), "'" + tool.string() + "'");
+    EXPECT_EQ(sim::toolCommandFrom("/g/$(id) x", "/home", Shell::PowerShell),
+              "& '" + tool.string() + "'");
+}
+
+// The record's to-do pasted into bash as it is printed: the name arrives whole and runs nothing.
+TEST(doctorFolder, aHostileRecordNameRunsNothingWhenItsCommandIsPasted)
+{
+    if constexpr (sim::playerShell != sim::Shell::Posix) {
+        GTEST_SKIP() << "bash is the POSIX tool's shell";
+    }
+    for (const char* name : {"Tarnwick-record-2026-01-01_00-00-00 $(touch pwned).csv",
+                             "Tarnwick-record-2026-01-01_00-00-00`touch pwned`'.csv",
+                             "Tarnwick-record-2026-01-01_00-00-00\"; touch pwned; \".csv"}) {
+        ScratchDir game;
+        rightInstall(game.path());
+        writeFile(game / "Tarnwick.ini", "[Main]\nRecord=1\n");
+        writeFile(game / name, "Tarnwick frame record,version 0.1.0\n");
+        const sim::Examination examination = sim::examine(game.path(), "0.1.0");
+        const auto found =
+            std::find_if(examination.findings.begin(), examination.findings.end(),
+                         [](const sim::DoctorFinding& f) { return f.id == "record.found"; });
+        ASSERT_NE(found, examination.findings.end()) << name;
+        const std::string& toDo = found->toDo;
+        const std::string tool = std::string(sim::ownFolderCommand) + " report ";
+        const std::size_t from = toDo.find(tool);
+        ASSERT_NE(from, std::string::npos) << toDo;
+        const std::size_t to = toDo.find(" (", from + tool.size() + 2 + std::strlen(name));
+        ASSERT_NE(to, std::string::npos) << toDo;
+        const std::string argument = toDo.substr(from + tool.size(), to - from - tool.size());
+        writeFile(game / "said.sh", "cd \"$1\" && printf %s " + argument + " >said.txt\n");
+        const std::string shell =
+            "bash '" + (game / "said.sh").string() + "' '" + game.path().string() + "'";
+        ASSERT_EQ(std::system(shell.c_str()), 0) << argument;
+        EXPECT_FALSE(std::filesystem::exists(game / "pwned")) << argument;
+        std::ifstream said(game / "said.txt", std::ios::binary);
+        const std::string got{std::istreambuf_iterator<char>(said), {}};
+        EXPECT_EQ(got, (game / name).string()) << argument;
+    }
 }
 
 TEST(doctorFolder, theDefaultIsAboveAToolsFolderElseTheCurrentOne)

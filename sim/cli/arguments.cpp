@@ -140,6 +140,11 @@ CLI::Validator outputFile()
 {
     return CLI::Validator(
         [](std::string& text) -> std::string {
+            if (text == "-") {
+                // Standard output carries the report; a file named "-" is what no one means.
+                return "\"-\" is standard input for a capture, not an output: the report goes to "
+                       "standard output, this writes a file; give its name";
+            }
             const std::filesystem::path path = pathFromUtf8(text);
             const std::string name = utf8Of(path.filename());
             if (name.empty()) {

@@ -120,6 +120,7 @@ void addRun(CLI::App& app, RunOptions& run, int& status)
     addPathOption(command, "--record", run.common.record,
                   "write the plug-in's frame record to FILE (the --ini file must set Record=1 or "
                   "2 under [Main]); replay or report it to see what each purge gained")
+        ->check(outputFile())
         ->option_text("FILE");
     command->add_flag("--compare", run.compare,
                       "play the same drive again with the governor off (Enabled=0) and show both");

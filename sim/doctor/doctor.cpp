@@ -99,8 +99,45 @@ std::string thresholdsText(const GovernorSettings& settings)
                        settings.fpsCritical, settings.detectionRange);
 }
 
+std::optional<std::string> shellArgument(std::string_view utf8, Shell shell)
+{
+    std::string word = "'";
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x20 || c == 0x7F) {
+            return std::nullopt;
+        }
+        if (c == '\'') {
+            word += shell == Shell::Posix ? "'\\''" : "''";
+            continue;
+        }
+        // U+2018 to U+201B, which PowerShell ends a quoted string with as it does with '.
+        const std::string_view rest = utf8.substr(i);
+        if (shell == Shell::PowerShell && rest.size() >= 3 && rest.substr(0, 2) == "\xE2\x80" &&
+            static_cast<unsigned char>(rest[2]) >= 0x98 &&
+            static_cast<unsigned char>(rest[2]) <= 0x9B) {
+            word += rest.substr(0, 3);
+            word += rest.substr(0, 3);
+            i += 2;
+            continue;
+        }
+        word += static_cast<char>(c);
+    }
+    return word + "'";
+}
+
+std::string commandOn(std::string_view toolCommand, std::string_view verb, std::string_view path)
+{
+    if (const std::optional<std::string> argument = shellArgument(path)) {
+        return fmt::format("{} {} {}", toolCommand, verb, *argument);
+    }
+    return fmt::format("{} {} with its path (which holds a control character no pasted line "
+                       "carries: rename it first)",
+                       toolCommand, verb);
+}
+
 std::string toolCommandFrom(const std::filesystem::path& toolFolder,
-                            const std::filesystem::path& currentFolder)
+                            const std::filesystem::path& currentFolder, Shell shell)
 {
     const std::filesystem::path tool = toolFolder.lexically_normal();
     const std::filesystem::path relative =
@@ -114,7 +151,18 @@ std::string toolCommandFrom(const std::filesystem::path& toolFolder,
     } else {
         command = utf8Of(tool / toolProgram);
     }
-    return command.find(' ') == std::string::npos ? command : "\"" + command + "\"";
+    const bool plain = std::all_of(command.begin(), command.end(), [](const char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               std::string_view("./\\:_-").find(c) != std::string_view::npos;
+    });
+    if (plain) {
+        return command;
+    }
+    const std::optional<std::string> quoted = shellArgument(command, shell);
+    if (!quoted) {
+        return std::string(toolProgram); // a folder no pasted line can name
+    }
+    return shell == Shell::PowerShell ? "& " + *quoted : *quoted;
 }
 
 Examination examine(const std::filesystem::path& folder, const std::string& toolVersion,

@@ -35,21 +35,33 @@ struct FolderLimits {
     std::size_t looked = 2000000; // entries looked at in all; the looking stops there, and says so
 };
 
+// The shell a player pastes the doctor's commands into.
+enum class Shell { Posix, PowerShell };
+
 // The tool's program, and the tool as a player types it in its own folder: PowerShell runs
 // nothing from the current folder without ".\", and cmd takes it too.
 #ifdef _WIN32
 inline constexpr std::string_view toolProgram = "tarnwick-sim.exe";
 inline constexpr std::string_view ownFolderCommand = ".\\tarnwick-sim.exe";
+inline constexpr Shell playerShell = Shell::PowerShell;
 #else
 inline constexpr std::string_view toolProgram = "tarnwick-sim";
 inline constexpr std::string_view ownFolderCommand = "./tarnwick-sim";
+inline constexpr Shell playerShell = Shell::Posix;
 #endif
+
+// A path as one argument that shell takes literally: a name holding $(...), backquotes or $x
+// runs nothing when the line is pasted. Single quotes on POSIX (' as '\''), PowerShell's literal
+// quotes (each quote doubled, its curly ones too, which it reads as quotes). Nothing when the
+// path holds a control character: no pasted line carries it whole, so the command leaves it out.
+std::optional<std::string> shellArgument(std::string_view utf8, Shell shell = playerShell);
 
 // The tool as a player types it from currentFolder, so that the commands the doctor gives run
 // where the player stands: ".\tools\tarnwick-sim.exe" from the game's folder, its whole path
-// (quoted where it holds a space) from a folder that is not above it.
+// (quoted for the shell where it holds more than letters, digits and ./\:_-; PowerShell then
+// runs it with "&") from a folder that is not above it.
 std::string toolCommandFrom(const std::filesystem::path& toolFolder,
-                            const std::filesystem::path& currentFolder);
+                            const std::filesystem::path& currentFolder, Shell shell = playerShell);
 
 // in: folder, the game's folder (it must exist); toolVersion, this tool's own version;
 // toolCommand, the tool in the commands the findings give (toolCommandFrom).

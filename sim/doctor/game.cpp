@@ -74,8 +74,7 @@ bool unpackedBelow(const std::filesystem::path& folder, const std::vector<Folder
                      "Tarnwick's files are here, one folder too deep: the .asi loader looks only "
                      "beside the game's .exe",
                      from, to, listed(programs, namedPrograms)),
-         fmt::format("move {} from {} up into {}{}{}; then look at the game's folder: {} doctor "
-                     "\"{}\"",
+         fmt::format("move {} from {} up into {}{}{}; then look at the game's folder: {}",
                      fmt::join(moved, " and "), from, to,
                      findEntry(aboveEntries, "Tarnwick.asi") != nullptr && asi != nullptr
                          ? ", over the Tarnwick.asi there"
@@ -83,7 +82,7 @@ bool unpackedBelow(const std::filesystem::path& folder, const std::vector<Folder
                      ini != nullptr && iniAbove
                          ? " (not Tarnwick.ini: the one already there is the one read)"
                          : "",
-                     toolCommand, to),
+                     commandOn(toolCommand, "doctor", to)),
          {},
          {{"folder", from}, {"gameFolder", to}, {"programs", programs}, {"move", moved}}});
     return true;
@@ -165,9 +164,9 @@ bool examineGame(const std::filesystem::path& folder, const FolderListing& listi
     out.push_back({"game.missing",
                    Severity::NeedsDoing,
                    message,
-                   fmt::format("give the folder that holds the game's .exe: {} doctor \"{}\", or "
-                               "drop that folder onto tarnwick-sim.exe",
-                               toolCommand, example),
+                   fmt::format("give the folder that holds the game's .exe: {}, or drop that "
+                               "folder onto tarnwick-sim.exe",
+                               commandOn(toolCommand, "doctor", example)),
                    {},
                    {{"folder", utf8Of(folder)}, {"looked", listing.looked}}});
     return false;

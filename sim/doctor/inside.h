@@ -35,6 +35,9 @@ struct FolderListing {
     bool stopped = false; // there were more than FolderLimits::looked
 };
 
+// "TOOL VERB 'PATH'", the path quoted for the player's shell (shellArgument).
+std::string commandOn(std::string_view toolCommand, std::string_view verb, std::string_view path);
+
 // The folder's entries, symbolic links as what they point to: the first FolderLimits::kept and,
 // however far down, every name the doctor looks up.
 FolderListing listFolder(const std::filesystem::path& folder, const FolderLimits& limits,

@@ -65,9 +65,9 @@ void examineRecords(const std::filesystem::path& folder, const std::vector<Folde
          fmt::format("{} frame record{} beside Tarnwick.log, the newest {}: what Tarnwick saw and "
                      "did in your game, and what each purge gained",
                      names.size(), names.size() == 1 ? "" : "s", shown(names.back())),
-         fmt::format("drop {} onto tarnwick-sim.exe, or run {} report \"{}\" (a record with "
-                     "Record=2 beside it: drop both)",
-                     shown(names.back()), toolCommand, newest),
+         fmt::format("drop {} onto tarnwick-sim.exe, or run {} (a record with Record=2 beside "
+                     "it: drop both)",
+                     shown(names.back()), commandOn(toolCommand, "report", newest)),
          {},
          {{"records", names}, {"newest", newest}}});
 }

@@ -196,9 +196,8 @@ DoctorFinding checked(const SettingsCheck& check, std::string_view toolCommand)
                             "file seems to mean{}; read as {}",
                             counted(warnings, "warning"),
                             notes > 0 ? ", and " + counted(notes, "note") : "", asRead(check)),
-                fmt::format("change those lines; {} settings \"{}\" shows every key as Tarnwick "
-                            "reads it",
-                            toolCommand, utf8Of(check.file)),
+                fmt::format("change those lines; {} shows every key as Tarnwick reads it",
+                            commandOn(toolCommand, "settings", utf8Of(check.file))),
                 details,
                 facts};
     }
@@ -207,9 +206,9 @@ DoctorFinding checked(const SettingsCheck& check, std::string_view toolCommand)
             "settings.notes",
             Severity::Note,
             fmt::format("Tarnwick.ini: read as {}, with {}", asRead(check), counted(notes, "note")),
-            fmt::format("nothing, unless a note says otherwise; {} settings \"{}\" shows every "
-                        "key and where it came from",
-                        toolCommand, utf8Of(check.file)),
+            fmt::format("nothing, unless a note says otherwise; {} shows every key and where it "
+                        "came from",
+                        commandOn(toolCommand, "settings", utf8Of(check.file))),
             details,
             facts};
     }

@@ -101,6 +101,15 @@ check controlCharactersInAFailedWrite 1 "cannot write the chart to .*clear" true
     replay C.csv --svg "$evil-absent-folder/x.svg"
 check controlCharactersInThePageLine 0 "page: .*clear.*name.html" true report "$evil.csv" -o "$evil.html"
 
+# "-" as an output: no output is standard output (the report is), so none writes a file named "-".
+printf '[Main]\nRecord=1\n' >record.ini
+check recordToDashRefused 2 '"-" is standard input for a capture, not an output' "[ ! -e ./- ]" \
+    run --seconds 5 --ini record.ini --record -
+check chartToDashRefused 2 '"-" is standard input for a capture, not an output' "[ ! -e ./- ]" \
+    replay C.csv --svg -
+check pageToDashRefused 2 '"-" is standard input for a capture, not an output' "[ ! -e ./- ]" \
+    report C.csv -o -
+
 # The longest names a folder takes.
 for length in 232 255; do
     name=$(printf "%$((length - 4))s" "" | tr ' ' n).svg
