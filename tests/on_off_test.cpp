@@ -284,3 +284,31 @@ TEST_F(OnOffTest, aRecordMadeWithTarnwickOnAsksForRecordTwo)
 }
 
 } // namespace
+
+// Record=2 left in Tarnwick.ini after the evening to compare with once judged the pair with every
+// purge withheld: "would never purge ... catches none" beside "keep it ... catches them".
+TEST_F(OnOffTest, recordTwoLeftInTheSettingsJudgesThePairWithItsPurgesAndSaysSo)
+{
+    const std::filesystem::path on = drive(1);
+    const std::filesystem::path off = drive(2);
+    for (const int mode : {1, 2}) {
+        writeFile(dir / "Tarnwick.ini", fmt::format("[Main]\nRecord={}\n", mode));
+        sim::TuneOptions options;
+        options.captures = {on, off};
+        options.common.ini = dir / "Tarnwick.ini";
+        options.common.json = true;
+        std::ostringstream out;
+        std::ostringstream err;
+        ASSERT_EQ(sim::tuneCommand(options, out, err), 0) << err.str();
+        const nlohmann::json json = nlohmann::json::parse(out.str());
+        EXPECT_GT(json["current"]["purges"].get<int>(), 0) << "Record=" << mode;
+        EXPECT_GT(json["current"]["slumpsCaught"].get<int>(), 0)
+            << "Record=" << mode << json["current"].dump(1);
+        const std::string note = json["verdict"]["withholdingNote"];
+        EXPECT_EQ(note.empty(), mode == 1) << note;
+        if (mode == 2) {
+            EXPECT_NE(note.find("Record=2 is still set in "), std::string::npos) << note;
+            EXPECT_NE(note.find("withholds every purge and removes nothing"), std::string::npos);
+        }
+    }
+}

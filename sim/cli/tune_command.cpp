@@ -28,7 +28,11 @@ GovernorSettings baseSettings(const std::optional<SettingsCheck>& settings)
     }
     const SettingsCheck& check = *settings;
     if (check.settings.enabled) {
-        return check.settings;
+        // Record says how the plug-in records, not what a pair does: Record=2 left in the file
+        // would judge every pair with its purges withheld.
+        GovernorSettings base = check.settings;
+        base.record = RecordMode::Off;
+        return base;
     }
     // Enabled=0 and the plug-in reads no other key; the question is what each pair would do, so
     // the file's other values count as read.

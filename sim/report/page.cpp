@@ -110,6 +110,9 @@ void verdict(Writer& out, const ReportPage& page)
     for (const std::string& note : v.unreadSettings) {
         out.put("<p class='warning'>{}.</p>\n", upperFirst(note));
     }
+    if (!v.withholdingNote.empty()) {
+        out.put("<p class='warning'>{}.</p>\n", upperFirst(v.withholdingNote));
+    }
     if (!v.yoursWarning.empty()) {
         out.put("<p class='warning'>The settings check warns about your pair: {}.</p>\n",
                 v.yoursWarning);

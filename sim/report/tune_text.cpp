@@ -210,6 +210,9 @@ void printJudged(std::ostream& out, const TuneReport& report, const Verdict& ver
     for (const std::string& note : verdict.unreadSettings) {
         fmt::print(out, "note: {}\n", note);
     }
+    if (!verdict.withholdingNote.empty()) {
+        fmt::print(out, "note: {}\n", verdict.withholdingNote);
+    }
     fmt::print(out, "your pair: {} ({})\n", pairName(r.current), report.settingsSource);
     printCell(out, r.current, r.durationMs, r.slumps);
 }

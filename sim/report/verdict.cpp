@@ -334,6 +334,15 @@ Verdict judge(const TuneReport& report, const std::optional<SettingsCheck>& sett
     const bool switchedOff = settings && settings->exists && !settings->settings.enabled;
     const Decision d = decide(report.result, report.perGame, records, switchedOff);
     Verdict v = said(d, report.result, report, settings);
+    if (settings && settings->exists && settings->settings.enabled &&
+        settings->settings.record == RecordMode::WithoutPurging) {
+        v.withholdingNote = fmt::format(
+            "Record=2 is still set in {}: the next evening Tarnwick records but withholds every "
+            "purge and removes nothing, so your pair does nothing then; the figures here are your "
+            "pair with its purges, as the governor applies it with Record=1 or 0 (set one of them "
+            "after the evening to compare with)",
+            v.settingsFile);
+    }
     v.applicationNotes = applicationNotes(report);
     v.purgeWorth = worthSaid(d.purgeWorth);
     if (d.purgeLess) {

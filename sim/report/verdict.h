@@ -38,6 +38,10 @@ struct Verdict {
     std::vector<std::string> unreadSettings; // copies of Tarnwick.ini the game does not read
     // Enabled=0 in the file: it does nothing; the figures are what it would do switched on.
     bool switchedOff = false;
+    // Record=2 in the file judged: the next evening withholds every purge. The figures are the
+    // pair as the governor applies it, purges on: Record says how the plug-in records, not what a
+    // pair does. Empty: not set.
+    std::string withholdingNote;
     std::string settingsFile; // the file judged; empty: the defaults
     std::string yoursWarning; // the settings check's warning about your pair; empty: none
     CellResult yours;

@@ -151,6 +151,9 @@ void printVerdict(std::ostream& out, const Verdict& v, bool withNotes)
     for (const std::string& note : v.unreadSettings) {
         fmt::print(out, "note: {}\n", note);
     }
+    if (!v.withholdingNote.empty()) {
+        fmt::print(out, "note: {}\n", v.withholdingNote);
+    }
     printAnswer(out, v, "");
     if (v.purgeWorth) {
         fmt::print(out, "what purges gain here: {}\n", v.purgeWorth->sentence);
@@ -181,6 +184,7 @@ nlohmann::json verdictJson(const Verdict& v)
                            {"settings", v.settingsSource},
                            {"unreadSettings", v.unreadSettings},
                            {"switchedOff", v.switchedOff},
+                           {"withholdingNote", v.withholdingNote},
                            {"yoursWarning", v.yoursWarning},
                            {"why", v.why},
                            {"changes", changes},
