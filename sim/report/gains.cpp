@@ -6,7 +6,11 @@
 
 #include <fmt/format.h>
 
+#include "sim/text.h"
+
 #include <algorithm>
+#include <charconv>
+#include <string_view>
 
 namespace sim {
 
@@ -39,6 +43,7 @@ namespace {
 struct RecordPart {
     std::vector<double> frameTimesMs;
     std::vector<GainPurge> purges;
+    std::vector<double> keptVehicles; // each count's ambient vehicles within the range
 };
 
 RecordPart partOf(const FrameRecordFile& record, const KeepsFrame& keeps)
@@ -73,7 +78,26 @@ RecordPart partOf(const FrameRecordFile& record, const KeepsFrame& keeps)
             part.purges.push_back({p.timeMs - skippedMs, p.taken, p.withheld});
         }
     }
+    for (const RecordedCount& c : record.counts) {
+        if (c.frame > first && c.frame <= end) {
+            part.keptVehicles.push_back(c.nearby);
+        }
+    }
     return part;
+}
+
+// The header's cell that starts with key, without the key; empty when none does.
+std::string_view headerCell(std::string_view header, std::string_view key)
+{
+    while (!header.empty()) {
+        const std::size_t comma = std::min(header.find(','), header.size());
+        const std::string_view cell = header.substr(0, comma);
+        if (cell.starts_with(key)) {
+            return cell.substr(key.size());
+        }
+        header.remove_prefix(std::min(comma + 1, header.size()));
+    }
+    return {};
 }
 
 } // namespace
@@ -94,9 +118,26 @@ std::optional<RecordFacts> recordFacts(const std::filesystem::path& capture,
     if (!record) {
         return std::nullopt; // the replay read it: only a file changed since fails here
     }
-    const RecordPart part = partOf(*record, keeps);
-    return RecordFacts{record->recordMode, record->fpsModerate, record->fpsCritical,
-                       measurePurgeGains(part.frameTimesMs, part.purges), part.purges.size()};
+    RecordPart part = partOf(*record, keeps);
+    RecordFacts facts{record->recordMode, record->fpsModerate, record->fpsCritical,
+                      measurePurgeGains(part.frameTimesMs, part.purges), part.purges.size()};
+    facts.withheld = static_cast<std::size_t>(std::count_if(
+        part.purges.begin(), part.purges.end(), [](const GainPurge& p) { return p.withheld; }));
+    const std::string_view header = record->header;
+    const std::string_view range = headerCell(header, "DetectionRange=");
+    double value = 0;
+    if (const auto [end, error] = std::from_chars(range.data(), range.data() + range.size(), value);
+        error == std::errc() && end == range.data() + range.size() && !range.empty()) {
+        facts.detectionRange = value;
+    }
+    facts.made = fmt::format("{}, build {}", playerText(headerCell(header, "version ")),
+                             playerText(headerCell(header, "build ")));
+    if (std::vector<double>& kept = part.keptVehicles; !kept.empty()) {
+        const auto middle = kept.begin() + static_cast<std::ptrdiff_t>(kept.size() / 2);
+        std::nth_element(kept.begin(), middle, kept.end());
+        facts.keptVehicles = *middle;
+    }
+    return facts;
 }
 
 void printPurgeGains(std::ostream& out, const PurgeGains& gains)

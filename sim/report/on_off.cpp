@@ -87,16 +87,78 @@ std::string whyNotCompared(const std::vector<std::size_t>& records,
     return {};
 }
 
+// Why two records of one kind each are still no pair to set side by side; empty when they are.
+std::string unlikeEvenings(const OnOff& c, const RecordFacts& on, const RecordFacts& off)
+{
+    if (on.detectionRange != off.detectionRange) {
+        return fmt::format("{} was recorded with DetectionRange {:g} and {} with {:g}: purges "
+                           "take other vehicles at each, so the evenings differ by more than "
+                           "Tarnwick on or off; record both at one DetectionRange",
+                           c.on.record, on.detectionRange, c.off.record, off.detectionRange);
+    }
+    const double shorter = std::min(c.on.playMs, c.off.playMs);
+    const double longer = std::max(c.on.playMs, c.off.playMs);
+    if (shorter < longer * shorterPlayShare) {
+        const bool onShorter = c.on.playMs < c.off.playMs;
+        return fmt::format(
+            "{} holds {} of play and {} {}: traffic builds up over an evening, so the shorter "
+            "one never meets what weighs on the longer; record evenings of about one length (at "
+            "least half the other's), or cut the longer with --to",
+            onShorter ? c.on.record : c.off.record, page::minutes(shorter),
+            onShorter ? c.off.record : c.on.record, page::minutes(longer));
+    }
+    if (!on.keptVehicles || !off.keptVehicles) {
+        return fmt::format("{} holds no vehicle counts in the part played, so whether both are one "
+                           "game's world cannot be told",
+                           !on.keptVehicles ? c.on.record : c.off.record);
+    }
+    const double low = std::min(*on.keptVehicles, *off.keptVehicles);
+    const double high = std::max(*on.keptVehicles, *off.keptVehicles);
+    if (high > low * keptVehiclesApart + keptVehiclesSlack) {
+        return fmt::format(
+            "{} and {} look like two worlds: the ambient vehicles within DetectionRange, which "
+            "purges never take, number {:.0f} and {:.0f} over the evenings (the median of the "
+            "counts), where two evenings of one game drive through the same traffic, Tarnwick on "
+            "or off; compare two evenings of the same game, the same drive",
+            c.on.record, c.off.record, *on.keptVehicles, *off.keptVehicles);
+    }
+    if (off.withheld == 0) {
+        return fmt::format("{} withheld no purge (Record=2): that evening never sank to "
+                           "FPS_Critical {:g}, so Tarnwick would have taken nothing from it, and "
+                           "the two differ by what was played, not by Tarnwick",
+                           c.off.record, off.fpsCritical);
+    }
+    if (on.purges - on.withheld == 0) {
+        return fmt::format("{} ran no purge (Record=1): Tarnwick took nothing that evening, so "
+                           "the two differ by what was played, not by Tarnwick",
+                           c.on.record);
+    }
+    return {};
+}
+
 } // namespace
 
 std::optional<OnOff> compareOnOff(const std::vector<CaptureFacts>& captures,
                                   const std::vector<const TuneFrames*>& frames)
 {
     std::vector<std::size_t> records;
+    std::vector<std::size_t> others;
     for (std::size_t i = 0; i < captures.size() && i < frames.size(); ++i) {
-        if (captures[i].record) {
-            records.push_back(i);
-        }
+        (captures[i].record ? records : others).push_back(i);
+    }
+    if (records.size() == 1 && !others.empty()) {
+        const CaptureFacts& record = captures[records.front()];
+        const CaptureFacts& other = captures[others.front()];
+        OnOff compared;
+        compared.notCompared = fmt::format(
+            "{} is a frame record and {} a capture tool's file{}: Tarnwick on against off sets two "
+            "frame records side by side, since only a record says what the governor did and "
+            "which world it played in (its vehicles); record the other evening with Record={} "
+            "under [Main] in Tarnwick.ini and give both records",
+            captureLabel(record, false), captureLabel(other, false),
+            others.size() > 1 ? fmt::format(" (and {} more)", others.size() - 1) : "",
+            record.record->mode == 2 ? 1 : 2);
+        return compared;
     }
     if (records.size() < 2) {
         return std::nullopt;
@@ -109,22 +171,32 @@ std::optional<OnOff> compareOnOff(const std::vector<CaptureFacts>& captures,
     const bool onFirst = captures[records[0]].record->mode == 1;
     const std::size_t on = records[onFirst ? 0 : 1];
     const std::size_t off = records[onFirst ? 1 : 0];
-    compared.fpsModerate = captures[on].record->fpsModerate;
-    compared.fpsCritical = captures[on].record->fpsCritical;
+    const RecordFacts& onRecord = *captures[on].record;
+    const RecordFacts& offRecord = *captures[off].record;
+    compared.fpsModerate = onRecord.fpsModerate;
+    compared.fpsCritical = onRecord.fpsCritical;
     compared.on = figuresOf(captures[on], *frames[on], compared.fpsModerate, compared.fpsCritical);
     compared.off =
         figuresOf(captures[off], *frames[off], compared.fpsModerate, compared.fpsCritical);
-    // Not the usual rates: an evening without purges may spend most of its play slowed by traffic.
-    if (gamesByUsualRate({compared.on.peakFps, compared.off.peakFps}).size() > 1) {
-        compared.notCompared = fmt::format(
-            "{} and {} look like two games: the fastest {} of their frames run at {:.0f} and "
-            "{:.0f} fps, more than {} apart, where purges change how low a game sinks, not how "
-            "fast it runs when nothing weighs on it; compare two evenings of the same game on the "
-            "same machine",
-            compared.on.record, compared.off.record, percentText(peakShare), compared.on.peakFps,
-            compared.off.peakFps, percentText(mixedRatesApart));
+    compared.notCompared = unlikeEvenings(compared, onRecord, offRecord);
+    if (!compared.notCompared.empty()) {
         compared.on = {};
         compared.off = {};
+        return compared;
+    }
+    if (offRecord.fpsModerate != onRecord.fpsModerate ||
+        offRecord.fpsCritical != onRecord.fpsCritical) {
+        compared.caveats.push_back(fmt::format(
+            "{} was recorded at FPS_Moderate {:g}, FPS_Critical {:g} and {} at {:g}, {:g}: both "
+            "are measured against the governed evening's, the thresholds it played with; the "
+            "other's only set when its purges were withheld",
+            compared.on.record, onRecord.fpsModerate, onRecord.fpsCritical, compared.off.record,
+            offRecord.fpsModerate, offRecord.fpsCritical));
+    }
+    if (onRecord.made != offRecord.made) {
+        compared.caveats.push_back(fmt::format("{} was made by Tarnwick {} and {} by {}",
+                                               compared.on.record, onRecord.made,
+                                               compared.off.record, offRecord.made));
     }
     return compared;
 }
@@ -199,6 +271,9 @@ void printOnOff(std::ostream& out, const OnOff& c)
         fmt::print(out, "  {:<24} {:<34} {}\n", row.name, row.cell(c.on, true),
                    row.cell(c.off, false));
     }
+    for (const std::string& caveat : c.caveats) {
+        fmt::print(out, "  note: {}\n", shownWhole(caveat));
+    }
 }
 
 nlohmann::json onOffJson(const OnOff& c)
@@ -223,6 +298,7 @@ nlohmann::json onOffJson(const OnOff& c)
                               {"purges", e.purges}};
     };
     return {{"notCompared", ""},
+            {"caveats", c.caveats},
             {"fpsModerate", c.fpsModerate},
             {"fpsCritical", c.fpsCritical},
             {"on", evening(c.on)},
@@ -246,6 +322,9 @@ void onOffSection(html::Writer& page, const OnOff& c)
                  row.cell(c.on, true), row.cell(c.off, false));
     }
     page.put("</table></div>\n");
+    for (const std::string& caveat : c.caveats) {
+        page.put("<p class='warning'>{}.</p>\n", page::upperFirst(caveat));
+    }
 }
 
 } // namespace sim

@@ -44,14 +44,26 @@ inline constexpr double peakShare = 0.01;
 struct OnOff {
     // Non-empty: why the records given are not compared; the figures are then empty.
     std::string notCompared;
+    // How the two evenings differ where they are still compared (thresholds, the plug-in's build).
+    std::vector<std::string> caveats;
     double fpsModerate = 0; // the governed record's, judged on both
     double fpsCritical = 0;
     EveningFigures on;
     EveningFigures off;
 };
 
-// in: the captures read and their frames, in the same order. None unless exactly two of them are
-// frame records (with more than two, it says to give two).
+// Two evenings are one game's when the world's traffic that purges never take is alike and they
+// were recorded at one DetectionRange; they are set side by side when each is long enough for the
+// traffic to build up as in the other, and the governed one ran purges and the other withheld
+// some (else Tarnwick did nothing in one of them). Not the fastest frames: past its first minutes
+// an evening without purges never runs unburdened.
+inline constexpr double keptVehiclesApart = 2.0; // the larger median over the smaller, beyond...
+inline constexpr double keptVehiclesSlack = 4.0; // ...these many vehicles more
+inline constexpr double shorterPlayShare = 0.5;  // of the longer evening's play, at least
+
+// in: the captures read and their frames, in the same order. None unless two of them are frame
+// records, or one is and a capture tool's file is given beside it (not compared, said why; with
+// more than two records, it says to give two).
 std::optional<OnOff> compareOnOff(const std::vector<CaptureFacts>& captures,
                                   const std::vector<const TuneFrames*>& frames);
 

@@ -30,7 +30,14 @@ struct RecordFacts {
     double fpsModerate = 45;
     double fpsCritical = 35;
     PurgeGains gains;
-    std::size_t purges = 0; // run or withheld, in the part played
+    std::size_t purges = 0;   // run or withheld, in the part played
+    std::size_t withheld = 0; // of them, those the rows mark withheld
+    double detectionRange = 50;
+    std::string made = {}; // the plug-in's version and build in its header: "0.4.0, build ..."
+    // The ambient vehicles within DetectionRange, which purges never take: their median over the
+    // counts in the part played, the world's own traffic whatever the governor did (those a
+    // mission owns build up over minutes). None: the record holds no count there.
+    std::optional<double> keptVehicles = {};
 };
 
 // What the frame records made with Tarnwick governing (Record=1) say their purges gained: worth
