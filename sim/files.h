@@ -4,9 +4,12 @@
 
 #include "sim/failure.h"
 
+#include <array>
+#include <compare>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,6 +40,16 @@ std::FILE* standardInput();
 
 // Whether path names the file standard input was opened on (a capture given as "-" < FILE).
 bool isStandardInputFile(const std::filesystem::path& path);
+
+// The file itself, whatever names it: a hard link has its target's. The device (volume) and the
+// inode (file index), ordered so a set of them finds repeats.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::array<unsigned char, 16> file = {};
+    auto operator<=>(const FileIdentity&) const = default;
+};
+// None for a path that names nothing the system can open.
+std::optional<FileIdentity> fileIdentity(const std::filesystem::path& path);
 
 // Reads what has come, up to size bytes, without waiting for more once some has: a pipe's lines
 // are given as they arrive. 0 at the end, on an error, or once endInputs() was called. Never

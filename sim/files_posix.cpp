@@ -28,6 +28,19 @@ bool isStandardInputFile(const std::filesystem::path& path)
            input.st_dev == named.st_dev && input.st_ino == named.st_ino;
 }
 
+std::optional<FileIdentity> fileIdentity(const std::filesystem::path& path)
+{
+    struct stat named = {};
+    if (stat(path.c_str(), &named) != 0) {
+        return std::nullopt;
+    }
+    FileIdentity identity;
+    identity.device = static_cast<std::uint64_t>(named.st_dev);
+    static_assert(sizeof named.st_ino <= sizeof identity.file);
+    std::memcpy(identity.file.data(), &named.st_ino, sizeof named.st_ino);
+    return identity;
+}
+
 namespace {
 
 std::atomic<bool> inputsEnded{false};

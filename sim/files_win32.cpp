@@ -76,6 +76,25 @@ bool isStandardInputFile(const std::filesystem::path& path)
     return known && sameVolume && std::memcmp(input.file, file.file, sizeof file.file) == 0;
 }
 
+std::optional<FileIdentity> fileIdentity(const std::filesystem::path& path)
+{
+    const HANDLE named =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    Identity file;
+    const bool known = identityOf(named, file);
+    if (named != INVALID_HANDLE_VALUE) {
+        CloseHandle(named);
+    }
+    if (!known) {
+        return std::nullopt;
+    }
+    FileIdentity identity;
+    identity.device = file.volume;
+    std::memcpy(identity.file.data(), file.file, sizeof file.file);
+    return identity;
+}
+
 std::size_t readSome(std::FILE* file, char* out, std::size_t size)
 {
     if (inputsEnded.load()) {

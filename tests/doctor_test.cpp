@@ -1,5 +1,6 @@
 // The doctor on a game's folder: where it looks, what it finds in each kind of install, and the
 // facts it gives scripts.
+#include "record/record.h"
 #include "sim/doctor/doctor.h"
 #include "sim/report/doctor_report.h"
 #include "sim/text.h"
@@ -8,8 +9,10 @@
 
 #include <algorithm>
 #include <chrono>
+
 #include <cstdlib>
 #include <cstring>
+#include <fmt/format.h>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -85,39 +88,126 @@ TEST(doctorFolder, pathsInCommandsAreQuotedForTheShellTheyArePastedInto)
               "& '" + tool.string() + "'");
 }
 
-// The record's to-do pasted into bash as it is printed: the name arrives whole and runs nothing.
-TEST(doctorFolder, aHostileRecordNameRunsNothingWhenItsCommandIsPasted)
+// The record's to-do pasted into bash as it is printed, the game's folder named with code: the
+// path arrives whole and runs nothing.
+TEST(doctorFolder, aHostileFolderNameRunsNothingWhenTheRecordsCommandIsPasted)
 {
     if constexpr (sim::playerShell != sim::Shell::Posix) {
         GTEST_SKIP() << "bash is the POSIX tool's shell";
     }
-    for (const char* name : {"Tarnwick-record-2026-01-01_00-00-00 $(touch pwned).csv",
-                             "Tarnwick-record-2026-01-01_00-00-00`touch pwned`'.csv",
-                             "Tarnwick-record-2026-01-01_00-00-00\"; touch pwned; \".csv"}) {
+    const std::string name = "Tarnwick-record-2026-01-01_00-00-00.csv";
+    for (const char* hostile : {"My $(touch pwned) game", "My `touch pwned`'s game",
+                                "My \"; touch pwned; \" game", "$HOME ${IFS} 'it''s'"}) {
+        ScratchDir scratch;
+        const std::filesystem::path game = scratch / hostile;
+        std::filesystem::create_directory(game);
+        rightInstall(game);
+        writeFile(game / "Tarnwick.ini", "[Main]\nRecord=1\n");
+        writeFile(game / name, "Tarnwick frame record,version 0.1.0,Record=1\n");
+        const sim::Examination examination = sim::examine(game, "0.1.0");
+        const auto found =
+            std::find_if(examination.findings.begin(), examination.findings.end(),
+                         [](const sim::DoctorFinding& f) { return f.id == "record.found"; });
+        ASSERT_NE(found, examination.findings.end()) << hostile;
+        const std::string& toDo = found->toDo;
+        const std::optional<std::string> argument = sim::shellArgument((game / name).string());
+        ASSERT_TRUE(argument) << hostile;
+        EXPECT_NE(toDo.find(std::string(sim::ownFolderCommand) + " report " + *argument),
+                  std::string::npos)
+            << toDo;
+        writeFile(scratch / "said.sh", "cd \"$1\" && printf %s " + *argument + " >said.txt\n");
+        const std::string shell =
+            "bash '" + (scratch / "said.sh").string() + "' '" + scratch.path().string() + "'";
+        ASSERT_EQ(std::system(shell.c_str()), 0) << *argument;
+        EXPECT_FALSE(std::filesystem::exists(scratch / "pwned")) << *argument;
+        std::ifstream said(scratch / "said.txt", std::ios::binary);
+        const std::string got{std::istreambuf_iterator<char>(said), {}};
+        EXPECT_EQ(got, (game / name).string()) << *argument;
+    }
+}
+
+// The record to drop: the newest by the time in its name (once the last by name, so
+// "Tarnwick-record-notes.csv" won), the governed one beside a withheld one (once the withheld
+// one, which holds no purge gains), never a link that leads nowhere.
+TEST(doctorFolder, theRecordToDropIsTheNewestGovernedOneByTheTimeInItsName)
+{
+    const auto record = [](int mode) {
+        return fmt::format("{},version 0.4.0,build Dec 10 2026 22:33:52,started x,Record={},"
+                           "Logging=1,FPS_Moderate=45,FPS_Critical=35,DetectionRange=50\n{}\n",
+                           recordTitle, mode, recordColumns);
+    };
+    const struct {
+        const char* name;
+        std::vector<std::pair<std::string, int>> files; // name, Record= (0: not a record)
+        std::vector<std::string> links;                 // dangling, and one to itself
+        std::size_t records;
+        std::string toDrop;
+        std::vector<std::string> said;
+    } cases[] = {
+        {"notesAreNoRecord",
+         {{"Tarnwick-record-2026-06-28_17-17-51.csv", 1}, {"Tarnwick-record-notes.csv", 0}},
+         {},
+         1,
+         "Tarnwick-record-2026-06-28_17-17-51.csv",
+         {"the newest Tarnwick-record-2026-06-28_17-17-51.csv"}},
+        {"sessionsOfOneSecondInTheirOrder",
+         {{"Tarnwick-record-2026-06-28_17-17-51.csv", 1},
+          {"Tarnwick-record-2026-06-28_17-17-51-10.csv", 1},
+          {"Tarnwick-record-2026-06-28_17-17-51-2.csv", 1},
+          {"Tarnwick-record-2026-06-27_23-00-00-3.csv", 1}},
+         {},
+         4,
+         "Tarnwick-record-2026-06-28_17-17-51-10.csv",
+         {"the newest Tarnwick-record-2026-06-28_17-17-51-10.csv"}},
+        {"linksThatLeadNowhere",
+         {{"Tarnwick-record-2026-06-28_17-17-51.csv", 1}},
+         {"Tarnwick-record-2026-12-31_23-59-59.csv", "Tarnwick-record-2027-01-01_00-00-00.csv"},
+         1,
+         "Tarnwick-record-2026-06-28_17-17-51.csv",
+         {"1 frame record beside"}},
+        {"withheldNewestBesideAGovernedOne",
+         {{"Tarnwick-record-2026-06-28_17-00-00.csv", 1},
+          {"Tarnwick-record-2026-06-28_21-00-00.csv", 2}},
+         {},
+         2,
+         "Tarnwick-record-2026-06-28_17-00-00.csv",
+         {"drop Tarnwick-record-2026-06-28_17-00-00.csv (Record=1) and "
+          "Tarnwick-record-2026-06-28_21-00-00.csv (Record=2) together",
+          "the Record=2 one alone holds no purge gains"}},
+        {"onlyWithheld",
+         {{"Tarnwick-record-2026-06-28_21-00-00.csv", 2}},
+         {},
+         1,
+         "Tarnwick-record-2026-06-28_21-00-00.csv",
+         {"its purges were withheld (Record=2), so it shows how the game runs without them but "
+          "no purge gains"}},
+    };
+    for (const auto& c : cases) {
         ScratchDir game;
         rightInstall(game.path());
-        writeFile(game / "Tarnwick.ini", "[Main]\nRecord=1\n");
-        writeFile(game / name, "Tarnwick frame record,version 0.1.0\n");
+        for (const auto& [name, mode] : c.files) {
+            writeFile(game / name, mode == 0 ? std::string("my notes\n") : record(mode));
+        }
+        std::error_code error;
+        if (!c.links.empty()) {
+            std::filesystem::create_symlink(game / "absent.csv", game / c.links[0], error);
+            std::filesystem::create_symlink(game / c.links[1], game / c.links[1], error);
+        }
+        if (error) {
+            continue; // a system without symbolic links
+        }
         const sim::Examination examination = sim::examine(game.path(), "0.1.0");
         const auto found =
             std::find_if(examination.findings.begin(), examination.findings.end(),
                          [](const sim::DoctorFinding& f) { return f.id == "record.found"; });
-        ASSERT_NE(found, examination.findings.end()) << name;
-        const std::string& toDo = found->toDo;
-        const std::string tool = std::string(sim::ownFolderCommand) + " report ";
-        const std::size_t from = toDo.find(tool);
-        ASSERT_NE(from, std::string::npos) << toDo;
-        const std::size_t to = toDo.find(" (", from + tool.size() + 2 + std::strlen(name));
-        ASSERT_NE(to, std::string::npos) << toDo;
-        const std::string argument = toDo.substr(from + tool.size(), to - from - tool.size());
-        writeFile(game / "said.sh", "cd \"$1\" && printf %s " + argument + " >said.txt\n");
-        const std::string shell =
-            "bash '" + (game / "said.sh").string() + "' '" + game.path().string() + "'";
-        ASSERT_EQ(std::system(shell.c_str()), 0) << argument;
-        EXPECT_FALSE(std::filesystem::exists(game / "pwned")) << argument;
-        std::ifstream said(game / "said.txt", std::ios::binary);
-        const std::string got{std::istreambuf_iterator<char>(said), {}};
-        EXPECT_EQ(got, (game / name).string()) << argument;
+        ASSERT_NE(found, examination.findings.end()) << c.name;
+        EXPECT_EQ(found->facts["records"].size(), c.records) << c.name << found->facts.dump(1);
+        EXPECT_EQ(found->facts["toDrop"], (game / c.toDrop).string()) << c.name;
+        const std::string text = found->message + "\n" + found->toDo;
+        for (const std::string& phrase : c.said) {
+            EXPECT_NE(text.find(phrase), std::string::npos) << c.name << ": " << phrase << "\n"
+                                                            << text;
+        }
     }
 }
 

@@ -23,11 +23,13 @@ bool isFile(const std::filesystem::path& path)
 
 // A file given twice would count twice wherever captures are added up: it is judged once, and
 // that is said. Standard input is one input, however often it is named. Each name is resolved
-// once (links, ".."), so a thousand captures cost a thousand look-ups, not a million.
+// once (links, "..", and the file itself for a hard link), so a thousand captures cost a thousand
+// look-ups, not a million.
 void dropRepeats(std::vector<std::filesystem::path>& captures, std::ostream& err)
 {
     std::vector<std::filesystem::path> kept;
     std::set<std::filesystem::path> seen;
+    std::set<FileIdentity> files;
     for (const std::filesystem::path& capture : captures) {
         std::error_code error;
         std::filesystem::path key =
@@ -35,8 +37,15 @@ void dropRepeats(std::vector<std::filesystem::path>& captures, std::ostream& err
         if (error) {
             key = capture.lexically_normal();
         }
-        if (seen.insert(key).second) {
+        const std::optional<FileIdentity> file =
+            isStandardInput(capture) ? std::nullopt : fileIdentity(capture);
+        const bool newName = seen.insert(key).second;
+        const bool newFile = !file || files.insert(*file).second;
+        if (newName && newFile) {
             kept.push_back(capture);
+        } else if (newName) {
+            err << "tarnwick-sim: " << utf8Of(capture)
+                << " is the same file as one given before (a hard link to it): judged once\n";
         } else {
             err << "tarnwick-sim: "
                 << (isStandardInput(capture) ? std::string("standard input") : utf8Of(capture))

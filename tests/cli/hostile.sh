@@ -132,6 +132,8 @@ check_stdin() { # the capture on standard input, from C.csv
 }
 check_stdin
 check svgOverAHardLinkOfTheCapture 2 "is the capture" replay @C.csv --svg @hard.csv
+check tuneJudgesAHardLinkOnce 0 "hard.csv is the same file as one given before \\(a hard link to it\\): judged once" \
+    tune @C.csv @hard.csv
 check tuneSvgOverTheCapture 2 "is the capture" tune @C.csv --moderate 40..50 --critical 30..40 \
     --svg @link.csv
 check svgOverTheSettingsFile 2 "is the settings file" run --ini @always-critical.ini --seconds 1 \
