@@ -2,6 +2,8 @@
 // against off. Records come from the city drive (run --record) or are written here.
 #include "record/record.h"
 #include "sim/cli/commands.h"
+#include "sim/report/session_report.h"
+#include "sim/session/purge_gains.h"
 
 #include "test_support.h"
 
@@ -11,6 +13,7 @@
 #include <fmt/ranges.h>
 
 #include <cctype>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -373,5 +376,82 @@ TEST_F(OnOffTest, recordTwoLeftInTheSettingsJudgesThePairWithItsPurgesAndSaysSo)
             EXPECT_NE(note.find("Record=2 is still set in "), std::string::npos) << note;
             EXPECT_NE(note.find("withholds every purge and removes nothing"), std::string::npos);
         }
+    }
+}
+
+// The gains in words as they are: a fall is no lift, one purge is no average, a vehicle that
+// saved no frame time is not "-0.66 ms of frame time per vehicle".
+TEST(PurgeGainWords, sayAFallANoneAndOnePurgeAsTheyAre)
+{
+    const auto gains = [](std::size_t ran, double taken, double gain, std::optional<double> ms) {
+        sim::PurgeGains g;
+        g.ran = ran;
+        g.meanTaken = taken;
+        g.meanGainFps = gain;
+        g.msPerVehicle = ms;
+        g.yardstick = sim::Yardstick::LowMoments;
+        return g;
+    };
+    const struct {
+        sim::PurgeGains gains;
+        std::string said;
+        std::string notSaid;
+    } cases[] = {
+        {gains(14, 38, 9.04, 0.12),
+         "the 14 purges took 38 vehicles each on average and lifted the frame rate by 9.0 fps "
+         "within 2 s",
+         "fell"},
+        {gains(14, 38, -24.5, -0.66),
+         "the 14 purges took 38 vehicles each on average and the frame rate fell by 24.5 fps "
+         "after them within 2 s",
+         "-"},
+        {gains(14, 38, -24.5, -0.66), "; no frame time saved by the vehicles taken", "lifted"},
+        {gains(14, 38, 0.03, 0.001), "and did not lift the frame rate within 2 s", "0.00 ms"},
+        {gains(1, 90, 5, 0.2),
+         "the 1 purge took 90 vehicles and lifted the frame rate by 5.0 fps within 2 s", "each"},
+    };
+    for (const auto& c : cases) {
+        const std::string sentence = sim::gainsSentence(c.gains);
+        EXPECT_NE(sentence.find(c.said), std::string::npos) << sentence;
+        EXPECT_EQ(sentence.find(c.notSaid), std::string::npos) << sentence;
+    }
+}
+
+// A replay of a record from a file gives its purges' gains below; through a pipe it cannot.
+TEST(PurgeGainWords, theReplaySaysWhereTheRecordsGainsAreForAFileAndForAPipe)
+{
+    sim::SessionResult result;
+    const struct {
+        bool live;
+        const char* said;
+    } cases[] = {
+        {false, "what the record's own purges gained follows below"},
+        {true, "is measured only when it is read from a file, not as it comes through a pipe"},
+    };
+    for (const auto& c : cases) {
+        std::ostringstream out;
+        sim::printSummary(out, result, false, true, c.live);
+        EXPECT_NE(out.str().find(c.said), std::string::npos) << out.str();
+        EXPECT_EQ(out.str().find("measured when it is read from a file"), std::string::npos);
+    }
+}
+
+// A record replayed at other thresholds names its own: its purges ran at those.
+TEST_F(OnOffTest, aRecordReplayedAtOtherThresholdsNamesItsOwn)
+{
+    const std::filesystem::path on = drive(1);
+    for (const bool other : {false, true}) {
+        writeFile(dir / "other.ini", other ? "[Settings]\nFPS_Moderate=60\nFPS_Critical=50\n" : "");
+        sim::ReplayOptions options;
+        options.capture = on;
+        options.common.ini = dir / "other.ini";
+        std::ostringstream out;
+        std::ostringstream err;
+        ASSERT_EQ(sim::replayCommand(options, out, err), 0) << err.str();
+        EXPECT_EQ(out.str().find("note: recorded at FPS_Moderate 45, FPS_Critical 35, replayed at "
+                                 "60, 50: the record's own purges, and what they gained, are "
+                                 "those of 45, 35") != std::string::npos,
+                  other)
+            << out.str();
     }
 }

@@ -130,12 +130,23 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
         if (gains) {
             json["purgeGains"] = purgeGainsJson(*gains);
         }
+        if (record) {
+            json["recordedAt"] = {
+                {"fpsModerate", record->fpsModerate},
+                {"fpsCritical", record->fpsCritical},
+                {"sentence", recordedAtSentence(*record, result.settings, "replayed")}};
+        }
         out << jsonText(json) << '\n';
     } else {
         printReplay(out, options.capture, capture, result, options.common.settingsSource, slumps,
                     timeline.rows);
         if (gains) {
             printPurgeGains(out, *gains);
+        }
+        if (const std::string at =
+                record ? recordedAtSentence(*record, result.settings, "replayed") : "";
+            !at.empty()) {
+            out << "note: " << at << '\n';
         }
         for (const std::string& note : options.common.unreadSettings) {
             out << "note: " << note << '\n';

@@ -140,6 +140,18 @@ std::optional<RecordFacts> recordFacts(const std::filesystem::path& capture,
     return facts;
 }
 
+std::string recordedAtSentence(const RecordFacts& record, const GovernorSettings& settings,
+                               std::string_view verb)
+{
+    if (record.fpsModerate == settings.fpsModerate && record.fpsCritical == settings.fpsCritical) {
+        return {};
+    }
+    return fmt::format("recorded at FPS_Moderate {:g}, FPS_Critical {:g}, {} at {}, {}: the "
+                       "record's own purges, and what they gained, are those of {:g}, {:g}",
+                       record.fpsModerate, record.fpsCritical, verb, settings.fpsModerate,
+                       settings.fpsCritical, record.fpsModerate, record.fpsCritical);
+}
+
 void printPurgeGains(std::ostream& out, const PurgeGains& gains)
 {
     fmt::print(out, "what each purge gained (the frame record, {:g} s before and after):\n",

@@ -27,6 +27,12 @@ PurgeGains gainsOfRecord(const FrameRecordFile& record, const KeepsFrame& keeps 
 std::optional<RecordFacts> recordFacts(const std::filesystem::path& capture,
                                        const CaptureSummary& summary, const KeepsFrame& keeps);
 
+// "recorded at FPS_Moderate 45, FPS_Critical 35, replayed at 60, 50: ..." when the record's own
+// thresholds (under which its purges ran) are not those replayed or judged; empty when they are.
+// in: verb, "replayed" or "judged".
+std::string recordedAtSentence(const RecordFacts& record, const GovernorSettings& settings,
+                               std::string_view verb);
+
 // A list of purges shows this many and counts the rest (JSON lists them all).
 inline constexpr std::size_t listedGains = 20;
 

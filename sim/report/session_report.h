@@ -39,9 +39,10 @@ std::string formatSeconds(double ms); // "12.345 s"
 // in: source, where the settings came from ("from FILE", "the defaults"), or empty.
 void printSettings(std::ostream& out, const SessionResult& result, std::string_view source);
 // in: vehicles, false for a replay, which has none to count; record, a replay of a frame record,
-// whose own purges' gains the caller says next.
+// whose own purges' gains the caller says next; live, one read as it comes, whose gains are not
+// measured.
 void printSummary(std::ostream& out, const SessionResult& result, bool vehicles,
-                  bool record = false);
+                  bool record = false, bool live = false);
 // The city drive's timeline, row by row as it is played.
 void printDriveHeading(std::ostream& out, const DriveFacts& drive, const SessionResult& result);
 void printTimelineRow(std::ostream& out, double ms, const FrameOutcome& frame,

@@ -122,7 +122,8 @@ void printSettings(std::ostream& out, const SessionResult& result, std::string_v
                s.detectionRange, loggingKey.name, s.logging ? 1 : 0, from);
 }
 
-void printSummary(std::ostream& out, const SessionResult& result, bool vehicles, bool record)
+void printSummary(std::ostream& out, const SessionResult& result, bool vehicles, bool record,
+                  bool live)
 {
     fmt::print(out, "summary:\n  frames            {}\n  duration          {}\n", result.frames,
                formatSeconds(result.durationMs));
@@ -144,9 +145,13 @@ void printSummary(std::ostream& out, const SessionResult& result, bool vehicles,
         lowFps(result.frameTimes, 0.01), lowFps(result.frameTimes, 0.001),
         averageLowFps(result.frameTimes, 0.01), averageLowFps(result.frameTimes, 0.001),
         lowsMethod);
-    if (!vehicles && record) {
+    if (!vehicles && record && live) {
         out << "the replay shows when these settings would purge; what the record's own purges "
-               "gained is measured when it is read from a file\n";
+               "gained is measured only when it is read from a file, not as it comes through a "
+               "pipe\n";
+    } else if (!vehicles && record) {
+        out << "the replay shows when these settings would purge; what the record's own purges "
+               "gained follows below\n";
     } else if (!vehicles) {
         out << "a replay has no vehicles: it shows when Tarnwick would purge, not what a purge "
                "gains; run --compare shows that on a simulated drive\n";
@@ -201,7 +206,8 @@ void printReplay(std::ostream& out, const std::filesystem::path& capture,
                    perfStateName(row.state), row.changes, row.purges);
     }
     printEvents(out, result, slumps);
-    printSummary(out, result, false, summary.format == CaptureFormat::TarnwickRecord);
+    printSummary(out, result, false, summary.format == CaptureFormat::TarnwickRecord,
+                 isLiveInput(capture));
 }
 
 void printComparison(std::ostream& out, const DriveOutcome& with, const DriveOutcome& without)

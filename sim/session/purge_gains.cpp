@@ -208,10 +208,18 @@ std::string gainsSentence(const PurgeGains& gains)
         }
         return fmt::format("no purge with {:g} s of frames on either side to measure", seconds);
     }
-    std::string text = fmt::format(
-        "the {} purge{} took {:.0f} vehicles each on average and lifted the frame rate by {:.1f} "
-        "fps within {:g} s",
-        gains.ran, gains.ran == 1 ? "" : "s", gains.meanTaken, gains.meanGainFps, seconds);
+    // As shown, to one decimal: a rise that rounds to nothing is none.
+    const double gain = std::round(gains.meanGainFps * 10) / 10;
+    const std::string lift = gain > 0   ? fmt::format("lifted the frame rate by {:.1f} fps", gain)
+                             : gain < 0 ? fmt::format("the frame rate fell by {:.1f} fps after {}",
+                                                      -gain, gains.ran == 1 ? "it" : "them")
+                                        : std::string("did not lift the frame rate");
+    std::string text =
+        gains.ran == 1
+            ? fmt::format("the 1 purge took {:.0f} vehicles and {} within {:g} s", gains.meanTaken,
+                          lift, seconds)
+            : fmt::format("the {} purges took {:.0f} vehicles each on average and {} within {:g} s",
+                          gains.ran, gains.meanTaken, lift, seconds);
     if (gains.yardstick == Yardstick::WithheldPurges) {
         text += fmt::format(" (withheld purges: {:+.1f} fps on their own)", gains.naturalGainFps);
     } else if (gains.yardstick == Yardstick::LowMoments) {
@@ -220,8 +228,10 @@ std::string gainsSentence(const PurgeGains& gains)
     } else {
         text += " (no moment as low without a purge to compare with)";
     }
-    if (gains.msPerVehicle) {
+    if (gains.msPerVehicle && std::round(*gains.msPerVehicle * 100) > 0) {
         text += fmt::format("; about {:.2f} ms of frame time per vehicle", *gains.msPerVehicle);
+    } else if (gains.msPerVehicle) {
+        text += "; no frame time saved by the vehicles taken";
     }
     return text;
 }
