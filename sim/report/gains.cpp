@@ -213,8 +213,9 @@ void purgeGainsSection(html::Writer& page, const PurgeGains& gains)
     if (gains.purges.empty()) {
         return;
     }
-    page.put("<table><tr><th>at</th><th>vehicles</th><th>fps {:g} s before</th><th>after</th>"
-             "<th>gain</th></tr>\n",
+    page.put("<div class='wide'><table class='figures numbers'><tr><th scope='col'>at</th>"
+             "<th scope='col'>vehicles</th><th scope='col'>fps {:g} s before</th>"
+             "<th scope='col'>after</th><th scope='col'>gain</th></tr>\n",
              gainWindowMs / 1000.0);
     for (std::size_t i = 0; i < gains.purges.size() && i < listedGains; ++i) {
         const PurgeGain& g = gains.purges[i];
@@ -222,7 +223,7 @@ void purgeGainsSection(html::Writer& page, const PurgeGains& gains)
                  "</tr>\n",
                  g.timeMs / 1000.0, takenText(g), g.fpsBefore, g.fpsAfter, g.gainFps());
     }
-    page.put("</table>\n");
+    page.put("</table></div>\n");
     if (gains.purges.size() > listedGains) {
         page.put("<p>And {} more purges.</p>\n", gains.purges.size() - listedGains);
     }

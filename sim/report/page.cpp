@@ -29,6 +29,7 @@ pre{background:#f4f4f4;padding:8px 12px;overflow-x:auto;font-size:1em}
 table{border-collapse:collapse;margin:.5em 0}td,th{text-align:left;padding:2px 12px 2px 0;
 vertical-align:top}th{font-weight:600}.figures td,.figures th[scope=col]{text-align:right}
 .wide{overflow-x:auto;max-width:100%}td{overflow-wrap:anywhere}
+.numbers td{white-space:nowrap;overflow-wrap:normal}
 svg{max-width:100%;height:auto;display:block}
 .warning{color:#a0281f}.note{color:#555}.error{color:#a0281f;font-weight:600}
 .small{font-size:.9em;color:#444}

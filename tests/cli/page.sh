@@ -70,4 +70,31 @@ for svg in svgs:
 assert "The captures side by side" in page
 assert page.count("class=\"scrolls\"") == 8, page.count("class=\"scrolls\"")
 PY
+# A frame record's page at a phone's width: no cell of the purge-gain table split across lines
+# (numbers were cut as "+31." and "7"). A headless window is at least 500 px wide, so the page is
+# laid out in a frame of 390, where a script asks the browser how each cell was laid out.
+printf '[Main]\nRecord=1\n' >"$work/record.ini"
+"$program" run --ini "$work/record.ini" --seconds 300 --record "$work/record.csv" >/dev/null
+"$program" report "$work/record.csv" -o "$work/record.html" >/dev/null
+python3 - "$work/record.html" "$work/probe.html" <<'PY'
+import html, sys
+# The page in a frame 390 px wide, as a phone shows it (a headless window is at least 500 px),
+# with a script that asks the browser how each cell of the purge-gain table was laid out.
+page, out = sys.argv[1], sys.argv[2]
+check = """<script>
+const h = [...document.querySelectorAll('h3')].find(x => x.textContent.startsWith('What each purge gained'));
+let t = h ? h.nextElementSibling : null;
+while (t && t.tagName !== 'TABLE' && !t.querySelector('table')) t = t.nextElementSibling;
+const table = t && (t.tagName === 'TABLE' ? t : t.querySelector('table'));
+const cells = table ? [...table.querySelectorAll('td')] : [];
+const broken = cells.filter(td => { const r = document.createRange(); r.selectNodeContents(td); return r.getClientRects().length > 1; });
+parent.document.body.insertAdjacentHTML('beforeend', '<p id="laid-out">width ' + window.innerWidth + ' cells ' + cells.length + ' broken ' + broken.length + ' ' + broken.slice(0, 3).map(td => td.textContent).join('|') + '</p>');
+</script>"""
+text = open(page, encoding='utf-8').read().replace('</body>', check + '</body>')
+open(out, 'w', encoding='utf-8').write('<!DOCTYPE html><html><body><iframe width="390" height="844" srcdoc="' + html.escape(text, quote=True) + '"></iframe></body></html>')
+PY
+chrome --dump-dom "file://$work/probe.html" >"$work/probe-dom.html"
+laid=$(grep -o 'laid-out">[^<]*' "$work/probe-dom.html" || true)
+[[ $laid == *"width 390 cells "*" broken 0 "* && $laid != *"cells 0 "* ]] ||
+    fail "the purge-gain table at 390 px: ${laid:-not laid out}"
 echo "PASS: rendered at 1366 and 390 pixels, figures as the commands give them, nothing outside"
