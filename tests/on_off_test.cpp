@@ -453,5 +453,19 @@ TEST_F(OnOffTest, aRecordReplayedAtOtherThresholdsNamesItsOwn)
                                  "those of 45, 35") != std::string::npos,
                   other)
             << out.str();
+        sim::ReportOptions report;
+        report.captures = {on};
+        report.common.ini = dir / "other.ini";
+        report.common.page = dir / "page.html";
+        std::ostringstream reportOut;
+        EXPECT_EQ(sim::reportCommand(report, reportOut, err), 0) << err.str();
+        EXPECT_EQ(reportOut.str().find("recorded at FPS_Moderate 45, FPS_Critical 35, judged at "
+                                       "60, 50") != std::string::npos,
+                  other)
+            << reportOut.str();
+        EXPECT_EQ(readFile(dir / "page.html")
+                          .find("Recorded at FPS_Moderate 45, FPS_Critical "
+                                "35, judged at 60, 50") != std::string::npos,
+                  other);
     }
 }

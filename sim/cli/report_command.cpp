@@ -5,8 +5,8 @@
 #include "sim/cli/capture_reading.h"
 #include "sim/cli/console.h"
 #include "sim/cli/output.h"
-#include "sim/cli/tuning.h"
 #include "sim/cli/settings_source.h"
+#include "sim/cli/tuning.h"
 #include "sim/files.h"
 #include "sim/report/gains_report.h"
 #include "sim/report/page.h"
@@ -82,6 +82,9 @@ void sayWhatWasRead(std::ostream& out, const std::filesystem::path& capture,
         if (const std::string longer = recordLongerSentence(*shown.gains); !longer.empty()) {
             out << "  " << longer << '\n';
         }
+        if (!shown.recordedAt.empty()) {
+            out << "  " << shown.recordedAt << '\n';
+        }
     }
     if (const std::string stopped = describeStop(shown.facts.summary); !stopped.empty()) {
         out << (isStandardInput(capture) ? "standard input" : shownPath(capture.filename())) << ": "
@@ -116,6 +119,8 @@ Result<Done> readOntoPage(const ReportOptions& options, ReportPage& page, TuneRe
             shown.replay = read->session->result();
             if (shown.facts.record) {
                 shown.gains = shown.facts.record->gains;
+                shown.recordedAt =
+                    recordedAtSentence(*shown.facts.record, shown.replay->settings, "judged");
             }
             sayWhatWasRead(out, capture, shown);
             shown.tuned = frames.size();

@@ -25,6 +25,7 @@ struct PageCapture {
     std::size_t tuned = 0;               // its place among the captures tuned
     const TuneFrames* frames = nullptr;  // as tuned: each frame, for the frame-time charts
     std::optional<PurgeGains> gains;     // a frame record's: what each purge gained
+    std::string recordedAt; // a record judged at thresholds other than its own: its own
 };
 struct ReportPage {
     std::vector<PageCapture> captures;

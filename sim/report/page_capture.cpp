@@ -268,6 +268,9 @@ void captureSection(html::Writer& page, const CaptureView& view, const Scales& s
     slumpList(page, *view.part);
     if (view.capture->gains) {
         purgeGainsSection(page, *view.capture->gains);
+        if (!view.capture->recordedAt.empty()) {
+            page.put("<p class='note'>{}.</p>\n", upperFirst(view.capture->recordedAt));
+        }
     }
     frameRateChart(page, view, scales);
     if (view.frames.columns.empty()) {
