@@ -17,6 +17,7 @@
 #include <functional>
 #include <iterator>
 #include <optional>
+#include <sstream>
 
 namespace {
 
@@ -208,6 +209,28 @@ TEST(doctorFolder, theRecordToDropIsTheNewestGovernedOneByTheTimeInItsName)
             EXPECT_NE(text.find(phrase), std::string::npos) << c.name << ": " << phrase << "\n"
                                                             << text;
         }
+    }
+}
+
+// A quoted path in a to-do is never broken across lines: the break would be pasted inside it.
+TEST(doctorFolder, aQuotedPathInAToDoStaysOnOneLine)
+{
+    for (const std::string& path :
+         {std::string("'/home/zoe/My Games/Grand Theft Auto V/Tarnwick record of a long evening "
+                      "with friends/Tarnwick-record-2026-06-28_17-17-51.csv'"),
+          std::string("'/home/zoe/it'\\''s a game with a long name here/and a folder in it "
+                      "too'\\''/Tarnwick-record-2026-06-28_17-17-51.csv'"),
+          std::string("'C:\\Games\\Zoe''s Games\\Grand Theft Auto V with spaces in its "
+                      "name\\Tarnwick-record-2026-06-28_17-17-51.csv'")}) {
+        sim::Examination examination{"/g", "0.1.0", {}};
+        examination.findings.push_back(
+            {"record.found", sim::Severity::Note, "a record",
+             "drop it onto tarnwick-sim.exe, or run ./tarnwick-sim report " + path +
+                 ": what each "
+                 "purge gained"});
+        std::ostringstream out;
+        sim::printDoctor(out, examination);
+        EXPECT_NE(out.str().find(path + ":"), std::string::npos) << out.str();
     }
 }
 

@@ -21,6 +21,30 @@ std::size_t columns(std::string_view utf8)
     return count;
 }
 
+// Where the word at the start of text ends: at the next space, but a path quoted for the shell
+// ('...', with '\'' or '' inside) is one word, spaces and all: a line break inside it would be
+// pasted as part of the path.
+std::size_t wordEnd(std::string_view text)
+{
+    std::size_t at = 0;
+    if (text.starts_with('\'')) {
+        at = 1;
+        for (std::size_t quote = text.find('\'', at); quote != std::string_view::npos;
+             quote = text.find('\'', at)) {
+            const std::string_view after = text.substr(quote + 1);
+            if (after.starts_with("\\''")) {
+                at = quote + 4; // POSIX: ' closed, an escaped ', reopened
+            } else if (after.starts_with('\'')) {
+                at = quote + 2; // PowerShell: a doubled '
+            } else {
+                at = quote + 1;
+                break;
+            }
+        }
+    }
+    return std::min(text.find(' ', at), text.size());
+}
+
 // Words as they fit, every line after the first indented under the first's text.
 void printWrapped(std::ostream& out, std::string_view lead, std::string_view text)
 {
@@ -28,7 +52,7 @@ void printWrapped(std::ostream& out, std::string_view lead, std::string_view tex
     std::size_t width = columns(line);
     bool empty = true;
     while (!text.empty()) {
-        const std::size_t space = std::min(text.find(' '), text.size());
+        const std::size_t space = wordEnd(text);
         const std::string_view word = text.substr(0, space);
         text.remove_prefix(std::min(space + 1, text.size()));
         if (!empty && width + 1 + columns(word) > lineWidth) {
