@@ -376,6 +376,17 @@ TEST_F(OnOffTest, recordTwoLeftInTheSettingsJudgesThePairWithItsPurgesAndSaysSo)
             EXPECT_NE(note.find("Record=2 is still set in "), std::string::npos) << note;
             EXPECT_NE(note.find("withholds every purge and removes nothing"), std::string::npos);
         }
+        // The replay runs the plug-in as the file sets it, and says so.
+        sim::ReplayOptions replay;
+        replay.capture = on;
+        replay.common.ini = dir / "Tarnwick.ini";
+        std::ostringstream replayed;
+        ASSERT_EQ(sim::replayCommand(replay, replayed, err), 0) << err.str();
+        EXPECT_EQ(replayed.str().find("note: Record=2 is set in the settings replayed: the plug-in "
+                                      "withholds every purge, so this replay runs none") !=
+                      std::string::npos,
+                  mode == 2)
+            << replayed.str();
     }
 }
 

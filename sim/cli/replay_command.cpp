@@ -148,6 +148,12 @@ int replayCommand(const ReplayOptions& options, std::ostream& out, std::ostream&
             !at.empty()) {
             out << "note: " << at << '\n';
         }
+        if (result.settings.enabled && result.settings.record == RecordMode::WithoutPurging) {
+            // The replay runs the plug-in as the file sets it; tune and report judge the pair.
+            out << "note: Record=2 is set in the settings replayed: the plug-in withholds every "
+                   "purge, so this replay runs none; tune and report judge your pair with its "
+                   "purges, as Record=1 or 0 plays\n";
+        }
         for (const std::string& note : options.common.unreadSettings) {
             out << "note: " << note << '\n';
         }
