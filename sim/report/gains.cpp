@@ -3,10 +3,9 @@
 
 #include "sim/files.h"
 #include "sim/report/page_parts.h"
+#include "sim/text.h"
 
 #include <fmt/format.h>
-
-#include "sim/text.h"
 
 #include <algorithm>
 #include <charconv>
@@ -91,7 +90,10 @@ std::string_view headerCell(std::string_view header, std::string_view key)
 {
     while (!header.empty()) {
         const std::size_t comma = std::min(header.find(','), header.size());
-        const std::string_view cell = header.substr(0, comma);
+        std::string_view cell = header.substr(0, comma);
+        if (cell.ends_with('\r')) {
+            cell.remove_suffix(1);
+        }
         if (cell.starts_with(key)) {
             return cell.substr(key.size());
         }
