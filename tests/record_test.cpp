@@ -114,6 +114,22 @@ TEST_F(RecordTest, rowsAFramePurgesWithWhatTheyTookAndTheLogAsEver)
     EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 2);
 }
 
+TEST_F(RecordTest, negativeThresholdsReachTheHeaderAndComeBackAsThePluginHoldsThem)
+{
+    settings("[Main]\nRecord=1\n[Settings]\nFPS_Moderate=-1\nFPS_Critical=-2147483648\n");
+    sim::loadPlugin();
+    frames(60, 0.02f);
+    frames(60, 0.02f);
+    const std::vector<std::string> lines = linesOf(record());
+    ASSERT_GE(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(",FPS_Moderate=-1,FPS_Critical=-2147483648,"), std::string::npos)
+        << lines[0];
+    const sim::Result<sim::FrameRecordFile> read = sim::loadFrameRecord(game / recordName);
+    ASSERT_TRUE(read) << sim::failureText(read.failure());
+    EXPECT_EQ(read->fpsModerate, -1);
+    EXPECT_EQ(read->fpsCritical, -2147483648.0);
+}
+
 TEST_F(RecordTest, withoutPurgingMarksWhereItWouldHaveAndTakesNothing)
 {
     settings("[Main]\nRecord=2\n");

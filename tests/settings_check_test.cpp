@@ -139,6 +139,17 @@ const CheckCase checkCases[] = {
      "[Settings]\nFPS_Moderate=4294967341\n",
      {"warning: line 2: `FPS_Moderate=4294967341` is beyond 32 bits and wraps: the plug-in reads "
       "45"}},
+    {"negativeThresholdThatWrapsAt32Bits",
+     "[Settings]\nFPS_Moderate=-4294967236\n",
+     {"warning: line 2: `FPS_Moderate=-4294967236` is beyond 32 bits and wraps: the plug-in reads "
+      "60"}},
+    {"negativeRecordThatWrapsAt32Bits",
+     "[Main]\nRecord=-4294967294\n",
+     {"warning: line 2: `Record=-4294967294` is beyond 32 bits and wraps: the plug-in reads 2"}},
+    {"leastSignedThresholdDoesNotWrap",
+     "[Settings]\nFPS_Critical=-2147483648\n",
+     {"warning: line 2: FPS_Critical is -2147483648: a frame rate never falls below it, so the "
+      "game never reaches Critical and nothing is purged"}},
     {"repeatedKeyAndSectionAndKeyBeforeAnySection",
      "FPS_Moderate=30\n[Settings]\nFPS_Moderate=40\nFPS_Moderate=50\n[Settings]\nFPS_Critical=20\n",
      {"warning: line 1: `FPS_Moderate` comes before any [section], so it is not read; it belongs "

@@ -3,13 +3,11 @@
 #include "sim/host/profile_reader.h"
 
 #include <cctype>
-#include <cmath>
 #include <string>
 #include <string_view>
 
 namespace sim {
 namespace {
-
 
 bool isDigit(char c)
 {
@@ -83,7 +81,8 @@ std::optional<ValueRemark> remarkOnValue(const std::string& text, const std::str
                                      " characters the reader takes: the plug-in reads " + read};
     }
     if (const auto number = plainWholeNumber(std::string(inner))) {
-        if (std::fabs(*number) > 4294967295.0L) {
+        // Below a signed 32-bit number's least, a negative one wraps as surely as a large one.
+        if (*number > 4294967295.0L || *number < -2147483648.0L) {
             return ValueRemark{true, "is beyond 32 bits and wraps: the plug-in reads " + read};
         }
         if (inner.size() != text.size()) {

@@ -46,7 +46,7 @@ struct Line {
     }
 };
 
-void addSetting(std::string& out, const SettingKey& key, std::uint64_t value)
+void addSetting(std::string& out, const SettingKey& key, std::int64_t value)
 {
     Line line;
     line.add(",");
@@ -65,11 +65,12 @@ std::string headerOf(const GovernorSettings& settings, const char* stamp)
     out.append(buildStamp + 1, stampLength > 3 ? stampLength - 3 : 0);
     out += ",started ";
     out += stamp;
-    addSetting(out, recordKey, static_cast<std::uint64_t>(settings.record));
+    // Signed as the plug-in holds them: a threshold of -1 reads back as -1, not as 2^64 - 1.
+    addSetting(out, recordKey, static_cast<std::int64_t>(settings.record));
     addSetting(out, loggingKey, settings.logging ? 1 : 0);
-    addSetting(out, fpsModerateKey, static_cast<std::uint64_t>(std::int64_t{settings.fpsModerate}));
-    addSetting(out, fpsCriticalKey, static_cast<std::uint64_t>(std::int64_t{settings.fpsCritical}));
-    addSetting(out, detectionRangeKey, static_cast<std::uint64_t>(settings.detectionRange));
+    addSetting(out, fpsModerateKey, settings.fpsModerate);
+    addSetting(out, fpsCriticalKey, settings.fpsCritical);
+    addSetting(out, detectionRangeKey, static_cast<std::int64_t>(settings.detectionRange));
     out += "\n";
     out += recordColumns;
     out += "\n";
