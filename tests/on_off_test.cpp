@@ -349,8 +349,6 @@ TEST_F(OnOffTest, oneDriveIsOneGameFromAnyStartAndOtherThresholdsAreSaid)
         << c["caveats"][0];
 }
 
-} // namespace
-
 // Record=2 left in Tarnwick.ini after the evening to compare with once judged the pair with every
 // purge withheld: "would never purge ... catches none" beside "keep it ... catches them".
 TEST_F(OnOffTest, recordTwoLeftInTheSettingsJudgesThePairWithItsPurgesAndSaysSo)
@@ -480,3 +478,5 @@ TEST_F(OnOffTest, aRecordReplayedAtOtherThresholdsNamesItsOwn)
                   other);
     }
 }
+
+} // namespace

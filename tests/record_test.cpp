@@ -283,4 +283,68 @@ TEST(RecordedCityDrive, measuresWhatTheCityPutsIn)
     std::cout << sim::gainsSentence(gains) << "\n";
 }
 
+// Rows a record may hold that the plug-in never writes, and what reading it makes of them.
+struct HostileRowsCase {
+    const char* name;
+    std::string rows; // after the header and the columns
+    std::size_t purgesKept;
+    std::uint64_t purgesSetAside;
+    std::uint64_t skippedCells;
+    const char* rule; // in the summary's reading rules; "" for none
+};
+
+TEST(RecordRows, countsThePluginNeverWritesAreSetAsideAndSaid)
+{
+    const std::string frames = "0,40.000,Critical,1,12,0,,\n";
+    const HostileRowsCase cases[] = {
+        {"asWritten",
+         frames + "40,40.000,Critical,1,12,0,12,purge\n" + "7080,40.000,Critical,1,9,0,9,purge\n",
+         2, 0, 0, ""},
+        {"negativeTaken", frames + "40,40.000,Critical,1,12,0,-90,purge\n", 0, 1, 0,
+         "1 purge row set aside"},
+        {"unreadableTaken", frames + "40,40.000,Critical,1,12,0,many,purge\n", 0, 1, 0,
+         "1 purge row set aside"},
+        {"moreTakenThanWereThere", frames + "40,40.000,Critical,1,12,0,2147483647,purge\n", 0, 1, 0,
+         "1 purge row set aside"},
+        {"aPurgeEveryFrame",
+         frames + "40,40.000,Critical,1,12,0,12,purge\n" + "80,40.000,Critical,1,12,0,12,purge\n" +
+             "7040,40.000,Critical,1,12,0,12,purge\n" + "7041,40.000,Critical,1,12,0,12,purge\n",
+         2, 2, 0, "2 purge rows set aside"},
+        {"withheldNeedsNoTaken", frames + "40,40.000,Critical,1,12,0,,purge withheld (Record=2)\n",
+         1, 0, 0, ""},
+        {"emptyFrameTimesAreCounted", frames + "40,,Critical,1,12,0,,\n80,  ,Normal,,,,,\n", 0, 0,
+         2, ""},
+        {"stoppedAtTheLimit", frames + "80,,,,,,,recording stopped: size limit of 64 MiB\n", 0, 0,
+         0, "the record stopped at its size limit of 64 MiB"},
+    };
+    testing_support::ScratchDir dir;
+    for (const HostileRowsCase& c : cases) {
+        const auto path = dir.path() / (std::string(c.name) + ".csv");
+        testing_support::writeFile(path, std::string(recordTitle) +
+                                             ",version 0.4.0,Record=1,FPS_Moderate=45,"
+                                             "FPS_Critical=35\n" +
+                                             recordColumns + "\n" + c.rows);
+        const sim::Result<sim::FrameRecordFile> read = sim::loadFrameRecord(path);
+        ASSERT_TRUE(read) << c.name << ": " << sim::failureText(read.failure());
+        EXPECT_EQ(read->purges.size(), c.purgesKept) << c.name;
+        EXPECT_EQ(read->purgesSetAside, c.purgesSetAside) << c.name;
+        for (const sim::RecordedPurge& p : read->purges) {
+            EXPECT_LE(p.taken, p.distantBefore) << c.name;
+            EXPECT_GE(p.taken, 0) << c.name;
+        }
+        const auto summary = sim::replayCapture(path, {}, [](double) {});
+        ASSERT_TRUE(summary) << c.name << ": " << sim::failureText(summary.failure());
+        EXPECT_EQ(summary->skippedCells, c.skippedCells) << c.name;
+        std::string rules;
+        for (const std::string& rule : summary->rules) {
+            rules += rule + "\n";
+        }
+        if (*c.rule == '\0') {
+            EXPECT_EQ(rules, "") << c.name;
+        } else {
+            EXPECT_NE(rules.find(c.rule), std::string::npos) << c.name << ": " << rules;
+        }
+    }
+}
+
 } // namespace

@@ -9,7 +9,13 @@
 
 #include "record/record.h"
 
+#include "governor/state.h"
+
+#include <fmt/format.h>
+
 #include <charconv>
+#include <cmath>
+#include <optional>
 
 namespace sim {
 namespace {
@@ -33,6 +39,18 @@ int countIn(std::string_view cell)
     return value;
 }
 
+// A vehicle count as the plug-in writes it: digits alone, none below 0.
+std::optional<int> vehiclesIn(std::string_view cell)
+{
+    cell = trim(cell);
+    int value = 0;
+    const auto [end, error] = std::from_chars(cell.data(), cell.data() + cell.size(), value);
+    if (cell.empty() || error != std::errc() || end != cell.data() + cell.size() || value < 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 // Record=N, FPS_Moderate=N and FPS_Critical=N from the header line.
 void readHeader(std::string_view line, FrameRecordFile& keep)
 {
@@ -50,20 +68,67 @@ void readHeader(std::string_view line, FrameRecordFile& keep)
     }
 }
 
+// A purge whose counts the plug-in could not have written, or that came sooner than it purges,
+// would make up what purges gain: it is set aside, counted, and said.
+bool purgeAsWritten(const std::vector<std::string_view>& cells, bool withheld,
+                    const FrameRecordFile& keep, double& tickMs)
+{
+    const std::optional<int> far = vehiclesIn(cells[FarCell]);
+    const std::optional<int> taken = vehiclesIn(cells[TakenCell]);
+    if (!far || (!withheld && (!taken || *taken > *far))) {
+        return false;
+    }
+    double at = 0;
+    const std::string_view time = trim(cells[TimeCell]);
+    const auto [end, error] = std::from_chars(time.data(), time.data() + time.size(), at);
+    if (error != std::errc() || end != time.data() + time.size() || !std::isfinite(at)) {
+        return false;
+    }
+    tickMs = at;
+    return keep.purges.empty() || at - keep.lastPurgeTickMs > purgeIntervalMs;
+}
+
 void keepEvents(const std::vector<std::string_view>& cells, std::uint64_t frame, double timeMs,
                 FrameRecordFile& keep)
 {
     const std::string_view event = trim(cells[EventCell]);
-    if (!trim(cells[FarCell]).empty()) {
-        keep.counts.push_back({frame, timeMs, countIn(cells[NearCell]), countIn(cells[FarCell]),
-                               countIn(cells[MissionCell])});
+    const std::optional<int> far = vehiclesIn(cells[FarCell]);
+    if (far) {
+        keep.counts.push_back(
+            {frame, timeMs, countIn(cells[NearCell]), *far, countIn(cells[MissionCell])});
     }
     if (event == recordPurgeEvent || event == recordWithheldEvent) {
-        keep.purges.push_back({frame, timeMs, countIn(cells[TakenCell]), countIn(cells[FarCell]),
-                               event == recordWithheldEvent});
+        const bool withheld = event == recordWithheldEvent;
+        double tickMs = 0;
+        if (!purgeAsWritten(cells, withheld, keep, tickMs)) {
+            ++keep.purgesSetAside;
+            return;
+        }
+        keep.lastPurgeTickMs = tickMs;
+        keep.purges.push_back(
+            {frame, timeMs, withheld ? 0 : countIn(cells[TakenCell]), *far, withheld});
     }
     if (event.starts_with(recordStoppedEvent)) {
         keep.stoppedAtLimit = true;
+    }
+}
+
+void sayWhatWasSetAside(const FrameRecordFile& keep, CaptureSummary& summary)
+{
+    if (keep.purgesSetAside > 0) {
+        summary.rules.push_back(fmt::format(
+            "{} purge row{} set aside: a vehicle count that is not a whole number from 0 to "
+            "those beyond the range, or a purge within {} s of the one before (the plug-in "
+            "purges at most every {} s); what purges gained is measured without {}",
+            countText(keep.purgesSetAside), keep.purgesSetAside == 1 ? "" : "s",
+            purgeIntervalMs / 1000, purgeIntervalMs / 1000,
+            keep.purgesSetAside == 1 ? "it" : "them"));
+    }
+    if (keep.stoppedAtLimit) {
+        summary.rules.push_back(fmt::format(
+            "the record stopped at its size limit of {} MiB: the game went on, unrecorded, after "
+            "its last row; what came after is not here",
+            recordLimitMiB));
     }
 }
 
@@ -78,13 +143,17 @@ void readFrameRecord(LineReader& reader, const std::filesystem::path& path,
                      const CaptureOptions& options, const std::function<void(double)>& onFrame,
                      CaptureSummary& summary, FrameRecordFile* keep)
 {
+    // Its events are few (a count a second, a purge every 7 s at most): kept whether asked or
+    // not, so what is set aside is said on every read.
+    FrameRecordFile events;
+    FrameRecordFile& kept = keep != nullptr ? *keep : events;
     std::string_view line;
     std::vector<std::string_view> cells;
     std::uint64_t frames = 0;
     double clockMs = 0;
     while (reader.next(line)) {
-        if (reader.lineNumber() == 1 && keep != nullptr) {
-            readHeader(withoutBom(line), *keep);
+        if (reader.lineNumber() == 1) {
+            readHeader(withoutBom(line), kept);
         }
         if (reader.lineNumber() <= 2 || trim(line).empty()) {
             continue;
@@ -107,11 +176,12 @@ void readFrameRecord(LineReader& reader, const std::filesystem::path& path,
             ++frames;
             clockMs += ms > 0 ? ms : 0;
             onFrame(ms);
+        } else if (!trim(cells[EventCell]).starts_with(recordStoppedEvent)) {
+            ++summary.skippedCells;
         }
-        if (keep != nullptr) {
-            keepEvents(cells, frames, clockMs, *keep);
-        }
+        keepEvents(cells, frames, clockMs, kept);
     }
+    sayWhatWasSetAside(kept, summary);
     summary.application = "the game (Tarnwick's frame record)";
     summary.frameTimesFrom = "frameTimeMs, as the plug-in read it";
     summary.applications = {{summary.application, frames}};

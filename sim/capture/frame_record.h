@@ -40,6 +40,10 @@ struct FrameRecordFile {
     std::vector<RecordedPurge> purges;
     std::vector<RecordedCount> counts;
     bool stoppedAtLimit = false;
+    // Purge rows left out of what purges gained: counts the plug-in could not have written, or a
+    // purge sooner than it purges.
+    std::uint64_t purgesSetAside = 0;
+    double lastPurgeTickMs = 0; // timeMs of the last purge kept
 };
 
 // True for the first line of a record, whatever follows its first cell.
