@@ -479,4 +479,31 @@ TEST_F(OnOffTest, aRecordReplayedAtOtherThresholdsNamesItsOwn)
     }
 }
 
+// The rows say which evening was governed: a header's Record= rewritten (by hand, by another
+// tool) once flipped the table, Tarnwick "on" for the evening whose purges were withheld.
+TEST(OnOffRows, theRowsSayWhichSideIsOnAndADisagreeingHeaderIsSaid)
+{
+    ScratchDir dir;
+    const std::string governed = recordOf(1, liftedSlumps(6));
+    writeFile(dir / "off.csv", recordOf(2, liftedSlumps(6)));
+    for (const char* header : {"Record=1", "Record=2", "Record=3", "Record=0"}) {
+        std::string text = governed;
+        text.replace(text.find("Record=1"), 8, header);
+        writeFile(dir / "on.csv", text);
+        const nlohmann::json json = tuned({dir / "off.csv", dir / "on.csv"});
+        const nlohmann::json& compared = json["onAgainstOff"];
+        ASSERT_EQ(compared["notCompared"], "") << header << ": " << compared.dump(1);
+        EXPECT_EQ(compared["on"]["record"], "on.csv") << header;
+        EXPECT_EQ(compared["off"]["record"], "off.csv") << header;
+        const nlohmann::json rules = json["captures"][1].value("readingRules", nlohmann::json());
+        const bool said =
+            rules.is_array() &&
+            std::any_of(rules.begin(), rules.end(), [](const nlohmann::json& rule) {
+                return rule.get<std::string>().find("judged by its rows, as made "
+                                                    "with Record=1") != std::string::npos;
+            });
+        EXPECT_EQ(said, std::string(header) != "Record=1") << header << ": " << rules.dump(1);
+    }
+}
+
 } // namespace

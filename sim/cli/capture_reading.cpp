@@ -131,6 +131,9 @@ Result<CaptureReading> readCapture(const std::filesystem::path& capture,
         return refused.failure();
     }
     facts.record = recordFacts(capture, facts.summary, keepsPlayed(choice));
+    if (facts.record && !facts.record->headerAgainstRows.empty()) {
+        facts.summary.rules.push_back(facts.record->headerAgainstRows);
+    }
     return reading;
 }
 

@@ -102,6 +102,35 @@ std::string_view headerCell(std::string_view header, std::string_view key)
     return {};
 }
 
+// The rows say what happened: purges run mean the governor purged, purges withheld that it was
+// told not to, whatever the header's Record= says. Where they disagree, the sentence says so.
+int modeOfRows(const FrameRecordFile& record, std::string& disagreement)
+{
+    const auto withheld =
+        static_cast<std::size_t>(std::count_if(record.purges.begin(), record.purges.end(),
+                                               [](const RecordedPurge& p) { return p.withheld; }));
+    const std::size_t ran = record.purges.size() - withheld;
+    if (ran == 0 && withheld == 0) {
+        return record.recordMode;
+    }
+    if (ran > 0 && withheld > 0) {
+        disagreement = fmt::format(
+            "its rows hold {} purges run and {} withheld, which no one evening of the plug-in "
+            "writes: judged by its header's Record={}",
+            countText(ran), countText(withheld), record.recordMode);
+        return record.recordMode;
+    }
+    const int rows = ran > 0 ? 1 : 2;
+    if (rows != record.recordMode) {
+        disagreement = fmt::format(
+            "its header says Record={} but its rows hold {} {}: judged by its rows, as made with "
+            "Record={}",
+            record.recordMode, countText(ran > 0 ? ran : withheld),
+            ran > 0 ? "purges run" : "purges withheld", rows);
+    }
+    return rows;
+}
+
 } // namespace
 
 PurgeGains gainsOfRecord(const FrameRecordFile& record, const KeepsFrame& keeps)
@@ -121,10 +150,13 @@ std::optional<RecordFacts> recordFacts(const std::filesystem::path& capture,
         return std::nullopt; // the replay read it: only a file changed since fails here
     }
     RecordPart part = partOf(*record, keeps);
-    RecordFacts facts{record->recordMode, record->fpsModerate, record->fpsCritical,
+    std::string disagreement;
+    const int mode = modeOfRows(*record, disagreement);
+    RecordFacts facts{mode, record->fpsModerate, record->fpsCritical,
                       measurePurgeGains(part.frameTimesMs, part.purges), part.purges.size()};
     facts.withheld = static_cast<std::size_t>(std::count_if(
         part.purges.begin(), part.purges.end(), [](const GainPurge& p) { return p.withheld; }));
+    facts.headerAgainstRows = std::move(disagreement);
     const std::string_view header = record->header;
     const std::string_view range = headerCell(header, "DetectionRange=");
     double value = 0;

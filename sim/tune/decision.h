@@ -26,7 +26,8 @@ enum class Answer {
 // A capture that is Tarnwick's own frame record: how it was made, and what its purges gained over
 // the part played.
 struct RecordFacts {
-    int mode = 1; // Record= of its header: 1 governed, 2 purges withheld
+    int mode =
+        1; // as its rows say (its header's Record= where they say nothing): 1 governed, 2 withheld
     double fpsModerate = 45;
     double fpsCritical = 35;
     PurgeGains gains;
@@ -38,6 +39,7 @@ struct RecordFacts {
     // counts in the part played, the world's own traffic whatever the governor did (those a
     // mission owns build up over minutes). None: the record holds no count there.
     std::optional<double> keptVehicles = {};
+    std::string headerAgainstRows = {}; // where the header's Record= and the rows disagree
 };
 
 // What the frame records made with Tarnwick governing (Record=1) say their purges gained: worth
