@@ -347,4 +347,19 @@ TEST(RecordRows, countsThePluginNeverWritesAreSetAsideAndSaid)
     }
 }
 
+TEST(RecordRows, twoRecordsJoinedAreSaidToBe)
+{
+    const std::string record = std::string(recordTitle) + ",version 0.4.0,Record=1\n" +
+                               recordColumns + "\n0,40.000,Normal,1,12,0,,\n";
+    testing_support::ScratchDir dir;
+    const auto path = dir.path() / "joined.csv";
+    testing_support::writeFile(path, record + record);
+    const auto summary = sim::replayCapture(path, {}, [](double) {});
+    ASSERT_FALSE(summary);
+    const std::string said = sim::failureText(summary.failure());
+    EXPECT_NE(said.find("joined.csv:4: a second frame record's first line: two records joined"),
+              std::string::npos)
+        << said;
+}
+
 } // namespace

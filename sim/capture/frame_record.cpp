@@ -165,6 +165,11 @@ void readFrameRecord(LineReader& reader, const std::filesystem::path& path,
             summary.cutLastLineBytes = line.size();
             break;
         }
+        if (isFrameRecordTitle(line)) {
+            failCapture(path, reader.lineNumber(),
+                        "a second frame record's first line: two records joined into one file; "
+                        "give each its own file");
+        }
         if (splitCsv(line, cells, RecordCells) < RecordCells) {
             failCapture(path, reader.lineNumber(),
                         "a frame record's row has fewer than its 8 cells");
