@@ -314,6 +314,10 @@ TEST(RecordRows, countsThePluginNeverWritesAreSetAsideAndSaid)
          1, 0, 0, ""},
         {"emptyFrameTimesAreCounted", frames + "40,,Critical,1,12,0,,\n80,  ,Normal,,,,,\n", 0, 0,
          2, ""},
+        {"framesAsTheGameGaveThem",
+         frames + "40,nan,Normal,,,,,\n80,-inf,Normal,,,,,\n120,inf,Critical,,,,,\n" +
+             "7200120,7200000.000,Critical,,,,,\n",
+         0, 0, 0, "2 frame times of NaN or -inf"},
         {"stoppedAtTheLimit", frames + "80,,,,,,,recording stopped: size limit of 64 MiB\n", 0, 0,
          0, "the record stopped at its size limit of 64 MiB"},
     };
@@ -360,6 +364,30 @@ TEST(RecordRows, twoRecordsJoinedAreSaidToBe)
     EXPECT_NE(said.find("joined.csv:4: a second frame record's first line: two records joined"),
               std::string::npos)
         << said;
+}
+
+TEST(RecordRows, framesTheGameGaveAreReplayedAsThePluginTookThem)
+{
+    testing_support::ScratchDir dir;
+    const auto path = dir.path() / "asleep.csv";
+    testing_support::writeFile(path, std::string(recordTitle) + ",version 0.4.0,Record=1\n" +
+                                         recordColumns +
+                                         "\n0,40.000,Normal,,,,,\n40,nan,Normal,,,,,\n"
+                                         "80,-inf,Normal,,,,,\n120,inf,Critical,,,,,\n"
+                                         "7200120,7200000.000,Critical,,,,,\n"
+                                         "7200160,16.700,Normal,,,,,\n");
+    std::vector<double> replayed;
+    const auto summary =
+        sim::replayCapture(path, {}, [&replayed](double ms) { replayed.push_back(ms); });
+    ASSERT_TRUE(summary) << sim::failureText(summary.failure());
+    const std::vector<double> expected = {40.0, 0.0, 0.0, 3600000.0, 3600000.0, 16.7};
+    EXPECT_EQ(replayed, expected);
+    ASSERT_EQ(summary->rules.size(), 2u);
+    EXPECT_NE(summary->rules[0].find("2 frame times of NaN or -inf"), std::string::npos)
+        << summary->rules[0];
+    EXPECT_NE(summary->rules[1].find("2 frame times of inf or more than an hour"),
+              std::string::npos)
+        << summary->rules[1];
 }
 
 } // namespace

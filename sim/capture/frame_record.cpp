@@ -15,6 +15,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 namespace sim {
@@ -113,8 +114,49 @@ void keepEvents(const std::vector<std::string_view>& cells, std::uint64_t frame,
     }
 }
 
+// The plug-in writes what the game gave it, NaN and infinities too, and lives through them: NaN
+// and -inf give no frame rate, as a frame of 0 ms does, so the governor takes its fallback for
+// either; inf, or a frame of more than an hour (a machine put to sleep), is below any threshold,
+// as the longest frame read is, and a pause. True when the cell is one of those.
+bool frameTimeAsTaken(std::string_view cell, double& ms, FrameRecordFile& keep)
+{
+    cell = trim(cell);
+    double value = 0;
+    const auto [end, error] = std::from_chars(cell.data(), cell.data() + cell.size(), value);
+    if (cell.empty() || error != std::errc() || end != cell.data() + cell.size()) {
+        return false;
+    }
+    if (std::isnan(value) || value == -std::numeric_limits<double>::infinity()) {
+        ms = 0;
+        ++keep.framesWithoutRate;
+        return true;
+    }
+    if (value > maxFrameTimeMs) {
+        ms = maxFrameTimeMs;
+        ++keep.framesAsleep;
+        return true;
+    }
+    return false;
+}
+
 void sayWhatWasSetAside(const FrameRecordFile& keep, CaptureSummary& summary)
 {
+    if (keep.framesWithoutRate > 0) {
+        summary.rules.push_back(fmt::format(
+            "{} frame time{} of NaN or -inf, as the game gave {}: replayed as the plug-in took "
+            "{}, with no frame rate, as a frame of 0 ms",
+            countText(keep.framesWithoutRate), keep.framesWithoutRate == 1 ? "" : "s",
+            keep.framesWithoutRate == 1 ? "it" : "them",
+            keep.framesWithoutRate == 1 ? "it" : "them"));
+    }
+    if (keep.framesAsleep > 0) {
+        summary.rules.push_back(fmt::format(
+            "{} frame time{} of inf or more than an hour (a machine put to sleep, a debugger): "
+            "replayed as an hour, below any threshold as the plug-in took {}, and a pause, "
+            "left out of play",
+            countText(keep.framesAsleep), keep.framesAsleep == 1 ? "" : "s",
+            keep.framesAsleep == 1 ? "it" : "them"));
+    }
     if (keep.purgesSetAside > 0) {
         summary.rules.push_back(fmt::format(
             "{} purge row{} set aside: a vehicle count that is not a whole number from 0 to "
@@ -175,7 +217,8 @@ void readFrameRecord(LineReader& reader, const std::filesystem::path& path,
                         "a frame record's row has fewer than its 8 cells");
         }
         double ms = 0;
-        const bool frame = parseCell(cells[FrameCell], ms, path, reader.lineNumber(),
+        const bool frame = frameTimeAsTaken(cells[FrameCell], ms, kept) ||
+                           parseCell(cells[FrameCell], ms, path, reader.lineNumber(),
                                      "frameTimeMs") == Cell::Value;
         if (frame) {
             ++frames;

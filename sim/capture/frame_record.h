@@ -43,7 +43,9 @@ struct FrameRecordFile {
     // Purge rows left out of what purges gained: counts the plug-in could not have written, or a
     // purge sooner than it purges.
     std::uint64_t purgesSetAside = 0;
-    double lastPurgeTickMs = 0; // timeMs of the last purge kept
+    double lastPurgeTickMs = 0;          // timeMs of the last purge kept
+    std::uint64_t framesWithoutRate = 0; // NaN or -inf frame times, replayed as 0 ms
+    std::uint64_t framesAsleep = 0;      // inf or over an hour, replayed as an hour
 };
 
 // True for the first line of a record, whatever follows its first cell.
