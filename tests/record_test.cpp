@@ -390,4 +390,65 @@ TEST(RecordRows, framesTheGameGaveAreReplayedAsThePluginTookThem)
         << summary->rules[1];
 }
 
+// A record is read by its columns line, as every capture is, not by where cells stand.
+struct ColumnsCase {
+    const char* name;
+    std::string columns;
+    std::string rows;
+    std::vector<double> frames; // empty: refused
+    std::size_t purges;
+    const char* refusal; // in the failure; "" when read
+};
+
+TEST(RecordColumns, rowsAreReadByTheirColumnNames)
+{
+    const ColumnsCase cases[] = {
+        {"asWritten", recordColumns, "0,40.000,Critical,1,12,0,12,purge\n", {40.0}, 1, ""},
+        {"timeAndFrameSwapped",
+         "frameTimeMs,timeMs,state,nearVehicles,farVehicles,missionVehicles,vehiclesTaken,event",
+         "40.000,0,Critical,1,12,0,12,purge\n",
+         {40.0},
+         1,
+         ""},
+        {"aColumnMoreAfterTheFrameTime",
+         "timeMs,frameTimeMs,gpuMs,state,nearVehicles,farVehicles,missionVehicles,vehiclesTaken,"
+         "event",
+         "0,40.000,9.5,Critical,1,12,0,12,purge\n",
+         {40.0},
+         1,
+         ""},
+        {"aDecimalCommaWithoutQuotes",
+         recordColumns,
+         "0,40,000,Critical,1,12,0,12,purge\n",
+         {},
+         0,
+         "row of 9 cells where its columns line names 8: a decimal comma"},
+        {"noFrameTimeColumn",
+         "timeMs,ft,state,nearVehicles,farVehicles,missionVehicles,"
+         "vehiclesTaken,event",
+         "0,40.000,Critical,1,12,0,12,purge\n",
+         {},
+         0,
+         "names no frameTimeMs column"},
+    };
+    testing_support::ScratchDir dir;
+    for (const ColumnsCase& c : cases) {
+        const auto path = dir.path() / (std::string(c.name) + ".csv");
+        testing_support::writeFile(path, std::string(recordTitle) + ",version 0.4.0,Record=1\n" +
+                                             c.columns + "\n" + c.rows);
+        const sim::Result<sim::FrameRecordFile> read = sim::loadFrameRecord(path);
+        if (*c.refusal != '\0') {
+            ASSERT_FALSE(read) << c.name;
+            EXPECT_NE(sim::failureText(read.failure()).find(c.refusal), std::string::npos)
+                << c.name << ": " << sim::failureText(read.failure());
+            continue;
+        }
+        ASSERT_TRUE(read) << c.name << ": " << sim::failureText(read.failure());
+        EXPECT_EQ(read->frameTimesMs, c.frames) << c.name;
+        ASSERT_EQ(read->purges.size(), c.purges) << c.name;
+        EXPECT_EQ(read->purges[0].taken, 12) << c.name;
+        EXPECT_EQ(read->purges[0].distantBefore, 12) << c.name;
+    }
+}
+
 } // namespace

@@ -6,6 +6,7 @@
 #include "sim/capture/csv.h"
 #include "sim/capture/formats.h"
 #include "sim/files.h"
+#include "sim/text.h"
 
 #include "record/record.h"
 
@@ -13,6 +14,7 @@
 
 #include <fmt/format.h>
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -32,6 +34,47 @@ enum RecordCell : std::size_t {
     EventCell,
     RecordCells
 };
+
+// Where each of the record's columns stands in a row, from its columns line: a spreadsheet may
+// have moved them, a later plug-in may add some. noField for one the line does not name.
+using ColumnPlaces = std::array<std::size_t, RecordCells>;
+
+ColumnPlaces placesOf(std::string_view line, const std::filesystem::path& path,
+                      std::size_t& columns)
+{
+    std::vector<std::string_view> names;
+    std::vector<std::string_view> wanted;
+    splitCsv(recordColumns, wanted, SIZE_MAX);
+    columns = splitCsv(line, names, SIZE_MAX);
+    ColumnPlaces places;
+    places.fill(noField);
+    for (std::size_t column = 0; column < names.size(); ++column) {
+        for (std::size_t cell = 0; cell < RecordCells; ++cell) {
+            if (trim(names[column]) == wanted[cell] && places[cell] == noField) {
+                places[cell] = column;
+            }
+        }
+    }
+    if (places[FrameCell] == noField) {
+        failCapture(path, 2,
+                    fmt::format("a frame record's columns line names no frameTimeMs column (it "
+                                "reads '{}'): the record's columns are {}",
+                                shown(line), recordColumns));
+    }
+    return places;
+}
+
+// The row's cells in the record's own order, whatever order its columns line gave.
+void placeCells(const std::vector<std::string_view>& row, const ColumnPlaces& places,
+                std::vector<std::string_view>& cells)
+{
+    cells.assign(RecordCells, std::string_view());
+    for (std::size_t cell = 0; cell < RecordCells; ++cell) {
+        if (places[cell] != noField) {
+            cells[cell] = row[places[cell]];
+        }
+    }
+}
 
 int countIn(std::string_view cell)
 {
@@ -190,12 +233,19 @@ void readFrameRecord(LineReader& reader, const std::filesystem::path& path,
     FrameRecordFile events;
     FrameRecordFile& kept = keep != nullptr ? *keep : events;
     std::string_view line;
+    std::vector<std::string_view> row;
     std::vector<std::string_view> cells;
+    ColumnPlaces places;
+    places.fill(noField);
+    std::size_t columns = 0;
     std::uint64_t frames = 0;
     double clockMs = 0;
     while (reader.next(line)) {
         if (reader.lineNumber() == 1) {
             readHeader(withoutBom(line), kept);
+        }
+        if (reader.lineNumber() == 2) {
+            places = placesOf(line, path, columns);
         }
         if (reader.lineNumber() <= 2 || trim(line).empty()) {
             continue;
@@ -212,10 +262,16 @@ void readFrameRecord(LineReader& reader, const std::filesystem::path& path,
                         "a second frame record's first line: two records joined into one file; "
                         "give each its own file");
         }
-        if (splitCsv(line, cells, RecordCells) < RecordCells) {
+        if (const std::size_t got = splitCsv(line, row, SIZE_MAX); got != columns) {
             failCapture(path, reader.lineNumber(),
-                        "a frame record's row has fewer than its 8 cells");
+                        fmt::format("a frame record's row of {} cells where its columns line "
+                                    "names {}{}",
+                                    got, columns,
+                                    got > columns ? ": a decimal comma without quotes, perhaps "
+                                                    "(a spreadsheet's); save it with points"
+                                                  : ""));
         }
+        placeCells(row, places, cells);
         double ms = 0;
         const bool frame = frameTimeAsTaken(cells[FrameCell], ms, kept) ||
                            parseCell(cells[FrameCell], ms, path, reader.lineNumber(),
