@@ -1,6 +1,7 @@
 // Frame records judged by what their purges gained, and two of them set side by side: Tarnwick on
 // against off. Records come from the city drive (run --record) or are written here.
 #include "record/record.h"
+#include "sim/cli/capture_reading.h"
 #include "sim/cli/commands.h"
 #include "sim/report/session_report.h"
 #include "sim/session/purge_gains.h"
@@ -504,6 +505,33 @@ TEST(OnOffRows, theRowsSayWhichSideIsOnAndADisagreeingHeaderIsSaid)
             });
         EXPECT_EQ(said, std::string(header) != "Record=1") << header << ": " << rules.dump(1);
     }
+}
+
+// What a record says of its purges comes from the one read that replays it: a file replaced
+// while it was replayed (a game writing a new one, a copy) once gave the frames of one file and
+// the purges and kind of the other.
+TEST(OnOffRows, aRecordIsReadOnceThoughItIsReplacedWhileReplayed)
+{
+    ScratchDir dir;
+    writeFile(dir / "record.csv", recordOf(1, liftedSlumps(6)));
+    writeFile(dir / "other.csv", recordOf(2, liftedSlumps(6)));
+    bool replaced = false;
+    sim::ReadingAsks asks;
+    asks.replay = true;
+    asks.eachFrame = [&](const sim::Session&) {
+        if (!replaced) {
+            std::filesystem::rename(dir / "other.csv", dir / "record.csv");
+            replaced = true;
+        }
+    };
+    const sim::Result<sim::CaptureReading> read =
+        sim::readCapture(dir / "record.csv", sim::CaptureChoice{}, asks);
+    ASSERT_TRUE(read) << sim::failureText(read.failure());
+    ASSERT_TRUE(replaced);
+    ASSERT_TRUE(read->facts.record);
+    EXPECT_EQ(read->facts.record->mode, 1);
+    EXPECT_EQ(read->facts.record->withheld, 0u);
+    EXPECT_EQ(read->facts.record->purges, 6u);
 }
 
 } // namespace

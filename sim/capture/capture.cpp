@@ -61,7 +61,7 @@ void readFamily(const std::filesystem::path& path, const Recognised& recognised,
         return readCapFrameX(path, options, onFrame, summary);
     case CaptureFormat::TarnwickRecord: {
         LineReader reader(path);
-        return readFrameRecord(reader, path, options, onFrame, summary);
+        return readFrameRecord(reader, path, options, onFrame, summary, options.record);
     }
     }
 }

@@ -72,6 +72,8 @@ struct CaptureSummary {
 // What a capture cut short says of its end, in one line; empty for a whole one.
 std::string cutShortText(const CaptureSummary& summary);
 
+struct FrameRecordFile;
+
 struct CaptureOptions {
     std::optional<std::string> application; // none: the one with the most frames, not dwm.exe
     std::optional<std::size_t> run;         // CapFrameX: which run (none: the first)
@@ -83,6 +85,10 @@ struct CaptureOptions {
     std::function<void(double)> progress;
     // Frames given so far must be forgotten: the replay starts again with another application.
     std::function<void()> restart;
+    // When given and the capture is a frame record: its header, events and frames, from the one
+    // read that replays it, so what it says of its purges is of the frames replayed. Filled on
+    // the reading thread; whole when the replay returns.
+    FrameRecordFile* record = nullptr;
 };
 
 // A list of applications in a message names this many and counts the rest.

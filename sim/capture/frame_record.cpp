@@ -279,6 +279,9 @@ void readFrameRecord(LineReader& reader, const std::filesystem::path& path,
         if (frame) {
             ++frames;
             clockMs += ms > 0 ? ms : 0;
+            if (keep != nullptr) {
+                keep->frameTimesMs.push_back(ms);
+            }
             onFrame(ms);
         } else if (!trim(cells[EventCell]).starts_with(recordStoppedEvent)) {
             ++summary.skippedCells;
@@ -298,8 +301,7 @@ Result<FrameRecordFile> loadFrameRecord(const std::filesystem::path& path)
         FrameRecordFile record;
         CaptureSummary summary;
         readFrameRecord(
-            reader, path, {}, [&record](double ms) { record.frameTimesMs.push_back(ms); }, summary,
-            &record);
+            reader, path, {}, [](double) {}, summary, &record);
         if (record.header.empty() || !isFrameRecordTitle(record.header)) {
             failCapture(path, 1, "not a Tarnwick frame record");
         }

@@ -52,7 +52,7 @@ struct FrameRecordFile {
 bool isFrameRecordTitle(std::string_view line);
 
 // Reads the rows after the two header lines, giving each frame time to onFrame; keep, when given,
-// receives the header, the purges and the counts (not the frames: onFrame has them).
+// receives the header, the purges, the counts and the frame times.
 void readFrameRecord(LineReader& reader, const std::filesystem::path& path,
                      const CaptureOptions& options, const std::function<void(double)>& onFrame,
                      CaptureSummary& summary, FrameRecordFile* keep = nullptr);

@@ -1,6 +1,7 @@
 #include "sim/cli/capture_reading.h"
 
 #include "sim/capture/capture.h"
+#include "sim/capture/frame_record.h"
 #include "sim/cli/console.h"
 #include "sim/cli/output.h"
 #include "sim/cli/played_part.h"
@@ -66,6 +67,11 @@ Result<CaptureReading> readCapture(const std::filesystem::path& capture,
     PlayedPart played(choice);
     Result<Done> restarted = Done{};
     CaptureOptions options = captureOptionsOf(choice);
+    // Input read as it comes keeps no frames for the record's gains: a pipe is replayed live.
+    FrameRecordFile record;
+    if (!isLiveInput(capture)) {
+        options.record = &record;
+    }
     const std::string what = asks.verb + " " + shownPath(capture.filename());
     options.progress = [&what](double fraction) { showProgress(what, fraction); };
     options.restart = [&] {
@@ -130,7 +136,9 @@ Result<CaptureReading> readCapture(const std::filesystem::path& capture,
     if (Result<Done> refused = targetAtUsual(choice, capture, usualFps); !refused) {
         return refused.failure();
     }
-    facts.record = recordFacts(capture, facts.summary, keepsPlayed(choice));
+    if (facts.summary.format == CaptureFormat::TarnwickRecord && options.record != nullptr) {
+        facts.record = recordFacts(record, keepsPlayed(choice));
+    }
     if (facts.record && !facts.record->headerAgainstRows.empty()) {
         facts.summary.rules.push_back(facts.record->headerAgainstRows);
     }

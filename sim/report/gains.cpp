@@ -139,16 +139,9 @@ PurgeGains gainsOfRecord(const FrameRecordFile& record, const KeepsFrame& keeps)
     return measurePurgeGains(part.frameTimesMs, part.purges);
 }
 
-std::optional<RecordFacts> recordFacts(const std::filesystem::path& capture,
-                                       const CaptureSummary& summary, const KeepsFrame& keeps)
+RecordFacts recordFacts(const FrameRecordFile& read, const KeepsFrame& keeps)
 {
-    if (summary.format != CaptureFormat::TarnwickRecord || isLiveInput(capture)) {
-        return std::nullopt;
-    }
-    const Result<FrameRecordFile> record = loadFrameRecord(capture);
-    if (!record) {
-        return std::nullopt; // the replay read it: only a file changed since fails here
-    }
+    const FrameRecordFile* const record = &read;
     RecordPart part = partOf(*record, keeps);
     std::string disagreement;
     const int mode = modeOfRows(*record, disagreement);

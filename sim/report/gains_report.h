@@ -22,10 +22,9 @@ using KeepsFrame = std::function<bool(double)>;
 // The record's purges, run and withheld, measured on the frames keeps keeps (none: every frame),
 // on a clock that starts with the first of them, as the replay's does.
 PurgeGains gainsOfRecord(const FrameRecordFile& record, const KeepsFrame& keeps = {});
-// How a capture read as a frame record from a file was made, and its gains over the part played;
-// none for any other capture, or input read as it came (it cannot be read again).
-std::optional<RecordFacts> recordFacts(const std::filesystem::path& capture,
-                                       const CaptureSummary& summary, const KeepsFrame& keeps);
+// How a frame record was made, and its gains over the part played, from the record as its one
+// read kept it.
+RecordFacts recordFacts(const FrameRecordFile& record, const KeepsFrame& keeps);
 
 // "recorded at FPS_Moderate 45, FPS_Critical 35, replayed at 60, 50: ..." when the record's own
 // thresholds (under which its purges ran) are not those replayed or judged; empty when they are.
