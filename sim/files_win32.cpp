@@ -54,6 +54,19 @@ bool identityOf(HANDLE handle, Identity& identity)
     return true;
 }
 
+// Opened for no access, so that a file another program holds still answers.
+bool identityOfPath(const std::filesystem::path& path, Identity& identity)
+{
+    const HANDLE named =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const bool known = identityOf(named, identity);
+    if (named != INVALID_HANDLE_VALUE) {
+        CloseHandle(named);
+    }
+    return known;
+}
+
 std::atomic<bool> inputsEnded{false};
 
 } // namespace
@@ -64,28 +77,16 @@ bool isStandardInputFile(const std::filesystem::path& path)
     if (!identityOf(GetStdHandle(STD_INPUT_HANDLE), input)) {
         return false;
     }
-    const HANDLE named =
-        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     Identity file;
-    const bool known = identityOf(named, file);
-    if (named != INVALID_HANDLE_VALUE) {
-        CloseHandle(named);
-    }
+    const bool known = identityOfPath(path, file);
     const bool sameVolume = input.volume == 0 || file.volume == 0 || input.volume == file.volume;
     return known && sameVolume && std::memcmp(input.file, file.file, sizeof file.file) == 0;
 }
 
 std::optional<FileIdentity> fileIdentity(const std::filesystem::path& path)
 {
-    const HANDLE named =
-        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     Identity file;
-    const bool known = identityOf(named, file);
-    if (named != INVALID_HANDLE_VALUE) {
-        CloseHandle(named);
-    }
+    const bool known = identityOfPath(path, file);
     if (!known) {
         return std::nullopt;
     }
