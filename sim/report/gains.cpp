@@ -115,18 +115,18 @@ int modeOfRows(const FrameRecordFile& record, std::string& disagreement)
     }
     if (ran > 0 && withheld > 0) {
         disagreement = fmt::format(
-            "its rows hold {} purges run and {} withheld, which no one evening of the plug-in "
+            "its rows hold {} purge{} run and {} withheld, which no one evening of the plug-in "
             "writes: judged by its header's Record={}",
-            countText(ran), countText(withheld), record.recordMode);
+            countText(ran), ran == 1 ? "" : "s", countText(withheld), record.recordMode);
         return record.recordMode;
     }
     const int rows = ran > 0 ? 1 : 2;
     if (rows != record.recordMode) {
         disagreement = fmt::format(
-            "its header says Record={} but its rows hold {} {}: judged by its rows, as made with "
-            "Record={}",
+            "its header says Record={} but its rows hold {} purge{} {}: judged by its rows, as "
+            "made with Record={}",
             record.recordMode, countText(ran > 0 ? ran : withheld),
-            ran > 0 ? "purges run" : "purges withheld", rows);
+            (ran > 0 ? ran : withheld) == 1 ? "" : "s", ran > 0 ? "run" : "withheld", rows);
     }
     return rows;
 }
