@@ -160,55 +160,79 @@ void keepEvents(const std::vector<std::string_view>& cells, std::uint64_t frame,
 // The plug-in writes what the game gave it, NaN and infinities too, and lives through them: NaN
 // and -inf give no frame rate, as a frame of 0 ms does, so the governor takes its fallback for
 // either; inf, or a frame of more than an hour (a machine put to sleep), is below any threshold,
-// as the longest frame read is, and a pause. True when the cell is one of those.
-bool frameTimeAsTaken(std::string_view cell, double& ms, FrameRecordFile& keep)
+// as the longest frame read is, and a pause. Anything else the capture's own rule reads or
+// refuses.
+Cell recordFrameTime(std::string_view cell, double& ms, FrameRecordFile& keep,
+                     const std::filesystem::path& path, std::uint64_t line)
 {
-    cell = trim(cell);
-    double value = 0;
-    const auto [end, error] = std::from_chars(cell.data(), cell.data() + cell.size(), value);
-    if (cell.empty() || error != std::errc() || end != cell.data() + cell.size()) {
-        return false;
+    const std::string_view number = trim(cell);
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), ms);
+    if (number.empty() || error != std::errc() || end != number.data() + number.size()) {
+        return parseCell(cell, ms, path, line, "frameTimeMs");
     }
-    if (std::isnan(value) || value == -std::numeric_limits<double>::infinity()) {
+    if (std::isnan(ms) || ms == -std::numeric_limits<double>::infinity()) {
         ms = 0;
         ++keep.framesWithoutRate;
-        return true;
-    }
-    if (value > maxFrameTimeMs) {
+    } else if (ms > maxFrameTimeMs) {
         ms = maxFrameTimeMs;
         ++keep.framesAsleep;
-        return true;
     }
-    return false;
+    return Cell::Value;
+}
+
+// The row's cells in the record's own order; a line that is no row of this record fails, with
+// why.
+void takeRecordRow(std::string_view line, std::uint64_t lineNumber,
+                   const std::filesystem::path& path, const ColumnPlaces& places,
+                   std::size_t columns, std::vector<std::string_view>& row,
+                   std::vector<std::string_view>& cells)
+{
+    if (isFrameRecordTitle(line)) {
+        failCapture(path, lineNumber,
+                    "a second frame record's first line: two records joined into one file; "
+                    "give each its own file");
+    }
+    if (const std::size_t got = splitCsv(line, row, SIZE_MAX); got != columns) {
+        failCapture(path, lineNumber,
+                    fmt::format("a frame record's row of {} cells where its columns line names "
+                                "{}{}",
+                                got, columns,
+                                got > columns ? ": a decimal comma without quotes, perhaps (a "
+                                                "spreadsheet's); save it with points"
+                                              : ""));
+    }
+    placeCells(row, places, cells);
+}
+
+// A count of rows read otherwise than as written, in words: text names {count}, {s}, {it}.
+void sayCounted(std::uint64_t count, std::string_view text, CaptureSummary& summary)
+{
+    if (count == 0) {
+        return;
+    }
+    summary.rules.push_back(fmt::format(fmt::runtime(text), fmt::arg("count", countText(count)),
+                                        fmt::arg("s", count == 1 ? "" : "s"),
+                                        fmt::arg("it", count == 1 ? "it" : "them"),
+                                        fmt::arg("interval", purgeIntervalMs / 1000)));
 }
 
 void sayWhatWasSetAside(const FrameRecordFile& keep, CaptureSummary& summary)
 {
-    if (keep.framesWithoutRate > 0) {
-        summary.rules.push_back(fmt::format(
-            "{} frame time{} of NaN or -inf, as the game gave {}: replayed as the plug-in took "
-            "{}, with no frame rate, as a frame of 0 ms",
-            countText(keep.framesWithoutRate), keep.framesWithoutRate == 1 ? "" : "s",
-            keep.framesWithoutRate == 1 ? "it" : "them",
-            keep.framesWithoutRate == 1 ? "it" : "them"));
-    }
-    if (keep.framesAsleep > 0) {
-        summary.rules.push_back(fmt::format(
-            "{} frame time{} of inf or more than an hour (a machine put to sleep, a debugger): "
-            "replayed as an hour, below any threshold as the plug-in took {}, and a pause, "
-            "left out of play",
-            countText(keep.framesAsleep), keep.framesAsleep == 1 ? "" : "s",
-            keep.framesAsleep == 1 ? "it" : "them"));
-    }
-    if (keep.purgesSetAside > 0) {
-        summary.rules.push_back(fmt::format(
-            "{} purge row{} set aside: a vehicle count that is not a whole number from 0 to "
-            "those beyond the range, or a purge within {} s of the one before (the plug-in "
-            "purges at most every {} s); what purges gained is measured without {}",
-            countText(keep.purgesSetAside), keep.purgesSetAside == 1 ? "" : "s",
-            purgeIntervalMs / 1000, purgeIntervalMs / 1000,
-            keep.purgesSetAside == 1 ? "it" : "them"));
-    }
+    sayCounted(keep.framesWithoutRate,
+               "{count} frame time{s} of NaN or -inf, as the game gave {it}: replayed as the "
+               "plug-in took {it}, with no frame rate, as a frame of 0 ms",
+               summary);
+    sayCounted(keep.framesAsleep,
+               "{count} frame time{s} of inf or more than an hour (a machine put to sleep, a "
+               "debugger): replayed as an hour, below any threshold as the plug-in took {it}, "
+               "and a pause, left out of play",
+               summary);
+    sayCounted(keep.purgesSetAside,
+               "{count} purge row{s} set aside: a vehicle count that is not a whole number from 0 "
+               "to those beyond the range, or a purge within {interval} s of the one before (the "
+               "plug-in purges at most every {interval} s); what purges gained is measured "
+               "without {it}",
+               summary);
     if (keep.stoppedAtLimit) {
         summary.rules.push_back(fmt::format(
             "the record stopped at its size limit of {} MiB: the game went on, unrecorded, after "
@@ -257,26 +281,9 @@ void readFrameRecord(LineReader& reader, const std::filesystem::path& path,
             summary.cutLastLineBytes = line.size();
             break;
         }
-        if (isFrameRecordTitle(line)) {
-            failCapture(path, reader.lineNumber(),
-                        "a second frame record's first line: two records joined into one file; "
-                        "give each its own file");
-        }
-        if (const std::size_t got = splitCsv(line, row, SIZE_MAX); got != columns) {
-            failCapture(path, reader.lineNumber(),
-                        fmt::format("a frame record's row of {} cells where its columns line "
-                                    "names {}{}",
-                                    got, columns,
-                                    got > columns ? ": a decimal comma without quotes, perhaps "
-                                                    "(a spreadsheet's); save it with points"
-                                                  : ""));
-        }
-        placeCells(row, places, cells);
+        takeRecordRow(line, reader.lineNumber(), path, places, columns, row, cells);
         double ms = 0;
-        const bool frame = frameTimeAsTaken(cells[FrameCell], ms, kept) ||
-                           parseCell(cells[FrameCell], ms, path, reader.lineNumber(),
-                                     "frameTimeMs") == Cell::Value;
-        if (frame) {
+        if (recordFrameTime(cells[FrameCell], ms, kept, path, reader.lineNumber()) == Cell::Value) {
             ++frames;
             clockMs += ms > 0 ? ms : 0;
             if (keep != nullptr) {

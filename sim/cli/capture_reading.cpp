@@ -35,6 +35,15 @@ CaptureOptions captureOptionsOf(const CaptureChoice& choice)
     return options;
 }
 
+// What the one read of a frame record says of how it was made and what its purges gained.
+void addRecordFacts(CaptureFacts& facts, const FrameRecordFile& record, const CaptureChoice& choice)
+{
+    facts.record = recordFacts(record, keepsPlayed(choice));
+    if (!facts.record->headerAgainstRows.empty()) {
+        facts.summary.rules.push_back(facts.record->headerAgainstRows);
+    }
+}
+
 } // namespace
 
 Result<CaptureReading> readCapture(const std::filesystem::path& capture,
@@ -137,10 +146,7 @@ Result<CaptureReading> readCapture(const std::filesystem::path& capture,
         return refused.failure();
     }
     if (facts.summary.format == CaptureFormat::TarnwickRecord && options.record != nullptr) {
-        facts.record = recordFacts(record, keepsPlayed(choice));
-    }
-    if (facts.record && !facts.record->headerAgainstRows.empty()) {
-        facts.summary.rules.push_back(facts.record->headerAgainstRows);
+        addRecordFacts(facts, record, choice);
     }
     return reading;
 }

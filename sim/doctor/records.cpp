@@ -108,6 +108,54 @@ const RecordName* newestOf(const std::vector<RecordName>& records, int mode)
     return found == records.rend() ? nullptr : &*found;
 }
 
+// What to drop: the newest governed record, which holds the purges' gains, and beside it the
+// newest withheld one for on against off. A record with Record=2 alone has no gain to show.
+struct DropAdvice {
+    std::string toDo;
+    std::string path; // the record the advice names first
+    const RecordName* withheld = nullptr;
+};
+
+DropAdvice dropAdviceOf(const std::filesystem::path& folder, const std::vector<RecordName>& records,
+                        std::string_view toolCommand)
+{
+    const auto pathOf = [&](const RecordName& r) { return utf8Of(folder / pathFromUtf8(r.name)); };
+    const RecordName* on = newestOf(records, 1);
+    const RecordName* off = newestOf(records, 2);
+    const RecordName& newest = records.back();
+    DropAdvice advice;
+    advice.withheld = off;
+    if (on != nullptr && off != nullptr) {
+        advice.path = pathOf(*on);
+        advice.toDo = fmt::format(
+            "drop {} (Record=1) and {} (Record=2) together onto tarnwick-sim.exe, or run {} {}: "
+            "Tarnwick on against off, and what each purge gained; the Record=2 one alone holds "
+            "no purge gains (its purges were withheld)",
+            shown(on->name), shown(off->name), commandOn(toolCommand, "report", pathOf(*on)),
+            shellArgument(pathOf(*off)).value_or("with the other's path"));
+    } else if (on != nullptr) {
+        advice.path = pathOf(*on);
+        advice.toDo = fmt::format(
+            "drop {} onto tarnwick-sim.exe, or run {}: what each purge gained (a record made with "
+            "Record=2 of the same game beside it: drop both, for Tarnwick on against off)",
+            shown(on->name), commandOn(toolCommand, "report", pathOf(*on)));
+    } else if (off != nullptr) {
+        advice.path = pathOf(*off);
+        advice.toDo = fmt::format(
+            "drop {} onto tarnwick-sim.exe, or run {}: its purges were withheld (Record=2), so it "
+            "shows how the game runs without them but no purge gains; a record made with "
+            "Record=1 of the same game beside it shows Tarnwick on against off",
+            shown(off->name), commandOn(toolCommand, "report", pathOf(*off)));
+    } else {
+        advice.path = pathOf(newest);
+        advice.toDo =
+            fmt::format("drop {} onto tarnwick-sim.exe, or run {} (a record with "
+                        "Record=2 beside it: drop both)",
+                        shown(newest.name), commandOn(toolCommand, "report", pathOf(newest)));
+    }
+    return advice;
+}
+
 } // namespace
 
 void examineRecords(const std::filesystem::path& folder, const std::vector<FolderEntry>& entries,
@@ -130,53 +178,22 @@ void examineRecords(const std::filesystem::path& folder, const std::vector<Folde
     for (const RecordName& r : records) {
         names.push_back(r.name);
     }
-    const auto pathOf = [&](const RecordName& r) { return utf8Of(folder / pathFromUtf8(r.name)); };
-    // What to drop: the newest governed record, which holds the purges' gains, and beside it the
-    // newest withheld one for on against off. A record with Record=2 alone has no gain to show.
-    const RecordName* on = newestOf(records, 1);
-    const RecordName* off = newestOf(records, 2);
+    const DropAdvice advice = dropAdviceOf(folder, records, toolCommand);
     const RecordName& newest = records.back();
-    std::string toDo;
-    std::string newestPath;
-    if (on != nullptr && off != nullptr) {
-        newestPath = pathOf(*on);
-        toDo = fmt::format(
-            "drop {} (Record=1) and {} (Record=2) together onto tarnwick-sim.exe, or run {} {}: "
-            "Tarnwick on against off, and what each purge gained; the Record=2 one alone holds "
-            "no purge gains (its purges were withheld)",
-            shown(on->name), shown(off->name), commandOn(toolCommand, "report", pathOf(*on)),
-            shellArgument(pathOf(*off)).value_or("with the other's path"));
-    } else if (on != nullptr) {
-        newestPath = pathOf(*on);
-        toDo = fmt::format("drop {} onto tarnwick-sim.exe, or run {}: what each purge gained (a "
-                           "record made with Record=2 of the same game beside it: drop both, for "
-                           "Tarnwick on against off)",
-                           shown(on->name), commandOn(toolCommand, "report", pathOf(*on)));
-    } else if (off != nullptr) {
-        newestPath = pathOf(*off);
-        toDo = fmt::format("drop {} onto tarnwick-sim.exe, or run {}: its purges were withheld "
-                           "(Record=2), so it shows how the game runs without them but no purge "
-                           "gains; a record made with Record=1 of the same game beside it shows "
-                           "Tarnwick on against off",
-                           shown(off->name), commandOn(toolCommand, "report", pathOf(*off)));
-    } else {
-        newestPath = pathOf(newest);
-        toDo = fmt::format("drop {} onto tarnwick-sim.exe, or run {} (a record with Record=2 "
-                           "beside it: drop both)",
-                           shown(newest.name), commandOn(toolCommand, "report", pathOf(newest)));
-    }
     out.push_back(
         {"record.found",
          Severity::Note,
          fmt::format("{} frame record{} beside Tarnwick.log, the newest {}: what Tarnwick saw and "
                      "did in your game, and what each purge gained",
                      names.size(), names.size() == 1 ? "" : "s", shown(newest.name)),
-         toDo,
+         advice.toDo,
          {},
          {{"records", names},
           {"newest", utf8Of(folder / pathFromUtf8(newest.name))},
-          {"toDrop", newestPath},
-          {"withheld", off != nullptr ? nlohmann::json(pathOf(*off)) : nlohmann::json(nullptr)}}});
+          {"toDrop", advice.path},
+          {"withheld", advice.withheld != nullptr
+                           ? nlohmann::json(utf8Of(folder / pathFromUtf8(advice.withheld->name)))
+                           : nlohmann::json(nullptr)}}});
 }
 
 } // namespace sim
